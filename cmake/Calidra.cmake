@@ -1,0 +1,83 @@
+# Project-wide compiler settings and helpers shared by every folder.
+
+add_compile_options(-Wall -Wextra)
+if(CALIDRA_WERROR)
+  add_compile_options(-Werror)
+endif()
+
+if(CALIDRA_SANITIZE)
+  string(REPLACE "," ";" _calidra_sanitizers "${CALIDRA_SANITIZE}")
+  foreach(_s IN LISTS _calidra_sanitizers)
+    if(NOT _s MATCHES "^(address|undefined|thread|leak)$")
+      message(FATAL_ERROR "CALIDRA_SANITIZE: unknown sanitizer '${_s}' (use address,undefined or thread)")
+    endif()
+  endforeach()
+  if("thread" IN_LIST _calidra_sanitizers AND "address" IN_LIST _calidra_sanitizers)
+    message(FATAL_ERROR "CALIDRA_SANITIZE: thread cannot be combined with address")
+  endif()
+  add_compile_options(-fsanitize=${CALIDRA_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=${CALIDRA_SANITIZE})
+endif()
+
+include(GNUInstallDirs)
+
+# A program of the runnable folder. SUBDIR puts it into a subfolder
+# (Zonara/, Vantrel/); the run path finds libSorvikC.so at the folder's top,
+# so the whole folder can be copied anywhere.
+function(calidra_program target)
+  cmake_parse_arguments(ARG "" "SUBDIR" "" ${ARGN})
+  if(ARG_SUBDIR)
+    set(_dir ${CALIDRA_RUNTIME_DIR}/${ARG_SUBDIR})
+    set(_rpath "$ORIGIN:$ORIGIN/..")
+    set(_dest ${ARG_SUBDIR})
+  else()
+    set(_dir ${CALIDRA_RUNTIME_DIR})
+    set(_rpath "$ORIGIN")
+    set(_dest .)
+  endif()
+  set_target_properties(${target} PROPERTIES
+    RUNTIME_OUTPUT_DIRECTORY ${_dir}
+    BUILD_RPATH "${_rpath}"
+    INSTALL_RPATH "${_rpath}")
+  install(TARGETS ${target} RUNTIME DESTINATION ${_dest})
+endfunction()
+
+# A data file copied into the runnable folder at build time and installed
+# beside the programs. DESTINATION is relative to the runnable folder.
+function(calidra_runtime_file source destination)
+  get_filename_component(_name ${source} NAME)
+  set(_out ${CALIDRA_RUNTIME_DIR}/${destination}/${_name})
+  add_custom_command(OUTPUT ${_out}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CALIDRA_RUNTIME_DIR}/${destination}
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${source} ${_out}
+    DEPENDS ${source} VERBATIM)
+  string(MAKE_C_IDENTIFIER "runtime_${destination}_${_name}" _target)
+  add_custom_target(${_target} ALL DEPENDS ${_out})
+  install(FILES ${source} DESTINATION ${destination})
+endfunction()
+
+if(CALIDRA_BUILD_TESTS)
+  find_package(GTest REQUIRED)
+  include(GoogleTest)
+endif()
+
+# A GoogleTest executable of a folder's tests/: one executable per file is
+# the habit; LIBS are linked, the test runs from the build tree.
+function(calidra_gtest name)
+  if(NOT CALIDRA_BUILD_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 300)
+  endif()
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT}
+    ENVIRONMENT "CALIDRA_SOURCE_DIR=${CMAKE_SOURCE_DIR};CALIDRA_RUNTIME_DIR=${CALIDRA_RUNTIME_DIR};QT_QPA_PLATFORM=offscreen")
+  if(ARG_LABELS)
+    set_property(TEST ${name} APPEND PROPERTY LABELS ${ARG_LABELS})
+  endif()
+endfunction()

@@ -1,0 +1,151 @@
+#include "maskfile/maskinfo.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <dirent.h>
+#include <fstream>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+class TemporaryFolder {
+public:
+    TemporaryFolder() {
+        char pattern[] = "/tmp/maskfile_test.XXXXXX";
+        path_ = ::mkdtemp(pattern);
+    }
+    ~TemporaryFolder() { std::system(("rm -rf '" + path_ + "'").c_str()); }
+    const std::string& path() const { return path_; }
+    std::vector<std::string> entries() const {
+        std::vector<std::string> names;
+        if (DIR* dir = ::opendir(path_.c_str())) {
+            while (dirent* entry = ::readdir(dir)) {
+                const std::string name = entry->d_name;
+                if (name != "." && name != "..") {
+                    names.push_back(name);
+                }
+            }
+            ::closedir(dir);
+        }
+        return names;
+    }
+
+private:
+    std::string path_;
+};
+
+void writeBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+}
+
+MaskInfo record(uint16_t enabled, uint16_t x, uint16_t y, uint16_t w, uint16_t h, uint16_t imageW,
+                uint16_t imageH) {
+    MaskInfo info;
+    info.bEnabled = enabled;
+    info.nX = x;
+    info.nY = y;
+    info.nWidth = w;
+    info.nHeight = h;
+    info.nImageWidth = imageW;
+    info.nImageHeight = imageH;
+    return info;
+}
+
+} // namespace
+
+TEST(MaskFileFormat, RecordsAreLittleEndianAtTheirOffsets) {
+    maskfile::MaskRecords records{};
+    records[2] = record(1, 0x0102, 3, 4, 5, 384, 288);
+    records[2].nID = 2;
+    const maskfile::FileBytes bytes = maskfile::encodeRecords(records);
+    const uint8_t* r2 = bytes.data() + 32;
+    EXPECT_EQ(r2[0], 2);
+    EXPECT_EQ(r2[2], 1);
+    EXPECT_EQ(r2[4], 0x02);
+    EXPECT_EQ(r2[5], 0x01);
+    EXPECT_EQ(r2[12], 384 & 0xFF);
+    EXPECT_EQ(r2[13], 384 >> 8);
+    const maskfile::MaskRecords back = maskfile::decodeRecords(bytes);
+    EXPECT_EQ(back[2].nX, 0x0102);
+    EXPECT_EQ(back[2].nImageHeight, 288);
+    EXPECT_EQ(back[0].nImageWidth, 0);
+}
+
+TEST(MaskFileRead, MissingShortAndFullFiles) {
+    TemporaryFolder folder;
+    const std::string path = folder.path() + "/maskinfo.cfg";
+    maskfile::FileBytes buffer;
+    buffer.fill(0xEE);
+    EXPECT_FALSE(maskfile::readMaskRegions(path, buffer));
+    for (uint8_t b : buffer) {
+        ASSERT_EQ(b, 0) << "a missing file must leave the buffer cleared";
+    }
+
+    // A 10-byte file: not even record 0 is whole, so nothing can apply.
+    writeBytes(path, std::vector<uint8_t>(10, 1));
+    EXPECT_TRUE(maskfile::readMaskRegions(path, buffer));
+    const maskfile::MaskRecords shortRecords = maskfile::decodeRecords(buffer);
+    for (const MaskInfo& info : shortRecords) {
+        EXPECT_FALSE(maskfile::recordApplies(info, 257, 257));
+    }
+    EXPECT_EQ(buffer[10], 0);
+
+    // A longer file contributes exactly its first 64 bytes.
+    std::vector<uint8_t> longFile(100, 7);
+    writeBytes(path, longFile);
+    EXPECT_TRUE(maskfile::readMaskRegions(path, buffer));
+    EXPECT_EQ(buffer[63], 7);
+}
+
+TEST(MaskFileApply, OnlyWholeMatchingRecordsInsideTheFrameApply) {
+    EXPECT_TRUE(maskfile::recordApplies(record(1, 10, 10, 30, 20, 384, 288), 384, 288));
+    EXPECT_FALSE(maskfile::recordApplies(record(2, 10, 10, 30, 20, 384, 288), 384, 288))
+        << "only bEnabled == 1 applies";
+    EXPECT_FALSE(maskfile::recordApplies(record(0, 10, 10, 30, 20, 384, 288), 384, 288));
+    EXPECT_FALSE(maskfile::recordApplies(record(1, 10, 10, 0, 20, 384, 288), 384, 288));
+    EXPECT_FALSE(maskfile::recordApplies(record(1, 10, 10, 30, 0, 384, 288), 384, 288));
+    EXPECT_FALSE(maskfile::recordApplies(record(1, 10, 10, 30, 20, 640, 480), 384, 288));
+    // Touching the right and bottom edges is inside; one more column is not.
+    EXPECT_TRUE(maskfile::recordApplies(record(1, 354, 268, 30, 20, 384, 288), 384, 288));
+    EXPECT_FALSE(maskfile::recordApplies(record(1, 355, 268, 30, 20, 384, 288), 384, 288));
+    EXPECT_FALSE(maskfile::recordApplies(record(1, 354, 269, 30, 20, 384, 288), 384, 288));
+    // A sum past 65535 must not wrap into the frame.
+    EXPECT_FALSE(maskfile::recordApplies(record(1, 65535, 0, 2, 20, 65535, 288), 65535, 288));
+    EXPECT_FALSE(maskfile::recordApplies(record(1, 65000, 0, 1000, 20, 65535, 288), 65535, 288));
+}
+
+TEST(MaskFileAtomicWrite, ReplacesTheFileWholeAndLeavesNoTemporary) {
+    TemporaryFolder folder;
+    const std::string path = folder.path() + "/maskinfo.cfg";
+    writeBytes(path, std::vector<uint8_t>(64, 1));
+    const std::vector<uint8_t> replacement(64, 9);
+    ASSERT_TRUE(maskfile::writeFileAtomically(path, replacement.data(), replacement.size()));
+    maskfile::FileBytes buffer;
+    ASSERT_TRUE(maskfile::readMaskRegions(path, buffer));
+    EXPECT_EQ(buffer[0], 9);
+    EXPECT_EQ(buffer[63], 9);
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"maskinfo.cfg"});
+    struct stat info {};
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0644u);
+}
+
+TEST(MaskFileAtomicWrite, FailureLeavesTheOldFileAndNoTemporary) {
+    TemporaryFolder folder;
+    const std::string missingFolderPath = folder.path() + "/missing/maskinfo.cfg";
+    const std::vector<uint8_t> bytes(64, 3);
+    EXPECT_FALSE(maskfile::writeFileAtomically(missingFolderPath, bytes.data(), bytes.size()));
+
+    // The target is a folder: the rename fails, the temporary must go.
+    const std::string folderTarget = folder.path() + "/target";
+    ASSERT_EQ(::mkdir(folderTarget.c_str(), 0755), 0);
+    ::mkdir((folderTarget + "/keep").c_str(), 0755);
+    EXPECT_FALSE(maskfile::writeFileAtomically(folderTarget, bytes.data(), bytes.size()));
+    EXPECT_EQ(folder.entries(), std::vector<std::string>{"target"});
+}
