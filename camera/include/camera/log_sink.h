@@ -1,0 +1,17 @@
+#pragma once
+// Where the camera connection reports its events: the station's event log.
+
+#include <QString>
+
+namespace calidra {
+
+enum class LogType : int { Error = 0, Event = 1, Information = 2 };
+
+class LogSink {
+public:
+    virtual ~LogSink() = default;
+    // The log decides which entries it accepts (thread, start-up state).
+    virtual void WriteLog(LogType type, const QString& message, int code) = 0;
+};
+
+} // namespace calidra

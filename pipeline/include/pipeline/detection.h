@@ -1,0 +1,22 @@
+#pragma once
+// One accepted warm region of a frame.
+
+#include <cstdint>
+#include <vector>
+
+namespace calidra {
+
+struct Detection {
+    int32_t left = 0;
+    int32_t top = 0;
+    int32_t right = 0;  // left + width: one past the last column
+    int32_t bottom = 0; // top + height: one past the last row
+    double temperature = 0.0; // degrees Celsius, at most 45.0
+    bool alarm = false;
+
+    int64_t area() const { return int64_t(right - left) * int64_t(bottom - top); }
+};
+
+using DetectionList = std::vector<Detection>;
+
+} // namespace calidra
