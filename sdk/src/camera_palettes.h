@@ -1,0 +1,14 @@
+#pragma once
+// The camera's own false-colour palettes, selected through "ImageColorPalette".
+
+#include <cstdint>
+
+namespace calidra::simulator {
+
+constexpr int kCameraPaletteCount = 16;
+extern const char* const kCameraPaletteNames[kCameraPaletteCount];
+
+// Colour of palette row index (0..255) as blue, green, red.
+void cameraPaletteColour(int palette, int index, uint8_t bgr[3]);
+
+} // namespace calidra::simulator

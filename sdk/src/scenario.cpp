@@ -1,0 +1,335 @@
+#include "scenario.h"
+
+#include <nlohmann/json.hpp>
+
+#include <cmath>
+#include <fstream>
+#include <set>
+#include <sstream>
+
+namespace calidra::simulator {
+
+using nlohmann::json;
+
+namespace {
+
+// Checks keys and types by hand: the file comes from outside and a bad one
+// must give a clear message, never an exception through the C interface.
+class Reader {
+public:
+    explicit Reader(std::string& error) : error_(error) {}
+
+    bool onlyKeys(const json& object, const std::set<std::string>& allowed, const std::string& where) {
+        if (!object.is_object()) {
+            return fail(where + " must be an object");
+        }
+        for (auto it = object.begin(); it != object.end(); ++it) {
+            if (allowed.count(it.key()) == 0) {
+                return fail("unknown key \"" + it.key() + "\" in " + where);
+            }
+        }
+        return true;
+    }
+
+    bool number(const json& object, const char* key, double& value, const std::string& where) {
+        auto it = object.find(key);
+        if (it == object.end()) {
+            return true;
+        }
+        if (!it->is_number() || !std::isfinite(it->get<double>())) {
+            return fail(std::string("\"") + key + "\" in " + where + " must be a number");
+        }
+        value = it->get<double>();
+        return true;
+    }
+
+    bool integer(const json& object, const char* key, int& value, const std::string& where) {
+        auto it = object.find(key);
+        if (it == object.end()) {
+            return true;
+        }
+        if (!it->is_number_integer()) {
+            return fail(std::string("\"") + key + "\" in " + where + " must be an integer");
+        }
+        const auto wide = it->get<long long>();
+        if (wide < INT32_MIN || wide > INT32_MAX) {
+            return fail(std::string("\"") + key + "\" in " + where + " is out of range");
+        }
+        value = int(wide);
+        return true;
+    }
+
+    bool text(const json& object, const char* key, std::string& value, const std::string& where,
+              std::size_t maximumLength) {
+        auto it = object.find(key);
+        if (it == object.end()) {
+            return true;
+        }
+        if (!it->is_string()) {
+            return fail(std::string("\"") + key + "\" in " + where + " must be a string");
+        }
+        value = it->get<std::string>();
+        if (value.size() >= maximumLength) {
+            return fail(std::string("\"") + key + "\" in " + where + " is too long");
+        }
+        return true;
+    }
+
+    bool boolean(const json& object, const char* key, bool& value, const std::string& where) {
+        auto it = object.find(key);
+        if (it == object.end()) {
+            return true;
+        }
+        if (!it->is_boolean()) {
+            return fail(std::string("\"") + key + "\" in " + where + " must be true or false");
+        }
+        value = it->get<bool>();
+        return true;
+    }
+
+    bool point(const json& object, const char* key, double& x, double& y, const std::string& where) {
+        auto it = object.find(key);
+        if (it == object.end()) {
+            return true;
+        }
+        if (!it->is_array() || it->size() != 2 || !(*it)[0].is_number() || !(*it)[1].is_number()) {
+            return fail(std::string("\"") + key + "\" in " + where + " must be [x, y]");
+        }
+        x = (*it)[0].get<double>();
+        y = (*it)[1].get<double>();
+        return true;
+    }
+
+    bool fail(const std::string& message) {
+        error_ = message;
+        return false;
+    }
+
+private:
+    std::string& error_;
+};
+
+bool readPerson(Reader& reader, const json& object, Person& person, const std::string& where) {
+    if (!reader.onlyKeys(object, {"enter", "leave", "temperature", "from", "to", "height"}, where)) {
+        return false;
+    }
+    if (!reader.number(object, "enter", person.enterSeconds, where) ||
+        !reader.number(object, "leave", person.leaveSeconds, where) ||
+        !reader.number(object, "temperature", person.temperatureCelsius, where) ||
+        !reader.point(object, "from", person.fromX, person.fromY, where) ||
+        !reader.point(object, "to", person.toX, person.toY, where) ||
+        !reader.number(object, "height", person.heightFraction, where)) {
+        return false;
+    }
+    if (person.leaveSeconds <= person.enterSeconds) {
+        return reader.fail("\"leave\" must come after \"enter\" in " + where);
+    }
+    if (person.heightFraction <= 0.0 || person.heightFraction > 4.0) {
+        return reader.fail("\"height\" in " + where + " must be above 0");
+    }
+    return true;
+}
+
+bool readObject(Reader& reader, const json& object, WarmObject& warm, const std::string& where) {
+    if (!reader.onlyKeys(object, {"x", "y", "w", "h", "temperature"}, where)) {
+        return false;
+    }
+    return reader.integer(object, "x", warm.x, where) && reader.integer(object, "y", warm.y, where) &&
+           reader.integer(object, "w", warm.width, where) && reader.integer(object, "h", warm.height, where) &&
+           reader.number(object, "temperature", warm.temperatureCelsius, where);
+}
+
+bool readEvent(Reader& reader, const json& object, Event& event, const std::string& where) {
+    if (!reader.onlyKeys(object, {"at", "unplug", "plug", "stallFor"}, where)) {
+        return false;
+    }
+    if (!reader.number(object, "at", event.atSeconds, where) ||
+        !reader.boolean(object, "unplug", event.unplug, where) ||
+        !reader.boolean(object, "plug", event.plug, where) ||
+        !reader.number(object, "stallFor", event.stallSeconds, where)) {
+        return false;
+    }
+    if (event.stallSeconds < 0.0) {
+        return reader.fail("\"stallFor\" in " + where + " must not be negative");
+    }
+    return true;
+}
+
+bool readReplay(Reader& reader, CameraScenario& camera, const std::string& baseFolder, const std::string& where) {
+    std::string path = camera.replayPath;
+    if (!path.empty() && path[0] != '/' && !baseFolder.empty()) {
+        path = baseFolder + "/" + path;
+    }
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        return reader.fail("cannot read replay file " + path + " of " + where);
+    }
+    std::ostringstream content;
+    content << file.rdbuf();
+    const std::string bytes = content.str();
+    const std::size_t frameBytes = std::size_t(camera.width) * std::size_t(camera.height) * 2;
+    if (bytes.empty() || bytes.size() % frameBytes != 0) {
+        return reader.fail("replay file " + path + " of " + where + " is not a whole number of " +
+                           std::to_string(camera.width) + " x " + std::to_string(camera.height) + " frames");
+    }
+    camera.replayFrameCount = bytes.size() / frameBytes;
+    camera.replayCodes.resize(bytes.size() / 2);
+    for (std::size_t i = 0; i < camera.replayCodes.size(); ++i) {
+        camera.replayCodes[i] = uint16_t(uint8_t(bytes[2 * i]) | (uint8_t(bytes[2 * i + 1]) << 8));
+    }
+    camera.replayPath = path;
+    return true;
+}
+
+bool readCamera(Reader& reader, const json& object, CameraScenario& camera, const std::string& baseFolder,
+                const std::string& where) {
+    static const std::set<std::string> keys = {
+        "label", "kind", "model", "identity", "width", "height", "fps", "present", "openResult",
+        "acquisitionResult", "infoResult", "offsetNode", "userOffset", "ambient", "noise", "seed", "loop",
+        "people", "objects", "events", "replay"};
+    if (!reader.onlyKeys(object, keys, where)) {
+        return false;
+    }
+    int seed = int(camera.seed);
+    if (!reader.text(object, "label", camera.label, where, 128) ||
+        !reader.integer(object, "kind", camera.kind, where) ||
+        !reader.text(object, "model", camera.model, where, 512) ||
+        !reader.text(object, "identity", camera.identity, where, 2592) ||
+        !reader.integer(object, "width", camera.width, where) ||
+        !reader.integer(object, "height", camera.height, where) ||
+        !reader.number(object, "fps", camera.fps, where) ||
+        !reader.boolean(object, "present", camera.present, where) ||
+        !reader.integer(object, "openResult", camera.openResult, where) ||
+        !reader.integer(object, "acquisitionResult", camera.acquisitionResult, where) ||
+        !reader.integer(object, "infoResult", camera.infoResult, where) ||
+        !reader.boolean(object, "offsetNode", camera.offsetNode, where) ||
+        !reader.number(object, "userOffset", camera.userOffset, where) ||
+        !reader.number(object, "ambient", camera.ambientCelsius, where) ||
+        !reader.number(object, "noise", camera.noiseCelsius, where) ||
+        !reader.integer(object, "seed", seed, where) ||
+        !reader.number(object, "loop", camera.loopSeconds, where) ||
+        !reader.text(object, "replay", camera.replayPath, where, 4096)) {
+        return false;
+    }
+    camera.seed = uint32_t(seed);
+    if (camera.width < 1 || camera.height < 1 || camera.width > 8192 || camera.height > 8192) {
+        return reader.fail("\"width\" and \"height\" in " + where + " must be 1 to 8192");
+    }
+    if (!(camera.fps > 0.0) || camera.fps > 1000.0) {
+        return reader.fail("\"fps\" in " + where + " must be above 0 and at most 1000");
+    }
+    if (camera.noiseCelsius < 0.0 || camera.loopSeconds < 0.0) {
+        return reader.fail("\"noise\" and \"loop\" in " + where + " must not be negative");
+    }
+    camera.people.clear();
+    if (auto it = object.find("people"); it != object.end()) {
+        if (!it->is_array()) {
+            return reader.fail("\"people\" in " + where + " must be a list");
+        }
+        for (std::size_t i = 0; i < it->size(); ++i) {
+            Person person;
+            if (!readPerson(reader, (*it)[i], person, where + " person " + std::to_string(i + 1))) {
+                return false;
+            }
+            camera.people.push_back(person);
+        }
+    }
+    if (auto it = object.find("objects"); it != object.end()) {
+        if (!it->is_array()) {
+            return reader.fail("\"objects\" in " + where + " must be a list");
+        }
+        for (std::size_t i = 0; i < it->size(); ++i) {
+            WarmObject warm;
+            if (!readObject(reader, (*it)[i], warm, where + " object " + std::to_string(i + 1))) {
+                return false;
+            }
+            camera.objects.push_back(warm);
+        }
+    }
+    if (auto it = object.find("events"); it != object.end()) {
+        if (!it->is_array()) {
+            return reader.fail("\"events\" in " + where + " must be a list");
+        }
+        for (std::size_t i = 0; i < it->size(); ++i) {
+            Event event;
+            if (!readEvent(reader, (*it)[i], event, where + " event " + std::to_string(i + 1))) {
+                return false;
+            }
+            camera.events.push_back(event);
+        }
+    }
+    if (!camera.replayPath.empty()) {
+        return readReplay(reader, camera, baseFolder, where);
+    }
+    return true;
+}
+
+} // namespace
+
+Scenario defaultScenario() {
+    Scenario scenario;
+    CameraScenario camera;
+    camera.loopSeconds = 40.0;
+    // Ten walkers every four seconds, alternating direction; two of them feverish.
+    const double temperatures[10] = {36.4, 36.1, 38.3, 36.6, 35.9, 36.8, 36.2, 38.5, 36.0, 36.5};
+    for (int i = 0; i < 10; ++i) {
+        Person person;
+        person.enterSeconds = 1.0 + 4.0 * i;
+        person.leaveSeconds = person.enterSeconds + 6.0;
+        person.temperatureCelsius = temperatures[i];
+        const bool leftToRight = i % 2 == 0;
+        person.fromX = leftToRight ? -0.1 : 1.1;
+        person.toX = leftToRight ? 1.1 : -0.1;
+        person.fromY = person.toY = 0.55 + 0.04 * ((i % 3) - 1);
+        person.heightFraction = 0.62 + 0.03 * (i % 3);
+        camera.people.push_back(person);
+    }
+    scenario.cameras.push_back(camera);
+    return scenario;
+}
+
+bool parseScenario(const std::string& text, const std::string& baseFolder, Scenario& scenario,
+                   std::string& error) {
+    const json document = json::parse(text, nullptr, /*allow_exceptions=*/false);
+    if (document.is_discarded()) {
+        error = "not valid JSON";
+        return false;
+    }
+    Reader reader(error);
+    if (!reader.onlyKeys(document, {"cameras"}, "the scenario")) {
+        return false;
+    }
+    Scenario result;
+    auto cameras = document.find("cameras");
+    if (cameras == document.end()) {
+        result = defaultScenario();
+    } else {
+        if (!cameras->is_array()) {
+            return reader.fail("\"cameras\" must be a list");
+        }
+        for (std::size_t i = 0; i < cameras->size(); ++i) {
+            CameraScenario camera;
+            if (!readCamera(reader, (*cameras)[i], camera, baseFolder, "camera " + std::to_string(i + 1))) {
+                return false;
+            }
+            result.cameras.push_back(std::move(camera));
+        }
+    }
+    scenario = std::move(result);
+    return true;
+}
+
+bool loadScenario(const std::string& path, Scenario& scenario, std::string& error) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        error = "cannot be read";
+        return false;
+    }
+    std::ostringstream content;
+    content << file.rdbuf();
+    const std::size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
+    return parseScenario(content.str(), folder, scenario, error);
+}
+
+} // namespace calidra::simulator

@@ -1,0 +1,74 @@
+#pragma once
+// The simulated camera's scene description, read from the JSON file named by
+// SORVIK_SIM_SCENARIO or built in.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace calidra::simulator {
+
+struct Person {
+    double enterSeconds = 3.0;
+    double leaveSeconds = 8.0;
+    double temperatureCelsius = 38.2;
+    double fromX = 0.2, fromY = 0.55; // figure centre, fractions of the frame
+    double toX = 0.8, toY = 0.55;
+    double heightFraction = 0.6; // of the frame height
+};
+
+struct WarmObject {
+    int x = 0, y = 0, width = 0, height = 0;
+    double temperatureCelsius = 60.0;
+};
+
+struct Event {
+    double atSeconds = 0.0;
+    bool unplug = false;
+    bool plug = false;
+    double stallSeconds = 0.0;
+};
+
+struct CameraScenario {
+    std::string label = "SIM-A";
+    int kind = 2;
+    std::string model = "KVX-384TRA";
+    std::string identity = "16F0A001";
+    int width = 384;
+    int height = 288;
+    double fps = 30.0;
+    bool present = true;
+    int openResult = 0;
+    int acquisitionResult = 0;
+    int infoResult = 0;
+    bool offsetNode = true;
+    double userOffset = 0.0;
+    double ambientCelsius = 22.0;
+    double noiseCelsius = 0.05;
+    uint32_t seed = 1;
+    double loopSeconds = 0.0;
+    std::vector<Person> people;
+    std::vector<WarmObject> objects;
+    std::vector<Event> events;
+    // Replay of recorded frames: offset-scale codes, frame after frame.
+    std::string replayPath;
+    std::vector<uint16_t> replayCodes;
+    std::size_t replayFrameCount = 0;
+};
+
+struct Scenario {
+    std::vector<CameraScenario> cameras;
+};
+
+// The scene a first start shows: people walking past, now and then one with fever.
+Scenario defaultScenario();
+
+// Reads and checks a scenario file. On failure returns false and a one-line
+// description of the problem in error.
+bool loadScenario(const std::string& path, Scenario& scenario, std::string& error);
+
+// Same for JSON text; baseFolder resolves relative replay paths.
+bool parseScenario(const std::string& text, const std::string& baseFolder, Scenario& scenario,
+                   std::string& error);
+
+} // namespace calidra::simulator

@@ -1,0 +1,106 @@
+#include "simulator_fixture.h"
+
+#include <cstring>
+
+TEST_F(SimulatorTest, MalformedScenariosFailStartUpCleanly) {
+    const char* broken[] = {
+        "{ not json",
+        R"({ "cameras": [ { "colour": 1 } ] })",
+        R"({ "camera": [] })",
+        R"({ "cameras": [ { "width": "wide" } ] })",
+        R"({ "cameras": [ { "fps": 0 } ] })",
+        R"({ "cameras": [ { "people": [ { "enter": 5, "leave": 2 } ] } ] })",
+        R"({ "cameras": [ { "events": [ { "at": 1, "explode": true } ] } ] })",
+        R"({ "cameras": [ { "replay": "missing.raw" } ] })",
+    };
+    for (const char* text : broken) {
+        SCOPED_TRACE(text);
+        EXPECT_NE(startWith(text), 0);
+        int count = 0;
+        EXPECT_NE(svkGetCameraCount(&count), 0) << "the library stays down";
+    }
+    ::setenv("SORVIK_SIM_SCENARIO", (folder_ + "/absent.json").c_str(), 1);
+    EXPECT_NE(svkInit(), 0);
+}
+
+TEST_F(SimulatorTest, DefaultsAndTheBuiltInScene) {
+    ::unsetenv("SORVIK_SIM_SCENARIO");
+    ASSERT_EQ(svkInit(), 0);
+    auto records = cameras();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_STREQ(records[0].model, "KVX-384TRA");
+    EXPECT_STREQ(records[0].identity, "16F0A001");
+    EXPECT_EQ(records[0].kind, 2);
+    EXPECT_EQ(svkInit(), 0) << "a second start-up is harmless";
+    svkUninit();
+
+    ASSERT_EQ(startWith(R"({ "cameras": [ { "present": false, "events": [ { "at": 0.2, "plug": true } ] } ] })"), 0);
+    EXPECT_TRUE(cameras().empty());
+    std::this_thread::sleep_for(std::chrono::milliseconds(350));
+    EXPECT_EQ(cameras().size(), 1u);
+}
+
+TEST_F(SimulatorTest, ReplayDeliversEveryRecordedFrameInOrderFromTheStart) {
+    // Three 4 x 2 frames whose pixels all carry the frame's number.
+    std::string raw;
+    for (uint16_t frame = 0; frame < 3; ++frame) {
+        for (int pixel = 0; pixel < 8; ++pixel) {
+            const uint16_t code = uint16_t(1300 + frame);
+            raw.push_back(char(code & 0xFF));
+            raw.push_back(char(code >> 8));
+        }
+    }
+    writeFile("frames.raw", raw);
+    writeFile("odd.raw", raw.substr(0, raw.size() - 2));
+    EXPECT_NE(startWith(R"({ "cameras": [ { "width": 4, "height": 2, "replay": "odd.raw" } ] })"), 0);
+    ASSERT_EQ(startWith(R"({ "cameras": [ { "width": 4, "height": 2, "fps": 100, "replay": "frames.raw" } ] })"), 0);
+    SvkHandle handle = openFirst();
+    ASSERT_EQ(svkSetPixelFormat(handle, 104), 0);
+    FrameCollector collector;
+    ASSERT_EQ(svkSetFrameCallback(handle, &FrameCollector::callback, &collector), 0);
+    ASSERT_EQ(svkSetAcquisition(handle, 1), 0);
+    ASSERT_TRUE(collector.waitFor(5));
+    ASSERT_EQ(svkSetAcquisition(handle, 0), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::vector<uint16_t> firstCodes;
+    {
+        std::lock_guard<std::mutex> lock(collector.mutex);
+        for (const auto& frame : collector.frames) {
+            firstCodes.push_back(uint16_t(frame[0] | (frame[1] << 8)));
+        }
+        collector.frames.clear();
+    }
+    ASSERT_GE(firstCodes.size(), 5u);
+    for (std::size_t i = 0; i < firstCodes.size(); ++i) {
+        EXPECT_EQ(firstCodes[i], 300 + i % 3) << "frame " << i << " on the direct scale";
+    }
+    ASSERT_EQ(svkSetAcquisition(handle, 1), 0);
+    ASSERT_TRUE(collector.waitFor(1));
+    std::lock_guard<std::mutex> lock(collector.mutex);
+    EXPECT_EQ(collector.frames[0][0] | (collector.frames[0][1] << 8), 300) << "each start replays from the first frame";
+}
+
+TEST_F(SimulatorTest, RecordedFootageReplays) {
+    const char* source = std::getenv("CALIDRA_SOURCE_DIR");
+    ASSERT_NE(source, nullptr);
+    const std::string footage = std::string(source) + "/../shared/footage/face-close-warm-320x240.raw";
+    if (::access(footage.c_str(), R_OK) != 0) {
+        GTEST_SKIP() << "no recorded footage beside the source tree";
+    }
+    ASSERT_EQ(startWith(R"({ "cameras": [ { "width": 320, "height": 240, "fps": 30, "replay": ")" + footage +
+                        R"(" } ] })"),
+              0);
+    SvkHandle handle = openFirst();
+    ASSERT_EQ(svkSetPixelFormat(handle, 103), 0);
+    FrameCollector collector;
+    ASSERT_EQ(svkSetFrameCallback(handle, &FrameCollector::callback, &collector), 0);
+    ASSERT_EQ(svkSetAcquisition(handle, 1), 0);
+    ASSERT_TRUE(collector.waitFor(1));
+    svkSetAcquisition(handle, 0);
+    uint16_t highest = 0;
+    const auto& frame = collector.frames[0];
+    for (std::size_t i = 0; i + 1 < frame.size(); i += 2) {
+        highest = std::max<uint16_t>(highest, uint16_t(frame[i] | (frame[i + 1] << 8)));
+    }
+    EXPECT_EQ(highest, 1391) << "the warm face peaks at 39.1 degrees";
+}
