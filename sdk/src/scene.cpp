@@ -23,6 +23,9 @@ void fillRectangle(std::vector<float>& temperatures, int width, int height, int 
     top = std::max(top, 0);
     right = std::min(right, width);
     bottom = std::min(bottom, height);
+    if (left >= right || top >= bottom) {
+        return; // wholly outside the frame
+    }
     for (int y = top; y < bottom; ++y) {
         std::fill(temperatures.begin() + std::ptrdiff_t(y) * width + left,
                   temperatures.begin() + std::ptrdiff_t(y) * width + right, celsius);

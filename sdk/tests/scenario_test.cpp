@@ -98,6 +98,7 @@ TEST_F(SimulatorTest, RecordedFootageReplays) {
     ASSERT_TRUE(collector.waitFor(1));
     svkSetAcquisition(handle, 0);
     uint16_t highest = 0;
+    std::lock_guard<std::mutex> lock(collector.mutex);
     const auto& frame = collector.frames[0];
     for (std::size_t i = 0; i + 1 < frame.size(); i += 2) {
         highest = std::max<uint16_t>(highest, uint16_t(frame[i] | (frame[i + 1] << 8)));

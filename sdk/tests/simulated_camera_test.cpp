@@ -56,7 +56,11 @@ TEST_F(SimulatorTest, EachPixelFormatCarriesTheFaceTemperatureOnItsScale) {
         ASSERT_TRUE(collector.waitFor(3));
         ASSERT_EQ(svkSetAcquisition(handle, 0), 0);
         ASSERT_EQ(svkSetFrameCallback(handle, nullptr, nullptr), 0);
-        const std::vector<uint8_t> frame = collector.frames.back();
+        std::vector<uint8_t> frame;
+        {
+            std::lock_guard<std::mutex> lock(collector.mutex);
+            frame = collector.frames.back();
+        }
         EXPECT_EQ(collector.width, 160u);
         EXPECT_EQ(collector.height, 120u);
         EXPECT_TRUE(hasBlockAt(frame, 160, 120, c.bytesPerPixel, c.faceCode, 9));
@@ -94,7 +98,10 @@ TEST_F(SimulatorTest, CompensationOffsetShiftsEveryTemperature) {
     ASSERT_TRUE(collector.waitFor(2));
     svkSetAcquisition(handle, 0);
     svkSetFrameCallback(handle, nullptr, nullptr);
-    EXPECT_TRUE(hasBlockAt(collector.frames.back(), 160, 120, 2, 1387, 9));
+    {
+        std::lock_guard<std::mutex> lock(collector.mutex);
+        EXPECT_TRUE(hasBlockAt(collector.frames.back(), 160, 120, 2, 1387, 9));
+    }
     EXPECT_NE(svkGetNodeFloat(handle, "NoSuchNode", &value), 0);
     EXPECT_NE(svkSetNodeCommand(handle, "NoSuchCommand"), 0);
 }
@@ -271,11 +278,30 @@ TEST_F(SimulatorTest, NucRunFlattensThePictureBriefly) {
     ASSERT_EQ(svkSetNodeCommand(handle, "NUCManualRun"), 0);
     ASSERT_EQ(svkSetAcquisition(handle, 1), 0);
     ASSERT_TRUE(collector.waitFor(2));
-    const std::vector<uint8_t> flat = collector.frames[0];
+    std::vector<uint8_t> flat;
+    {
+        std::lock_guard<std::mutex> lock(collector.mutex);
+        flat = collector.frames[0];
+    }
     EXPECT_FALSE(hasBlockAt(flat, 160, 120, 2, 1382, 9));
     std::this_thread::sleep_for(std::chrono::milliseconds(600));
-    const std::size_t before = collector.frames.size();
+    const std::size_t before = std::size_t(collector.count.load());
     ASSERT_TRUE(collector.waitFor(before + 1));
     svkSetAcquisition(handle, 0);
+    std::lock_guard<std::mutex> lock(collector.mutex);
     EXPECT_TRUE(hasBlockAt(collector.frames.back(), 160, 120, 2, 1382, 9));
+}
+
+TEST_F(SimulatorTest, FiguresEnteringAndLeavingTheFrameAreClipped) {
+    // Walking from well outside the left edge to well outside the right one,
+    // fast, so every stage of the walk is drawn within a few frames.
+    ASSERT_EQ(startWith(R"({ "cameras": [ { "width": 64, "height": 48, "fps": 200,
+        "people": [ { "enter": 0, "leave": 0.3, "from": [-0.6, 0.5], "to": [1.6, 0.5], "height": 1.5 } ] } ] })"),
+              0);
+    SvkHandle handle = openFirst();
+    FrameCollector collector;
+    collector.bytesPerPixel = 4;
+    ASSERT_EQ(svkSetFrameCallback(handle, &FrameCollector::callback, &collector), 0);
+    ASSERT_EQ(svkSetAcquisition(handle, 1), 0);
+    EXPECT_TRUE(collector.waitFor(40));
 }
