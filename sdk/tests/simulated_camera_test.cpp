@@ -138,7 +138,7 @@ TEST_F(SimulatorTest, CloseReturnsOnlyAfterTheRunningCallbackFinished) {
 
 TEST_F(SimulatorTest, UnplugAndPlugFireTheirCallbacksWithTheirContexts) {
     ASSERT_EQ(startWith(R"({ "cameras": [ { "width": 32, "height": 24, "fps": 50,
-        "events": [ { "at": 0.3, "unplug": true }, { "at": 0.6, "plug": true } ] } ] })"),
+        "events": [ { "at": 0.3, "unplug": true }, { "at": 1.2, "plug": true } ] } ] })"),
               0);
     struct Seen {
         std::mutex mutex;
@@ -175,14 +175,20 @@ TEST_F(SimulatorTest, UnplugAndPlugFireTheirCallbacksWithTheirContexts) {
                   },
                   &seenPointer),
               0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(450));
-    int count = -1;
-    ASSERT_EQ(svkGetCameraCount(&count), 0);
-    EXPECT_EQ(count, 0);
+    auto countIs = [](int expected) {
+        // Polls instead of sleeping a fixed time: a loaded machine delays the events.
+        for (int i = 0; i < 600; ++i) {
+            int count = -1;
+            if (svkGetCameraCount(&count) == 0 && count == expected) {
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        return false;
+    };
+    ASSERT_TRUE(countIs(0));
     EXPECT_NE(svkSetAcquisition(handle, 1), 0) << "the handle of an unplugged camera is stale";
-    std::this_thread::sleep_for(std::chrono::milliseconds(350));
-    ASSERT_EQ(svkGetCameraCount(&count), 0);
-    EXPECT_EQ(count, 1);
+    ASSERT_TRUE(countIs(1));
     {
         std::lock_guard<std::mutex> lock(seen.mutex);
         ASSERT_EQ(seen.deviceChecks.size(), 2u);
