@@ -189,6 +189,15 @@ TEST_F(SimulatorTest, UnplugAndPlugFireTheirCallbacksWithTheirContexts) {
     ASSERT_TRUE(countIs(0));
     EXPECT_NE(svkSetAcquisition(handle, 1), 0) << "the handle of an unplugged camera is stale";
     ASSERT_TRUE(countIs(1));
+    for (int i = 0; i < 600; ++i) {
+        {
+            std::lock_guard<std::mutex> lock(seen.mutex);
+            if (seen.deviceChecks.size() >= 2) {
+                break;
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
     {
         std::lock_guard<std::mutex> lock(seen.mutex);
         ASSERT_EQ(seen.deviceChecks.size(), 2u);
