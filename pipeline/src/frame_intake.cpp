@@ -4,8 +4,7 @@
 
 namespace calidra {
 
-void FrameBuffers::allocate(int width, int height)
-{
+void FrameBuffers::allocate(int width, int height) {
     width = std::max(width, 0);
     height = std::max(height, 0);
     detectionImage = cv::Mat::zeros(height, width, CV_8UC1);
@@ -15,8 +14,7 @@ void FrameBuffers::allocate(int width, int height)
     skippedFrames_.store(0, std::memory_order_relaxed);
 }
 
-bool FrameBuffers::matches(const FrameRecord& frame) const
-{
+bool FrameBuffers::matches(const FrameRecord& frame) const {
     return frame.width == static_cast<uint32_t>(width()) && frame.height == static_cast<uint32_t>(height());
 }
 
@@ -24,8 +22,7 @@ namespace {
 
 template <PixelFormat Format>
 FrameExtremes takePixels(const unsigned char* pixel, std::size_t pixelCount, uint8_t* detection,
-                         uint16_t* codes)
-{
+                         uint16_t* codes) {
     constexpr std::size_t stride = Format == PixelFormat::RgbCode32 ? 4 : 2;
     FrameExtremes extremes;
     double maximum = extremes.maximumCelsius;
@@ -47,8 +44,7 @@ FrameExtremes takePixels(const unsigned char* pixel, std::size_t pixelCount, uin
 
 } // namespace
 
-IntakeResult intakeFrame(const FrameRecord& frame, std::optional<PixelFormat> format, FrameBuffers& buffers)
-{
+IntakeResult intakeFrame(const FrameRecord& frame, std::optional<PixelFormat> format, FrameBuffers& buffers) {
     IntakeResult result;
     if (!format) {
         result.outcome = IntakeOutcome::UnknownFormat;

@@ -6,8 +6,7 @@
 
 namespace calidra {
 
-FrameRecord FrameRecord::fromCamera(const SvkFrameRecord* record)
-{
+FrameRecord FrameRecord::fromCamera(const SvkFrameRecord* record) {
     FrameRecord frame;
     if (record == nullptr)
         return frame;
@@ -18,8 +17,7 @@ FrameRecord FrameRecord::fromCamera(const SvkFrameRecord* record)
     return frame;
 }
 
-std::optional<PixelFormat> pixelFormatFromCode(int formatCode)
-{
+std::optional<PixelFormat> pixelFormatFromCode(int formatCode) {
     switch (formatCode) {
     case SVK_PIXEL_FORMAT_OFFSET16:
         return PixelFormat::Offset16;
@@ -32,15 +30,15 @@ std::optional<PixelFormat> pixelFormatFromCode(int formatCode)
     }
 }
 
-std::size_t bytesPerPixel(PixelFormat format) { return format == PixelFormat::RgbCode32 ? 4 : 2; }
+std::size_t bytesPerPixel(PixelFormat format) {
+    return format == PixelFormat::RgbCode32 ? 4 : 2;
+}
 
-double toDisplayUnit(double celsius, TemperatureUnit unit)
-{
+double toDisplayUnit(double celsius, TemperatureUnit unit) {
     return unit == TemperatureUnit::Fahrenheit ? celsius * 1.8 + 32 : celsius;
 }
 
-double toCelsius(double displayValue, TemperatureUnit unit)
-{
+double toCelsius(double displayValue, TemperatureUnit unit) {
     return unit == TemperatureUnit::Fahrenheit ? (displayValue - 32) / 1.8 : displayValue;
 }
 

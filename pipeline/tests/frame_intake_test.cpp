@@ -8,8 +8,7 @@ namespace calidra {
 namespace {
 
 // Little-endian pixel bytes for a frame of 16-bit codes, or of (unused, code) word pairs.
-std::vector<unsigned char> pixelBytes(const std::vector<uint16_t>& codes, PixelFormat format)
-{
+std::vector<unsigned char> pixelBytes(const std::vector<uint16_t>& codes, PixelFormat format) {
     std::vector<unsigned char> bytes;
     for (uint16_t code : codes) {
         if (format == PixelFormat::RgbCode32) {
@@ -22,13 +21,11 @@ std::vector<unsigned char> pixelBytes(const std::vector<uint16_t>& codes, PixelF
     return bytes;
 }
 
-FrameRecord frameOf(const std::vector<unsigned char>& bytes, uint32_t width, uint32_t height)
-{
+FrameRecord frameOf(const std::vector<unsigned char>& bytes, uint32_t width, uint32_t height) {
     return FrameRecord{width, height, bytes.data()};
 }
 
-TEST(FrameBuffersTest, AllocatesTheFourBuffersAtTheCameraSize)
-{
+TEST(FrameBuffersTest, AllocatesTheFourBuffersAtTheCameraSize) {
     FrameBuffers buffers;
     buffers.allocate(384, 288);
     EXPECT_EQ(buffers.width(), 384);
@@ -41,8 +38,7 @@ TEST(FrameBuffersTest, AllocatesTheFourBuffersAtTheCameraSize)
     EXPECT_EQ(buffers.cleanCopy.size(), cv::Size(384, 288));
 }
 
-TEST(FrameIntakeTest, WritesBothPlanesInRowMajorOrderWithoutReallocating)
-{
+TEST(FrameIntakeTest, WritesBothPlanesInRowMajorOrderWithoutReallocating) {
     FrameBuffers buffers;
     buffers.allocate(3, 2);
     const uchar* detectionStorage = buffers.detectionImage.data;
@@ -63,8 +59,7 @@ TEST(FrameIntakeTest, WritesBothPlanesInRowMajorOrderWithoutReallocating)
     EXPECT_DOUBLE_EQ(result.extremes.minimumCelsius, -20.0);
 }
 
-TEST(FrameIntakeTest, ExtremesLeaveOutPixelsAtOrAboveFortyFive)
-{
+TEST(FrameIntakeTest, ExtremesLeaveOutPixelsAtOrAboveFortyFive) {
     FrameBuffers buffers;
     buffers.allocate(2, 1);
     auto hot = pixelBytes({1450, 1600}, PixelFormat::Offset16);
@@ -85,8 +80,7 @@ TEST(FrameIntakeTest, ExtremesLeaveOutPixelsAtOrAboveFortyFive)
     EXPECT_EQ(buffers.detectionImage.at<uint8_t>(0, 0), 91);
 }
 
-TEST(FrameIntakeTest, UnknownFormatKeepsThePreviousPlanes)
-{
+TEST(FrameIntakeTest, UnknownFormatKeepsThePreviousPlanes) {
     FrameBuffers buffers;
     buffers.allocate(2, 1);
     auto first = pixelBytes({1365, 1300}, PixelFormat::Offset16);
@@ -103,8 +97,7 @@ TEST(FrameIntakeTest, UnknownFormatKeepsThePreviousPlanes)
     EXPECT_EQ(buffers.skippedFrameCount(), 0u);
 }
 
-TEST(FrameIntakeTest, FrameOfAnotherSizeIsSkippedAndCounted)
-{
+TEST(FrameIntakeTest, FrameOfAnotherSizeIsSkippedAndCounted) {
     FrameBuffers buffers;
     buffers.allocate(2, 2);
     auto fitting = pixelBytes({1100, 1200, 1300, 1400}, PixelFormat::Offset16);
@@ -130,11 +123,11 @@ TEST(FrameIntakeTest, FrameOfAnotherSizeIsSkippedAndCounted)
     // A new acquisition starts the count afresh.
     buffers.allocate(4, 3);
     EXPECT_EQ(buffers.skippedFrameCount(), 0u);
-    EXPECT_EQ(intakeFrame(frameOf(larger, 4, 3), PixelFormat::Offset16, buffers).outcome, IntakeOutcome::Written);
+    EXPECT_EQ(intakeFrame(frameOf(larger, 4, 3), PixelFormat::Offset16, buffers).outcome,
+              IntakeOutcome::Written);
 }
 
-TEST(FrameIntakeTest, NullPixelDataIsNotRead)
-{
+TEST(FrameIntakeTest, NullPixelDataIsNotRead) {
     FrameBuffers buffers;
     buffers.allocate(2, 1);
     const IntakeResult result = intakeFrame(FrameRecord{2, 1, nullptr}, PixelFormat::Direct16, buffers);

@@ -9,8 +9,7 @@
 namespace calidra {
 namespace {
 
-TEST(FrameRecordTest, ReadsThePackedCameraRecordWithItsUnalignedPointer)
-{
+TEST(FrameRecordTest, ReadsThePackedCameraRecordWithItsUnalignedPointer) {
     static const uint16_t pixels[4] = {1, 2, 3, 4};
     // Place the record at an odd address so the pointer field is misaligned even for bytes.
     alignas(8) unsigned char storage[1 + sizeof(SvkFrameRecord)] = {};
@@ -33,8 +32,7 @@ TEST(FrameRecordTest, ReadsThePackedCameraRecordWithItsUnalignedPointer)
     EXPECT_EQ(none.width, 0u);
 }
 
-TEST(PixelFormatTest, KnowsTheThreeFormatsAndTheirPixelLayout)
-{
+TEST(PixelFormatTest, KnowsTheThreeFormatsAndTheirPixelLayout) {
     EXPECT_EQ(pixelFormatFromCode(103), PixelFormat::Offset16);
     EXPECT_EQ(pixelFormatFromCode(104), PixelFormat::Direct16);
     EXPECT_EQ(pixelFormatFromCode(110), PixelFormat::RgbCode32);
@@ -52,8 +50,7 @@ TEST(PixelFormatTest, KnowsTheThreeFormatsAndTheirPixelLayout)
     EXPECT_EQ(pixelCode(pixel, PixelFormat::RgbCode32), 1365);
 }
 
-TEST(CodeScaleTest, OffsetAndDirectScales)
-{
+TEST(CodeScaleTest, OffsetAndDirectScales) {
     EXPECT_DOUBLE_EQ(codeToCelsius(1365, PixelFormat::RgbCode32), 36.5);
     EXPECT_DOUBLE_EQ(codeToCelsius(1365, PixelFormat::Offset16), 36.5);
     EXPECT_DOUBLE_EQ(codeToCelsius(1000, PixelFormat::Offset16), 0.0);
@@ -63,9 +60,8 @@ TEST(CodeScaleTest, OffsetAndDirectScales)
     EXPECT_DOUBLE_EQ(codeToCelsius(65535, PixelFormat::Direct16), 6553.5);
 }
 
-TEST(DetectionByteTest, OffsetScaleIncludingTheWrap)
-{
-    EXPECT_EQ(detectionByte(900, PixelFormat::Offset16), 0);   // -10 degrees
+TEST(DetectionByteTest, OffsetScaleIncludingTheWrap) {
+    EXPECT_EQ(detectionByte(900, PixelFormat::Offset16), 0);    // -10 degrees
     EXPECT_EQ(detectionByte(1365, PixelFormat::RgbCode32), 74); // 36.5 degrees
     EXPECT_EQ(detectionByte(1450, PixelFormat::Offset16), 88);  // 45 degrees
     EXPECT_EQ(detectionByte(800, PixelFormat::Offset16), 240);  // -20 degrees: low byte of -16
@@ -74,8 +70,7 @@ TEST(DetectionByteTest, OffsetScaleIncludingTheWrap)
     EXPECT_EQ(detectionByte(0, PixelFormat::Offset16), 112);    // -144 truncated toward zero
 }
 
-TEST(DetectionByteTest, DirectScaleIncludingTheWrap)
-{
+TEST(DetectionByteTest, DirectScaleIncludingTheWrap) {
     EXPECT_EQ(detectionByte(365, PixelFormat::Direct16), 91);
     EXPECT_EQ(detectionByte(500, PixelFormat::Direct16), 125);
     EXPECT_EQ(detectionByte(1023, PixelFormat::Direct16), 255);
@@ -83,16 +78,15 @@ TEST(DetectionByteTest, DirectScaleIncludingTheWrap)
     EXPECT_EQ(detectionByte(65535, PixelFormat::Direct16), 255);
 }
 
-TEST(TemperatureUnitTest, ConvertsOnlyForFahrenheit)
-{
+TEST(TemperatureUnitTest, ConvertsOnlyForFahrenheit) {
     EXPECT_EQ(toDisplayUnit(37.5, TemperatureUnit::Celsius), 37.5);
     EXPECT_EQ(toCelsius(98.6, TemperatureUnit::Celsius), 98.6);
     EXPECT_EQ(toDisplayUnit(37.5, TemperatureUnit::Fahrenheit), 99.5);
     // Plain double arithmetic, not rounded to a nicer number.
     EXPECT_EQ(toCelsius(98.6, TemperatureUnit::Fahrenheit), 36.99999999999999);
     EXPECT_EQ(toCelsius(32.0, TemperatureUnit::Fahrenheit), 0.0);
-    EXPECT_DOUBLE_EQ(toCelsius(toDisplayUnit(-12.3, TemperatureUnit::Fahrenheit), TemperatureUnit::Fahrenheit),
-                     -12.3);
+    EXPECT_DOUBLE_EQ(
+        toCelsius(toDisplayUnit(-12.3, TemperatureUnit::Fahrenheit), TemperatureUnit::Fahrenheit), -12.3);
 }
 
 } // namespace

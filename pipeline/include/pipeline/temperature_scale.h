@@ -36,23 +36,22 @@ std::optional<PixelFormat> pixelFormatFromCode(int formatCode);
 std::size_t bytesPerPixel(PixelFormat format);
 
 // The temperature code of one pixel; pixel points at its first byte (little-endian, any alignment).
-inline uint16_t pixelCode(const unsigned char* pixel, PixelFormat format)
-{
+inline uint16_t pixelCode(const unsigned char* pixel, PixelFormat format) {
     const unsigned char* word = format == PixelFormat::RgbCode32 ? pixel + 2 : pixel;
     return static_cast<uint16_t>(word[0] | (word[1] << 8));
 }
 
-inline bool usesOffsetScale(PixelFormat format) { return format != PixelFormat::Direct16; }
+inline bool usesOffsetScale(PixelFormat format) {
+    return format != PixelFormat::Direct16;
+}
 
-inline double codeToCelsius(uint16_t code, PixelFormat format)
-{
+inline double codeToCelsius(uint16_t code, PixelFormat format) {
     return usesOffsetScale(format) ? (int(code) - 1000) * 0.1 : int(code) * 0.1;
 }
 
 // One byte per pixel in which a temperature band can be cut with two constants; wraps outside
 // the band the byte can hold (only the low 8 bits are kept).
-inline uint8_t detectionByte(uint16_t code, PixelFormat format)
-{
+inline uint8_t detectionByte(uint16_t code, PixelFormat format) {
     if (usesOffsetScale(format)) {
         const auto scaled = static_cast<int32_t>((int(code) - 900) * 0.16);
         return static_cast<uint8_t>(static_cast<uint32_t>(scaled) & 0xFFu);
