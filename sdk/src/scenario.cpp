@@ -181,6 +181,27 @@ bool readReplay(Reader& reader, CameraScenario& camera, const std::string& baseF
     return true;
 }
 
+// A list of records under key, each read by readItem.
+template <typename Item, typename ReadItem>
+bool readList(Reader& reader, const json& object, const char* key, const char* itemName, ReadItem readItem,
+              std::vector<Item>& items, const std::string& where) {
+    auto it = object.find(key);
+    if (it == object.end()) {
+        return true;
+    }
+    if (!it->is_array()) {
+        return reader.fail(std::string("\"") + key + "\" in " + where + " must be a list");
+    }
+    for (std::size_t i = 0; i < it->size(); ++i) {
+        Item item;
+        if (!readItem(reader, (*it)[i], item, where + " " + itemName + " " + std::to_string(i + 1))) {
+            return false;
+        }
+        items.push_back(item);
+    }
+    return true;
+}
+
 bool readCamera(Reader& reader, const json& object, CameraScenario& camera, const std::string& baseFolder,
                 const std::string& where) {
     static const std::set<std::string> keys = {
@@ -222,46 +243,10 @@ bool readCamera(Reader& reader, const json& object, CameraScenario& camera, cons
         return reader.fail("\"noise\" and \"loop\" in " + where + " must not be negative");
     }
     camera.people.clear();
-    if (auto it = object.find("people"); it != object.end()) {
-        if (!it->is_array()) {
-            return reader.fail("\"people\" in " + where + " must be a list");
-        }
-        for (std::size_t i = 0; i < it->size(); ++i) {
-            Person person;
-            if (!readPerson(reader, (*it)[i], person, where + " person " + std::to_string(i + 1))) {
-                return false;
-            }
-            camera.people.push_back(person);
-        }
-    }
-    if (auto it = object.find("objects"); it != object.end()) {
-        if (!it->is_array()) {
-            return reader.fail("\"objects\" in " + where + " must be a list");
-        }
-        for (std::size_t i = 0; i < it->size(); ++i) {
-            WarmObject warm;
-            if (!readObject(reader, (*it)[i], warm, where + " object " + std::to_string(i + 1))) {
-                return false;
-            }
-            camera.objects.push_back(warm);
-        }
-    }
-    if (auto it = object.find("events"); it != object.end()) {
-        if (!it->is_array()) {
-            return reader.fail("\"events\" in " + where + " must be a list");
-        }
-        for (std::size_t i = 0; i < it->size(); ++i) {
-            Event event;
-            if (!readEvent(reader, (*it)[i], event, where + " event " + std::to_string(i + 1))) {
-                return false;
-            }
-            camera.events.push_back(event);
-        }
-    }
-    if (!camera.replayPath.empty()) {
-        return readReplay(reader, camera, baseFolder, where);
-    }
-    return true;
+    return readList(reader, object, "people", "person", readPerson, camera.people, where) &&
+           readList(reader, object, "objects", "object", readObject, camera.objects, where) &&
+           readList(reader, object, "events", "event", readEvent, camera.events, where) &&
+           (camera.replayPath.empty() || readReplay(reader, camera, baseFolder, where));
 }
 
 } // namespace
