@@ -1,0 +1,62 @@
+#pragma once
+// Everything the frame pipeline needs from the program around it. The live view implements it
+// with the camera library, the options pane and its widgets; tests give it a fake.
+//
+// Every call is made on the frame thread, inside the camera's frame callback; an implementation
+// copies what it keeps and hands work for the GUI thread over through queued calls.
+
+#include "pipeline/frame_settings.h"
+#include "pipeline/temperature_scale.h"
+
+#include <opencv2/core.hpp>
+
+#include <cstdint>
+#include <string>
+
+namespace calidra {
+
+// The operator's values as the frame thread may read them: the texts of the edit boxes and the
+// positions selected in the lists, copied under the host's own lock.
+struct OperatorSettings {
+    FrameSettingsTexts texts;
+    TemperatureUnit unit = TemperatureUnit::Celsius;
+    int paletteNumber = -1; // -1: nothing selected
+    int fontSize = 1;       // overlay label size, 0..3
+    int alarmType = 0;      // sound file alarm<alarmType + 1>.wav
+    int alarmEvent = 0;     // 1: save a snapshot of every alarm
+};
+
+class FramePipelineHost {
+public:
+    virtual ~FramePipelineHost() = default;
+
+    // Millisecond tick counter; wraps after 2^32 ms.
+    virtual uint32_t tickMs() = 0;
+
+    // The open camera's calls; the camera handle stays with the host.
+    virtual int pixelFormatCode() = 0;
+    virtual int cameraRgbData(unsigned char* buffer, int bytes) = 0;
+    // False when the node cannot be read.
+    virtual bool cameraNodeFloat(const char* node, double& value) = 0;
+
+    virtual OperatorSettings operatorSettings() = 0;
+
+    // The alarm went on or off; sent once per change.
+    virtual void alarmChanged(bool alarmOn) = 0;
+    // Loops the sound file until stopAlarmSound; only asked for files that exist.
+    virtual void startAlarmSound(const std::string& soundFilePath) = 0;
+    virtual void stopAlarmSound() = 0;
+
+    // The live view's window: whether it still exists, and the finished picture for it. The image
+    // is valid only during the call.
+    virtual bool viewWindowExists() = 0;
+    virtual void showFrame(const cv::Mat& renderImage, bool measuring, const std::string& statusText) = 0;
+
+    // A finished compensation measurement: the new offset for the options pane, "%.1f".
+    virtual void offsetMeasured(const std::string& offsetText) = 0;
+
+    // Where the program lives: sound files, the alarm folder and the mask editor's folder.
+    virtual std::string programFolder() = 0;
+};
+
+} // namespace calidra
