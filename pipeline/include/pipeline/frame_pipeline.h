@@ -1,0 +1,78 @@
+#pragma once
+// Everything one camera frame goes through, from the camera's pixels to the finished picture.
+// Runs on the camera's frame thread; the GUI thread reads the frame results through atomics.
+
+#include "pipeline/detection.h"
+#include "pipeline/frame_buffers.h"
+#include "pipeline/frame_pipeline_host.h"
+#include "pipeline/human_detection.h"
+
+#include <opencv2/core.hpp>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
+
+struct SvkFrameRecord;
+
+namespace calidra {
+
+class FramePipeline {
+public:
+    explicit FramePipeline(FramePipelineHost& host);
+    FramePipeline(const FramePipeline&) = delete;
+    FramePipeline& operator=(const FramePipeline&) = delete;
+
+    // Acquisition start, before the camera delivers frames: buffers for the camera's image size.
+    void allocateBuffers(int width, int height);
+
+    // The whole per-frame procedure; the record is read only during the call. Never entered twice
+    // at once (the camera delivers one frame after the other).
+    void processFrame(const SvkFrameRecord* record);
+
+    // While the camera corrects its non-uniformity, frames are measured but not shown.
+    void setNucRunning(bool running) { nucRunning_.store(running); }
+    bool nucRunning() const { return nucRunning_.load(); }
+
+    // Frame results for the read-outs and the watchdog; values of two frames may be mixed.
+    uint32_t lastFrameTick() const { return lastFrameTick_.load(); }
+    double frameMaxTemperature() const { return frameMaxTemperature_.load(); }
+    double frameMinTemperature() const { return frameMinTemperature_.load(); }
+    double trackingTemperature() const { return trackingTemperature_.load(); }
+    bool personPresent() const { return personPresent_.load(); }
+    uint32_t skippedFrameCount() const { return buffers_.skippedFrameCount(); }
+
+    // The picture as it was before any overlay, read under the frame lock (the mask editor's
+    // snapshot). The image is valid only during the call.
+    void withCleanCopy(const std::function<void(const cv::Mat&)>& reader);
+
+    // For the frame thread's own later stages and for tests; not for other threads.
+    const FrameBuffers& buffers() const { return buffers_; }
+    const DetectionResults& detectionResults() const { return detection_; }
+    const OperatorSettings& frameOperatorSettings() const { return operatorSettings_; }
+    const FrameSettings& frameSettings() const { return frameSettings_; }
+
+private:
+    void renderFrame(const FrameRecord& frame, std::optional<PixelFormat> format);
+    void keepCleanCopy();
+
+    FramePipelineHost& host_;
+    FrameBuffers buffers_;
+    HumanDetector detector_;
+    DetectionResults detection_;
+    OperatorSettings operatorSettings_;
+    FrameSettings frameSettings_;
+    std::mutex frameLock_; // guards buffers_.cleanCopy only
+
+    std::atomic<uint32_t> lastFrameTick_{0};
+    // Shown before the first frame arrives.
+    std::atomic<double> frameMaxTemperature_{45.0};
+    std::atomic<double> frameMinTemperature_{-10.0};
+    std::atomic<double> trackingTemperature_{0.0};
+    std::atomic<bool> personPresent_{false};
+    std::atomic<bool> nucRunning_{false};
+};
+
+} // namespace calidra

@@ -1,0 +1,217 @@
+#include "pipeline/frame_pipeline.h"
+
+#include "fake_pipeline_host.h"
+#include "pipeline/palette_rendering.h"
+
+#include "maskfile/maskinfo.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace calidra {
+namespace {
+
+constexpr int frameWidth = 96;
+constexpr int frameHeight = 80;
+constexpr uint16_t roomCode = 250;   // 25.0 degrees, direct scale
+constexpr uint16_t personCode = 365; // 36.5 degrees, direct scale
+
+CameraFrame sceneWithPerson(int formatCode = 104) {
+    const bool offsetScale = formatCode != 104;
+    CameraFrame frame(frameWidth, frameHeight, formatCode, offsetScale ? roomCode + 1000 : roomCode);
+    frame.fill(30, 10, 20, 50, offsetScale ? personCode + 1000 : personCode);
+    return frame;
+}
+
+class FramePipelineTest : public ::testing::Test {
+protected:
+    FramePipelineTest() { pipeline.allocateBuffers(frameWidth, frameHeight); }
+
+    cv::Mat renderCopy() const { return pipeline.buffers().renderImage.clone(); }
+    static bool same(const cv::Mat& a, const cv::Mat& b) {
+        return a.size() == b.size() && a.type() == b.type() && cv::countNonZero(cv::Mat(a != b).reshape(1)) == 0;
+    }
+
+    FakePipelineHost host;
+    FramePipeline pipeline{host};
+};
+
+TEST_F(FramePipelineTest, FrameGoesThroughEveryStageInOrder) {
+    EXPECT_EQ(pipeline.frameMaxTemperature(), 45.0);
+    EXPECT_EQ(pipeline.frameMinTemperature(), -10.0);
+
+    host.tick = 5000;
+    const CameraFrame frame = sceneWithPerson();
+    pipeline.processFrame(frame.record());
+
+    EXPECT_EQ(pipeline.lastFrameTick(), 5001u); // taken first, before the region pass
+    EXPECT_EQ(pipeline.detectionResults().regionPassTick, 5002u);
+    EXPECT_DOUBLE_EQ(pipeline.frameMaxTemperature(), 36.5);
+    EXPECT_DOUBLE_EQ(pipeline.frameMinTemperature(), 25.0);
+    EXPECT_EQ(host.settingsReads, 1);
+
+    ASSERT_EQ(pipeline.detectionResults().detections.size(), 1u);
+    const Detection& person = pipeline.detectionResults().detections.front();
+    EXPECT_EQ(person.left, 30);
+    EXPECT_EQ(person.top, 10);
+    EXPECT_EQ(person.right, 50);
+    EXPECT_EQ(person.bottom, 60);
+    EXPECT_TRUE(pipeline.personPresent());
+    EXPECT_DOUBLE_EQ(pipeline.trackingTemperature(), 36.5);
+
+    // No palette selected: table 0.
+    const PaletteRow& expected = paletteTable(0)[paletteIndex(personCode, PixelFormat::Direct16)];
+    const cv::Vec3b pixel = pipeline.buffers().renderImage.at<cv::Vec3b>(30, 40);
+    EXPECT_EQ(pixel, cv::Vec3b(uint8_t(expected.blue), uint8_t(expected.green), uint8_t(expected.red)));
+
+    ASSERT_EQ(host.shownFrames.size(), 1u);
+    EXPECT_TRUE(same(host.shownFrames.front(), pipeline.buffers().renderImage));
+    pipeline.withCleanCopy([&](const cv::Mat& clean) { EXPECT_TRUE(same(clean, host.shownFrames.front())); });
+}
+
+TEST_F(FramePipelineTest, SelectedPaletteIsUsedFromTheSameFrame) {
+    host.settings.paletteNumber = 5;
+    const CameraFrame frame = sceneWithPerson();
+    pipeline.processFrame(frame.record());
+    const PaletteRow& expected = paletteTable(5)[paletteIndex(roomCode, PixelFormat::Direct16)];
+    EXPECT_EQ(pipeline.buffers().renderImage.at<cv::Vec3b>(0, 0),
+              cv::Vec3b(uint8_t(expected.blue), uint8_t(expected.green), uint8_t(expected.red)));
+}
+
+TEST_F(FramePipelineTest, DuringNucFramesAreMeasuredButNotShown) {
+    const CameraFrame room(frameWidth, frameHeight, 104, roomCode);
+    pipeline.processFrame(room.record());
+    const cv::Mat shownBefore = renderCopy();
+
+    pipeline.setNucRunning(true);
+    const CameraFrame frame = sceneWithPerson();
+    pipeline.processFrame(frame.record());
+    EXPECT_TRUE(pipeline.personPresent());
+    EXPECT_DOUBLE_EQ(pipeline.frameMaxTemperature(), 36.5);
+    EXPECT_EQ(host.shownFrames.size(), 1u);
+    EXPECT_TRUE(same(renderCopy(), shownBefore));
+
+    pipeline.setNucRunning(false);
+    pipeline.processFrame(frame.record());
+    EXPECT_EQ(host.shownFrames.size(), 2u);
+    EXPECT_FALSE(same(renderCopy(), shownBefore));
+}
+
+TEST_F(FramePipelineTest, WithoutWindowTheFrameIsRenderedButNotShown) {
+    host.windowExists = false;
+    const CameraFrame frame = sceneWithPerson();
+    pipeline.processFrame(frame.record());
+    EXPECT_TRUE(host.shownFrames.empty());
+    EXPECT_TRUE(pipeline.personPresent());
+    pipeline.withCleanCopy([](const cv::Mat& clean) { EXPECT_GT(cv::countNonZero(clean.reshape(1)), 0); });
+}
+
+TEST_F(FramePipelineTest, UnknownFormatKeepsTheLastFrameAndReportsNoExtremes) {
+    // Offset scale, so the kept detection bytes lie in the band an unknown format is cut with.
+    host.formatCode = 103;
+    const CameraFrame frame = sceneWithPerson(103);
+    pipeline.processFrame(frame.record());
+    const cv::Mat rendered = renderCopy();
+
+    host.formatCode = 999;
+    const CameraFrame room(frameWidth, frameHeight, 104, roomCode);
+    pipeline.processFrame(room.record());
+    EXPECT_EQ(pipeline.frameMaxTemperature(), -100.0);
+    EXPECT_EQ(pipeline.frameMinTemperature(), 45.0);
+    EXPECT_TRUE(pipeline.personPresent()); // detection runs on the kept planes
+    EXPECT_TRUE(same(renderCopy(), rendered));
+    EXPECT_EQ(host.shownFrames.size(), 2u);
+}
+
+TEST_F(FramePipelineTest, FrameOfAnotherSizeIsSkippedAndCounted) {
+    const CameraFrame frame = sceneWithPerson();
+    pipeline.processFrame(frame.record());
+    const cv::Mat codes = pipeline.buffers().codePlane.clone();
+
+    CameraFrame larger(frameWidth * 2, frameHeight * 2, 104, 400);
+    pipeline.processFrame(larger.record());
+    CameraFrame smaller(8, 8, 104, 400);
+    pipeline.processFrame(smaller.record());
+
+    EXPECT_EQ(pipeline.skippedFrameCount(), 2u);
+    EXPECT_TRUE(same(pipeline.buffers().codePlane, codes));
+    EXPECT_TRUE(pipeline.personPresent());
+
+    pipeline.allocateBuffers(frameWidth * 2, frameHeight * 2);
+    EXPECT_EQ(pipeline.skippedFrameCount(), 0u);
+    pipeline.processFrame(larger.record());
+    EXPECT_EQ(pipeline.skippedFrameCount(), 0u);
+    EXPECT_EQ(pipeline.buffers().codePlane.at<uint16_t>(0, 0), 400);
+}
+
+TEST_F(FramePipelineTest, FramesBeforeAnyAcquisitionStartAreHarmless) {
+    FakePipelineHost otherHost;
+    FramePipeline unallocated(otherHost);
+    const CameraFrame frame = sceneWithPerson();
+    unallocated.processFrame(frame.record());
+    unallocated.processFrame(nullptr);
+    EXPECT_EQ(unallocated.skippedFrameCount(), 1u);
+    EXPECT_FALSE(unallocated.personPresent());
+    EXPECT_EQ(otherHost.tick, 1u); // the frame tick of the one real frame
+    EXPECT_EQ(otherHost.settingsReads, 0);
+    EXPECT_TRUE(otherHost.shownFrames.empty());
+}
+
+TEST_F(FramePipelineTest, CameraPictureIsFetchedAndTurnedTheRightWayUp) {
+    host.formatCode = 110;
+    host.cameraPicture.assign(std::size_t(frameWidth) * frameHeight * 3, 0);
+    // Top row of the camera's picture white, the rest black.
+    std::fill_n(host.cameraPicture.begin(), frameWidth * 3, 255);
+    const CameraFrame frame = sceneWithPerson(110);
+    pipeline.processFrame(frame.record());
+
+    EXPECT_EQ(host.rgbDataCalls, 1);
+    EXPECT_EQ(pipeline.buffers().renderImage.at<cv::Vec3b>(frameHeight - 1, 5), cv::Vec3b(255, 255, 255));
+    EXPECT_EQ(pipeline.buffers().renderImage.at<cv::Vec3b>(0, 5), cv::Vec3b(0, 0, 0));
+    EXPECT_TRUE(pipeline.personPresent());
+    EXPECT_DOUBLE_EQ(pipeline.trackingTemperature(), 36.5);
+}
+
+TEST_F(FramePipelineTest, MaskFileIsReadAfreshForEveryFrame) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("frame-pipeline-masks-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder / "Zonara");
+    host.folder = folder.string();
+    const std::string maskPath = maskfile::stationMaskFilePath(host.folder);
+
+    maskfile::MaskRecords masks{};
+    masks[2] = MaskInfo{2, 1, 25, 5, 30, 60, uint16_t(frameWidth), uint16_t(frameHeight)};
+    const maskfile::FileBytes bytes = maskfile::encodeRecords(masks);
+    ASSERT_TRUE(maskfile::writeFileAtomically(maskPath, bytes.data(), bytes.size()));
+
+    const CameraFrame frame = sceneWithPerson();
+    pipeline.processFrame(frame.record());
+    EXPECT_FALSE(pipeline.personPresent());
+
+    masks[2].bEnabled = 0;
+    const maskfile::FileBytes disabled = maskfile::encodeRecords(masks);
+    ASSERT_TRUE(maskfile::writeFileAtomically(maskPath, disabled.data(), disabled.size()));
+    pipeline.processFrame(frame.record());
+    EXPECT_TRUE(pipeline.personPresent());
+
+    std::filesystem::remove_all(folder);
+}
+
+TEST_F(FramePipelineTest, OperatorValuesTakeEffectOnTheNextFrame) {
+    const CameraFrame frame = sceneWithPerson();
+    host.settings.texts.detectionTemperature = "37.0";
+    pipeline.processFrame(frame.record());
+    EXPECT_FALSE(pipeline.personPresent());
+
+    // 95 degrees Fahrenheit are 35 Celsius: the 36.5 degree person is in the band again.
+    host.settings.unit = TemperatureUnit::Fahrenheit;
+    host.settings.texts.detectionTemperature = "95";
+    pipeline.processFrame(frame.record());
+    EXPECT_TRUE(pipeline.personPresent());
+    EXPECT_NEAR(pipeline.frameSettings().detectionCelsius, 35.0, 1e-9);
+}
+
+} // namespace
+} // namespace calidra
