@@ -1,5 +1,5 @@
 #pragma once
-// Where the camera connection reports its events: the station's event log.
+// Where the station's parts report their events: the event log.
 
 #include <QString>
 
