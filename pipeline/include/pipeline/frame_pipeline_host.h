@@ -55,6 +55,9 @@ public:
     // A finished compensation measurement: the new offset for the options pane, "%.1f".
     virtual void offsetMeasured(const std::string& offsetText) = 0;
 
+    // An alarm snapshot was written to this path.
+    virtual void snapshotSaved(const std::string& path) { (void)path; }
+
     // Where the program lives: sound files, the alarm folder and the mask editor's folder.
     virtual std::string programFolder() = 0;
 };
