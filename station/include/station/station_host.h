@@ -1,0 +1,75 @@
+#pragma once
+// The frame pipeline's host in a running station: the open camera, the operator's published
+// values, the alarm sound, and the hand-over of alarm changes and pictures to the owner thread.
+
+#include "station/alarm_sound_player.h"
+
+#include "pipeline/frame_pipeline_host.h"
+
+#include "svk.h"
+
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+
+namespace calidra {
+
+// Milliseconds of a monotonic clock, wrapping after 2^32 like the camera's tick.
+uint32_t monotonicTickMs();
+
+class StationHost : public QObject, public FramePipelineHost {
+    Q_OBJECT
+public:
+    StationHost(AlarmSoundPlayer& sound, QString programFolder, QObject* parent = nullptr);
+
+    // Owner thread. The handle is only used inside frame callbacks, which end before a close.
+    void setCameraHandle(SvkHandle handle) { camera_.store(handle); }
+    void publishOperatorSettings(const OperatorSettings& settings);
+    void setViewWindowExists(bool exists) { viewWindowExists_.store(exists); }
+
+    // The newest picture since the last call (older ones are dropped); false when none is new.
+    bool takeLatestPicture(cv::Mat& picture, bool& measuring, std::string& statusText);
+
+    // FramePipelineHost, called on the frame thread.
+    uint32_t tickMs() override { return monotonicTickMs(); }
+    int pixelFormatCode() override;
+    int cameraRgbData(unsigned char* buffer, int bytes) override;
+    bool cameraNodeFloat(const char* node, double& value) override;
+    OperatorSettings operatorSettings() override;
+    void alarmChanged(bool alarmOn) override;
+    void startAlarmSound(const std::string& soundFilePath) override;
+    void stopAlarmSound() override;
+    bool viewWindowExists() override { return viewWindowExists_.load(); }
+    void showFrame(const cv::Mat& renderImage, bool measuring, const std::string& statusText) override;
+    void offsetMeasured(const std::string& offsetText) override;
+    void snapshotSaved(const std::string& path) override;
+    std::string programFolder() override { return programFolder_; }
+
+signals:
+    // Emitted on the frame thread: connect with queued connections.
+    void alarmStateChanged(bool alarmOn);
+    void offsetMeasuredText(const QString& offsetText);
+    void snapshotWritten(const QString& path);
+    // Once per picture that finds the slot empty, so a slow GUI is not flooded.
+    void pictureReady();
+
+private:
+    AlarmSoundPlayer& sound_;
+    const std::string programFolder_;
+    std::atomic<SvkHandle> camera_{nullptr};
+    std::atomic<bool> viewWindowExists_{true};
+
+    std::mutex settingsLock_;
+    OperatorSettings settings_;
+
+    std::mutex pictureLock_;
+    cv::Mat picture_;
+    bool pictureMeasuring_ = false;
+    std::string pictureStatus_;
+    bool pictureWaiting_ = false;
+};
+
+} // namespace calidra

@@ -1,0 +1,41 @@
+#include "station/alarm_sound_player.h"
+
+#include <QMetaObject>
+#include <QSoundEffect>
+#include <QThread>
+#include <QUrl>
+
+namespace calidra {
+
+AlarmSoundPlayer::AlarmSoundPlayer(QObject* parent) : QObject(parent) {}
+
+AlarmSoundPlayer::~AlarmSoundPlayer() { stop(); }
+
+void AlarmSoundPlayer::requestPlay(const QString& soundFilePath) {
+    QMetaObject::invokeMethod(this, "play", Qt::QueuedConnection, Q_ARG(QString, soundFilePath));
+}
+
+void AlarmSoundPlayer::requestStop() { QMetaObject::invokeMethod(this, "stop", Qt::QueuedConnection); }
+
+void AlarmSoundPlayer::play(const QString& soundFilePath) {
+    Q_ASSERT(QThread::currentThread() == thread());
+    // The effect is made on first use so a station that never alarms opens no audio device.
+    if (effect_ == nullptr)
+        effect_ = new QSoundEffect(this);
+    if (playingFile_ == soundFilePath && effect_->isPlaying())
+        return;
+    effect_->stop();
+    effect_->setSource(QUrl::fromLocalFile(soundFilePath));
+    effect_->setLoopCount(QSoundEffect::Infinite);
+    effect_->play();
+    playingFile_ = soundFilePath;
+}
+
+void AlarmSoundPlayer::stop() {
+    Q_ASSERT(QThread::currentThread() == thread());
+    if (effect_ != nullptr)
+        effect_->stop();
+    playingFile_.clear();
+}
+
+} // namespace calidra

@@ -1,0 +1,111 @@
+#include "station/station_host.h"
+
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace calidra {
+namespace {
+
+QCoreApplication& application() {
+    static int argc = 1;
+    static char name[] = "station_host_test";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication instance(argc, argv);
+    return instance;
+}
+
+class StationHostTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { application(); }
+
+    AlarmSoundPlayer sound;
+    StationHost host{sound, "/opt/station"};
+};
+
+cv::Mat picture(uint8_t value) { return cv::Mat(4, 6, CV_8UC3, cv::Scalar::all(value)); }
+
+TEST_F(StationHostTest, NewestPictureWinsAndTheGuiIsWokenOncePerWait) {
+    int wakeUps = 0;
+    QObject::connect(&host, &StationHost::pictureReady, [&] { ++wakeUps; });
+
+    cv::Mat taken;
+    bool measuring = true;
+    std::string status;
+    EXPECT_FALSE(host.takeLatestPicture(taken, measuring, status));
+
+    host.showFrame(picture(10), false, "");
+    host.showFrame(picture(20), true, "Collecting");
+    EXPECT_EQ(wakeUps, 1);
+    ASSERT_TRUE(host.takeLatestPicture(taken, measuring, status));
+    EXPECT_EQ(taken.at<cv::Vec3b>(3, 5), cv::Vec3b(20, 20, 20));
+    EXPECT_TRUE(measuring);
+    EXPECT_EQ(status, "Collecting");
+    EXPECT_FALSE(host.takeLatestPicture(taken, measuring, status));
+
+    host.showFrame(picture(30), false, "");
+    EXPECT_EQ(wakeUps, 2);
+}
+
+TEST_F(StationHostTest, PictureHandedOverIsACopy) {
+    cv::Mat shown = picture(40);
+    host.showFrame(shown, false, "");
+    shown.setTo(cv::Scalar::all(99)); // the pipeline draws the next frame into its buffer
+    cv::Mat taken;
+    bool measuring = false;
+    std::string status;
+    ASSERT_TRUE(host.takeLatestPicture(taken, measuring, status));
+    EXPECT_EQ(taken.at<cv::Vec3b>(0, 0), cv::Vec3b(40, 40, 40));
+}
+
+TEST_F(StationHostTest, WithoutCameraNothingIsReadFromIt) {
+    EXPECT_EQ(host.pixelFormatCode(), 0);
+    unsigned char buffer[12] = {};
+    EXPECT_NE(host.cameraRgbData(buffer, sizeof buffer), SVK_OK);
+    double value = 7.0;
+    EXPECT_FALSE(host.cameraNodeFloat("UserCompensationParaB", value));
+    EXPECT_EQ(value, 7.0);
+    EXPECT_EQ(host.programFolder(), "/opt/station");
+}
+
+TEST_F(StationHostTest, OperatorValuesPublishedOnOneThreadAreReadOnAnother) {
+    OperatorSettings settings;
+    settings.texts.alarmTemperature = "37.5";
+    settings.paletteNumber = 3;
+    host.publishOperatorSettings(settings);
+    OperatorSettings read;
+    std::thread frameThread([&] { read = host.operatorSettings(); });
+    frameThread.join();
+    EXPECT_EQ(read.texts.alarmTemperature, std::optional<std::string>("37.5"));
+    EXPECT_EQ(read.paletteNumber, 3);
+}
+
+TEST_F(StationHostTest, AlarmSoundRequestsFromTheFrameThreadReachThePlayer) {
+    std::thread frameThread([&] { host.startAlarmSound("/opt/station/alarm1.wav"); });
+    frameThread.join();
+    EXPECT_TRUE(sound.playingFile().isEmpty()); // queued, not yet run
+    QCoreApplication::processEvents();
+    EXPECT_EQ(sound.playingFile(), "/opt/station/alarm1.wav");
+
+    std::thread stopThread([&] { host.stopAlarmSound(); });
+    stopThread.join();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(sound.playingFile().isEmpty());
+}
+
+TEST_F(StationHostTest, AlarmChangesAndMeasuredOffsetsAreSignalled) {
+    std::vector<bool> changes;
+    QString offset;
+    QObject::connect(&host, &StationHost::alarmStateChanged, [&](bool on) { changes.push_back(on); });
+    QObject::connect(&host, &StationHost::offsetMeasuredText, [&](const QString& text) { offset = text; });
+    host.alarmChanged(true);
+    host.alarmChanged(false);
+    host.offsetMeasured("0.8");
+    EXPECT_EQ(changes, (std::vector<bool>{true, false}));
+    EXPECT_EQ(offset, "0.8");
+}
+
+} // namespace
+} // namespace calidra
