@@ -1,0 +1,53 @@
+#pragma once
+// The live picture: the newest frame the pipeline finished, stretched over the whole area
+// without smoothing, with the measurement's status line on top while it runs.
+
+#include <QImage>
+#include <QString>
+#include <QWidget>
+
+#include <opencv2/core.hpp>
+
+#include <cstdint>
+
+namespace calidra {
+
+class StationHost;
+
+class PictureArea : public QWidget {
+    Q_OBJECT
+public:
+    explicit PictureArea(QWidget* parent = nullptr);
+
+    // Pictures come from this host's newest-picture slot; the host outlives the area.
+    void setSource(StationHost* host);
+
+    // Pictures taken from the slot and painted, for tests and the speed check.
+    uint64_t picturesTaken() const { return picturesTaken_; }
+    uint64_t picturesPainted() const { return picturesPainted_; }
+    const QImage& currentPicture() const { return picture_; }
+    bool showsStatusLine() const { return measuring_ && !statusText_.isEmpty(); }
+
+signals:
+    void leftDoubleClicked();
+
+public slots:
+    // Takes the newest picture, if any, and schedules a repaint.
+    void takeNewestPicture();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+
+private:
+    StationHost* host_ = nullptr;
+    cv::Mat newest_; // reused for every frame of one size
+    QImage picture_;
+    bool measuring_ = false;
+    QString statusText_;
+    bool unpaintedPicture_ = false;
+    uint64_t picturesTaken_ = 0;
+    uint64_t picturesPainted_ = 0;
+};
+
+} // namespace calidra

@@ -1,0 +1,148 @@
+#include "liveview/picture_area.h"
+#include "liveview/sprite_animation.h"
+
+#include "station/station_host.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace calidra {
+namespace {
+
+QApplication& application() {
+    static int argc = 1;
+    static char name[] = "picture_test";
+    static char* argv[] = {name, nullptr};
+    static QApplication instance(argc, argv);
+    return instance;
+}
+
+class PictureTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { application(); }
+
+    // Left half red, right half blue, in the pipeline's byte order.
+    static cv::Mat halves(int width, int height) {
+        cv::Mat picture(height, width, CV_8UC3, cv::Scalar(255, 0, 0));
+        picture(cv::Rect(0, 0, width / 2, height)).setTo(cv::Scalar(0, 0, 255));
+        return picture;
+    }
+
+    AlarmSoundPlayer sound;
+    StationHost host{sound, "/tmp"};
+};
+
+TEST_F(PictureTest, NewestPictureIsStretchedWithoutBlending) {
+    PictureArea area;
+    area.setSource(&host);
+    area.resize(40, 20);
+    host.showFrame(halves(4, 2), false, "");
+    QApplication::processEvents();
+    ASSERT_EQ(area.picturesTaken(), 1u);
+
+    const QImage shown = area.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(shown.size(), QSize(40, 20));
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            ASSERT_EQ(shown.pixel(x, y), x < 20 ? qRgb(255, 0, 0) : qRgb(0, 0, 255)) << x << "," << y;
+
+    // A repaint after a resize shows the kept picture again.
+    area.resize(80, 30);
+    const QImage resized = area.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(resized.pixel(10, 10), qRgb(255, 0, 0));
+    EXPECT_EQ(resized.pixel(70, 25), qRgb(0, 0, 255));
+}
+
+TEST_F(PictureTest, FramesArrivingFasterThanTheGuiAreCoalesced) {
+    PictureArea area;
+    area.setSource(&host);
+    area.resize(8, 4);
+    host.showFrame(cv::Mat(2, 2, CV_8UC3, cv::Scalar::all(10)), false, "");
+    host.showFrame(cv::Mat(2, 2, CV_8UC3, cv::Scalar::all(20)), false, "");
+    host.showFrame(cv::Mat(2, 2, CV_8UC3, cv::Scalar::all(30)), false, "");
+    QApplication::processEvents();
+    EXPECT_EQ(area.picturesTaken(), 1u);
+    EXPECT_EQ(area.currentPicture().pixel(0, 0), qRgb(30, 30, 30));
+}
+
+TEST_F(PictureTest, StatusLineOnlyWhileMeasuring) {
+    PictureArea area;
+    area.setSource(&host);
+    area.resize(600, 200);
+    const auto greenPixels = [&] {
+        const QImage shown = area.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        int count = 0;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x)
+                count += qGreen(shown.pixel(x, y)) > 128 && qRed(shown.pixel(x, y)) < 100 ? 1 : 0;
+        return count;
+    };
+    host.showFrame(cv::Mat(3, 6, CV_8UC3, cv::Scalar::all(0)), true, "Collecting the temperature information...");
+    QApplication::processEvents();
+    EXPECT_TRUE(area.showsStatusLine());
+    EXPECT_GT(greenPixels(), 50);
+
+    host.showFrame(cv::Mat(3, 6, CV_8UC3, cv::Scalar::all(0)), false, "Collecting the temperature information...");
+    QApplication::processEvents();
+    EXPECT_FALSE(area.showsStatusLine());
+    EXPECT_EQ(greenPixels(), 0);
+}
+
+TEST(SpriteAnimationTest, FramesAreCutMagentaIsTransparentAndStopReturnsToTheFirst) {
+    application();
+    QTemporaryDir folder;
+    QImage sheet(30, 8, QImage::Format_RGB32);
+    sheet.fill(qRgb(255, 0, 255));
+    for (int frame = 0; frame < 3; ++frame)
+        sheet.setPixel(frame * 10 + 5, 4, qRgb(frame * 100, 10, 10));
+    const QString path = folder.filePath("sheet.png");
+    ASSERT_TRUE(sheet.save(path));
+
+    SpriteAnimation animation;
+    ASSERT_TRUE(animation.load(path, 10));
+    EXPECT_EQ(animation.frameCount(), 3);
+    EXPECT_EQ(animation.sizeHint(), QSize(10, 8));
+
+    animation.play(5);
+    QElapsedTimer waited;
+    waited.start();
+    while (animation.currentFrame() == 0 && waited.elapsed() < 2000)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
+    EXPECT_NE(animation.currentFrame(), 0);
+    animation.stop();
+    EXPECT_FALSE(animation.isPlaying());
+    EXPECT_EQ(animation.currentFrame(), 0);
+
+    EXPECT_FALSE(animation.load(folder.filePath("missing.png"), 10));
+    EXPECT_EQ(animation.frameCount(), 0);
+    animation.play(5);
+    EXPECT_FALSE(animation.isPlaying());
+}
+
+TEST(SpriteAnimationTest, MagentaPixelsShowWhatIsBehind) {
+    application();
+    QTemporaryDir folder;
+    QImage sheet(4, 4, QImage::Format_RGB32);
+    sheet.fill(qRgb(255, 0, 255));
+    sheet.setPixel(1, 1, qRgb(0, 200, 0));
+    const QString path = folder.filePath("one.png");
+    ASSERT_TRUE(sheet.save(path));
+    QWidget backdrop;
+    backdrop.setAutoFillBackground(true);
+    QPalette white = backdrop.palette();
+    white.setColor(QPalette::Window, Qt::white);
+    backdrop.setPalette(white);
+    backdrop.resize(4, 4);
+    SpriteAnimation animation(&backdrop);
+    ASSERT_TRUE(animation.load(path, 4));
+    animation.setGeometry(0, 0, 4, 4);
+    const QImage shown = backdrop.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(shown.pixel(0, 0), qRgb(255, 255, 255));
+    EXPECT_EQ(shown.pixel(1, 1), qRgb(0, 200, 0));
+}
+
+} // namespace
+} // namespace calidra
