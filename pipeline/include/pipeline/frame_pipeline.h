@@ -38,6 +38,8 @@ public:
 
     // Frame results for the read-outs and the watchdog; values of two frames may be mixed.
     uint32_t lastFrameTick() const { return lastFrameTick_.load(); }
+    // Acquisition start and the watchdog count the silence from the moment they act.
+    void setLastFrameTick(uint32_t tick) { lastFrameTick_.store(tick); }
     double frameMaxTemperature() const { return frameMaxTemperature_.load(); }
     double frameMinTemperature() const { return frameMinTemperature_.load(); }
     double trackingTemperature() const { return trackingTemperature_.load(); }
