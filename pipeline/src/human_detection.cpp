@@ -11,7 +11,6 @@ constexpr double regionCeilingCelsius = 45.0;
 constexpr double maximumAspect = 8.0;
 constexpr double minimumAspect = 0.125;
 constexpr int closingSize = 11;
-constexpr int smoothingSize = 5;
 
 void blankMaskRegions(cv::Mat& mask, const maskfile::MaskRecords& masks) {
     for (const MaskInfo& record : masks) {
@@ -37,27 +36,14 @@ DetectionBand detectionBand(std::optional<PixelFormat> format, double detectionC
     return band;
 }
 
-double HumanDetector::regionMaximumCode(const cv::Mat& codePlane, const cv::Rect& rectangle) {
-    // The smoothing depends only on the frame, so one pass serves every region.
-    if (!smoothedValid_) {
-        const cv::Mat kernel(smoothingSize, smoothingSize, CV_32F,
-                             cv::Scalar(1.0f / float(smoothingSize * smoothingSize)));
-        cv::filter2D(codePlane, smoothedCodes_, CV_16U, kernel, cv::Point(-1, -1), 0, cv::BORDER_REFLECT_101);
-        smoothedValid_ = true;
-    }
-    double maximum = 0.0;
-    cv::minMaxLoc(smoothedCodes_(rectangle), nullptr, &maximum);
-    return maximum;
-}
-
 void HumanDetector::detectAndMeasure(const FrameBuffers& buffers, std::optional<PixelFormat> format,
                                      const FrameSettings& settings, const maskfile::MaskRecords& masks,
                                      const TickSource& tick, DetectionResults& results) {
     const DetectionBand band = detectionBand(format, settings.detectionCelsius);
-    cv::Mat lookup(1, 256, CV_8U);
+    bandLookup_.create(1, 256, CV_8U);
     for (int value = 0; value < 256; ++value)
-        lookup.at<uint8_t>(value) = double(value) >= band.low && double(value) < band.high ? 255 : 0;
-    cv::LUT(buffers.detectionImage, lookup, bandMask_);
+        bandLookup_.at<uint8_t>(value) = double(value) >= band.low && double(value) < band.high ? 255 : 0;
+    cv::LUT(buffers.detectionImage, bandLookup_, bandMask_);
 
     blankMaskRegions(bandMask_, masks);
 
@@ -73,7 +59,6 @@ void HumanDetector::detectAndMeasure(const FrameBuffers& buffers, std::optional<
     results.detections.clear();
     results.frameAlarm = false;
     results.regionPassTick = tick ? tick() : 0;
-    smoothedValid_ = false;
     const bool directScale = format == PixelFormat::Direct16;
 
     for (const auto& contour : contours_) {
@@ -84,7 +69,8 @@ void HumanDetector::detectAndMeasure(const FrameBuffers& buffers, std::optional<
             int64_t(rectangle.width) * rectangle.height < settings.minimumRegionArea)
             continue;
 
-        const double maximumCode = regionMaximumCode(buffers.codePlane, rectangle);
+        // Only the accepted rectangles are smoothed; the values match a whole-plane pass.
+        const int maximumCode = smoother_.maximum(buffers.codePlane, rectangle);
         double celsius = directScale ? maximumCode * 0.1 : (maximumCode - 1000) * 0.1;
         celsius = std::min(celsius, regionCeilingCelsius);
         const bool alarm = celsius > settings.alarmCelsius && celsius <= regionCeilingCelsius;

@@ -3,6 +3,7 @@
 
 #include "pipeline/detection.h"
 #include "pipeline/frame_buffers.h"
+#include "pipeline/region_smoothing.h"
 #include "pipeline/temperature_scale.h"
 
 #include "maskfile/maskinfo.h"
@@ -53,12 +54,10 @@ public:
     const cv::Mat& closedMask() const { return closedMask_; }
 
 private:
-    double regionMaximumCode(const cv::Mat& codePlane, const cv::Rect& rectangle);
-
+    cv::Mat bandLookup_;
     cv::Mat bandMask_;
     cv::Mat closedMask_;
-    cv::Mat smoothedCodes_;
-    bool smoothedValid_ = false;
+    RegionSmoother smoother_;
     std::vector<std::vector<cv::Point>> contours_;
     std::vector<cv::Point> polygon_;
 };

@@ -1,0 +1,38 @@
+#pragma once
+// The 5 x 5 mean of the code plane over one rectangle, for measuring a region's temperature.
+
+#include <opencv2/core.hpp>
+
+#include <cstdint>
+#include <vector>
+
+namespace calidra {
+
+// Gives exactly the values a whole-plane filter2D with a single-precision 1/25 kernel, mirrored
+// borders without repeating the edge pixel (BORDER_REFLECT_101) and rounding to 16 bits gives
+// inside the rectangle, but from integer box sums over the rectangle alone. Keeps its working
+// rows between calls so a steady region size allocates nothing new.
+class RegionSmoother {
+public:
+    static constexpr int size = 5;
+
+    // codePlane is CV_16UC1; rectangle must lie inside it. smoothed becomes rectangle-sized CV_16UC1.
+    void smooth(const cv::Mat& codePlane, const cv::Rect& rectangle, cv::Mat& smoothed);
+
+    // The largest smoothed code inside the rectangle; 0 for an empty rectangle.
+    uint16_t maximum(const cv::Mat& codePlane, const cv::Rect& rectangle);
+
+private:
+    // Runs the integer sums; false when some mean lies too close to a rounding boundary for the
+    // single-precision sum to be sure of, which only codes far above any thermal scene reach.
+    bool boxMeans(const cv::Mat& codePlane, const cv::Rect& rectangle, uint16_t* out, std::size_t outStep);
+    void literalMeans(const cv::Mat& codePlane, const cv::Rect& rectangle, cv::Mat& smoothed);
+
+    std::vector<int> sourceColumns_;
+    std::vector<const uint16_t*> sourceRows_;
+    std::vector<uint32_t> columnSums_;
+    cv::Mat smoothed_;
+    cv::Mat scratch_;
+};
+
+} // namespace calidra
