@@ -82,8 +82,8 @@ void CLiveViewerCtrl::buildControls() {
     large.setPointSize(largeReadoutPointSize);
     large.setBold(true);
     largeReadout_->setFont(large);
-    maximumReadout_ = label(tr("Max Temp. :"), QRect(22, 146, 176, 22));
-    minimumReadout_ = label(tr("Min Temp. :"), QRect(206, 146, 176, 22));
+    maximumReadout_ = label(tr("Max Temp.") + QStringLiteral(" :"), QRect(22, 146, 176, 22));
+    minimumReadout_ = label(tr("Min Temp.") + QStringLiteral(" :"), QRect(206, 146, 176, 22));
     alarmAnimation_ = new SpriteAnimation(this);
     alarmAnimation_->setGeometry(96, 172, 207, 64);
 
@@ -180,7 +180,7 @@ void CLiveViewerCtrl::LoadSettingsIntoLists() {
     OnUnitChanged();
 
     modeList_->clear();
-    modeList_->addItems({tr("Normal"), tr("Auto"), tr("Manual")});
+    modeList_->addItems({tr("Normal", "temperature mode"), tr("Auto"), tr("Manual")});
     const int mode = store_.readInteger(QStringLiteral("TemperatureMode"), 0);
     if (mode == 1 || mode == 2)
         offsetField_->setText(oneDecimal(store_.readDouble(QStringLiteral("UserOffset"), 0.0)));
@@ -188,7 +188,7 @@ void CLiveViewerCtrl::LoadSettingsIntoLists() {
     OnModeChanged();
 
     fontList_->clear();
-    fontList_->addItems({tr("Normal"), tr("Large")});
+    fontList_->addItems({tr("Normal", "font size"), tr("Large")});
     fontList_->setCurrentIndex(store_.readInteger(QStringLiteral("FontSize"), 2));
     OnFontSizeChanged();
 
