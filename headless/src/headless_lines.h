@@ -1,0 +1,32 @@
+#pragma once
+// The headless station's output: one tab-separated line per event, for people and scripts.
+
+#include "pipeline/detection.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <cstdio>
+#include <mutex>
+
+namespace calidra {
+
+QString logLine(const QString& timeText, const QString& typeName, const QString& message, int code);
+QString alarmLine(bool alarmOn);
+QString snapshotLine(const QString& absolutePath);
+QString readoutLine(const QString& large, const QString& maximum, const QString& minimum);
+// left,top,right,bottom,temperature,alarm per detection, joined by ';'; temperature in Celsius.
+QString detectionLine(uint64_t frameNumber, const DetectionList& detections);
+
+// Whole lines from any thread, flushed one by one so a reader sees each at once.
+class LineWriter {
+public:
+    explicit LineWriter(std::FILE* out) : out_(out) {}
+    void write(const QString& line);
+
+private:
+    std::FILE* out_;
+    std::mutex lock_;
+};
+
+} // namespace calidra

@@ -1,0 +1,53 @@
+#include "headless_options.h"
+
+#include <cmath>
+
+namespace calidra {
+
+OptionsOutcome parseHeadlessOptions(const QStringList& arguments, HeadlessOptions& options, QString& error) {
+    for (int index = 0; index < arguments.size(); ++index) {
+        const QString& argument = arguments[index];
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+            options.help = true;
+            return OptionsOutcome::ShowHelp;
+        }
+        if (argument == QLatin1String("--readouts")) {
+            options.readouts = true;
+        } else if (argument == QLatin1String("--detections")) {
+            options.detections = true;
+        } else if (argument == QLatin1String("--seconds") || argument.startsWith(QLatin1String("--seconds="))) {
+            QString value;
+            if (argument.contains(QLatin1Char('='))) {
+                value = argument.section(QLatin1Char('='), 1);
+            } else if (index + 1 < arguments.size()) {
+                value = arguments[++index];
+            } else {
+                error = QStringLiteral("--seconds needs a number");
+                return OptionsOutcome::Invalid;
+            }
+            bool valid = false;
+            const double seconds = value.toDouble(&valid);
+            if (!valid || !std::isfinite(seconds) || seconds <= 0.0) {
+                error = QStringLiteral("--seconds needs a positive number, not \"%1\"").arg(value);
+                return OptionsOutcome::Invalid;
+            }
+            options.seconds = seconds;
+        } else {
+            error = QStringLiteral("unknown option \"%1\"").arg(argument);
+            return OptionsOutcome::Invalid;
+        }
+    }
+    return OptionsOutcome::Run;
+}
+
+QString headlessUsage() {
+    return QStringLiteral(
+        "usage: calidra-headless [--seconds N] [--readouts] [--detections] [--help]\n"
+        "Runs the screening loop on the first suitable camera without any window.\n"
+        "  --seconds N    stop after N seconds (default: until SIGINT or SIGTERM)\n"
+        "  --readouts     print READOUT lines every 500 ms\n"
+        "  --detections   print a DETECT line for every processed frame\n"
+        "Output lines (tab-separated): LOG, ALARM, SNAPSHOT, READOUT, DETECT.\n");
+}
+
+} // namespace calidra
