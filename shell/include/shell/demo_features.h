@@ -1,0 +1,42 @@
+#pragma once
+// The table the views pane is filled from: which views exist, their captions and how to make them.
+
+#include <QString>
+
+#include <vector>
+
+class CCalidraView;
+class QStandardItem;
+class QWidget;
+
+namespace calidra {
+
+class LogSink;
+
+// What a view may use of the main window when it is made.
+struct ViewEnvironment {
+    QWidget* parent = nullptr;
+    LogSink* log = nullptr;
+};
+
+// Makes one view; nullptr when the view cannot be made (the main window then keeps an empty slot).
+using ViewClass = CCalidraView* (*)(const ViewEnvironment& environment);
+
+} // namespace calidra
+
+struct CDemoFeature {
+    static constexpr int viewsGroup = 0;
+
+    int group = viewsGroup;
+    int viewNumber = 0; // assigned while the views pane is filled
+    QString caption;
+    calidra::ViewClass viewClass = nullptr;
+    QStandardItem* treeItem = nullptr; // set while the views pane is filled
+};
+
+namespace calidra {
+
+// "Live View" and "Image View", in view-number order.
+std::vector<CDemoFeature> stationFeatures();
+
+} // namespace calidra
