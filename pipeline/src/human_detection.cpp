@@ -20,6 +20,34 @@ void blankMaskRegions(cv::Mat& mask, const maskfile::MaskRecords& masks) {
     }
 }
 
+// Whole byte values in the band form one run, so a range test stands in for a per-value table
+// and runs over many pixels at once.
+void cutBand(const cv::Mat& detectionImage, const DetectionBand& band, cv::Mat& mask) {
+    int first = -1;
+    int last = -1;
+    for (int value = 0; value < 256; ++value) {
+        if (double(value) >= band.low && double(value) < band.high) {
+            if (first < 0)
+                first = value;
+            last = value;
+        }
+    }
+    mask.create(detectionImage.size(), CV_8UC1);
+    if (first < 0) {
+        mask.setTo(0);
+        return;
+    }
+    const auto lowest = static_cast<uint8_t>(first);
+    const auto span = static_cast<uint8_t>(last - first);
+    const int width = detectionImage.cols;
+    for (int row = 0; row < detectionImage.rows; ++row) {
+        const uint8_t* __restrict source = detectionImage.ptr<uint8_t>(row);
+        uint8_t* __restrict target = mask.ptr<uint8_t>(row);
+        for (int column = 0; column < width; ++column)
+            target[column] = static_cast<uint8_t>(source[column] - lowest) <= span ? 255 : 0;
+    }
+}
+
 } // namespace
 
 DetectionBand detectionBand(std::optional<PixelFormat> format, double detectionCelsius) {
@@ -40,10 +68,7 @@ void HumanDetector::detectAndMeasure(const FrameBuffers& buffers, std::optional<
                                      const FrameSettings& settings, const maskfile::MaskRecords& masks,
                                      const TickSource& tick, DetectionResults& results) {
     const DetectionBand band = detectionBand(format, settings.detectionCelsius);
-    bandLookup_.create(1, 256, CV_8U);
-    for (int value = 0; value < 256; ++value)
-        bandLookup_.at<uint8_t>(value) = double(value) >= band.low && double(value) < band.high ? 255 : 0;
-    cv::LUT(buffers.detectionImage, bandLookup_, bandMask_);
+    cutBand(buffers.detectionImage, band, bandMask_);
 
     blankMaskRegions(bandMask_, masks);
 

@@ -2,6 +2,7 @@
 
 #include <opencv2/imgproc.hpp>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace calidra {
@@ -14,58 +15,83 @@ constexpr uint32_t cellCount = RegionSmoother::size * RegionSmoother::size;
 // (relative), whatever the order of the additions or fused multiply-adds. The true mean is
 // S / 25 with S an integer, so it never sits on a half and is |2r - 25| / 50 away from one
 // (r = S mod 25). While the error bound stays below that distance the float sum rounds to the
-// same code as the exact mean; this holds for every S below 310689 (means below 12427, far above
-// the 0..150 degree codes of a scene), and for most larger ones.
+// same code as the exact mean. That holds for every sum below certainSumLimit (means below
+// 12427, far above the codes of any scene), and for most larger ones.
+constexpr uint32_t certainSumLimit = 310689;
+
 inline bool roundingIsCertain(uint32_t sum, uint32_t remainder) {
     const uint64_t distanceTimes50 = uint64_t(std::abs(int(2 * remainder) - int(cellCount)));
     return 54u * uint64_t(sum) < (distanceTimes50 << 24);
 }
 
+inline uint16_t roundedMean(uint32_t sum) {
+    return uint16_t((sum + cellCount / 2) / cellCount);
+}
+
 } // namespace
 
-bool RegionSmoother::boxMeans(const cv::Mat& codePlane, const cv::Rect& rectangle, uint16_t* out,
-                              std::size_t outStep) {
+void RegionSmoother::startWindow(const cv::Mat& codePlane, const cv::Rect& rectangle) {
     const int paddedWidth = rectangle.width + 2 * radius;
     const int paddedHeight = rectangle.height + 2 * radius;
     sourceColumns_.resize(std::size_t(paddedWidth));
     sourceRows_.resize(std::size_t(paddedHeight));
     columnSums_.assign(std::size_t(paddedWidth), 0);
+    rowSums_.resize(std::size_t(rectangle.width));
     for (int column = 0; column < paddedWidth; ++column)
         sourceColumns_[column] =
             cv::borderInterpolate(rectangle.x - radius + column, codePlane.cols, cv::BORDER_REFLECT_101);
     for (int row = 0; row < paddedHeight; ++row)
         sourceRows_[row] = codePlane.ptr<uint16_t>(
             cv::borderInterpolate(rectangle.y - radius + row, codePlane.rows, cv::BORDER_REFLECT_101));
+    // Window columns that are plain plane columns; only the up to two at each side are mirrored.
+    firstPlainColumn_ = std::max(0, radius - rectangle.x);
+    endPlainColumn_ = std::min(paddedWidth, codePlane.cols - rectangle.x + radius);
+    windowLeft_ = rectangle.x - radius;
+    windowRow_ = -1;
+}
 
+namespace {
+
+// Adds (or takes away) one source row over the window's columns; only the up to two columns at
+// each side that reach past the plane are looked up through the mirrored column list.
+template <bool Subtract>
+void accumulateRow(const uint16_t* source, const int* columns, int firstPlain, int endPlain, int paddedWidth,
+                   int windowLeft, uint32_t* __restrict sums) {
+    const auto apply = [](uint32_t& sum, uint32_t value) { sum = Subtract ? sum - value : sum + value; };
+    for (int column = 0; column < firstPlain; ++column)
+        apply(sums[column], source[columns[column]]);
+    const uint16_t* __restrict plain = source + windowLeft;
+    for (int column = firstPlain; column < endPlain; ++column)
+        apply(sums[column], plain[column]);
+    for (int column = endPlain; column < paddedWidth; ++column)
+        apply(sums[column], source[columns[column]]);
+}
+
+} // namespace
+
+// Column sums of the five source rows around the next rectangle row, then the five-column sums.
+const uint32_t* RegionSmoother::nextRowSums() {
+    const int paddedWidth = int(columnSums_.size());
+    uint32_t* __restrict sums = columnSums_.data();
     const int* columns = sourceColumns_.data();
-    uint32_t* sums = columnSums_.data();
-    for (int row = 0; row < size; ++row) {
-        const uint16_t* source = sourceRows_[row];
-        for (int column = 0; column < paddedWidth; ++column)
-            sums[column] += source[columns[column]];
+    if (windowRow_ < 0) {
+        for (int row = 0; row < size; ++row)
+            accumulateRow<false>(sourceRows_[row], columns, firstPlainColumn_, endPlainColumn_, paddedWidth,
+                                 windowLeft_, sums);
+    } else {
+        // Slide the five-row window down by one: add the new bottom row, drop the old top one.
+        accumulateRow<false>(sourceRows_[windowRow_ + size], columns, firstPlainColumn_, endPlainColumn_,
+                             paddedWidth, windowLeft_, sums);
+        accumulateRow<true>(sourceRows_[windowRow_], columns, firstPlainColumn_, endPlainColumn_, paddedWidth,
+                            windowLeft_, sums);
     }
-
-    bool certain = true;
-    for (int row = 0; row < rectangle.height; ++row) {
-        if (row > 0) {
-            // Slide the five-row window down by one: add the new bottom row, drop the old top one.
-            const uint16_t* entering = sourceRows_[row + size - 1];
-            const uint16_t* leaving = sourceRows_[row - 1];
-            for (int column = 0; column < paddedWidth; ++column)
-                sums[column] += uint32_t(entering[columns[column]]) - uint32_t(leaving[columns[column]]);
-        }
-        uint16_t* target = reinterpret_cast<uint16_t*>(reinterpret_cast<unsigned char*>(out) + row * outStep);
-        uint32_t sum = sums[0] + sums[1] + sums[2] + sums[3] + sums[4];
-        for (int column = 0; column < rectangle.width; ++column) {
-            const uint32_t quotient = sum / cellCount;
-            const uint32_t remainder = sum - quotient * cellCount;
-            target[column] = uint16_t(quotient + (remainder > cellCount / 2 ? 1u : 0u));
-            certain &= roundingIsCertain(sum, remainder);
-            if (column + size < paddedWidth)
-                sum += sums[column + size] - sums[column];
-        }
-    }
-    return certain;
+    ++windowRow_;
+    uint32_t* __restrict out = rowSums_.data();
+    const int width = int(rowSums_.size());
+    for (int column = 0; column < width; ++column)
+        out[column] =
+            sums[column] + sums[column + 1] + sums[column + 2] + sums[column + 3] + sums[column + 4];
+    return out;
 }
 
 void RegionSmoother::literalMeans(const cv::Mat& codePlane, const cv::Rect& rectangle, cv::Mat& smoothed) {
@@ -87,14 +113,39 @@ void RegionSmoother::smooth(const cv::Mat& codePlane, const cv::Rect& rectangle,
     smoothed.create(inside.height, inside.width, CV_16UC1);
     if (inside.empty())
         return;
-    if (!boxMeans(codePlane, inside, smoothed.ptr<uint16_t>(), smoothed.step))
+    startWindow(codePlane, inside);
+    bool certain = true;
+    for (int row = 0; row < inside.height; ++row) {
+        const uint32_t* sums = nextRowSums();
+        uint16_t* target = smoothed.ptr<uint16_t>(row);
+        for (int column = 0; column < inside.width; ++column) {
+            const uint32_t sum = sums[column];
+            target[column] = roundedMean(sum);
+            if (sum >= certainSumLimit)
+                certain &= roundingIsCertain(sum, sum % cellCount);
+        }
+    }
+    if (!certain)
         literalMeans(codePlane, inside, smoothed);
 }
 
 uint16_t RegionSmoother::maximum(const cv::Mat& codePlane, const cv::Rect& rectangle) {
-    smooth(codePlane, rectangle, smoothed_);
-    if (smoothed_.empty())
+    CV_Assert(codePlane.type() == CV_16UC1);
+    const cv::Rect inside = rectangle & cv::Rect(0, 0, codePlane.cols, codePlane.rows);
+    if (inside.empty())
         return 0;
+    // Rounding never reverses an order, so the largest mean comes from the largest sum.
+    startWindow(codePlane, inside);
+    // Sums stay below 2^21; as signed values the baseline instruction set can compare them in bulk.
+    int32_t largestSum = 0;
+    for (int row = 0; row < inside.height; ++row) {
+        const uint32_t* sums = nextRowSums();
+        for (int column = 0; column < inside.width; ++column)
+            largestSum = std::max(largestSum, int32_t(sums[column]));
+    }
+    if (uint32_t(largestSum) < certainSumLimit)
+        return roundedMean(uint32_t(largestSum));
+    smooth(codePlane, inside, smoothed_);
     double largest = 0.0;
     cv::minMaxLoc(smoothed_, nullptr, &largest);
     return uint16_t(largest);

@@ -54,7 +54,6 @@ public:
     const cv::Mat& closedMask() const { return closedMask_; }
 
 private:
-    cv::Mat bandLookup_;
     cv::Mat bandMask_;
     cv::Mat closedMask_;
     RegionSmoother smoother_;

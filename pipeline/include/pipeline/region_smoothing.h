@@ -23,14 +23,19 @@ public:
     uint16_t maximum(const cv::Mat& codePlane, const cv::Rect& rectangle);
 
 private:
-    // Runs the integer sums; false when some mean lies too close to a rounding boundary for the
-    // single-precision sum to be sure of, which only codes far above any thermal scene reach.
-    bool boxMeans(const cv::Mat& codePlane, const cv::Rect& rectangle, uint16_t* out, std::size_t outStep);
+    void startWindow(const cv::Mat& codePlane, const cv::Rect& rectangle);
+    // The 25-code sums of the next row of the rectangle, one per column.
+    const uint32_t* nextRowSums();
     void literalMeans(const cv::Mat& codePlane, const cv::Rect& rectangle, cv::Mat& smoothed);
 
     std::vector<int> sourceColumns_;
     std::vector<const uint16_t*> sourceRows_;
     std::vector<uint32_t> columnSums_;
+    std::vector<uint32_t> rowSums_;
+    int firstPlainColumn_ = 0;
+    int endPlainColumn_ = 0;
+    int windowLeft_ = 0;
+    int windowRow_ = -1;
     cv::Mat smoothed_;
     cv::Mat scratch_;
 };
