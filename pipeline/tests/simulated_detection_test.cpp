@@ -1,0 +1,210 @@
+// Detection on frames of the simulated camera, taken in and measured on its frame thread the way
+// the station does it.
+
+#include "pipeline/frame_buffers.h"
+#include "pipeline/human_detection.h"
+
+#include "../../sdk/tests/simulator_fixture.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <gtest/gtest.h>
+
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace calidra {
+namespace {
+
+// The detection as first described, with the 5 x 5 mean over the whole plane for every region.
+DetectionList literalDetections(const FrameBuffers& buffers, PixelFormat format,
+                                const FrameSettings& settings) {
+    const DetectionBand band = detectionBand(format, settings.detectionCelsius);
+    cv::Mat lookup(1, 256, CV_8U);
+    for (int value = 0; value < 256; ++value)
+        lookup.at<uint8_t>(value) = double(value) >= band.low && double(value) < band.high ? 255 : 0;
+    cv::Mat mask;
+    cv::LUT(buffers.detectionImage, lookup, mask);
+    cv::morphologyEx(mask, mask, cv::MORPH_CLOSE,
+                     cv::getStructuringElement(cv::MORPH_RECT, cv::Size(11, 11)));
+    std::vector<std::vector<cv::Point>> contours;
+    cv::findContours(mask, contours, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_NONE);
+    DetectionList detections;
+    for (const auto& contour : contours) {
+        std::vector<cv::Point> polygon;
+        cv::approxPolyDP(contour, polygon, 1.0, true);
+        const cv::Rect box = cv::boundingRect(polygon);
+        const double aspect = double(box.height) / box.width;
+        if (aspect > 8.0 || aspect < 0.125 || int64_t(box.width) * box.height < settings.minimumRegionArea)
+            continue;
+        cv::Mat smoothed;
+        cv::filter2D(buffers.codePlane, smoothed, CV_16U, cv::Mat(5, 5, CV_32F, cv::Scalar(1.0f / 25.0f)),
+                     cv::Point(-1, -1), 0, cv::BORDER_REFLECT_101);
+        double maximum = 0.0;
+        cv::minMaxLoc(smoothed(box), nullptr, &maximum);
+        const double celsius = std::min(codeToCelsius(uint16_t(maximum), format), 45.0);
+        detections.push_back(
+            {box.x, box.y, box.x + box.width, box.y + box.height, celsius, celsius > settings.alarmCelsius});
+    }
+    return detections;
+}
+
+// What the frame thread measured in one frame, once per operator setting.
+struct MeasuredFrame {
+    int formatCode = 0;
+    std::vector<DetectionResults> results;
+    DetectionList literal;
+};
+
+// Runs the intake and the detection inside the camera's frame callback.
+class DetectingReceiver {
+public:
+    DetectingReceiver(SvkHandle handle, std::vector<FrameSettings> settings, bool compareLiterally)
+        : handle_(handle), settings_(std::move(settings)), compareLiterally_(compareLiterally) {}
+
+    static void callback(const SvkFrameRecord* record, void* context) {
+        static_cast<DetectingReceiver*>(context)->onFrame(record);
+    }
+
+    bool waitFor(std::size_t frameCount) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return arrived_.wait_for(lock, std::chrono::seconds(10),
+                                 [&] { return frames_.size() >= frameCount; });
+    }
+
+    std::vector<MeasuredFrame> frames() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return frames_;
+    }
+
+private:
+    void onFrame(const SvkFrameRecord* record) {
+        MeasuredFrame measured;
+        svkGetPixelFormat(handle_, &measured.formatCode);
+        const FrameRecord frame = FrameRecord::fromCamera(record);
+        const std::optional<PixelFormat> format = pixelFormatFromCode(measured.formatCode);
+        if (buffers_.width() != int(frame.width) || buffers_.height() != int(frame.height))
+            buffers_.allocate(int(frame.width), int(frame.height));
+        if (!format || intakeFrame(frame, format, buffers_).outcome != IntakeOutcome::Written)
+            return;
+        for (const FrameSettings& settings : settings_) {
+            DetectionResults results;
+            detector_.detectAndMeasure(
+                buffers_, format, settings, {}, [] { return 0u; }, results);
+            measured.results.push_back(results);
+        }
+        if (compareLiterally_)
+            measured.literal = literalDetections(buffers_, *format, settings_.front());
+        std::lock_guard<std::mutex> lock(mutex_);
+        frames_.push_back(std::move(measured));
+        arrived_.notify_all();
+    }
+
+    SvkHandle handle_;
+    std::vector<FrameSettings> settings_;
+    bool compareLiterally_;
+    FrameBuffers buffers_;
+    HumanDetector detector_;
+    std::mutex mutex_;
+    std::condition_variable arrived_;
+    std::vector<MeasuredFrame> frames_;
+};
+
+class SimulatedDetectionTest : public SimulatorTest {
+protected:
+    std::vector<MeasuredFrame> measure(int formatCode, const std::vector<FrameSettings>& settings,
+                                       std::size_t frameCount, bool compareLiterally = false) {
+        SvkHandle handle = openFirst();
+        EXPECT_EQ(svkSetPixelFormat(handle, formatCode), 0);
+        DetectingReceiver receiver(handle, settings, compareLiterally);
+        EXPECT_EQ(svkSetFrameCallback(handle, &DetectingReceiver::callback, &receiver), 0);
+        EXPECT_EQ(svkSetAcquisition(handle, 1), 0);
+        EXPECT_TRUE(receiver.waitFor(frameCount));
+        svkSetAcquisition(handle, 0);
+        svkClose(handle); // returns after the last callback
+        return receiver.frames();
+    }
+};
+
+FrameSettings withAlarmAt(double alarmCelsius) {
+    FrameSettings settings;
+    settings.alarmCelsius = alarmCelsius;
+    return settings;
+}
+
+TEST_F(SimulatedDetectionTest, FeverishPersonIsMeasuredAtTheirTemperatureOnEveryFormat) {
+    // Room noise, a 60-degree heater (above the band) and a warm pipe too flat for a person.
+    ASSERT_EQ(startWith(R"({ "cameras": [ { "width": 384, "height": 288, "fps": 60,
+        "people": [ { "enter": 0, "leave": 1000, "temperature": 38.2, "from": [0.45, 0.55], "to": [0.45, 0.55] } ],
+        "objects": [ { "x": 300, "y": 20, "w": 30, "h": 20, "temperature": 60.0 },
+                     { "x": 250, "y": 260, "w": 120, "h": 6, "temperature": 34.0 } ] } ] })"),
+              0);
+    const double alarmBelow = 37.5;
+    const double alarmAbove = 38.5;
+    for (int formatCode : {103, 104, 110}) {
+        SCOPED_TRACE(formatCode);
+        const auto frames = measure(formatCode, {withAlarmAt(alarmBelow), withAlarmAt(alarmAbove)}, 8);
+        ASSERT_GE(frames.size(), 8u);
+        for (const MeasuredFrame& frame : frames) {
+            ASSERT_EQ(frame.formatCode, formatCode);
+            const DetectionResults& alarmed = frame.results.at(0);
+            ASSERT_EQ(alarmed.detections.size(), 1u);
+            const Detection& person = alarmed.detections[0];
+            EXPECT_NEAR(person.temperature, 38.2, 0.1);
+            EXPECT_TRUE(person.alarm);
+            EXPECT_TRUE(alarmed.frameAlarm);
+            EXPECT_TRUE(alarmed.personPresent);
+            EXPECT_EQ(alarmed.trackingTemperature, person.temperature);
+            // The figure stands around x = 0.45 of the frame, head and body in one region.
+            EXPECT_LT(person.left, 173);
+            EXPECT_GT(person.right, 173);
+            EXPECT_GT(person.bottom - person.top, 288 / 2);
+
+            const DetectionResults& calm = frame.results.at(1);
+            ASSERT_EQ(calm.detections.size(), 1u);
+            EXPECT_EQ(calm.detections[0].temperature, person.temperature);
+            EXPECT_FALSE(calm.detections[0].alarm);
+            EXPECT_FALSE(calm.frameAlarm);
+        }
+    }
+}
+
+TEST_F(SimulatedDetectionTest, WalkingCrowdIsMeasuredAsTheWholePlaneMeanWouldMeasureIt) {
+    // Pairs of thin warm bars close into one region whose warmest 5 x 5 mean takes in the noisy
+    // background between them, one pair at the frame's right edge.
+    ASSERT_EQ(startWith(R"({ "cameras": [ { "width": 384, "height": 288, "fps": 60, "noise": 0.3,
+        "people": [
+          { "enter": 0, "leave": 1000, "temperature": 36.6, "from": [0.0, 0.5], "to": [1.0, 0.5], "height": 0.7 },
+          { "enter": 0, "leave": 1000, "temperature": 38.9, "from": [0.95, 0.6], "to": [0.1, 0.4], "height": 0.5 },
+          { "enter": 0, "leave": 1000, "temperature": 37.4, "from": [0.5, 0.98], "to": [0.5, 0.02], "height": 0.4 } ],
+        "objects": [ { "x": 0, "y": 0, "w": 40, "h": 60, "temperature": 41.0 },
+                     { "x": 200, "y": 230, "w": 4, "h": 40, "temperature": 40.0 },
+                     { "x": 210, "y": 230, "w": 4, "h": 40, "temperature": 40.0 },
+                     { "x": 370, "y": 20, "w": 4, "h": 40, "temperature": 39.0 },
+                     { "x": 380, "y": 20, "w": 4, "h": 40, "temperature": 39.0 } ] } ] })"),
+              0);
+    for (int formatCode : {103, 104}) {
+        SCOPED_TRACE(formatCode);
+        const auto frames = measure(formatCode, {withAlarmAt(37.0)}, 12, true);
+        ASSERT_GE(frames.size(), 12u);
+        std::size_t regions = 0;
+        for (const MeasuredFrame& frame : frames) {
+            const DetectionList& fast = frame.results.at(0).detections;
+            ASSERT_EQ(fast.size(), frame.literal.size());
+            for (std::size_t index = 0; index < fast.size(); ++index) {
+                EXPECT_EQ(fast[index].left, frame.literal[index].left);
+                EXPECT_EQ(fast[index].top, frame.literal[index].top);
+                EXPECT_EQ(fast[index].right, frame.literal[index].right);
+                EXPECT_EQ(fast[index].bottom, frame.literal[index].bottom);
+                EXPECT_EQ(fast[index].temperature, frame.literal[index].temperature);
+                EXPECT_EQ(fast[index].alarm, frame.literal[index].alarm);
+            }
+            regions += fast.size();
+        }
+        EXPECT_GE(regions, frames.size()); // the scene is never empty
+    }
+}
+
+} // namespace
+} // namespace calidra
