@@ -1,0 +1,62 @@
+#pragma once
+// The mask editor's window: the picture area with the four masks, the
+// controls of the selected mask, and Apply, which writes maskinfo.cfg.
+
+#include "mask_info_meta_type.h"
+
+#include "maskfile/mask_conversions.h"
+
+#include <QRect>
+#include <QString>
+#include <QWidget>
+
+#include <cstdint>
+#include <memory>
+
+namespace Ui {
+class Widget;
+}
+
+class Widget : public QWidget {
+    Q_OBJECT
+
+public:
+    // applicationFolder holds snapshot.jpg and maskinfo.cfg.
+    explicit Widget(const QString& applicationFolder, QWidget* parent = nullptr);
+    ~Widget() override;
+
+    // Reads the mask file (or the defaults) into the picture area.
+    void loadMaskInfo();
+
+    const MaskInfo& maskInfo(int id) const { return maskInfo_[id]; }
+    int snapshotWidth() const { return snapshotWidth_; }
+    int snapshotHeight() const { return snapshotHeight_; }
+    double scaleX() const { return sx_; }
+    double scaleY() const { return sy_; }
+
+signals:
+    void sigInitMaskInfo(uint32_t nID, bool bEnabled, QRect rect);
+    void sigSelMaskInfo(uint32_t nID);
+    void sigSetMaskInfo(uint32_t nID, bool bEnabled, QRect rect);
+
+public slots:
+    void slotCurMaskInfo(MaskInfo info);
+    void on_btnApply_clicked();
+    void on_cmbID_activated(int index);
+    void on_chkEnable_clicked(bool checked);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    maskfile::EditorScale editorScale() const;
+    bool hasSnapshot() const { return snapshotWidth_ > 0 && snapshotHeight_ > 0; }
+
+    std::unique_ptr<Ui::Widget> ui_;
+    QString applicationFolder_;
+    maskfile::MaskRecords maskInfo_{};
+    int snapshotWidth_ = 0;
+    int snapshotHeight_ = 0;
+    double sx_ = 0.0;
+    double sy_ = 0.0;
+};

@@ -1,0 +1,242 @@
+// The editor as a program: one running copy, recovery from a killed copy,
+// the language file, and files found beside the program whatever the working
+// directory. A copy of the program runs from a fresh folder; which files it
+// opens is observed with inotify.
+#include "editor_test_support.h"
+#include "editor_files.h"
+#include "instance_lock.h"
+
+#include <QProcess>
+#include <QSharedMemory>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <sys/inotify.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <memory>
+
+namespace {
+
+// Names of the files opened in one folder by any process.
+class OpenedFiles {
+public:
+    explicit OpenedFiles(const QString& folder) {
+        descriptor_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (descriptor_ >= 0) {
+            inotify_add_watch(descriptor_, QFile::encodeName(folder).constData(), IN_OPEN);
+        }
+    }
+    ~OpenedFiles() {
+        if (descriptor_ >= 0) {
+            ::close(descriptor_);
+        }
+    }
+    bool valid() const { return descriptor_ >= 0; }
+
+    bool waitFor(const QString& name, int timeoutMs) {
+        QElapsedTimer timer;
+        timer.start();
+        do {
+            collect();
+            if (seen_.contains(name)) {
+                return true;
+            }
+            QTest::qWait(20);
+        } while (timer.elapsed() < timeoutMs);
+        return false;
+    }
+    bool seen(const QString& name) {
+        collect();
+        return seen_.contains(name);
+    }
+    void forget() {
+        collect();
+        seen_.clear();
+    }
+
+private:
+    void collect() {
+        alignas(inotify_event) char buffer[4096];
+        for (;;) {
+            const ssize_t length = ::read(descriptor_, buffer, sizeof buffer);
+            if (length <= 0) {
+                return;
+            }
+            for (ssize_t offset = 0; offset < length;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + offset);
+                if (event->len > 0) {
+                    seen_.insert(QString::fromUtf8(event->name));
+                }
+                offset += ssize_t(sizeof(inotify_event) + event->len);
+            }
+        }
+    }
+
+    int descriptor_ = -1;
+    QSet<QString> seen_;
+};
+
+} // namespace
+
+class StartupTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanup();
+
+    void lockRefusesWhileHeldAndLeavesHolderUntouched();
+    void secondStartExitsAtOnceAndFirstKeepsRunning();
+    void killedEditorDoesNotBlockLaterStarts();
+    void languageFileChosenFromLocaleBesideProgram();
+    void localeNameGivesTranslationPath();
+
+private:
+    std::unique_ptr<QProcess> start(const QString& localeName = QStringLiteral("en_US.UTF-8"));
+    bool segmentHeld() {
+        QSharedMemory probe(zonara::kInstanceKey);
+        const bool attached = probe.attach(QSharedMemory::ReadOnly);
+        if (attached) {
+            probe.detach();
+        }
+        return attached;
+    }
+
+    QTemporaryDir segmentFolder_;
+    QTemporaryDir programFolder_;
+    QTemporaryDir workingFolder_;
+    QString program_;
+    std::vector<std::unique_ptr<QProcess>> running_;
+};
+
+void StartupTest::initTestCase() {
+    // The segment's key file lies in the temporary folder: a folder of our
+    // own keeps these runs apart from an editor the operator has open.
+    qputenv("TMPDIR", QFile::encodeName(segmentFolder_.path()));
+    QVERIFY(!segmentHeld());
+
+    program_ = programFolder_.filePath("Zonara");
+    QVERIFY(QFile::copy(QStringLiteral(ZONARA_PROGRAM), program_));
+    QVERIFY(zonara::test::writeSnapshot(programFolder_.path(), 384, 288));
+    QVERIFY(zonara::test::writeMaskFile(programFolder_.path(), maskfile::defaultRecords(384, 288)));
+    QVERIFY(QDir(programFolder_.path()).mkdir("lang"));
+    QVERIFY(
+        QFile::copy(QStringLiteral(ZONARA_KOREAN_TRANSLATION), programFolder_.filePath("lang/lang_fr.qm")));
+}
+
+void StartupTest::cleanup() {
+    for (auto& process : running_) {
+        if (process->state() != QProcess::NotRunning) {
+            process->kill();
+            process->waitForFinished(5000);
+        }
+    }
+    running_.clear();
+    // Clears a segment a killed editor left behind.
+    QSharedMemory leftover(zonara::kInstanceKey);
+    if (zonara::lockInstance(leftover)) {
+        leftover.detach();
+    }
+}
+
+std::unique_ptr<QProcess> StartupTest::start(const QString& localeName) {
+    auto process = std::make_unique<QProcess>();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.insert("TMPDIR", segmentFolder_.path());
+    environment.insert("LC_ALL", localeName);
+    environment.remove("LANGUAGE");
+    process->setProcessEnvironment(environment);
+    process->setWorkingDirectory(workingFolder_.path());
+    process->setProgram(program_);
+    process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process->start();
+    return process;
+}
+
+void StartupTest::lockRefusesWhileHeldAndLeavesHolderUntouched() {
+    QSharedMemory holder(zonara::kInstanceKey);
+    QVERIFY(zonara::lockInstance(holder));
+    QSharedMemory second(zonara::kInstanceKey);
+    QVERIFY(!zonara::lockInstance(second));
+    QVERIFY(!second.isAttached());
+    QVERIFY(holder.isAttached());
+    QVERIFY(segmentHeld());
+    holder.detach();
+    QVERIFY(!segmentHeld());
+    QVERIFY(zonara::lockInstance(second));
+    second.detach();
+}
+
+void StartupTest::secondStartExitsAtOnceAndFirstKeepsRunning() {
+    OpenedFiles opened(programFolder_.path());
+    QVERIFY(opened.valid());
+    auto first = start();
+    QVERIFY(first->waitForStarted());
+    // Files found beside the program, not in the working directory.
+    QVERIFY(opened.waitFor("snapshot.jpg", 10000));
+    QVERIFY(opened.waitFor("maskinfo.cfg", 10000));
+    opened.forget();
+
+    auto second = start();
+    QVERIFY(second->waitForFinished(10000));
+    QCOMPARE(second->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second->exitCode(), 0);
+    QVERIFY(!opened.seen("snapshot.jpg"));
+    QCOMPARE(first->state(), QProcess::Running);
+    QVERIFY(segmentHeld());
+
+    // Ending normally releases the segment; the next start opens the window.
+    first->terminate();
+    QVERIFY(first->waitForFinished(10000));
+    QCOMPARE(first->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(first->exitCode(), 0);
+    QVERIFY(!segmentHeld());
+
+    auto third = start();
+    QVERIFY(opened.waitFor("snapshot.jpg", 10000));
+    QTest::qWait(300);
+    QCOMPARE(third->state(), QProcess::Running);
+    running_.push_back(std::move(third));
+}
+
+void StartupTest::killedEditorDoesNotBlockLaterStarts() {
+    OpenedFiles opened(programFolder_.path());
+    auto crashed = start();
+    QVERIFY(opened.waitFor("snapshot.jpg", 10000));
+    ::kill(pid_t(crashed->processId()), SIGKILL);
+    QVERIFY(crashed->waitForFinished(10000));
+    QCOMPARE(crashed->exitStatus(), QProcess::CrashExit);
+    opened.forget();
+
+    auto next = start();
+    QVERIFY(opened.waitFor("snapshot.jpg", 10000));
+    QTest::qWait(300);
+    QCOMPARE(next->state(), QProcess::Running);
+    next->terminate();
+    QVERIFY(next->waitForFinished(10000));
+    QCOMPARE(next->exitCode(), 0);
+    QVERIFY(!segmentHeld());
+}
+
+void StartupTest::languageFileChosenFromLocaleBesideProgram() {
+#ifndef ZONARA_KOREAN_TRANSLATION
+    QSKIP("built without lrelease: no translation file to look up");
+#endif
+    OpenedFiles opened(programFolder_.filePath("lang"));
+    auto editor = start(QStringLiteral("fr_CA.UTF-8"));
+    QVERIFY(opened.waitFor("lang_fr.qm", 10000));
+    running_.push_back(std::move(editor));
+}
+
+void StartupTest::localeNameGivesTranslationPath() {
+    QCOMPARE(zonara::translationFilePath("/opt/Calidra/Zonara", zonara::languageCode("fr_CA")),
+             QString("/opt/Calidra/Zonara/lang/lang_fr.qm"));
+    QCOMPARE(zonara::languageCode("ko_KR"), QString("ko"));
+    QCOMPARE(zonara::maskFilePath("/opt/Calidra/Zonara"), QString("/opt/Calidra/Zonara/maskinfo.cfg"));
+}
+
+QTEST_MAIN(StartupTest)
+#include "startup_test.moc"
