@@ -2,12 +2,21 @@
 
 #include <QPalette>
 
-CCalidraView::CCalidraView(int templateId, QWidget* parent) : QWidget(parent), templateId_(templateId) {
-    // The views stay white whatever the theme; their controls follow the theme.
-    setAutoFillBackground(true);
-    QPalette background = palette();
+namespace {
+
+// The views stay white whatever the theme, with dark text on them; their controls follow the theme.
+void keepWhite(QWidget& view) {
+    QPalette background = view.palette();
     background.setColor(QPalette::Window, Qt::white);
-    setPalette(background);
+    background.setColor(QPalette::WindowText, Qt::black);
+    view.setPalette(background);
+}
+
+} // namespace
+
+CCalidraView::CCalidraView(int templateId, QWidget* parent) : QWidget(parent), templateId_(templateId) {
+    setAutoFillBackground(true);
+    keepWhite(*this);
 }
 
 void CCalidraView::OnInitialUpdate() {
@@ -17,8 +26,6 @@ void CCalidraView::OnInitialUpdate() {
 }
 
 void CCalidraView::OnChangeVisualManager() {
-    QPalette background = palette();
-    background.setColor(QPalette::Window, Qt::white);
-    setPalette(background);
+    keepWhite(*this);
     update();
 }

@@ -1,0 +1,121 @@
+#include "shell/calidra_app.h"
+
+#include "shell/color_theme.h"
+#include "shell/file_version_info.h"
+#include "shell/ini_shell_settings.h"
+#include "shell/main_frame.h"
+#include "shell/station_log.h"
+
+#include <QApplication>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QScreen>
+
+#include <cstdio>
+
+namespace {
+
+CCalidraApp* runningApp = nullptr;
+
+QString executableName() {
+    return QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+}
+
+void showMessageBox(const QString& caption, const QString& text) {
+    // Also on the terminal: a refused start is otherwise easy to miss on a busy desktop.
+    std::fprintf(stderr, "%s\n", qPrintable(text));
+    std::fflush(stderr);
+    QMessageBox box(QMessageBox::Warning, caption, text, QMessageBox::Ok);
+    box.exec();
+}
+
+} // namespace
+
+namespace calidra {
+
+void setVersionTitle(QWidget* mainWindow) {
+    if (!mainWindow)
+        return;
+    CFileVersionInfo info;
+    const bool loaded = info.Load();
+    mainWindow->setWindowTitle(windowTitleFor(versionText(info, loaded)));
+}
+
+} // namespace calidra
+
+CCalidraApp::CCalidraApp(Options options) : options_(std::move(options)) {
+    runningApp = this;
+    applicationName_ = options_.applicationName.isEmpty() ? executableName() : options_.applicationName;
+    if (!options_.features)
+        options_.features = calidra::stationFeatures;
+    if (!options_.showMessage)
+        options_.showMessage = showMessageBox;
+    // Before any window exists, so that nothing is ever drawn in another theme first.
+    calidra::applyVisualTheme(calidra::VisualTheme::Dark);
+}
+
+CCalidraApp::~CCalidraApp() {
+    mainFrame_.reset();
+    if (runningApp == this)
+        runningApp = nullptr;
+}
+
+CCalidraApp* CCalidraApp::instance() {
+    return runningApp;
+}
+
+calidra::LogSink& CCalidraApp::log() const {
+    return *log_;
+}
+
+void CCalidraApp::showMessage(const QString& text) const {
+    options_.showMessage(applicationName_, text);
+}
+
+bool CCalidraApp::InitInstance() {
+    translations_.install(options_.translationsFolder.isEmpty() ? calidra::translationsFolder()
+                                                                : options_.translationsFolder,
+                          options_.interfaceLocale.value_or(QLocale::system()));
+
+    // Before any window: a second start that runs while the first is still starting is refused too.
+    const QString runtimeFolder =
+        options_.runtimeFolder.isEmpty() ? calidra::userRuntimeFolder() : options_.runtimeFolder;
+    singleInstance_ = std::make_unique<calidra::SingleInstance>(runtimeFolder, applicationName_);
+    if (singleInstance_->claim() == calidra::InstanceClaim::AlreadyRunning) {
+        showMessage(QStringLiteral("Calidra is already running."));
+        return false;
+    }
+
+    // The settings location is fixed before anything reads a setting.
+    settingsFilePath_ = calidra::settingsFilePath(applicationName_);
+    settings_ = std::make_unique<calidra::IniShellSettings>(settingsFilePath_);
+
+    // Entries written while the frame is still being built have no main window to reach.
+    log_ = std::make_unique<calidra::StationLog>(
+        [this]() -> CLogBar* { return mainFrame_ ? mainFrame_->logBar() : nullptr; });
+
+    auto frame = std::make_unique<CMainFrame>(*settings_, options_.features(), log_.get());
+    if (!frame->create()) {
+        showMessage(QStringLiteral("Failed to create empty document."));
+        return false;
+    }
+    mainFrame_ = std::move(frame);
+
+    mainFrame_->initialUpdateViews();
+    calidra::setVersionTitle(mainFrame_.get());
+    mainFrame_->SelectView(mainFrame_->currentViewNumber());
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QSize available = screen->availableSize();
+        mainFrame_->resize(std::min(1280, available.width()), std::min(800, available.height()));
+    }
+    mainFrame_->show();
+    mainFrame_->repaint();
+    return true;
+}
+
+int CCalidraApp::ExitInstance() {
+    mainFrame_.reset();
+    translations_.removeAll();
+    return 0;
+}

@@ -1,0 +1,266 @@
+#include "shell/main_frame.h"
+
+#include "shell/calidra_view.h"
+#include "shell/color_theme.h"
+#include "shell/lock_key_state.h"
+#include "shell/log_bar.h"
+#include "shell/shell_settings.h"
+#include "shell/toolbar_label.h"
+#include "shell/views_bar.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QStackedWidget>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
+#include <QToolBar>
+
+namespace {
+
+const QString colorThemeKey = QStringLiteral("ColorTheme");
+constexpr int lockKeyPollMs = 250;
+
+// The wait cursor for the length of a scope.
+class WaitCursor {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+} // namespace
+
+CMainFrame::CMainFrame(calidra::ShellSettings& settings, std::vector<CDemoFeature> features,
+                       calidra::LogSink* viewLog, QWidget* parent)
+    : QMainWindow(parent), settings_(settings), features_(std::move(features)), viewLog_(viewLog),
+      colorThemeIndex_(settings.readInt(colorThemeKey, calidra::defaultThemeIndex)),
+      lockKeys_(calidra::makeLockKeyReader()) {
+    setObjectName(QStringLiteral("MainFrame"));
+    // The document template's title; the version title replaces it before the window shows.
+    setWindowTitle(QStringLiteral("Calidra"));
+}
+
+CMainFrame::~CMainFrame() = default;
+
+bool CMainFrame::create() {
+    if (!createToolBar() || !createStatusBar() || !createPanes())
+        return false;
+    createViews();
+    OnColorTheme();
+    return true;
+}
+
+bool CMainFrame::createToolBar() {
+    auto* toolBar = new QToolBar(QStringLiteral("Standard"), this);
+    toolBar->setObjectName(QStringLiteral("ToolBar"));
+    toolBar->setIconSize(QSize(24, 24));
+    toolBar->setMovable(true);
+    toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+
+    back_ = new QAction(style()->standardIcon(QStyle::SP_ArrowBack), QStringLiteral("&Back"), this);
+    back_->setObjectName(QStringLiteral("Back"));
+    back_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    back_->setStatusTip(QStringLiteral("Back to the previous view"));
+    back_->setData(backCommand);
+    connect(back_, &QAction::triggered, this, &CMainFrame::OnBack);
+
+    forward_ = new QAction(style()->standardIcon(QStyle::SP_ArrowForward), QStringLiteral("Forward"), this);
+    forward_->setObjectName(QStringLiteral("Forward"));
+    forward_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
+    forward_->setStatusTip(QStringLiteral("Forward to the next view"));
+    forward_->setData(forwardCommand);
+    connect(forward_, &QAction::triggered, this, &CMainFrame::OnForward);
+
+    toolBar->addAction(back_);
+    toolBar->addAction(forward_);
+    toolBar->addSeparator();
+    toolBar->addWidget(new CToolbarLabel(themeLabelCommand, QStringLiteral("Visual theme:"), toolBar));
+
+    themeCombo_ = new QComboBox(toolBar);
+    themeCombo_->setObjectName(QStringLiteral("ColorTheme"));
+    themeCombo_->setToolTip(QStringLiteral("Color Theme"));
+    themeCombo_->setAccessibleName(QStringLiteral("Color Theme"));
+    for (int index = 0; index < calidra::themeCount; ++index)
+        themeCombo_->addItem(calidra::themeName(index));
+    const qreal dpiScale = logicalDpiX() / 96.0;
+    themeCombo_->setFixedWidth(qRound(themeComboWidth * dpiScale));
+    // An index outside the list selects nothing.
+    themeCombo_->setCurrentIndex(calidra::themeForIndex(colorThemeIndex_) ? colorThemeIndex_ : -1);
+    connect(themeCombo_, QOverload<int>::of(&QComboBox::activated), this, [this] { OnColorTheme(); });
+    toolBar->addWidget(themeCombo_);
+    addToolBar(Qt::TopToolBarArea, toolBar);
+
+    statusBarToggle_ = new QAction(QStringLiteral("&Status Bar"), this);
+    statusBarToggle_->setCheckable(true);
+    statusBarToggle_->setChecked(true);
+    statusBarToggle_->setStatusTip(QStringLiteral("Show or hide the status bar"));
+    statusBarToggle_->setData(statusBarCommand);
+    exit_ = new QAction(QStringLiteral("E&xit"), this);
+    exit_->setStatusTip(QStringLiteral("Quit the application"));
+    exit_->setData(exitCommand);
+    connect(exit_, &QAction::triggered, this, &QWidget::close);
+
+    QMenu* fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    fileMenu->addAction(exit_);
+    QMenu* viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
+    viewMenu->addAction(statusBarToggle_);
+    viewMenu->addAction(back_);
+    viewMenu->addAction(forward_);
+    return true;
+}
+
+bool CMainFrame::createStatusBar() {
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("StatusBar"));
+    auto* idle = new QLabel(QStringLiteral("Ready"), bar);
+    bar->addWidget(idle, 1);
+    const QString texts[] = {QStringLiteral("CAP"), QStringLiteral("NUM"), QStringLiteral("SCRL")};
+    for (int index = 0; index < 3; ++index) {
+        auto* pane = new QLabel(texts[index], bar);
+        pane->setAlignment(Qt::AlignCenter);
+        pane->setMinimumWidth(pane->fontMetrics().horizontalAdvance(texts[index]) + 12);
+        pane->setEnabled(false);
+        bar->addPermanentWidget(pane);
+        lockKeyPanes_[index] = pane;
+    }
+    connect(statusBarToggle_, &QAction::toggled, bar, &QWidget::setVisible);
+
+    lockKeyTimer_ = new QTimer(this);
+    lockKeyTimer_->setInterval(lockKeyPollMs);
+    connect(lockKeyTimer_, &QTimer::timeout, this, &CMainFrame::refreshLockKeys);
+    lockKeyTimer_->start();
+    refreshLockKeys();
+    return true;
+}
+
+void CMainFrame::setLockKeyReader(std::unique_ptr<calidra::LockKeyReader> reader) {
+    lockKeys_ = std::move(reader);
+    refreshLockKeys();
+}
+
+void CMainFrame::refreshLockKeys() {
+    const calidra::LockKeys keys = lockKeys_ ? lockKeys_->read() : calidra::LockKeys{};
+    lockKeyPanes_[0]->setEnabled(keys.capsLock);
+    lockKeyPanes_[1]->setEnabled(keys.numLock);
+    lockKeyPanes_[2]->setEnabled(keys.scrollLock);
+}
+
+bool CMainFrame::createPanes() {
+    setDockOptions(QMainWindow::AnimatedDocks | QMainWindow::AllowTabbedDocks);
+    // The views pane runs the full height; the log pane sits beside it under the client area.
+    setCorner(Qt::TopLeftCorner, Qt::LeftDockWidgetArea);
+    setCorner(Qt::BottomLeftCorner, Qt::LeftDockWidgetArea);
+
+    viewsBar_ = new CViewsBar(features_, this);
+    viewsBar_->setAllowedAreas(Qt::AllDockWidgetAreas);
+    addDockWidget(Qt::LeftDockWidgetArea, viewsBar_);
+    connect(viewsBar_, &CViewsBar::navigationChanged, this, &CMainFrame::updateNavigationCommands);
+
+    logBar_ = new CLogBar(this);
+    logBar_->setAllowedAreas(Qt::AllDockWidgetAreas);
+    addDockWidget(Qt::BottomDockWidgetArea, logBar_);
+
+    resizeDocks({viewsBar_}, {200}, Qt::Horizontal);
+    resizeDocks({logBar_}, {200}, Qt::Vertical);
+    updateNavigationCommands();
+    return true;
+}
+
+void CMainFrame::createViews() {
+    clientArea_ = new QStackedWidget(this);
+    // The framework's own blank view fills the client area until the first real view is selected.
+    templateView_ = new CCalidraView(CCalidraView::blankTemplateId, clientArea_);
+    clientArea_->addWidget(templateView_);
+    setCentralWidget(clientArea_);
+
+    for (int viewNumber = 1; viewNumber <= 2; ++viewNumber) {
+        const calidra::ViewClass viewClass = viewsBar_->viewClassFor(viewNumber);
+        if (!viewClass)
+            break;
+        CCalidraView* view = viewClass(calidra::ViewEnvironment{clientArea_, viewLog_});
+        if (view)
+            clientArea_->addWidget(view);
+        views_.push_back(view);
+    }
+    viewsBar_->SelectByNumber(currentViewNumber_);
+}
+
+void CMainFrame::initialUpdateViews() {
+    for (CCalidraView* view : views_) {
+        if (view && !view->initialUpdateDone())
+            view->OnInitialUpdate();
+    }
+    // From now on the pane's choices switch the client area.
+    connect(viewsBar_, &CViewsBar::viewChosen, this, &CMainFrame::SelectView, Qt::UniqueConnection);
+}
+
+CCalidraView* CMainFrame::activeView() const {
+    return clientArea_ ? qobject_cast<CCalidraView*>(clientArea_->currentWidget()) : nullptr;
+}
+
+void CMainFrame::SelectView(int viewNumber) {
+    // A number outside the array shows the first view.
+    std::size_t index = static_cast<std::size_t>(viewNumber - 1);
+    if (viewNumber < 1 || index >= views_.size())
+        index = 0;
+    if (views_.empty() || !views_[index])
+        return;
+    CCalidraView* view = views_[index];
+    if (!activeView())
+        return;
+    // The number of the view actually shown, so that Back and Forward count from it.
+    currentViewNumber_ = static_cast<int>(index) + 1;
+    if (view != activeView()) {
+        clientArea_->setCurrentWidget(view);
+        view->setFocus(Qt::OtherFocusReason);
+    }
+    QMetaObject::invokeMethod(this, &CMainFrame::repaintWholeFrame, Qt::QueuedConnection);
+}
+
+void CMainFrame::repaintWholeFrame() {
+    update();
+    const auto children = findChildren<QWidget*>();
+    for (QWidget* child : children)
+        child->update();
+}
+
+void CMainFrame::OnColorTheme() {
+    WaitCursor waiting;
+    colorThemeIndex_ = themeCombo_->currentIndex();
+    if (const std::optional<calidra::VisualTheme> theme = calidra::themeForIndex(colorThemeIndex_))
+        calidra::applyVisualTheme(*theme);
+    for (CCalidraView* view : views_) {
+        if (!view)
+            continue;
+        view->OnChangeVisualManager();
+        if (view->isVisible())
+            view->repaint();
+    }
+    settings_.writeInt(colorThemeKey, colorThemeIndex_);
+}
+
+void CMainFrame::OnBack() {
+    int viewNumber = currentViewNumber_;
+    do {
+        --viewNumber;
+    } while (!viewsBar_->SelectByNumber(viewNumber) && viewNumber >= 1);
+}
+
+void CMainFrame::OnForward() {
+    int viewNumber = currentViewNumber_;
+    do {
+        ++viewNumber;
+    } while (!viewsBar_->SelectByNumber(viewNumber) && viewNumber < viewsBar_->entryCount());
+}
+
+void CMainFrame::updateNavigationCommands() {
+    if (back_)
+        back_->setEnabled(viewsBar_ && viewsBar_->hasPrevious());
+    if (forward_)
+        forward_->setEnabled(viewsBar_ && viewsBar_->hasNext());
+}
