@@ -1,5 +1,6 @@
-// Detection on frames of the simulated camera, taken in and measured on its frame thread the way
-// the station does it.
+// Detection checked against the library operations it stands in for: the closing on random masks,
+// the whole detection on frames of the simulated camera, taken in and measured on its frame thread
+// the way the station does it.
 
 #include "pipeline/frame_buffers.h"
 #include "pipeline/human_detection.h"
@@ -48,6 +49,35 @@ DetectionList literalDetections(const FrameBuffers& buffers, PixelFormat format,
             {box.x, box.y, box.x + box.width, box.y + box.height, celsius, celsius > settings.alarmCelsius});
     }
     return detections;
+}
+
+TEST(MaskClosingTest, MatchesTheLibraryClosingOnRandomMasks) {
+    const cv::Mat square = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(11, 11));
+    cv::RNG random(42);
+    MaskCloser closer;
+    cv::Mat closed;
+    for (const cv::Size& size : {cv::Size(384, 288), cv::Size(64, 48), cv::Size(63, 5), cv::Size(65, 20),
+                                 cv::Size(129, 3), cv::Size(7, 7), cv::Size(1, 30), cv::Size(30, 1),
+                                 cv::Size(1, 1), cv::Size(11, 11), cv::Size(12, 200)}) {
+        for (double density : {0.0, 0.03, 0.3, 0.7, 0.97, 1.0}) {
+            cv::Mat noise(size, CV_32F);
+            random.fill(noise, cv::RNG::UNIFORM, 0.0, 1.0);
+            cv::Mat mask = (noise < density);
+            // Blocks with gaps of every width around the square's size.
+            for (int block = 0; block < 6; ++block) {
+                const cv::Rect box(random.uniform(0, size.width), random.uniform(0, size.height),
+                                   random.uniform(1, 30), random.uniform(1, 30));
+                mask(box & cv::Rect(cv::Point(), size)).setTo(255);
+                const cv::Rect gap(box.x + box.width, box.y, random.uniform(1, 14), box.height);
+                mask(gap & cv::Rect(cv::Point(), size)).setTo(0);
+            }
+            cv::Mat expected;
+            cv::morphologyEx(mask, expected, cv::MORPH_CLOSE, square);
+            closer.close(mask, closed);
+            ASSERT_EQ(closed.size(), size);
+            ASSERT_EQ(cv::countNonZero(closed != expected), 0) << size << " density " << density;
+        }
+    }
 }
 
 // What the frame thread measured in one frame, once per operator setting.
