@@ -95,14 +95,48 @@ RoiLabelView::RoiLabelView(QWidget* parent) : QLabel(parent) {
         entry.nID = id;
         entry.band = new MyRubberBand(this);
         entry.band->hide();
-        setFill(entry.band, Qt::blue);
         for (QRubberBand*& handle : entry.handles) {
             handle = new QRubberBand(QRubberBand::Rectangle, this);
             handle->resize(kHandleSize, kHandleSize);
             handle->hide();
-            setFill(handle, Qt::green);
+        }
+        setBandFill(entry, Qt::blue);
+        setHandleFill(entry, Qt::green);
+        entry.band->installEventFilter(this);
+        for (QRubberBand* handle : entry.handles) {
+            handle->installEventFilter(this);
         }
     }
+}
+
+void RoiLabelView::setBandFill(MaskEntry& entry, const QColor& color) {
+    entry.bandFill = color;
+    setFill(entry.band, color);
+}
+
+void RoiLabelView::setHandleFill(MaskEntry& entry, const QColor& color) {
+    entry.handleFill = color;
+    for (QRubberBand* handle : entry.handles) {
+        setFill(handle, color);
+    }
+}
+
+bool RoiLabelView::eventFilter(QObject* watched, QEvent* event) {
+    // A style sheet re-polish (new window flags, a changed sheet) puts back
+    // the palette a band had when it was first polished; its fill must stay.
+    if (event->type() == QEvent::Polish || event->type() == QEvent::StyleChange) {
+        for (MaskEntry& entry : entries_) {
+            if (watched == entry.band) {
+                setFill(entry.band, entry.bandFill);
+            }
+            for (QRubberBand* handle : entry.handles) {
+                if (watched == handle) {
+                    setFill(handle, entry.handleFill);
+                }
+            }
+        }
+    }
+    return QLabel::eventFilter(watched, event);
 }
 
 QRect RoiLabelView::maskRect(int id) const {
@@ -141,10 +175,10 @@ void RoiLabelView::moveHandles(MaskEntry& entry) {
 void RoiLabelView::showMask(MaskEntry& entry) {
     if (entry.bEnabled) {
         entry.band->setMarker(entry.nID, Qt::darkBlue);
-        setFill(entry.band, Qt::blue);
+        setBandFill(entry, Qt::blue);
     } else {
         entry.band->setMarker(entry.nID, Qt::lightGray);
-        setFill(entry.band, Qt::transparent);
+        setBandFill(entry, Qt::transparent);
     }
     entry.band->show();
     for (QRubberBand* handle : entry.handles) {
@@ -168,18 +202,14 @@ void RoiLabelView::slotSelMaskInfo(uint32_t nID) {
         return;
     }
     if (current_ != nullptr) {
-        setFill(current_->band, Qt::blue);
+        setBandFill(*current_, Qt::blue);
     }
     current_ = &entries_[nID];
-    setFill(current_->band, current_->bEnabled ? QColor(Qt::darkRed) : QColor(Qt::transparent));
+    setBandFill(*current_, current_->bEnabled ? QColor(Qt::darkRed) : QColor(Qt::transparent));
     for (MaskEntry& entry : entries_) {
-        for (QRubberBand* handle : entry.handles) {
-            setFill(handle, Qt::darkGreen);
-        }
+        setHandleFill(entry, Qt::darkGreen);
     }
-    for (QRubberBand* handle : current_->handles) {
-        setFill(handle, Qt::red);
-    }
+    setHandleFill(*current_, Qt::red);
     current_->band->setMarker(int(nID), Qt::darkRed);
     selectionIndex_ = int16_t(nID);
 }
@@ -198,14 +228,12 @@ void RoiLabelView::slotSetMaskInfo(uint32_t nID, bool bEnabled, QRect rect) {
 void RoiLabelView::deselectCurrent() {
     if (current_->bEnabled) {
         current_->band->setMarker(current_->nID, Qt::darkBlue);
-        setFill(current_->band, Qt::blue);
+        setBandFill(*current_, Qt::blue);
     } else {
         current_->band->setMarker(current_->nID, Qt::lightGray);
-        setFill(current_->band, Qt::transparent);
+        setBandFill(*current_, Qt::transparent);
     }
-    for (QRubberBand* handle : current_->handles) {
-        setFill(handle, Qt::darkGreen);
-    }
+    setHandleFill(*current_, Qt::darkGreen);
     current_ = nullptr;
     selectionIndex_ = -1;
 }

@@ -59,6 +59,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     struct MaskEntry {
@@ -66,9 +67,13 @@ private:
         bool bEnabled = false;
         MyRubberBand* band = nullptr;
         std::array<QRubberBand*, kHandleCount> handles{};
+        QColor bandFill;
+        QColor handleFill;
     };
 
     static bool validId(uint32_t nID) { return nID < uint32_t(kMaskCount); }
+    static void setBandFill(MaskEntry& entry, const QColor& color);
+    static void setHandleFill(MaskEntry& entry, const QColor& color);
     void layoutHandles(MaskEntry& entry);
     void moveHandles(MaskEntry& entry);
     void showMask(MaskEntry& entry);

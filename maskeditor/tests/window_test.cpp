@@ -35,6 +35,7 @@ private slots:
     void returnKeyAndEnterOutsideTheEditsDoNothing();
     void positionBoundUsesStoredSize();
     void comboThenEnabledTurnsMaskDarkRed();
+    void fillsSurviveTheProgramsWindowFlags();
     void applySavesInSnapshotPixelsAndReloads();
     void applyClipsToSnapshotAndReselectsComboMask();
     void applyReplacesTheFileInOneStep();
@@ -200,6 +201,26 @@ void WindowTest::comboThenEnabledTurnsMaskDarkRed() {
     QVERIFY(area()->maskEnabled(2));
     QCOMPARE(fillOf(area()->band(2)), QColor(Qt::darkRed));
     QCOMPARE(area()->band(2)->markerColor(), QColor(Qt::darkRed));
+}
+
+void WindowTest::fillsSurviveTheProgramsWindowFlags() {
+    QVERIFY(zonara::test::writeMaskFile(
+        folder_->path(), {record(0, 1, 10, 10, 50, 50, 384, 288), record(1, 1, 100, 10, 50, 50, 384, 288),
+                          record(2, 0, 200, 10, 50, 50, 384, 288), record(3, 0, 300, 10, 50, 50, 384, 288)}));
+    // New window flags re-create the window and re-polish it under the style sheet.
+    window_ = std::make_unique<Widget>(folder_->path());
+    window_->setWindowFlags(Qt::Window | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint);
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    QCOMPARE(fillOf(area()->band(0)), QColor(Qt::darkRed));
+    QCOMPARE(fillOf(area()->band(1)), QColor(Qt::blue));
+    QCOMPARE(fillOf(area()->band(2)), QColor(Qt::transparent));
+    QCOMPARE(fillOf(area()->handle(0, 4)), QColor(Qt::red));
+    QCOMPARE(fillOf(area()->handle(3, 4)), QColor(Qt::darkGreen));
+    // What is painted, not only what is stored: the selected mask's handles are red.
+    const QImage picture = window_->grab().toImage();
+    const QColor handlePixel = picture.pixelColor(area()->handle(0, 0)->geometry().center() + area()->pos());
+    QVERIFY2(handlePixel.red() > handlePixel.green() + 40, qPrintable(handlePixel.name()));
 }
 
 void WindowTest::applySavesInSnapshotPixelsAndReloads() {
