@@ -5,6 +5,7 @@
 #include "shell/lock_key_state.h"
 #include "shell/log_bar.h"
 #include "shell/shell_settings.h"
+#include "shell/station_icon.h"
 #include "shell/toolbar_label.h"
 #include "shell/views_bar.h"
 
@@ -43,6 +44,7 @@ CMainFrame::CMainFrame(calidra::ShellSettings& settings, std::vector<CDemoFeatur
     setObjectName(QStringLiteral("MainFrame"));
     // The document template's title; the version title replaces it before the window shows.
     setWindowTitle(QStringLiteral("Calidra"));
+    setWindowIcon(calidra::stationIcon());
 }
 
 CMainFrame::~CMainFrame() = default;
