@@ -12,6 +12,7 @@
 #include <QScreen>
 
 #include <cstdio>
+#include <exception>
 
 namespace {
 
@@ -94,8 +95,17 @@ bool CCalidraApp::InitInstance() {
     log_ = std::make_unique<calidra::StationLog>(
         [this]() -> CLogBar* { return mainFrame_ ? mainFrame_->logBar() : nullptr; });
 
-    auto frame = std::make_unique<CMainFrame>(*settings_, options_.features(), log_.get());
-    if (!frame->create()) {
+    std::unique_ptr<CMainFrame> frame;
+    bool created = false;
+    try {
+        frame = std::make_unique<CMainFrame>(*settings_, options_.features(), log_.get());
+        created = frame->create();
+    } catch (const std::exception&) {
+        // Out of memory while building the window ends start-up like any other failure.
+        created = false;
+    }
+    if (!created) {
+        frame.reset();
         showMessage(QStringLiteral("Failed to create empty document."));
         return false;
     }

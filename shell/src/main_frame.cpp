@@ -20,6 +20,8 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include <exception>
+
 namespace {
 
 const QString colorThemeKey = QStringLiteral("ColorTheme");
@@ -184,7 +186,13 @@ void CMainFrame::createViews() {
         const calidra::ViewClass viewClass = viewsBar_->viewClassFor(viewNumber);
         if (!viewClass)
             break;
-        CCalidraView* view = viewClass(calidra::ViewEnvironment{clientArea_, viewLog_});
+        CCalidraView* view = nullptr;
+        try {
+            view = viewClass(calidra::ViewEnvironment{clientArea_, viewLog_});
+        } catch (const std::exception&) {
+            // A view that cannot be made leaves its slot empty; the station runs without it.
+            view = nullptr;
+        }
         if (view)
             clientArea_->addWidget(view);
         views_.push_back(view);

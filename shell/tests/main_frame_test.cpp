@@ -19,6 +19,8 @@
 
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 namespace {
 
 // A view that counts what the frame does to it.
@@ -42,6 +44,9 @@ CCalidraView* makeCountingView(const calidra::ViewEnvironment& environment) {
 }
 CCalidraView* makeNothing(const calidra::ViewEnvironment&) {
     return nullptr;
+}
+CCalidraView* makeThrowing(const calidra::ViewEnvironment&) {
+    throw std::runtime_error("no camera library");
 }
 
 std::vector<CDemoFeature> countingFeatures(calidra::ViewClass second = makeCountingView) {
@@ -200,6 +205,10 @@ TEST_F(MainFrameTest, KeyboardBackAndForwardOnlyWhereThereIsAWayToGo) {
 }
 
 TEST_F(MainFrameTest, AViewThatCouldNotBeMadeLeavesAnEmptySlot) {
+    auto failed = start(countingFeatures(makeThrowing));
+    ASSERT_EQ(failed->views().size(), 2u);
+    EXPECT_EQ(failed->views()[1], nullptr);
+
     auto frame = start(countingFeatures(makeNothing));
     ASSERT_EQ(frame->views().size(), 2u);
     EXPECT_EQ(frame->views()[1], nullptr);
