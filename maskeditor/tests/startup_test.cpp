@@ -87,11 +87,9 @@ private slots:
     void initTestCase();
     void cleanup();
 
-    void lockRefusesWhileHeldAndLeavesHolderUntouched();
     void secondStartExitsAtOnceAndFirstKeepsRunning();
     void killedEditorDoesNotBlockLaterStarts();
     void languageFileChosenFromLocaleBesideProgram();
-    void localeNameGivesTranslationPath();
 
 private:
     std::unique_ptr<QProcess> start(const QString& localeName = QStringLiteral("en_US.UTF-8"));
@@ -156,20 +154,6 @@ std::unique_ptr<QProcess> StartupTest::start(const QString& localeName) {
     return process;
 }
 
-void StartupTest::lockRefusesWhileHeldAndLeavesHolderUntouched() {
-    QSharedMemory holder(zonara::kInstanceKey);
-    QVERIFY(zonara::lockInstance(holder));
-    QSharedMemory second(zonara::kInstanceKey);
-    QVERIFY(!zonara::lockInstance(second));
-    QVERIFY(!second.isAttached());
-    QVERIFY(holder.isAttached());
-    QVERIFY(segmentHeld());
-    holder.detach();
-    QVERIFY(!segmentHeld());
-    QVERIFY(zonara::lockInstance(second));
-    second.detach();
-}
-
 void StartupTest::secondStartExitsAtOnceAndFirstKeepsRunning() {
     OpenedFiles opened(programFolder_.path());
     QVERIFY(opened.valid());
@@ -229,13 +213,6 @@ void StartupTest::languageFileChosenFromLocaleBesideProgram() {
     auto editor = start(QStringLiteral("fr_CA.UTF-8"));
     QVERIFY(opened.waitFor("lang_fr.qm", 10000));
     running_.push_back(std::move(editor));
-}
-
-void StartupTest::localeNameGivesTranslationPath() {
-    QCOMPARE(zonara::translationFilePath("/opt/Calidra/Zonara", zonara::languageCode("fr_CA")),
-             QString("/opt/Calidra/Zonara/lang/lang_fr.qm"));
-    QCOMPARE(zonara::languageCode("ko_KR"), QString("ko"));
-    QCOMPARE(zonara::maskFilePath("/opt/Calidra/Zonara"), QString("/opt/Calidra/Zonara/maskinfo.cfg"));
 }
 
 QTEST_MAIN(StartupTest)
