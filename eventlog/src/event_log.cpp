@@ -1,0 +1,126 @@
+#include "eventlog/event_log.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QThread>
+
+#include <time.h>
+
+#include <cstdio>
+
+namespace calidra {
+
+QString logTypeName(LogType type) {
+    switch (type) {
+    case LogType::Error:
+        return QStringLiteral("Error");
+    case LogType::Event:
+        return QStringLiteral("Event");
+    case LogType::Information:
+        return QStringLiteral("Information");
+    }
+    return QString::number(static_cast<int>(type));
+}
+
+QString logTimeText(const QDateTime& localTime) {
+    const QDate date = localTime.date();
+    const QTime time = localTime.time();
+    return QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d.%03d", date.year(), date.month(), date.day(),
+                             time.hour(), time.minute(), time.second(), time.msec());
+}
+
+namespace {
+
+// The local time of now as the log shows it. The calendar part is worked out once per second:
+// the time-zone conversion is the expensive step when entries come in bursts.
+QString currentLogTimeText() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    thread_local time_t cachedSecond = -1;
+    thread_local char cachedPrefix[64] = {};
+    if (now.tv_sec != cachedSecond) {
+        tm local{};
+        localtime_r(&now.tv_sec, &local);
+        std::snprintf(cachedPrefix, sizeof cachedPrefix, "%04d-%02d-%02d %02d:%02d:%02d", local.tm_year + 1900,
+                      local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+        cachedSecond = now.tv_sec;
+    }
+    char text[80];
+    const int length = std::snprintf(text, sizeof text, "%s.%03d", cachedPrefix, int(now.tv_nsec / 1000000));
+    return QString::fromLatin1(text, length);
+}
+
+} // namespace
+
+int EventLogModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(entries_.size());
+}
+
+int EventLogModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
+
+QVariant EventLogModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() < 0 || index.row() >= rowCount())
+        return {};
+    if (role == Qt::TextAlignmentRole)
+        return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
+        return {};
+    const LogEntry& row = entries_[std::size_t(index.row())];
+    switch (index.column()) {
+    case TimeColumn:
+        return row.timeText;
+    case TypeColumn:
+        return logTypeName(row.type);
+    case MessageColumn:
+        return row.message;
+    case ReturnColumn:
+        return QString::number(row.code);
+    default:
+        return {};
+    }
+}
+
+QVariant EventLogModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    // The captions follow the interface language; the contents never do.
+    switch (section) {
+    case TimeColumn:
+        return QCoreApplication::translate("CLogBar", "Time");
+    case TypeColumn:
+        return QCoreApplication::translate("CLogBar", "Type");
+    case MessageColumn:
+        return QCoreApplication::translate("CLogBar", "Message");
+    case ReturnColumn:
+        return QCoreApplication::translate("CLogBar", "Return");
+    default:
+        return {};
+    }
+}
+
+void EventLogModel::append(LogEntry entry) {
+    const int row = rowCount();
+    beginInsertRows({}, row, row);
+    entries_.push_back(std::move(entry));
+    endInsertRows();
+}
+
+EventLog::EventLog(QObject* parent) : QObject(parent) {}
+
+void EventLog::WriteLog(LogType type, const QString& message, int code) {
+    if (QThread::currentThread() != thread() || !stationUp_.load())
+        return;
+    model_.append({currentLogTimeText(), type, message, code});
+    emit entryAdded(model_.rowCount() - 1);
+}
+
+void EventLog::handToOwner(LogType type, const QString& message, int code) {
+    if (QThread::currentThread() == thread()) {
+        WriteLog(type, message, code);
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this, [this, type, message, code] { WriteLog(type, message, code); }, Qt::QueuedConnection);
+}
+
+} // namespace calidra
