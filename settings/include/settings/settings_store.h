@@ -1,0 +1,77 @@
+#pragma once
+// The operator's settings that persist between runs: integers and doubles by key in the section
+// "Settings" of the application's INI file. QtCore only.
+
+#include <QString>
+
+#include <memory>
+
+class QSettings;
+
+namespace calidra {
+
+// The four operations every user of the settings needs; tests give a map instead.
+class SettingsSection {
+public:
+    virtual ~SettingsSection() = default;
+    virtual int readInteger(const QString& key, int defaultValue) = 0;
+    virtual double readDouble(const QString& key, double defaultValue) = 0;
+    virtual void writeInteger(const QString& key, int value) = 0;
+    virtual void writeDouble(const QString& key, double value) = 0;
+};
+
+// The keys and their defaults.
+namespace settings_keys {
+inline const QString trackingTemperature = QStringLiteral("TrackingTemperature"); // double, 32.0
+inline const QString alarmTemperature = QStringLiteral("AlarmTemperature");       // double, 37.5
+inline const QString alarmSavePeriod = QStringLiteral("AlarmSavePeriod");         // int, 2
+inline const QString nucPeriod = QStringLiteral("NUCPeriod");                     // int, 120
+inline const QString detectTest = QStringLiteral("DetectTest");                   // int, 40
+inline const QString temperatureUnit = QStringLiteral("TemperatureUnit");         // int, 0
+inline const QString temperatureMode = QStringLiteral("TemperatureMode");         // int, 0
+inline const QString userOffset = QStringLiteral("UserOffset");                   // double, 0.0
+inline const QString fontSize = QStringLiteral("FontSize");                       // int, 2
+inline const QString alarmEvent = QStringLiteral("AlarmEvent");                   // int, 0
+inline const QString alarmType = QStringLiteral("AlarmType");                     // int, 0
+inline const QString colorTheme = QStringLiteral("ColorTheme");                   // int, 1
+} // namespace settings_keys
+
+namespace settings_defaults {
+constexpr double trackingTemperature = 32.0;
+constexpr double alarmTemperature = 37.5;
+constexpr int alarmSavePeriod = 2;
+constexpr int nucPeriod = 120;
+constexpr int detectTest = 40;
+constexpr int temperatureUnit = 0;
+constexpr int temperatureMode = 0;
+constexpr double userOffset = 0.0;
+constexpr int fontSize = 2;
+constexpr int alarmEvent = 0;
+constexpr int alarmType = 0;
+constexpr int colorTheme = 1;
+} // namespace settings_defaults
+
+// <config>/Quro-Duzu/Calidra/<applicationName>.conf, <config> being $XDG_CONFIG_HOME or ~/.config.
+QString settingsFilePath(const QString& applicationName);
+
+class SettingsStore : public SettingsSection {
+public:
+    explicit SettingsStore(const QString& filePath);
+    ~SettingsStore() override;
+
+    static std::unique_ptr<SettingsStore> forApplication(const QString& applicationName);
+
+    // A missing key or a value that is not a number gives the default.
+    int readInteger(const QString& key, int defaultValue) override;
+    double readDouble(const QString& key, double defaultValue) override;
+    // Written to the file at once; doubles read back bit for bit.
+    void writeInteger(const QString& key, int value) override;
+    void writeDouble(const QString& key, double value) override;
+
+    QString filePath() const;
+
+private:
+    std::unique_ptr<QSettings> settings_;
+};
+
+} // namespace calidra

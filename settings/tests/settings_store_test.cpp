@@ -1,0 +1,108 @@
+#include "settings/settings_store.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace calidra {
+namespace {
+
+QByteArray fileContent(const QString& path) {
+    QFile file(path);
+    file.open(QIODevice::ReadOnly);
+    return file.readAll();
+}
+
+void writeContent(const QString& path, const QByteArray& content) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(content);
+}
+
+class SettingsStoreTest : public ::testing::Test {
+protected:
+    QString path() const { return folder.filePath("Quro-Duzu/Calidra/Calidra.conf"); }
+    QTemporaryDir folder;
+};
+
+TEST_F(SettingsStoreTest, FileLivesUnderTheConfigFolderNamedAfterTheApplication) {
+    qputenv("XDG_CONFIG_HOME", folder.path().toUtf8());
+    EXPECT_EQ(settingsFilePath("Calidra"), folder.path() + "/Quro-Duzu/Calidra/Calidra.conf");
+    EXPECT_EQ(settingsFilePath("Calidra2"), folder.path() + "/Quro-Duzu/Calidra/Calidra2.conf");
+    qputenv("XDG_CONFIG_HOME", "relative/path"); // not a usable folder: the home default
+    EXPECT_TRUE(settingsFilePath("Calidra").endsWith("/.config/Quro-Duzu/Calidra/Calidra.conf"));
+    qunsetenv("XDG_CONFIG_HOME");
+}
+
+TEST_F(SettingsStoreTest, FirstRunGivesTheCallersDefaults) {
+    SettingsStore store(path());
+    EXPECT_EQ(store.readInteger(settings_keys::nucPeriod, settings_defaults::nucPeriod), 120);
+    EXPECT_EQ(store.readDouble(settings_keys::alarmTemperature, settings_defaults::alarmTemperature), 37.5);
+    EXPECT_EQ(store.readInteger(settings_keys::colorTheme, settings_defaults::colorTheme), 1);
+    EXPECT_FALSE(QFile::exists(path())); // reading creates nothing
+}
+
+TEST_F(SettingsStoreTest, ValuesReadBackExactlyAcrossInstances) {
+    const double third = (98.4 - 32) / 1.8;
+    const double sum = 0.1 + 0.2;
+    {
+        SettingsStore store(path());
+        store.writeDouble(settings_keys::alarmTemperature, third);
+        store.writeDouble(settings_keys::userOffset, sum);
+        store.writeDouble(settings_keys::trackingTemperature, 36.888888888888886);
+        store.writeInteger(settings_keys::temperatureMode, -1);
+        store.writeInteger(settings_keys::nucPeriod, 2147483647);
+    }
+    SettingsStore reopened(path());
+    EXPECT_EQ(reopened.readDouble(settings_keys::alarmTemperature, 0), third);
+    EXPECT_EQ(reopened.readDouble(settings_keys::trackingTemperature, 0), 36.888888888888886);
+    EXPECT_EQ(reopened.readDouble(settings_keys::userOffset, 0), sum);
+    EXPECT_EQ(reopened.readInteger(settings_keys::temperatureMode, 0), -1);
+    EXPECT_EQ(reopened.readInteger(settings_keys::nucPeriod, 0), 2147483647);
+    EXPECT_TRUE(fileContent(path()).contains("[Settings]"));
+}
+
+TEST_F(SettingsStoreTest, WritesReachTheFileAtOnce) {
+    SettingsStore store(path());
+    store.writeInteger(settings_keys::alarmEvent, 1);
+    SettingsStore other(path());
+    EXPECT_EQ(other.readInteger(settings_keys::alarmEvent, 0), 1);
+}
+
+TEST_F(SettingsStoreTest, GarbageGivesDefaultsAndTheFileStaysUntilAValueChanges) {
+    {
+        SettingsStore store(path()); // makes the folder
+        store.writeInteger(settings_keys::alarmType, 1);
+    }
+    const QByteArray garbage("\x01\x02 not an ini file\n[Settings\nAlarmType=abc\nFontSize=\n=\n\xff\xfe");
+    writeContent(path(), garbage);
+    {
+        SettingsStore store(path());
+        EXPECT_EQ(store.readInteger(settings_keys::alarmType, 0), 0);
+        EXPECT_EQ(store.readInteger(settings_keys::fontSize, 2), 2);
+        EXPECT_EQ(store.readDouble(settings_keys::alarmTemperature, 37.5), 37.5);
+    }
+    EXPECT_EQ(fileContent(path()), garbage);
+
+    SettingsStore store(path());
+    store.writeInteger(settings_keys::alarmType, 1);
+    SettingsStore reopened(path());
+    EXPECT_EQ(reopened.readInteger(settings_keys::alarmType, 0), 1);
+}
+
+TEST_F(SettingsStoreTest, UnreadableFileGivesDefaults) {
+    {
+        SettingsStore store(path());
+        store.writeInteger(settings_keys::alarmType, 1);
+    }
+    QFile::setPermissions(path(), QFileDevice::Permissions());
+    if (QFile(path()).open(QIODevice::ReadOnly))
+        GTEST_SKIP() << "running with rights that read any file";
+    SettingsStore store(path());
+    EXPECT_EQ(store.readInteger(settings_keys::alarmType, 0), 0);
+}
+
+} // namespace
+} // namespace calidra
