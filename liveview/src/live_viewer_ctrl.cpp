@@ -1,8 +1,9 @@
 #include "liveview/live_viewer_ctrl.h"
 
-#include "pipeline/frame_settings.h"
 #include "pipeline/palettes.h"
 #include "pipeline/temperature_scale.h"
+#include "settings/field_text.h"
+#include "settings/settings_store.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -18,7 +19,6 @@
 namespace calidra {
 namespace {
 
-constexpr double temperatureCeilingCelsius = 45.0;
 constexpr int largeReadoutPointSize = 35;
 
 // Row geometry of the option group, in pane pixels.
@@ -33,15 +33,6 @@ constexpr int rowStep = 32;
 constexpr int rowHeight = 26;
 
 int rowTop(int row) { return firstRowTop + row * rowStep; }
-
-int saturatedInteger(const QString& text) {
-    const int64_t value = parseLeadingInteger(text.toStdString());
-    if (value > std::numeric_limits<int>::max())
-        return std::numeric_limits<int>::max();
-    if (value < std::numeric_limits<int>::min())
-        return std::numeric_limits<int>::min();
-    return static_cast<int>(value);
-}
 
 QString oneDecimal(double value) { return QString::asprintf("%.1f", value); }
 
@@ -148,13 +139,13 @@ void CLiveViewerCtrl::buildControls() {
     connect(alarmTypeList_, QOverload<int>::of(&QComboBox::activated), this, [this] { OnAlarmTypeChanged(); });
     connect(offsetField_, &QLineEdit::textChanged, this, [this] { OnOffsetChanged(); });
     connect(detectionField_, &QLineEdit::textChanged, this,
-            [this] { OnTemperatureFieldChanged(detectionField_, QStringLiteral("TrackingTemperature")); });
+            [this] { OnTemperatureFieldChanged(detectionField_, settings_keys::trackingTemperature); });
     connect(alarmField_, &QLineEdit::textChanged, this,
-            [this] { OnTemperatureFieldChanged(alarmField_, QStringLiteral("AlarmTemperature")); });
+            [this] { OnTemperatureFieldChanged(alarmField_, settings_keys::alarmTemperature); });
     connect(savePeriodField_, &QLineEdit::textChanged, this,
-            [this] { OnIntegerFieldChanged(savePeriodField_, QStringLiteral("AlarmSavePeriod")); });
+            [this] { OnIntegerFieldChanged(savePeriodField_, settings_keys::alarmSavePeriod); });
     connect(detectTestField_, &QLineEdit::textChanged, this,
-            [this] { OnIntegerFieldChanged(detectTestField_, QStringLiteral("DetectTest")); });
+            [this] { OnIntegerFieldChanged(detectTestField_, settings_keys::detectTest); });
     connect(measureButton_, &QPushButton::clicked, this, [this] { owner_.startMeasurement(); });
     connect(applyButton_, &QPushButton::clicked, this, [this] { OnApply(); });
     connect(maskingButton_, &QPushButton::clicked, this, [this] { owner_.LaunchMaskEditor(); });
@@ -176,30 +167,30 @@ void CLiveViewerCtrl::buildControls() {
 void CLiveViewerCtrl::LoadSettingsIntoLists() {
     unitList_->clear();
     unitList_->addItems({QStringLiteral("℃"), QStringLiteral("℉")});
-    unitList_->setCurrentIndex(store_.readInteger(QStringLiteral("TemperatureUnit"), 0));
+    unitList_->setCurrentIndex(store_.readInteger(settings_keys::temperatureUnit, settings_defaults::temperatureUnit));
     OnUnitChanged();
 
     modeList_->clear();
     modeList_->addItems({tr("Normal", "temperature mode"), tr("Auto"), tr("Manual")});
-    const int mode = store_.readInteger(QStringLiteral("TemperatureMode"), 0);
+    const int mode = store_.readInteger(settings_keys::temperatureMode, settings_defaults::temperatureMode);
     if (mode == 1 || mode == 2)
-        offsetField_->setText(oneDecimal(store_.readDouble(QStringLiteral("UserOffset"), 0.0)));
+        offsetField_->setText(oneDecimal(store_.readDouble(settings_keys::userOffset, settings_defaults::userOffset)));
     modeList_->setCurrentIndex(mode);
     OnModeChanged();
 
     fontList_->clear();
     fontList_->addItems({tr("Normal", "font size"), tr("Large")});
-    fontList_->setCurrentIndex(store_.readInteger(QStringLiteral("FontSize"), 2));
+    fontList_->setCurrentIndex(store_.readInteger(settings_keys::fontSize, settings_defaults::fontSize));
     OnFontSizeChanged();
 
     alarmEventList_->clear();
     alarmEventList_->addItems({tr("Only Sound"), tr("Sound & Capture")});
-    alarmEventList_->setCurrentIndex(store_.readInteger(QStringLiteral("AlarmEvent"), 0));
+    alarmEventList_->setCurrentIndex(store_.readInteger(settings_keys::alarmEvent, settings_defaults::alarmEvent));
     OnAlarmEventChanged();
 
     alarmTypeList_->clear();
     alarmTypeList_->addItems({QString::asprintf("Alarm%d", 1), QString::asprintf("Alarm%d", 2)});
-    alarmTypeList_->setCurrentIndex(store_.readInteger(QStringLiteral("AlarmType"), 0));
+    alarmTypeList_->setCurrentIndex(store_.readInteger(settings_keys::alarmType, settings_defaults::alarmType));
     OnAlarmTypeChanged();
 
     paletteList_->clear();
@@ -212,12 +203,12 @@ void CLiveViewerCtrl::LoadSettingsIntoLists() {
 void CLiveViewerCtrl::LoadSettingsIntoFields() {
     const TemperatureUnit unit = unitOf(paneUnit_);
     detectionField_->setText(
-        oneDecimal(toDisplayUnit(store_.readDouble(QStringLiteral("TrackingTemperature"), 32.0), unit)));
+        oneDecimal(toDisplayUnit(store_.readDouble(settings_keys::trackingTemperature, settings_defaults::trackingTemperature), unit)));
     alarmField_->setText(
-        oneDecimal(toDisplayUnit(store_.readDouble(QStringLiteral("AlarmTemperature"), 37.5), unit)));
-    savePeriodField_->setText(QString::number(store_.readInteger(QStringLiteral("AlarmSavePeriod"), 2)));
-    nucField_->setText(QString::number(store_.readInteger(QStringLiteral("NUCPeriod"), 120)));
-    detectTestField_->setText(QString::number(store_.readInteger(QStringLiteral("DetectTest"), 40)));
+        oneDecimal(toDisplayUnit(store_.readDouble(settings_keys::alarmTemperature, settings_defaults::alarmTemperature), unit)));
+    savePeriodField_->setText(QString::number(store_.readInteger(settings_keys::alarmSavePeriod, settings_defaults::alarmSavePeriod)));
+    nucField_->setText(QString::number(store_.readInteger(settings_keys::nucPeriod, settings_defaults::nucPeriod)));
+    detectTestField_->setText(QString::number(store_.readInteger(settings_keys::detectTest, settings_defaults::detectTest)));
 }
 
 QString CLiveViewerCtrl::unitLabelText() const { return detectionUnitLabel_->text(); }
@@ -262,14 +253,14 @@ void CLiveViewerCtrl::OnUnitChanged() {
         rewriteTemperatureField(detectionField_, index == 1);
         rewriteTemperatureField(alarmField_, index == 1);
     }
-    store_.writeInteger(QStringLiteral("TemperatureUnit"), index);
+    store_.writeInteger(settings_keys::temperatureUnit, index);
     owner_.operatorValuesChanged();
 }
 
 void CLiveViewerCtrl::rewriteTemperatureField(QLineEdit* field, bool toFahrenheit) {
     if (field->text().isEmpty())
         return;
-    const double value = parseLeadingDouble(field->text().toStdString());
+    const double value = parseFieldNumber(field->text());
     field->setText(oneDecimal(toFahrenheit ? value * 1.8 + 32 : (value - 32) / 1.8));
 }
 
@@ -288,17 +279,17 @@ void CLiveViewerCtrl::OnModeChanged() {
         measureButton_->hide();
         owner_.setMeasuring(false);
     }
-    store_.writeInteger(QStringLiteral("TemperatureMode"), index);
+    store_.writeInteger(settings_keys::temperatureMode, index);
 }
 
 void CLiveViewerCtrl::OnOffsetChanged() {
     if (!owner_.userCompensationSupported())
         return;
-    const double offset = parseLeadingDouble(offsetField_->text().toStdString());
+    const double offset = parseFieldNumber(offsetField_->text());
     if (!owner_.cameraOpen())
         return;
     owner_.setCameraNodeFloat(QStringLiteral("UserCompensationParaB"), offset);
-    store_.writeDouble(QStringLiteral("UserOffset"), offset);
+    store_.writeDouble(settings_keys::userOffset, offset);
 }
 
 void CLiveViewerCtrl::OnPaletteChanged() {
@@ -315,7 +306,7 @@ void CLiveViewerCtrl::OnFontSizeChanged() {
     if (index < 0)
         return;
     owner_.setFontSize(index);
-    store_.writeInteger(QStringLiteral("FontSize"), index);
+    store_.writeInteger(settings_keys::fontSize, index);
 }
 
 void CLiveViewerCtrl::OnAlarmEventChanged() {
@@ -323,7 +314,7 @@ void CLiveViewerCtrl::OnAlarmEventChanged() {
     if (index < 0)
         return;
     owner_.setAlarmEvent(index);
-    store_.writeInteger(QStringLiteral("AlarmEvent"), index);
+    store_.writeInteger(settings_keys::alarmEvent, index);
 }
 
 void CLiveViewerCtrl::OnAlarmTypeChanged() {
@@ -331,32 +322,27 @@ void CLiveViewerCtrl::OnAlarmTypeChanged() {
     if (index < 0)
         return;
     owner_.setAlarmType(index);
-    store_.writeInteger(QStringLiteral("AlarmType"), index);
+    store_.writeInteger(settings_keys::alarmType, index);
 }
 
 void CLiveViewerCtrl::OnTemperatureFieldChanged(QLineEdit* field, const QString& key) {
-    const TemperatureUnit unit = unitOf(paneUnit_);
-    double celsius = toCelsius(parseLeadingDouble(field->text().toStdString()), unit);
-    if (celsius > temperatureCeilingCelsius) {
-        celsius = temperatureCeilingCelsius;
-        const QString capped = oneDecimal(toDisplayUnit(temperatureCeilingCelsius, unit));
-        if (field->text() != capped) {
-            field->setText(capped); // runs this handler again with the capped text
-            return;
-        }
+    const TemperatureFieldValue value = readTemperatureField(field->text(), paneUnit_ == 1);
+    if (value.rewrittenText && field->text() != *value.rewrittenText) {
+        field->setText(*value.rewrittenText); // runs this handler again with the capped text
+        return;
     }
-    store_.writeDouble(key, celsius);
+    store_.writeDouble(key, value.storedCelsius);
     owner_.operatorValuesChanged();
 }
 
 void CLiveViewerCtrl::OnIntegerFieldChanged(QLineEdit* field, const QString& key) {
-    store_.writeInteger(key, saturatedInteger(field->text()));
+    store_.writeInteger(key, parseFieldInteger(field->text()));
     owner_.operatorValuesChanged();
 }
 
 void CLiveViewerCtrl::OnApply() {
-    const int seconds = saturatedInteger(nucField_->text());
-    store_.writeInteger(QStringLiteral("NUCPeriod"), seconds);
+    const int seconds = parseFieldInteger(nucField_->text());
+    store_.writeInteger(settings_keys::nucPeriod, seconds);
     const int64_t intervalMs = std::clamp<int64_t>(int64_t(seconds) * 1000, std::numeric_limits<int>::min(),
                                                    std::numeric_limits<int>::max());
     owner_.SetNucInterval(static_cast<int>(intervalMs));

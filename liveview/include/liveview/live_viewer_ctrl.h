@@ -4,6 +4,8 @@
 
 #include "liveview/sprite_animation.h"
 
+#include "settings/settings_store.h"
+
 #include <QString>
 #include <QWidget>
 
@@ -15,15 +17,8 @@ class QPushButton;
 
 namespace calidra {
 
-// The stored settings as the pane reads and writes them (integers and doubles by key).
-class OptionsStore {
-public:
-    virtual ~OptionsStore() = default;
-    virtual int readInteger(const QString& key, int defaultValue) = 0;
-    virtual double readDouble(const QString& key, double defaultValue) = 0;
-    virtual void writeInteger(const QString& key, int value) = 0;
-    virtual void writeDouble(const QString& key, double value) = 0;
-};
+// The stored settings as the pane reads and writes them.
+using OptionsStore = SettingsSection;
 
 // What the pane's handlers ask of the live view that owns it.
 class OptionsPaneOwner {
