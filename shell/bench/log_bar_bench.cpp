@@ -3,6 +3,8 @@
 
 #include "shell/log_bar.h"
 
+#include "eventlog/event_log.h"
+
 #include <QApplication>
 #include <QTableView>
 
@@ -12,7 +14,8 @@ namespace {
 
 void appendAndScroll(benchmark::State& state) {
     const int filledRows = static_cast<int>(state.range(0));
-    CLogBar pane;
+    calidra::EventLog log;
+    CLogBar pane(log);
     pane.resize(700, 220);
     pane.show();
     for (int row = 0; row < filledRows; ++row)
@@ -29,7 +32,8 @@ BENCHMARK(appendAndScroll)->Arg(0)->Arg(100000)->Arg(1000000)->Unit(benchmark::k
 
 void fillAMillionRows(benchmark::State& state) {
     for (auto _ : state) {
-        CLogBar pane;
+        calidra::EventLog log;
+        CLogBar pane(log);
         pane.resize(700, 220);
         pane.show();
         for (int row = 0; row < 1000000; ++row)

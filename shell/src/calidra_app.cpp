@@ -4,7 +4,8 @@
 #include "shell/file_version_info.h"
 #include "shell/ini_shell_settings.h"
 #include "shell/main_frame.h"
-#include "shell/station_log.h"
+
+#include "eventlog/event_log.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -65,10 +66,6 @@ CCalidraApp* CCalidraApp::instance() {
     return runningApp;
 }
 
-calidra::LogSink& CCalidraApp::log() const {
-    return *log_;
-}
-
 void CCalidraApp::showMessage(const QString& text) const {
     options_.showMessage(applicationName_, text);
 }
@@ -91,14 +88,13 @@ bool CCalidraApp::InitInstance() {
     settingsFilePath_ = calidra::settingsFilePath(applicationName_);
     settings_ = std::make_unique<calidra::IniShellSettings>(settingsFilePath_);
 
-    // Entries written while the frame is still being built have no main window to reach.
-    log_ = std::make_unique<calidra::StationLog>(
-        [this]() -> CLogBar* { return mainFrame_ ? mainFrame_->logBar() : nullptr; });
+    // Entries written while the frame is still being built are dropped: no window shows them yet.
+    log_ = std::make_unique<calidra::EventLog>();
 
     std::unique_ptr<CMainFrame> frame;
     bool created = false;
     try {
-        frame = std::make_unique<CMainFrame>(*settings_, options_.features(), log_.get());
+        frame = std::make_unique<CMainFrame>(*settings_, options_.features(), *log_);
         created = frame->create();
     } catch (const std::exception&) {
         // Out of memory while building the window ends start-up like any other failure.
@@ -110,6 +106,8 @@ bool CCalidraApp::InitInstance() {
         return false;
     }
     mainFrame_ = std::move(frame);
+    // From now on entries reach the log pane.
+    log_->setStationUp(true);
 
     mainFrame_->initialUpdateViews();
     calidra::setVersionTitle(mainFrame_.get());
@@ -125,6 +123,8 @@ bool CCalidraApp::InitInstance() {
 }
 
 int CCalidraApp::ExitInstance() {
+    if (log_)
+        log_->setStationUp(false);
     mainFrame_.reset();
     translations_.removeAll();
     return 0;

@@ -1,109 +1,20 @@
 #include "shell/log_bar.h"
 
-#include <QAbstractTableModel>
+#include "eventlog/event_log.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QHeaderView>
-#include <QLocale>
 #include <QTableView>
 #include <QTimer>
 
-#include <vector>
-
-namespace calidra {
-
-// The pane's rows. Entries exist only here: nothing is written to a file.
-class EventLogModel final : public QAbstractTableModel {
-public:
-    enum Column { TimeColumn, TypeColumn, MessageColumn, ReturnColumn, ColumnCount };
-
-    int rowCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : static_cast<int>(rows_.size());
-    }
-    int columnCount(const QModelIndex& parent = {}) const override {
-        return parent.isValid() ? 0 : ColumnCount;
-    }
-
-    QVariant data(const QModelIndex& index, int role) const override {
-        if (!index.isValid() || index.row() >= rowCount())
-            return {};
-        if (role == Qt::TextAlignmentRole)
-            return QVariant(Qt::AlignLeft | Qt::AlignVCenter);
-        if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
-            return {};
-        const Row& row = rows_[static_cast<std::size_t>(index.row())];
-        switch (index.column()) {
-        case TimeColumn:
-            // Digits and separators fixed in every language.
-            return QLocale::c().toString(row.time, QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz"));
-        case TypeColumn:
-            return typeName(row.type);
-        case MessageColumn:
-            return row.message;
-        case ReturnColumn:
-            return QString::number(row.code);
-        default:
-            return {};
-        }
-    }
-
-    QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-        if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
-            return QAbstractTableModel::headerData(section, orientation, role);
-        switch (section) {
-        case TimeColumn:
-            return QCoreApplication::translate("CLogBar", "Time");
-        case TypeColumn:
-            return QCoreApplication::translate("CLogBar", "Type");
-        case MessageColumn:
-            return QCoreApplication::translate("CLogBar", "Message");
-        case ReturnColumn:
-            return QCoreApplication::translate("CLogBar", "Return");
-        default:
-            return {};
-        }
-    }
-
-    void append(LogType type, const QString& message, int code) {
-        const int row = rowCount();
-        beginInsertRows({}, row, row);
-        rows_.push_back({QDateTime::currentDateTime(), type, message, code});
-        endInsertRows();
-    }
-
-private:
-    // The local time is kept as taken, so a later clock or zone change leaves shown rows alone.
-    struct Row {
-        QDateTime time;
-        LogType type;
-        QString message;
-        int code;
-    };
-
-    static QString typeName(LogType type) {
-        switch (type) {
-        case LogType::Error:
-            return QStringLiteral("Error");
-        case LogType::Event:
-            return QStringLiteral("Event");
-        case LogType::Information:
-            return QStringLiteral("Information");
-        }
-        return QString::number(static_cast<int>(type));
-    }
-
-    std::vector<Row> rows_;
-};
-
-} // namespace calidra
-
-CLogBar::CLogBar(QWidget* parent)
-    : QDockWidget(QCoreApplication::translate("CLogBar", "Log"), parent),
-      entries_(std::make_unique<calidra::EventLogModel>()), list_(new QTableView(this)) {
+CLogBar::CLogBar(calidra::EventLog& log, QWidget* parent)
+    : QDockWidget(QCoreApplication::translate("CLogBar", "Log"), parent), log_(log),
+      list_(new QTableView(this)) {
     setObjectName(QStringLiteral("LogBar"));
     setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
 
-    list_->setModel(entries_.get());
+    list_->setModel(&log_.model());
     list_->setShowGrid(true);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -126,7 +37,7 @@ CLogBar::CLogBar(QWidget* parent)
         columns->resizeSection(column, widths[column]);
     setWidget(list_);
 
-    connect(entries_.get(), &QAbstractItemModel::rowsInserted, this, [this] {
+    connect(&log_.model(), &QAbstractItemModel::rowsInserted, this, [this] {
         // One scroll per burst of entries, before the next paint.
         if (scrollPending_)
             return;
@@ -138,16 +49,16 @@ CLogBar::CLogBar(QWidget* parent)
 CLogBar::~CLogBar() = default;
 
 void CLogBar::AddLogEntry(calidra::LogType type, const QString& message, int code) {
-    entries_->append(type, message, code);
+    log_.model().append({calidra::logTimeText(QDateTime::currentDateTime()), type, message, code});
 }
 
 int CLogBar::rowCount() const {
-    return entries_->rowCount();
+    return log_.model().rowCount();
 }
 
 void CLogBar::scrollToNewest() {
     scrollPending_ = false;
-    const int rows = entries_->rowCount();
+    const int rows = log_.model().rowCount();
     // The newest entry is always the last row.
     if (rows > 0)
         list_->scrollToBottom();

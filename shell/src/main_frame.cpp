@@ -39,8 +39,8 @@ public:
 } // namespace
 
 CMainFrame::CMainFrame(calidra::ShellSettings& settings, std::vector<CDemoFeature> features,
-                       calidra::LogSink* viewLog, QWidget* parent)
-    : QMainWindow(parent), settings_(settings), features_(std::move(features)), viewLog_(viewLog),
+                       calidra::EventLog& log, QWidget* parent)
+    : QMainWindow(parent), settings_(settings), features_(std::move(features)), log_(log),
       colorThemeIndex_(settings.readInt(colorThemeKey, calidra::defaultThemeIndex)),
       lockKeys_(calidra::makeLockKeyReader()) {
     setObjectName(QStringLiteral("MainFrame"));
@@ -165,7 +165,7 @@ bool CMainFrame::createPanes() {
     addDockWidget(Qt::LeftDockWidgetArea, viewsBar_);
     connect(viewsBar_, &CViewsBar::navigationChanged, this, &CMainFrame::updateNavigationCommands);
 
-    logBar_ = new CLogBar(this);
+    logBar_ = new CLogBar(log_, this);
     logBar_->setAllowedAreas(Qt::AllDockWidgetAreas);
     addDockWidget(Qt::BottomDockWidgetArea, logBar_);
 
@@ -188,7 +188,7 @@ void CMainFrame::createViews() {
             break;
         CCalidraView* view = nullptr;
         try {
-            view = viewClass(calidra::ViewEnvironment{clientArea_, viewLog_});
+            view = viewClass(calidra::ViewEnvironment{clientArea_, &log_});
         } catch (const std::exception&) {
             // A view that cannot be made leaves its slot empty; the station runs without it.
             view = nullptr;

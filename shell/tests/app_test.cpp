@@ -6,6 +6,8 @@
 #include "shell/log_bar.h"
 #include "shell/main_frame.h"
 
+#include "eventlog/event_log.h"
+
 #include <QAction>
 #include <QComboBox>
 #include <QDateTime>

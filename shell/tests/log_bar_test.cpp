@@ -1,5 +1,7 @@
 #include "shell/log_bar.h"
 
+#include "eventlog/event_log.h"
+
 #include <QApplication>
 #include <QHeaderView>
 #include <QRegularExpression>
@@ -28,7 +30,8 @@ protected:
         pane.resize(700, 200);
         pane.show();
     }
-    CLogBar pane;
+    calidra::EventLog log;
+    CLogBar pane{log};
 };
 
 TEST_F(LogBarTest, ListHasTheFourColumnsOfTheLog) {

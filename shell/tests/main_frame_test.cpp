@@ -8,6 +8,8 @@
 #include "shell/placeholder_view.h"
 #include "shell/views_bar.h"
 
+#include "eventlog/event_log.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -72,7 +74,7 @@ protected:
     }
 
     std::unique_ptr<CMainFrame> start(std::vector<CDemoFeature> features = calidra::stationFeatures()) {
-        auto frame = std::make_unique<CMainFrame>(settings, std::move(features), nullptr);
+        auto frame = std::make_unique<CMainFrame>(settings, std::move(features), log);
         EXPECT_TRUE(frame->create());
         frame->initialUpdateViews();
         frame->SelectView(frame->currentViewNumber());
@@ -85,6 +87,7 @@ protected:
     }
 
     QTemporaryDir folder;
+    calidra::EventLog log;
     calidra::IniShellSettings settings{folder.filePath("Calidra.conf")};
 };
 
@@ -148,7 +151,7 @@ TEST_F(MainFrameTest, StoredThemeOutsideTheListKeepsDark) {
 }
 
 TEST_F(MainFrameTest, ViewsAreInitialisedOnceAfterTheFrameIsBuilt) {
-    CMainFrame frame(settings, countingFeatures(), nullptr);
+    CMainFrame frame(settings, countingFeatures(), log);
     ASSERT_TRUE(frame.create());
     auto* first = static_cast<CountingView*>(frame.views()[0]);
     EXPECT_EQ(first->initialUpdates, 0);

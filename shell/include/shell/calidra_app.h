@@ -17,7 +17,7 @@ class CMainFrame;
 
 namespace calidra {
 class ShellSettings;
-class StationLog;
+class EventLog;
 } // namespace calidra
 
 class CCalidraApp {
@@ -51,7 +51,7 @@ public:
 
     QString applicationName() const { return applicationName_; }
     QString settingsFilePath() const { return settingsFilePath_; }
-    calidra::LogSink& log() const;
+    calidra::EventLog& log() const { return *log_; }
 
 private:
     void showMessage(const QString& text) const;
@@ -62,7 +62,7 @@ private:
     std::unique_ptr<calidra::SingleInstance> singleInstance_;
     calidra::InstalledTranslations translations_;
     std::unique_ptr<calidra::ShellSettings> settings_;
-    std::unique_ptr<calidra::StationLog> log_;
+    std::unique_ptr<calidra::EventLog> log_;
     std::unique_ptr<CMainFrame> mainFrame_;
 };
 

@@ -11,12 +11,13 @@ class QWidget;
 
 namespace calidra {
 
-class LogSink;
+class EventLog;
 
 // What a view may use of the main window when it is made.
 struct ViewEnvironment {
     QWidget* parent = nullptr;
-    LogSink* log = nullptr;
+    // Entries from the GUI thread via WriteLog, from camera threads via handToOwner.
+    EventLog* log = nullptr;
 };
 
 // Makes one view; nullptr when the view cannot be made (the main window then keeps an empty slot).

@@ -5,12 +5,10 @@
 
 #include <QDockWidget>
 
-#include <memory>
-
 class QTableView;
 
 namespace calidra {
-class EventLogModel;
+class EventLog;
 }
 
 class CLogBar : public QDockWidget {
@@ -22,7 +20,8 @@ public:
     static constexpr int messageColumnWidth = 380;
     static constexpr int returnColumnWidth = 50;
 
-    explicit CLogBar(QWidget* parent = nullptr);
+    // Shows the rows of log, which outlives the pane.
+    explicit CLogBar(calidra::EventLog& log, QWidget* parent = nullptr);
     ~CLogBar() override;
 
     // Appends one row stamped with the local time. GUI thread only.
@@ -34,7 +33,7 @@ public:
 private:
     void scrollToNewest();
 
-    std::unique_ptr<calidra::EventLogModel> entries_;
+    calidra::EventLog& log_;
     QTableView* list_;
     bool scrollPending_ = false;
 };

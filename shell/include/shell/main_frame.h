@@ -19,6 +19,7 @@ class QStackedWidget;
 class QTimer;
 
 namespace calidra {
+class EventLog;
 class LockKeyReader;
 class ShellSettings;
 } // namespace calidra
@@ -34,8 +35,8 @@ public:
     static constexpr int exitCommand = 57665;
     static constexpr int themeComboWidth = 150; // at 96 dots per inch
 
-    CMainFrame(calidra::ShellSettings& settings, std::vector<CDemoFeature> features,
-               calidra::LogSink* viewLog, QWidget* parent = nullptr);
+    CMainFrame(calidra::ShellSettings& settings, std::vector<CDemoFeature> features, calidra::EventLog& log,
+               QWidget* parent = nullptr);
     ~CMainFrame() override;
 
     // Builds toolbar, status bar, panes and the views (not yet initialised) and applies the stored
@@ -78,7 +79,7 @@ private:
 
     calidra::ShellSettings& settings_;
     std::vector<CDemoFeature> features_;
-    calidra::LogSink* viewLog_;
+    calidra::EventLog& log_;
     CViewsBar* viewsBar_ = nullptr;
     CLogBar* logBar_ = nullptr;
     QStackedWidget* clientArea_ = nullptr;
