@@ -1,10 +1,17 @@
 #include "pipeline/frame_pipeline.h"
 
 #include "pipeline/frame_settings.h"
+#include "pipeline/overlays.h"
 #include "pipeline/palette_rendering.h"
 #include "pipeline/palettes.h"
 
+#include "pipeline/snapshot_writer.h"
+
 #include "maskfile/maskinfo.h"
+
+#include <sys/stat.h>
+
+#include <ctime>
 
 namespace calidra {
 
@@ -40,13 +47,16 @@ void FramePipeline::processFrame(const SvkFrameRecord* record) {
     operatorSettings_ = host_.operatorSettings();
     frameSettings_ = readFrameSettings(operatorSettings_.texts, operatorSettings_.unit);
 
+    programFolder_ = host_.programFolder();
     // Read afresh every frame: the mask editor may have rewritten the file a moment ago.
     maskfile::FileBytes maskBytes{};
-    maskfile::readMaskRegions(maskfile::stationMaskFilePath(host_.programFolder()), maskBytes);
+    maskfile::readMaskRegions(maskfile::stationMaskFilePath(programFolder_), maskBytes);
     detector_.detectAndMeasure(buffers_, format, frameSettings_, maskfile::decodeRecords(maskBytes),
                                [this] { return host_.tickMs(); }, detection_);
     trackingTemperature_.store(detection_.trackingTemperature);
     personPresent_.store(detection_.personPresent);
+
+    updateAlarm();
 
     if (nucRunning_.load())
         return;
@@ -54,8 +64,51 @@ void FramePipeline::processFrame(const SvkFrameRecord* record) {
     renderFrame(frame, format);
     keepCleanCopy();
 
+    if (measurement_.measuring()) {
+        const std::optional<std::string> offset = measurement_.step(detection_.detections, [this] {
+            double value = 0.0;
+            return host_.cameraNodeFloat("UserCompensationParaB", value) ? std::optional<double>(value)
+                                                                          : std::nullopt;
+        });
+        if (offset)
+            host_.offsetMeasured(*offset);
+    }
+
+    drawOverlays(buffers_.renderImage, detection_.detections, operatorSettings_.fontSize, operatorSettings_.unit);
+    saveSnapshotIfDue();
+
+    if (host_.viewWindowExists()) {
+        host_.showFrame(buffers_.renderImage, measurement_.measuring(), measurement_.statusText());
+        streamFeed_.streamFrame(buffers_.renderImage, detection_.regionPassTick);
+    }
+}
+
+void FramePipeline::updateAlarm() {
+    const AlarmChange change = alarm_.update(detection_.frameAlarm, detection_.regionPassTick);
+    if (change == AlarmChange::None)
+        return;
+    if (change == AlarmChange::SwitchedOn) {
+        const std::string sound = alarmSoundPath(programFolder_, operatorSettings_.alarmType);
+        struct stat file;
+        if (::stat(sound.c_str(), &file) == 0 && S_ISREG(file.st_mode))
+            host_.startAlarmSound(sound);
+    } else {
+        host_.stopAlarmSound();
+    }
     if (host_.viewWindowExists())
-        host_.showFrame(buffers_.renderImage, false, std::string());
+        host_.alarmChanged(change == AlarmChange::SwitchedOn);
+}
+
+void FramePipeline::saveSnapshotIfDue() {
+    if (!alarm_.snapshotDue(detection_.frameAlarm, detection_.regionPassTick, frameSettings_.alarmSavePeriodMs))
+        return;
+    const std::time_t now = std::time(nullptr);
+    std::tm localTime{};
+    localtime_r(&now, &localTime);
+    const std::optional<std::string> path =
+        saveAlarmSnapshot(programFolder_, buffers_.renderImage, operatorSettings_.alarmEvent == 1, localTime);
+    if (path)
+        host_.snapshotSaved(*path);
 }
 
 void FramePipeline::renderFrame(const FrameRecord& frame, std::optional<PixelFormat> format) {

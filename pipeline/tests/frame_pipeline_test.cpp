@@ -66,8 +66,25 @@ TEST_F(FramePipelineTest, FrameGoesThroughEveryStageInOrder) {
     const cv::Vec3b pixel = pipeline.buffers().renderImage.at<cv::Vec3b>(30, 40);
     EXPECT_EQ(pixel, cv::Vec3b(uint8_t(expected.blue), uint8_t(expected.green), uint8_t(expected.red)));
 
+    // Above the 35.0 degree fallback alarm: one alarm, no sound file in this folder.
+    EXPECT_TRUE(pipeline.alarmOn());
+    EXPECT_EQ(host.alarmChanges, std::vector<bool>{true});
+    EXPECT_TRUE(host.soundStarts.empty());
+
+    // The shown picture carries the red rectangle; the clean copy has the palette colour there.
     ASSERT_EQ(host.shownFrames.size(), 1u);
     EXPECT_TRUE(same(host.shownFrames.front(), pipeline.buffers().renderImage));
+    EXPECT_EQ(host.shownFrames.front().at<cv::Vec3b>(10, 30), cv::Vec3b(0, 0, 255));
+    pipeline.withCleanCopy([&](const cv::Mat& clean) {
+        EXPECT_EQ(clean.at<cv::Vec3b>(10, 30), pixel);
+        EXPECT_FALSE(same(clean, host.shownFrames.front()));
+    });
+}
+
+TEST_F(FramePipelineTest, EmptySceneIsShownAsItsCleanCopy) {
+    const CameraFrame room(frameWidth, frameHeight, 104, roomCode);
+    pipeline.processFrame(room.record());
+    ASSERT_EQ(host.shownFrames.size(), 1u);
     pipeline.withCleanCopy([&](const cv::Mat& clean) { EXPECT_TRUE(same(clean, host.shownFrames.front())); });
 }
 

@@ -2,10 +2,13 @@
 // Everything one camera frame goes through, from the camera's pixels to the finished picture.
 // Runs on the camera's frame thread; the GUI thread reads the frame results through atomics.
 
+#include "pipeline/alarm_state.h"
+#include "pipeline/compensation_measurement.h"
 #include "pipeline/detection.h"
 #include "pipeline/frame_buffers.h"
 #include "pipeline/frame_pipeline_host.h"
 #include "pipeline/human_detection.h"
+#include "pipeline/stream_feed.h"
 
 #include <opencv2/core.hpp>
 
@@ -46,6 +49,14 @@ public:
     bool personPresent() const { return personPresent_.load(); }
     uint32_t skippedFrameCount() const { return buffers_.skippedFrameCount(); }
 
+    // The offset calibration: started by the operator, ended by its time-out or a mode change.
+    void startMeasurement() { measurement_.start(); }
+    void stopMeasurement() { measurement_.stop(); }
+    bool measuring() const { return measurement_.measuring(); }
+
+    // The stream server's socket; tests point it elsewhere before the first frame.
+    void setStreamSocketPath(const std::string& path) { streamFeed_ = StreamFeed(path); }
+
     // The picture as it was before any overlay, read under the frame lock (the mask editor's
     // snapshot). The image is valid only during the call.
     void withCleanCopy(const std::function<void(const cv::Mat&)>& reader);
@@ -55,10 +66,14 @@ public:
     const DetectionResults& detectionResults() const { return detection_; }
     const OperatorSettings& frameOperatorSettings() const { return operatorSettings_; }
     const FrameSettings& frameSettings() const { return frameSettings_; }
+    bool alarmOn() const { return alarm_.alarmOn(); }
+    const CompensationMeasurement& measurement() const { return measurement_; }
 
 private:
     void renderFrame(const FrameRecord& frame, std::optional<PixelFormat> format);
     void keepCleanCopy();
+    void updateAlarm();
+    void saveSnapshotIfDue();
 
     FramePipelineHost& host_;
     FrameBuffers buffers_;
@@ -67,6 +82,10 @@ private:
     OperatorSettings operatorSettings_;
     FrameSettings frameSettings_;
     std::mutex frameLock_; // guards buffers_.cleanCopy only
+    AlarmState alarm_;
+    CompensationMeasurement measurement_;
+    StreamFeed streamFeed_;
+    std::string programFolder_;
 
     std::atomic<uint32_t> lastFrameTick_{0};
     // Shown before the first frame arrives.

@@ -1,0 +1,34 @@
+#pragma once
+// The station's one alarm for the whole picture, and when an alarm picture is due.
+
+#include <cstdint>
+#include <string>
+
+namespace calidra {
+
+enum class AlarmChange { None, SwitchedOn, SwitchedOff };
+
+class AlarmState {
+public:
+    // Once on, the alarm stays on for at least this long.
+    static constexpr uint32_t minimumOnMs = 1000;
+
+    // Ticks wrap after 2^32 ms; every difference is taken in 32-bit arithmetic.
+    AlarmChange update(bool frameAlarm, uint32_t tickMs);
+
+    // True (and the decision remembered) when an alarmed frame comes more than the save period
+    // after the last decision.
+    bool snapshotDue(bool frameAlarm, uint32_t tickMs, int64_t savePeriodMs);
+
+    bool alarmOn() const { return alarmOn_; }
+
+private:
+    bool alarmOn_ = false;
+    uint32_t alarmChangeTick_ = 0;
+    uint32_t lastSnapshotTick_ = 0;
+};
+
+// <program folder>/alarm<alarmType + 1>.wav
+std::string alarmSoundPath(const std::string& programFolder, int alarmType);
+
+} // namespace calidra

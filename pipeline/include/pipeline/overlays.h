@@ -1,0 +1,26 @@
+#pragma once
+// Rectangles and temperature labels drawn over the rendered picture.
+
+#include "pipeline/detection.h"
+#include "pipeline/temperature_scale.h"
+
+#include <opencv2/core.hpp>
+
+namespace calidra {
+
+struct LabelStyle {
+    double fontScale = 1.0;
+    int offsetBelowTopPixels = 0; // baseline distance below the rectangle's top
+};
+
+// 0 "Normal" and 1 "Large"; any other value gives scale 1.0 on the rectangle's top edge.
+LabelStyle labelStyle(int fontSize);
+
+// The thinnest stroke the text drawing accepts.
+constexpr int labelStrokeThickness = 1;
+
+// In list order, later detections over earlier ones: red for an alarmed region, green otherwise,
+// the label in green in the display unit with one decimal.
+void drawOverlays(cv::Mat& bgrPicture, const DetectionList& detections, int fontSize, TemperatureUnit unit);
+
+} // namespace calidra

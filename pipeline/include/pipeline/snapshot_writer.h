@@ -1,0 +1,27 @@
+#pragma once
+// JPEG pictures of the scene: alarm snapshots and the mask editor's snapshot.
+
+#include <opencv2/core.hpp>
+
+#include <ctime>
+#include <optional>
+#include <string>
+
+namespace calidra {
+
+constexpr int snapshotJpegQuality = 80;
+
+// Encodes a blue-green-red picture and puts it in place in one step: the bytes go to a temporary
+// file in the same folder, which is renamed over the final name, so a reader never finds a
+// truncated JPEG there. On failure nothing is left behind and false is returned.
+bool writeJpegAtomically(const std::string& path, const cv::Mat& bgrPicture, int quality);
+
+// "ThermalAlarm_YYYYMMDD_HHMMSS.jpg" of a local time.
+std::string alarmSnapshotFileName(const std::tm& localTime);
+
+// Creates <program folder>/ThermalAlarm and, when pictures are wanted, writes the picture there
+// under the local time's name. Returns the path of the file written.
+std::optional<std::string> saveAlarmSnapshot(const std::string& programFolder, const cv::Mat& bgrPicture,
+                                             bool writePicture, const std::tm& localTime);
+
+} // namespace calidra

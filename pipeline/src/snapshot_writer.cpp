@@ -1,0 +1,89 @@
+#include "pipeline/snapshot_writer.h"
+
+#include <turbojpeg.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace calidra {
+namespace {
+
+bool writeAll(int descriptor, const unsigned char* data, unsigned long size) {
+    while (size > 0) {
+        const ssize_t written = ::write(descriptor, data, size);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        data += written;
+        size -= static_cast<unsigned long>(written);
+    }
+    return true;
+}
+
+} // namespace
+
+bool writeJpegAtomically(const std::string& path, const cv::Mat& bgrPicture, int quality) {
+    if (bgrPicture.empty() || bgrPicture.type() != CV_8UC3 || path.empty())
+        return false;
+    const cv::Mat picture = bgrPicture.isContinuous() ? bgrPicture : bgrPicture.clone();
+
+    tjhandle encoder = tjInitCompress();
+    if (encoder == nullptr)
+        return false;
+    unsigned char* jpeg = nullptr;
+    unsigned long jpegSize = 0;
+    const int encoded = tjCompress2(encoder, picture.data, picture.cols, int(picture.step), picture.rows, TJPF_BGR,
+                                    &jpeg, &jpegSize, TJSAMP_420, quality, 0);
+    tjDestroy(encoder);
+    if (encoded != 0) {
+        tjFree(jpeg);
+        return false;
+    }
+
+    std::string temporary = path + ".XXXXXX";
+    std::vector<char> pattern(temporary.begin(), temporary.end());
+    pattern.push_back('\0');
+    const int descriptor = ::mkstemp(pattern.data());
+    if (descriptor < 0) {
+        tjFree(jpeg);
+        return false;
+    }
+    temporary = pattern.data();
+    bool written = writeAll(descriptor, jpeg, jpegSize);
+    tjFree(jpeg);
+    written = ::fchmod(descriptor, 0644) == 0 && written;
+    written = ::close(descriptor) == 0 && written;
+    if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+std::string alarmSnapshotFileName(const std::tm& localTime) {
+    char name[64];
+    std::snprintf(name, sizeof name, "ThermalAlarm_%04d%02d%02d_%02d%02d%02d.jpg", localTime.tm_year + 1900,
+                  localTime.tm_mon + 1, localTime.tm_mday, localTime.tm_hour, localTime.tm_min, localTime.tm_sec);
+    return name;
+}
+
+std::optional<std::string> saveAlarmSnapshot(const std::string& programFolder, const cv::Mat& bgrPicture,
+                                             bool writePicture, const std::tm& localTime) {
+    const std::string folder = programFolder + "/ThermalAlarm";
+    ::mkdir(folder.c_str(), 0755); // an existing folder is fine
+    if (!writePicture)
+        return std::nullopt;
+    const std::string path = folder + "/" + alarmSnapshotFileName(localTime);
+    if (!writeJpegAtomically(path, bgrPicture, snapshotJpegQuality))
+        return std::nullopt;
+    return path;
+}
+
+} // namespace calidra
