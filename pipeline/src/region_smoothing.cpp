@@ -60,9 +60,10 @@ void accumulateRow(const uint16_t* source, const int* columns, int firstPlain, i
     const auto apply = [](uint32_t& sum, uint32_t value) { sum = Subtract ? sum - value : sum + value; };
     for (int column = 0; column < firstPlain; ++column)
         apply(sums[column], source[columns[column]]);
-    const uint16_t* __restrict plain = source + windowLeft;
-    for (int column = firstPlain; column < endPlain; ++column)
-        apply(sums[column], plain[column]);
+    const uint16_t* __restrict plain = source + (windowLeft + firstPlain);
+    uint32_t* __restrict plainSums = sums + firstPlain;
+    for (int column = 0; column < endPlain - firstPlain; ++column)
+        apply(plainSums[column], plain[column]);
     for (int column = endPlain; column < paddedWidth; ++column)
         apply(sums[column], source[columns[column]]);
 }
