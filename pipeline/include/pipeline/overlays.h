@@ -16,8 +16,8 @@ struct LabelStyle {
 // 0 "Normal" and 1 "Large"; any other value gives scale 1.0 on the rectangle's top edge.
 LabelStyle labelStyle(int fontSize);
 
-// The thinnest stroke the text drawing accepts.
-constexpr int labelStrokeThickness = 1;
+// The thinnest strokes: the text drawing takes 0 and draws one-pixel lines.
+constexpr int labelStrokeThickness = 0;
 
 // In list order, later detections over earlier ones: red for an alarmed region, green otherwise,
 // the label in green in the display unit with one decimal.

@@ -1,0 +1,187 @@
+#include "pipeline/alarm_state.h"
+#include "pipeline/frame_pipeline.h"
+#include "pipeline/snapshot_writer.h"
+
+#include "fake_pipeline_host.h"
+
+#include <turbojpeg.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace calidra {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(AlarmStateTest, OnAtOnceHeldOneSecondOffAtTheFirstClearFrameAfter) {
+    AlarmState alarm;
+    EXPECT_EQ(alarm.update(false, 0), AlarmChange::None);
+    EXPECT_EQ(alarm.update(true, 5000), AlarmChange::SwitchedOn);
+    EXPECT_EQ(alarm.update(true, 5100), AlarmChange::None);
+    EXPECT_EQ(alarm.update(false, 5400), AlarmChange::None); // held
+    EXPECT_TRUE(alarm.alarmOn());
+    EXPECT_EQ(alarm.update(false, 5999), AlarmChange::None);
+    EXPECT_EQ(alarm.update(false, 6000), AlarmChange::SwitchedOff);
+    EXPECT_EQ(alarm.update(true, 6001), AlarmChange::SwitchedOn); // no lower bound for switching on
+}
+
+TEST(AlarmStateTest, HoldCountsAcrossTheTickWrap) {
+    AlarmState alarm;
+    EXPECT_EQ(alarm.update(true, 0xFFFFFF00u), AlarmChange::SwitchedOn);
+    EXPECT_EQ(alarm.update(false, 0x00000100u), AlarmChange::None); // 512 ms later
+    EXPECT_EQ(alarm.update(false, 0x000002E8u), AlarmChange::SwitchedOff); // 1000 ms later
+}
+
+TEST(AlarmStateTest, SnapshotsSpacedByMoreThanTheSavePeriod) {
+    // Alarm for 5 s at 10 frames a second, period 2 s: at the start, then after more than 2000 ms.
+    AlarmState alarm;
+    std::vector<uint32_t> saved;
+    for (uint32_t tick = 10000; tick < 15000; tick += 100)
+        if (alarm.snapshotDue(true, tick, 2000))
+            saved.push_back(tick);
+    EXPECT_EQ(saved, (std::vector<uint32_t>{10000, 12100, 14200}));
+    EXPECT_FALSE(alarm.snapshotDue(false, 20000, 2000));
+
+    AlarmState everyFrame;
+    EXPECT_TRUE(everyFrame.snapshotDue(true, 1, 0));
+    EXPECT_FALSE(everyFrame.snapshotDue(true, 1, 0)); // same tick
+    EXPECT_TRUE(everyFrame.snapshotDue(true, 2, 0));
+}
+
+TEST(AlarmStateTest, SoundFileNumberedFromOne) {
+    EXPECT_EQ(alarmSoundPath("/opt/c", 0), "/opt/c/alarm1.wav");
+    EXPECT_EQ(alarmSoundPath("/opt/c", 1), "/opt/c/alarm2.wav");
+}
+
+cv::Mat decodeJpeg(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    tjhandle decoder = tjInitDecompress();
+    int width = 0, height = 0, subsampling = 0, colourspace = 0;
+    cv::Mat picture;
+    if (!bytes.empty() &&
+        tjDecompressHeader3(decoder, bytes.data(), bytes.size(), &width, &height, &subsampling, &colourspace) == 0) {
+        picture.create(height, width, CV_8UC3);
+        if (tjDecompress2(decoder, bytes.data(), bytes.size(), picture.data, width, 0, height, TJPF_BGR, 0) != 0)
+            picture.release();
+    }
+    tjDestroy(decoder);
+    return picture;
+}
+
+class SnapshotTest : public ::testing::Test {
+protected:
+    SnapshotTest() : folder(fs::temp_directory_path() / ("snapshots-" + std::to_string(::getpid()))) {
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+    }
+    ~SnapshotTest() override { fs::remove_all(folder); }
+
+    static std::tm march7() {
+        std::tm time{};
+        time.tm_year = 2021 - 1900;
+        time.tm_mon = 2;
+        time.tm_mday = 7;
+        time.tm_hour = 9;
+        time.tm_min = 5;
+        time.tm_sec = 3;
+        return time;
+    }
+    std::vector<fs::path> filesIn(const fs::path& where) const {
+        std::vector<fs::path> files;
+        if (fs::exists(where))
+            for (const auto& entry : fs::directory_iterator(where))
+                files.push_back(entry.path());
+        return files;
+    }
+
+    fs::path folder;
+};
+
+TEST_F(SnapshotTest, FileNamedAfterTheLocalTimeDecodesToThePicture) {
+    EXPECT_EQ(alarmSnapshotFileName(march7()), "ThermalAlarm_20210307_090503.jpg");
+    cv::Mat picture(288, 384, CV_8UC3, cv::Scalar(0, 0, 255));
+    picture(cv::Rect(0, 0, 192, 288)).setTo(cv::Scalar(255, 0, 0));
+    const std::optional<std::string> path = saveAlarmSnapshot(folder.string(), picture, true, march7());
+    ASSERT_TRUE(path);
+    EXPECT_EQ(*path, (folder / "ThermalAlarm" / "ThermalAlarm_20210307_090503.jpg").string());
+    const cv::Mat decoded = decodeJpeg(*path);
+    ASSERT_EQ(decoded.size(), picture.size());
+    const cv::Vec3b left = decoded.at<cv::Vec3b>(144, 50);
+    const cv::Vec3b right = decoded.at<cv::Vec3b>(144, 300);
+    EXPECT_GT(left[0], 200);
+    EXPECT_LT(left[2], 60);
+    EXPECT_GT(right[2], 200);
+    EXPECT_LT(right[0], 60);
+    EXPECT_EQ(filesIn(folder / "ThermalAlarm").size(), 1u); // no temporary file left
+}
+
+TEST_F(SnapshotTest, OnlySoundCreatesTheFolderButNoFile) {
+    EXPECT_FALSE(saveAlarmSnapshot(folder.string(), cv::Mat(4, 4, CV_8UC3), false, march7()));
+    EXPECT_TRUE(fs::is_directory(folder / "ThermalAlarm"));
+    EXPECT_TRUE(filesIn(folder / "ThermalAlarm").empty());
+}
+
+TEST_F(SnapshotTest, FailedWriteLeavesTheOldFileAndNoTemporary) {
+    const fs::path target = folder / "picture.jpg";
+    ASSERT_TRUE(writeJpegAtomically(target.string(), cv::Mat(8, 8, CV_8UC3, cv::Scalar::all(9)), 80));
+    const auto before = fs::file_size(target);
+    EXPECT_FALSE(writeJpegAtomically(target.string(), cv::Mat(), 80));
+    EXPECT_FALSE(writeJpegAtomically(target.string(), cv::Mat(8, 8, CV_8UC1), 80));
+    EXPECT_FALSE(writeJpegAtomically((folder / "missing" / "x.jpg").string(), cv::Mat(8, 8, CV_8UC3), 80));
+    EXPECT_EQ(fs::file_size(target), before);
+    EXPECT_EQ(filesIn(folder).size(), 1u);
+}
+
+// The whole frame procedure: sound, notification and snapshots as an alarm comes and goes.
+TEST_F(SnapshotTest, PipelineAlarmSoundAndSnapshotsFollowTheFrames) {
+    FakePipelineHost host;
+    host.folder = folder.string();
+    host.tickStepMs = 50; // two ticks per frame: 100 ms between frames
+    host.settings.alarmEvent = 1;
+    host.settings.alarmType = 1;
+    host.settings.texts.alarmSavePeriod = "2";
+    std::ofstream(folder / "alarm2.wav") << "RIFF";
+    FramePipeline pipeline(host);
+    pipeline.allocateBuffers(96, 80);
+
+    CameraFrame feverish(96, 80, 104, 250);
+    feverish.fill(30, 10, 20, 50, 382); // 38.2 degrees
+    const CameraFrame room(96, 80, 104, 250);
+    for (int frame = 0; frame < 50; ++frame)
+        pipeline.processFrame(feverish.record());
+    pipeline.processFrame(room.record());
+
+    EXPECT_EQ(host.alarmChanges, (std::vector<bool>{true, false}));
+    EXPECT_EQ(host.soundStarts, std::vector<std::string>{(folder / "alarm2.wav").string()});
+    EXPECT_EQ(host.soundStops, 1);
+    // Five seconds of alarm, one picture at most every two: three pictures, all named by the clock,
+    // so those within one second share a file.
+    ASSERT_FALSE(filesIn(folder / "ThermalAlarm").empty());
+    for (const fs::path& file : filesIn(folder / "ThermalAlarm")) {
+        EXPECT_EQ(file.extension(), ".jpg");
+        EXPECT_EQ(decodeJpeg(file).size(), cv::Size(96, 80));
+    }
+}
+
+TEST_F(SnapshotTest, AlarmStillSwitchesDuringNucButNothingIsSaved) {
+    FakePipelineHost host;
+    host.folder = folder.string();
+    host.settings.alarmEvent = 1;
+    FramePipeline pipeline(host);
+    pipeline.allocateBuffers(96, 80);
+    pipeline.setNucRunning(true);
+    CameraFrame feverish(96, 80, 104, 250);
+    feverish.fill(30, 10, 20, 50, 382);
+    pipeline.processFrame(feverish.record());
+    EXPECT_EQ(host.alarmChanges, std::vector<bool>{true});
+    EXPECT_FALSE(fs::exists(folder / "ThermalAlarm"));
+    EXPECT_TRUE(host.shownFrames.empty());
+}
+
+} // namespace
+} // namespace calidra

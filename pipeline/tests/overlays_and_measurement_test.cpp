@@ -1,0 +1,160 @@
+#include "pipeline/compensation_measurement.h"
+#include "pipeline/overlays.h"
+
+#include <opencv2/imgproc.hpp>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+namespace calidra {
+namespace {
+
+int countColour(const cv::Mat& picture, const cv::Vec3b& colour) {
+    int count = 0;
+    for (int y = 0; y < picture.rows; ++y)
+        for (int x = 0; x < picture.cols; ++x)
+            count += picture.at<cv::Vec3b>(y, x) == colour ? 1 : 0;
+    return count;
+}
+
+const cv::Vec3b red(0, 0, 255);
+const cv::Vec3b green(0, 255, 0);
+
+TEST(OverlaysTest, AlarmedRegionGetsARedOnePixelRectangle) {
+    cv::Mat picture(200, 200, CV_8UC3, cv::Scalar::all(0));
+    drawOverlays(picture, {{10, 20, 60, 120, 38.2, true}}, 0, TemperatureUnit::Celsius);
+    EXPECT_EQ(picture.at<cv::Vec3b>(20, 10), red);
+    EXPECT_EQ(picture.at<cv::Vec3b>(119, 59), red);
+    EXPECT_NE(picture.at<cv::Vec3b>(120, 60), red);
+    EXPECT_NE(picture.at<cv::Vec3b>(21, 11), red);
+    // Outline of 50 x 100 one pixel wide: 2 * 50 + 2 * 98 pixels (labels are green).
+    EXPECT_EQ(countColour(picture, red), 2 * 50 + 2 * 98);
+}
+
+TEST(OverlaysTest, LabelBaselineAndSizeFollowTheFontSetting) {
+    const auto labelBox = [](int fontSize, double celsius, TemperatureUnit unit) {
+        cv::Mat picture(200, 300, CV_8UC3, cv::Scalar::all(0));
+        drawOverlays(picture, {{10, 60, 200, 190, celsius, false}}, fontSize, unit);
+        // The label's own pixels: green inside the rectangle's interior.
+        cv::Mat inside = picture(cv::Rect(11, 0, 188, 189));
+        cv::Mat mask;
+        cv::inRange(inside, cv::Scalar(0, 255, 0), cv::Scalar(0, 255, 0), mask);
+        mask(cv::Rect(0, 60, 188, 1)).setTo(0); // the rectangle's top edge
+        return cv::boundingRect(mask);
+    };
+    const cv::Rect normal = labelBox(0, 38.2, TemperatureUnit::Celsius);
+    const cv::Rect large = labelBox(1, 38.2, TemperatureUnit::Celsius);
+    const cv::Rect other = labelBox(2, 38.2, TemperatureUnit::Celsius);
+    EXPECT_EQ(normal.y + normal.height, 60 + 23 + 1); // baseline at top + 23; '.' sits on it
+    EXPECT_EQ(large.y + large.height, 60 + 33 + 1);
+    EXPECT_GT(large.width, normal.width);
+    EXPECT_LE(other.y + other.height, 61); // on the rectangle's top edge, standing above it
+
+    // "100.8" in Fahrenheit is one glyph wider than "38.2".
+    const cv::Rect fahrenheit = labelBox(0, 38.2, TemperatureUnit::Fahrenheit);
+    EXPECT_GT(fahrenheit.width, normal.width + 10);
+    cv::Mat drawn(60, 200, CV_8UC3, cv::Scalar::all(0));
+    cv::putText(drawn, "100.8", cv::Point(1, 40), cv::FONT_HERSHEY_DUPLEX, 1.0, cv::Scalar(0, 255, 0), 1);
+    cv::Mat drawnMask;
+    cv::inRange(drawn, cv::Scalar(0, 255, 0), cv::Scalar(0, 255, 0), drawnMask);
+    EXPECT_EQ(cv::boundingRect(drawnMask).width, fahrenheit.width);
+}
+
+TEST(OverlaysTest, LaterDetectionsDrawOverEarlierOnesAndLabelsMayLeaveThePicture) {
+    cv::Mat picture(50, 50, CV_8UC3, cv::Scalar::all(0));
+    drawOverlays(picture, {{5, 5, 30, 30, 36.0, true}, {5, 5, 30, 30, 36.0, false}}, 1, TemperatureUnit::Celsius);
+    EXPECT_EQ(picture.at<cv::Vec3b>(5, 5), green);
+    drawOverlays(picture, {{40, 45, 60, 70, 36.0, false}}, 1, TemperatureUnit::Celsius); // no crash
+}
+
+DetectionList people(std::initializer_list<std::pair<cv::Size, double>> sizes) {
+    DetectionList list;
+    int left = 0;
+    for (const auto& [size, celsius] : sizes) {
+        list.push_back({left, 0, left + size.width, size.height, celsius, false});
+        left += size.width + 1;
+    }
+    return list;
+}
+
+TEST(CompensationMeasurementTest, HundredReadingsBringTheMeanTo36) {
+    CompensationMeasurement measurement;
+    measurement.start();
+    std::optional<std::string> offset;
+    for (int frame = 0; frame < 100; ++frame) {
+        ASSERT_FALSE(offset);
+        offset = measurement.step(people({{{60, 80}, 35.5}, {{10, 10}, 40.0}}), [] { return std::optional(0.3); });
+        if (frame < 99) {
+            EXPECT_EQ(measurement.statusText(), CompensationMeasurement::collectingText);
+        }
+    }
+    EXPECT_EQ(offset, std::optional<std::string>("0.8"));
+    EXPECT_FALSE(measurement.measuring());
+    EXPECT_TRUE(measurement.statusText().empty());
+}
+
+TEST(CompensationMeasurementTest, SmallOrNoRegionsAskTheSubjectToStandInTheCentre) {
+    CompensationMeasurement measurement;
+    measurement.start();
+    EXPECT_FALSE(measurement.step(people({{{50, 59}, 36.0}}), {}));
+    EXPECT_EQ(measurement.statusText(), CompensationMeasurement::standInCentreText);
+    EXPECT_EQ(measurement.samplesTaken(), 0u);
+    EXPECT_FALSE(measurement.step({}, {}));
+    EXPECT_EQ(measurement.samplesTaken(), 0u);
+}
+
+TEST(CompensationMeasurementTest, FirstOfEqualAreasIsSampledAndAFailedReadCountsAsZero) {
+    CompensationMeasurement measurement;
+    measurement.start();
+    std::optional<std::string> offset;
+    for (int frame = 0; frame < 100; ++frame)
+        offset = measurement.step(people({{{40, 100}, 36.2}, {{100, 40}, 35.0}}), [] { return std::nullopt; });
+    EXPECT_EQ(offset, std::optional<std::string>("-0.2"));
+}
+
+TEST(CompensationMeasurementTest, NinetyNineReadingsThenNobodyWritesNothing) {
+    CompensationMeasurement measurement;
+    measurement.start();
+    for (int frame = 0; frame < 99; ++frame)
+        EXPECT_FALSE(measurement.step(people({{{60, 80}, 36.0}}), {}));
+    for (int frame = 0; frame < 500; ++frame)
+        EXPECT_FALSE(measurement.step({}, {}));
+    measurement.stop(); // the time-out
+    EXPECT_FALSE(measurement.step(people({{{60, 80}, 36.0}}), {}));
+    EXPECT_EQ(measurement.samplesTaken(), 99u);
+}
+
+TEST(CompensationMeasurementTest, RestartWhileCollectingBeginsFromZero) {
+    CompensationMeasurement measurement;
+    measurement.start();
+    for (int frame = 0; frame < 60; ++frame)
+        measurement.step(people({{{60, 80}, 30.0}}), {});
+    measurement.start();
+    std::optional<std::string> offset;
+    int frames = 0;
+    while (!offset && frames < 200) {
+        offset = measurement.step(people({{{60, 80}, 35.0}}), {});
+        ++frames;
+    }
+    EXPECT_EQ(frames, 100);
+    EXPECT_EQ(offset, std::optional<std::string>("1.0")); // none of the 30.0 readings counted
+}
+
+TEST(CompensationMeasurementTest, StartsFromAnotherThreadWhileFramesAreMeasured) {
+    CompensationMeasurement measurement;
+    measurement.start();
+    std::atomic<bool> done{false};
+    std::thread frames([&] {
+        while (!done.load())
+            measurement.step(people({{{60, 80}, 36.0}}), {});
+    });
+    for (int restart = 0; restart < 1000; ++restart)
+        measurement.start();
+    done.store(true);
+    frames.join();
+    EXPECT_LE(measurement.samplesTaken(), CompensationMeasurement::sampleCount);
+}
+
+} // namespace
+} // namespace calidra
