@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 
 namespace calidra {
@@ -33,13 +32,6 @@ bool serverAnswers(const sockaddr_un& address) {
 }
 
 } // namespace
-
-std::string serverSocketPath() {
-    const char* runtimeFolder = std::getenv("XDG_RUNTIME_DIR");
-    if (runtimeFolder != nullptr && runtimeFolder[0] != '\0')
-        return std::string(runtimeFolder) + "/SorvikRTSPServer_0";
-    return "/tmp/SorvikRTSPServer_0-" + std::to_string(::getuid());
-}
 
 StreamServer::StreamServer(int width, int height)
     : frameBytes_(std::size_t(width > 0 ? width : 0) * std::size_t(height > 0 ? height : 0) * 3u) {

@@ -11,9 +11,6 @@
 
 namespace calidra {
 
-// $XDG_RUNTIME_DIR/SorvikRTSPServer_0, or /tmp/SorvikRTSPServer_0-<uid> without a runtime folder.
-std::string serverSocketPath();
-
 struct StreamStatistics {
     uint64_t frames = 0;      // messages of exactly one picture
     uint64_t badMessages = 0; // shorter or longer messages, or senders that stalled

@@ -1,7 +1,11 @@
 // VantrelServer WIDTH HEIGHT [--jpeg-dir DIR] [--every N]
-// Stand-in stream server: receives the station's annotated pictures and reports what arrives.
+// Stand-in stream server: receives the station's annotated pictures and reports what arrives;
+// with --jpeg-dir it keeps every Nth picture as a JPEG for a person to look at.
 
 #include "stream_server.h"
+
+#include "pipeline/snapshot_writer.h"
+#include "pipeline/stream_feed.h"
 
 #include <signal.h>
 
@@ -20,7 +24,7 @@ std::atomic<bool> stopRequested{false};
 void requestStop(int) { stopRequested.store(true); }
 
 int usage() {
-    std::fprintf(stderr, "usage: VantrelServer WIDTH HEIGHT\n");
+    std::fprintf(stderr, "usage: VantrelServer WIDTH HEIGHT [--jpeg-dir DIR] [--every N]\n");
     return 2;
 }
 
@@ -38,8 +42,19 @@ bool parsePositive(const char* text, int& value) {
 int main(int argc, char** argv) {
     int width = 0;
     int height = 0;
-    if (argc != 3 || !parsePositive(argv[1], width) || !parsePositive(argv[2], height))
+    if (argc < 3 || !parsePositive(argv[1], width) || !parsePositive(argv[2], height))
         return usage();
+    std::string jpegFolder;
+    int every = 30;
+    for (int index = 3; index < argc; ++index) {
+        const std::string option = argv[index];
+        if (option == "--jpeg-dir" && index + 1 < argc)
+            jpegFolder = argv[++index];
+        else if (option == "--every" && index + 1 < argc && parsePositive(argv[index + 1], every))
+            ++index;
+        else
+            return usage();
+    }
 
     struct sigaction action;
     std::memset(&action, 0, sizeof action);
@@ -49,8 +64,18 @@ int main(int argc, char** argv) {
     signal(SIGPIPE, SIG_IGN);
 
     calidra::StreamServer server(width, height);
+    if (!jpegFolder.empty()) {
+        server.setFrameHandler([&](const std::vector<unsigned char>& pixels, uint64_t number) {
+            if (number % uint64_t(every) != 1 % uint64_t(every))
+                return;
+            const cv::Mat picture(height, width, CV_8UC3, const_cast<unsigned char*>(pixels.data()));
+            char name[64];
+            std::snprintf(name, sizeof name, "/frame_%08llu.jpg", static_cast<unsigned long long>(number));
+            calidra::writeJpegAtomically(jpegFolder + name, picture, calidra::snapshotJpegQuality);
+        });
+    }
     std::string error;
-    const std::string path = calidra::serverSocketPath();
+    const std::string path = calidra::streamSocketPath();
     if (!server.listen(path, error)) {
         std::fprintf(stderr, "VantrelServer: %s\n", error.c_str());
         return 1;
