@@ -2,10 +2,10 @@
 
 #include "shell/color_theme.h"
 #include "shell/file_version_info.h"
-#include "shell/ini_shell_settings.h"
 #include "shell/main_frame.h"
 
 #include "eventlog/event_log.h"
+#include "settings/settings_store.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -86,7 +86,7 @@ bool CCalidraApp::InitInstance() {
 
     // The settings location is fixed before anything reads a setting.
     settingsFilePath_ = calidra::settingsFilePath(applicationName_);
-    settings_ = std::make_unique<calidra::IniShellSettings>(settingsFilePath_);
+    settings_ = std::make_unique<calidra::SettingsStore>(settingsFilePath_);
 
     // Entries written while the frame is still being built are dropped: no window shows them yet.
     log_ = std::make_unique<calidra::EventLog>();

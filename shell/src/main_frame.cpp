@@ -4,10 +4,11 @@
 #include "shell/color_theme.h"
 #include "shell/lock_key_state.h"
 #include "shell/log_bar.h"
-#include "shell/shell_settings.h"
 #include "shell/station_icon.h"
 #include "shell/toolbar_label.h"
 #include "shell/views_bar.h"
+
+#include "settings/settings_store.h"
 
 #include <QAction>
 #include <QApplication>
@@ -24,7 +25,6 @@
 
 namespace {
 
-const QString colorThemeKey = QStringLiteral("ColorTheme");
 constexpr int lockKeyPollMs = 250;
 
 // The wait cursor for the length of a scope.
@@ -38,10 +38,11 @@ public:
 
 } // namespace
 
-CMainFrame::CMainFrame(calidra::ShellSettings& settings, std::vector<CDemoFeature> features,
+CMainFrame::CMainFrame(calidra::SettingsSection& settings, std::vector<CDemoFeature> features,
                        calidra::EventLog& log, QWidget* parent)
     : QMainWindow(parent), settings_(settings), features_(std::move(features)), log_(log),
-      colorThemeIndex_(settings.readInt(colorThemeKey, calidra::defaultThemeIndex)),
+      colorThemeIndex_(
+          settings.readInteger(calidra::settings_keys::colorTheme, calidra::settings_defaults::colorTheme)),
       lockKeys_(calidra::makeLockKeyReader()) {
     setObjectName(QStringLiteral("MainFrame"));
     // The document template's title; the version title replaces it before the window shows.
@@ -188,7 +189,7 @@ void CMainFrame::createViews() {
             break;
         CCalidraView* view = nullptr;
         try {
-            view = viewClass(calidra::ViewEnvironment{clientArea_, &log_});
+            view = viewClass(calidra::ViewEnvironment{clientArea_, &log_, &settings_});
         } catch (const std::exception&) {
             // A view that cannot be made leaves its slot empty; the station runs without it.
             view = nullptr;
@@ -251,7 +252,7 @@ void CMainFrame::OnColorTheme() {
         if (view->isVisible())
             view->repaint();
     }
-    settings_.writeInt(colorThemeKey, colorThemeIndex_);
+    settings_.writeInteger(calidra::settings_keys::colorTheme, colorThemeIndex_);
 }
 
 void CMainFrame::OnBack() {

@@ -2,11 +2,11 @@
 
 #include "shell/calidra_view.h"
 #include "shell/color_theme.h"
-#include "shell/ini_shell_settings.h"
 #include "shell/log_bar.h"
 #include "shell/main_frame.h"
 
 #include "eventlog/event_log.h"
+#include "settings/settings_store.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -89,8 +89,8 @@ TEST_F(AppTest, StartsWithTheVersionTitleAndTheDefaults) {
     EXPECT_TRUE(messages.empty());
 
     EXPECT_EQ(app.settingsFilePath(), config.filePath("Quro-Duzu/Calidra/Calidra.conf"));
-    calidra::IniShellSettings stored(app.settingsFilePath());
-    EXPECT_EQ(stored.readInt("ColorTheme", -99), 1);
+    calidra::SettingsStore stored(app.settingsFilePath());
+    EXPECT_EQ(stored.readInteger("ColorTheme", -99), 1);
     QFile file(app.settingsFilePath());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_TRUE(file.readAll().contains("[Settings]"));
@@ -125,8 +125,8 @@ TEST_F(AppTest, ASecondCopyOfTheSameNameIsRefusedAndTouchesNothing) {
     EXPECT_NE(renamed.settingsFilePath(), first.settingsFilePath());
     renamed.GetMainWnd()->themeCombo()->setCurrentIndex(2);
     emit renamed.GetMainWnd()->themeCombo()->activated(2);
-    EXPECT_EQ(calidra::IniShellSettings(renamed.settingsFilePath()).readInt("ColorTheme", -99), 2);
-    EXPECT_EQ(calidra::IniShellSettings(first.settingsFilePath()).readInt("ColorTheme", -99), 1);
+    EXPECT_EQ(calidra::SettingsStore(renamed.settingsFilePath()).readInteger("ColorTheme", -99), 2);
+    EXPECT_EQ(calidra::SettingsStore(first.settingsFilePath()).readInteger("ColorTheme", -99), 1);
 
     // Once the first has ended, the name is free again.
     first.ExitInstance();

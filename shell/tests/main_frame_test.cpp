@@ -3,12 +3,12 @@
 #include "shell/calidra_view.h"
 #include "shell/color_theme.h"
 #include "shell/demo_features.h"
-#include "shell/ini_shell_settings.h"
 #include "shell/lock_key_state.h"
 #include "shell/placeholder_view.h"
 #include "shell/views_bar.h"
 
 #include "eventlog/event_log.h"
+#include "settings/settings_store.h"
 
 #include <QAction>
 #include <QApplication>
@@ -88,7 +88,7 @@ protected:
 
     QTemporaryDir folder;
     calidra::EventLog log;
-    calidra::IniShellSettings settings{folder.filePath("Calidra.conf")};
+    calidra::SettingsStore settings{folder.filePath("Calidra.conf")};
 };
 
 QString shownHeading(const CMainFrame& frame) {
@@ -103,7 +103,7 @@ TEST_F(MainFrameTest, FirstStartShowsTheLiveViewInTheDarkTheme) {
     EXPECT_EQ(frame->themeCombo()->itemText(0), "Light Theme");
     EXPECT_EQ(frame->themeCombo()->itemText(2), "Blue Theme");
     EXPECT_EQ(calidra::currentVisualTheme(), calidra::VisualTheme::Dark);
-    EXPECT_EQ(settings.readInt("ColorTheme", -99), 1);
+    EXPECT_EQ(settings.readInteger("ColorTheme", -99), 1);
 
     EXPECT_EQ(shownHeading(*frame), "Live View");
     EXPECT_EQ(frame->currentViewNumber(), 1);
@@ -126,7 +126,7 @@ TEST_F(MainFrameTest, ChosenThemeIsAppliedToldToEveryViewStoredAndRestored) {
                   calidra::paletteFor(calidra::VisualTheme::Blue).color(QPalette::Window));
         EXPECT_EQ(first->themeChanges, before + 1);
         EXPECT_EQ(second->themeChanges, before + 1);
-        EXPECT_EQ(settings.readInt("ColorTheme", -99), 2);
+        EXPECT_EQ(settings.readInteger("ColorTheme", -99), 2);
         // The views stay white on any theme.
         EXPECT_EQ(first->palette().color(QPalette::Window), QColor(Qt::white));
     }
@@ -137,17 +137,17 @@ TEST_F(MainFrameTest, ChosenThemeIsAppliedToldToEveryViewStoredAndRestored) {
 }
 
 TEST_F(MainFrameTest, StoredThemeOutsideTheListKeepsDark) {
-    settings.writeInt("ColorTheme", 7);
+    settings.writeInteger("ColorTheme", 7);
     auto frame = start();
     EXPECT_EQ(frame->themeCombo()->currentIndex(), -1);
     EXPECT_EQ(calidra::currentVisualTheme(), calidra::VisualTheme::Dark);
 
-    settings.writeInt("ColorTheme", -1);
+    settings.writeInteger("ColorTheme", -1);
     auto again = start();
     EXPECT_EQ(calidra::currentVisualTheme(), calidra::VisualTheme::Dark);
     chooseTheme(*again, 0);
     EXPECT_EQ(calidra::currentVisualTheme(), calidra::VisualTheme::Light);
-    EXPECT_EQ(settings.readInt("ColorTheme", -99), 0);
+    EXPECT_EQ(settings.readInteger("ColorTheme", -99), 0);
 }
 
 TEST_F(MainFrameTest, ViewsAreInitialisedOnceAfterTheFrameIsBuilt) {
@@ -224,7 +224,7 @@ TEST_F(MainFrameTest, AViewThatCouldNotBeMadeLeavesAnEmptySlot) {
     EXPECT_EQ(frame->activeView(), first);
     EXPECT_EQ(frame->currentViewNumber(), 1);
     chooseTheme(*frame, 0);
-    EXPECT_EQ(settings.readInt("ColorTheme", -99), 0);
+    EXPECT_EQ(settings.readInteger("ColorTheme", -99), 0);
 }
 
 TEST_F(MainFrameTest, MenusAndStatusBarCarryTheStandardCommands) {

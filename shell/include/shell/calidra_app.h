@@ -16,7 +16,7 @@
 class CMainFrame;
 
 namespace calidra {
-class ShellSettings;
+class SettingsStore;
 class EventLog;
 } // namespace calidra
 
@@ -61,7 +61,7 @@ private:
     QString settingsFilePath_;
     std::unique_ptr<calidra::SingleInstance> singleInstance_;
     calidra::InstalledTranslations translations_;
-    std::unique_ptr<calidra::ShellSettings> settings_;
+    std::unique_ptr<calidra::SettingsStore> settings_;
     std::unique_ptr<calidra::EventLog> log_;
     std::unique_ptr<CMainFrame> mainFrame_;
 };

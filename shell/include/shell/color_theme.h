@@ -12,7 +12,6 @@ namespace calidra {
 enum class VisualTheme : int { Light = 25, Dark = 28, Blue = 24 };
 
 constexpr int themeCount = 3;
-constexpr int defaultThemeIndex = 1;
 
 // Index = position in the theme chooser = value stored as "ColorTheme"; none outside 0..2.
 std::optional<VisualTheme> themeForIndex(int index);

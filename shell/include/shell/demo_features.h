@@ -12,12 +12,15 @@ class QWidget;
 namespace calidra {
 
 class EventLog;
+class SettingsSection;
 
 // What a view may use of the main window when it is made.
 struct ViewEnvironment {
     QWidget* parent = nullptr;
     // Entries from the GUI thread via WriteLog, from camera threads via handToOwner.
     EventLog* log = nullptr;
+    // The application's settings section, already at its location.
+    SettingsSection* settings = nullptr;
 };
 
 // Makes one view; nullptr when the view cannot be made (the main window then keeps an empty slot).

@@ -21,7 +21,7 @@ class QTimer;
 namespace calidra {
 class EventLog;
 class LockKeyReader;
-class ShellSettings;
+class SettingsSection;
 } // namespace calidra
 
 class CMainFrame : public QMainWindow {
@@ -35,7 +35,7 @@ public:
     static constexpr int exitCommand = 57665;
     static constexpr int themeComboWidth = 150; // at 96 dots per inch
 
-    CMainFrame(calidra::ShellSettings& settings, std::vector<CDemoFeature> features, calidra::EventLog& log,
+    CMainFrame(calidra::SettingsSection& settings, std::vector<CDemoFeature> features, calidra::EventLog& log,
                QWidget* parent = nullptr);
     ~CMainFrame() override;
 
@@ -77,7 +77,7 @@ private:
     void updateNavigationCommands();
     void repaintWholeFrame();
 
-    calidra::ShellSettings& settings_;
+    calidra::SettingsSection& settings_;
     std::vector<CDemoFeature> features_;
     calidra::EventLog& log_;
     CViewsBar* viewsBar_ = nullptr;
