@@ -1,0 +1,247 @@
+#include "liveview/live_viewer.h"
+
+#include "liveview/live_camera_connection.h"
+
+#include "eventlog/event_log.h"
+#include "pipeline/snapshot_writer.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStackedWidget>
+
+namespace calidra {
+
+CLiveViewer::CLiveViewer(Environment environment, QWidget* parent)
+    : CCalidraView(liveViewerTemplateId, parent), environment_(std::move(environment)),
+      store_(environment_.settingsFilePath), host_(std::make_unique<StationHost>(sound_, environment_.programFolder)),
+      pipeline_(std::make_unique<FramePipeline>(*host_)), programs_(environment_.programFolder) {
+    picture_ = new PictureArea(this);
+    picture_->setSource(host_.get());
+    connect(picture_, &PictureArea::leftDoubleClicked, this, &CLiveViewer::toggleFullView);
+    connect(host_.get(), &StationHost::alarmStateChanged, this, &CLiveViewer::onAlarmStateChanged,
+            Qt::QueuedConnection);
+    connect(host_.get(), &StationHost::offsetMeasuredText, this, &CLiveViewer::onOffsetMeasured,
+            Qt::QueuedConnection);
+    measurementTimer_.setSingleShot(true);
+    connect(&measurementTimer_, &QTimer::timeout, this, [this] { pipeline_->stopMeasurement(); });
+    qApp->installEventFilter(this);
+}
+
+CLiveViewer::~CLiveViewer() {
+    qApp->removeEventFilter(this);
+    // Camera first, so no frame reaches the pipeline or the pane while they go.
+    if (connection_)
+        connection_->shutdown();
+    host_->setViewWindowExists(false);
+    delete pane_;
+    pane_ = nullptr;
+}
+
+void CLiveViewer::OnInitialUpdate() {
+    CCalidraView::OnInitialUpdate();
+    if (pane_ == nullptr) {
+        pane_ = new CLiveViewerCtrl(*this, store_, this);
+        pane_->setGeometry(0, 0, 100, 100);
+        pane_->show();
+        const QString pictures = environment_.programFolder + QStringLiteral("/pictures/");
+        pane_->alarmAnimation().load(pictures + QStringLiteral("alarm_animation.png"), 207);
+        pane_->banner().load(pictures + QStringLiteral("pane_banner.png"), 380);
+    }
+    if (connection_)
+        connection_->start();
+    pane_->LoadSettingsIntoLists();
+    pane_->LoadSettingsIntoFields();
+    pane_->detectTestField()->hide();
+    pane_->cameraSettingButton()->hide();
+    layoutChildren();
+    operatorValuesChanged();
+}
+
+void CLiveViewer::layoutChildren() {
+    const int width = this->width();
+    const int height = this->height();
+    if (fullView_) {
+        if (pane_ != nullptr)
+            pane_->setGeometry(0, 0, 0, 0);
+        picture_->setGeometry(0, 0, width, height);
+    } else {
+        if (pane_ != nullptr)
+            pane_->setGeometry(width - CLiveViewerCtrl::paneWidth, paneTop, CLiveViewerCtrl::paneWidth,
+                               height - paneTop);
+        picture_->setGeometry(pictureMargin, pictureMargin, width - CLiveViewerCtrl::paneWidth - 10, height);
+    }
+    update();
+}
+
+void CLiveViewer::resizeEvent(QResizeEvent* event) {
+    CCalidraView::resizeEvent(event);
+    layoutChildren();
+}
+
+void CLiveViewer::toggleFullView() {
+    if (fullView_) {
+        leaveFullView();
+        return;
+    }
+    savedParent_ = parentWidget();
+    if (auto* stack = qobject_cast<QStackedWidget*>(parentWidget()))
+        savedStackIndex_ = stack->indexOf(this);
+    const QRect screen = (window()->screen() != nullptr ? window()->screen() : QGuiApplication::primaryScreen())
+                             ->geometry();
+    fullView_ = true;
+    setParent(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    setGeometry(screen);
+    layoutChildren();
+    show();
+    raise();
+    activateWindow();
+}
+
+void CLiveViewer::leaveFullView() {
+    if (!fullView_)
+        return;
+    fullView_ = false;
+    hide();
+    if (auto* stack = qobject_cast<QStackedWidget*>(savedParent_.data())) {
+        stack->insertWidget(savedStackIndex_ < 0 ? stack->count() : savedStackIndex_, this);
+        stack->setCurrentWidget(this);
+    } else {
+        setParent(savedParent_.data(), Qt::Widget);
+    }
+    show();
+    layoutChildren();
+    if (QWidget* frame = window())
+        frame->update();
+}
+
+bool CLiveViewer::eventFilter(QObject* watched, QEvent* event) {
+    // The view's own keys, wherever the focus is inside it.
+    if (event->type() == QEvent::KeyRelease && isVisible()) {
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (widget != nullptr && (widget == this || isAncestorOf(widget))) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (!key->isAutoRepeat() && key->key() == Qt::Key_F2) {
+                toggleFullView();
+                return true;
+            }
+            if (!key->isAutoRepeat() && key->key() == Qt::Key_Escape && fullView_) {
+                leaveFullView();
+                return true;
+            }
+        }
+    }
+    return CCalidraView::eventFilter(watched, event);
+}
+
+void CLiveViewer::onAlarmStateChanged(bool alarmOn) {
+    if (pane_ == nullptr)
+        return;
+    if (alarmOn)
+        pane_->alarmAnimation().play(alarmFrameIntervalMs);
+    else
+        pane_->alarmAnimation().stop();
+}
+
+void CLiveViewer::onOffsetMeasured(const QString& offsetText) {
+    measurementTimer_.stop();
+    if (pane_ != nullptr)
+        pane_->setOffsetText(offsetText);
+}
+
+bool CLiveViewer::cameraOpen() { return connection_ && connection_->cameraOpen(); }
+
+bool CLiveViewer::userCompensationSupported() { return connection_ && connection_->userCompensationSupported(); }
+
+void CLiveViewer::setCameraNodeFloat(const QString& node, double value) {
+    if (!cameraOpen())
+        return;
+    svkSetNodeFloat(connection_->handle(), node.toUtf8().constData(), value);
+}
+
+void CLiveViewer::setCameraNodeEnum(const QString& node, const QString& entry) {
+    if (!cameraOpen())
+        return;
+    svkSetNodeEnum(connection_->handle(), node.toUtf8().constData(), entry.toUtf8().constData());
+}
+
+void CLiveViewer::setMeasuring(bool measuring) {
+    if (measuring) {
+        startMeasurement();
+        return;
+    }
+    pipeline_->stopMeasurement();
+    measurementTimer_.stop();
+}
+
+void CLiveViewer::startMeasurement() {
+    pipeline_->startMeasurement();
+    measurementTimer_.start(measurementTimeoutMs);
+}
+
+void CLiveViewer::SetNucInterval(int intervalMs) {
+    if (connection_)
+        connection_->SetNucInterval(intervalMs);
+}
+
+void CLiveViewer::setFontSize(int position) {
+    fontSize_ = position;
+    operatorValuesChanged();
+}
+
+void CLiveViewer::setAlarmEvent(int position) {
+    alarmEvent_ = position;
+    operatorValuesChanged();
+}
+
+void CLiveViewer::setAlarmType(int position) {
+    alarmType_ = position;
+    operatorValuesChanged();
+}
+
+void CLiveViewer::showCameraDialog() {
+    if (cameraOpen())
+        svkShowControlDialog(connection_->handle());
+}
+
+void CLiveViewer::LaunchMaskEditor() {
+    programs_.LaunchMaskEditor([this](const QString& path) {
+        bool written = false;
+        pipeline_->withCleanCopy([&](const cv::Mat& clean) {
+            written = writeJpegAtomically(path.toStdString(), clean, snapshotJpegQuality);
+        });
+        return written;
+    });
+}
+
+void CLiveViewer::LaunchIpTool() { programs_.LaunchIpTool(); }
+
+void CLiveViewer::StartStreamingServer() {
+    int width = 0;
+    int height = 0;
+    if (connection_ && connection_->imageSize(width, height))
+        programs_.StartStreamingServer(width, height);
+}
+
+void CLiveViewer::StopStreamingServer() { programs_.StopStreamingServer(); }
+
+void CLiveViewer::operatorValuesChanged() {
+    if (pane_ == nullptr)
+        return;
+    OperatorSettings settings;
+    settings.texts.detectionTemperature = pane_->detectionTemperatureText().toStdString();
+    settings.texts.alarmTemperature = pane_->alarmTemperatureText().toStdString();
+    settings.texts.alarmSavePeriod = pane_->alarmSavePeriodText().toStdString();
+    settings.texts.minimumRegionArea = pane_->detectTestText().toStdString();
+    settings.unit = pane_->paneUnit() == 1 ? TemperatureUnit::Fahrenheit : TemperatureUnit::Celsius;
+    settings.paletteNumber = pane_->paletteIndex();
+    settings.fontSize = fontSize_;
+    settings.alarmType = alarmType_;
+    settings.alarmEvent = alarmEvent_;
+    host_->publishOperatorSettings(settings);
+}
+
+} // namespace calidra

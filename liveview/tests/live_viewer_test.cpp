@@ -1,0 +1,131 @@
+#include "liveview/live_viewer.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace calidra {
+namespace {
+
+QApplication& application() {
+    static int argc = 1;
+    static char name[] = "live_viewer_test";
+    static char* argv[] = {name, nullptr};
+    static QApplication instance(argc, argv);
+    return instance;
+}
+
+class LiveViewerTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { application(); }
+
+    LiveViewerTest() {
+        environment.settingsFilePath = folder.filePath("settings/Calidra.conf");
+        environment.programFolder = folder.path();
+        // The pane's pictures from the runnable folder of this build.
+        QDir(folder.path()).mkpath("pictures");
+        const QString built = qEnvironmentVariable("CALIDRA_RUNTIME_DIR") + "/pictures/";
+        for (const char* name : {"alarm_animation.png", "pane_banner.png"})
+            QFile::copy(built + name, folder.filePath(QString("pictures/") + name));
+        viewer = new CLiveViewer(environment);
+        stack.addWidget(viewer);
+        stack.resize(1000, 700);
+        stack.show();
+        viewer->OnInitialUpdate();
+    }
+    ~LiveViewerTest() override { delete viewer; }
+
+    QTemporaryDir folder;
+    CLiveViewer::Environment environment;
+    QStackedWidget stack;
+    CLiveViewer* viewer = nullptr;
+};
+
+TEST_F(LiveViewerTest, PaneOnTheRightPictureOnTheLeft) {
+    EXPECT_EQ(viewer->size(), QSize(1000, 700));
+    EXPECT_EQ(viewer->pane()->geometry(), QRect(600, 7, 400, 693));
+    EXPECT_EQ(viewer->pictureArea()->geometry(), QRect(7, 7, 590, 700));
+    EXPECT_FALSE(viewer->pane()->detectTestField()->isVisibleTo(viewer->pane()));
+    EXPECT_FALSE(viewer->pane()->cameraSettingButton()->isVisibleTo(viewer->pane()));
+    EXPECT_EQ(viewer->fontSize(), 1); // no stored font size: the large labels stay
+}
+
+TEST_F(LiveViewerTest, DoubleClickTwiceReturnsTheViewToItsPlace) {
+    QTest::mouseDClick(viewer->pictureArea(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
+    ASSERT_TRUE(viewer->fullView());
+    EXPECT_TRUE(viewer->isWindow());
+    EXPECT_EQ(viewer->pictureArea()->geometry(), viewer->rect());
+    EXPECT_EQ(viewer->pane()->size(), QSize(0, 0));
+
+    QTest::mouseDClick(viewer->pictureArea(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
+    EXPECT_FALSE(viewer->fullView());
+    EXPECT_EQ(viewer->parentWidget(), &stack);
+    EXPECT_EQ(stack.currentWidget(), viewer);
+    EXPECT_EQ(viewer->pane()->geometry(), QRect(600, 7, 400, 693));
+    EXPECT_TRUE(viewer->pane()->isVisible());
+}
+
+TEST_F(LiveViewerTest, F2TogglesAndEscOnlyLeaves) {
+    QTest::keyRelease(viewer->pane()->alarmField(), Qt::Key_Escape);
+    EXPECT_FALSE(viewer->fullView());
+    QTest::keyRelease(viewer->pane()->alarmField(), Qt::Key_F2);
+    EXPECT_TRUE(viewer->fullView());
+    QTest::keyRelease(viewer->pictureArea(), Qt::Key_Escape);
+    EXPECT_FALSE(viewer->fullView());
+    EXPECT_EQ(viewer->pictureArea()->geometry(), QRect(7, 7, 590, 700));
+}
+
+TEST_F(LiveViewerTest, AlarmNotificationPlaysAndStopsThePaneAnimation) {
+    ASSERT_EQ(viewer->pane()->alarmAnimation().frameCount(), 8);
+    EXPECT_EQ(viewer->pane()->banner().frameCount(), 1);
+    emit viewer->host().alarmStateChanged(true);
+    QApplication::processEvents();
+    EXPECT_TRUE(viewer->pane()->alarmAnimation().isPlaying());
+    emit viewer->host().alarmStateChanged(false);
+    QApplication::processEvents();
+    EXPECT_FALSE(viewer->pane()->alarmAnimation().isPlaying());
+}
+
+TEST_F(LiveViewerTest, MeasureRunsUntilTheOffsetArrives) {
+    viewer->startMeasurement();
+    EXPECT_TRUE(viewer->pipeline().measuring());
+    EXPECT_TRUE(viewer->measurementTimerActive());
+    viewer->host().offsetMeasured("0.8");
+    QApplication::processEvents();
+    EXPECT_EQ(viewer->pane()->offsetField()->text(), "0.8");
+    EXPECT_FALSE(viewer->measurementTimerActive());
+}
+
+TEST_F(LiveViewerTest, TheFrameThreadSeesThePanesValues) {
+    viewer->pane()->alarmField()->setText("36.6");
+    viewer->pane()->paletteList()->setCurrentIndex(4);
+    emit viewer->pane()->paletteList()->activated(4);
+    const OperatorSettings settings = viewer->host().operatorSettings();
+    EXPECT_EQ(settings.texts.alarmTemperature, std::optional<std::string>("36.6"));
+    EXPECT_EQ(settings.texts.detectionTemperature, std::optional<std::string>("32.0"));
+    EXPECT_EQ(settings.paletteNumber, 4);
+    EXPECT_EQ(settings.fontSize, 1);
+}
+
+TEST_F(LiveViewerTest, MaskingWritesTheCleanPictureForTheEditor) {
+    QDir(folder.path()).mkpath("Zonara");
+    viewer->pipeline().allocateBuffers(32, 24);
+    viewer->LaunchMaskEditor();
+    const QImage snapshot(folder.filePath("Zonara/snapshot.jpg"));
+    EXPECT_EQ(snapshot.size(), QSize(32, 24));
+
+    QDir(folder.filePath("Zonara")).removeRecursively();
+    viewer->LaunchMaskEditor(); // no folder: nothing written, nothing reported
+    EXPECT_FALSE(QFile::exists(folder.filePath("Zonara/snapshot.jpg")));
+}
+
+} // namespace
+} // namespace calidra
