@@ -233,6 +233,29 @@ void CMainFrame::SelectView(int viewNumber) {
     QMetaObject::invokeMethod(this, &CMainFrame::repaintWholeFrame, Qt::QueuedConnection);
 }
 
+QWidget* CMainFrame::clientArea() const {
+    return clientArea_;
+}
+
+void CMainFrame::layOutViews() {
+    if (!clientArea_)
+        return;
+    // The stack keeps the framework's blank view first and the views in number order after it.
+    int position = 1;
+    for (CCalidraView* view : views_) {
+        if (!view)
+            continue;
+        if (clientArea_->indexOf(view) < 0 && view->parentWidget() == clientArea_)
+            clientArea_->insertWidget(position, view);
+        if (clientArea_->indexOf(view) >= 0)
+            ++position;
+    }
+    const std::size_t shown = static_cast<std::size_t>(currentViewNumber_ - 1);
+    if (shown < views_.size() && views_[shown] && clientArea_->indexOf(views_[shown]) >= 0)
+        clientArea_->setCurrentWidget(views_[shown]);
+    QMetaObject::invokeMethod(this, &CMainFrame::repaintWholeFrame, Qt::QueuedConnection);
+}
+
 void CMainFrame::repaintWholeFrame() {
     update();
     const auto children = findChildren<QWidget*>();

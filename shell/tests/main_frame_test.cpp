@@ -190,6 +190,24 @@ TEST_F(MainFrameTest, ViewsPaneAndBackForwardSwitchTheClientArea) {
     EXPECT_EQ(shownHeading(*frame), "Live View");
 }
 
+TEST_F(MainFrameTest, AViewBackFromFullScreenTakesItsPlaceAgain) {
+    auto frame = start();
+    frame->show();
+    CCalidraView* live = frame->views()[0];
+    live->setParent(nullptr);
+    live->showFullScreen();
+    EXPECT_NE(frame->activeView(), live);
+
+    live->setParent(frame->clientArea());
+    frame->layOutViews();
+    EXPECT_EQ(frame->activeView(), live);
+    EXPECT_TRUE(live->isVisible());
+    frame->SelectView(2);
+    frame->SelectView(1);
+    EXPECT_EQ(frame->activeView(), live);
+    EXPECT_EQ(shownHeading(*frame), "Live View");
+}
+
 TEST_F(MainFrameTest, KeyboardBackAndForwardOnlyWhereThereIsAWayToGo) {
     auto frame = start();
     frame->show();

@@ -46,6 +46,10 @@ public:
     void initialUpdateViews();
 
     void SelectView(int viewNumber);
+    // Takes back a view that left the client area for a while (full screen) and was given the
+    // client area as its parent again; the shown view stays shown.
+    void layOutViews();
+    QWidget* clientArea() const;
     void OnColorTheme();
     void OnBack();
     void OnForward();
