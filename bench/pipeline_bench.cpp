@@ -1,5 +1,9 @@
 // Timings of the frame pipeline's stages on made-up scenes, one core. Each stage is a case run on
-// every scene; a new stage is one more entry in stageCases().
+// every scene; a new stage (the whole processFrame behind a host that answers from the scene, say)
+// is one more entry in stageCases(), with whatever it needs kept in BenchScene.
+//
+//   pipeline_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+//   pipeline_bench --benchmark_filter=/104/384x288/3people        the case the station is sized for
 
 #include "literal_detection.h"
 #include "synthetic_scene.h"
