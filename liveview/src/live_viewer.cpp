@@ -17,7 +17,7 @@ namespace calidra {
 
 CLiveViewer::CLiveViewer(Environment environment, QWidget* parent)
     : CCalidraView(liveViewerTemplateId, parent), environment_(std::move(environment)),
-      store_(environment_.settingsFilePath), host_(std::make_unique<StationHost>(sound_, environment_.programFolder)),
+      host_(std::make_unique<StationHost>(sound_, environment_.programFolder)),
       pipeline_(std::make_unique<FramePipeline>(*host_)), programs_(environment_.programFolder) {
     picture_ = new PictureArea(this);
     picture_->setSource(host_.get());
@@ -44,7 +44,7 @@ CLiveViewer::~CLiveViewer() {
 void CLiveViewer::OnInitialUpdate() {
     CCalidraView::OnInitialUpdate();
     if (pane_ == nullptr) {
-        pane_ = new CLiveViewerCtrl(*this, store_, this);
+        pane_ = new CLiveViewerCtrl(*this, *environment_.settings, this);
         pane_->setGeometry(0, 0, 100, 100);
         pane_->show();
         const QString pictures = environment_.programFolder + QStringLiteral("/pictures/");

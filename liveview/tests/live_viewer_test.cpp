@@ -28,7 +28,7 @@ protected:
     static void SetUpTestSuite() { application(); }
 
     LiveViewerTest() {
-        environment.settingsFilePath = folder.filePath("settings/Calidra.conf");
+        environment.settings = &store;
         environment.programFolder = folder.path();
         // The pane's pictures from the runnable folder of this build.
         QDir(folder.path()).mkpath("pictures");
@@ -44,6 +44,7 @@ protected:
     ~LiveViewerTest() override { delete viewer; }
 
     QTemporaryDir folder;
+    SettingsStore store{folder.filePath("settings/Calidra.conf")};
     CLiveViewer::Environment environment;
     QStackedWidget stack;
     CLiveViewer* viewer = nullptr;

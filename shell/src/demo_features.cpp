@@ -2,15 +2,24 @@
 
 #include "shell/placeholder_view.h"
 
+#include "liveview/live_viewer.h"
+
+#include <QCoreApplication>
+
 namespace calidra {
 namespace {
 
-// The live view and the image browser take these slots once their folders are linked in.
 CCalidraView* createLiveView(const ViewEnvironment& environment) {
-    return new CPlaceholderView(QStringLiteral("Live View"),
-                                QStringLiteral("Live view: arrives with the camera view."),
-                                environment.parent);
+    if (environment.settings == nullptr)
+        return nullptr;
+    CLiveViewer::Environment live;
+    live.log = environment.log;
+    live.settings = environment.settings;
+    live.programFolder = QCoreApplication::applicationDirPath();
+    return new CLiveViewer(live, environment.parent);
 }
+
+// The image browser takes this slot once its folder is linked in.
 
 CCalidraView* createImageView(const ViewEnvironment& environment) {
     return new CPlaceholderView(QStringLiteral("Image View"),

@@ -1,6 +1,7 @@
 #include "shell/main_frame.h"
 
 #include "shell/calidra_view.h"
+#include "liveview/live_viewer.h"
 #include "shell/color_theme.h"
 #include "shell/demo_features.h"
 #include "shell/lock_key_state.h"
@@ -92,6 +93,8 @@ protected:
 };
 
 QString shownHeading(const CMainFrame& frame) {
+    if (qobject_cast<calidra::CLiveViewer*>(frame.activeView()) != nullptr)
+        return QStringLiteral("Live View");
     auto* view = qobject_cast<CPlaceholderView*>(frame.activeView());
     return view ? view->heading() : QString();
 }

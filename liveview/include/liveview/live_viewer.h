@@ -34,7 +34,7 @@ public:
 
     struct Environment {
         EventLog* log = nullptr;
-        QString settingsFilePath; // the application's settings file
+        SettingsSection* settings = nullptr; // the application's settings; outlives the view
         QString programFolder;    // sounds, pictures, alarm snapshots, the mask editor
         // Timer periods of the camera connection, shortened by tests.
         int connectFirstMs = 1000;
@@ -90,7 +90,6 @@ private:
     void onOffsetMeasured(const QString& offsetText);
 
     Environment environment_;
-    SettingsStore store_;
     AlarmSoundPlayer sound_;
     std::unique_ptr<StationHost> host_;
     std::unique_ptr<FramePipeline> pipeline_;
