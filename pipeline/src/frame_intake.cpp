@@ -1,6 +1,7 @@
 #include "pipeline/frame_buffers.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace calidra {
 
@@ -20,25 +21,56 @@ bool FrameBuffers::matches(const FrameRecord& frame) const {
 
 namespace {
 
+// Both scales rise with the code, so "below the ceiling" is "below one code" and the extremes are
+// the temperatures of the lowest and highest such code.
+template <PixelFormat Format> uint16_t firstCodeAtCeiling() {
+    static const uint16_t code = [] {
+        uint32_t candidate = 0;
+        while (candidate < 0xFFFF &&
+               codeToCelsius(static_cast<uint16_t>(candidate), Format) < FrameExtremes::ceilingCelsius)
+            ++candidate;
+        return static_cast<uint16_t>(candidate);
+    }();
+    return code;
+}
+
+inline uint16_t littleEndianWord(const unsigned char* bytes) {
+    uint16_t word;
+    std::memcpy(&word, bytes, sizeof word);
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+    word = static_cast<uint16_t>((word >> 8) | (word << 8));
+#endif
+    return word;
+}
+
+// Three simple loops, each of which the compiler runs over many pixels at once.
 template <PixelFormat Format>
-FrameExtremes takePixels(const unsigned char* pixel, std::size_t pixelCount, uint8_t* detection,
-                         uint16_t* codes) {
+FrameExtremes takePixels(const unsigned char* __restrict pixel, std::size_t pixelCount,
+                         uint8_t* __restrict detection, uint16_t* __restrict codes) {
     constexpr std::size_t stride = Format == PixelFormat::RgbCode32 ? 4 : 2;
-    FrameExtremes extremes;
-    double maximum = extremes.maximumCelsius;
-    double minimum = extremes.minimumCelsius;
-    for (std::size_t index = 0; index < pixelCount; ++index, pixel += stride) {
-        const uint16_t code = pixelCode(pixel, Format);
-        detection[index] = detectionByte(code, Format);
-        codes[index] = code;
-        const double celsius = codeToCelsius(code, Format);
-        if (celsius < FrameExtremes::ceilingCelsius) {
-            maximum = std::max(maximum, celsius);
-            minimum = std::min(minimum, celsius);
-        }
+    constexpr std::size_t codeOffset = Format == PixelFormat::RgbCode32 ? 2 : 0;
+    for (std::size_t index = 0; index < pixelCount; ++index)
+        codes[index] = littleEndianWord(pixel + index * stride + codeOffset);
+    for (std::size_t index = 0; index < pixelCount; ++index)
+        detection[index] = detectionByte(codes[index], Format);
+
+    // Unsigned order as signed order (flip the top bit), for which the baseline instruction set
+    // has packed minimum and maximum.
+    const auto key = [](uint16_t code) { return static_cast<int16_t>(code ^ 0x8000u); };
+    const int16_t ceilingKey = key(firstCodeAtCeiling<Format>());
+    int16_t lowest = INT16_MAX;
+    int16_t highest = INT16_MIN;
+    for (std::size_t index = 0; index < pixelCount; ++index) {
+        const int16_t value = key(codes[index]);
+        const auto counted = static_cast<int16_t>(-static_cast<int16_t>(value < ceilingKey)); // all ones
+        lowest = std::min(lowest, static_cast<int16_t>((value & counted) | (INT16_MAX & ~counted)));
+        highest = std::max(highest, static_cast<int16_t>((value & counted) | (INT16_MIN & ~counted)));
     }
-    extremes.maximumCelsius = maximum;
-    extremes.minimumCelsius = minimum;
+    FrameExtremes extremes;
+    if (lowest != INT16_MAX || highest != INT16_MIN) {
+        extremes.maximumCelsius = codeToCelsius(static_cast<uint16_t>(highest ^ 0x8000), Format);
+        extremes.minimumCelsius = codeToCelsius(static_cast<uint16_t>(lowest ^ 0x8000), Format);
+    }
     return extremes;
 }
 

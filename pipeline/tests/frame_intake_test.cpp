@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace calidra {
@@ -134,6 +135,42 @@ TEST(FrameIntakeTest, NullPixelDataIsNotRead) {
     EXPECT_EQ(result.outcome, IntakeOutcome::NoPixels);
     EXPECT_EQ(result.extremes.maximumCelsius, -100.0);
     EXPECT_EQ(cv::countNonZero(buffers.codePlane), 0);
+}
+
+} // namespace
+} // namespace calidra
+
+namespace calidra {
+namespace {
+
+// The intake works on whole numbers and on codes; the description's formulas in double
+// precision must give the same for every code.
+TEST(FrameIntakeTest, EveryCodeGivesTheDoublePrecisionByteAndExtremes) {
+    for (PixelFormat format : {PixelFormat::Offset16, PixelFormat::Direct16, PixelFormat::RgbCode32}) {
+        std::vector<uint16_t> codes(65536);
+        for (uint32_t code = 0; code < 65536; ++code)
+            codes[code] = static_cast<uint16_t>(code);
+        std::reverse(codes.begin() + 20000, codes.end());
+        FrameBuffers buffers;
+        buffers.allocate(256, 256);
+        const auto bytes = pixelBytes(codes, format);
+        const IntakeResult result = intakeFrame(frameOf(bytes, 256, 256), format, buffers);
+        double maximum = -100.0;
+        double minimum = 45.0;
+        for (int index = 0; index < 65536; ++index) {
+            const uint16_t code = codes[std::size_t(index)];
+            const double celsius = usesOffsetScale(format) ? (int(code) - 1000) * 0.1 : int(code) * 0.1;
+            const int64_t byte = usesOffsetScale(format) ? int64_t((int(code) - 900) * 0.16) : code >> 2;
+            ASSERT_EQ(buffers.detectionImage.at<uint8_t>(index / 256, index % 256), uint8_t(byte & 0xFF))
+                << code;
+            if (celsius < 45.0) {
+                maximum = std::max(maximum, celsius);
+                minimum = std::min(minimum, celsius);
+            }
+        }
+        EXPECT_EQ(result.extremes.maximumCelsius, maximum);
+        EXPECT_EQ(result.extremes.minimumCelsius, minimum);
+    }
 }
 
 } // namespace

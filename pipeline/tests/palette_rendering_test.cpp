@@ -114,3 +114,28 @@ TEST(CameraPictureTest, FlipsRowsInPlace) {
 
 } // namespace
 } // namespace calidra
+
+namespace calidra {
+namespace {
+
+TEST(OwnPaletteRenderingTest, EveryCodeShowsTheRowOfItsIndex) {
+    std::vector<unsigned char> bytes;
+    for (uint32_t code = 0; code < 65536; ++code) {
+        bytes.push_back(static_cast<unsigned char>(code & 0xFF));
+        bytes.push_back(static_cast<unsigned char>(code >> 8));
+    }
+    const FrameRecord frame{256, 256, bytes.data()};
+    for (PixelFormat format : {PixelFormat::Offset16, PixelFormat::Direct16}) {
+        const PaletteTable& palette = paletteTable(14);
+        cv::Mat picture(256, 256, CV_8UC3, cv::Scalar::all(7));
+        ASSERT_TRUE(renderOwnPalette(frame, format, palette, picture));
+        for (uint32_t code = 0; code < 65536; ++code) {
+            const PaletteRow& row = palette[std::size_t(paletteIndex(uint16_t(code), format))];
+            const cv::Vec3b pixel = picture.at<cv::Vec3b>(int(code / 256), int(code % 256));
+            ASSERT_EQ(pixel, cv::Vec3b(uchar(row.blue), uchar(row.green), uchar(row.red))) << code;
+        }
+    }
+}
+
+} // namespace
+} // namespace calidra

@@ -53,7 +53,9 @@ inline double codeToCelsius(uint16_t code, PixelFormat format) {
 // the band the byte can hold (only the low 8 bits are kept).
 inline uint8_t detectionByte(uint16_t code, PixelFormat format) {
     if (usesOffsetScale(format)) {
-        const auto scaled = static_cast<int32_t>((int(code) - 900) * 0.16);
+        // trunc((code - 900) x 0.16) in whole numbers: the double 0.16 is a hair above 4/25, never
+        // enough to move a quotient past an integer, so both agree for every code.
+        const int32_t scaled = (int32_t(code) - 900) * 4 / 25;
         return static_cast<uint8_t>(static_cast<uint32_t>(scaled) & 0xFFu);
     }
     return static_cast<uint8_t>((code >> 2) & 0xFFu);
