@@ -4,6 +4,8 @@
 
 #include "station/alarm_sound_player.h"
 
+#include "camera/monotonic_tick.h"
+
 #include "pipeline/frame_pipeline_host.h"
 
 #include "svk.h"
@@ -16,9 +18,6 @@
 #include <string>
 
 namespace calidra {
-
-// Milliseconds of a monotonic clock, wrapping after 2^32 like the camera's tick.
-uint32_t monotonicTickMs();
 
 class StationHost : public QObject, public FramePipelineHost {
     Q_OBJECT

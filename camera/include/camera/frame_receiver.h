@@ -1,0 +1,26 @@
+#pragma once
+// Where the camera connection delivers frames: the frame pipeline, or a fake in tests.
+
+#include <cstdint>
+
+struct SvkFrameRecord;
+
+namespace calidra {
+
+class FrameReceiver {
+public:
+    virtual ~FrameReceiver() = default;
+    // GUI thread, before acquisition is switched on.
+    virtual void allocateBuffers(int width, int height) = 0;
+    // The camera's frame thread; the record is valid during the call only.
+    virtual void processFrame(const SvkFrameRecord* record) = 0;
+    virtual void setNucRunning(bool running) = 0;
+    virtual uint32_t lastFrameTick() const = 0;
+    virtual void setLastFrameTick(uint32_t tick) = 0;
+    virtual double frameMaxTemperature() const = 0;
+    virtual double frameMinTemperature() const = 0;
+    virtual double trackingTemperature() const = 0;
+    virtual bool personPresent() const = 0;
+};
+
+} // namespace calidra
