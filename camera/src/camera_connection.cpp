@@ -167,6 +167,7 @@ int CameraConnection::OpenCamera(const SvkCameraInfo& record) {
     }
     handle_ = opened;
     cameraRecord_ = record;
+    receiver_.cameraChanged(handle_);
     svkSetUnplugCallback(handle_, &CameraConnection::unplugCallback, relay_);
     svkSetFrameCallback(handle_, &CameraConnection::frameCallback, this);
 
@@ -195,6 +196,7 @@ void CameraConnection::CloseCamera() {
         return;
     svkClose(handle_); // returns once the camera's callbacks have stopped
     handle_ = nullptr;
+    receiver_.cameraChanged(nullptr);
     nucTimer_.stop();
 }
 

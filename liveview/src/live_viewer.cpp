@@ -1,11 +1,10 @@
 #include "liveview/live_viewer.h"
 
-#include "liveview/live_camera_connection.h"
-
 #include "eventlog/event_log.h"
 #include "pipeline/snapshot_writer.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -18,7 +17,8 @@ namespace calidra {
 CLiveViewer::CLiveViewer(Environment environment, QWidget* parent)
     : CCalidraView(liveViewerTemplateId, parent), environment_(std::move(environment)),
       host_(std::make_unique<StationHost>(sound_, environment_.programFolder)),
-      pipeline_(std::make_unique<FramePipeline>(*host_)), programs_(environment_.programFolder) {
+      pipeline_(std::make_unique<FramePipeline>(*host_)), programs_(environment_.programFolder),
+      receiver_(std::make_unique<PipelineReceiver>(*pipeline_, *host_)) {
     picture_ = new PictureArea(this);
     picture_->setSource(host_.get());
     connect(picture_, &PictureArea::leftDoubleClicked, this, &CLiveViewer::toggleFullView);
@@ -33,26 +33,29 @@ CLiveViewer::CLiveViewer(Environment environment, QWidget* parent)
 
 CLiveViewer::~CLiveViewer() {
     qApp->removeEventFilter(this);
-    // Camera first, so no frame reaches the pipeline or the pane while they go.
+    // Camera first, so no frame reaches the pipeline or the pane while they go; then the pane,
+    // then the camera library.
     if (connection_)
-        connection_->shutdown();
+        connection_->CloseCamera();
     host_->setViewWindowExists(false);
     delete pane_;
     pane_ = nullptr;
+    if (connection_)
+        connection_->shutdown();
 }
 
 void CLiveViewer::OnInitialUpdate() {
     CCalidraView::OnInitialUpdate();
     if (pane_ == nullptr) {
         pane_ = new CLiveViewerCtrl(*this, *environment_.settings, this);
+        connection_ = std::make_unique<CameraConnection>(*this, *receiver_, *environment_.log, environment_.timings);
         pane_->setGeometry(0, 0, 100, 100);
         pane_->show();
         const QString pictures = environment_.programFolder + QStringLiteral("/pictures/");
         pane_->alarmAnimation().load(pictures + QStringLiteral("alarm_animation.png"), 207);
         pane_->banner().load(pictures + QStringLiteral("pane_banner.png"), 380);
     }
-    if (connection_)
-        connection_->start();
+    connection_->initialise();
     pane_->LoadSettingsIntoLists();
     pane_->LoadSettingsIntoFields();
     pane_->detectTestField()->hide();
@@ -152,7 +155,7 @@ void CLiveViewer::onOffsetMeasured(const QString& offsetText) {
         pane_->setOffsetText(offsetText);
 }
 
-bool CLiveViewer::cameraOpen() { return connection_ && connection_->cameraOpen(); }
+bool CLiveViewer::cameraOpen() { return connection_ && connection_->handle() != nullptr; }
 
 bool CLiveViewer::userCompensationSupported() { return connection_ && connection_->userCompensationSupported(); }
 
@@ -220,13 +223,17 @@ void CLiveViewer::LaunchMaskEditor() {
 void CLiveViewer::LaunchIpTool() { programs_.LaunchIpTool(); }
 
 void CLiveViewer::StartStreamingServer() {
-    int width = 0;
-    int height = 0;
-    if (connection_ && connection_->imageSize(width, height))
-        programs_.StartStreamingServer(width, height);
+    if (!cameraOpen())
+        return;
+    SvkImageSize size{};
+    svkGetImageSize(connection_->handle(), &size);
+    programs_.StartStreamingServer(size.width, size.height);
 }
 
-void CLiveViewer::StopStreamingServer() { programs_.StopStreamingServer(); }
+void CLiveViewer::StopStreamingServer() {
+    if (cameraOpen())
+        programs_.StopStreamingServer();
+}
 
 void CLiveViewer::operatorValuesChanged() {
     if (pane_ == nullptr)
@@ -242,6 +249,40 @@ void CLiveViewer::operatorValuesChanged() {
     settings.alarmType = alarmType_;
     settings.alarmEvent = alarmEvent_;
     host_->publishOperatorSettings(settings);
+}
+
+} // namespace calidra
+
+namespace calidra {
+
+void CLiveViewer::setReadouts(const QString& large, const QString& maximum, const QString& minimum) {
+    if (pane_ != nullptr)
+        pane_->setReadouts(large, maximum, minimum);
+}
+
+bool CLiveViewer::showsFahrenheit() { return pane_ != nullptr && pane_->paneUnit() == 1; }
+
+QString CLiveViewer::unitLabelText() { return pane_ != nullptr ? pane_->unitLabelText() : QString(); }
+
+QString CLiveViewer::offsetFieldText() { return pane_ != nullptr ? pane_->offsetField()->text() : QString(); }
+
+QString CLiveViewer::nucIntervalText() { return pane_ != nullptr ? pane_->nucIntervalText() : QString(); }
+
+void CLiveViewer::selectPalette(int index) {
+    if (pane_ != nullptr)
+        pane_->selectPalette(index);
+}
+
+void CLiveViewer::forceNormalMode() {
+    if (pane_ != nullptr)
+        pane_->forceNormalMode();
+}
+
+void CLiveViewer::setCameraEntries(const QStringList& entries) {
+    if (pane_ == nullptr)
+        return;
+    pane_->cameraList().clear();
+    pane_->cameraList().addItems(entries);
 }
 
 } // namespace calidra

@@ -1,8 +1,11 @@
 #include "liveview/live_viewer.h"
 
+#include "eventlog/event_log.h"
+
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -27,8 +30,21 @@ class LiveViewerTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { application(); }
 
+    // Cameras of the simulated library for this test; none attached unless a test says so.
+    static const char* scenario;
+
     LiveViewerTest() {
+        const QString scenarioPath = folder.filePath("scenario.json");
+        QFile file(scenarioPath);
+        file.open(QIODevice::WriteOnly);
+        file.write(scenario);
+        file.close();
+        qputenv("SORVIK_SIM_SCENARIO", scenarioPath.toUtf8());
+        environment.timings.connectFirstMs = 20;
+        environment.timings.openWaitMs = 20;
+        environment.timings.readoutMs = 50;
         environment.settings = &store;
+        environment.log = &log;
         environment.programFolder = folder.path();
         // The pane's pictures from the runnable folder of this build.
         QDir(folder.path()).mkpath("pictures");
@@ -41,10 +57,21 @@ protected:
         stack.show();
         viewer->OnInitialUpdate();
     }
-    ~LiveViewerTest() override { delete viewer; }
+    ~LiveViewerTest() override {
+        delete viewer;
+        qunsetenv("SORVIK_SIM_SCENARIO");
+    }
+    template <typename Condition> bool runUntil(Condition condition, int timeoutMs = 8000) {
+        QElapsedTimer waited;
+        waited.start();
+        while (!condition() && waited.elapsed() < timeoutMs)
+            QApplication::processEvents(QEventLoop::AllEvents, 5);
+        return condition();
+    }
 
     QTemporaryDir folder;
     SettingsStore store{folder.filePath("settings/Calidra.conf")};
+    EventLog log;
     CLiveViewer::Environment environment;
     QStackedWidget stack;
     CLiveViewer* viewer = nullptr;
@@ -126,6 +153,50 @@ TEST_F(LiveViewerTest, MaskingWritesTheCleanPictureForTheEditor) {
     QDir(folder.filePath("Zonara")).removeRecursively();
     viewer->LaunchMaskEditor(); // no folder: nothing written, nothing reported
     EXPECT_FALSE(QFile::exists(folder.filePath("Zonara/snapshot.jpg")));
+}
+
+const char* LiveViewerTest::scenario = R"({ "cameras": [ { "present": false } ] })";
+
+TEST_F(LiveViewerTest, ReadoutsBeforeTheFirstFrame) {
+    EXPECT_EQ(viewer->pane()->maximumReadoutText(), "Max Temp. : 45.0 C");
+    EXPECT_EQ(viewer->pane()->minimumReadoutText(), "Min Temp. : -10.0 C");
+    EXPECT_EQ(viewer->pane()->largeReadoutText(), "");
+}
+
+class FeverishSceneTest : public LiveViewerTest {
+protected:
+    static void SetUpTestSuite() {
+        application();
+        scenario = R"({ "cameras": [ { "width": 160, "height": 120, "fps": 30,
+            "people": [ { "enter": 0.0, "leave": 60.0, "temperature": 38.2,
+                          "from": [0.5, 0.55], "to": [0.5, 0.55], "height": 0.7 } ] } ] })";
+    }
+    static void TearDownTestSuite() { scenario = R"({ "cameras": [ { "present": false } ] })"; }
+};
+
+int redPixels(const QImage& image) {
+    int count = 0;
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < rgb.height(); ++y)
+        for (int x = 0; x < rgb.width(); ++x)
+            count += rgb.pixel(x, y) == qRgb(255, 0, 0) ? 1 : 0;
+    return count;
+}
+
+TEST_F(FeverishSceneTest, FeverishPersonGetsARedRectangleTheAlarmAndTheReadout) {
+    ASSERT_TRUE(runUntil([&] { return viewer->pictureArea()->picturesTaken() > 5; }));
+    ASSERT_TRUE(runUntil([&] { return redPixels(viewer->pictureArea()->grab().toImage()) > 20; }));
+    EXPECT_TRUE(runUntil([&] { return viewer->pane()->alarmAnimation().isPlaying(); }));
+    EXPECT_TRUE(runUntil([&] { return viewer->pane()->largeReadoutText() == "38.2 C"; }));
+    EXPECT_TRUE(viewer->connection()->connected());
+}
+
+TEST_F(FeverishSceneTest, ClosingWhileAcquiringStopsEverythingInOrder) {
+    ASSERT_TRUE(runUntil([&] { return viewer->pictureArea()->picturesTaken() > 2; }));
+    delete viewer; // frames are still arriving
+    viewer = nullptr;
+    int count = -1;
+    EXPECT_NE(svkGetCameraCount(&count), SVK_OK); // the library is down
 }
 
 } // namespace

@@ -4,12 +4,16 @@
 #include <cstdint>
 
 struct SvkFrameRecord;
+typedef void* SvkHandle;
 
 namespace calidra {
 
 class FrameReceiver {
 public:
     virtual ~FrameReceiver() = default;
+    // GUI thread: the camera whose frames follow (before its callbacks are registered), and
+    // nullptr once it is closed.
+    virtual void cameraChanged(SvkHandle handle) { (void)handle; }
     // GUI thread, before acquisition is switched on.
     virtual void allocateBuffers(int width, int height) = 0;
     // The camera's frame thread; the record is valid during the call only.

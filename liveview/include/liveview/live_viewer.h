@@ -5,11 +5,13 @@
 #include "liveview/live_viewer_ctrl.h"
 #include "liveview/picture_area.h"
 
+#include "camera/camera_connection.h"
 #include "pipeline/frame_pipeline.h"
 #include "settings/settings_store.h"
 #include "shell/calidra_view.h"
 #include "station/alarm_sound_player.h"
 #include "station/auxiliary_programs.h"
+#include "station/pipeline_receiver.h"
 #include "station/station_host.h"
 
 #include <QPointer>
@@ -20,9 +22,8 @@
 namespace calidra {
 
 class EventLog;
-class LiveCameraConnection;
 
-class CLiveViewer : public CCalidraView, public OptionsPaneOwner {
+class CLiveViewer : public CCalidraView, public OptionsPaneOwner, public ConnectionFrontEnd {
     Q_OBJECT
 public:
     static constexpr int liveViewerTemplateId = 141;
@@ -36,11 +37,7 @@ public:
         EventLog* log = nullptr;
         SettingsSection* settings = nullptr; // the application's settings; outlives the view
         QString programFolder;    // sounds, pictures, alarm snapshots, the mask editor
-        // Timer periods of the camera connection, shortened by tests.
-        int connectFirstMs = 1000;
-        int connectRepeatMs = 5000;
-        int readoutMs = 500;
-        int nucWindowMs = 2000;
+        ConnectionTimings timings; // shortened by tests
     };
 
     explicit CLiveViewer(Environment environment, QWidget* parent = nullptr);
@@ -57,7 +54,7 @@ public:
     PictureArea* pictureArea() const { return picture_; }
     FramePipeline& pipeline() { return *pipeline_; }
     StationHost& host() { return *host_; }
-    LiveCameraConnection* connection() const { return connection_.get(); }
+    CameraConnection* connection() const { return connection_.get(); }
     AuxiliaryPrograms& auxiliaryPrograms() { return programs_; }
     int fontSize() const { return fontSize_; }
     bool measurementTimerActive() const { return measurementTimer_.isActive(); }
@@ -80,6 +77,16 @@ public:
     void StopStreamingServer() override;
     void operatorValuesChanged() override;
 
+    // ConnectionFrontEnd
+    void setReadouts(const QString& large, const QString& maximum, const QString& minimum) override;
+    bool showsFahrenheit() override;
+    QString unitLabelText() override;
+    QString offsetFieldText() override;
+    QString nucIntervalText() override;
+    void selectPalette(int index) override;
+    void forceNormalMode() override;
+    void setCameraEntries(const QStringList& entries) override;
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -94,7 +101,8 @@ private:
     std::unique_ptr<StationHost> host_;
     std::unique_ptr<FramePipeline> pipeline_;
     AuxiliaryPrograms programs_;
-    std::unique_ptr<LiveCameraConnection> connection_;
+    std::unique_ptr<PipelineReceiver> receiver_;
+    std::unique_ptr<CameraConnection> connection_;
     CLiveViewerCtrl* pane_ = nullptr;
     PictureArea* picture_ = nullptr;
     QTimer measurementTimer_;
