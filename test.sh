@@ -1,16 +1,47 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds everything in build/ and runs the test suite.
+# Installs what is missing, builds everything in build/ and runs the test suite; then, unless
+# CALIDRA_QUICK=1, runs the whole suite again under AddressSanitizer and UndefinedBehaviorSanitizer
+# (build-asan/) and the camera and frame-thread tests under ThreadSanitizer (build-tsan/).
+# CALIDRA_SOAK=1 adds a ten-minute soak of the headless station.
 set -euo pipefail
 cd "$(dirname "$0")"
+root=$PWD
 
 scripts/install-deps
-
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCALIDRA_WERROR=ON >/dev/null
-cmake --build build -j 2
-
 export QT_QPA_PLATFORM=offscreen
-set +e
-ctest --test-dir build --output-on-failure -j 2
-status=$?
-set -e
+jobs=2
+status=0
+started=$SECONDS
+
+stage() { echo "== $* ($(( SECONDS - started )) s)"; }
+
+stage "build and test"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCALIDRA_WERROR=ON >/dev/null
+cmake --build build -j "$jobs"
+ctest --test-dir build --output-on-failure -j "$jobs" || status=1
+
+if [[ "${CALIDRA_QUICK:-0}" != 1 ]]; then
+  stage "address and undefined-behaviour sanitizers"
+  cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCALIDRA_WERROR=ON \
+    -DCALIDRA_SANITIZE=address,undefined >/dev/null
+  cmake --build build-asan -j "$jobs"
+  ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=0 \
+  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+  LSAN_OPTIONS=suppressions=$root/scripts/sanitizer.supp \
+    ctest --test-dir build-asan --output-on-failure -j "$jobs" -LE benchmark || status=1
+
+  stage "thread sanitizer on the frame-thread tests"
+  cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCALIDRA_WERROR=ON \
+    -DCALIDRA_SANITIZE=thread >/dev/null
+  cmake --build build-tsan -j "$jobs" --target frame_thread_tests
+  TSAN_OPTIONS="halt_on_error=1:second_deadlock_stack=1:suppressions=$root/scripts/tsan.supp" \
+    ctest --test-dir build-tsan --output-on-failure -j "$jobs" -L frame-thread || status=1
+fi
+
+if [[ "${CALIDRA_SOAK:-0}" == 1 ]]; then
+  stage "ten-minute soak"
+  scripts/soak 10 || status=1
+fi
+
+stage "done, status $status"
 exit $status

@@ -9,13 +9,20 @@
 #include "synthetic_scene.h"
 
 #include "pipeline/frame_buffers.h"
+#include "pipeline/frame_pipeline.h"
 #include "pipeline/human_detection.h"
+#include "pipeline/overlays.h"
 #include "pipeline/palette_rendering.h"
 #include "pipeline/palettes.h"
+#include "pipeline/snapshot_writer.h"
+
+#include "svk.h"
 
 #include <benchmark/benchmark.h>
 #include <opencv2/core.hpp>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -27,11 +34,67 @@
 namespace calidra::bench {
 namespace {
 
+// The whole frame procedure's host, answering from the scene: the camera's picture for format
+// 110, the operator's usual values, a window whose show costs nothing and no stream server.
+class SceneHost : public FramePipelineHost {
+public:
+    SceneHost(const SceneSpec& spec, const std::vector<unsigned char>& cameraPicture)
+        : spec_(spec), cameraPicture_(cameraPicture) {
+        settings_.texts.detectionTemperature = "30.0";
+        settings_.texts.alarmTemperature = "37.5";
+        settings_.texts.alarmSavePeriod = "2";
+        settings_.texts.minimumRegionArea = "40";
+    }
+    uint32_t tickMs() override { return ++tick_; }
+    int pixelFormatCode() override { return int(spec_.format); }
+    int cameraRgbData(unsigned char* buffer, int bytes) override {
+        std::memcpy(buffer, cameraPicture_.data(), std::min<std::size_t>(std::size_t(bytes), cameraPicture_.size()));
+        return 0;
+    }
+    bool cameraNodeFloat(const char*, double& value) override {
+        value = 0.0;
+        return true;
+    }
+    OperatorSettings operatorSettings() override { return settings_; }
+    void alarmChanged(bool) override {}
+    void startAlarmSound(const std::string&) override {}
+    void stopAlarmSound() override {}
+    bool viewWindowExists() override { return true; }
+    void showFrame(const cv::Mat& image, bool, const std::string&) override { benchmark::DoNotOptimize(image.data); }
+    void offsetMeasured(const std::string&) override {}
+    std::string programFolder() override { return "/nonexistent-bench-folder"; }
+
+private:
+    SceneSpec spec_;
+    const std::vector<unsigned char>& cameraPicture_;
+    OperatorSettings settings_;
+    uint32_t tick_ = 0;
+};
+
 // One scene with everything its stages work on, built once and kept for all cases.
 struct BenchScene {
-    explicit BenchScene(const SceneSpec& sceneSpec) : spec(sceneSpec), frame(makeSyntheticFrame(sceneSpec)) {
+    explicit BenchScene(const SceneSpec& sceneSpec)
+        : spec(sceneSpec), frame(makeSyntheticFrame(sceneSpec)), host(spec, frame.cameraPicture), pipeline(host) {
         buffers.allocate(spec.width, spec.height);
         settings.alarmCelsius = 37.5;
+        pipeline.allocateBuffers(spec.width, spec.height);
+        pipeline.setStreamSocketPath("/nonexistent-bench-folder/stream");
+        std::memset(&record, 0, sizeof record);
+        record.width = uint32_t(spec.width);
+        record.height = uint32_t(spec.height);
+        record.data = frame.record().data;
+    }
+
+    void processFrame() { pipeline.processFrame(&record); }
+
+    // The steps of the frame procedure with the detection as first described.
+    void processFrameLiterally() {
+        intake();
+        detectLiterally();
+        render();
+        buffers.renderImage.copyTo(buffers.cleanCopy);
+        drawOverlays(buffers.renderImage, results.detections, 1, TemperatureUnit::Celsius);
+        benchmark::ClobberMemory();
     }
 
     void intake() { benchmark::DoNotOptimize(intakeFrame(frame.record(), spec.format, buffers)); }
@@ -80,6 +143,9 @@ struct BenchScene {
 
     SceneSpec spec;
     SyntheticFrame frame;
+    SceneHost host;
+    FramePipeline pipeline;
+    SvkFrameRecord record;
     FrameBuffers buffers;
     FrameSettings settings;
     maskfile::MaskRecords masks{};
@@ -124,7 +190,19 @@ std::vector<StageCase> stageCases() {
              scene.detectLiterally();
              scene.render();
          }},
+        {"process_frame", nothing, [](BenchScene& scene) { scene.processFrame(); }},
+        {"process_frame_reference", nothing, [](BenchScene& scene) { scene.processFrameLiterally(); }},
     };
+}
+
+// Encoding and writing one alarm snapshot of the station's usual frame size.
+void snapshotJpeg(benchmark::State& state) {
+    BenchScene& scene = sceneFor({384, 288, PixelFormat::Direct16, 3});
+    scene.processFrame();
+    const std::string path = "/tmp/pipeline_bench_snapshot.jpg";
+    for (auto _ : state)
+        benchmark::DoNotOptimize(writeJpegAtomically(path, scene.pipeline.buffers().renderImage, snapshotJpegQuality));
+    std::remove(path.c_str());
 }
 
 void registerAll() {
@@ -151,6 +229,7 @@ void registerAll() {
                         state.SetItemsProcessed(state.iterations());
                     })->Unit(benchmark::kMicrosecond);
                 }
+    benchmark::RegisterBenchmark("snapshot_jpeg/384x288", snapshotJpeg)->Unit(benchmark::kMicrosecond);
 }
 
 } // namespace
