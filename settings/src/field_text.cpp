@@ -8,7 +8,9 @@ namespace calidra {
 namespace {
 
 // Decimal digits with an optional sign, after leading white space, as a C program reads them.
-bool isDigit(QChar character) { return character >= QLatin1Char('0') && character <= QLatin1Char('9'); }
+bool isDigit(QChar character) {
+    return character >= QLatin1Char('0') && character <= QLatin1Char('9');
+}
 
 } // namespace
 

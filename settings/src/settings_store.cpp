@@ -1,8 +1,8 @@
 #include "settings/settings_store.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QSettings>
-#include <QStandardPaths>
 
 #include <cstdio>
 
@@ -11,7 +11,9 @@ namespace {
 
 const QString sectionName = QStringLiteral("Settings");
 
-QString sectionKey(const QString& key) { return sectionName + QLatin1Char('/') + key; }
+QString sectionKey(const QString& key) {
+    return sectionName + QLatin1Char('/') + key;
+}
 
 } // namespace
 
@@ -23,7 +25,8 @@ QString settingsFilePath(const QString& applicationName) {
 }
 
 SettingsStore::SettingsStore(const QString& filePath)
-    : settings_(std::make_unique<QSettings>(filePath, QSettings::IniFormat)) {}
+    : settings_(std::make_unique<QSettings>(filePath, QSettings::IniFormat)),
+      statusWhenOpened_(settings_->status()) {}
 
 SettingsStore::~SettingsStore() = default;
 
@@ -31,7 +34,9 @@ std::unique_ptr<SettingsStore> SettingsStore::forApplication(const QString& appl
     return std::make_unique<SettingsStore>(settingsFilePath(applicationName));
 }
 
-QString SettingsStore::filePath() const { return settings_->fileName(); }
+QString SettingsStore::filePath() const {
+    return settings_->fileName();
+}
 
 int SettingsStore::readInteger(const QString& key, int defaultValue) {
     bool valid = false;
@@ -47,7 +52,7 @@ double SettingsStore::readDouble(const QString& key, double defaultValue) {
 
 void SettingsStore::writeInteger(const QString& key, int value) {
     settings_->setValue(sectionKey(key), QString::number(value));
-    settings_->sync();
+    saveNow();
 }
 
 void SettingsStore::writeDouble(const QString& key, double value) {
@@ -55,7 +60,22 @@ void SettingsStore::writeDouble(const QString& key, double value) {
     char text[40];
     std::snprintf(text, sizeof text, "%.17g", value);
     settings_->setValue(sectionKey(key), QString::fromLatin1(text));
+    saveNow();
+}
+
+void SettingsStore::saveNow() {
     settings_->sync();
+    // The settings keep the first error they met for good: after a damaged or unreadable file the
+    // status no longer tells, and the file itself must. A successful rewrite leaves a clean file.
+    if (statusWhenOpened_ == QSettings::NoError)
+        lastWriteFailed_ = settings_->status() == QSettings::AccessError;
+    else
+        lastWriteFailed_ = !QFileInfo(settings_->fileName()).isWritable();
+    if (lastWriteFailed_ && !warnedAboutWrite_) {
+        warnedAboutWrite_ = true;
+        qWarning("Settings cannot be saved to %s; changes last until the program ends.",
+                 qPrintable(settings_->fileName()));
+    }
 }
 
 } // namespace calidra

@@ -36,6 +36,34 @@ TEST_F(SettingsStoreTest, FileLivesUnderTheConfigFolderNamedAfterTheApplication)
     qunsetenv("XDG_CONFIG_HOME");
 }
 
+// Keys and values in memory, as a section that was never written.
+class EmptySection : public SettingsSection {
+public:
+    int readInteger(const QString&, int defaultValue) override { return defaultValue; }
+    double readDouble(const QString&, double defaultValue) override { return defaultValue; }
+    void writeInteger(const QString&, int) override {}
+    void writeDouble(const QString&, double) override {}
+};
+
+TEST(SettingsTest, EverySettingHasItsDefaultAndItsKey) {
+    EmptySection empty;
+    EXPECT_EQ(readSetting(empty, settings::trackingTemperature), 32.0);
+    EXPECT_EQ(readSetting(empty, settings::alarmTemperature), 37.5);
+    EXPECT_EQ(readSetting(empty, settings::alarmSavePeriod), 2);
+    EXPECT_EQ(readSetting(empty, settings::nucPeriod), 120);
+    EXPECT_EQ(readSetting(empty, settings::detectTest), 40);
+    EXPECT_EQ(readSetting(empty, settings::temperatureUnit), 0);
+    EXPECT_EQ(readSetting(empty, settings::temperatureMode), 0);
+    EXPECT_EQ(readSetting(empty, settings::userOffset), 0.0);
+    EXPECT_EQ(readSetting(empty, settings::fontSize), 2);
+    EXPECT_EQ(readSetting(empty, settings::alarmEvent), 0);
+    EXPECT_EQ(readSetting(empty, settings::alarmType), 0);
+    EXPECT_EQ(readSetting(empty, settings::colorTheme), 1);
+    EXPECT_EQ(settings::nucPeriod.key, "NUCPeriod");
+    EXPECT_EQ(settings::detectTest.key, "DetectTest");
+    EXPECT_EQ(settings::colorTheme.key, "ColorTheme");
+}
+
 TEST_F(SettingsStoreTest, FirstRunGivesTheCallersDefaults) {
     SettingsStore store(path());
     EXPECT_EQ(store.readInteger(settings_keys::nucPeriod, settings_defaults::nucPeriod), 120);
@@ -53,7 +81,8 @@ TEST_F(SettingsStoreTest, ValuesReadBackExactlyAcrossInstances) {
         store.writeDouble(settings_keys::userOffset, sum);
         store.writeDouble(settings_keys::trackingTemperature, 36.888888888888886);
         store.writeInteger(settings_keys::temperatureMode, -1);
-        store.writeInteger(settings_keys::nucPeriod, 2147483647);
+        writeSetting(store, settings::nucPeriod, 2147483647);
+        writeSetting(store, settings::detectTest, -2147483647 - 1);
     }
     SettingsStore reopened(path());
     EXPECT_EQ(reopened.readDouble(settings_keys::alarmTemperature, 0), third);
@@ -61,6 +90,7 @@ TEST_F(SettingsStoreTest, ValuesReadBackExactlyAcrossInstances) {
     EXPECT_EQ(reopened.readDouble(settings_keys::userOffset, 0), sum);
     EXPECT_EQ(reopened.readInteger(settings_keys::temperatureMode, 0), -1);
     EXPECT_EQ(reopened.readInteger(settings_keys::nucPeriod, 0), 2147483647);
+    EXPECT_EQ(readSetting(reopened, settings::detectTest), -2147483647 - 1);
     EXPECT_TRUE(fileContent(path()).contains("[Settings]"));
 }
 
@@ -76,20 +106,42 @@ TEST_F(SettingsStoreTest, GarbageGivesDefaultsAndTheFileStaysUntilAValueChanges)
         SettingsStore store(path()); // makes the folder
         store.writeInteger(settings_keys::alarmType, 1);
     }
-    const QByteArray garbage("\x01\x02 not an ini file\n[Settings\nAlarmType=abc\nFontSize=\n=\n\xff\xfe");
+    // Lines that still read as a key and a number keep their value; everything else is a default.
+    const QByteArray garbage("\x01\x02 not an ini file\n[Settings\nAlarmType=abc\nFontSize=\n=\nNUCPeriod=7\n"
+                             "AlarmTemperature=3x.5\n\xff\xfe");
     writeContent(path(), garbage);
     {
         SettingsStore store(path());
-        EXPECT_EQ(store.readInteger(settings_keys::alarmType, 0), 0);
-        EXPECT_EQ(store.readInteger(settings_keys::fontSize, 2), 2);
-        EXPECT_EQ(store.readDouble(settings_keys::alarmTemperature, 37.5), 37.5);
+        EXPECT_EQ(readSetting(store, settings::alarmType), 0);
+        EXPECT_EQ(readSetting(store, settings::fontSize), 2);
+        EXPECT_EQ(readSetting(store, settings::alarmTemperature), 37.5);
+        EXPECT_EQ(readSetting(store, settings::nucPeriod), 7);
     }
     EXPECT_EQ(fileContent(path()), garbage);
 
     SettingsStore store(path());
     store.writeInteger(settings_keys::alarmType, 1);
+    EXPECT_FALSE(store.lastWriteFailed());
+    const QByteArray rewritten = fileContent(path());
+    EXPECT_FALSE(rewritten.contains("not an ini file"));
     SettingsStore reopened(path());
-    EXPECT_EQ(reopened.readInteger(settings_keys::alarmType, 0), 1);
+    EXPECT_EQ(readSetting(reopened, settings::alarmType), 1);
+    EXPECT_EQ(readSetting(reopened, settings::nucPeriod), 7);
+}
+
+TEST_F(SettingsStoreTest, AFileThatCannotBeWrittenIsReportedAndTheRunKeepsTheValue) {
+    writeContent(folder.filePath("Quro-Duzu"), "a file where the folder should be");
+    SettingsStore store(path());
+    store.writeInteger(settings_keys::alarmEvent, 1);
+    EXPECT_TRUE(store.lastWriteFailed());
+    EXPECT_EQ(store.readInteger(settings_keys::alarmEvent, 0), 1);
+    store.writeDouble(settings_keys::alarmTemperature, 38.0);
+    EXPECT_TRUE(store.lastWriteFailed());
+
+    writeContent(path().replace("Quro-Duzu/Calidra/", ""), "damaged\n[Settings\n");
+    SettingsStore damaged(folder.filePath("Calidra.conf"));
+    damaged.writeInteger(settings_keys::alarmEvent, 1);
+    EXPECT_FALSE(damaged.lastWriteFailed());
 }
 
 TEST_F(SettingsStoreTest, UnreadableFileGivesDefaults) {

@@ -51,6 +51,43 @@ constexpr int alarmType = 0;
 constexpr int colorTheme = 1;
 } // namespace settings_defaults
 
+// A stored value's key with its type and default, so a reader cannot pair a key with the wrong
+// default or read a double as an integer.
+template <typename Value> struct Setting {
+    const QString& key;
+    Value defaultValue;
+};
+
+namespace settings {
+inline const Setting<double> trackingTemperature{settings_keys::trackingTemperature,
+                                                 settings_defaults::trackingTemperature};
+inline const Setting<double> alarmTemperature{settings_keys::alarmTemperature,
+                                              settings_defaults::alarmTemperature};
+inline const Setting<int> alarmSavePeriod{settings_keys::alarmSavePeriod, settings_defaults::alarmSavePeriod};
+inline const Setting<int> nucPeriod{settings_keys::nucPeriod, settings_defaults::nucPeriod};
+inline const Setting<int> detectTest{settings_keys::detectTest, settings_defaults::detectTest};
+inline const Setting<int> temperatureUnit{settings_keys::temperatureUnit, settings_defaults::temperatureUnit};
+inline const Setting<int> temperatureMode{settings_keys::temperatureMode, settings_defaults::temperatureMode};
+inline const Setting<double> userOffset{settings_keys::userOffset, settings_defaults::userOffset};
+inline const Setting<int> fontSize{settings_keys::fontSize, settings_defaults::fontSize};
+inline const Setting<int> alarmEvent{settings_keys::alarmEvent, settings_defaults::alarmEvent};
+inline const Setting<int> alarmType{settings_keys::alarmType, settings_defaults::alarmType};
+inline const Setting<int> colorTheme{settings_keys::colorTheme, settings_defaults::colorTheme};
+} // namespace settings
+
+inline int readSetting(SettingsSection& section, const Setting<int>& setting) {
+    return section.readInteger(setting.key, setting.defaultValue);
+}
+inline double readSetting(SettingsSection& section, const Setting<double>& setting) {
+    return section.readDouble(setting.key, setting.defaultValue);
+}
+inline void writeSetting(SettingsSection& section, const Setting<int>& setting, int value) {
+    section.writeInteger(setting.key, value);
+}
+inline void writeSetting(SettingsSection& section, const Setting<double>& setting, double value) {
+    section.writeDouble(setting.key, value);
+}
+
 // <config>/Quro-Duzu/Calidra/<applicationName>.conf, <config> being $XDG_CONFIG_HOME or ~/.config.
 QString settingsFilePath(const QString& applicationName);
 
@@ -64,14 +101,22 @@ public:
     // A missing key or a value that is not a number gives the default.
     int readInteger(const QString& key, int defaultValue) override;
     double readDouble(const QString& key, double defaultValue) override;
-    // Written to the file at once; doubles read back bit for bit.
+    // Written to the file at once; doubles read back bit for bit. A file that cannot be written
+    // keeps the value for this run only, with a warning on the first failure.
     void writeInteger(const QString& key, int value) override;
     void writeDouble(const QString& key, double value) override;
 
     QString filePath() const;
+    // Whether the latest write could not reach the file.
+    bool lastWriteFailed() const { return lastWriteFailed_; }
 
 private:
+    void saveNow();
+
     std::unique_ptr<QSettings> settings_;
+    int statusWhenOpened_ = 0;
+    bool lastWriteFailed_ = false;
+    bool warnedAboutWrite_ = false;
 };
 
 } // namespace calidra
