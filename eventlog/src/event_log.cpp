@@ -29,34 +29,32 @@ QString logTimeText(const QDateTime& localTime) {
                              time.hour(), time.minute(), time.second(), time.msec());
 }
 
-namespace {
-
-// The local time of now as the log shows it. The calendar part is worked out once per second:
-// the time-zone conversion is the expensive step when entries come in bursts.
 QString currentLogTimeText() {
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
-    thread_local time_t cachedSecond = -1;
-    thread_local char cachedPrefix[64] = {};
-    if (now.tv_sec != cachedSecond) {
-        tm local{};
-        localtime_r(&now.tv_sec, &local);
-        std::snprintf(cachedPrefix, sizeof cachedPrefix, "%04d-%02d-%02d %02d:%02d:%02d", local.tm_year + 1900,
-                      local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
-        cachedSecond = now.tv_sec;
+    // Looking the system's time zone up again is the expensive step; once a second is enough to
+    // follow a change of zone.
+    thread_local time_t zoneCheckedSecond = -1;
+    if (now.tv_sec != zoneCheckedSecond) {
+        tzset();
+        zoneCheckedSecond = now.tv_sec;
     }
+    tm local{};
+    localtime_r(&now.tv_sec, &local);
     char text[80];
-    const int length = std::snprintf(text, sizeof text, "%s.%03d", cachedPrefix, int(now.tv_nsec / 1000000));
+    const int length = std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d.%03d",
+                                     local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                                     local.tm_min, local.tm_sec, int(now.tv_nsec / 1000000));
     return QString::fromLatin1(text, length);
 }
-
-} // namespace
 
 int EventLogModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(entries_.size());
 }
 
-int EventLogModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
+int EventLogModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
 
 QVariant EventLogModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() < 0 || index.row() >= rowCount())
@@ -105,13 +103,22 @@ void EventLogModel::append(LogEntry entry) {
     endInsertRows();
 }
 
-EventLog::EventLog(QObject* parent) : QObject(parent) {}
+void EventLogModel::appendNow(LogType type, const QString& message, int code) {
+    append({currentLogTimeText(), type, message, code});
+}
+
+EventLog::EventLog(QObject* parent) : QObject(parent) {
+    connect(&model_, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first, int last) {
+                for (int row = first; row <= last; ++row)
+                    emit entryAdded(row);
+            });
+}
 
 void EventLog::WriteLog(LogType type, const QString& message, int code) {
     if (QThread::currentThread() != thread() || !stationUp_.load())
         return;
-    model_.append({currentLogTimeText(), type, message, code});
-    emit entryAdded(model_.rowCount() - 1);
+    model_.appendNow(type, message, code);
 }
 
 void EventLog::handToOwner(LogType type, const QString& message, int code) {

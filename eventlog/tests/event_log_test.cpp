@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <time.h>
+
 #include <thread>
+#include <vector>
 
 namespace calidra {
 namespace {
@@ -61,6 +64,33 @@ TEST_F(EventLogTest, TimeTextHasMillisecondsAndSameMillisecondEntriesKeepTheirOr
         ASSERT_EQ(cell(index, 2), QString::number(index));
     EXPECT_EQ(cell(0, 0).size(), 23);
     EXPECT_LE(cell(0, 0), cell(49, 0));
+}
+
+TEST_F(EventLogTest, TimeTextIsTheLocalWallClock) {
+    // Texts of one format compare like the times they name.
+    qputenv("TZ", "Asia/Seoul");
+    tzset();
+    const QString before = logTimeText(QDateTime::currentDateTime());
+    const QString now = currentLogTimeText();
+    const QString after = logTimeText(QDateTime::currentDateTime());
+    EXPECT_LE(before, now);
+    EXPECT_LE(now, after);
+    qunsetenv("TZ");
+    tzset();
+}
+
+TEST_F(EventLogTest, EveryAppendedRowIsAnnounced) {
+    std::vector<int> announced;
+    QObject::connect(&log, &EventLog::entryAdded, [&](int row) {
+        announced.push_back(row);
+        EXPECT_EQ(log.model().entry(row).message, QString::number(row)); // already readable
+    });
+    log.model().appendNow(LogType::Information, "0", 3); // the pane's own entries count too
+    log.setStationUp(true);
+    log.WriteLog(LogType::Error, "1", -1);
+    log.setStationUp(false);
+    log.WriteLog(LogType::Error, "dropped", -1);
+    EXPECT_EQ(announced, (std::vector<int>{0, 1}));
 }
 
 TEST_F(EventLogTest, OtherThreadsAreDroppedUnlessHandedToTheOwner) {

@@ -24,6 +24,8 @@ struct LogEntry {
 // "Error", "Event" or "Information"; the number itself for any other value.
 QString logTypeName(LogType type);
 QString logTimeText(const QDateTime& localTime);
+// The time text of this moment, cheap enough for bursts of entries.
+QString currentLogTimeText();
 
 // Rows are only ever appended; one plain record per row keeps a million rows cheap.
 class EventLogModel : public QAbstractTableModel {
@@ -39,6 +41,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
     void append(LogEntry entry);
+    // An entry stamped with the current local time.
+    void appendNow(LogType type, const QString& message, int code);
     const LogEntry& entry(int row) const { return entries_[std::size_t(row)]; }
 
 private:
@@ -65,6 +69,7 @@ public:
     const EventLogModel& model() const { return model_; }
 
 signals:
+    // Once per appended row, however it was appended (also the pane's own entries).
     void entryAdded(int row);
 
 private:
