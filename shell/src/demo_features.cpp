@@ -2,6 +2,7 @@
 
 #include "shell/placeholder_view.h"
 
+#include "browser/image_viewer.h"
 #include "liveview/live_viewer.h"
 
 #include <QCoreApplication>
@@ -19,12 +20,8 @@ CCalidraView* createLiveView(const ViewEnvironment& environment) {
     return new CLiveViewer(live, environment.parent);
 }
 
-// The image browser takes this slot once its folder is linked in.
-
 CCalidraView* createImageView(const ViewEnvironment& environment) {
-    return new CPlaceholderView(QStringLiteral("Image View"),
-                                QStringLiteral("Image view: arrives with the alarm image browser."),
-                                environment.parent);
+    return new CImageViewer(environment.parent);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "shell/main_frame.h"
 
 #include "shell/calidra_view.h"
+#include "browser/image_viewer.h"
 #include "liveview/live_viewer.h"
 #include "shell/color_theme.h"
 #include "shell/demo_features.h"
@@ -95,6 +96,8 @@ protected:
 QString shownHeading(const CMainFrame& frame) {
     if (qobject_cast<calidra::CLiveViewer*>(frame.activeView()) != nullptr)
         return QStringLiteral("Live View");
+    if (qobject_cast<calidra::CImageViewer*>(frame.activeView()) != nullptr)
+        return QStringLiteral("Image View");
     auto* view = qobject_cast<CPlaceholderView*>(frame.activeView());
     return view ? view->heading() : QString();
 }

@@ -1,0 +1,164 @@
+#include "browser/image_viewer.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace calidra {
+namespace {
+
+QApplication& application() {
+    static int argc = 1;
+    static char name[] = "image_viewer_test";
+    static char* argv[] = {name, nullptr};
+    static QApplication instance(argc, argv);
+    return instance;
+}
+
+class ImageViewerTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { application(); }
+
+    ImageViewerTest() : viewer(nullptr, folder.path() + "/") { viewer.resize(1000, 700); }
+
+    // A snapshot whose last write is the given time; left half red, right half blue.
+    void snapshot(const QString& name, const QDateTime& written, QSize size = {384, 288}) {
+        QImage picture(size, QImage::Format_RGB32);
+        picture.fill(Qt::blue);
+        for (int y = 0; y < size.height(); ++y)
+            for (int x = 0; x < size.width() / 2; ++x)
+                picture.setPixel(x, y, qRgb(255, 0, 0));
+        const QString path = folder.filePath(name);
+        ASSERT_TRUE(picture.save(path, "JPG"));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(written, QFileDevice::FileModificationTime));
+    }
+
+    bool listOnce() {
+        bool finished = false;
+        const auto connection = QObject::connect(&viewer, &CImageViewer::listingFinished, [&] { finished = true; });
+        viewer.OnRefresh();
+        QElapsedTimer waited;
+        waited.start();
+        while (!finished && waited.elapsed() < 5000)
+            QApplication::processEvents(QEventLoop::AllEvents, 5);
+        QObject::disconnect(connection);
+        return finished;
+    }
+
+    QString cell(int row, int column) const { return viewer.list()->item(row, column)->text(); }
+
+    QTemporaryDir folder;
+    CImageViewer viewer;
+    const QDateTime base{QDate(2021, 3, 7), QTime(9, 5, 3)};
+};
+
+TEST_F(ImageViewerTest, SnapshotsAreListedOncePerSecondAndOnlyWithALowerCaseSuffix) {
+    viewer.OnInitialUpdate();
+    snapshot("ThermalAlarm_20210307_090503.jpg", base);
+    snapshot("second-copy.jpg", base.addMSecs(400)); // same second: one row
+    snapshot("ThermalAlarm_20210307_090510.JPG", base.addSecs(7));
+    snapshot("ThermalAlarm_20210307_090520.jpeg", base.addSecs(17));
+    ASSERT_TRUE(listOnce());
+    ASSERT_EQ(viewer.list()->rowCount(), 1);
+    EXPECT_EQ(cell(0, 0), "2021-03-07 09:05:03");
+    EXPECT_EQ(viewer.list()->columnCount(), 2);
+    EXPECT_EQ(viewer.list()->horizontalHeaderItem(0)->text(), "Time");
+    EXPECT_EQ(viewer.list()->horizontalHeaderItem(1)->text(), "FileName");
+    EXPECT_EQ(viewer.list()->columnWidth(0), 120);
+    EXPECT_EQ(viewer.list()->columnWidth(1), 240);
+}
+
+TEST_F(ImageViewerTest, RefreshAppendsNewSnapshotsAndKeepsRowsOfDeletedOnes) {
+    viewer.OnInitialUpdate();
+    snapshot("ThermalAlarm_20210307_090503.jpg", base);
+    ASSERT_TRUE(listOnce());
+    snapshot("ThermalAlarm_20210307_090600.jpg", base.addSecs(57));
+    ASSERT_TRUE(QFile::remove(folder.filePath("ThermalAlarm_20210307_090503.jpg")));
+    ASSERT_TRUE(listOnce());
+    ASSERT_EQ(viewer.list()->rowCount(), 2);
+    EXPECT_EQ(cell(0, 1), "ThermalAlarm_20210307_090503.jpg");
+    EXPECT_EQ(cell(1, 1), "ThermalAlarm_20210307_090600.jpg");
+
+    // The deleted snapshot's row draws nothing.
+    viewer.list()->setCurrentCell(1, 0);
+    EXPECT_FALSE(viewer.preview()->picture().isNull());
+    viewer.list()->setCurrentCell(0, 0);
+    EXPECT_TRUE(viewer.preview()->picture().isNull());
+}
+
+TEST_F(ImageViewerTest, PreviewIsStretchedToTheWholeAreaAndSurvivesARepaint) {
+    viewer.OnInitialUpdate();
+    snapshot("ThermalAlarm_20210307_090503.jpg", base);
+    viewer.show();
+    ASSERT_TRUE(listOnce());
+    EXPECT_EQ(viewer.list()->geometry(), QRect(7, 53, 330, 640));
+    EXPECT_EQ(viewer.preview()->geometry(), QRect(340, 53, 650, 640));
+    viewer.list()->setCurrentCell(0, 0);
+
+    const QImage shown = viewer.preview()->grab().toImage();
+    EXPECT_GT(qRed(shown.pixel(20, 320)), 200);  // left edge of the stretched picture
+    EXPECT_GT(qBlue(shown.pixel(630, 320)), 200); // right edge: not letterboxed
+    EXPECT_GT(qRed(shown.pixel(300, 5)), 200);    // top edge: filled to the top
+
+    viewer.resize(900, 600);
+    const QImage again = viewer.preview()->grab().toImage();
+    EXPECT_GT(qRed(again.pixel(20, 100)), 200);
+}
+
+TEST_F(ImageViewerTest, CorruptSnapshotDrawsNothing) {
+    viewer.OnInitialUpdate();
+    QFile broken(folder.filePath("ThermalAlarm_20210307_090503.jpg"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("not a jpeg at all");
+    broken.close();
+    ASSERT_TRUE(listOnce());
+    ASSERT_EQ(viewer.list()->rowCount(), 1);
+    viewer.list()->setCurrentCell(0, 1);
+    EXPECT_TRUE(viewer.preview()->picture().isNull());
+}
+
+TEST_F(ImageViewerTest, RefreshDuringAListingRunsOnceMoreAfterItAndNeverAddsARowTwice) {
+    viewer.OnInitialUpdate();
+    for (int second = 0; second < 40; ++second)
+        snapshot(QString("ThermalAlarm_%1.jpg").arg(second, 2, 10, QChar('0')), base.addSecs(second), {8, 8});
+    viewer.OnRefresh();
+    viewer.OnRefresh();
+    viewer.OnRefresh();
+    ASSERT_TRUE(listOnce());
+    QElapsedTimer waited;
+    waited.start();
+    while (viewer.listingRunning() && waited.elapsed() < 5000)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    EXPECT_EQ(viewer.list()->rowCount(), 40);
+}
+
+TEST_F(ImageViewerTest, FirstListingComesAboutASecondAfterTheFirstUpdateAndOnlyOnce) {
+    snapshot("ThermalAlarm_20210307_090503.jpg", base);
+    viewer.OnInitialUpdate();
+    viewer.OnInitialUpdate();
+    EXPECT_EQ(viewer.list()->columnCount(), 2);
+    EXPECT_EQ(viewer.list()->rowCount(), 0);
+    QElapsedTimer waited;
+    waited.start();
+    while (viewer.list()->rowCount() == 0 && waited.elapsed() < 5000)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    EXPECT_EQ(viewer.list()->rowCount(), 1);
+    EXPECT_GE(waited.elapsed(), 900);
+}
+
+TEST_F(ImageViewerTest, MissingFolderLeavesTheListAsItWas) {
+    CImageViewer elsewhere(nullptr, folder.filePath("missing") + "/");
+    elsewhere.OnInitialUpdate();
+    EXPECT_TRUE(CImageViewer::listFolder(folder.filePath("missing") + "/").empty());
+}
+
+} // namespace
+} // namespace calidra
