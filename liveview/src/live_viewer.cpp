@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QStackedWidget>
 
 namespace calidra {
@@ -38,7 +39,8 @@ CLiveViewer::~CLiveViewer() {
     if (connection_)
         connection_->CloseCamera();
     host_->setViewWindowExists(false);
-    delete pane_;
+    delete paneArea_;
+    paneArea_ = nullptr;
     pane_ = nullptr;
     if (connection_)
         connection_->shutdown();
@@ -47,10 +49,17 @@ CLiveViewer::~CLiveViewer() {
 void CLiveViewer::OnInitialUpdate() {
     CCalidraView::OnInitialUpdate();
     if (pane_ == nullptr) {
-        pane_ = new CLiveViewerCtrl(*this, *environment_.settings, this);
+        // The pane scrolls when the window is lower than its controls, so every control stays
+        // within the operator's reach.
+        paneArea_ = new QScrollArea(this);
+        paneArea_->setFrameShape(QFrame::NoFrame);
+        paneArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        pane_ = new CLiveViewerCtrl(*this, *environment_.settings);
+        pane_->setFixedSize(CLiveViewerCtrl::paneWidth - paneScrollBarAllowance, CLiveViewerCtrl::contentHeight);
+        paneArea_->setWidget(pane_);
         connection_ = std::make_unique<CameraConnection>(*this, *receiver_, *environment_.log, environment_.timings);
-        pane_->setGeometry(0, 0, 100, 100);
-        pane_->show();
+        paneArea_->setGeometry(0, 0, 100, 100);
+        paneArea_->show();
         const QString pictures = environment_.programFolder + QStringLiteral("/pictures/");
         pane_->alarmAnimation().load(pictures + QStringLiteral("alarm_animation.png"), 207);
         pane_->banner().load(pictures + QStringLiteral("pane_banner.png"), 380);
@@ -68,12 +77,12 @@ void CLiveViewer::layoutChildren() {
     const int width = this->width();
     const int height = this->height();
     if (fullView_) {
-        if (pane_ != nullptr)
-            pane_->setGeometry(0, 0, 0, 0);
+        if (paneArea_ != nullptr)
+            paneArea_->setGeometry(0, 0, 0, 0);
         picture_->setGeometry(0, 0, width, height);
     } else {
-        if (pane_ != nullptr)
-            pane_->setGeometry(width - CLiveViewerCtrl::paneWidth, paneTop, CLiveViewerCtrl::paneWidth,
+        if (paneArea_ != nullptr)
+            paneArea_->setGeometry(width - CLiveViewerCtrl::paneWidth, paneTop, CLiveViewerCtrl::paneWidth,
                                height - paneTop);
         picture_->setGeometry(pictureMargin, pictureMargin, width - CLiveViewerCtrl::paneWidth - 10, height);
     }

@@ -79,7 +79,7 @@ protected:
 
 TEST_F(LiveViewerTest, PaneOnTheRightPictureOnTheLeft) {
     EXPECT_EQ(viewer->size(), QSize(1000, 700));
-    EXPECT_EQ(viewer->pane()->geometry(), QRect(600, 7, 400, 693));
+    EXPECT_EQ(viewer->paneArea()->geometry(), QRect(600, 7, 400, 693));
     EXPECT_EQ(viewer->pictureArea()->geometry(), QRect(7, 7, 590, 700));
     EXPECT_FALSE(viewer->pane()->detectTestField()->isVisibleTo(viewer->pane()));
     EXPECT_FALSE(viewer->pane()->cameraSettingButton()->isVisibleTo(viewer->pane()));
@@ -91,13 +91,13 @@ TEST_F(LiveViewerTest, DoubleClickTwiceReturnsTheViewToItsPlace) {
     ASSERT_TRUE(viewer->fullView());
     EXPECT_TRUE(viewer->isWindow());
     EXPECT_EQ(viewer->pictureArea()->geometry(), viewer->rect());
-    EXPECT_EQ(viewer->pane()->size(), QSize(0, 0));
+    EXPECT_EQ(viewer->paneArea()->size(), QSize(0, 0));
 
     QTest::mouseDClick(viewer->pictureArea(), Qt::LeftButton, Qt::NoModifier, QPoint(20, 20));
     EXPECT_FALSE(viewer->fullView());
     EXPECT_EQ(viewer->parentWidget(), &stack);
     EXPECT_EQ(stack.currentWidget(), viewer);
-    EXPECT_EQ(viewer->pane()->geometry(), QRect(600, 7, 400, 693));
+    EXPECT_EQ(viewer->paneArea()->geometry(), QRect(600, 7, 400, 693));
     EXPECT_TRUE(viewer->pane()->isVisible());
 }
 

@@ -15,6 +15,7 @@
 #include "station/station_host.h"
 
 #include <QPointer>
+#include <QScrollArea>
 #include <QTimer>
 
 #include <memory>
@@ -32,6 +33,7 @@ public:
     static constexpr int alarmFrameIntervalMs = 300;
     static constexpr int paneTop = 7;
     static constexpr int pictureMargin = 7;
+    static constexpr int paneScrollBarAllowance = 16;
 
     struct Environment {
         EventLog* log = nullptr;
@@ -51,6 +53,8 @@ public:
     bool fullView() const { return fullView_; }
 
     CLiveViewerCtrl* pane() const { return pane_; }
+    // The column the pane lives in; it scrolls when the view is lower than the pane.
+    QWidget* paneArea() const { return paneArea_; }
     PictureArea* pictureArea() const { return picture_; }
     FramePipeline& pipeline() { return *pipeline_; }
     StationHost& host() { return *host_; }
@@ -104,6 +108,7 @@ private:
     std::unique_ptr<PipelineReceiver> receiver_;
     std::unique_ptr<CameraConnection> connection_;
     CLiveViewerCtrl* pane_ = nullptr;
+    QScrollArea* paneArea_ = nullptr;
     PictureArea* picture_ = nullptr;
     QTimer measurementTimer_;
     int fontSize_ = 1;

@@ -47,6 +47,8 @@ class CLiveViewerCtrl : public QWidget {
     Q_OBJECT
 public:
     static constexpr int paneWidth = 400;
+    // Height of all the pane's controls.
+    static constexpr int contentHeight = 660;
 
     CLiveViewerCtrl(OptionsPaneOwner& owner, OptionsStore& store, QWidget* parent = nullptr);
 
