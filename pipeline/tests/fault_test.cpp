@@ -1,0 +1,123 @@
+// The frame pipeline under faults of its surroundings: an alarm folder it cannot use, a disk
+// that fills up mid-file, and a mask file rewritten while frames run.
+
+#include "pipeline/frame_pipeline.h"
+#include "pipeline/snapshot_writer.h"
+
+#include "fake_pipeline_host.h"
+
+#include "maskfile/maskinfo.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+namespace calidra {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FaultTest : public ::testing::Test {
+protected:
+    FaultTest() : folder(fs::temp_directory_path() / ("pipeline-faults-" + std::to_string(::getpid()))) {
+        fs::remove_all(folder);
+        fs::create_directories(folder / "Zonara");
+        host.folder = folder.string();
+        host.tickStepMs = 200;
+        host.settings.alarmEvent = 1;
+        host.settings.texts.alarmSavePeriod = "0";
+        pipeline.allocateBuffers(96, 80);
+        feverish.fill(30, 10, 20, 50, 382);
+    }
+    ~FaultTest() override { fs::remove_all(folder); }
+
+    std::size_t entriesIn(const fs::path& where) const {
+        std::size_t count = 0;
+        for (auto it = fs::directory_iterator(where); it != fs::directory_iterator(); ++it)
+            ++count;
+        return count;
+    }
+
+    fs::path folder;
+    FakePipelineHost host;
+    FramePipeline pipeline{host};
+    CameraFrame feverish{96, 80, 104, 250};
+};
+
+TEST_F(FaultTest, FileInPlaceOfTheAlarmFolderSkipsSnapshotsButNotTheAlarm) {
+    std::ofstream(folder / "ThermalAlarm") << "not a folder";
+    for (int frame = 0; frame < 5; ++frame)
+        pipeline.processFrame(feverish.record());
+    EXPECT_TRUE(pipeline.alarmOn());
+    EXPECT_EQ(host.alarmChanges, std::vector<bool>{true});
+    EXPECT_TRUE(pipeline.personPresent());
+    EXPECT_EQ(host.shownFrames.size(), 5u);
+    EXPECT_TRUE(fs::is_regular_file(folder / "ThermalAlarm"));
+    EXPECT_EQ(entriesIn(folder), 2u); // the file and Zonara/, nothing half-written beside them
+}
+
+TEST_F(FaultTest, FullDiskLeavesNoPartialPictureUnderTheFinalName) {
+    const fs::path target = folder / "big.jpg";
+    cv::Mat noise(1024, 1280, CV_8UC3);
+    cv::randu(noise, 0, 256); // compresses badly: far more than the limit below
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // A disk with 64 KiB left: writes past that fail.
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{64 * 1024, 64 * 1024};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const bool written = writeJpegAtomically(target.string(), noise, 80);
+        ::_exit(written ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "the write reported success";
+    EXPECT_FALSE(fs::exists(target));
+    EXPECT_EQ(entriesIn(folder), 1u); // only Zonara/: the temporary file is gone too
+}
+
+TEST_F(FaultTest, MaskFileRewrittenWhileFramesRunIsAlwaysReadWhole) {
+    const std::string path = maskfile::stationMaskFilePath(folder.string());
+    maskfile::MaskRecords covering{};
+    covering[0] = MaskInfo{0, 1, 25, 5, 30, 60, 96, 80};
+    const maskfile::FileBytes on = maskfile::encodeRecords(covering);
+    covering[0].bEnabled = 0;
+    const maskfile::FileBytes off = maskfile::encodeRecords(covering);
+
+    std::atomic<bool> done{false};
+    std::thread editor([&] {
+        for (int write = 0; !done.load(); ++write) {
+            const maskfile::FileBytes& bytes = write % 2 == 0 ? on : off;
+            maskfile::writeFileAtomically(path, bytes.data(), bytes.size());
+        }
+    });
+    int masked = 0;
+    int seen = 0;
+    for (int frame = 0; frame < 400; ++frame) {
+        pipeline.processFrame(feverish.record());
+        (pipeline.personPresent() ? seen : masked) += 1;
+        // Whole files only: the person is either fully there or fully masked.
+        if (pipeline.personPresent()) {
+            ASSERT_EQ(pipeline.detectionResults().detections.size(), 1u);
+            EXPECT_EQ(pipeline.detectionResults().detections[0].left, 30);
+        }
+    }
+    done.store(true);
+    editor.join();
+    EXPECT_EQ(masked + seen, 400);
+    for (const auto& entry : fs::directory_iterator(folder / "Zonara"))
+        EXPECT_EQ(entry.path().filename(), "maskinfo.cfg"); // no temporary left behind
+}
+
+} // namespace
+} // namespace calidra
