@@ -35,7 +35,8 @@ void drawThermometer(QPainter& painter, const QRectF& box, double level, const Q
     painter.drawRect(QRectF(tube.center().x() - tubeWidth / 4, fillTop, tubeWidth / 2, tube.bottom() - fillTop + 2));
 }
 
-// Eight frames: a red warning plate whose glow and mercury rise and fall.
+// Eight frames: the first a dim plate, shown while all is quiet; then a red warning plate whose
+// glow and mercury rise and fall, so the playing alarm blinks.
 QImage alarmAnimation() {
     constexpr int frameWidth = 207;
     constexpr int frameHeight = 64;
@@ -47,22 +48,23 @@ QImage alarmAnimation() {
     for (int frame = 0; frame < frameCount; ++frame) {
         const double pulse = 0.5 - 0.5 * std::cos(2 * M_PI * frame / frameCount);
         const QRectF plate(frameWidth * frame + 4, 4, frameWidth - 8, frameHeight - 8);
+        const bool quiet = frame == 0;
         QLinearGradient fill(plate.topLeft(), plate.bottomLeft());
-        fill.setColorAt(0, QColor(255, int(90 + 80 * pulse), int(60 + 60 * pulse)));
-        fill.setColorAt(1, QColor(int(170 + 60 * pulse), 0, 0));
+        fill.setColorAt(0, quiet ? QColor(205, 205, 205) : QColor(255, int(90 + 80 * pulse), int(60 + 60 * pulse)));
+        fill.setColorAt(1, quiet ? QColor(150, 150, 150) : QColor(int(170 + 60 * pulse), 0, 0));
         // Hard outer edges: a blended edge would leave a magenta fringe once keyed out.
         painter.setRenderHint(QPainter::Antialiasing, false);
-        painter.setPen(QPen(QColor(110, 0, 0), 2));
+        painter.setPen(QPen(quiet ? QColor(110, 110, 110) : QColor(110, 0, 0), 2));
         painter.setBrush(fill);
         painter.drawRoundedRect(plate, 10, 10);
         painter.setRenderHint(QPainter::Antialiasing, true);
         drawThermometer(painter, QRectF(plate.left() + 12, plate.top() + 6, 18, plate.height() - 12),
-                        0.55 + 0.4 * pulse, QColor(200, 0, 0));
+                        quiet ? 0.3 : 0.55 + 0.4 * pulse, quiet ? QColor(120, 120, 120) : QColor(200, 0, 0));
         QFont font(QStringLiteral("Sans Serif"));
         font.setPixelSize(26);
         font.setBold(true);
         painter.setFont(font);
-        painter.setPen(frame % 2 == 0 ? Qt::white : QColor(255, 240, 200));
+        painter.setPen(quiet ? QColor(235, 235, 235) : frame % 2 == 0 ? Qt::white : QColor(255, 240, 200));
         painter.drawText(plate.adjusted(40, 0, -6, 0), Qt::AlignCenter, QStringLiteral("ALARM"));
     }
     return sheet;
