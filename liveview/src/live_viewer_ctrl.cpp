@@ -5,7 +5,9 @@
 #include "settings/field_text.h"
 #include "settings/settings_store.h"
 
+#include <QAbstractScrollArea>
 #include <QComboBox>
+#include <QScrollBar>
 #include <QCoreApplication>
 #include <QGroupBox>
 #include <QKeyEvent>
@@ -130,6 +132,13 @@ void CLiveViewerCtrl::buildControls() {
                             static_cast<QWidget*>(startStreamingButton_),
                             static_cast<QWidget*>(stopStreamingButton_), static_cast<QWidget*>(cameraList_)})
         hidden->hide();
+
+    // A wheel turned over a list the operator has not clicked scrolls the pane instead of
+    // silently changing a setting.
+    for (QComboBox* list : {unitList_, modeList_, paletteList_, fontList_, alarmEventList_, alarmTypeList_}) {
+        list->setFocusPolicy(Qt::StrongFocus);
+        list->installEventFilter(this);
+    }
 
     connect(unitList_, QOverload<int>::of(&QComboBox::activated), this, [this] { OnUnitChanged(); });
     connect(modeList_, QOverload<int>::of(&QComboBox::activated), this, [this] { OnModeChanged(); });
@@ -346,6 +355,21 @@ void CLiveViewerCtrl::OnApply() {
     const int64_t intervalMs = std::clamp<int64_t>(int64_t(seconds) * 1000, std::numeric_limits<int>::min(),
                                                    std::numeric_limits<int>::max());
     owner_.SetNucInterval(static_cast<int>(intervalMs));
+}
+
+bool CLiveViewerCtrl::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Wheel) {
+        auto* list = qobject_cast<QComboBox*>(watched);
+        if (list != nullptr && !list->hasFocus()) {
+            for (QWidget* ancestor = parentWidget(); ancestor != nullptr; ancestor = ancestor->parentWidget())
+                if (auto* area = qobject_cast<QAbstractScrollArea*>(ancestor)) {
+                    QCoreApplication::sendEvent(area->verticalScrollBar(), event);
+                    break;
+                }
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void CLiveViewerCtrl::keyPressEvent(QKeyEvent* event) {
