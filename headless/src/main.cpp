@@ -3,27 +3,12 @@
 #include "headless_options.h"
 #include "headless_station.h"
 
+#include "station/termination_signals.h"
+
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <QTimer>
 
-#include <signal.h>
-#include <unistd.h>
-
 #include <cstdio>
-#include <cstring>
-
-namespace {
-
-int signalPipe[2] = {-1, -1};
-
-void forwardSignal(int) {
-    const char byte = 1;
-    const ssize_t ignored = ::write(signalPipe[1], &byte, 1);
-    (void)ignored;
-}
-
-} // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
@@ -43,23 +28,8 @@ int main(int argc, char** argv) {
         break;
     }
 
-    // Signals become an event in the loop: the station then stops in order. A second signal
-    // during that short stop changes nothing.
-    if (::pipe(signalPipe) != 0)
+    if (!calidra::quitOnTerminationSignals(application))
         return 1;
-    struct sigaction action;
-    std::memset(&action, 0, sizeof action);
-    action.sa_handler = forwardSignal;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    signal(SIGPIPE, SIG_IGN);
-    QSocketNotifier signalNotifier(signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &application, [&] {
-        char drained[16];
-        const ssize_t ignored = ::read(signalPipe[0], drained, sizeof drained);
-        (void)ignored;
-        QCoreApplication::quit();
-    });
 
     // The operator's settings of the windowed station.
     const std::unique_ptr<calidra::SettingsStore> settings =

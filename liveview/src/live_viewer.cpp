@@ -13,6 +13,8 @@
 #include <QScrollArea>
 #include <QStackedWidget>
 
+#include <cstdio>
+
 namespace calidra {
 
 CLiveViewer::CLiveViewer(Environment environment, QWidget* parent)
@@ -34,6 +36,12 @@ CLiveViewer::CLiveViewer(Environment environment, QWidget* parent)
 
 CLiveViewer::~CLiveViewer() {
     qApp->removeEventFilter(this);
+    // Whether the picture keeps up with the camera, for a person checking the station.
+    if (qEnvironmentVariableIsSet("CALIDRA_PICTURE_STATS"))
+        std::fprintf(stderr, "pictures: %llu handed over, %llu taken, %llu painted\n",
+                     static_cast<unsigned long long>(pipeline_->shownFrameCount()),
+                     static_cast<unsigned long long>(picture_->picturesTaken()),
+                     static_cast<unsigned long long>(picture_->picturesPainted()));
     // Camera first, so no frame reaches the pipeline or the pane while they go; then the pane,
     // then the camera library.
     if (connection_)

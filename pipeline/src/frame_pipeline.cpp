@@ -78,6 +78,7 @@ void FramePipeline::processFrame(const SvkFrameRecord* record) {
     saveSnapshotIfDue();
 
     if (host_.viewWindowExists()) {
+        shownFrames_.fetch_add(1, std::memory_order_relaxed);
         host_.showFrame(buffers_.renderImage, measurement_.measuring(), measurement_.statusText());
         streamFeed_.streamFrame(buffers_.renderImage, detection_.regionPassTick);
     }

@@ -1,9 +1,12 @@
 #include "shell/calidra_app.h"
 
+#include "station/termination_signals.h"
+
 #include <QApplication>
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
+    calidra::quitOnTerminationSignals(application);
     CCalidraApp calidra;
     if (!calidra.InitInstance()) {
         calidra.ExitInstance();

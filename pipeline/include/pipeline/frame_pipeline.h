@@ -48,6 +48,8 @@ public:
     double trackingTemperature() const { return trackingTemperature_.load(); }
     bool personPresent() const { return personPresent_.load(); }
     uint32_t skippedFrameCount() const { return buffers_.skippedFrameCount(); }
+    // Frames that went through the whole procedure up to showing, since construction.
+    uint64_t shownFrameCount() const { return shownFrames_.load(std::memory_order_relaxed); }
 
     // The offset calibration: started by the operator, ended by its time-out or a mode change.
     void startMeasurement() { measurement_.start(); }
@@ -94,6 +96,7 @@ private:
     std::atomic<double> trackingTemperature_{0.0};
     std::atomic<bool> personPresent_{false};
     std::atomic<bool> nucRunning_{false};
+    std::atomic<uint64_t> shownFrames_{0};
 };
 
 } // namespace calidra
