@@ -7,5 +7,15 @@
         <source>Refresh</source>
         <translation>새로고침</translation>
     </message>
+    <message>
+        <extracomment>Column title; the Korean station keeps it in English.</extracomment>
+        <source>Time</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <extracomment>Column title; the Korean station keeps it in English.</extracomment>
+        <source>FileName</source>
+        <translation>FileName</translation>
+    </message>
 </context>
 </TS>

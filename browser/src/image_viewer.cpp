@@ -2,7 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QDirIterator>
+#include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QImageReader>
@@ -10,6 +10,8 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QTableWidget>
+
+#include <algorithm>
 
 namespace calidra {
 
@@ -36,8 +38,9 @@ void PreviewArea::paintEvent(QPaintEvent* event) {
     painter.drawImage(rect(), picture_); // stretched: the aspect ratio is not kept
 }
 
-CImageViewer::CImageViewer(QWidget* parent, QString folder)
-    : CCalidraView(imageListTemplateId, parent), folder_(std::move(folder)) {
+CImageViewer::CImageViewer(QWidget* parent, QString folder, FolderLister lister)
+    : CCalidraView(imageListTemplateId, parent), folder_(std::move(folder)),
+      lister_(lister ? std::move(lister) : FolderLister(&CImageViewer::listFolder)) {
     refresh_ = new QPushButton(tr("Refresh"), this);
     refresh_->setGeometry(7, 10, 107, 32);
     list_ = new QTableWidget(0, 2, this);
@@ -82,17 +85,19 @@ void CImageViewer::OnInitialUpdate() {
 
 std::vector<SnapshotRow> CImageViewer::listFolder(const QString& folder) {
     std::vector<SnapshotRow> rows;
-    QDirIterator entries(folder, {QStringLiteral("*.jpg")}, QDir::Files | QDir::CaseSensitive);
-    while (entries.hasNext()) {
-        entries.next();
-        const QFileInfo file = entries.fileInfo();
+    // Name order, as the station's original file system enumerates; a plain directory read here
+    // comes in hash order and would scatter the rows in time.
+    const QFileInfoList files = QDir(folder).entryInfoList({QStringLiteral("*.jpg")},
+                                                           QDir::Files | QDir::Hidden | QDir::CaseSensitive,
+                                                           QDir::Name | QDir::IgnoreCase);
+    for (const QFileInfo& file : files) {
         if (!file.fileName().endsWith(QLatin1String(".jpg"), Qt::CaseSensitive))
             continue;
         const QDateTime written = file.lastModified().toLocalTime();
         const QDate date = written.date();
         const QTime time = written.time();
-        rows.push_back({QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", date.year(), date.month(), date.day(),
-                                          time.hour(), time.minute(), time.second()),
+        rows.push_back({QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", date.year(), date.month(),
+                                          date.day(), time.hour(), time.minute(), time.second()),
                         file.fileName()});
     }
     return rows;
@@ -129,25 +134,46 @@ void CImageViewer::startListing() {
     if (finished.joinable())
         finished.join(); // already done: it only posted its rows
     const QString folder = folder_;
+    const FolderLister lister = lister_;
     std::lock_guard<std::mutex> guard(listingLock_);
-    listing_ = std::thread([this, folder] {
-        std::vector<SnapshotRow> rows = listFolder(folder);
-        QMetaObject::invokeMethod(this, [this, rows = std::move(rows)] { appendRows(rows); }, Qt::QueuedConnection);
+    // The rows go to the GUI thread as queued calls, in order; the view joins this thread before
+    // it is destroyed, so posting to it stays valid.
+    listing_ = std::thread([this, folder, lister] {
+        const std::vector<SnapshotRow> rows = lister(folder);
+        for (std::size_t first = 0; first < rows.size(); first += rowsPerBatch) {
+            const auto begin = rows.begin() + static_cast<std::ptrdiff_t>(first);
+            std::vector<SnapshotRow> batch(
+                begin, begin + static_cast<std::ptrdiff_t>(std::min(rowsPerBatch, rows.size() - first)));
+            QMetaObject::invokeMethod(
+                this, [this, batch = std::move(batch)] { appendRows(batch); }, Qt::QueuedConnection);
+        }
+        QMetaObject::invokeMethod(
+            this, [this] { finishListing(); }, Qt::QueuedConnection);
     });
 }
 
 void CImageViewer::appendRows(const std::vector<SnapshotRow>& rows) {
+    std::vector<const SnapshotRow*> fresh;
     for (const SnapshotRow& row : rows) {
-        bool known = false;
-        for (int existing = 0; existing < list_->rowCount() && !known; ++existing)
-            known = list_->item(existing, 0)->text().compare(row.timeText, Qt::CaseInsensitive) == 0;
-        if (known)
+        // Only the first file found for a second gets a row, also within one listing.
+        const QString key = row.timeText.toCaseFolded();
+        if (listedTimes_.contains(key))
             continue;
-        const int index = list_->rowCount();
-        list_->insertRow(index);
-        list_->setItem(index, 0, new QTableWidgetItem(row.timeText));
-        list_->setItem(index, 1, new QTableWidgetItem(row.fileName));
+        listedTimes_.insert(key);
+        fresh.push_back(&row);
     }
+    if (fresh.empty())
+        return;
+    int index = list_->rowCount();
+    list_->setRowCount(index + static_cast<int>(fresh.size()));
+    for (const SnapshotRow* row : fresh) {
+        list_->setItem(index, 0, new QTableWidgetItem(row->timeText));
+        list_->setItem(index, 1, new QTableWidgetItem(row->fileName));
+        ++index;
+    }
+}
+
+void CImageViewer::finishListing() {
     bool again = false;
     {
         std::lock_guard<std::mutex> guard(listingLock_);

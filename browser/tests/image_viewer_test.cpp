@@ -7,8 +7,14 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
 
 namespace calidra {
 namespace {
@@ -43,7 +49,8 @@ protected:
 
     bool listOnce() {
         bool finished = false;
-        const auto connection = QObject::connect(&viewer, &CImageViewer::listingFinished, [&] { finished = true; });
+        const auto connection =
+            QObject::connect(&viewer, &CImageViewer::listingFinished, [&] { finished = true; });
         viewer.OnRefresh();
         QElapsedTimer waited;
         waited.start();
@@ -104,7 +111,7 @@ TEST_F(ImageViewerTest, PreviewIsStretchedToTheWholeAreaAndSurvivesARepaint) {
     viewer.list()->setCurrentCell(0, 0);
 
     const QImage shown = viewer.preview()->grab().toImage();
-    EXPECT_GT(qRed(shown.pixel(20, 320)), 200);  // left edge of the stretched picture
+    EXPECT_GT(qRed(shown.pixel(20, 320)), 200);   // left edge of the stretched picture
     EXPECT_GT(qBlue(shown.pixel(630, 320)), 200); // right edge: not letterboxed
     EXPECT_GT(qRed(shown.pixel(300, 5)), 200);    // top edge: filled to the top
 
@@ -152,6 +159,123 @@ TEST_F(ImageViewerTest, FirstListingComesAboutASecondAfterTheFirstUpdateAndOnlyO
         QApplication::processEvents(QEventLoop::AllEvents, 5);
     EXPECT_EQ(viewer.list()->rowCount(), 1);
     EXPECT_GE(waited.elapsed(), 900);
+}
+
+TEST_F(ImageViewerTest, TwoThousandSnapshotsAreListedInTheOrderTheyWereTaken) {
+    viewer.OnInitialUpdate();
+    constexpr int count = 2000;
+    QImage tiny(8, 8, QImage::Format_RGB32);
+    tiny.fill(Qt::gray);
+    for (int step = 0; step < count; ++step) {
+        const QDateTime written = base.addSecs(step * 7919 % count); // written out of order
+
+        const QString path = folder.filePath(written.toString("'ThermalAlarm_'yyyyMMdd'_'HHmmss'.jpg'"));
+        ASSERT_TRUE(tiny.save(path, "JPG"));
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(written, QFileDevice::FileModificationTime));
+    }
+    ASSERT_TRUE(listOnce());
+    ASSERT_EQ(viewer.list()->rowCount(), count);
+    for (int row = 0; row < count; ++row) {
+        const QDateTime written = base.addSecs(row);
+        ASSERT_EQ(cell(row, 0), written.toString("yyyy-MM-dd HH:mm:ss")) << "row " << row;
+        ASSERT_EQ(cell(row, 1), written.toString("'ThermalAlarm_'yyyyMMdd'_'HHmmss'.jpg'")) << "row " << row;
+    }
+}
+
+// A listing that waits until the test lets it go, to hold it running for as long as needed.
+class HeldListing {
+public:
+    FolderLister lister() {
+        return [this](const QString&) {
+            std::unique_lock<std::mutex> guard(lock_);
+            const int call = ++calls_;
+            onGuiThread_ = onGuiThread_ || std::this_thread::get_id() == guiThread_;
+            released_.wait(guard, [this] { return open_; });
+            // Every listing finds the same file again, and a new one of its own.
+            return std::vector<SnapshotRow>{{"2021-03-07 09:05:03", "first.jpg"},
+                                            {QString("2021-03-07 09:06:%1").arg(call, 2, 10, QChar('0')),
+                                             QString("listing%1.jpg").arg(call)}};
+        };
+    }
+    void release() {
+        std::lock_guard<std::mutex> guard(lock_);
+        open_ = true;
+        released_.notify_all();
+    }
+    int calls() const {
+        std::lock_guard<std::mutex> guard(lock_);
+        return calls_;
+    }
+    bool ranOnGuiThread() const {
+        std::lock_guard<std::mutex> guard(lock_);
+        return onGuiThread_;
+    }
+
+private:
+    mutable std::mutex lock_;
+    std::condition_variable released_;
+    bool open_ = false;
+    int calls_ = 0;
+    bool onGuiThread_ = false;
+    const std::thread::id guiThread_ = std::this_thread::get_id();
+};
+
+TEST(ImageViewerListing, RefreshWhileAListingRunsIsDoneOnceAfterItAndTheGuiKeepsRunning) {
+    application();
+    HeldListing held;
+    QTemporaryDir folder;
+    CImageViewer viewer(nullptr, folder.path() + "/", held.lister());
+    viewer.OnInitialUpdate();
+    int finished = 0;
+    QObject::connect(&viewer, &CImageViewer::listingFinished, [&] { ++finished; });
+
+    viewer.refreshButton()->click();
+    bool guiTurned = false;
+    QTimer::singleShot(0, [&] { guiTurned = true; });
+    QElapsedTimer waited;
+    waited.start();
+    while ((held.calls() == 0 || !guiTurned) && waited.elapsed() < 5000)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    EXPECT_TRUE(guiTurned) << "the GUI thread is free while the folder is read";
+    EXPECT_TRUE(viewer.listingRunning());
+    viewer.refreshButton()->click();
+    viewer.refreshButton()->click();
+    EXPECT_EQ(held.calls(), 1) << "listings never overlap";
+
+    held.release();
+    while (finished < 2 && waited.elapsed() < 5000)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    while (viewer.listingRunning() && waited.elapsed() < 5000)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    EXPECT_EQ(finished, 2);
+    EXPECT_EQ(held.calls(), 2) << "the clicks during the listing make one more listing";
+    EXPECT_FALSE(held.ranOnGuiThread());
+    ASSERT_EQ(viewer.list()->rowCount(), 3);
+    EXPECT_EQ(viewer.list()->item(0, 1)->text(), "first.jpg");
+    EXPECT_EQ(viewer.list()->item(1, 1)->text(), "listing1.jpg");
+    EXPECT_EQ(viewer.list()->item(2, 1)->text(), "listing2.jpg");
+}
+
+TEST(ImageViewerListing, ViewGoingAwayDuringAListingWaitsForIt) {
+    application();
+    HeldListing held;
+    QTemporaryDir folder;
+    std::thread releaser;
+    {
+        CImageViewer viewer(nullptr, folder.path() + "/", held.lister());
+        viewer.OnInitialUpdate();
+        viewer.OnRefresh();
+        QElapsedTimer waited;
+        waited.start();
+        while (held.calls() == 0 && waited.elapsed() < 5000)
+            QApplication::processEvents(QEventLoop::AllEvents, 5);
+        releaser = std::thread([&held] { held.release(); });
+    } // the rows the listing posts to the gone view are dropped
+    releaser.join();
+    QApplication::processEvents();
+    EXPECT_EQ(held.calls(), 1);
 }
 
 TEST_F(ImageViewerTest, MissingFolderLeavesTheListAsItWas) {

@@ -6,8 +6,10 @@
 
 #include <QFrame>
 #include <QImage>
+#include <QSet>
 #include <QTimer>
 
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -37,14 +39,20 @@ struct SnapshotRow {
     QString fileName;
 };
 
+// Reads the snapshots of a folder; runs on the listing thread.
+using FolderLister = std::function<std::vector<SnapshotRow>(const QString& folder)>;
+
 class CImageViewer : public CCalidraView {
     Q_OBJECT
 public:
     static constexpr int imageListTemplateId = 142;
     static constexpr int firstListingDelayMs = 1000;
+    // Rows reach the list in batches so a large folder never holds the GUI thread for long.
+    static constexpr std::size_t rowsPerBatch = 250;
 
     // folder: where the snapshots are, ending in '/'; empty means ThermalAlarm/ beside the program.
-    explicit CImageViewer(QWidget* parent = nullptr, QString folder = QString());
+    // lister: empty means listFolder.
+    explicit CImageViewer(QWidget* parent = nullptr, QString folder = QString(), FolderLister lister = {});
     ~CImageViewer() override;
 
     void OnInitialUpdate() override;
@@ -58,7 +66,8 @@ public:
     const QString& folder() const { return folder_; }
     bool listingRunning() const;
 
-    // The snapshots of a folder in the order the file system gives them; pure, for the worker.
+    // The snapshots of a folder in name order, which with the station's file names is the order
+    // they were taken in; pure, for the worker.
     static std::vector<SnapshotRow> listFolder(const QString& folder);
 
 signals:
@@ -70,9 +79,12 @@ protected:
 private:
     void startListing();
     void appendRows(const std::vector<SnapshotRow>& rows);
+    void finishListing();
     void showPreview(int row);
 
     QString folder_;
+    FolderLister lister_;
+    QSet<QString> listedTimes_; // case-folded time texts: the key of a row
     QPushButton* refresh_ = nullptr;
     QTableWidget* list_ = nullptr;
     PreviewArea* preview_ = nullptr;
