@@ -50,6 +50,7 @@ CImageViewer::CImageViewer(QWidget* parent, QString folder, FolderLister lister)
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->setSortingEnabled(false);
     list_->verticalHeader()->hide();
+    list_->verticalHeader()->setDefaultSectionSize(list_->fontMetrics().height() + 6); // report-list rows
     list_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     preview_ = new PreviewArea(this);
     firstListing_.setSingleShot(true);
@@ -70,14 +71,22 @@ CImageViewer::~CImageViewer() {
         finishing.join();
 }
 
+int CImageViewer::textWidth(const QString& text) const {
+    constexpr int cellPaddingPx = 12;
+    return list_->fontMetrics().horizontalAdvance(text) + cellPaddingPx;
+}
+
 void CImageViewer::OnInitialUpdate() {
     CCalidraView::OnInitialUpdate();
     if (setUp_)
         return;
     setUp_ = true;
     list_->setHorizontalHeaderLabels({tr("Time"), tr("FileName")});
-    list_->setColumnWidth(0, 120);
-    list_->setColumnWidth(1, 240);
+    // The widths are those of the station's original small font; with a wider one a column grows
+    // so that a time or a snapshot name is read whole instead of cut off.
+    list_->setColumnWidth(0, std::max(timeColumnWidth, textWidth(QStringLiteral("0000-00-00 00:00:00"))));
+    list_->setColumnWidth(
+        1, std::max(fileNameColumnWidth, textWidth(QStringLiteral("ThermalAlarm_00000000_000000.jpg"))));
     if (folder_.isEmpty())
         folder_ = QCoreApplication::applicationDirPath() + QStringLiteral("/ThermalAlarm/");
     firstListing_.start(firstListingDelayMs);

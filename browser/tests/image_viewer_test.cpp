@@ -79,8 +79,12 @@ TEST_F(ImageViewerTest, SnapshotsAreListedOncePerSecondAndOnlyWithALowerCaseSuff
     EXPECT_EQ(viewer.list()->columnCount(), 2);
     EXPECT_EQ(viewer.list()->horizontalHeaderItem(0)->text(), "Time");
     EXPECT_EQ(viewer.list()->horizontalHeaderItem(1)->text(), "FileName");
-    EXPECT_EQ(viewer.list()->columnWidth(0), 120);
-    EXPECT_EQ(viewer.list()->columnWidth(1), 240);
+    // At least the station's widths, and wide enough that neither text is cut off.
+    const QFontMetrics metrics = viewer.list()->fontMetrics();
+    EXPECT_GE(viewer.list()->columnWidth(0), 120);
+    EXPECT_GE(viewer.list()->columnWidth(1), 240);
+    EXPECT_GT(viewer.list()->columnWidth(0), metrics.horizontalAdvance(cell(0, 0)));
+    EXPECT_GT(viewer.list()->columnWidth(1), metrics.horizontalAdvance("ThermalAlarm_20210307_090503.jpg"));
 }
 
 TEST_F(ImageViewerTest, RefreshAppendsNewSnapshotsAndKeepsRowsOfDeletedOnes) {

@@ -47,6 +47,8 @@ class CImageViewer : public CCalidraView {
 public:
     static constexpr int imageListTemplateId = 142;
     static constexpr int firstListingDelayMs = 1000;
+    static constexpr int timeColumnWidth = 120;
+    static constexpr int fileNameColumnWidth = 240;
     // Rows reach the list in batches so a large folder never holds the GUI thread for long.
     static constexpr std::size_t rowsPerBatch = 250;
 
@@ -77,6 +79,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    int textWidth(const QString& text) const;
     void startListing();
     void appendRows(const std::vector<SnapshotRow>& rows);
     void finishListing();
