@@ -8,6 +8,8 @@
 #include <QCoreApplication>
 #include <QMetaObject>
 
+#include <algorithm>
+#include <climits>
 #include <cstring>
 #include <mutex>
 
@@ -52,7 +54,7 @@ SvkCameraInfo emptyRecord() {
 QString readoutLine(const char* label, double celsius, bool fahrenheit, const QString& unit) {
     return QCoreApplication::translate("calidra::CLiveViewerCtrl", label) +
            QString::asprintf(" : %.1f ", toDisplayUnit(celsius, fahrenheit ? TemperatureUnit::Fahrenheit
-                                                                              : TemperatureUnit::Celsius)) +
+                                                                           : TemperatureUnit::Celsius)) +
            unit;
 }
 
@@ -81,7 +83,9 @@ CameraConnection::~CameraConnection() {
     shutdown();
 }
 
-uint32_t CameraConnection::now() const { return tick_(); }
+uint32_t CameraConnection::now() const {
+    return tick_();
+}
 
 int CameraConnection::initialise() {
     const int result = svkInit();
@@ -102,6 +106,7 @@ void CameraConnection::shutdown() {
     nucWindowTimer_.stop();
     pendingOpens_.clear();
     awaitingOpenResult_ = false;
+    openedCameraLost_ = false;
     if (!libraryUp_)
         return;
     svkSetDeviceCheckCallback(nullptr, nullptr);
@@ -167,6 +172,8 @@ int CameraConnection::OpenCamera(const SvkCameraInfo& record) {
     }
     handle_ = opened;
     cameraRecord_ = record;
+    // A start that fails right after the open gets its first retry one silence later, not at once.
+    receiver_.setLastFrameTick(now());
     receiver_.cameraChanged(handle_);
     svkSetUnplugCallback(handle_, &CameraConnection::unplugCallback, relay_);
     svkSetFrameCallback(handle_, &CameraConnection::frameCallback, this);
@@ -176,8 +183,8 @@ int CameraConnection::OpenCamera(const SvkCameraInfo& record) {
     node.nodeType = -1;
     node.accessMode = 5;
     node.visibility = -1;
-    userCompensationSupported_ = svkGetNodeInfo(handle_, offsetNode, &node) == SVK_OK && node.accessMode >= 2 &&
-                                 node.accessMode <= 4;
+    userCompensationSupported_ =
+        svkGetNodeInfo(handle_, offsetNode, &node) == SVK_OK && node.accessMode >= 2 && node.accessMode <= 4;
     if (userCompensationSupported_)
         svkSetNodeFloat(handle_, offsetNode, parseFieldNumber(frontEnd_.offsetFieldText()));
 
@@ -222,17 +229,26 @@ void CameraConnection::tryNextQualifying() {
         const int result = lastOpenResult_;
         const SvkCameraInfo tried = pendingOpens_.front();
         pendingOpens_.erase(pendingOpens_.begin());
-        if (result == SVK_OK) {
+        // Unplugged while it settled: taking it as connected would leave the watchdog restarting
+        // a dead handle for ever instead of searching again. Its unplug entry is already logged.
+        const bool lost = openedCameraLost_;
+        openedCameraLost_ = false;
+        if (result == SVK_OK && lost) {
+            CloseCamera();
+        } else if (result == SVK_OK) {
             connected_ = true;
             pendingOpens_.clear();
             StartAcquisition();
             connectTimer_.start(timings_.connectRepeatMs);
             return;
+        } else {
+            log_.WriteLog(
+                LogType::Information,
+                QStringLiteral(
+                    "%1 Camera open error. Use Tevacfg to verify that the IP address is set correctly.")
+                    .arg(fixedText(tried.identity, sizeof tried.identity)),
+                result);
         }
-        log_.WriteLog(LogType::Information,
-                      QStringLiteral("%1 Camera open error. Use Tevacfg to verify that the IP address is set correctly.")
-                          .arg(fixedText(tried.identity, sizeof tried.identity)),
-                      result);
     }
     if (pendingOpens_.empty()) {
         connectTimer_.start(timings_.connectRepeatMs);
@@ -240,6 +256,7 @@ void CameraConnection::tryNextQualifying() {
     }
     lastOpenResult_ = OpenCamera(pendingOpens_.front());
     awaitingOpenResult_ = true;
+    openedCameraLost_ = false;
     openWaitTimer_.start(timings_.openWaitMs);
 }
 
@@ -267,7 +284,10 @@ int CameraConnection::StartAcquisition() {
         return 1;
     }
     receiver_.setLastFrameTick(now());
-    SetNucInterval(parseFieldInteger(frontEnd_.nucIntervalText()) * timings_.millisecondsPerSecond);
+    // A huge interval saturates to the longest timer period rather than overflowing into "off".
+    const long long intervalMs = static_cast<long long>(parseFieldInteger(frontEnd_.nucIntervalText())) *
+                                 timings_.millisecondsPerSecond;
+    SetNucInterval(int(std::min<long long>(intervalMs, INT_MAX)));
     return 1;
 }
 
@@ -329,12 +349,20 @@ void CameraConnection::onNucWindowEnd() {
 }
 
 void CameraConnection::onDeviceCheck(int state) {
+    if (!libraryUp_)
+        return; // handed over just before shutdown
     EnumerateCameras();
     log_.WriteLog(LogType::Event,
-                  state == 0 ? QStringLiteral("Device has been added.") : QStringLiteral("Device has been removed."), 0);
+                  state == 0 ? QStringLiteral("Device has been added.")
+                             : QStringLiteral("Device has been removed."),
+                  0);
 }
 
 void CameraConnection::onUnplugged() {
+    if (!libraryUp_)
+        return;
+    if (awaitingOpenResult_)
+        openedCameraLost_ = true;
     EnumerateCameras();
     log_.WriteLog(LogType::Event, QStringLiteral("Selected camera was unplugged."), 0);
     connected_ = false;
@@ -352,7 +380,8 @@ void CameraConnection::unplugCallback(void* context) {
         return;
     std::lock_guard<std::mutex> guard(relay->lock);
     if (CameraConnection* target = relay->target)
-        QMetaObject::invokeMethod(target, [target] { target->onUnplugged(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            target, [target] { target->onUnplugged(); }, Qt::QueuedConnection);
 }
 
 void CameraConnection::deviceCheckCallback(int state, void* context) {
@@ -361,7 +390,8 @@ void CameraConnection::deviceCheckCallback(int state, void* context) {
         return;
     std::lock_guard<std::mutex> guard(relay->lock);
     if (CameraConnection* target = relay->target)
-        QMetaObject::invokeMethod(target, [target, state] { target->onDeviceCheck(state); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            target, [target, state] { target->onDeviceCheck(state); }, Qt::QueuedConnection);
 }
 
 } // namespace calidra

@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <mutex>
 
@@ -28,11 +30,22 @@ struct Entry {
     LogType type;
     QString message;
     int code;
+    qint64 atMs; // since the log was made
 };
 
 class RecordingLog : public LogSink {
 public:
-    void WriteLog(LogType type, const QString& message, int code) override { entries.push_back({type, message, code}); }
+    RecordingLog() { clock.start(); }
+    void WriteLog(LogType type, const QString& message, int code) override {
+        entries.push_back({type, message, code, clock.elapsed()});
+    }
+    std::vector<qint64> times(const QString& message) const {
+        std::vector<qint64> found;
+        for (const Entry& entry : entries)
+            if (entry.message == message)
+                found.push_back(entry.atMs);
+        return found;
+    }
     int count(const QString& message) const {
         int found = 0;
         for (const Entry& entry : entries)
@@ -46,6 +59,7 @@ public:
         return nullptr;
     }
     std::vector<Entry> entries;
+    QElapsedTimer clock;
 };
 
 class RecordingFrontEnd : public ConnectionFrontEnd {
@@ -86,7 +100,10 @@ public:
         ++frames;
         lastTick.store(monotonicClock());
     }
-    void setNucRunning(bool running) override { nuc.store(running); nucChanges.fetch_add(1); }
+    void setNucRunning(bool running) override {
+        nuc.store(running);
+        nucChanges.fetch_add(1);
+    }
     uint32_t lastFrameTick() const override { return lastTick.load(); }
     void setLastFrameTick(uint32_t tick) override { lastTick.store(tick); }
     double frameMaxTemperature() const override { return 45.0; }
@@ -105,7 +122,9 @@ public:
     bool present = false;
 };
 
-uint32_t CountingReceiver::monotonicClock() { return monotonicTickMs(); }
+uint32_t CountingReceiver::monotonicClock() {
+    return monotonicTickMs();
+}
 
 ConnectionTimings fastTimings() {
     ConnectionTimings timings;
@@ -127,11 +146,11 @@ protected:
         ::unsetenv("SORVIK_SIM_SCENARIO");
     }
 
-    void startWith(const std::string& cameras) {
+    void startWith(const std::string& cameras, ConnectionTimings timings = fastTimings()) {
         const std::string path = folder.filePath("scenario.json").toStdString();
         std::ofstream(path) << "{ \"cameras\": [" << cameras << "] }";
         ::setenv("SORVIK_SIM_SCENARIO", path.c_str(), 1);
-        connection = std::make_unique<CameraConnection>(frontEnd, receiver, log, fastTimings());
+        connection = std::make_unique<CameraConnection>(frontEnd, receiver, log, timings);
         ASSERT_EQ(connection->initialise(), 0);
     }
     template <typename Condition> bool runUntil(Condition condition, int timeoutMs = 5000) {
@@ -140,6 +159,15 @@ protected:
         while (!condition() && waited.elapsed() < timeoutMs)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
         return condition();
+    }
+    bool connected() const { return connection->connected(); }
+    int nucModeIndex() const {
+        auto record = std::make_unique<SvkEnumRecord>();
+        std::memset(record.get(), 0, sizeof *record);
+        record->capacity = SVK_ENUM_CAPACITY;
+        if (svkGetNodeEnum(connection->handle(), "NUCMode", record.get()) != SVK_OK)
+            return -1;
+        return record->currentIndex;
     }
     void runFor(int milliseconds) {
         runUntil([] { return false; }, milliseconds);
@@ -171,6 +199,7 @@ TEST_F(CameraConnectionTest, FirstCameraFailsToOpenSecondIsConnected) {
     int format = 0;
     svkGetPixelFormat(connection->handle(), &format);
     EXPECT_EQ(format, 110);
+    EXPECT_EQ(nucModeIndex(), 1); // "Manual"
 }
 
 TEST_F(CameraConnectionTest, CamerasThatDoNotQualifyAreListedButNeverOpened) {
@@ -184,15 +213,29 @@ TEST_F(CameraConnectionTest, CamerasThatDoNotQualifyAreListedButNeverOpened) {
 }
 
 TEST_F(CameraConnectionTest, UnpluggedCameraIsReconnectedWhenItComesBack) {
-    startWith(R"({ "identity": "16F0A001", "events": [ { "at": 0.5, "unplug": true }, { "at": 1.0, "plug": true } ] })");
+    startWith(
+        R"({ "identity": "16F0A001", "events": [ { "at": 0.5, "unplug": true }, { "at": 1.0, "plug": true } ] })");
     ASSERT_TRUE(runUntil([&] { return connection->connected(); }));
     ASSERT_TRUE(runUntil([&] { return log.count("Selected camera was unplugged.") == 1; }));
     EXPECT_FALSE(connection->connected());
     EXPECT_TRUE(frontEnd.entries.isEmpty());
     EXPECT_TRUE(runUntil([&] { return log.count("Device has been removed.") == 1; }));
-    ASSERT_TRUE(runUntil([&] { return connection->connected() && log.count("Device has been added.") == 1; }));
+    ASSERT_TRUE(
+        runUntil([&] { return connection->connected() && log.count("Device has been added.") == 1; }));
     const int framesBefore = receiver.frames;
     EXPECT_TRUE(runUntil([&] { return receiver.frames > framesBefore + 3; }));
+}
+
+TEST_F(CameraConnectionTest, CameraUnpluggedWhileSettlingIsSearchedForAgain) {
+    ConnectionTimings timings = fastTimings();
+    timings.openWaitMs = 400; // the unplug at 0.15 s falls into the wait after the open
+    startWith(
+        R"({ "identity": "16F0A001", "events": [ { "at": 0.15, "unplug": true }, { "at": 0.6, "plug": true } ] })",
+        timings);
+    ASSERT_TRUE(runUntil([&] { return log.count("Selected camera was unplugged.") == 1; }));
+    ASSERT_TRUE(runUntil([&] { return connected() && receiver.frames > 3; }));
+    EXPECT_EQ(log.count("svkSetAcquisition Failed."), 0);
+    EXPECT_EQ(log.count("Retry Acquisition."), 0);
 }
 
 TEST_F(CameraConnectionTest, StalledStreamIsRestartedNoFasterThanTheSilenceAllows) {
@@ -213,8 +256,13 @@ TEST_F(CameraConnectionTest, FailingAcquisitionStartIsLoggedWithItsCode) {
     EXPECT_EQ(failed->type, LogType::Error);
     EXPECT_EQ(failed->code, -9);
     EXPECT_FALSE(connection->nucTimerActive());
-    // The watchdog keeps trying while connected.
-    EXPECT_TRUE(runUntil([&] { return log.count("Retry Acquisition.") >= 1; }));
+    // The watchdog keeps trying while connected, first one silence after the open, then no
+    // faster than one silence apart.
+    ASSERT_TRUE(runUntil([&] { return log.count("Retry Acquisition.") >= 3; }));
+    const std::vector<qint64> retries = log.times("Retry Acquisition.");
+    EXPECT_GE(retries[0] - log.times("svkSetAcquisition Failed.").front(), 250);
+    for (std::size_t i = 1; i < retries.size(); ++i)
+        EXPECT_GE(retries[i] - retries[i - 1], 290);
 }
 
 TEST_F(CameraConnectionTest, PeriodicNucRunsAndTheReadoutShowsIt) {
@@ -229,12 +277,30 @@ TEST_F(CameraConnectionTest, PeriodicNucRunsAndTheReadoutShowsIt) {
     EXPECT_FALSE(connection->nucTimerActive()); // off, not firing without pause
 }
 
+TEST_F(CameraConnectionTest, NucIntervalFieldWithoutAUsablePeriod) {
+    ConnectionTimings timings = fastTimings();
+    timings.millisecondsPerSecond = 1000;
+    frontEnd.nucInterval = "3000000"; // 34 days in milliseconds does not fit an int
+    startWith(R"({ "identity": "16F0A001" })", timings);
+    ASSERT_TRUE(runUntil([&] { return connection->connected(); }));
+    EXPECT_TRUE(connection->nucTimerActive());
+    EXPECT_EQ(connection->nucTimerIntervalMs(), INT_MAX);
+
+    for (const char* text : {"0", "none", ""}) {
+        frontEnd.nucInterval = text;
+        connection->StopAcquisition();
+        connection->StartAcquisition();
+        EXPECT_FALSE(connection->nucTimerActive()) << text;
+    }
+}
+
 TEST_F(CameraConnectionTest, DirectScaleModelGetsFormat104AndStillRunsNuc) {
     startWith(R"({ "identity": "16F0A001", "model": "KVX-340TRA-X" })");
     ASSERT_TRUE(runUntil([&] { return connection->connected(); }));
     int format = 0;
     svkGetPixelFormat(connection->handle(), &format);
     EXPECT_EQ(format, 104);
+    EXPECT_EQ(nucModeIndex(), 0); // left on the camera's own automatic NUC
     EXPECT_TRUE(runUntil([&] { return receiver.nucChanges > 0; }));
 }
 

@@ -110,6 +110,7 @@ private:
 
     std::vector<SvkCameraInfo> pendingOpens_; // qualifying cameras still to try this round
     bool awaitingOpenResult_ = false;         // the front one was opened; its wait is running
+    bool openedCameraLost_ = false;           // ...and was unplugged during that wait
     int lastOpenResult_ = 0;
     QTimer connectTimer_;
     QTimer openWaitTimer_;
