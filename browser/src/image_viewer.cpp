@@ -205,10 +205,10 @@ void CImageViewer::showPreview(int row) {
 
 void CImageViewer::resizeEvent(QResizeEvent* event) {
     CCalidraView::resizeEvent(event);
-    const int width = this->width();
-    const int height = this->height();
-    list_->setGeometry(7, 53, 330, height - 60);
-    preview_->setGeometry(340, 53, width - 350, height - 60);
+    // A view smaller than the margins gives empty controls, not negative sizes.
+    const int height = std::max(0, this->height() - 60);
+    list_->setGeometry(7, 53, 330, height);
+    preview_->setGeometry(340, 53, std::max(0, width() - 350), height);
     update();
 }
 
