@@ -1,0 +1,31 @@
+#include "browser/image_viewer.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTranslator>
+
+#include <gtest/gtest.h>
+
+namespace calidra {
+namespace {
+
+// The compiled Korean texts of the browser, as the station loads them.
+TEST(ImageViewerKorean, RefreshIsKoreanAndTheColumnTitlesStayAsTheStationShowsThem) {
+    int argc = 1;
+    char name[] = "image_viewer_korean_test";
+    char* argv[] = {name, nullptr};
+    QApplication application(argc, argv);
+    QTranslator korean;
+    ASSERT_TRUE(korean.load(QStringLiteral(BROWSER_KOREAN_TRANSLATION)));
+    QApplication::installTranslator(&korean);
+
+    CImageViewer viewer(nullptr, QStringLiteral("/nonexistent/"));
+    viewer.OnInitialUpdate();
+    EXPECT_EQ(viewer.refreshButton()->text(), QString::fromUtf8("새로고침"));
+    EXPECT_EQ(viewer.list()->horizontalHeaderItem(0)->text(), "Time");
+    EXPECT_EQ(viewer.list()->horizontalHeaderItem(1)->text(), "FileName");
+}
+
+} // namespace
+} // namespace calidra
