@@ -79,11 +79,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     settings.minimumRegionArea = 1;
     uint32_t tick = 0;
     detector.detectAndMeasure(buffers, format, settings, records, [&tick] { return tick += 40; }, results);
-    // A blanked pixel never survives into the closed mask's border-free interior check.
+    // A record over the whole frame leaves nothing to detect.
     for (const MaskInfo& record : records) {
-        if (!maskfile::recordApplies(record, width, height))
-            continue;
-        (void)detector.closedMask().at<uint8_t>(record.nY, record.nX);
+        if (maskfile::recordApplies(record, width, height) && record.nX == 0 && record.nY == 0 &&
+            record.nWidth == width && record.nHeight == height) {
+            if (cv::countNonZero(detector.closedMask()) != 0 || !results.detections.empty())
+                abort();
+        }
     }
     return 0;
 }
