@@ -49,7 +49,7 @@ CLogBar::CLogBar(calidra::EventLog& log, QWidget* parent)
 CLogBar::~CLogBar() = default;
 
 void CLogBar::AddLogEntry(calidra::LogType type, const QString& message, int code) {
-    log_.model().append({calidra::logTimeText(QDateTime::currentDateTime()), type, message, code});
+    log_.model().appendNow(type, message, code);
 }
 
 int CLogBar::rowCount() const {
