@@ -3,7 +3,6 @@
 #include "eventlog/event_log.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QHeaderView>
 #include <QTableView>
 #include <QTimer>
