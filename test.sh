@@ -15,6 +15,9 @@ started=$SECONDS
 
 stage() { echo "== $* ($(( SECONDS - started )) s)"; }
 
+stage "format check"
+scripts/check-format || status=1
+
 stage "build and test"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCALIDRA_WERROR=ON >/dev/null
 cmake --build build -j "$jobs"

@@ -48,7 +48,8 @@ public:
     uint32_t tickMs() override { return ++tick_; }
     int pixelFormatCode() override { return int(spec_.format); }
     int cameraRgbData(unsigned char* buffer, int bytes) override {
-        std::memcpy(buffer, cameraPicture_.data(), std::min<std::size_t>(std::size_t(bytes), cameraPicture_.size()));
+        std::memcpy(buffer, cameraPicture_.data(),
+                    std::min<std::size_t>(std::size_t(bytes), cameraPicture_.size()));
         return 0;
     }
     bool cameraNodeFloat(const char*, double& value) override {
@@ -60,7 +61,9 @@ public:
     void startAlarmSound(const std::string&) override {}
     void stopAlarmSound() override {}
     bool viewWindowExists() override { return true; }
-    void showFrame(const cv::Mat& image, bool, const std::string&) override { benchmark::DoNotOptimize(image.data); }
+    void showFrame(const cv::Mat& image, bool, const std::string&) override {
+        benchmark::DoNotOptimize(image.data);
+    }
     void offsetMeasured(const std::string&) override {}
     std::string programFolder() override { return "/nonexistent-bench-folder"; }
 
@@ -74,7 +77,8 @@ private:
 // One scene with everything its stages work on, built once and kept for all cases.
 struct BenchScene {
     explicit BenchScene(const SceneSpec& sceneSpec)
-        : spec(sceneSpec), frame(makeSyntheticFrame(sceneSpec)), host(spec, frame.cameraPicture), pipeline(host) {
+        : spec(sceneSpec), frame(makeSyntheticFrame(sceneSpec)), host(spec, frame.cameraPicture),
+          pipeline(host) {
         buffers.allocate(spec.width, spec.height);
         settings.alarmCelsius = 37.5;
         pipeline.allocateBuffers(spec.width, spec.height);
@@ -201,7 +205,8 @@ void snapshotJpeg(benchmark::State& state) {
     scene.processFrame();
     const std::string path = "/tmp/pipeline_bench_snapshot.jpg";
     for (auto _ : state)
-        benchmark::DoNotOptimize(writeJpegAtomically(path, scene.pipeline.buffers().renderImage, snapshotJpegQuality));
+        benchmark::DoNotOptimize(
+            writeJpegAtomically(path, scene.pipeline.buffers().renderImage, snapshotJpegQuality));
     std::remove(path.c_str());
 }
 

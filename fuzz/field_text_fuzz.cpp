@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             abort();
         if (value.rewrittenText) {
             // The rewritten text reads back as the capped value.
-            const calidra::TemperatureFieldValue again = calidra::readTemperatureField(*value.rewrittenText, fahrenheit);
+            const calidra::TemperatureFieldValue again =
+                calidra::readTemperatureField(*value.rewrittenText, fahrenheit);
             if (std::fabs(again.storedCelsius - value.storedCelsius) > 0.1)
                 abort();
         }
@@ -41,7 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         *box = bytes.substr(start, end - start);
         start = end + 1;
     }
-    for (const calidra::TemperatureUnit unit : {calidra::TemperatureUnit::Celsius, calidra::TemperatureUnit::Fahrenheit})
+    for (const calidra::TemperatureUnit unit :
+         {calidra::TemperatureUnit::Celsius, calidra::TemperatureUnit::Fahrenheit})
         (void)calidra::readFrameSettings(texts, unit);
     return 0;
 }

@@ -34,11 +34,16 @@ const std::string& programFolder() {
 
 int formatCodeFrom(uint8_t selector) {
     switch (selector % 5) {
-    case 0: return 103;
-    case 1: return 104;
-    case 2: return 110;
-    case 3: return 0;
-    default: return int(int8_t(selector)) * 7;
+    case 0:
+        return 103;
+    case 1:
+        return 104;
+    case 2:
+        return 110;
+    case 3:
+        return 0;
+    default:
+        return int(int8_t(selector)) * 7;
     }
 }
 
@@ -76,7 +81,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     buffers.allocate(acquisitionWidth, acquisitionHeight);
     const calidra::IntakeResult intake = calidra::intakeFrame(frame, format, buffers);
     if (intake.outcome == calidra::IntakeOutcome::Written &&
-        (!format || frameWidth != acquisitionWidth || frameHeight != acquisitionHeight || frame.data == nullptr))
+        (!format || frameWidth != acquisitionWidth || frameHeight != acquisitionHeight ||
+         frame.data == nullptr))
         abort();
     if (intake.outcome == calidra::IntakeOutcome::SizeMismatch && buffers.skippedFrameCount() != 1)
         abort();
@@ -85,19 +91,27 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     settings.detectionCelsius = (detectionByteText - 64) * 0.5;
     settings.minimumRegionArea = areaText % 50;
     maskfile::MaskRecords masks{};
-    masks[0] = MaskInfo{0, 1, 0, 0, uint16_t(acquisitionWidth / 2), uint16_t(acquisitionHeight / 2),
-                        uint16_t(acquisitionWidth), uint16_t(acquisitionHeight)};
+    masks[0] = MaskInfo{0,
+                        1,
+                        0,
+                        0,
+                        uint16_t(acquisitionWidth / 2),
+                        uint16_t(acquisitionHeight / 2),
+                        uint16_t(acquisitionWidth),
+                        uint16_t(acquisitionHeight)};
     calidra::HumanDetector detector;
     calidra::DetectionResults results;
     uint32_t tick = 0;
-    detector.detectAndMeasure(buffers, format, settings, masks, [&tick] { return tick += 33; }, results);
+    detector.detectAndMeasure(
+        buffers, format, settings, masks, [&tick] { return tick += 33; }, results);
 
     // The whole procedure, twice so the second frame sees the first one's state.
     calidra::FakePipelineHost host;
     host.formatCode = formatCode;
     host.folder = programFolder();
     host.windowExists = (flags & 2) == 0;
-    host.settings.unit = (flags & 4) ? calidra::TemperatureUnit::Fahrenheit : calidra::TemperatureUnit::Celsius;
+    host.settings.unit =
+        (flags & 4) ? calidra::TemperatureUnit::Fahrenheit : calidra::TemperatureUnit::Celsius;
     host.settings.paletteNumber = int(flags >> 4) - 2;
     host.settings.fontSize = (flags >> 3) & 3;
     host.settings.alarmEvent = 1;

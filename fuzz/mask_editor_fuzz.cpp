@@ -50,10 +50,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 abort();
             // A rectangle clipped away entirely keeps its corner but has no size; nothing applies it.
             const bool hasArea = record.nWidth > 0 && record.nHeight > 0;
-            if (hasArea &&
-                (long(record.nX) + record.nWidth > snapshotWidth || long(record.nY) + record.nHeight > snapshotHeight))
+            if (hasArea && (long(record.nX) + record.nWidth > snapshotWidth ||
+                            long(record.nY) + record.nHeight > snapshotHeight))
                 abort();
-            if (hasArea && record.bEnabled == 1 && !maskfile::recordApplies(record, snapshotWidth, snapshotHeight))
+            if (hasArea && record.bEnabled == 1 &&
+                !maskfile::recordApplies(record, snapshotWidth, snapshotHeight))
                 abort();
         }
     }

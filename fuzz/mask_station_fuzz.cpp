@@ -58,7 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Any size for the rectangle check, including sizes no camera has.
     for (const MaskInfo& record : records) {
         const bool applies = maskfile::recordApplies(record, frameWidth, frameHeight);
-        if (applies && (long(record.nX) + record.nWidth > frameWidth || long(record.nY) + record.nHeight > frameHeight))
+        if (applies &&
+            (long(record.nX) + record.nWidth > frameWidth || long(record.nY) + record.nHeight > frameHeight))
             abort();
         (void)maskfile::recordApplies(record, -frameWidth, frameHeight);
         (void)maskfile::recordApplies(record, frameWidth << 15, frameHeight << 15);
@@ -78,7 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     calidra::FrameSettings settings;
     settings.minimumRegionArea = 1;
     uint32_t tick = 0;
-    detector.detectAndMeasure(buffers, format, settings, records, [&tick] { return tick += 40; }, results);
+    detector.detectAndMeasure(
+        buffers, format, settings, records, [&tick] { return tick += 40; }, results);
     // A record over the whole frame leaves nothing to detect.
     for (const MaskInfo& record : records) {
         if (maskfile::recordApplies(record, width, height) && record.nX == 0 && record.nY == 0 &&

@@ -49,8 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (const calidra::simulator::CameraScenario& camera : scenario.cameras) {
             if (camera.width <= 0 || camera.height <= 0)
                 abort();
-            if (!camera.replayCodes.empty() &&
-                camera.replayCodes.size() != std::size_t(camera.width) * std::size_t(camera.height) * camera.replayFrameCount)
+            if (!camera.replayCodes.empty() && camera.replayCodes.size() != std::size_t(camera.width) *
+                                                                                std::size_t(camera.height) *
+                                                                                camera.replayFrameCount)
                 abort();
         }
     }

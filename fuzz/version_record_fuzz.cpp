@@ -32,7 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const QByteArray bytes(reinterpret_cast<const char*>(data), int(size));
     const std::optional<calidra::VersionRecord> record = calidra::VersionRecord::parse(bytes);
     if (record) {
-        for (const std::uint16_t language : {std::uint16_t(0x0412), std::uint16_t(0x0409), std::uint16_t(0)}) {
+        for (const std::uint16_t language :
+             {std::uint16_t(0x0412), std::uint16_t(0x0409), std::uint16_t(0)}) {
             const std::optional<calidra::VersionTranslation> chosen =
                 calidra::chooseVersionTranslation(record->translations(), language);
             if (chosen.has_value() == record->translations().empty())
@@ -42,7 +43,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
 
-    if (size >= 4 && std::memcmp(data, "\x7f" "ELF", 4) == 0) {
+    if (size >= 4 && std::memcmp(data,
+                                 "\x7f"
+                                 "ELF",
+                                 4) == 0) {
         FILE* file = std::fopen(scratchFile().c_str(), "wb");
         if (file == nullptr)
             abort();

@@ -14,12 +14,18 @@ QString field(QString text) {
 } // namespace
 
 QString logLine(const QString& timeText, const QString& typeName, const QString& message, int code) {
-    return QStringLiteral("LOG\t%1\t%2\t%3\t%4").arg(field(timeText), field(typeName), field(message)).arg(code);
+    return QStringLiteral("LOG\t%1\t%2\t%3\t%4")
+        .arg(field(timeText), field(typeName), field(message))
+        .arg(code);
 }
 
-QString alarmLine(bool alarmOn) { return alarmOn ? QStringLiteral("ALARM\tON") : QStringLiteral("ALARM\tOFF"); }
+QString alarmLine(bool alarmOn) {
+    return alarmOn ? QStringLiteral("ALARM\tON") : QStringLiteral("ALARM\tOFF");
+}
 
-QString snapshotLine(const QString& absolutePath) { return QStringLiteral("SNAPSHOT\t") + field(absolutePath); }
+QString snapshotLine(const QString& absolutePath) {
+    return QStringLiteral("SNAPSHOT\t") + field(absolutePath);
+}
 
 QString readoutLine(const QString& large, const QString& maximum, const QString& minimum) {
     return QStringLiteral("READOUT\t%1\t%2\t%3").arg(field(large), field(maximum), field(minimum));

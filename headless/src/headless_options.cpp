@@ -15,7 +15,8 @@ OptionsOutcome parseHeadlessOptions(const QStringList& arguments, HeadlessOption
             options.readouts = true;
         } else if (argument == QLatin1String("--detections")) {
             options.detections = true;
-        } else if (argument == QLatin1String("--seconds") || argument.startsWith(QLatin1String("--seconds="))) {
+        } else if (argument == QLatin1String("--seconds") ||
+                   argument.startsWith(QLatin1String("--seconds="))) {
             QString value;
             if (argument.contains(QLatin1Char('='))) {
                 value = argument.section(QLatin1Char('='), 1);
@@ -41,13 +42,12 @@ OptionsOutcome parseHeadlessOptions(const QStringList& arguments, HeadlessOption
 }
 
 QString headlessUsage() {
-    return QStringLiteral(
-        "usage: calidra-headless [--seconds N] [--readouts] [--detections] [--help]\n"
-        "Runs the screening loop on the first suitable camera without any window.\n"
-        "  --seconds N    stop after N seconds (default: until SIGINT or SIGTERM)\n"
-        "  --readouts     print READOUT lines every 500 ms\n"
-        "  --detections   print a DETECT line for every processed frame\n"
-        "Output lines (tab-separated): LOG, ALARM, SNAPSHOT, READOUT, DETECT.\n");
+    return QStringLiteral("usage: calidra-headless [--seconds N] [--readouts] [--detections] [--help]\n"
+                          "Runs the screening loop on the first suitable camera without any window.\n"
+                          "  --seconds N    stop after N seconds (default: until SIGINT or SIGTERM)\n"
+                          "  --readouts     print READOUT lines every 500 ms\n"
+                          "  --detections   print a DETECT line for every processed frame\n"
+                          "Output lines (tab-separated): LOG, ALARM, SNAPSHOT, READOUT, DETECT.\n");
 }
 
 } // namespace calidra

@@ -5,22 +5,27 @@
 
 namespace calidra {
 
-HeadlessStation::HeadlessStation(const HeadlessOptions& options, SettingsSection& settings, QString programFolder,
-                                 LineWriter& out, ConnectionTimings timings)
-    : options_(options), settings_(settings), out_(out), host_(sound_, std::move(programFolder)), pipeline_(host_),
-      receiver_(pipeline_, host_, [this] { afterFrame(); }), connection_(*this, receiver_, log_, timings) {
+HeadlessStation::HeadlessStation(const HeadlessOptions& options, SettingsSection& settings,
+                                 QString programFolder, LineWriter& out, ConnectionTimings timings)
+    : options_(options), settings_(settings), out_(out), host_(sound_, std::move(programFolder)),
+      pipeline_(host_), receiver_(pipeline_, host_, [this] { afterFrame(); }),
+      connection_(*this, receiver_, log_, timings) {
     // Alarm changes and snapshots are printed where they happen, on the frame thread.
-    connect(&host_, &StationHost::alarmStateChanged, this, [this](bool on) { out_.write(alarmLine(on)); },
-            Qt::DirectConnection);
-    connect(&host_, &StationHost::snapshotWritten, this, [this](const QString& path) { out_.write(snapshotLine(path)); },
-            Qt::DirectConnection);
+    connect(
+        &host_, &StationHost::alarmStateChanged, this, [this](bool on) { out_.write(alarmLine(on)); },
+        Qt::DirectConnection);
+    connect(
+        &host_, &StationHost::snapshotWritten, this,
+        [this](const QString& path) { out_.write(snapshotLine(path)); }, Qt::DirectConnection);
     connect(&log_, &EventLog::entryAdded, this, [this](int row) {
         const LogEntry& entry = log_.model().entry(row);
         out_.write(logLine(entry.timeText, logTypeName(entry.type), entry.message, entry.code));
     });
 }
 
-HeadlessStation::~HeadlessStation() { stop(); }
+HeadlessStation::~HeadlessStation() {
+    stop();
+}
 
 void HeadlessStation::start() {
     publishOperatorSettings();
@@ -53,13 +58,17 @@ bool HeadlessStation::showsFahrenheit() {
     return settings_.readInteger(settings_keys::temperatureUnit, settings_defaults::temperatureUnit) == 1;
 }
 
-QString HeadlessStation::unitLabelText() { return showsFahrenheit() ? QStringLiteral("F") : QStringLiteral("C"); }
+QString HeadlessStation::unitLabelText() {
+    return showsFahrenheit() ? QStringLiteral("F") : QStringLiteral("C");
+}
 
 QString HeadlessStation::offsetFieldText() {
-    const int mode = settings_.readInteger(settings_keys::temperatureMode, settings_defaults::temperatureMode);
+    const int mode =
+        settings_.readInteger(settings_keys::temperatureMode, settings_defaults::temperatureMode);
     if (mode != 1 && mode != 2)
         return QStringLiteral("0.0");
-    return QString::asprintf("%.1f", settings_.readDouble(settings_keys::userOffset, settings_defaults::userOffset));
+    return QString::asprintf("%.1f",
+                             settings_.readDouble(settings_keys::userOffset, settings_defaults::userOffset));
 }
 
 QString HeadlessStation::nucIntervalText() {
@@ -75,14 +84,18 @@ void HeadlessStation::selectPalette(int index) {
 void HeadlessStation::publishOperatorSettings() {
     const bool fahrenheit = showsFahrenheit();
     OperatorSettings settings;
-    settings.texts.detectionTemperature = temperatureFieldText(
-        settings_.readDouble(settings_keys::trackingTemperature, settings_defaults::trackingTemperature), fahrenheit)
-                                              .toStdString();
-    settings.texts.alarmTemperature = temperatureFieldText(
-        settings_.readDouble(settings_keys::alarmTemperature, settings_defaults::alarmTemperature), fahrenheit)
-                                          .toStdString();
-    settings.texts.alarmSavePeriod =
-        std::to_string(settings_.readInteger(settings_keys::alarmSavePeriod, settings_defaults::alarmSavePeriod));
+    settings.texts.detectionTemperature =
+        temperatureFieldText(
+            settings_.readDouble(settings_keys::trackingTemperature, settings_defaults::trackingTemperature),
+            fahrenheit)
+            .toStdString();
+    settings.texts.alarmTemperature =
+        temperatureFieldText(
+            settings_.readDouble(settings_keys::alarmTemperature, settings_defaults::alarmTemperature),
+            fahrenheit)
+            .toStdString();
+    settings.texts.alarmSavePeriod = std::to_string(
+        settings_.readInteger(settings_keys::alarmSavePeriod, settings_defaults::alarmSavePeriod));
     settings.texts.minimumRegionArea =
         std::to_string(settings_.readInteger(settings_keys::detectTest, settings_defaults::detectTest));
     settings.unit = fahrenheit ? TemperatureUnit::Fahrenheit : TemperatureUnit::Celsius;

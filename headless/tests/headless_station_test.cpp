@@ -55,7 +55,8 @@ protected:
     }
 
     QStringList lines() {
-        const QStringList all = QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+        const QStringList all =
+            QString::fromUtf8(process.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
         output += all;
         return output;
     }
@@ -98,7 +99,8 @@ TEST_F(HeadlessStationTest, FeverishPersonRaisesTheAlarmWithSnapshotsAndItEndsWh
     EXPECT_TRUE(detections.front().startsWith("DETECT\t1\t"));
     bool feverishSeen = false;
     for (const QString& line : detections)
-        feverishSeen = feverishSeen || (line.contains(",38.2,1") || line.contains(",38.1,1") || line.contains(",38.3,1"));
+        feverishSeen = feverishSeen ||
+                       (line.contains(",38.2,1") || line.contains(",38.1,1") || line.contains(",38.3,1"));
     EXPECT_TRUE(feverishSeen);
     EXPECT_FALSE(linesStartingWith("READOUT\t").isEmpty());
     EXPECT_TRUE(linesStartingWith("READOUT\t").last().contains("Max Temp. : "));

@@ -63,9 +63,11 @@ void CLiveViewer::OnInitialUpdate() {
         paneArea_->setFrameShape(QFrame::NoFrame);
         paneArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         pane_ = new CLiveViewerCtrl(*this, *environment_.settings);
-        pane_->setFixedSize(CLiveViewerCtrl::paneWidth - paneScrollBarAllowance, CLiveViewerCtrl::contentHeight);
+        pane_->setFixedSize(CLiveViewerCtrl::paneWidth - paneScrollBarAllowance,
+                            CLiveViewerCtrl::contentHeight);
         paneArea_->setWidget(pane_);
-        connection_ = std::make_unique<CameraConnection>(*this, *receiver_, *environment_.log, environment_.timings);
+        connection_ =
+            std::make_unique<CameraConnection>(*this, *receiver_, *environment_.log, environment_.timings);
         paneArea_->setGeometry(0, 0, 100, 100);
         paneArea_->show();
         const QString pictures = environment_.programFolder + QStringLiteral("/pictures/");
@@ -91,7 +93,7 @@ void CLiveViewer::layoutChildren() {
     } else {
         if (paneArea_ != nullptr)
             paneArea_->setGeometry(width - CLiveViewerCtrl::paneWidth, paneTop, CLiveViewerCtrl::paneWidth,
-                               height - paneTop);
+                                   height - paneTop);
         picture_->setGeometry(pictureMargin, pictureMargin, width - CLiveViewerCtrl::paneWidth - 10, height);
     }
     update();
@@ -110,8 +112,8 @@ void CLiveViewer::toggleFullView() {
     savedParent_ = parentWidget();
     if (auto* stack = qobject_cast<QStackedWidget*>(parentWidget()))
         savedStackIndex_ = stack->indexOf(this);
-    const QRect screen = (window()->screen() != nullptr ? window()->screen() : QGuiApplication::primaryScreen())
-                             ->geometry();
+    const QRect screen =
+        (window()->screen() != nullptr ? window()->screen() : QGuiApplication::primaryScreen())->geometry();
     fullView_ = true;
     setParent(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     setGeometry(screen);
@@ -172,9 +174,13 @@ void CLiveViewer::onOffsetMeasured(const QString& offsetText) {
         pane_->setOffsetText(offsetText);
 }
 
-bool CLiveViewer::cameraOpen() { return connection_ && connection_->handle() != nullptr; }
+bool CLiveViewer::cameraOpen() {
+    return connection_ && connection_->handle() != nullptr;
+}
 
-bool CLiveViewer::userCompensationSupported() { return connection_ && connection_->userCompensationSupported(); }
+bool CLiveViewer::userCompensationSupported() {
+    return connection_ && connection_->userCompensationSupported();
+}
 
 void CLiveViewer::setCameraNodeFloat(const QString& node, double value) {
     if (!cameraOpen())
@@ -237,7 +243,9 @@ void CLiveViewer::LaunchMaskEditor() {
     });
 }
 
-void CLiveViewer::LaunchIpTool() { programs_.LaunchIpTool(); }
+void CLiveViewer::LaunchIpTool() {
+    programs_.LaunchIpTool();
+}
 
 void CLiveViewer::StartStreamingServer() {
     if (!cameraOpen())
@@ -277,13 +285,21 @@ void CLiveViewer::setReadouts(const QString& large, const QString& maximum, cons
         pane_->setReadouts(large, maximum, minimum);
 }
 
-bool CLiveViewer::showsFahrenheit() { return pane_ != nullptr && pane_->paneUnit() == 1; }
+bool CLiveViewer::showsFahrenheit() {
+    return pane_ != nullptr && pane_->paneUnit() == 1;
+}
 
-QString CLiveViewer::unitLabelText() { return pane_ != nullptr ? pane_->unitLabelText() : QString(); }
+QString CLiveViewer::unitLabelText() {
+    return pane_ != nullptr ? pane_->unitLabelText() : QString();
+}
 
-QString CLiveViewer::offsetFieldText() { return pane_ != nullptr ? pane_->offsetField()->text() : QString(); }
+QString CLiveViewer::offsetFieldText() {
+    return pane_ != nullptr ? pane_->offsetField()->text() : QString();
+}
 
-QString CLiveViewer::nucIntervalText() { return pane_ != nullptr ? pane_->nucIntervalText() : QString(); }
+QString CLiveViewer::nucIntervalText() {
+    return pane_ != nullptr ? pane_->nucIntervalText() : QString();
+}
 
 void CLiveViewer::selectPalette(int index) {
     if (pane_ != nullptr)

@@ -34,9 +34,13 @@ constexpr int firstRowTop = 262;
 constexpr int rowStep = 32;
 constexpr int rowHeight = 26;
 
-int rowTop(int row) { return firstRowTop + row * rowStep; }
+int rowTop(int row) {
+    return firstRowTop + row * rowStep;
+}
 
-QString oneDecimal(double value) { return QString::asprintf("%.1f", value); }
+QString oneDecimal(double value) {
+    return QString::asprintf("%.1f", value);
+}
 
 TemperatureUnit unitOf(int paneUnit) {
     return paneUnit == 1 ? TemperatureUnit::Fahrenheit : TemperatureUnit::Celsius;
@@ -128,9 +132,10 @@ void CLiveViewerCtrl::buildControls() {
     startStreamingButton_ = new QPushButton(tr("Start Streaming"), this);
     stopStreamingButton_ = new QPushButton(tr("Stop Streaming"), this);
     cameraList_ = new QComboBox(this);
-    for (QWidget* hidden : {static_cast<QWidget*>(detectTestField_), static_cast<QWidget*>(cameraSettingButton_),
-                            static_cast<QWidget*>(startStreamingButton_),
-                            static_cast<QWidget*>(stopStreamingButton_), static_cast<QWidget*>(cameraList_)})
+    for (QWidget* hidden :
+         {static_cast<QWidget*>(detectTestField_), static_cast<QWidget*>(cameraSettingButton_),
+          static_cast<QWidget*>(startStreamingButton_), static_cast<QWidget*>(stopStreamingButton_),
+          static_cast<QWidget*>(cameraList_)})
         hidden->hide();
 
     // A wheel turned over a list the operator has not clicked scrolls the pane instead of
@@ -144,8 +149,10 @@ void CLiveViewerCtrl::buildControls() {
     connect(modeList_, QOverload<int>::of(&QComboBox::activated), this, [this] { OnModeChanged(); });
     connect(paletteList_, QOverload<int>::of(&QComboBox::activated), this, [this] { OnPaletteChanged(); });
     connect(fontList_, QOverload<int>::of(&QComboBox::activated), this, [this] { OnFontSizeChanged(); });
-    connect(alarmEventList_, QOverload<int>::of(&QComboBox::activated), this, [this] { OnAlarmEventChanged(); });
-    connect(alarmTypeList_, QOverload<int>::of(&QComboBox::activated), this, [this] { OnAlarmTypeChanged(); });
+    connect(alarmEventList_, QOverload<int>::of(&QComboBox::activated), this,
+            [this] { OnAlarmEventChanged(); });
+    connect(alarmTypeList_, QOverload<int>::of(&QComboBox::activated), this,
+            [this] { OnAlarmTypeChanged(); });
     connect(offsetField_, &QLineEdit::textChanged, this, [this] { OnOffsetChanged(); });
     connect(detectionField_, &QLineEdit::textChanged, this,
             [this] { OnTemperatureFieldChanged(detectionField_, settings_keys::trackingTemperature); });
@@ -176,14 +183,16 @@ void CLiveViewerCtrl::buildControls() {
 void CLiveViewerCtrl::LoadSettingsIntoLists() {
     unitList_->clear();
     unitList_->addItems({QStringLiteral("℃"), QStringLiteral("℉")});
-    unitList_->setCurrentIndex(store_.readInteger(settings_keys::temperatureUnit, settings_defaults::temperatureUnit));
+    unitList_->setCurrentIndex(
+        store_.readInteger(settings_keys::temperatureUnit, settings_defaults::temperatureUnit));
     OnUnitChanged();
 
     modeList_->clear();
     modeList_->addItems({tr("Normal", "temperature mode"), tr("Auto"), tr("Manual")});
     const int mode = store_.readInteger(settings_keys::temperatureMode, settings_defaults::temperatureMode);
     if (mode == 1 || mode == 2)
-        offsetField_->setText(oneDecimal(store_.readDouble(settings_keys::userOffset, settings_defaults::userOffset)));
+        offsetField_->setText(
+            oneDecimal(store_.readDouble(settings_keys::userOffset, settings_defaults::userOffset)));
     modeList_->setCurrentIndex(mode);
     OnModeChanged();
 
@@ -194,12 +203,14 @@ void CLiveViewerCtrl::LoadSettingsIntoLists() {
 
     alarmEventList_->clear();
     alarmEventList_->addItems({tr("Only Sound"), tr("Sound & Capture")});
-    alarmEventList_->setCurrentIndex(store_.readInteger(settings_keys::alarmEvent, settings_defaults::alarmEvent));
+    alarmEventList_->setCurrentIndex(
+        store_.readInteger(settings_keys::alarmEvent, settings_defaults::alarmEvent));
     OnAlarmEventChanged();
 
     alarmTypeList_->clear();
     alarmTypeList_->addItems({QString::asprintf("Alarm%d", 1), QString::asprintf("Alarm%d", 2)});
-    alarmTypeList_->setCurrentIndex(store_.readInteger(settings_keys::alarmType, settings_defaults::alarmType));
+    alarmTypeList_->setCurrentIndex(
+        store_.readInteger(settings_keys::alarmType, settings_defaults::alarmType));
     OnAlarmTypeChanged();
 
     paletteList_->clear();
@@ -211,22 +222,40 @@ void CLiveViewerCtrl::LoadSettingsIntoLists() {
 
 void CLiveViewerCtrl::LoadSettingsIntoFields() {
     const TemperatureUnit unit = unitOf(paneUnit_);
-    detectionField_->setText(
-        oneDecimal(toDisplayUnit(store_.readDouble(settings_keys::trackingTemperature, settings_defaults::trackingTemperature), unit)));
-    alarmField_->setText(
-        oneDecimal(toDisplayUnit(store_.readDouble(settings_keys::alarmTemperature, settings_defaults::alarmTemperature), unit)));
-    savePeriodField_->setText(QString::number(store_.readInteger(settings_keys::alarmSavePeriod, settings_defaults::alarmSavePeriod)));
-    nucField_->setText(QString::number(store_.readInteger(settings_keys::nucPeriod, settings_defaults::nucPeriod)));
-    detectTestField_->setText(QString::number(store_.readInteger(settings_keys::detectTest, settings_defaults::detectTest)));
+    detectionField_->setText(oneDecimal(toDisplayUnit(
+        store_.readDouble(settings_keys::trackingTemperature, settings_defaults::trackingTemperature),
+        unit)));
+    alarmField_->setText(oneDecimal(toDisplayUnit(
+        store_.readDouble(settings_keys::alarmTemperature, settings_defaults::alarmTemperature), unit)));
+    savePeriodField_->setText(QString::number(
+        store_.readInteger(settings_keys::alarmSavePeriod, settings_defaults::alarmSavePeriod)));
+    nucField_->setText(
+        QString::number(store_.readInteger(settings_keys::nucPeriod, settings_defaults::nucPeriod)));
+    detectTestField_->setText(
+        QString::number(store_.readInteger(settings_keys::detectTest, settings_defaults::detectTest)));
 }
 
-QString CLiveViewerCtrl::unitLabelText() const { return detectionUnitLabel_->text(); }
-QString CLiveViewerCtrl::detectionTemperatureText() const { return detectionField_->text(); }
-QString CLiveViewerCtrl::alarmTemperatureText() const { return alarmField_->text(); }
-QString CLiveViewerCtrl::alarmSavePeriodText() const { return savePeriodField_->text(); }
-QString CLiveViewerCtrl::detectTestText() const { return detectTestField_->text(); }
-QString CLiveViewerCtrl::nucIntervalText() const { return nucField_->text(); }
-int CLiveViewerCtrl::paletteIndex() const { return paletteList_->currentIndex(); }
+QString CLiveViewerCtrl::unitLabelText() const {
+    return detectionUnitLabel_->text();
+}
+QString CLiveViewerCtrl::detectionTemperatureText() const {
+    return detectionField_->text();
+}
+QString CLiveViewerCtrl::alarmTemperatureText() const {
+    return alarmField_->text();
+}
+QString CLiveViewerCtrl::alarmSavePeriodText() const {
+    return savePeriodField_->text();
+}
+QString CLiveViewerCtrl::detectTestText() const {
+    return detectTestField_->text();
+}
+QString CLiveViewerCtrl::nucIntervalText() const {
+    return nucField_->text();
+}
+int CLiveViewerCtrl::paletteIndex() const {
+    return paletteList_->currentIndex();
+}
 
 void CLiveViewerCtrl::forceNormalMode() {
     modeList_->setCurrentIndex(0);
@@ -238,7 +267,9 @@ void CLiveViewerCtrl::selectPalette(int index) {
     owner_.operatorValuesChanged();
 }
 
-void CLiveViewerCtrl::setOffsetText(const QString& text) { offsetField_->setText(text); }
+void CLiveViewerCtrl::setOffsetText(const QString& text) {
+    offsetField_->setText(text);
+}
 
 void CLiveViewerCtrl::setReadouts(const QString& large, const QString& maximum, const QString& minimum) {
     largeReadout_->setText(large);
@@ -246,9 +277,15 @@ void CLiveViewerCtrl::setReadouts(const QString& large, const QString& maximum, 
     minimumReadout_->setText(minimum);
 }
 
-QString CLiveViewerCtrl::largeReadoutText() const { return largeReadout_->text(); }
-QString CLiveViewerCtrl::maximumReadoutText() const { return maximumReadout_->text(); }
-QString CLiveViewerCtrl::minimumReadoutText() const { return minimumReadout_->text(); }
+QString CLiveViewerCtrl::largeReadoutText() const {
+    return largeReadout_->text();
+}
+QString CLiveViewerCtrl::maximumReadoutText() const {
+    return maximumReadout_->text();
+}
+QString CLiveViewerCtrl::minimumReadoutText() const {
+    return minimumReadout_->text();
+}
 
 void CLiveViewerCtrl::OnUnitChanged() {
     const int index = unitList_->currentIndex();

@@ -27,7 +27,8 @@ void PictureArea::setSource(StationHost* host) {
         disconnect(host_, nullptr, this, nullptr);
     host_ = host;
     if (host_ != nullptr)
-        connect(host_, &StationHost::pictureReady, this, &PictureArea::takeNewestPicture, Qt::QueuedConnection);
+        connect(host_, &StationHost::pictureReady, this, &PictureArea::takeNewestPicture,
+                Qt::QueuedConnection);
 }
 
 void PictureArea::takeNewestPicture() {

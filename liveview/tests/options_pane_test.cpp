@@ -41,7 +41,9 @@ public:
     bool cameraOpen() override { return open; }
     bool userCompensationSupported() override { return compensation; }
     void setCameraNodeFloat(const QString& node, double value) override { floats.push_back({node, value}); }
-    void setCameraNodeEnum(const QString& node, const QString& entry) override { enums.push_back({node, entry}); }
+    void setCameraNodeEnum(const QString& node, const QString& entry) override {
+        enums.push_back({node, entry});
+    }
     void setMeasuring(bool value) override { measuring = value; }
     void startMeasurement() override { ++measurementsStarted; }
     void SetNucInterval(int intervalMs) override { nucIntervals.push_back(intervalMs); }

@@ -80,12 +80,14 @@ TEST_F(PictureTest, StatusLineOnlyWhileMeasuring) {
                 count += qGreen(shown.pixel(x, y)) > 128 && qRed(shown.pixel(x, y)) < 100 ? 1 : 0;
         return count;
     };
-    host.showFrame(cv::Mat(3, 6, CV_8UC3, cv::Scalar::all(0)), true, "Collecting the temperature information...");
+    host.showFrame(cv::Mat(3, 6, CV_8UC3, cv::Scalar::all(0)), true,
+                   "Collecting the temperature information...");
     QApplication::processEvents();
     EXPECT_TRUE(area.showsStatusLine());
     EXPECT_GT(greenPixels(), 50);
 
-    host.showFrame(cv::Mat(3, 6, CV_8UC3, cv::Scalar::all(0)), false, "Collecting the temperature information...");
+    host.showFrame(cv::Mat(3, 6, CV_8UC3, cv::Scalar::all(0)), false,
+                   "Collecting the temperature information...");
     QApplication::processEvents();
     EXPECT_FALSE(area.showsStatusLine());
     EXPECT_EQ(greenPixels(), 0);

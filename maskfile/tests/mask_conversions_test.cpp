@@ -7,9 +7,13 @@ using maskfile::MaskRecords;
 
 namespace {
 
-EditorScale snapshot384x288() { return maskfile::editorScale(384, 288, 768, 576); }
+EditorScale snapshot384x288() {
+    return maskfile::editorScale(384, 288, 768, 576);
+}
 
-maskfile::FileBytes fileOf(const MaskRecords& records) { return maskfile::encodeRecords(records); }
+maskfile::FileBytes fileOf(const MaskRecords& records) {
+    return maskfile::encodeRecords(records);
+}
 
 } // namespace
 

@@ -5,7 +5,8 @@
 
 namespace calidra {
 
-const char* const CompensationMeasurement::collectingText = "Collecting the temperature information... Do not move!";
+const char* const CompensationMeasurement::collectingText =
+    "Collecting the temperature information... Do not move!";
 const char* const CompensationMeasurement::standInCentreText =
     "Please let the subject of measurement stand in the center of the camera.";
 
@@ -14,8 +15,9 @@ void CompensationMeasurement::start() {
     measuring_.store(true);
 }
 
-std::optional<std::string> CompensationMeasurement::step(const DetectionList& detections,
-                                                         const std::function<std::optional<double>()>& readOffset) {
+std::optional<std::string>
+CompensationMeasurement::step(const DetectionList& detections,
+                              const std::function<std::optional<double>()>& readOffset) {
     if (!measuring_.load())
         return std::nullopt;
     const uint32_t generation = generation_.load();

@@ -51,8 +51,9 @@ void FramePipeline::processFrame(const SvkFrameRecord* record) {
     // Read afresh every frame: the mask editor may have rewritten the file a moment ago.
     maskfile::FileBytes maskBytes{};
     maskfile::readMaskRegions(maskfile::stationMaskFilePath(programFolder_), maskBytes);
-    detector_.detectAndMeasure(buffers_, format, frameSettings_, maskfile::decodeRecords(maskBytes),
-                               [this] { return host_.tickMs(); }, detection_);
+    detector_.detectAndMeasure(
+        buffers_, format, frameSettings_, maskfile::decodeRecords(maskBytes),
+        [this] { return host_.tickMs(); }, detection_);
     trackingTemperature_.store(detection_.trackingTemperature);
     personPresent_.store(detection_.personPresent);
 
@@ -68,13 +69,14 @@ void FramePipeline::processFrame(const SvkFrameRecord* record) {
         const std::optional<std::string> offset = measurement_.step(detection_.detections, [this] {
             double value = 0.0;
             return host_.cameraNodeFloat("UserCompensationParaB", value) ? std::optional<double>(value)
-                                                                          : std::nullopt;
+                                                                         : std::nullopt;
         });
         if (offset)
             host_.offsetMeasured(*offset);
     }
 
-    drawOverlays(buffers_.renderImage, detection_.detections, operatorSettings_.fontSize, operatorSettings_.unit);
+    drawOverlays(buffers_.renderImage, detection_.detections, operatorSettings_.fontSize,
+                 operatorSettings_.unit);
     saveSnapshotIfDue();
 
     if (host_.viewWindowExists()) {
@@ -101,7 +103,8 @@ void FramePipeline::updateAlarm() {
 }
 
 void FramePipeline::saveSnapshotIfDue() {
-    if (!alarm_.snapshotDue(detection_.frameAlarm, detection_.regionPassTick, frameSettings_.alarmSavePeriodMs))
+    if (!alarm_.snapshotDue(detection_.frameAlarm, detection_.regionPassTick,
+                            frameSettings_.alarmSavePeriodMs))
         return;
     const std::time_t now = std::time(nullptr);
     std::tm localTime{};

@@ -34,7 +34,8 @@ void drawOverlays(cv::Mat& bgrPicture, const DetectionList& detections, int font
         cv::rectangle(bgrPicture, region, detection.alarm ? alarmColour : regionColour, 1, cv::LINE_8);
         char label[32];
         std::snprintf(label, sizeof label, "%.1f", toDisplayUnit(detection.temperature, unit));
-        cv::putText(bgrPicture, label, cv::Point(detection.left + 1, detection.top + style.offsetBelowTopPixels),
+        cv::putText(bgrPicture, label,
+                    cv::Point(detection.left + 1, detection.top + style.offsetBelowTopPixels),
                     cv::FONT_HERSHEY_DUPLEX, style.fontScale, labelColour, labelStrokeThickness, cv::LINE_8);
     }
 }

@@ -39,8 +39,8 @@ bool writeJpegAtomically(const std::string& path, const cv::Mat& bgrPicture, int
         return false;
     unsigned char* jpeg = nullptr;
     unsigned long jpegSize = 0;
-    const int encoded = tjCompress2(encoder, picture.data, picture.cols, int(picture.step), picture.rows, TJPF_BGR,
-                                    &jpeg, &jpegSize, TJSAMP_420, quality, 0);
+    const int encoded = tjCompress2(encoder, picture.data, picture.cols, int(picture.step), picture.rows,
+                                    TJPF_BGR, &jpeg, &jpegSize, TJSAMP_420, quality, 0);
     tjDestroy(encoder);
     if (encoded != 0) {
         tjFree(jpeg);
@@ -70,7 +70,8 @@ bool writeJpegAtomically(const std::string& path, const cv::Mat& bgrPicture, int
 std::string alarmSnapshotFileName(const std::tm& localTime) {
     char name[64];
     std::snprintf(name, sizeof name, "ThermalAlarm_%04d%02d%02d_%02d%02d%02d.jpg", localTime.tm_year + 1900,
-                  localTime.tm_mon + 1, localTime.tm_mday, localTime.tm_hour, localTime.tm_min, localTime.tm_sec);
+                  localTime.tm_mon + 1, localTime.tm_mday, localTime.tm_hour, localTime.tm_min,
+                  localTime.tm_sec);
     return name;
 }
 

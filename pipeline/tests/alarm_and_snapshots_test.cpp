@@ -32,7 +32,7 @@ TEST(AlarmStateTest, OnAtOnceHeldOneSecondOffAtTheFirstClearFrameAfter) {
 TEST(AlarmStateTest, HoldCountsAcrossTheTickWrap) {
     AlarmState alarm;
     EXPECT_EQ(alarm.update(true, 0xFFFFFF00u), AlarmChange::SwitchedOn);
-    EXPECT_EQ(alarm.update(false, 0x00000100u), AlarmChange::None); // 512 ms later
+    EXPECT_EQ(alarm.update(false, 0x00000100u), AlarmChange::None);        // 512 ms later
     EXPECT_EQ(alarm.update(false, 0x000002E8u), AlarmChange::SwitchedOff); // 1000 ms later
 }
 
@@ -59,14 +59,16 @@ TEST(AlarmStateTest, SoundFileNumberedFromOne) {
 
 cv::Mat decodeJpeg(const fs::path& path) {
     std::ifstream file(path, std::ios::binary);
-    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(file)),
+                                     std::istreambuf_iterator<char>());
     tjhandle decoder = tjInitDecompress();
     int width = 0, height = 0, subsampling = 0, colourspace = 0;
     cv::Mat picture;
-    if (!bytes.empty() &&
-        tjDecompressHeader3(decoder, bytes.data(), bytes.size(), &width, &height, &subsampling, &colourspace) == 0) {
+    if (!bytes.empty() && tjDecompressHeader3(decoder, bytes.data(), bytes.size(), &width, &height,
+                                              &subsampling, &colourspace) == 0) {
         picture.create(height, width, CV_8UC3);
-        if (tjDecompress2(decoder, bytes.data(), bytes.size(), picture.data, width, 0, height, TJPF_BGR, 0) != 0)
+        if (tjDecompress2(decoder, bytes.data(), bytes.size(), picture.data, width, 0, height, TJPF_BGR, 0) !=
+            0)
             picture.release();
     }
     tjDestroy(decoder);

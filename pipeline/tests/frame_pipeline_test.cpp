@@ -31,7 +31,8 @@ protected:
 
     cv::Mat renderCopy() const { return pipeline.buffers().renderImage.clone(); }
     static bool same(const cv::Mat& a, const cv::Mat& b) {
-        return a.size() == b.size() && a.type() == b.type() && cv::countNonZero(cv::Mat(a != b).reshape(1)) == 0;
+        return a.size() == b.size() && a.type() == b.type() &&
+               cv::countNonZero(cv::Mat(a != b).reshape(1)) == 0;
     }
 
     FakePipelineHost host;

@@ -63,7 +63,8 @@ TEST(OverlaysTest, LabelBaselineAndSizeFollowTheFontSetting) {
 
 TEST(OverlaysTest, LaterDetectionsDrawOverEarlierOnesAndLabelsMayLeaveThePicture) {
     cv::Mat picture(50, 50, CV_8UC3, cv::Scalar::all(0));
-    drawOverlays(picture, {{5, 5, 30, 30, 36.0, true}, {5, 5, 30, 30, 36.0, false}}, 1, TemperatureUnit::Celsius);
+    drawOverlays(picture, {{5, 5, 30, 30, 36.0, true}, {5, 5, 30, 30, 36.0, false}}, 1,
+                 TemperatureUnit::Celsius);
     EXPECT_EQ(picture.at<cv::Vec3b>(5, 5), green);
     drawOverlays(picture, {{40, 45, 60, 70, 36.0, false}}, 1, TemperatureUnit::Celsius); // no crash
 }
@@ -84,7 +85,8 @@ TEST(CompensationMeasurementTest, HundredReadingsBringTheMeanTo36) {
     std::optional<std::string> offset;
     for (int frame = 0; frame < 100; ++frame) {
         ASSERT_FALSE(offset);
-        offset = measurement.step(people({{{60, 80}, 35.5}, {{10, 10}, 40.0}}), [] { return std::optional(0.3); });
+        offset =
+            measurement.step(people({{{60, 80}, 35.5}, {{10, 10}, 40.0}}), [] { return std::optional(0.3); });
         if (frame < 99) {
             EXPECT_EQ(measurement.statusText(), CompensationMeasurement::collectingText);
         }
@@ -109,7 +111,8 @@ TEST(CompensationMeasurementTest, FirstOfEqualAreasIsSampledAndAFailedReadCounts
     measurement.start();
     std::optional<std::string> offset;
     for (int frame = 0; frame < 100; ++frame)
-        offset = measurement.step(people({{{40, 100}, 36.2}, {{100, 40}, 35.0}}), [] { return std::nullopt; });
+        offset =
+            measurement.step(people({{{40, 100}, 36.2}, {{100, 40}, 35.0}}), [] { return std::nullopt; });
     EXPECT_EQ(offset, std::optional<std::string>("-0.2"));
 }
 

@@ -123,7 +123,8 @@ TEST(StreamFeedTest, ServerThatNeverReadsCostsOneFramePerSecondAtMost50Ms) {
     for (uint32_t tick = 0; tick < 3000; tick += 33) {
         const auto started = Clock::now();
         const StreamOutcome outcome = feed.streamFrame(picture, tick);
-        longestMs = std::max(longestMs, std::chrono::duration<double, std::milli>(Clock::now() - started).count());
+        longestMs =
+            std::max(longestMs, std::chrono::duration<double, std::milli>(Clock::now() - started).count());
         if (outcome == StreamOutcome::Failed)
             failures.push_back(tick);
         resting += outcome == StreamOutcome::Resting ? 1 : 0;

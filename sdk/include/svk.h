@@ -37,19 +37,19 @@ enum {
 
 /* Pixel formats. */
 enum {
-    SVK_PIXEL_FORMAT_OFFSET16 = 103, /* 16-bit code, offset scale */
-    SVK_PIXEL_FORMAT_DIRECT16 = 104, /* 16-bit code, direct scale */
+    SVK_PIXEL_FORMAT_OFFSET16 = 103,  /* 16-bit code, offset scale */
+    SVK_PIXEL_FORMAT_DIRECT16 = 104,  /* 16-bit code, direct scale */
     SVK_PIXEL_FORMAT_RGB_CODE32 = 110 /* two 16-bit words, the second the code (offset scale) */
 };
 
 /* Camera information record, 4128 bytes. */
 typedef struct SvkCameraInfo {
-    char label[128];        /* offset 0 */
-    int32_t kind;           /* offset 128; -1 empty, 2 eligible for automatic connection */
+    char label[128]; /* offset 0 */
+    int32_t kind;    /* offset 128; -1 empty, 2 eligible for automatic connection */
     char reserved1[380];
-    char model[512];        /* offset 512 */
-    char identity[2592];    /* offset 1024 */
-    char openKey[512];      /* offset 3616 */
+    char model[512];     /* offset 512 */
+    char identity[2592]; /* offset 1024 */
+    char openKey[512];   /* offset 3616 */
 } SvkCameraInfo;
 
 /* Image size record: four ints, the third the width, the fourth the height. */
@@ -73,10 +73,10 @@ typedef struct SvkNodeInfo {
 /* Frame record handed to the frame callback. Packed: the data pointer at
  * offset 12 is not 8-byte aligned and must be read as an unaligned value. */
 typedef struct SvkFrameRecord {
-    uint32_t width;          /* offset 0 */
-    uint32_t height;         /* offset 4 */
-    uint32_t reserved;       /* offset 8, not used */
-    const void* data;        /* offset 12 */
+    uint32_t width;    /* offset 0 */
+    uint32_t height;   /* offset 4 */
+    uint32_t reserved; /* offset 8, not used */
+    const void* data;  /* offset 12 */
 } SvkFrameRecord;
 #pragma pack(pop)
 

@@ -135,7 +135,8 @@ bool readObject(Reader& reader, const json& object, WarmObject& warm, const std:
         return false;
     }
     return reader.integer(object, "x", warm.x, where) && reader.integer(object, "y", warm.y, where) &&
-           reader.integer(object, "w", warm.width, where) && reader.integer(object, "h", warm.height, where) &&
+           reader.integer(object, "w", warm.width, where) &&
+           reader.integer(object, "h", warm.height, where) &&
            reader.number(object, "temperature", warm.temperatureCelsius, where);
 }
 
@@ -155,7 +156,8 @@ bool readEvent(Reader& reader, const json& object, Event& event, const std::stri
     return true;
 }
 
-bool readReplay(Reader& reader, CameraScenario& camera, const std::string& baseFolder, const std::string& where) {
+bool readReplay(Reader& reader, CameraScenario& camera, const std::string& baseFolder,
+                const std::string& where) {
     std::string path = camera.replayPath;
     if (!path.empty() && path[0] != '/' && !baseFolder.empty()) {
         path = baseFolder + "/" + path;
@@ -205,9 +207,11 @@ bool readList(Reader& reader, const json& object, const char* key, const char* i
 bool readCamera(Reader& reader, const json& object, CameraScenario& camera, const std::string& baseFolder,
                 const std::string& where) {
     static const std::set<std::string> keys = {
-        "label", "kind", "model", "identity", "width", "height", "fps", "present", "openResult",
-        "acquisitionResult", "infoResult", "offsetNode", "userOffset", "ambient", "noise", "seed", "loop",
-        "people", "objects", "events", "replay"};
+        "label",      "kind",       "model",      "identity",   "width",
+        "height",     "fps",        "present",    "openResult", "acquisitionResult",
+        "infoResult", "offsetNode", "userOffset", "ambient",    "noise",
+        "seed",       "loop",       "people",     "objects",    "events",
+        "replay"};
     if (!reader.onlyKeys(object, keys, where)) {
         return false;
     }

@@ -69,7 +69,8 @@ void drawPerson(const Person& person, double progress, int width, int height, do
     // The warmest part of the face, at exactly the person's temperature.
     const int faceLeft = int(std::lround(centreX)) - faceSide / 2;
     const int faceTop = int(std::lround(headCentreY)) - faceSide / 2;
-    fillRectangle(temperatures, width, height, faceLeft, faceTop, faceLeft + faceSide, faceTop + faceSide, face);
+    fillRectangle(temperatures, width, height, faceLeft, faceTop, faceLeft + faceSide, faceTop + faceSide,
+                  face);
 }
 
 } // namespace
@@ -107,7 +108,8 @@ void drawScene(const CameraScenario& camera, double offsetCelsius, double timeSe
         if (timeline < person.enterSeconds || timeline >= person.leaveSeconds) {
             continue;
         }
-        const double progress = (timeline - person.enterSeconds) / (person.leaveSeconds - person.enterSeconds);
+        const double progress =
+            (timeline - person.enterSeconds) / (person.leaveSeconds - person.enterSeconds);
         drawPerson(person, progress, width, height, offsetCelsius, temperatures);
     }
 }

@@ -18,7 +18,9 @@ void copyText(char* target, std::size_t capacity, const std::string& text) {
     std::memcpy(target, text.data(), std::min(text.size(), capacity - 1));
 }
 
-bool nodeIs(const char* node, const char* name) { return node != nullptr && std::strcmp(node, name) == 0; }
+bool nodeIs(const char* node, const char* name) {
+    return node != nullptr && std::strcmp(node, name) == 0;
+}
 
 const char* const kNucModes[] = {"Auto", "Manual"};
 
@@ -273,7 +275,8 @@ void Library::runEvents() {
             Device& device = devices_[timed.device];
             if (timed.event.unplug && device.attached) {
                 for (const auto& session : sessions_) {
-                    if (session->deviceIndex() == timed.device && session->generation() == device.attachGeneration) {
+                    if (session->deviceIndex() == timed.device &&
+                        session->generation() == device.attachGeneration) {
                         unplugged.push_back(session);
                     }
                 }
@@ -298,14 +301,16 @@ void Library::runEvents() {
 // ---------------------------------------------------------------------------
 // Session
 
-Session::Session(Library& library, std::size_t deviceIndex, uint64_t generation, const CameraScenario& scenario,
-                 SvkHandle handle)
+Session::Session(Library& library, std::size_t deviceIndex, uint64_t generation,
+                 const CameraScenario& scenario, SvkHandle handle)
     : library_(library), deviceIndex_(deviceIndex), generation_(generation), scenario_(scenario),
       handle_(handle), userOffset_(scenario.userOffset) {
     thread_ = std::thread([this] { runFrames(); });
 }
 
-Session::~Session() { stop(); }
+Session::~Session() {
+    stop();
+}
 
 void Session::stop() {
     {
@@ -323,11 +328,14 @@ void Session::stop() {
     }
 }
 
-bool Session::usable() { return library_.deviceUsable(deviceIndex_, generation_); }
+bool Session::usable() {
+    return library_.deviceUsable(deviceIndex_, generation_);
+}
 
 void Session::runFrames() {
     using Clock = std::chrono::steady_clock;
-    const auto period = std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / scenario_.fps));
+    const auto period =
+        std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / scenario_.fps));
     auto next = Clock::now() + period;
     uint64_t seenStarts = 0;
     std::size_t replayFrame = 0;

@@ -123,7 +123,7 @@ private:
     int nucPeriodicTime_ = 0;
     int nucTemperature_ = 0;
 
-    std::mutex latestMutex_; // the latest frame's temperatures, for the RGB rendering
+    std::mutex latestMutex_;            // the latest frame's temperatures, for the RGB rendering
     std::vector<uint16_t> latestCodes_; // offset scale
 
     std::vector<float> temperatures_; // frame thread only

@@ -6,8 +6,7 @@ using calidra::simulator::Library;
 
 namespace {
 
-template <typename Operation>
-int onSession(SvkHandle handle, Operation operation) {
+template <typename Operation> int onSession(SvkHandle handle, Operation operation) {
     auto session = Library::instance().session(handle);
     if (!session) {
         return SVK_ERROR_INVALID_HANDLE;
@@ -19,12 +18,24 @@ int onSession(SvkHandle handle, Operation operation) {
 
 extern "C" {
 
-int svkInit(void) { return Library::instance().init(); }
-int svkUninit(void) { return Library::instance().uninit(); }
-int svkGetCameraCount(int* count) { return Library::instance().cameraCount(count); }
-int svkGetCameraInfo(SvkCameraInfo* records, int count) { return Library::instance().cameraInfo(records, count); }
-int svkOpen(const char* openKey, SvkHandle* handle, int) { return Library::instance().open(openKey, handle); }
-int svkClose(SvkHandle handle) { return Library::instance().close(handle); }
+int svkInit(void) {
+    return Library::instance().init();
+}
+int svkUninit(void) {
+    return Library::instance().uninit();
+}
+int svkGetCameraCount(int* count) {
+    return Library::instance().cameraCount(count);
+}
+int svkGetCameraInfo(SvkCameraInfo* records, int count) {
+    return Library::instance().cameraInfo(records, count);
+}
+int svkOpen(const char* openKey, SvkHandle* handle, int) {
+    return Library::instance().open(openKey, handle);
+}
+int svkClose(SvkHandle handle) {
+    return Library::instance().close(handle);
+}
 int svkSetDeviceCheckCallback(SvkDeviceCheckCallback callback, void* context) {
     return Library::instance().setDeviceCheckCallback(callback, context);
 }

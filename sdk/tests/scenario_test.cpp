@@ -34,7 +34,9 @@ TEST_F(SimulatorTest, DefaultsAndTheBuiltInScene) {
     EXPECT_EQ(svkInit(), 0) << "a second start-up is harmless";
     svkUninit();
 
-    ASSERT_EQ(startWith(R"({ "cameras": [ { "present": false, "events": [ { "at": 0.2, "plug": true } ] } ] })"), 0);
+    ASSERT_EQ(
+        startWith(R"({ "cameras": [ { "present": false, "events": [ { "at": 0.2, "plug": true } ] } ] })"),
+        0);
     EXPECT_TRUE(cameras().empty());
     std::this_thread::sleep_for(std::chrono::milliseconds(350));
     EXPECT_EQ(cameras().size(), 1u);
@@ -53,7 +55,9 @@ TEST_F(SimulatorTest, ReplayDeliversEveryRecordedFrameInOrderFromTheStart) {
     writeFile("frames.raw", raw);
     writeFile("odd.raw", raw.substr(0, raw.size() - 2));
     EXPECT_NE(startWith(R"({ "cameras": [ { "width": 4, "height": 2, "replay": "odd.raw" } ] })"), 0);
-    ASSERT_EQ(startWith(R"({ "cameras": [ { "width": 4, "height": 2, "fps": 100, "replay": "frames.raw" } ] })"), 0);
+    ASSERT_EQ(
+        startWith(R"({ "cameras": [ { "width": 4, "height": 2, "fps": 100, "replay": "frames.raw" } ] })"),
+        0);
     SvkHandle handle = openFirst();
     ASSERT_EQ(svkSetPixelFormat(handle, 104), 0);
     FrameCollector collector;
@@ -77,7 +81,8 @@ TEST_F(SimulatorTest, ReplayDeliversEveryRecordedFrameInOrderFromTheStart) {
     ASSERT_EQ(svkSetAcquisition(handle, 1), 0);
     ASSERT_TRUE(collector.waitFor(1));
     std::lock_guard<std::mutex> lock(collector.mutex);
-    EXPECT_EQ(collector.frames[0][0] | (collector.frames[0][1] << 8), 300) << "each start replays from the first frame";
+    EXPECT_EQ(collector.frames[0][0] | (collector.frames[0][1] << 8), 300)
+        << "each start replays from the first frame";
 }
 
 TEST_F(SimulatorTest, RecordedFootageReplays) {

@@ -78,7 +78,8 @@ struct FrameCollector {
         std::lock_guard<std::mutex> lock(self->mutex);
         self->width = frame->width;
         self->height = frame->height;
-        self->frames.emplace_back(data, data + std::size_t(frame->width) * frame->height * self->bytesPerPixel);
+        self->frames.emplace_back(data,
+                                  data + std::size_t(frame->width) * frame->height * self->bytesPerPixel);
         ++self->count;
         self->arrived.notify_all();
     }

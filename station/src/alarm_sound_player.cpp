@@ -9,13 +9,17 @@ namespace calidra {
 
 AlarmSoundPlayer::AlarmSoundPlayer(QObject* parent) : QObject(parent) {}
 
-AlarmSoundPlayer::~AlarmSoundPlayer() { stop(); }
+AlarmSoundPlayer::~AlarmSoundPlayer() {
+    stop();
+}
 
 void AlarmSoundPlayer::requestPlay(const QString& soundFilePath) {
     QMetaObject::invokeMethod(this, "play", Qt::QueuedConnection, Q_ARG(QString, soundFilePath));
 }
 
-void AlarmSoundPlayer::requestStop() { QMetaObject::invokeMethod(this, "stop", Qt::QueuedConnection); }
+void AlarmSoundPlayer::requestStop() {
+    QMetaObject::invokeMethod(this, "stop", Qt::QueuedConnection);
+}
 
 void AlarmSoundPlayer::play(const QString& soundFilePath) {
     Q_ASSERT(QThread::currentThread() == thread());

@@ -64,7 +64,8 @@ QString AuxiliaryPrograms::substituteToolPath(const QString& commandTemplate, co
     for (int index = 0; index < commandTemplate.size(); ++index) {
         const QChar character = commandTemplate[index];
         if (character == QLatin1Char('%') && index + 1 < commandTemplate.size() &&
-            (commandTemplate[index + 1] == QLatin1Char('1') || commandTemplate[index + 1] == QLatin1Char('L'))) {
+            (commandTemplate[index + 1] == QLatin1Char('1') ||
+             commandTemplate[index + 1] == QLatin1Char('L'))) {
             command += toolPath; // the path itself is never searched for placeholders
             ++index;
             continue;
@@ -78,7 +79,8 @@ void AuxiliaryPrograms::LaunchIpTool() {
     const QString tool = ipToolPath();
     if (!QFileInfo(tool).isExecutable())
         return;
-    QStringList arguments = QProcess::splitCommand(substituteToolPath(QString::fromUtf8(ipToolCommandTemplate), tool));
+    QStringList arguments =
+        QProcess::splitCommand(substituteToolPath(QString::fromUtf8(ipToolCommandTemplate), tool));
     if (arguments.isEmpty())
         return;
     const QString program = arguments.takeFirst();

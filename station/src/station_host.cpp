@@ -39,13 +39,17 @@ bool StationHost::cameraNodeFloat(const char* node, double& value) {
     return true;
 }
 
-void StationHost::alarmChanged(bool alarmOn) { emit alarmStateChanged(alarmOn); }
+void StationHost::alarmChanged(bool alarmOn) {
+    emit alarmStateChanged(alarmOn);
+}
 
 void StationHost::startAlarmSound(const std::string& soundFilePath) {
     sound_.requestPlay(QString::fromStdString(soundFilePath));
 }
 
-void StationHost::stopAlarmSound() { sound_.requestStop(); }
+void StationHost::stopAlarmSound() {
+    sound_.requestStop();
+}
 
 void StationHost::showFrame(const cv::Mat& renderImage, bool measuring, const std::string& statusText) {
     bool wasWaiting = false;
@@ -76,6 +80,8 @@ void StationHost::offsetMeasured(const std::string& offsetText) {
     emit offsetMeasuredText(QString::fromStdString(offsetText));
 }
 
-void StationHost::snapshotSaved(const std::string& path) { emit snapshotWritten(QString::fromStdString(path)); }
+void StationHost::snapshotSaved(const std::string& path) {
+    emit snapshotWritten(QString::fromStdString(path));
+}
 
 } // namespace calidra

@@ -40,7 +40,9 @@ bool waitForFile(const QString& path) {
     return QFile::exists(path);
 }
 
-bool processAlive(qint64 processId) { return ::kill(pid_t(processId), 0) == 0; }
+bool processAlive(qint64 processId) {
+    return ::kill(pid_t(processId), 0) == 0;
+}
 
 class AuxiliaryProgramsTest : public ::testing::Test {
 protected:
@@ -84,7 +86,8 @@ TEST_F(AuxiliaryProgramsTest, MissingEditorStillGetsItsSnapshotWrittenFirst) {
 }
 
 TEST_F(AuxiliaryProgramsTest, StreamServerStartsOnceWithTheFrameSizeAndStops) {
-    writeScript(path("Vantrel/VantrelServer"), "echo \"$1 $2\" > \"$(dirname \"$0\")/arguments\"\nexec sleep 30");
+    writeScript(path("Vantrel/VantrelServer"),
+                "echo \"$1 $2\" > \"$(dirname \"$0\")/arguments\"\nexec sleep 30");
     EXPECT_FALSE(programs.StartStreamingServer(0, 288));
     EXPECT_FALSE(programs.StartStreamingServer(384, -1));
     EXPECT_EQ(programs.streamProcessId(), 0);

@@ -25,7 +25,9 @@ protected:
     StationHost host{sound, "/opt/station"};
 };
 
-cv::Mat picture(uint8_t value) { return cv::Mat(4, 6, CV_8UC3, cv::Scalar::all(value)); }
+cv::Mat picture(uint8_t value) {
+    return cv::Mat(4, 6, CV_8UC3, cv::Scalar::all(value));
+}
 
 TEST_F(StationHostTest, NewestPictureWinsAndTheGuiIsWokenOncePerWait) {
     int wakeUps = 0;

@@ -24,9 +24,9 @@ bool writeWave(const std::string& path, const std::vector<int16_t>& samples) {
     file.insert(file.end(), {'R', 'I', 'F', 'F'});
     putLittleEndian(file, 36 + dataBytes, 4);
     file.insert(file.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
-    putLittleEndian(file, 16, 4);             // format chunk size
-    putLittleEndian(file, 1, 2);              // PCM
-    putLittleEndian(file, 1, 2);              // mono
+    putLittleEndian(file, 16, 4); // format chunk size
+    putLittleEndian(file, 1, 2);  // PCM
+    putLittleEndian(file, 1, 2);  // mono
     putLittleEndian(file, sampleRate, 4);
     putLittleEndian(file, sampleRate * 2, 4); // bytes per second
     putLittleEndian(file, 2, 2);              // bytes per frame
@@ -64,7 +64,8 @@ std::vector<int16_t> beeps() {
     for (int beep = 0; beep < 2; ++beep) {
         const int start = beep * int(sampleRate * 0.25);
         for (int index = 0; index < beepLength; ++index) {
-            const double ramp = std::min({1.0, double(index) / rampLength, double(beepLength - index) / rampLength});
+            const double ramp =
+                std::min({1.0, double(index) / rampLength, double(beepLength - index) / rampLength});
             samples[std::size_t(start + index)] =
                 int16_t(14000 * ramp * std::sin(2 * pi * 1800.0 * index / sampleRate));
         }

@@ -82,8 +82,8 @@ int main(int argc, char** argv) {
     }
     std::printf("%d camera(s)\n", count);
     for (int i = 0; i < count; ++i) {
-        std::printf("  %d: %s: [%s] %s (kind %d)\n", i, cameras[i].label, cameras[i].identity, cameras[i].model,
-                    cameras[i].kind);
+        std::printf("  %d: %s: [%s] %s (kind %d)\n", i, cameras[i].label, cameras[i].identity,
+                    cameras[i].model, cameras[i].kind);
     }
     if (cameraIndex < 0 || cameraIndex >= count) {
         svkUninit();

@@ -32,7 +32,8 @@ void drawThermometer(QPainter& painter, const QRectF& box, double level, const Q
     painter.setBrush(mercury);
     painter.drawEllipse(bulbCentre, bulbRadius - 3, bulbRadius - 3);
     const double fillTop = tube.top() + 4 + (tube.height() - 4) * (1.0 - level);
-    painter.drawRect(QRectF(tube.center().x() - tubeWidth / 4, fillTop, tubeWidth / 2, tube.bottom() - fillTop + 2));
+    painter.drawRect(
+        QRectF(tube.center().x() - tubeWidth / 4, fillTop, tubeWidth / 2, tube.bottom() - fillTop + 2));
 }
 
 // Eight frames: the first a dim plate, shown while all is quiet; then a red warning plate whose
@@ -50,7 +51,8 @@ QImage alarmAnimation() {
         const QRectF plate(frameWidth * frame + 4, 4, frameWidth - 8, frameHeight - 8);
         const bool quiet = frame == 0;
         QLinearGradient fill(plate.topLeft(), plate.bottomLeft());
-        fill.setColorAt(0, quiet ? QColor(205, 205, 205) : QColor(255, int(90 + 80 * pulse), int(60 + 60 * pulse)));
+        fill.setColorAt(0, quiet ? QColor(205, 205, 205)
+                                 : QColor(255, int(90 + 80 * pulse), int(60 + 60 * pulse)));
         fill.setColorAt(1, quiet ? QColor(150, 150, 150) : QColor(int(170 + 60 * pulse), 0, 0));
         // Hard outer edges: a blended edge would leave a magenta fringe once keyed out.
         painter.setRenderHint(QPainter::Antialiasing, false);
@@ -95,7 +97,8 @@ QImage paneBanner() {
     title.setBold(true);
     painter.setFont(title);
     painter.setPen(Qt::white);
-    painter.drawText(QRectF(56, 6, frameWidth - 64, 38), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Calidra"));
+    painter.drawText(QRectF(56, 6, frameWidth - 64, 38), Qt::AlignLeft | Qt::AlignVCenter,
+                     QStringLiteral("Calidra"));
     QFont subtitle(QStringLiteral("Sans Serif"));
     subtitle.setPixelSize(14);
     painter.setFont(subtitle);
@@ -115,7 +118,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
-    if (!alarmAnimation().save(folder + "/alarm_animation.png") || !paneBanner().save(folder + "/pane_banner.png")) {
+    if (!alarmAnimation().save(folder + "/alarm_animation.png") ||
+        !paneBanner().save(folder + "/pane_banner.png")) {
         std::fprintf(stderr, "sprite-sheets: cannot write into %s\n", argv[1]);
         return 1;
     }

@@ -38,7 +38,9 @@ StreamServer::StreamServer(int width, int height)
     buffer_.resize(frameBytes_ + 1); // one byte more shows a message that is too long
 }
 
-StreamServer::~StreamServer() { closeSocket(); }
+StreamServer::~StreamServer() {
+    closeSocket();
+}
 
 bool StreamServer::listen(const std::string& socketPath, std::string& error) {
     sockaddr_un address;

@@ -18,7 +18,8 @@ struct StreamStatistics {
 
 class StreamServer {
 public:
-    using FrameHandler = std::function<void(const std::vector<unsigned char>& bgrPixels, uint64_t frameNumber)>;
+    using FrameHandler =
+        std::function<void(const std::vector<unsigned char>& bgrPixels, uint64_t frameNumber)>;
 
     StreamServer(int width, int height);
     ~StreamServer();

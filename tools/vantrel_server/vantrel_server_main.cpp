@@ -21,7 +21,9 @@ namespace {
 
 std::atomic<bool> stopRequested{false};
 
-void requestStop(int) { stopRequested.store(true); }
+void requestStop(int) {
+    stopRequested.store(true);
+}
 
 int usage() {
     std::fprintf(stderr, "usage: VantrelServer WIDTH HEIGHT [--jpeg-dir DIR] [--every N]\n");

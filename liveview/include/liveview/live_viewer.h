@@ -38,8 +38,8 @@ public:
     struct Environment {
         EventLog* log = nullptr;
         SettingsSection* settings = nullptr; // the application's settings; outlives the view
-        QString programFolder;    // sounds, pictures, alarm snapshots, the mask editor
-        ConnectionTimings timings; // shortened by tests
+        QString programFolder;               // sounds, pictures, alarm snapshots, the mask editor
+        ConnectionTimings timings;           // shortened by tests
     };
 
     explicit CLiveViewer(Environment environment, QWidget* parent = nullptr);

@@ -19,7 +19,7 @@ public:
     static constexpr int64_t minimumArea = 3000;
     static constexpr double targetCelsius = 36.0;
 
-    static const char* const collectingText; // a reading was taken
+    static const char* const collectingText;    // a reading was taken
     static const char* const standInCentreText; // nobody large enough in the picture
 
     // GUI thread. A second start while collecting begins again from zero.

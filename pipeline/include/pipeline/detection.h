@@ -9,8 +9,8 @@ namespace calidra {
 struct Detection {
     int32_t left = 0;
     int32_t top = 0;
-    int32_t right = 0;  // left + width: one past the last column
-    int32_t bottom = 0; // top + height: one past the last row
+    int32_t right = 0;        // left + width: one past the last column
+    int32_t bottom = 0;       // top + height: one past the last row
     double temperature = 0.0; // degrees Celsius, at most 45.0
     bool alarm = false;
 

@@ -103,7 +103,7 @@ TEST(StreamServerTest, HandsEveryGoodPictureOverIntact) {
     std::atomic<bool> stop{false};
     std::thread serving([&] { server.run(stop, 20); });
 
-    const std::vector<unsigned char> picture{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12,
+    const std::vector<unsigned char> picture{1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12,
                                              13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24};
     ASSERT_TRUE(sendMessage(path, picture));
     ASSERT_TRUE(waitFor([&] { return server.statistics().frames == 1; }));
