@@ -12,7 +12,15 @@
 namespace calidra {
 namespace {
 
-constexpr double noReadingYet = -1e9;
+// True when value is the new highest.
+bool becomesHighest(std::atomic<double>& highest, double value) {
+    double current = highest.load();
+    do {
+        if (value <= current)
+            return false;
+    } while (!highest.compare_exchange_weak(current, value));
+    return true;
+}
 
 } // namespace
 
@@ -42,8 +50,7 @@ QString AlarmRecord::databasePath() const {
     return alarmRecordPath(alarmFolder_);
 }
 
-template <typename Work>
-void AlarmRecord::post(Work&& work) {
+template <typename Work> void AlarmRecord::post(Work&& work) {
     QMetaObject::invokeMethod(writer_, std::forward<Work>(work), Qt::QueuedConnection);
 }
 
@@ -53,11 +60,8 @@ void AlarmRecord::alarmOn(const QDateTime& time) {
 }
 
 void AlarmRecord::noteReading(double celsius) {
-    double highest = highestOfEpisode_.load();
-    do {
-        if (celsius <= highest)
-            return;
-    } while (!highestOfEpisode_.compare_exchange_weak(highest, celsius));
+    if (!becomesHighest(highestOfEpisode_, celsius))
+        return;
     post([writer = writer_, celsius] { writer->raiseHighest(celsius); });
 }
 
@@ -65,9 +69,7 @@ void AlarmRecord::snapshotSaved(const QString& filePath, double highestCelsius) 
     const QString fileName = QFileInfo(filePath).fileName();
     const std::optional<StationSnapshotName> name = parseStationSnapshotName(fileName);
     const QDateTime time = name ? name->localTime : QDateTime::currentDateTime();
-    double highest = highestOfEpisode_.load();
-    while (highestCelsius > highest && !highestOfEpisode_.compare_exchange_weak(highest, highestCelsius)) {
-    }
+    becomesHighest(highestOfEpisode_, highestCelsius);
     post([writer = writer_, fileName, time, highestCelsius] {
         writer->addSnapshot(fileName, time, highestCelsius);
     });

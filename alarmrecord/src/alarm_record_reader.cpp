@@ -77,8 +77,8 @@ QHash<QString, double> readSnapshotHighestCelsius(const QString& databasePath) {
 }
 
 QString csvField(const QString& text) {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\r')) &&
-        !text.contains(QLatin1Char('\n')))
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
+        !text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n')))
         return text;
     QString quoted = text;
     quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
@@ -90,11 +90,13 @@ CsvExportResult exportAlarmEpisodesCsv(const QString& databasePath, const QStrin
     CsvExportResult result;
     const AlarmEpisodesResult read = readAlarmEpisodes(databasePath);
     if (!read.succeeded) {
-        result.errorText = QStringLiteral("The alarm record %1 could not be read: %2").arg(databasePath, read.errorText);
+        result.errorText =
+            QStringLiteral("The alarm record %1 could not be read: %2").arg(databasePath, read.errorText);
         return result;
     }
 
-    const QString unitName = unit == CsvTemperatureUnit::Fahrenheit ? QStringLiteral("°F") : QStringLiteral("°C");
+    const QString unitName =
+        unit == CsvTemperatureUnit::Fahrenheit ? QStringLiteral("°F") : QStringLiteral("°C");
     const QString lineEnd = QStringLiteral("\r\n");
     QString text = QStringList{QStringLiteral("Start"), QStringLiteral("End"), QStringLiteral("Highest °C"),
                                QStringLiteral("Highest ") + unitName, QStringLiteral("Snapshots")}
@@ -104,7 +106,8 @@ CsvExportResult exportAlarmEpisodesCsv(const QString& databasePath, const QStrin
         const QStringList fields{
             episode.startLocal,
             episode.endLocal,
-            episode.highestCelsius ? temperatureText(*episode.highestCelsius, CsvTemperatureUnit::Celsius) : QString(),
+            episode.highestCelsius ? temperatureText(*episode.highestCelsius, CsvTemperatureUnit::Celsius)
+                                   : QString(),
             episode.highestCelsius ? temperatureText(*episode.highestCelsius, unit) : QString(),
             QString::number(episode.snapshots),
         };

@@ -155,11 +155,11 @@ void AlarmRecordWriter::addSnapshot(const QString& fileName, const QDateTime& ti
     database.transaction();
     // A name written twice within one second holds the later picture.
     QSqlQuery snapshot(database);
-    snapshot.prepare(QStringLiteral(
-        "INSERT INTO snapshots (episode_id, file_name, time_local, time_utc, highest_celsius)"
-        " VALUES (?, ?, ?, ?, ?) ON CONFLICT (file_name) DO UPDATE SET"
-        " episode_id = excluded.episode_id, time_local = excluded.time_local,"
-        " time_utc = excluded.time_utc, highest_celsius = excluded.highest_celsius"));
+    snapshot.prepare(
+        QStringLiteral("INSERT INTO snapshots (episode_id, file_name, time_local, time_utc, highest_celsius)"
+                       " VALUES (?, ?, ?, ?, ?) ON CONFLICT (file_name) DO UPDATE SET"
+                       " episode_id = excluded.episode_id, time_local = excluded.time_local,"
+                       " time_utc = excluded.time_utc, highest_celsius = excluded.highest_celsius"));
     snapshot.addBindValue(*openEpisode_);
     snapshot.addBindValue(fileName);
     snapshot.addBindValue(recordTimeText(time));
@@ -242,10 +242,9 @@ void AlarmRecordWriter::removeExpired() {
     emit expiredRemoved(removed, int(expired.size()) - removed);
 }
 
-int AlarmRecordWriter::removeExpiredRows(qint64 cutoffUtc) {
+void AlarmRecordWriter::removeExpiredRows(qint64 cutoffUtc) {
     QSqlDatabase& database = connection_->database();
     database.transaction();
-    int rows = 0;
     const QString statements[] = {
         QStringLiteral("DELETE FROM snapshots WHERE time_utc < ?"),
         // An episode still open is never old, whenever it began.
@@ -256,12 +255,10 @@ int AlarmRecordWriter::removeExpiredRows(qint64 cutoffUtc) {
         query.prepare(statement);
         query.addBindValue(cutoffUtc);
         if (!run(query, "cleaned up"))
-            return rows;
-        rows += query.numRowsAffected();
+            return;
     }
     if (!database.commit())
         fail(QStringLiteral("cleaned up"), sqlErrorText(database.lastError()));
-    return rows;
 }
 
 void AlarmRecordWriter::finish(const QDateTime& now) {

@@ -61,15 +61,15 @@ private:
     bool run(QSqlQuery& query, const char* what);
     bool runAll(const char* const* statements, const char* what);
     void fail(const QString& what, const QString& detail);
-    int removeExpiredRows(qint64 cutoffUtc);
+    void removeExpiredRows(qint64 cutoffUtc);
 
     const QString alarmFolder_;
     int keepDays_;
     std::unique_ptr<SqliteConnection> connection_;
     std::optional<qint64> openEpisode_;
-    bool broken_ = false;  // the connection failed and is let go when the entry point ends
+    bool broken_ = false; // the connection failed and is let go when the entry point ends
     bool closing_ = false;
-    int depth_ = 0;        // nested entry points
+    int depth_ = 0; // nested entry points
     bool reported_ = false;
     QTimer retentionTimer_;
 };

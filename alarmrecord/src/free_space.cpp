@@ -18,8 +18,8 @@ std::optional<qint64> freeMegabytesAt(const QString& path) {
     struct statvfs fileSystem {};
     if (::statvfs(QFile::encodeName(folder).constData(), &fileSystem) != 0)
         return std::nullopt;
-    const unsigned long long freeBytes =
-        static_cast<unsigned long long>(fileSystem.f_bavail) * static_cast<unsigned long long>(fileSystem.f_frsize);
+    const unsigned long long freeBytes = static_cast<unsigned long long>(fileSystem.f_bavail) *
+                                         static_cast<unsigned long long>(fileSystem.f_frsize);
     return static_cast<qint64>(freeBytes / (1024ULL * 1024ULL));
 }
 

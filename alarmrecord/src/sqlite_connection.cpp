@@ -35,7 +35,8 @@ SqliteConnection::SqliteConnection(const QString& path, Mode mode) : name_(uniqu
     QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
     url.setQuery(mode == Mode::CreateIfMissing ? QStringLiteral("mode=rwc") : QStringLiteral("mode=rw"));
     database_.setDatabaseName(url.toString(QUrl::FullyEncoded));
-    database_.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs));
+    database_.setConnectOptions(
+        QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs));
     if (!database_.open())
         errorText_ = sqlErrorText(database_.lastError());
 }

@@ -146,7 +146,8 @@ TEST_F(AlarmRecordTest, CsvOfThreeEpisodesReadsBackWithPythonsCsvModule) {
         EXPECT_EQ(exported.episodes, 3);
 
         const CsvExportResult nowhere = exportAlarmEpisodesCsv(
-            record.databasePath(), temporary.filePath(QStringLiteral("missing/alarms.csv")), CsvTemperatureUnit::Celsius);
+            record.databasePath(), temporary.filePath(QStringLiteral("missing/alarms.csv")),
+            CsvTemperatureUnit::Celsius);
         EXPECT_FALSE(nowhere.succeeded);
         EXPECT_FALSE(nowhere.errorText.isEmpty());
     }
@@ -178,9 +179,12 @@ TEST_F(AlarmRecordTest, RetentionRemovesOnlyTheStationsOwnSnapshotsOlderThanTheK
     const QDateTime twoDaysAgo = now.addDays(-2);
     const QDateTime minuteAgo = now.addSecs(-60);
     const QString expired[] = {snapshotName(twoDaysAgo), snapshotName(twoDaysAgo, "-2")};
-    const QString kept[] = {snapshotName(minuteAgo), QStringLiteral("holiday.jpg"),
-                            snapshotName(twoDaysAgo).replace(".jpg", ".JPG"), snapshotName(twoDaysAgo, "-1"),
-                            snapshotName(twoDaysAgo) + ".tmp", QStringLiteral("other/") + snapshotName(twoDaysAgo)};
+    const QString kept[] = {snapshotName(minuteAgo),
+                            QStringLiteral("holiday.jpg"),
+                            snapshotName(twoDaysAgo).replace(".jpg", ".JPG"),
+                            snapshotName(twoDaysAgo, "-1"),
+                            snapshotName(twoDaysAgo) + ".tmp",
+                            QStringLiteral("other/") + snapshotName(twoDaysAgo)};
     ASSERT_TRUE(QDir().mkpath(path("other")));
     for (const QString& name : expired)
         touch(path(name));

@@ -37,8 +37,9 @@ protected:
             const QDateTime start(QDate(2021, 3, 7), QTime(10 + alarm, 0, 0));
             record.alarmOn(start);
             record.noteReading(38.0);
-            record.snapshotSaved(QDir(folder()).filePath(QStringLiteral("ThermalAlarm_2021030%1_100001.jpg").arg(alarm)),
-                                 38.2);
+            record.snapshotSaved(
+                QDir(folder()).filePath(QStringLiteral("ThermalAlarm_2021030%1_100001.jpg").arg(alarm)),
+                38.2);
             record.alarmOff(start.addSecs(3));
         }
         record.setKeepDays(1);
@@ -69,8 +70,8 @@ TEST_F(DamagedDatabaseTest, CorruptFileIsReportedOnceAndLeftAsItIs) {
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), garbage);
     EXPECT_TRUE(readSnapshotHighestCelsius(file.fileName()).isEmpty());
-    const CsvExportResult exported =
-        exportAlarmEpisodesCsv(file.fileName(), temporary.filePath(QStringLiteral("a.csv")), CsvTemperatureUnit::Celsius);
+    const CsvExportResult exported = exportAlarmEpisodesCsv(
+        file.fileName(), temporary.filePath(QStringLiteral("a.csv")), CsvTemperatureUnit::Celsius);
     EXPECT_FALSE(exported.succeeded);
     EXPECT_FALSE(exported.errorText.isEmpty());
     EXPECT_FALSE(QFileInfo::exists(temporary.filePath(QStringLiteral("a.csv"))));
@@ -82,7 +83,8 @@ TEST_F(DamagedDatabaseTest, WriteProtectedRecordIsReportedOnceAndStillReadable) 
     {
         AlarmRecord record(folder());
         record.alarmOn(QDateTime(QDate(2021, 3, 6), QTime(9, 0, 0)));
-        record.snapshotSaved(QDir(folder()).filePath(QStringLiteral("ThermalAlarm_20210306_090001.jpg")), 37.9);
+        record.snapshotSaved(QDir(folder()).filePath(QStringLiteral("ThermalAlarm_20210306_090001.jpg")),
+                             37.9);
         record.alarmOff(QDateTime(QDate(2021, 3, 6), QTime(9, 0, 3)));
     }
     const QString database = QDir(folder()).filePath(QStringLiteral("alarms.sqlite"));

@@ -66,13 +66,13 @@ signals:
     void expiredSnapshotsRemoved(int filesRemoved, int filesNotRemoved);
 
 private:
-    template <typename Work>
-    void post(Work&& work);
+    template <typename Work> void post(Work&& work);
 
     const QString alarmFolder_;
     QThread* thread_ = nullptr;
-    AlarmRecordWriter* writer_ = nullptr;        // lives on thread_, deleted there
-    std::atomic<double> highestOfEpisode_{-1e9}; // filters readings before they are posted
+    AlarmRecordWriter* writer_ = nullptr; // lives on thread_, deleted there
+    static constexpr double noReadingYet = -1e9;
+    std::atomic<double> highestOfEpisode_{noReadingYet}; // filters readings before they are posted
 };
 
 } // namespace calidra

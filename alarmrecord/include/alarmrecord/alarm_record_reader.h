@@ -13,7 +13,7 @@ namespace calidra {
 
 struct AlarmEpisode {
     qint64 id = 0;
-    QString startLocal; // "yyyy-MM-dd HH:mm:ss", local time
+    QString startLocal;  // "yyyy-MM-dd HH:mm:ss", local time
     qint64 startUtc = 0; // seconds since 1970 UTC
     QString endLocal;    // empty while the alarm goes on
     std::optional<qint64> endUtc;
