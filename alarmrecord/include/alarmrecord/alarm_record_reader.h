@@ -3,6 +3,8 @@
 // its own connection on the calling thread (any thread), never creates or changes the file, and
 // can run while a station writes.
 
+#include "alarmrecord/snapshot_names.h"
+
 #include <QHash>
 #include <QString>
 
