@@ -9,8 +9,9 @@
 namespace calidra {
 namespace {
 
-// A writer waits this long for a reader (the image list, an export) to let go.
-constexpr int busyTimeoutMs = 2000;
+// A writer waits this long for a reader (the image list, an export) to let go. It waits on the
+// record's own thread, where nobody else is held up, and a write given up is a record lost.
+constexpr int busyTimeoutMs = 10000;
 
 QString uniqueConnectionName() {
     static std::atomic<unsigned> counter{0};
