@@ -1,0 +1,78 @@
+#pragma once
+// The alarm record of a running station: one row per alarm episode (start, end, highest reading,
+// number of snapshots) and one per snapshot, in <alarm folder>/alarms.sqlite, plus the removal of
+// snapshots older than the kept number of days.
+//
+// Everything is written on the record's own thread: the methods below may be called from any
+// thread, the camera's frame thread included, and return at once. A database that cannot be
+// written is reported once through recordFailed and the calls go on as no-ops; the next episode
+// tries the file again.
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+
+class QThread;
+
+namespace calidra {
+
+class AlarmRecordWriter;
+
+// AlarmKeepDays: 0 keeps every snapshot.
+inline constexpr int defaultAlarmKeepDays = 0;
+
+class AlarmRecord : public QObject {
+    Q_OBJECT
+public:
+    // alarmFolder: the ThermalAlarm folder of the station. An existing record is opened at once
+    // and episodes left open by a killed station are closed; a missing one is made by the first
+    // episode. With keepDays above 0 old snapshots are removed now and every hour.
+    explicit AlarmRecord(const QString& alarmFolder, int keepDays = defaultAlarmKeepDays,
+                         QObject* parent = nullptr);
+    // Ends an episode still open at this moment and waits for the writes asked for so far.
+    ~AlarmRecord() override;
+
+    const QString& alarmFolder() const { return alarmFolder_; }
+    QString databasePath() const;
+
+    // The alarm went on: a new episode starts (an open one ends first).
+    void alarmOn(const QDateTime& time);
+    // The highest region temperature of a frame during the alarm. Cheap enough for every frame:
+    // only a reading above the highest so far reaches the writer.
+    void noteReading(double celsius);
+    // A snapshot was written to filePath; highestCelsius is the highest region temperature of its
+    // frame. Its time is read from the station's file name (with or without a "-N" suffix), else
+    // it is now.
+    void snapshotSaved(const QString& filePath, double highestCelsius);
+    // The alarm went off: the open episode ends.
+    void alarmOff(const QDateTime& time);
+
+    // AlarmKeepDays changed: a value above 0 removes old snapshots at once and then every hour.
+    void setKeepDays(int days);
+    // One removal run now (with the current keepDays), e.g. on the station's own schedule.
+    void removeExpiredNow();
+
+    // Blocks until everything asked for before has been written. Never from the writer thread.
+    void waitUntilWritten();
+
+signals:
+    // Emitted on the thread that owns this object, at most once in its life: the record could not
+    // be opened or written. message is a whole sentence naming the file and the database's reason.
+    void recordFailed(const QString& message);
+    // After every removal run (keepDays above 0), on the owner thread: the number of snapshot
+    // files removed and of those that could not be removed. Record rows go with them.
+    void expiredSnapshotsRemoved(int filesRemoved, int filesNotRemoved);
+
+private:
+    template <typename Work> void post(Work&& work);
+
+    const QString alarmFolder_;
+    QThread* thread_ = nullptr;
+    AlarmRecordWriter* writer_ = nullptr; // lives on thread_, deleted there
+    static constexpr double noReadingYet = -1e9;
+    std::atomic<double> highestOfEpisode_{noReadingYet}; // filters readings before they are posted
+};
+
+} // namespace calidra
