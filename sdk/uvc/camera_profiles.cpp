@@ -57,10 +57,12 @@ std::vector<CameraProfile> makeProfiles() {
     //   T = counts / 100 - 273.15; the firmware's stream descriptors
     //   (uvc_desc_vs_l2.h, uvc_desc_vs_l3.h) give 80 x 60 for the Lepton 2.x
     //   and 160 x 120 for the Lepton 3.x.
-    // - With TLinear off the Lepton sends 14-bit raw counts (around 8 000,
-    //   never above 16 383); 16 384 in 0.01 K would be -109 C, far below what
-    //   the Lepton measures, so a frame whose hottest pixel is under 16 384
-    //   is raw counts (or TLinear at 0.1 K resolution) and is refused.
+    // - With TLinear off the Lepton sends 14-bit raw counts, a scene at the
+    //   camera's own temperature in the lower quarter of that range (Lepton
+    //   Engineering Datasheet 500-0659-00-09, "Radiometry Disabled"). 16 384
+    //   in 0.01 K would be -109 C, far below anything the Lepton measures, so
+    //   a frame whose hottest pixel is under 16 384 carries raw counts (or
+    //   TLinear at 0.1 K resolution) and is refused.
     // - Flat-field correction: the firmware maps each Lepton SDK module to a
     //   UVC extension unit (Inc/usbd_uvc.h: AGC 3, OEM 4, RAD 5, SYS 6, VID 7)
     //   and a control selector to command id (selector - 1) x 4 within the

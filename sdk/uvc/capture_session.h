@@ -33,7 +33,8 @@ public:
 
     // Stops the capture thread: no callback runs after it returns. Called from
     // the session's own callback it cannot wait for itself; that callback is
-    // then the last one.
+    // then the last one. The running thread holds a reference to its session,
+    // so the owner closes it before letting go.
     void close();
 
     const DiscoveredCamera& camera() const { return camera_; }

@@ -198,7 +198,9 @@ public:
         buffer.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
         buffer.memory = V4L2_MEMORY_MMAP;
         if (retryIoctl(fd_, VIDIOC_DQBUF, &buffer) < 0) {
-            return fromErrno();
+            // An error poll with nothing to dequeue would wake every poll at once.
+            const bool pollError = (waiting.revents & (POLLERR | POLLHUP)) != 0;
+            return errno == EAGAIN && pollError ? DeviceResult::Failed : fromErrno();
         }
         if (buffer.index >= mappings_.size()) {
             return DeviceResult::Failed;

@@ -138,3 +138,16 @@ TEST(UvcDecoding, CamerasAreRecognisedByUsbIdsAndTheirDocumentedStream) {
     EXPECT_FALSE(probeCamera(system, "/dev/video9", camera, result));
     EXPECT_EQ(result, DeviceResult::Gone);
 }
+
+TEST(UvcDecoding, TheRealDeviceSystemTellsMissingAndForeignNodesApart) {
+    std::unique_ptr<DeviceSystem> system = makeV4l2DeviceSystem();
+    DiscoveredCamera camera;
+    DeviceResult result = DeviceResult::Ok;
+    EXPECT_FALSE(probeCamera(*system, "/dev/video-not-here", camera, result));
+    EXPECT_EQ(result, DeviceResult::Gone);
+    EXPECT_FALSE(probeCamera(*system, "/dev/null", camera, result)); // opens, but is no video node
+    EXPECT_EQ(result, DeviceResult::Unsupported);
+    for (const DeviceEntry& entry : system->listDevices()) {
+        EXPECT_EQ(entry.path.rfind("/dev/video", 0), 0u) << entry.path;
+    }
+}
