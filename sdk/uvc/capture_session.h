@@ -1,0 +1,119 @@
+#pragma once
+// An open USB camera: its stream, the capture thread that decodes each buffer
+// and calls the frame callback, and the settings the library keeps for it.
+
+#include "camera_probe.h"
+#include "svk.h"
+#include "thermal_decoder.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace calidra::uvc {
+
+class CaptureSession : public std::enable_shared_from_this<CaptureSession> {
+public:
+    // Where the session's problems go, one line each (called on the capture thread).
+    using ReportSink = std::function<void(const std::string& line)>;
+
+    // Opens a camera found by probeCamera or the watcher: sets its stream and
+    // frame rate, maps its buffers and starts the capture thread (frames are
+    // delivered once acquisition is on). result is an SVK_ code.
+    static std::shared_ptr<CaptureSession> open(DeviceSystem& system, const DiscoveredCamera& camera,
+                                                ReportSink report, int& result);
+    ~CaptureSession();
+    CaptureSession(const CaptureSession&) = delete;
+    CaptureSession& operator=(const CaptureSession&) = delete;
+
+    // Stops the capture thread: no callback runs after it returns. Called from
+    // the session's own callback it cannot wait for itself; that callback is
+    // then the last one. The running thread holds a reference to its session,
+    // so the owner closes it before letting go.
+    void close();
+
+    const DiscoveredCamera& camera() const { return camera_; }
+    uint32_t width() const { return camera_.mode.countsWidth; }
+    uint32_t height() const { return camera_.mode.countsHeight; }
+
+    // The operations below return SVK_ codes.
+    int setFrameCallback(SvkFrameCallback callback, void* context);
+    int setUnplugCallback(SvkUnplugCallback callback, void* context);
+    int setAcquisition(bool enable);
+    int setPixelFormat(int format);
+    int pixelFormat() const { return pixelFormat_.load(); }
+    // "UserCompensationParaB": degrees added to every temperature in the conversion.
+    int setUserOffset(double celsius);
+    double userOffset() const { return userOffset_.load(); }
+    bool hasFlatFieldCorrection() const { return camera_.profile->flatFieldCorrection.has_value(); }
+    // "NUCManualRun": SVK_ERROR_UNKNOWN_NODE for a camera without a known command.
+    int runFlatFieldCorrection();
+
+    // The last delivered frame's offset-scale codes (width x height), for
+    // palette rendering; false before the first frame.
+    bool latestCodes(std::vector<uint16_t>& codes) const;
+
+    // Tells the session its device has gone (a watcher saw it leave). The
+    // unplug callback fires once per session, always on the capture thread,
+    // whether the watcher or the stream noticed first.
+    void deviceRemoved();
+    bool unplugged() const { return unplugged_.load(); }
+
+    uint64_t deliveredFrames() const { return delivered_.load(); }
+    uint64_t refusedFrames() const { return refused_.load(); }
+    uint64_t incompleteFrames() const { return incomplete_.load(); }
+
+private:
+    CaptureSession(std::unique_ptr<VideoDevice> device, const DiscoveredCamera& camera, ReportSink report);
+    int prepare();
+    void run();
+    bool startStream();
+    void stopStream();
+    // Decodes one buffer into frame_; false when the frame is not delivered.
+    bool decode(const DequeuedBuffer& buffer);
+    void report(const std::string& line);
+    void fireUnplug();
+
+    std::unique_ptr<VideoDevice> device_;
+    const DiscoveredCamera camera_;
+    const ReportSink report_;
+    ActiveFormat format_;
+    uint32_t bufferCount_ = 0;
+
+    mutable std::mutex mutex_; // callbacks and the acquisition / stop requests
+    std::condition_variable wake_;
+    bool stopping_ = false;
+    bool acquiring_ = false;
+    bool removed_ = false;
+    SvkFrameCallback frameCallback_ = nullptr;
+    void* frameContext_ = nullptr;
+    SvkUnplugCallback unplugCallback_ = nullptr;
+    void* unplugContext_ = nullptr;
+    std::mutex threadMutex_; // joining or detaching the capture thread
+    std::thread thread_;
+
+    std::mutex controlMutex_; // control requests from the caller's thread
+    std::atomic<int> pixelFormat_{SVK_PIXEL_FORMAT_RGB_CODE32};
+    std::atomic<double> userOffset_{0.0};
+    std::atomic<bool> unplugged_{false};
+    std::atomic<uint64_t> delivered_{0};
+    std::atomic<uint64_t> refused_{0};
+    std::atomic<uint64_t> incomplete_{0};
+
+    mutable std::mutex latestMutex_;
+    std::vector<uint16_t> latestCodes_;
+    bool hasLatest_ = false;
+
+    // Capture thread only.
+    bool streaming_ = false;
+    bool refusalReported_ = false;
+    std::vector<uint8_t> frame_;
+    std::vector<uint16_t> workingCodes_;
+};
+
+} // namespace calidra::uvc
