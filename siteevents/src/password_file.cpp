@@ -38,10 +38,12 @@ PasswordFileResult readPasswordFile(const QString& path) {
     } else if (!S_ISREG(status.st_mode)) {
         result = refused(QStringLiteral("MQTT password file %1 is not a file.").arg(path));
     } else if (status.st_uid != geteuid()) {
-        result = refused(QStringLiteral("MQTT password file %1 belongs to another user; it is not used.").arg(path));
+        result = refused(
+            QStringLiteral("MQTT password file %1 belongs to another user; it is not used.").arg(path));
     } else if ((status.st_mode & (S_IRWXG | S_IRWXO)) != 0) {
         result = refused(
-            QStringLiteral("MQTT password file %1 is open to other users; it is not used (chmod 600 makes it private).")
+            QStringLiteral(
+                "MQTT password file %1 is open to other users; it is not used (chmod 600 makes it private).")
                 .arg(path));
     } else if (status.st_size > longestPasswordFileBytes) {
         result = refused(QStringLiteral("MQTT password file %1 is too long for a password.").arg(path));

@@ -68,8 +68,9 @@ int PendingAlarmQueue::push(const QByteArray& payload) {
 bool PendingAlarmQueue::acknowledge(int messageId) {
     if (messageId == 0)
         return false;
-    const auto found = std::find_if(messages_.begin(), messages_.end(),
-                                    [messageId](const Message& message) { return message.messageId == messageId; });
+    const auto found = std::find_if(messages_.begin(), messages_.end(), [messageId](const Message& message) {
+        return message.messageId == messageId;
+    });
     if (found == messages_.end())
         return false;
     const quint64 number = found->number;

@@ -31,7 +31,8 @@ SiteEventsConnection::SiteEventsConnection(SiteEventsSettings settings, QString 
       statusTopic_((topicPrefix_ + QStringLiteral("/status")).toUtf8()),
       alarmTopic_((topicPrefix_ + QStringLiteral("/alarm")).toUtf8()),
       logTopic_((topicPrefix_ + QStringLiteral("/log")).toUtf8()), serviceTimer_(this), retryTimer_(this),
-      statusTimer_(this), shutdownTimer_(this), pending_(settings_.pendingAlarmsFile, settings_.maxPendingAlarms) {
+      statusTimer_(this), shutdownTimer_(this),
+      pending_(settings_.pendingAlarmsFile, settings_.maxPendingAlarms) {
     serviceTimer_.setInterval(serviceIntervalMs);
     retryTimer_.setSingleShot(true);
     shutdownTimer_.setSingleShot(true);
@@ -55,28 +56,30 @@ void SiteEventsConnection::begin() {
     retryDelayMs_ = std::max(1, settings_.firstRetryDelayMs);
     if (!pending_.open())
         checkQueueFile();
+    attemptConnection();
+}
 
+bool SiteEventsConnection::createClient() {
     client_ = mosquitto_new(nullptr, true, this);
     if (!client_) {
-        emit reported({LogType::Error, QStringLiteral("The MQTT client cannot be created."), errno});
-        return;
+        setLinkState(LinkState::Unreachable, LogType::Error,
+                     QStringLiteral("The MQTT client cannot be created."), errno);
+        return false;
     }
     mosquitto_connect_callback_set(client_, &SiteEventsConnection::handleConnack);
     mosquitto_disconnect_callback_set(client_, &SiteEventsConnection::handleDisconnect);
     mosquitto_publish_callback_set(client_, &SiteEventsConnection::handlePublished);
     mosquitto_log_callback_set(client_, &SiteEventsConnection::handleLibraryLog);
     const QByteArray will = lastWillPayload();
-    const int result = mosquitto_will_set(client_, statusTopic_.constData(), will.size(), will.constData(), 1, true);
-    if (result != MOSQ_ERR_SUCCESS) {
-        emit reported({LogType::Error,
-                       QStringLiteral("MQTT topic %1 cannot be used: %2.")
-                           .arg(QString::fromUtf8(statusTopic_), QString::fromUtf8(mosquitto_strerror(result))),
-                       result});
-        mosquitto_destroy(client_);
-        client_ = nullptr;
-        return;
-    }
-    attemptConnection();
+    const int result =
+        mosquitto_will_set(client_, statusTopic_.constData(), will.size(), will.constData(), 1, true);
+    if (result == MOSQ_ERR_SUCCESS)
+        return true;
+    setLinkState(LinkState::Unreachable, LogType::Error,
+                 QStringLiteral("MQTT topic %1 cannot be used: %2")
+                     .arg(QString::fromUtf8(statusTopic_), QString::fromUtf8(mosquitto_strerror(result))),
+                 result);
+    return false;
 }
 
 bool SiteEventsConnection::applyCredentials() {
@@ -95,8 +98,9 @@ bool SiteEventsConnection::applyCredentials() {
         }
         password = read.password;
     }
-    const int result = mosquitto_username_pw_set(client_, user.isEmpty() ? nullptr : user.constData(),
-                                                 settings_.passwordFile.isEmpty() ? nullptr : password.constData());
+    const int result =
+        mosquitto_username_pw_set(client_, user.isEmpty() ? nullptr : user.constData(),
+                                  settings_.passwordFile.isEmpty() ? nullptr : password.constData());
     password.fill('\0');
     return result == MOSQ_ERR_SUCCESS;
 }
@@ -105,9 +109,9 @@ bool SiteEventsConnection::applyTls() {
     if (!settings_.useTls)
         return true;
     const QByteArray caFile = settings_.caFile.toLocal8Bit();
-    const int result = caFile.isEmpty()
-                           ? mosquitto_int_option(client_, MOSQ_OPT_TLS_USE_OS_CERTS, 1)
-                           : mosquitto_tls_set(client_, caFile.constData(), nullptr, nullptr, nullptr, nullptr);
+    const int result =
+        caFile.isEmpty() ? mosquitto_int_option(client_, MOSQ_OPT_TLS_USE_OS_CERTS, 1)
+                         : mosquitto_tls_set(client_, caFile.constData(), nullptr, nullptr, nullptr, nullptr);
     if (result == MOSQ_ERR_SUCCESS)
         return true;
     setLinkState(LinkState::TlsFailed, LogType::Error,
@@ -116,20 +120,29 @@ bool SiteEventsConnection::applyTls() {
 }
 
 void SiteEventsConnection::attemptConnection() {
-    if (finishing_ || !client_)
+    if (finishing_)
         return;
+    // A fresh client for every attempt: what the broker has not acknowledged is in the queue and
+    // goes out again from there, in order, and no state of a failed attempt is carried over.
     stopWatchingSocket();
+    if (client_) {
+        mosquitto_destroy(client_);
+        client_ = nullptr;
+    }
+    for (PendingAlarmQueue::Message& message : pending_.messages())
+        message.messageId = 0;
     refusedCode_ = 0;
     lastLibraryError_.clear();
-    if (!applyCredentials() || !applyTls()) {
+    if (!createClient() || !applyCredentials() || !applyTls()) {
         scheduleRetry();
         return;
     }
     attemptActive_ = true;
     errno = 0;
     // Resolving the name may block, but only this thread; the connection itself completes in the loop.
-    const int result = mosquitto_connect_async(client_, settings_.host.trimmed().toUtf8().constData(),
-                                               settings_.port, std::max(shortestKeepAliveSeconds, settings_.keepAliveSeconds));
+    const int result =
+        mosquitto_connect_async(client_, settings_.host.trimmed().toUtf8().constData(), settings_.port,
+                                std::max(shortestKeepAliveSeconds, settings_.keepAliveSeconds));
     if (result != MOSQ_ERR_SUCCESS) {
         linkDown(result, errno);
         return;
@@ -191,9 +204,9 @@ void SiteEventsConnection::handleConnack(mosquitto*, void* self, int reasonCode)
     }
     connection->connected_ = true;
     connection->retryDelayMs_ = std::max(1, connection->settings_.firstRetryDelayMs);
-    // The library resends what it still holds right after this callback: publishing waits until
-    // then, or a fresh status would be overwritten by an old one and alarms would leave out of order.
-    QMetaObject::invokeMethod(connection, [connection] { connection->afterConnect(); }, Qt::QueuedConnection);
+    // Publishing waits until the library has finished with the acknowledgement of the connection.
+    QMetaObject::invokeMethod(
+        connection, [connection] { connection->afterConnect(); }, Qt::QueuedConnection);
 }
 
 void SiteEventsConnection::handleDisconnect(mosquitto*, void* self, int result) {
@@ -235,13 +248,15 @@ void SiteEventsConnection::linkDown(int result, int errorNumber) {
         return;
     }
     const QString broker = brokerName();
-    QString reason = result == MOSQ_ERR_ERRNO && errorNumber != 0 ? qt_error_string(errorNumber)
-                                                                   : QString::fromUtf8(mosquitto_strerror(result));
+    QString reason = result == MOSQ_ERR_ERRNO && errorNumber != 0
+                         ? qt_error_string(errorNumber)
+                         : QString::fromUtf8(mosquitto_strerror(result));
     if (reason.endsWith(QLatin1Char('.')))
         reason.chop(1);
     if (refusedCode_ == BadUserNameOrPassword || refusedCode_ == NotAuthorised) {
         setLinkState(LinkState::Refused, LogType::Error,
-                     QStringLiteral("MQTT broker %1 refused the user name or password.").arg(broker), refusedCode_);
+                     QStringLiteral("MQTT broker %1 refused the user name or password.").arg(broker),
+                     refusedCode_);
     } else if (refusedCode_ != 0) {
         setLinkState(LinkState::Refused, LogType::Error,
                      QStringLiteral("MQTT broker %1 refused the connection: %2.")
@@ -250,7 +265,8 @@ void SiteEventsConnection::linkDown(int result, int errorNumber) {
     } else if (result == MOSQ_ERR_TLS) {
         const QString detail = lastLibraryError_.isEmpty() ? reason : lastLibraryError_;
         setLinkState(LinkState::TlsFailed, LogType::Error,
-                     QStringLiteral("TLS connection to MQTT broker %1 failed: %2").arg(broker, detail), result);
+                     QStringLiteral("TLS connection to MQTT broker %1 failed: %2").arg(broker, detail),
+                     result);
     } else if (wasConnected) {
         setLinkState(LinkState::Unreachable, LogType::Error,
                      QStringLiteral("Connection to MQTT broker %1 lost: %2.").arg(broker, reason), result);
@@ -277,7 +293,8 @@ void SiteEventsConnection::publishStatus() {
     if (!connected_ || finishing_)
         return;
     const QByteArray payload = statusPayload(camera_, alarmOn_, QDateTime::currentDateTime());
-    mosquitto_publish(client_, nullptr, statusTopic_.constData(), payload.size(), payload.constData(), 1, true);
+    mosquitto_publish(client_, nullptr, statusTopic_.constData(), payload.size(), payload.constData(), 1,
+                      true);
     watchSocket();
 }
 
@@ -293,8 +310,8 @@ void SiteEventsConnection::sendPendingAlarms() {
         int messageId = 0;
         mosquitto_publish(client_, &messageId, alarmTopic_.constData(), message.payload.size(),
                           message.payload.constData(), 1, false);
-        // Once the library has given an id it holds the message and resends it after a reconnection,
-        // whatever the call returned; handing it over again would send it twice.
+        // Once the library has given an id it holds the message and sends it when it can, whatever
+        // the call returned; handing it over again would send it twice.
         if (messageId == 0)
             break;
         message.messageId = messageId;
@@ -304,8 +321,8 @@ void SiteEventsConnection::sendPendingAlarms() {
 }
 
 void SiteEventsConnection::setCameraStatus(const SiteCameraStatus& camera) {
-    const bool changed = camera.state != camera_.state || camera.model != camera_.model ||
-                         camera.identity != camera_.identity;
+    const bool changed =
+        camera.state != camera_.state || camera.model != camera_.model || camera.identity != camera_.identity;
     camera_ = camera;
     if (changed)
         publishStatus();
@@ -316,11 +333,12 @@ void SiteEventsConnection::setAlarm(const SiteAlarmEpisode& episode, bool alarmO
     alarmOn_ = alarmOn;
     if (pending_.push(alarmPayload(episode, alarmOn)) > 0 && !droppingAlarms_) {
         droppingAlarms_ = true;
-        emit reported({LogType::Error,
-                       QStringLiteral("MQTT broker %1 has not taken %2 alarm messages; the oldest are dropped.")
-                           .arg(brokerName())
-                           .arg(settings_.maxPendingAlarms),
-                       0});
+        emit reported(
+            {LogType::Error,
+             QStringLiteral("MQTT broker %1 has not taken %2 alarm messages; the oldest are dropped.")
+                 .arg(brokerName())
+                 .arg(settings_.maxPendingAlarms),
+             0});
     }
     checkQueueFile();
     sendPendingAlarms();
@@ -357,7 +375,8 @@ void SiteEventsConnection::finish() {
     }
     const QByteArray payload = offlinePayload(QDateTime::currentDateTime());
     int messageId = 0;
-    mosquitto_publish(client_, &messageId, statusTopic_.constData(), payload.size(), payload.constData(), 1, true);
+    mosquitto_publish(client_, &messageId, statusTopic_.constData(), payload.size(), payload.constData(), 1,
+                      true);
     if (messageId == 0) {
         endWorker();
         return;

@@ -46,6 +46,7 @@ private:
     static void handleLibraryLog(mosquitto* client, void* self, int level, const char* text);
 
     void attemptConnection();
+    bool createClient();
     bool applyCredentials();
     bool applyTls();
     void linkDown(int result, int errorNumber);

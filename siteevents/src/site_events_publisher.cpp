@@ -26,11 +26,12 @@ SiteEventsPublisher::SiteEventsPublisher(SiteEventsSettings settings, QObject* p
     connection_->moveToThread(thread_);
     connect(connection_, &SiteEventsConnection::reported, this, &SiteEventsPublisher::reported,
             Qt::DirectConnection);
-    connect(connection_, &SiteEventsConnection::connectedChanged, this, &SiteEventsPublisher::connectedChanged,
-            Qt::DirectConnection);
+    connect(connection_, &SiteEventsConnection::connectedChanged, this,
+            &SiteEventsPublisher::connectedChanged, Qt::DirectConnection);
     connect(thread_, &QThread::finished, connection_, &QObject::deleteLater);
     SiteEventsConnection* connection = connection_;
-    QMetaObject::invokeMethod(connection, [connection] { connection->begin(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        connection, [connection] { connection->begin(); }, Qt::QueuedConnection);
 }
 
 SiteEventsPublisher::~SiteEventsPublisher() {
@@ -41,7 +42,8 @@ SiteEventsPublisher::~SiteEventsPublisher() {
         return;
     }
     SiteEventsConnection* connection = connection_;
-    QMetaObject::invokeMethod(connection, [connection] { connection->finish(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        connection, [connection] { connection->finish(); }, Qt::QueuedConnection);
     // Bounded by the shutdown wait; the connection deletes itself as the thread ends.
     thread_->wait();
 }
@@ -53,26 +55,27 @@ void SiteEventsPublisher::start() {
 
 void SiteEventsPublisher::setCameraStatus(const SiteCameraStatus& camera) {
     if (SiteEventsConnection* connection = connection_)
-        QMetaObject::invokeMethod(connection, [connection, camera] { connection->setCameraStatus(camera); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            connection, [connection, camera] { connection->setCameraStatus(camera); }, Qt::QueuedConnection);
 }
 
 void SiteEventsPublisher::alarmOn(const SiteAlarmEpisode& episode) {
     if (SiteEventsConnection* connection = connection_)
-        QMetaObject::invokeMethod(connection, [connection, episode] { connection->setAlarm(episode, true); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            connection, [connection, episode] { connection->setAlarm(episode, true); }, Qt::QueuedConnection);
 }
 
 void SiteEventsPublisher::alarmOff(const SiteAlarmEpisode& episode) {
     if (SiteEventsConnection* connection = connection_)
-        QMetaObject::invokeMethod(connection, [connection, episode] { connection->setAlarm(episode, false); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            connection, [connection, episode] { connection->setAlarm(episode, false); },
+            Qt::QueuedConnection);
 }
 
 void SiteEventsPublisher::logEntry(const SiteLogEntry& entry) {
     if (SiteEventsConnection* connection = connection_)
-        QMetaObject::invokeMethod(connection, [connection, entry] { connection->publishLogEntry(entry); },
-                                  Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            connection, [connection, entry] { connection->publishLogEntry(entry); }, Qt::QueuedConnection);
 }
 
 } // namespace calidra

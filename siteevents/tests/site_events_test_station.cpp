@@ -34,7 +34,8 @@ int main(int argc, char** argv) {
         }
     });
     publisher.start();
-    publisher.setCameraStatus({SiteCameraState::Connected, QStringLiteral("TestModel"), QStringLiteral("164-0001"), 9.0});
+    publisher.setCameraStatus(
+        {SiteCameraState::Connected, QStringLiteral("TestModel"), QStringLiteral("164-0001"), 9.0});
 
     std::string command;
     int episode = 0;

@@ -10,6 +10,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <pwd.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -65,19 +66,23 @@ TestBroker::~TestBroker() {
 }
 
 bool TestBroker::start() {
-    QStringList config{QStringLiteral("listener %1 127.0.0.1").arg(port_), QStringLiteral("allow_anonymous true"),
-                       QStringLiteral("persistence true"), QStringLiteral("queue_qos0_messages true"), QStringLiteral("persistence_location %1/").arg(folder_),
-                       QStringLiteral("log_dest file %1/broker.log").arg(folder_),
-                       // Started by root, the broker would otherwise become a user who cannot read the folder.
-                       QStringLiteral("user %1").arg(QString::fromLocal8Bit(getpwuid(geteuid())->pw_name))};
+    QStringList config{
+        QStringLiteral("listener %1 127.0.0.1").arg(port_), QStringLiteral("persistence true"),
+        QStringLiteral("autosave_interval 1"), QStringLiteral("queue_qos0_messages true"),
+        QStringLiteral("persistence_location %1/").arg(folder_),
+        QStringLiteral("log_dest file %1/broker.log").arg(folder_),
+        // Started by root, the broker would otherwise become a user who cannot read the folder.
+        QStringLiteral("user %1").arg(QString::fromLocal8Bit(getpwuid(geteuid())->pw_name))};
+    if (extraConfig_.filter(QStringLiteral("allow_anonymous")).isEmpty())
+        config << QStringLiteral("allow_anonymous true");
     for (QString line : extraConfig_)
-        config << line.replace(QStringLiteral("PORT"), QString::number(secondPort_));
+        config << line.replace(QStringLiteral("%SECOND_PORT%"), QString::number(secondPort_));
     QFile file(folder_ + QStringLiteral("/broker.conf"));
     if (!file.open(QIODevice::WriteOnly) || file.write(config.join('\n').toUtf8() + '\n') < 0)
         return false;
     file.close();
-    const QString program =
-        QStandardPaths::findExecutable(QStringLiteral("mosquitto"), {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin")});
+    const QString program = QStandardPaths::findExecutable(
+        QStringLiteral("mosquitto"), {QStringLiteral("/usr/sbin"), QStringLiteral("/usr/bin")});
     process_.start(program, {QStringLiteral("-c"), file.fileName()});
     if (!process_.waitForStarted(5000))
         return false;
@@ -92,6 +97,15 @@ void TestBroker::stop() {
         process_.kill();
         process_.waitForFinished(5000);
     }
+}
+
+void TestBroker::freeze() {
+    kill(pid_t(process_.processId()), SIGSTOP);
+}
+
+void TestBroker::crash() {
+    process_.kill();
+    process_.waitForFinished(5000);
 }
 
 Desk::Desk(int port, const QString& clientId, const QString& caFile) {
@@ -118,11 +132,11 @@ Desk::~Desk() {
 
 void Desk::received(mosquitto*, void* self, const mosquitto_message* message) {
     auto* desk = static_cast<Desk*>(self);
-    DeskMessage copy{QString::fromUtf8(message->topic),
-                     QJsonDocument::fromJson(QByteArray(static_cast<const char*>(message->payload),
-                                                        message->payloadlen))
-                         .object(),
-                     message->retain};
+    DeskMessage copy{
+        QString::fromUtf8(message->topic),
+        QJsonDocument::fromJson(QByteArray(static_cast<const char*>(message->payload), message->payloadlen))
+            .object(),
+        message->retain};
     std::lock_guard<std::mutex> lock(desk->mutex_);
     desk->messages_.push_back(copy);
 }

@@ -22,11 +22,13 @@ bool waitUntil(const std::function<bool()>& condition, int timeoutMs);
 
 class TestBroker {
 public:
-    // Config lines beyond the listener; PORT in them is replaced by a second free port.
+    // Config lines beyond the first listener; %SECOND_PORT% in them becomes a second free port.
     TestBroker(QString folder, QStringList extraConfig = {});
     ~TestBroker();
     bool start(); // on the same port as before when restarted
     void stop();
+    void freeze(); // takes in, answers nothing
+    void crash();  // no clean stop: kept sessions as of the last autosave (every second)
     int port() const { return port_; }
     int secondPort() const { return secondPort_; }
 

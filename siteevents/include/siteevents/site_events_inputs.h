@@ -23,9 +23,9 @@ struct SiteCameraStatus {
 // One alarm episode from ALARM ON to ALARM OFF, as the alarm record keeps it.
 struct SiteAlarmEpisode {
     QDateTime start;
-    QDateTime end; // invalid while the alarm is on
+    QDateTime end;                                                    // invalid while the alarm is on
     double highestCelsius = std::numeric_limits<double>::quiet_NaN(); // NaN: not known yet
-    QStringList snapshotFiles;                                         // file names; folders are left out
+    QStringList snapshotFiles;                                        // file names; folders are left out
 };
 
 struct SiteLogEntry {
