@@ -204,7 +204,10 @@ TEST_F(SiteEventsTest, AlarmsOfABrokerOutageArriveInOrderOnceAlsoAcrossARestart)
     ASSERT_TRUE(broker.start());
     // A named desk keeps its session, so it misses nothing while the broker restarts.
     Desk desk(broker.port(), QStringLiteral("desk"));
-    auto publisher = std::make_unique<SiteEventsPublisher>(settings(broker.port()));
+    // After a crash the broker has lost the desk's session: the desk has to be back before the station.
+    SiteEventsSettings slowRetry = settings(broker.port());
+    slowRetry.firstRetryDelayMs = slowRetry.maxRetryDelayMs = 3000;
+    auto publisher = std::make_unique<SiteEventsPublisher>(slowRetry);
     Reports reports(*publisher);
     publisher->start();
     ASSERT_TRUE(waitUntil([&] { return reports.isConnected(); }, 10000));
@@ -215,7 +218,6 @@ TEST_F(SiteEventsTest, AlarmsOfABrokerOutageArriveInOrderOnceAlsoAcrossARestart)
 
     // The broker hangs during episode 2 and then dies: what the station handed over meanwhile
     // was never acknowledged and goes out again after the reconnection.
-    QThread::msleep(1500); // the desk's session is saved
     broker.freeze();
     publisher->alarmOff(episode(2, true));
     publisher->alarmOn(episode(3, false));
@@ -224,6 +226,8 @@ TEST_F(SiteEventsTest, AlarmsOfABrokerOutageArriveInOrderOnceAlsoAcrossARestart)
     broker.crash();
     ASSERT_TRUE(waitUntil([&] { return !reports.isConnected(); }, 10000));
     ASSERT_TRUE(broker.start());
+    ASSERT_TRUE(waitUntil([&] { return desk.connections() == 2; }, 10000));
+    ASSERT_FALSE(reports.isConnected());
     ASSERT_TRUE(desk.waitForCount(QStringLiteral("/alarm"), 6, 15000));
 
     // Again, and this time the station is stopped, then one is killed, before the broker returns.

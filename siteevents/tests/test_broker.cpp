@@ -68,8 +68,7 @@ TestBroker::~TestBroker() {
 bool TestBroker::start() {
     QStringList config{
         QStringLiteral("listener %1 127.0.0.1").arg(port_), QStringLiteral("persistence true"),
-        QStringLiteral("autosave_interval 1"), QStringLiteral("queue_qos0_messages true"),
-        QStringLiteral("persistence_location %1/").arg(folder_),
+        QStringLiteral("queue_qos0_messages true"), QStringLiteral("persistence_location %1/").arg(folder_),
         QStringLiteral("log_dest file %1/broker.log").arg(folder_),
         // Started by root, the broker would otherwise become a user who cannot read the folder.
         QStringLiteral("user %1").arg(QString::fromLocal8Bit(getpwuid(geteuid())->pw_name))};
@@ -113,9 +112,9 @@ Desk::Desk(int port, const QString& clientId, const QString& caFile) {
     const QByteArray id = clientId.toUtf8();
     client_ = mosquitto_new(id.isEmpty() ? nullptr : id.constData(), id.isEmpty(), this);
     mosquitto_message_callback_set(client_, &Desk::received);
-    mosquitto_connect_callback_set(client_, [](mosquitto* client, void*, int result) {
-        if (result == 0)
-            mosquitto_subscribe(client, nullptr, "calidra/#", 0);
+    mosquitto_connect_callback_set(client_, [](mosquitto* client, void* self, int result) {
+        if (result == 0 && mosquitto_subscribe(client, nullptr, "calidra/#", 0) == MOSQ_ERR_SUCCESS)
+            ++static_cast<Desk*>(self)->connections_;
     });
     if (!caFile.isEmpty())
         mosquitto_tls_set(client_, caFile.toLocal8Bit().constData(), nullptr, nullptr, nullptr, nullptr);

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <vector>
@@ -28,7 +29,7 @@ public:
     bool start(); // on the same port as before when restarted
     void stop();
     void freeze(); // takes in, answers nothing
-    void crash();  // no clean stop: kept sessions as of the last autosave (every second)
+    void crash();  // no clean stop; the sessions of connected desks are lost
     int port() const { return port_; }
     int secondPort() const { return secondPort_; }
 
@@ -55,12 +56,14 @@ public:
     ~Desk();
     std::vector<DeskMessage> messages(const QString& topicEnd = {}) const;
     bool waitForCount(const QString& topicEnd, std::size_t count, int timeoutMs) const;
+    int connections() const { return connections_; }
 
 private:
     static void received(mosquitto*, void* self, const mosquitto_message* message);
     mosquitto* client_ = nullptr;
     mutable std::mutex mutex_;
     std::vector<DeskMessage> messages_;
+    std::atomic<int> connections_{0};
 };
 
 } // namespace calidra::test
