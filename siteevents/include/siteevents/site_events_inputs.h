@@ -1,0 +1,41 @@
+#pragma once
+// What the station tells the site: plain values handed to SiteEventsPublisher from any thread.
+
+#include "eventlog/event_log.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <limits>
+
+namespace calidra {
+
+enum class SiteCameraState { None, Searching, Connected };
+
+struct SiteCameraStatus {
+    SiteCameraState state = SiteCameraState::None;
+    QString model;
+    QString identity;
+    double framesPerSecond = 0.0;
+};
+
+// One alarm episode from ALARM ON to ALARM OFF, as the alarm record keeps it.
+struct SiteAlarmEpisode {
+    QDateTime start;
+    QDateTime end;                                                    // invalid while the alarm is on
+    double highestCelsius = std::numeric_limits<double>::quiet_NaN(); // NaN: not known yet
+    QStringList snapshotFiles;                                        // file names; folders are left out
+};
+
+struct SiteLogEntry {
+    QDateTime time;
+    LogType type = LogType::Event;
+    QString message;
+    int code = 0;
+};
+
+// An entry of the station's event log; its local time text is read back with the local offset.
+SiteLogEntry siteLogEntry(const LogEntry& entry);
+
+} // namespace calidra

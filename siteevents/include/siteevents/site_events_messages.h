@@ -1,0 +1,22 @@
+#pragma once
+// The JSON payloads the desk receives (UTF-8, times ISO 8601 with the local offset).
+
+#include "siteevents/site_events_inputs.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QString>
+
+namespace calidra {
+
+// "2024-03-07T09:05:03+09:00"; with milliseconds "2024-03-07T09:05:03.042+09:00".
+QString isoTimeWithOffset(const QDateTime& time, bool withMilliseconds = false);
+
+QByteArray statusPayload(const SiteCameraStatus& camera, bool alarmOn, const QDateTime& now);
+// What the broker publishes when the station dies; fixed at connect time, so it carries no time.
+QByteArray lastWillPayload();
+QByteArray offlinePayload(const QDateTime& now);
+QByteArray alarmPayload(const SiteAlarmEpisode& episode, bool alarmOn);
+QByteArray logPayload(const SiteLogEntry& entry);
+
+} // namespace calidra

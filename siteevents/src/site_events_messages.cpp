@@ -1,0 +1,98 @@
+#include "siteevents/site_events_messages.h"
+
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cmath>
+#include <cstdlib>
+
+namespace calidra {
+namespace {
+
+QString cameraStateName(SiteCameraState state) {
+    switch (state) {
+    case SiteCameraState::Connected:
+        return QStringLiteral("connected");
+    case SiteCameraState::Searching:
+        return QStringLiteral("searching");
+    case SiteCameraState::None:
+        break;
+    }
+    return QStringLiteral("none");
+}
+
+// Readings are tenths of a degree; more digits would only show binary noise.
+QJsonValue tenths(double value) {
+    if (!std::isfinite(value))
+        return QJsonValue(QJsonValue::Null);
+    return std::round(value * 10.0) / 10.0;
+}
+
+QByteArray compact(const QJsonObject& object) {
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+} // namespace
+
+QString isoTimeWithOffset(const QDateTime& time, bool withMilliseconds) {
+    if (!time.isValid())
+        return {};
+    const int offsetSeconds = time.offsetFromUtc();
+    // The wall-clock fields at that offset, then the offset written out even when it is zero.
+    const QDateTime wallClock = time.toUTC().addSecs(offsetSeconds);
+    QString text = wallClock.toString(withMilliseconds ? QStringLiteral("yyyy-MM-dd'T'HH:mm:ss.zzz")
+                                                       : QStringLiteral("yyyy-MM-dd'T'HH:mm:ss"));
+    const int minutes = std::abs(offsetSeconds) / 60;
+    text += QString::asprintf("%c%02d:%02d", offsetSeconds < 0 ? '-' : '+', minutes / 60, minutes % 60);
+    return text;
+}
+
+QByteArray statusPayload(const SiteCameraStatus& camera, bool alarmOn, const QDateTime& now) {
+    const bool connected = camera.state == SiteCameraState::Connected;
+    return compact({{QStringLiteral("online"), true},
+                    {QStringLiteral("camera"), cameraStateName(camera.state)},
+                    {QStringLiteral("model"), camera.model},
+                    {QStringLiteral("identity"), camera.identity},
+                    {QStringLiteral("fps"), connected ? tenths(camera.framesPerSecond) : QJsonValue(0.0)},
+                    {QStringLiteral("alarm"), alarmOn},
+                    {QStringLiteral("time"), isoTimeWithOffset(now)}});
+}
+
+QByteArray lastWillPayload() {
+    return compact({{QStringLiteral("online"), false}});
+}
+
+QByteArray offlinePayload(const QDateTime& now) {
+    return compact({{QStringLiteral("online"), false}, {QStringLiteral("time"), isoTimeWithOffset(now)}});
+}
+
+QByteArray alarmPayload(const SiteAlarmEpisode& episode, bool alarmOn) {
+    QJsonArray snapshots;
+    for (const QString& file : episode.snapshotFiles)
+        snapshots.append(QFileInfo(file).fileName());
+    QJsonObject object{{QStringLiteral("alarm"), alarmOn},
+                       {QStringLiteral("start"), isoTimeWithOffset(episode.start)},
+                       {QStringLiteral("highestCelsius"), tenths(episode.highestCelsius)},
+                       {QStringLiteral("snapshots"), snapshots}};
+    if (!alarmOn)
+        object.insert(QStringLiteral("end"), isoTimeWithOffset(episode.end));
+    return compact(object);
+}
+
+QByteArray logPayload(const SiteLogEntry& entry) {
+    return compact({{QStringLiteral("time"), isoTimeWithOffset(entry.time, true)},
+                    {QStringLiteral("type"), logTypeName(entry.type)},
+                    {QStringLiteral("message"), entry.message},
+                    {QStringLiteral("code"), entry.code}});
+}
+
+SiteLogEntry siteLogEntry(const LogEntry& entry) {
+    QDateTime time = QDateTime::fromString(entry.timeText, QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+    if (!time.isValid())
+        time = QDateTime::currentDateTime();
+    return {time, entry.type, entry.message, entry.code};
+}
+
+} // namespace calidra

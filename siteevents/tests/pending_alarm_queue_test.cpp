@@ -1,0 +1,76 @@
+#include "siteevents/pending_alarm_queue.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace calidra {
+namespace {
+
+QList<QByteArray> payloads(const PendingAlarmQueue& queue) {
+    QList<QByteArray> list;
+    for (const PendingAlarmQueue::Message& message : queue.messages())
+        list << message.payload;
+    return list;
+}
+
+TEST(PendingAlarmQueueTest, KeepsTheNewestInOrderAcrossReopeningAndIgnoresACutOffLine) {
+    QTemporaryDir folder;
+    const QString path = folder.filePath("ThermalAlarm/pending"); // the folder does not exist yet
+    {
+        PendingAlarmQueue queue(path, 3);
+        ASSERT_TRUE(queue.open());
+        int dropped = 0;
+        for (int number = 1; number <= 5; ++number)
+            dropped += queue.push(QByteArray::number(number));
+        EXPECT_EQ(dropped, 2);
+        EXPECT_EQ(payloads(queue), QList<QByteArray>({"3", "4", "5"}));
+        queue.messages()[0].messageId = 17;
+        EXPECT_FALSE(queue.acknowledge(18));
+        EXPECT_TRUE(queue.acknowledge(17));
+        EXPECT_TRUE(queue.fileError().isEmpty());
+    }
+    // A kill in the middle of a write leaves a line without its end: it never counted.
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    file.write("-4\n+99 {\"alarm\":tr");
+    file.close();
+
+    PendingAlarmQueue reopened(path, 3);
+    ASSERT_TRUE(reopened.open());
+    EXPECT_EQ(payloads(reopened), QList<QByteArray>({"5"}));
+    reopened.push("6");
+    EXPECT_EQ(reopened.messages().back().number, 6u);
+}
+
+TEST(PendingAlarmQueueTest, JournalStaysSmallWhileMessagesComeAndGo) {
+    QTemporaryDir folder;
+    const QString path = folder.filePath("pending");
+    PendingAlarmQueue queue(path, 1000);
+    ASSERT_TRUE(queue.open());
+    for (int round = 1; round <= 500; ++round) {
+        queue.push("{\"alarm\":true}");
+        queue.messages().front().messageId = round;
+        ASSERT_TRUE(queue.acknowledge(round));
+    }
+    EXPECT_LT(QFile(path).size(), 100 * 20);
+    PendingAlarmQueue reopened(path, 1000);
+    ASSERT_TRUE(reopened.open());
+    EXPECT_TRUE(reopened.messages().empty());
+}
+
+TEST(PendingAlarmQueueTest, AFileThatCannotBeWrittenKeepsTheMessagesInMemory) {
+    QTemporaryDir folder;
+    QFile blocker(folder.filePath("not-a-folder"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    PendingAlarmQueue queue(folder.filePath("not-a-folder/pending"), 10);
+    EXPECT_FALSE(queue.open());
+    EXPECT_FALSE(queue.fileError().isEmpty());
+    queue.push("1");
+    EXPECT_EQ(payloads(queue), QList<QByteArray>({"1"}));
+}
+
+} // namespace
+} // namespace calidra
