@@ -1,5 +1,6 @@
 #include "headless_station.h"
 
+#include "pipeline/frame_settings.h"
 #include "pipeline/temperature_scale.h"
 #include "settings/field_text.h"
 
@@ -84,20 +85,22 @@ void HeadlessStation::selectPalette(int index) {
 void HeadlessStation::publishOperatorSettings() {
     const bool fahrenheit = showsFahrenheit();
     OperatorSettings settings;
-    settings.texts.detectionTemperature =
+    FrameSettingsTexts texts;
+    const TemperatureUnit unit = fahrenheit ? TemperatureUnit::Fahrenheit : TemperatureUnit::Celsius;
+    texts.detectionTemperature =
         temperatureFieldText(
             settings_.readDouble(settings_keys::trackingTemperature, settings_defaults::trackingTemperature),
-            fahrenheit)
+            unit)
             .toStdString();
-    settings.texts.alarmTemperature =
+    texts.alarmTemperature =
         temperatureFieldText(
-            settings_.readDouble(settings_keys::alarmTemperature, settings_defaults::alarmTemperature),
-            fahrenheit)
+            settings_.readDouble(settings_keys::alarmTemperature, settings_defaults::alarmTemperature), unit)
             .toStdString();
-    settings.texts.alarmSavePeriod = std::to_string(
+    texts.alarmSavePeriod = std::to_string(
         settings_.readInteger(settings_keys::alarmSavePeriod, settings_defaults::alarmSavePeriod));
-    settings.texts.minimumRegionArea =
+    texts.minimumRegionArea =
         std::to_string(settings_.readInteger(settings_keys::detectTest, settings_defaults::detectTest));
+    settings.frame = readFrameSettings(texts, unit);
     settings.unit = fahrenheit ? TemperatureUnit::Fahrenheit : TemperatureUnit::Celsius;
     settings.paletteNumber = paletteIndex_;
     const int fontSize = settings_.readInteger(settings_keys::fontSize, settings_defaults::fontSize);

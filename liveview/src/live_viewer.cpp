@@ -1,6 +1,7 @@
 #include "liveview/live_viewer.h"
 
 #include "eventlog/event_log.h"
+#include "pipeline/frame_settings.h"
 #include "pipeline/snapshot_writer.h"
 
 #include <QApplication>
@@ -264,11 +265,13 @@ void CLiveViewer::operatorValuesChanged() {
     if (pane_ == nullptr)
         return;
     OperatorSettings settings;
-    settings.texts.detectionTemperature = pane_->detectionTemperatureText().toStdString();
-    settings.texts.alarmTemperature = pane_->alarmTemperatureText().toStdString();
-    settings.texts.alarmSavePeriod = pane_->alarmSavePeriodText().toStdString();
-    settings.texts.minimumRegionArea = pane_->detectTestText().toStdString();
+    FrameSettingsTexts texts;
+    texts.detectionTemperature = pane_->detectionTemperatureText().toStdString();
+    texts.alarmTemperature = pane_->alarmTemperatureText().toStdString();
+    texts.alarmSavePeriod = pane_->alarmSavePeriodText().toStdString();
+    texts.minimumRegionArea = pane_->detectTestText().toStdString();
     settings.unit = pane_->paneUnit() == 1 ? TemperatureUnit::Fahrenheit : TemperatureUnit::Celsius;
+    settings.frame = readFrameSettings(texts, settings.unit);
     settings.paletteNumber = pane_->paletteIndex();
     settings.fontSize = fontSize_;
     settings.alarmType = alarmType_;

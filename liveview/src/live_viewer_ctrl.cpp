@@ -372,7 +372,7 @@ void CLiveViewerCtrl::OnAlarmTypeChanged() {
 }
 
 void CLiveViewerCtrl::OnTemperatureFieldChanged(QLineEdit* field, const QString& key) {
-    const TemperatureFieldValue value = readTemperatureField(field->text(), paneUnit_ == 1);
+    const TemperatureFieldValue value = readTemperatureField(field->text(), unitOf(paneUnit_));
     if (value.rewrittenText && field->text() != *value.rewrittenText) {
         field->setText(*value.rewrittenText); // runs this handler again with the capped text
         return;

@@ -137,8 +137,8 @@ TEST_F(LiveViewerTest, TheFrameThreadSeesThePanesValues) {
     viewer->pane()->paletteList()->setCurrentIndex(4);
     emit viewer->pane()->paletteList()->activated(4);
     const OperatorSettings settings = viewer->host().operatorSettings();
-    EXPECT_EQ(settings.texts.alarmTemperature, std::optional<std::string>("36.6"));
-    EXPECT_EQ(settings.texts.detectionTemperature, std::optional<std::string>("32.0"));
+    EXPECT_EQ(settings.frame.alarmCelsius, 36.6);
+    EXPECT_EQ(settings.frame.detectionCelsius, 32.0);
     EXPECT_EQ(settings.paletteNumber, 4);
     EXPECT_EQ(settings.fontSize, 1);
 }

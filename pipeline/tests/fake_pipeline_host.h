@@ -2,6 +2,7 @@
 // A host that records what the pipeline asks of it; frames are built from temperature codes.
 
 #include "pipeline/frame_pipeline_host.h"
+#include "pipeline/frame_settings.h"
 
 #include "svk.h"
 
@@ -23,8 +24,8 @@ public:
             std::memcpy(buffer, cameraPicture.data(), std::size_t(count));
         return SVK_OK;
     }
-    bool cameraNodeFloat(const char*, double& value) override {
-        value = nodeValue;
+    bool cameraUserOffset(double& celsius) override {
+        celsius = nodeValue;
         return nodeReadable;
     }
     OperatorSettings operatorSettings() override {
@@ -41,6 +42,9 @@ public:
         statusTexts.push_back(status);
     }
     void offsetMeasured(const std::string& text) override { offsetTexts.push_back(text); }
+    void snapshotSaved(const std::string& path, double highestCelsius) override {
+        snapshots.push_back({path, highestCelsius});
+    }
     std::string programFolder() override { return folder; }
 
     uint32_t tick = 0;
@@ -49,7 +53,7 @@ public:
     std::vector<unsigned char> cameraPicture;
     double nodeValue = 0.0;
     bool nodeReadable = true;
-    OperatorSettings settings;
+    OperatorSettings settings = withEmptyFields();
     bool windowExists = true;
     std::string folder = "/nonexistent-program-folder";
 
@@ -62,6 +66,15 @@ public:
     std::vector<bool> measuring;
     std::vector<std::string> statusTexts;
     std::vector<std::string> offsetTexts;
+    std::vector<std::pair<std::string, double>> snapshots;
+
+private:
+    // As the pane's boxes are before anyone typed: every value its fallback.
+    static OperatorSettings withEmptyFields() {
+        OperatorSettings empty;
+        empty.frame = emptyFieldFallbacks();
+        return empty;
+    }
 };
 
 // Pixels of one frame in the camera's layout, and the packed record that points at them.

@@ -3,6 +3,7 @@
 // the way the station does it.
 
 #include "pipeline/frame_buffers.h"
+#include "pipeline/frame_settings.h"
 #include "pipeline/human_detection.h"
 
 #include "../../sdk/tests/simulator_fixture.h"
@@ -158,7 +159,7 @@ protected:
 };
 
 FrameSettings withAlarmAt(double alarmCelsius) {
-    FrameSettings settings;
+    FrameSettings settings = emptyFieldFallbacks();
     settings.alarmCelsius = alarmCelsius;
     return settings;
 }

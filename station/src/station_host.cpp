@@ -30,10 +30,10 @@ int StationHost::cameraRgbData(unsigned char* buffer, int bytes) {
     return svkGetRGBData(camera, buffer, bytes);
 }
 
-bool StationHost::cameraNodeFloat(const char* node, double& value) {
+bool StationHost::cameraUserOffset(double& value) {
     const SvkHandle camera = camera_.load();
     SvkFloatRecord record{};
-    if (camera == nullptr || svkGetNodeFloat(camera, node, &record) != SVK_OK)
+    if (camera == nullptr || svkGetNodeFloat(camera, "UserCompensationParaB", &record) != SVK_OK)
         return false;
     value = record.value;
     return true;
@@ -80,7 +80,7 @@ void StationHost::offsetMeasured(const std::string& offsetText) {
     emit offsetMeasuredText(QString::fromStdString(offsetText));
 }
 
-void StationHost::snapshotSaved(const std::string& path) {
+void StationHost::snapshotSaved(const std::string& path, double) {
     emit snapshotWritten(QString::fromStdString(path));
 }
 

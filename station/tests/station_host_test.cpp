@@ -67,20 +67,20 @@ TEST_F(StationHostTest, WithoutCameraNothingIsReadFromIt) {
     unsigned char buffer[12] = {};
     EXPECT_NE(host.cameraRgbData(buffer, sizeof buffer), SVK_OK);
     double value = 7.0;
-    EXPECT_FALSE(host.cameraNodeFloat("UserCompensationParaB", value));
+    EXPECT_FALSE(host.cameraUserOffset(value));
     EXPECT_EQ(value, 7.0);
     EXPECT_EQ(host.programFolder(), "/opt/station");
 }
 
 TEST_F(StationHostTest, OperatorValuesPublishedOnOneThreadAreReadOnAnother) {
     OperatorSettings settings;
-    settings.texts.alarmTemperature = "37.5";
+    settings.frame.alarmCelsius = 37.5;
     settings.paletteNumber = 3;
     host.publishOperatorSettings(settings);
     OperatorSettings read;
     std::thread frameThread([&] { read = host.operatorSettings(); });
     frameThread.join();
-    EXPECT_EQ(read.texts.alarmTemperature, std::optional<std::string>("37.5"));
+    EXPECT_EQ(read.frame.alarmCelsius, 37.5);
     EXPECT_EQ(read.paletteNumber, 3);
 }
 

@@ -36,7 +36,7 @@ public:
     uint32_t tickMs() override { return monotonicTickMs(); }
     int pixelFormatCode() override;
     int cameraRgbData(unsigned char* buffer, int bytes) override;
-    bool cameraNodeFloat(const char* node, double& value) override;
+    bool cameraUserOffset(double& celsius) override;
     OperatorSettings operatorSettings() override;
     void alarmChanged(bool alarmOn) override;
     void startAlarmSound(const std::string& soundFilePath) override;
@@ -44,7 +44,7 @@ public:
     bool viewWindowExists() override { return viewWindowExists_.load(); }
     void showFrame(const cv::Mat& renderImage, bool measuring, const std::string& statusText) override;
     void offsetMeasured(const std::string& offsetText) override;
-    void snapshotSaved(const std::string& path) override;
+    void snapshotSaved(const std::string& path, double highestCelsius) override;
     std::string programFolder() override { return programFolder_; }
 
 signals:
