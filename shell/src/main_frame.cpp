@@ -1,12 +1,13 @@
 #include "shell/main_frame.h"
 
-#include "shell/calidra_view.h"
 #include "shell/color_theme.h"
 #include "shell/lock_key_state.h"
 #include "shell/log_bar.h"
 #include "shell/station_icon.h"
 #include "shell/toolbar_label.h"
 #include "shell/views_bar.h"
+
+#include "viewbase/calidra_view.h"
 
 #include "settings/settings_store.h"
 
@@ -71,20 +72,18 @@ bool CMainFrame::createToolBar() {
     back_->setObjectName(QStringLiteral("Back"));
     back_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     back_->setStatusTip(QStringLiteral("Back to the previous view"));
-    back_->setData(backCommand);
     connect(back_, &QAction::triggered, this, &CMainFrame::OnBack);
 
     forward_ = new QAction(style()->standardIcon(QStyle::SP_ArrowForward), QStringLiteral("Forward"), this);
     forward_->setObjectName(QStringLiteral("Forward"));
     forward_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
     forward_->setStatusTip(QStringLiteral("Forward to the next view"));
-    forward_->setData(forwardCommand);
     connect(forward_, &QAction::triggered, this, &CMainFrame::OnForward);
 
     toolBar->addAction(back_);
     toolBar->addAction(forward_);
     toolBar->addSeparator();
-    toolBar->addWidget(new CToolbarLabel(themeLabelCommand, QStringLiteral("Visual theme:"), toolBar));
+    toolBar->addWidget(new CToolbarLabel(QStringLiteral("Visual theme:"), toolBar));
 
     themeCombo_ = new QComboBox(toolBar);
     themeCombo_->setObjectName(QStringLiteral("ColorTheme"));
@@ -104,10 +103,8 @@ bool CMainFrame::createToolBar() {
     statusBarToggle_->setCheckable(true);
     statusBarToggle_->setChecked(true);
     statusBarToggle_->setStatusTip(QStringLiteral("Show or hide the status bar"));
-    statusBarToggle_->setData(statusBarCommand);
     exit_ = new QAction(QStringLiteral("E&xit"), this);
     exit_->setStatusTip(QStringLiteral("Quit the application"));
-    exit_->setData(exitCommand);
     connect(exit_, &QAction::triggered, this, &QWidget::close);
 
     QMenu* fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
@@ -179,7 +176,7 @@ bool CMainFrame::createPanes() {
 void CMainFrame::createViews() {
     clientArea_ = new QStackedWidget(this);
     // The framework's own blank view fills the client area until the first real view is selected.
-    templateView_ = new CCalidraView(CCalidraView::blankTemplateId, clientArea_);
+    templateView_ = new CCalidraView(clientArea_);
     clientArea_->addWidget(templateView_);
     setCentralWidget(clientArea_);
 

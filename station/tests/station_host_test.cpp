@@ -9,18 +9,8 @@
 namespace calidra {
 namespace {
 
-QCoreApplication& application() {
-    static int argc = 1;
-    static char name[] = "station_host_test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication instance(argc, argv);
-    return instance;
-}
-
 class StationHostTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { application(); }
-
     AlarmSoundPlayer sound;
     StationHost host{sound, "/opt/station"};
 };
@@ -65,7 +55,7 @@ TEST_F(StationHostTest, PictureHandedOverIsACopy) {
 TEST_F(StationHostTest, WithoutCameraNothingIsReadFromIt) {
     EXPECT_EQ(host.pixelFormatCode(), 0);
     unsigned char buffer[12] = {};
-    EXPECT_NE(host.cameraRgbData(buffer, sizeof buffer), SVK_OK);
+    EXPECT_EQ(host.cameraRgbData(buffer, sizeof buffer), StationHost::noCameraResult);
     double value = 7.0;
     EXPECT_FALSE(host.cameraUserOffset(value));
     EXPECT_EQ(value, 7.0);

@@ -28,7 +28,7 @@ public:
         QString runtimeFolder;                               // default: the user's runtime folder
         QString translationsFolder;                          // default: translations/ beside the program
         std::optional<QLocale> interfaceLocale;              // default: the user's interface language
-        std::function<std::vector<CDemoFeature>()> features; // default: the station's views
+        std::function<std::vector<CDemoFeature>()> features; // the views; none without it
         // Shows a message box; tests record the text instead.
         std::function<void(const QString& caption, const QString& text)> showMessage;
     };

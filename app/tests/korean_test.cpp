@@ -2,6 +2,8 @@
 
 #include "shell/calidra_app.h"
 
+#include "station_features.h"
+
 #include "shell/log_bar.h"
 #include "shell/main_frame.h"
 #include "shell/views_bar.h"
@@ -25,6 +27,7 @@ TEST(KoreanDesktop, LogPaneFollowsTheLanguageThemeAndViewNamesStayEnglish) {
 
     CCalidraApp::Options options;
     options.applicationName = "Calidra";
+    options.features = calidra::stationFeatures;
     options.runtimeFolder = folder.path();
     options.translationsFolder = QDir(qEnvironmentVariable("CALIDRA_RUNTIME_DIR")).filePath("translations");
     CCalidraApp app(options);

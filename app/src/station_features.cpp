@@ -1,6 +1,4 @@
-#include "shell/demo_features.h"
-
-#include "shell/placeholder_view.h"
+#include "station_features.h"
 
 #include "browser/image_viewer.h"
 #include "liveview/live_viewer.h"
@@ -11,7 +9,7 @@ namespace calidra {
 namespace {
 
 CCalidraView* createLiveView(const ViewEnvironment& environment) {
-    if (environment.settings == nullptr)
+    if (environment.settings == nullptr || environment.log == nullptr)
         return nullptr;
     CLiveViewer::Environment live;
     live.log = environment.log;

@@ -1,4 +1,4 @@
-#include "shell/calidra_view.h"
+#include "viewbase/calidra_view.h"
 
 #include <QPalette>
 
@@ -14,7 +14,7 @@ void keepWhite(QWidget& view) {
 
 } // namespace
 
-CCalidraView::CCalidraView(int templateId, QWidget* parent) : QWidget(parent), templateId_(templateId) {
+CCalidraView::CCalidraView(QWidget* parent) : QWidget(parent) {
     setAutoFillBackground(true);
     keepWhite(*this);
 }

@@ -1,13 +1,13 @@
 #include "shell/main_frame.h"
 
-#include "shell/calidra_view.h"
+#include "station_features.h"
+
 #include "browser/image_viewer.h"
 #include "liveview/live_viewer.h"
 #include "shell/color_theme.h"
-#include "shell/demo_features.h"
 #include "shell/lock_key_state.h"
-#include "shell/placeholder_view.h"
 #include "shell/views_bar.h"
+#include "viewbase/calidra_view.h"
 
 #include "eventlog/event_log.h"
 #include "settings/settings_store.h"
@@ -30,7 +30,7 @@ namespace {
 // A view that counts what the frame does to it.
 class CountingView : public CCalidraView {
 public:
-    explicit CountingView(QWidget* parent) : CCalidraView(blankTemplateId, parent) {}
+    explicit CountingView(QWidget* parent) : CCalidraView(parent) {}
     void OnInitialUpdate() override {
         ++initialUpdates;
         CCalidraView::OnInitialUpdate();
@@ -98,8 +98,7 @@ QString shownHeading(const CMainFrame& frame) {
         return QStringLiteral("Live View");
     if (qobject_cast<calidra::CImageViewer*>(frame.activeView()) != nullptr)
         return QStringLiteral("Image View");
-    auto* view = qobject_cast<CPlaceholderView*>(frame.activeView());
-    return view ? view->heading() : QString();
+    return QString();
 }
 
 TEST_F(MainFrameTest, FirstStartShowsTheLiveViewInTheDarkTheme) {

@@ -1,3 +1,7 @@
+// Calidra: the screening station with its window.
+
+#include "station_features.h"
+
 #include "shell/calidra_app.h"
 
 #include "station/termination_signals.h"
@@ -7,7 +11,9 @@
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     calidra::quitOnTerminationSignals(application);
-    CCalidraApp calidra;
+    CCalidraApp::Options options;
+    options.features = calidra::stationFeatures;
+    CCalidraApp calidra(options);
     if (!calidra.InitInstance()) {
         calidra.ExitInstance();
         return 1;

@@ -6,12 +6,7 @@
 class CCalidraView : public QWidget {
     Q_OBJECT
 public:
-    // The form's template number; 101 is the blank form.
-    static constexpr int blankTemplateId = 101;
-
-    explicit CCalidraView(int templateId = blankTemplateId, QWidget* parent = nullptr);
-
-    int templateId() const { return templateId_; }
+    explicit CCalidraView(QWidget* parent = nullptr);
 
     // Run once by the main window after it exists; derived views extend it and call the base.
     virtual void OnInitialUpdate();
@@ -21,6 +16,5 @@ public:
     virtual void OnChangeVisualManager();
 
 private:
-    int templateId_;
     bool initialUpdateDone_ = false;
 };

@@ -1,12 +1,14 @@
 #include "shell/calidra_app.h"
 
-#include "shell/calidra_view.h"
+#include "station_features.h"
+
 #include "shell/color_theme.h"
 #include "shell/log_bar.h"
 #include "shell/main_frame.h"
 
 #include "eventlog/event_log.h"
 #include "settings/settings_store.h"
+#include "viewbase/calidra_view.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -24,7 +26,7 @@ namespace {
 class ReportingView : public CCalidraView {
 public:
     explicit ReportingView(const calidra::ViewEnvironment& environment)
-        : CCalidraView(blankTemplateId, environment.parent), log_(environment.log) {
+        : CCalidraView(environment.parent), log_(environment.log) {
         log_->WriteLog(calidra::LogType::Event, "written while the frame is built", 0);
     }
     void OnInitialUpdate() override {
@@ -61,6 +63,7 @@ protected:
     CCalidraApp::Options options(const QString& name) {
         CCalidraApp::Options result;
         result.applicationName = name;
+        result.features = calidra::stationFeatures;
         result.runtimeFolder = runtime.path();
         result.translationsFolder = runtime.filePath("no-translations");
         result.showMessage = [this](const QString& caption, const QString& text) {
