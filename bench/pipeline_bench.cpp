@@ -5,7 +5,7 @@
 //   pipeline_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 //   pipeline_bench --benchmark_filter=/104/384x288/3people        the case the station is sized for
 
-#include "literal_detection.h"
+#include "testsupport/literal_detection.h"
 #include "synthetic_scene.h"
 
 #include "pipeline/frame_buffers.h"
@@ -155,7 +155,7 @@ struct BenchScene {
     FrameSettings settings = emptyFieldFallbacks();
     maskfile::MaskRecords masks{};
     HumanDetector detector;
-    LiteralDetector literal;
+    test::LiteralDetector literal;
     DetectionResults results;
     uint32_t tick = 0;
 };

@@ -1,6 +1,6 @@
 // Camera frames of any size, format and content, also of another size than the acquisition's:
 // the intake and detection on their own, then the whole frame procedure with a recording host.
-#include "fake_pipeline_host.h"
+#include "testsupport/fake_pipeline_host.h"
 #include "pipeline/frame_settings.h"
 
 #include "pipeline/frame_buffers.h"

@@ -87,8 +87,12 @@ public:
     int setNucMode(const QString& mode) override {
         return svkSetNodeEnum(handle_, node::nucMode, mode.toLocal8Bit().constData());
     }
-    int setNucAutoPeriodicTime(int value) override { return svkSetNodeInt(handle_, node::nucAutoPeriodicTime, value); }
-    int setNucAutoTemperature(int value) override { return svkSetNodeInt(handle_, node::nucAutoTemperature, value); }
+    int setNucAutoPeriodicTime(int value) override {
+        return svkSetNodeInt(handle_, node::nucAutoPeriodicTime, value);
+    }
+    int setNucAutoTemperature(int value) override {
+        return svkSetNodeInt(handle_, node::nucAutoTemperature, value);
+    }
     int runNuc() override { return svkSetNodeCommand(handle_, node::nucManualRun); }
 
     int showControlDialog() override { return svkShowControlDialog(handle_); }

@@ -33,7 +33,8 @@ template <typename Condition> bool waitFor(Condition condition) {
 TEST(SorvikCameraLibraryTest, CamerasOpenDeliverAndCloseThroughTheSeam) {
     QTemporaryDir folder;
     const std::string scenario = folder.filePath("scenario.json").toStdString();
-    std::ofstream(scenario) << R"({ "cameras": [ { "label": "SIM-A", "identity": "16F0A001", "model": "KVX-384TRA",
+    std::ofstream(scenario)
+        << R"({ "cameras": [ { "label": "SIM-A", "identity": "16F0A001", "model": "KVX-384TRA",
         "width": 64, "height": 48, "fps": 100, "events": [ { "at": 0.6, "unplug": true } ] } ] })";
     ::setenv("SORVIK_SIM_SCENARIO", scenario.c_str(), 1);
 

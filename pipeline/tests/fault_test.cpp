@@ -4,7 +4,7 @@
 #include "pipeline/frame_pipeline.h"
 #include "pipeline/snapshot_writer.h"
 
-#include "fake_pipeline_host.h"
+#include "testsupport/fake_pipeline_host.h"
 
 #include "maskfile/maskinfo.h"
 

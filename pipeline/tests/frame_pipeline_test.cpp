@@ -1,6 +1,6 @@
 #include "pipeline/frame_pipeline.h"
 
-#include "fake_pipeline_host.h"
+#include "testsupport/fake_pipeline_host.h"
 #include "pipeline/palette_rendering.h"
 
 #include "maskfile/maskinfo.h"

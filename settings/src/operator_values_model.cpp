@@ -17,7 +17,8 @@ QString oneDecimal(double value) {
 
 } // namespace
 
-OperatorValuesModel::OperatorValuesModel(SettingsSection& store, QObject* parent) : QObject(parent), store_(store) {
+OperatorValuesModel::OperatorValuesModel(SettingsSection& store, QObject* parent)
+    : QObject(parent), store_(store) {
     selections_.fill(-1);
 }
 
@@ -129,8 +130,8 @@ void OperatorValuesModel::onUnitChosen() {
 void OperatorValuesModel::rewriteTemperature(Field field, TemperatureUnit to) {
     if (fieldText(field).isEmpty())
         return;
-    const TemperatureUnit from = to == TemperatureUnit::Fahrenheit ? TemperatureUnit::Celsius
-                                                                    : TemperatureUnit::Fahrenheit;
+    const TemperatureUnit from =
+        to == TemperatureUnit::Fahrenheit ? TemperatureUnit::Celsius : TemperatureUnit::Fahrenheit;
     setFieldText(field, oneDecimal(toDisplayUnit(toCelsius(parseFieldNumber(fieldText(field)), from), to)));
 }
 

@@ -18,7 +18,8 @@ Readouts formatReadouts(const FrameReadings& readings, TemperatureUnit unit, con
         return {QStringLiteral("NUC"), QString(), QString()};
     Readouts readouts;
     if (readings.personPresent)
-        readouts.large = QString::asprintf("%.1f ", toDisplayUnit(readings.trackingCelsius, unit)) + unitLabel;
+        readouts.large =
+            QString::asprintf("%.1f ", toDisplayUnit(readings.trackingCelsius, unit)) + unitLabel;
     readouts.maximum = readoutLine("Max Temp.", readings.maximumCelsius, unit, unitLabel);
     readouts.minimum = readoutLine("Min Temp.", readings.minimumCelsius, unit, unitLabel);
     return readouts;

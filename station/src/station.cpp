@@ -15,18 +15,19 @@ ConnectionClock& clockOf(const StationOptions& options) {
 Station::Station(SettingsSection& settings, EventLog& log, StationOptions options, QObject* parent)
     : QObject(parent), settings_(settings), log_(log), options_(std::move(options)),
       ownLibrary_(options_.cameraLibrary == nullptr ? makeSorvikCameraLibrary() : nullptr),
-      host_(sound_, options_.programFolder, clockOf(options_)), pipeline_(host_), programs_(options_.programFolder),
-      receiver_(pipeline_, host_,
-                [this] {
-                    if (frameObserver_)
-                        frameObserver_(pipeline_);
-                }),
+      host_(sound_, options_.programFolder, clockOf(options_)), pipeline_(host_),
+      programs_(options_.programFolder), receiver_(pipeline_, host_,
+                                                   [this] {
+                                                       if (frameObserver_)
+                                                           frameObserver_(pipeline_);
+                                                   }),
       values_(settings) {
     qRegisterMetaType<Readouts>();
     qRegisterMetaType<CameraState>();
     qRegisterMetaType<LogEntry>();
     values_.setWritesToStore(options_.writesOperatorValues);
-    values_.setCameraTakesOffset([this] { return camera() != nullptr && connection_->userCompensationSupported(); });
+    values_.setCameraTakesOffset(
+        [this] { return camera() != nullptr && connection_->userCompensationSupported(); });
     CameraLibrary& library = options_.cameraLibrary != nullptr ? *options_.cameraLibrary : *ownLibrary_;
     ConnectionFrontEnd& frontEnd = *this;
     connection_ = std::make_unique<CameraConnection>(library, frontEnd, receiver_, log_, options_.timings,
@@ -36,7 +37,8 @@ Station::Station(SettingsSection& settings, EventLog& log, StationOptions option
     connect(&host_, &StationHost::alarmStateChanged, this, &Station::alarmChanged, Qt::QueuedConnection);
     connect(&host_, &StationHost::offsetMeasuredText, this, &Station::onOffsetMeasured, Qt::QueuedConnection);
     connect(&host_, &StationHost::snapshotWritten, this, &Station::snapshotSaved, Qt::QueuedConnection);
-    connect(&log_, &EventLog::entryAdded, this, [this](int row) { emit logEntryAdded(log_.model().entry(row)); });
+    connect(&log_, &EventLog::entryAdded, this,
+            [this](int row) { emit logEntryAdded(log_.model().entry(row)); });
 
     connect(&values_, &OperatorValuesModel::valuesChanged, this, &Station::publishOperatorValues);
     connect(&values_, &OperatorValuesModel::measuringStopRequested, this, &Station::stopMeasurement);

@@ -29,7 +29,8 @@ protected:
     }
     Station& started() {
         station = std::make_unique<Station>(store, log, options);
-        QObject::connect(station.get(), &Station::readoutsChanged, [this](const Readouts& shown) { readouts = shown; });
+        QObject::connect(station.get(), &Station::readoutsChanged,
+                         [this](const Readouts& shown) { readouts = shown; });
         station->start();
         return *station;
     }

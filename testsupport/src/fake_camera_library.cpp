@@ -85,7 +85,8 @@ private:
     FakeCameraSpec spec_;
 };
 
-FakeCameraLibrary::FakeCameraLibrary(std::vector<FakeCameraSpec> cameraSpecs) : cameras(std::move(cameraSpecs)) {}
+FakeCameraLibrary::FakeCameraLibrary(std::vector<FakeCameraSpec> cameraSpecs)
+    : cameras(std::move(cameraSpecs)) {}
 
 FakeCameraLibrary::~FakeCameraLibrary() = default;
 
@@ -121,7 +122,8 @@ void FakeCameraLibrary::setDeviceCheckHandler(std::function<void(bool added)> ha
 }
 
 int FakeCameraLibrary::cameraCount(int& count) {
-    count = int(std::count_if(cameras.begin(), cameras.end(), [](const FakeCameraSpec& spec) { return spec.present; }));
+    count = int(std::count_if(cameras.begin(), cameras.end(),
+                              [](const FakeCameraSpec& spec) { return spec.present; }));
     return result("cameraCount");
 }
 

@@ -21,7 +21,14 @@ namespace calidra {
 class OperatorValuesModel : public QObject {
     Q_OBJECT
 public:
-    enum class Field { DetectionTemperature, AlarmTemperature, AlarmSavePeriod, NucInterval, DetectTest, UserOffset };
+    enum class Field {
+        DetectionTemperature,
+        AlarmTemperature,
+        AlarmSavePeriod,
+        NucInterval,
+        DetectTest,
+        UserOffset
+    };
     enum class List { Unit, Mode, Palette, FontSize, AlarmEvent, AlarmType };
     static constexpr int fieldCount = 6;
     static constexpr int listCount = 6;
@@ -40,7 +47,9 @@ public:
     QString fieldText(Field field) const { return texts_[index(field)]; }
     int selection(List list) const { return selections_[index(list)]; }
     // The unit the temperatures are shown and typed in; it changes only through the unit list.
-    TemperatureUnit unit() const { return paneUnit_ == 1 ? TemperatureUnit::Fahrenheit : TemperatureUnit::Celsius; }
+    TemperatureUnit unit() const {
+        return paneUnit_ == 1 ? TemperatureUnit::Fahrenheit : TemperatureUnit::Celsius;
+    }
     // Shown beside the temperatures: "C" until the unit list first changes the unit.
     QString unitLabel() const { return unitLabel_; }
     bool offsetFieldShown() const { return offsetFieldShown_; }

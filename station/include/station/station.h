@@ -25,11 +25,11 @@
 namespace calidra {
 
 struct StationOptions {
-    QString programFolder;                    // sounds, alarm snapshots, the mask editor
-    ConnectionTimings timings;                // shortened by tests
-    CameraLibrary* cameraLibrary = nullptr;   // default: libSorvikC; outlives the station
-    ConnectionClock* clock = nullptr;         // default: the system's
-    bool writesOperatorValues = true;         // false where no operator changes them (headless)
+    QString programFolder;                  // sounds, alarm snapshots, the mask editor
+    ConnectionTimings timings;              // shortened by tests
+    CameraLibrary* cameraLibrary = nullptr; // default: libSorvikC; outlives the station
+    ConnectionClock* clock = nullptr;       // default: the system's
+    bool writesOperatorValues = true;       // false where no operator changes them (headless)
 };
 
 // Which camera the station works with, for whoever shows or reports it.
@@ -67,7 +67,9 @@ public:
     bool measurementTimerActive() const { return measurementTimer_.isActive(); }
 
     // Runs on the frame thread after each frame the pipeline finished (set before start()).
-    void setFrameObserver(std::function<void(const FramePipeline&)> observer) { frameObserver_ = std::move(observer); }
+    void setFrameObserver(std::function<void(const FramePipeline&)> observer) {
+        frameObserver_ = std::move(observer);
+    }
 
 public slots:
     void startMeasurement();

@@ -1,10 +1,10 @@
-#include "literal_detection.h"
+#include "testsupport/literal_detection.h"
 
 #include <opencv2/imgproc.hpp>
 
 #include <algorithm>
 
-namespace calidra::bench {
+namespace calidra::test {
 
 void LiteralDetector::detectAndMeasure(const FrameBuffers& buffers, std::optional<PixelFormat> format,
                                        const FrameSettings& settings, const maskfile::MaskRecords& masks,
@@ -44,11 +44,11 @@ void LiteralDetector::detectAndMeasure(const FrameBuffers& buffers, std::optiona
         double maximumCode = 0.0;
         cv::minMaxLoc(smoothed_(rectangle), nullptr, &maximumCode);
         double celsius = directScale ? maximumCode * 0.1 : (maximumCode - 1000) * 0.1;
-        celsius = std::min(celsius, 45.0);
-        const bool alarm = celsius > settings.alarmCelsius && celsius <= 45.0;
+        celsius = std::min(celsius, temperatureCeilingCelsius);
+        const bool alarm = celsius > settings.alarmCelsius && celsius <= temperatureCeilingCelsius;
         if (alarm)
             results.frameAlarm = true;
-        if (celsius > settings.detectionCelsius && celsius <= 45.0)
+        if (celsius > settings.detectionCelsius && celsius <= temperatureCeilingCelsius)
             results.trackingTemperature = celsius;
         results.detections.push_back(Detection{rectangle.x, rectangle.y, rectangle.x + rectangle.width,
                                                rectangle.y + rectangle.height, celsius, alarm});
@@ -56,4 +56,4 @@ void LiteralDetector::detectAndMeasure(const FrameBuffers& buffers, std::optiona
     results.personPresent = !results.detections.empty();
 }
 
-} // namespace calidra::bench
+} // namespace calidra::test

@@ -1,10 +1,11 @@
 #pragma once
-// The detection exactly as first described, for comparison: the 5 x 5 mean is computed with
-// filter2D over the whole code plane once for every accepted region.
+// The detection exactly as first described, the reference the fast one is checked against in tests
+// and benchmarks: the 5 x 5 mean is computed with filter2D over the whole code plane once for
+// every accepted region.
 
 #include "pipeline/human_detection.h"
 
-namespace calidra::bench {
+namespace calidra::test {
 
 class LiteralDetector {
 public:
@@ -16,4 +17,4 @@ private:
     cv::Mat smoothed_;
 };
 
-} // namespace calidra::bench
+} // namespace calidra::test
