@@ -4,7 +4,7 @@
 
 #include "shell/calidra_app.h"
 
-#include "station/termination_signals.h"
+#include "lifecycle/termination_signals.h"
 
 #include <QApplication>
 

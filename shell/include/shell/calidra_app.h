@@ -3,7 +3,7 @@
 // window and its views, in the order the station starts up.
 
 #include "shell/demo_features.h"
-#include "shell/single_instance.h"
+#include "lifecycle/single_instance.h"
 #include "shell/translations.h"
 
 #include <QLocale>

@@ -1,5 +1,6 @@
 #pragma once
-// One running copy per application name and user: a lock file in the user's runtime folder.
+// One running copy per name and user: a lock file in the user's runtime folder. The station and
+// the mask editor both guard themselves with it.
 
 #include <QLockFile>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "station/termination_signals.h"
+#include "lifecycle/termination_signals.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -7,11 +7,10 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <cstring>
-
 namespace calidra {
 namespace {
 
+// A signal handler may only write to a descriptor; the event loop reads the other end and quits.
 int signalPipe[2] = {-1, -1};
 
 void forwardSignal(int) {
@@ -32,13 +31,15 @@ bool quitOnTerminationSignals(QCoreApplication& application) {
         }
         QCoreApplication::quit();
     });
-    struct sigaction action;
-    std::memset(&action, 0, sizeof action);
+    struct sigaction action {};
     action.sa_handler = forwardSignal;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    signal(SIGPIPE, SIG_IGN);
-    return true;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    bool hooked = true;
+    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP})
+        hooked = ::sigaction(signalNumber, &action, nullptr) == 0 && hooked;
+    ::signal(SIGPIPE, SIG_IGN);
+    return hooked;
 }
 
 } // namespace calidra
