@@ -42,8 +42,7 @@ public:
 CMainFrame::CMainFrame(calidra::SettingsSection& settings, std::vector<CDemoFeature> features,
                        calidra::EventLog& log, QWidget* parent)
     : QMainWindow(parent), settings_(settings), features_(std::move(features)), log_(log),
-      colorThemeIndex_(
-          settings.readInteger(calidra::settings_keys::colorTheme, calidra::settings_defaults::colorTheme)),
+      colorThemeIndex_(calidra::readSetting(settings, calidra::settings::colorTheme)),
       lockKeys_(calidra::makeLockKeyReader()) {
     setObjectName(QStringLiteral("MainFrame"));
     // The document template's title; the version title replaces it before the window shows.
@@ -272,7 +271,7 @@ void CMainFrame::OnColorTheme() {
         if (view->isVisible())
             view->repaint();
     }
-    settings_.writeInteger(calidra::settings_keys::colorTheme, colorThemeIndex_);
+    calidra::writeSetting(settings_, calidra::settings::colorTheme, colorThemeIndex_);
 }
 
 void CMainFrame::OnBack() {
