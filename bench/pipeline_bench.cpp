@@ -5,11 +5,12 @@
 //   pipeline_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
 //   pipeline_bench --benchmark_filter=/104/384x288/3people        the case the station is sized for
 
-#include "literal_detection.h"
+#include "testsupport/literal_detection.h"
 #include "synthetic_scene.h"
 
 #include "pipeline/frame_buffers.h"
 #include "pipeline/frame_pipeline.h"
+#include "pipeline/frame_settings.h"
 #include "pipeline/human_detection.h"
 #include "pipeline/overlays.h"
 #include "pipeline/palette_rendering.h"
@@ -40,10 +41,10 @@ class SceneHost : public FramePipelineHost {
 public:
     SceneHost(const SceneSpec& spec, const std::vector<unsigned char>& cameraPicture)
         : spec_(spec), cameraPicture_(cameraPicture) {
-        settings_.texts.detectionTemperature = "30.0";
-        settings_.texts.alarmTemperature = "37.5";
-        settings_.texts.alarmSavePeriod = "2";
-        settings_.texts.minimumRegionArea = "40";
+        settings_.frame.detectionCelsius = 30.0;
+        settings_.frame.alarmCelsius = 37.5;
+        settings_.frame.alarmSavePeriodMs = 2000;
+        settings_.frame.minimumRegionArea = 40;
     }
     uint32_t tickMs() override { return ++tick_; }
     int pixelFormatCode() override { return int(spec_.format); }
@@ -52,7 +53,7 @@ public:
                     std::min<std::size_t>(std::size_t(bytes), cameraPicture_.size()));
         return 0;
     }
-    bool cameraNodeFloat(const char*, double& value) override {
+    bool cameraUserOffset(double& value) override {
         value = 0.0;
         return true;
     }
@@ -151,10 +152,10 @@ struct BenchScene {
     FramePipeline pipeline;
     SvkFrameRecord record;
     FrameBuffers buffers;
-    FrameSettings settings;
+    FrameSettings settings = emptyFieldFallbacks();
     maskfile::MaskRecords masks{};
     HumanDetector detector;
-    LiteralDetector literal;
+    test::LiteralDetector literal;
     DetectionResults results;
     uint32_t tick = 0;
 };

@@ -61,15 +61,28 @@ if(CALIDRA_BUILD_TESTS)
   include(GoogleTest)
 endif()
 
-# A GoogleTest executable of a folder's tests/: one executable per file is
-# the habit; LIBS are linked, the test runs from the build tree.
+# A GoogleTest executable of a folder's tests/: one executable per file is the habit; LIBS are
+# linked, the test runs from the build tree. MAIN core or widgets gives it a QCoreApplication or an
+# offscreen QApplication; without MAIN it needs no Qt. LABELS are declared here, test by test:
+# frame-thread (threads meet: also run under the thread sanitizer), widgets (checked without the
+# leak check Qt's exit-time caches trip), benchmark.
 function(calidra_gtest name)
   if(NOT CALIDRA_BUILD_TESTS)
     return()
   endif()
-  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT;MAIN" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  if(ARG_MAIN STREQUAL "core")
+    set(_main core_test_main)
+  elseif(ARG_MAIN STREQUAL "widgets")
+    set(_main widget_test_main)
+    list(APPEND ARG_LABELS widgets)
+  elseif(ARG_MAIN)
+    message(FATAL_ERROR "calidra_gtest(${name}): MAIN is core or widgets, not ${ARG_MAIN}")
+  else()
+    set(_main GTest::gtest_main)
+  endif()
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} ${_main} GTest::gtest GTest::gmock)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 300)

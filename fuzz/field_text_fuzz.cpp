@@ -14,18 +14,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     (void)calidra::parseFieldInteger(text);
     (void)calidra::parseFieldNumber(text);
-    for (const bool fahrenheit : {false, true}) {
-        const calidra::TemperatureFieldValue value = calidra::readTemperatureField(text, fahrenheit);
-        if (value.storedCelsius > calidra::storedTemperatureCeilingCelsius)
+    for (const calidra::TemperatureUnit unit :
+         {calidra::TemperatureUnit::Celsius, calidra::TemperatureUnit::Fahrenheit}) {
+        const calidra::TemperatureFieldValue value = calidra::readTemperatureField(text, unit);
+        if (value.storedCelsius > calidra::temperatureCeilingCelsius)
             abort();
         if (value.rewrittenText) {
             // The rewritten text reads back as the capped value.
             const calidra::TemperatureFieldValue again =
-                calidra::readTemperatureField(*value.rewrittenText, fahrenheit);
+                calidra::readTemperatureField(*value.rewrittenText, unit);
             if (std::fabs(again.storedCelsius - value.storedCelsius) > 0.1)
                 abort();
         }
-        (void)calidra::temperatureFieldText(value.storedCelsius, fahrenheit);
+        (void)calidra::temperatureFieldText(value.storedCelsius, unit);
     }
 
     (void)calidra::parseLeadingDouble(bytes);

@@ -1,6 +1,7 @@
 // Camera frames of any size, format and content, also of another size than the acquisition's:
 // the intake and detection on their own, then the whole frame procedure with a recording host.
-#include "fake_pipeline_host.h"
+#include "testsupport/fake_pipeline_host.h"
+#include "pipeline/frame_settings.h"
 
 #include "pipeline/frame_buffers.h"
 #include "pipeline/frame_pipeline.h"
@@ -87,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (intake.outcome == calidra::IntakeOutcome::SizeMismatch && buffers.skippedFrameCount() != 1)
         abort();
 
-    calidra::FrameSettings settings;
+    calidra::FrameSettings settings = calidra::emptyFieldFallbacks();
     settings.detectionCelsius = (detectionByteText - 64) * 0.5;
     settings.minimumRegionArea = areaText % 50;
     maskfile::MaskRecords masks{};
@@ -115,10 +116,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     host.settings.paletteNumber = int(flags >> 4) - 2;
     host.settings.fontSize = (flags >> 3) & 3;
     host.settings.alarmEvent = 1;
-    host.settings.texts.detectionTemperature = std::to_string(int(detectionByteText) - 40);
-    host.settings.texts.alarmTemperature = std::to_string(int(detectionByteText) - 30);
-    host.settings.texts.alarmSavePeriod = "0";
-    host.settings.texts.minimumRegionArea = std::to_string(areaText % 50);
+    host.settings.frame = calidra::readFrameSettings({std::to_string(int(detectionByteText) - 40),
+                                                      std::to_string(int(detectionByteText) - 30),
+                                                      std::string("0"), std::to_string(areaText % 50)},
+                                                     host.settings.unit);
     host.cameraPicture.assign(pixels.begin(), pixels.end());
     calidra::FramePipeline pipeline(host);
     pipeline.setStreamSocketPath(programFolder() + "/no-stream-server");

@@ -1,6 +1,7 @@
 // The mask file as the station reads and applies it: whatever bytes sit in maskinfo.cfg, against
 // whatever frame size, end in the blanking the detector does on a warm frame.
 #include "maskfile/maskinfo.h"
+#include "pipeline/frame_settings.h"
 #include "pipeline/frame_buffers.h"
 #include "pipeline/human_detection.h"
 
@@ -76,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     calidra::HumanDetector detector;
     calidra::DetectionResults results;
-    calidra::FrameSettings settings;
+    calidra::FrameSettings settings = calidra::emptyFieldFallbacks();
     settings.minimumRegionArea = 1;
     uint32_t tick = 0;
     detector.detectAndMeasure(

@@ -39,7 +39,7 @@ void PreviewArea::paintEvent(QPaintEvent* event) {
 }
 
 CImageViewer::CImageViewer(QWidget* parent, QString folder, FolderLister lister)
-    : CCalidraView(imageListTemplateId, parent), folder_(std::move(folder)),
+    : CCalidraView(parent), folder_(std::move(folder)),
       lister_(lister ? std::move(lister) : FolderLister(&CImageViewer::listFolder)) {
     refresh_ = new QPushButton(tr("Refresh"), this);
     refresh_->setGeometry(7, 10, 107, 32);

@@ -12,10 +12,6 @@ namespace {
 
 // The compiled Korean texts of the browser, as the station loads them.
 TEST(ImageViewerKorean, RefreshIsKoreanAndTheColumnTitlesStayAsTheStationShowsThem) {
-    int argc = 1;
-    char name[] = "image_viewer_korean_test";
-    char* argv[] = {name, nullptr};
-    QApplication application(argc, argv);
     QTranslator korean;
     ASSERT_TRUE(korean.load(QStringLiteral(BROWSER_KOREAN_TRANSLATION)));
     QApplication::installTranslator(&korean);

@@ -19,18 +19,8 @@
 namespace calidra {
 namespace {
 
-QApplication& application() {
-    static int argc = 1;
-    static char name[] = "image_viewer_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication instance(argc, argv);
-    return instance;
-}
-
 class ImageViewerTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { application(); }
-
     ImageViewerTest() : viewer(nullptr, folder.path() + "/") { viewer.resize(1000, 700); }
 
     // A snapshot whose last write is the given time; left half red, right half blue.
@@ -227,7 +217,6 @@ private:
 };
 
 TEST(ImageViewerListing, RefreshWhileAListingRunsIsDoneOnceAfterItAndTheGuiKeepsRunning) {
-    application();
     HeldListing held;
     QTemporaryDir folder;
     CImageViewer viewer(nullptr, folder.path() + "/", held.lister());
@@ -263,7 +252,6 @@ TEST(ImageViewerListing, RefreshWhileAListingRunsIsDoneOnceAfterItAndTheGuiKeeps
 }
 
 TEST(ImageViewerListing, ViewGoingAwayDuringAListingWaitsForIt) {
-    application();
     HeldListing held;
     QTemporaryDir folder;
     std::thread releaser;

@@ -1,57 +1,41 @@
+// The connection's state machine on a scripted camera library and a clock moved by hand: every
+// wait is the real one (1 s settle, 5 s search, 3 s silence, 2 s NUC window), none is slept.
+
 #include "camera/camera_connection.h"
 
-#include "camera/monotonic_tick.h"
-
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QTemporaryDir>
+#include "testsupport/fake_camera_library.h"
+#include "testsupport/fake_clock.h"
 
 #include <gtest/gtest.h>
-
-#include <atomic>
-#include <climits>
-#include <cstdlib>
-#include <cstring>
-#include <fstream>
-#include <mutex>
 
 namespace calidra {
 namespace {
 
-QCoreApplication& application() {
-    static int argc = 1;
-    static char name[] = "camera_connection_test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication instance(argc, argv);
-    return instance;
-}
+using test::FakeCameraLibrary;
+using test::FakeCameraSpec;
+using test::FakeClock;
 
 struct Entry {
     LogType type;
     QString message;
     int code;
-    qint64 atMs; // since the log was made
+    int64_t atMs;
 };
 
 class RecordingLog : public LogSink {
 public:
-    RecordingLog() { clock.start(); }
+    explicit RecordingLog(FakeClock& clock) : clock_(clock) {}
     void WriteLog(LogType type, const QString& message, int code) override {
-        entries.push_back({type, message, code, clock.elapsed()});
+        entries.push_back({type, message, code, clock_.elapsedMs()});
     }
-    std::vector<qint64> times(const QString& message) const {
-        std::vector<qint64> found;
+    std::vector<int64_t> times(const QString& message) const {
+        std::vector<int64_t> found;
         for (const Entry& entry : entries)
             if (entry.message == message)
                 found.push_back(entry.atMs);
         return found;
     }
-    int count(const QString& message) const {
-        int found = 0;
-        for (const Entry& entry : entries)
-            found += entry.message == message ? 1 : 0;
-        return found;
-    }
+    int count(const QString& message) const { return int(times(message).size()); }
     const Entry* find(const QString& message) const {
         for (const Entry& entry : entries)
             if (entry.message == message)
@@ -59,291 +43,307 @@ public:
         return nullptr;
     }
     std::vector<Entry> entries;
-    QElapsedTimer clock;
+
+private:
+    FakeClock& clock_;
 };
 
 class RecordingFrontEnd : public ConnectionFrontEnd {
 public:
-    void setReadouts(const QString& large, const QString& maximum, const QString& minimum) override {
-        largeText = large;
-        maximumText = maximum;
-        minimumText = minimum;
-        if (large == "NUC")
-            ++nucReadouts;
-    }
-    bool showsFahrenheit() override { return fahrenheit; }
-    QString unitLabelText() override { return unit; }
-    QString offsetFieldText() override { return offset; }
-    QString nucIntervalText() override { return nucInterval; }
+    double userOffsetCelsius() override { return offset; }
+    int nucIntervalMs() override { return nucInterval; }
     void selectPalette(int index) override { palette = index; }
     void forceNormalMode() override { ++normalForced; }
     void setCameraEntries(const QStringList& list) override { entries = list; }
+    void readoutDue() override { ++readouts; }
 
-    bool fahrenheit = false;
-    QString unit = "C";
-    QString offset = "0.0";
-    QString nucInterval = "120";
-    QString largeText, maximumText, minimumText;
-    int nucReadouts = 0;
+    double offset = 0.0;
+    int nucInterval = 120000;
     int palette = -2;
     int normalForced = 0;
+    int readouts = 0;
     QStringList entries;
 };
 
 class CountingReceiver : public FrameReceiver {
 public:
+    explicit CountingReceiver(FakeClock& clock) : clock_(clock) {}
     void allocateBuffers(int width, int height) override {
         allocated = {width, height};
         ++allocations;
     }
     void processFrame(const SvkFrameRecord*) override {
         ++frames;
-        lastTick.store(monotonicClock());
+        lastTick = clock_.nowMs();
     }
-    void setNucRunning(bool running) override {
-        nuc.store(running);
-        nucChanges.fetch_add(1);
-    }
-    uint32_t lastFrameTick() const override { return lastTick.load(); }
-    void setLastFrameTick(uint32_t tick) override { lastTick.store(tick); }
-    double frameMaxTemperature() const override { return 45.0; }
-    double frameMinTemperature() const override { return -10.0; }
-    double trackingTemperature() const override { return 38.2; }
-    bool personPresent() const override { return present; }
-
-    static uint32_t monotonicClock();
+    void setNucRunning(bool running) override { nuc = running; }
+    uint32_t lastFrameTick() const override { return lastTick; }
+    void setLastFrameTick(uint32_t tick) override { lastTick = tick; }
+    void cameraChanged(Camera* camera) override { current = camera; }
 
     std::pair<int, int> allocated{0, 0};
     int allocations = 0;
-    std::atomic<int> frames{0};
-    std::atomic<uint32_t> lastTick{0};
-    std::atomic<bool> nuc{false};
-    std::atomic<int> nucChanges{0};
-    bool present = false;
+    int frames = 0;
+    uint32_t lastTick = 0;
+    bool nuc = false;
+    Camera* current = nullptr;
+
+private:
+    FakeClock& clock_;
 };
-
-uint32_t CountingReceiver::monotonicClock() {
-    return monotonicTickMs();
-}
-
-ConnectionTimings fastTimings() {
-    ConnectionTimings timings;
-    timings.connectFirstMs = 20;
-    timings.connectRepeatMs = 100;
-    timings.openWaitMs = 20;
-    timings.readoutMs = 20;
-    timings.watchdogSilenceMs = 300;
-    timings.nucWindowMs = 100;
-    timings.millisecondsPerSecond = 1; // "120" seconds become 120 ms
-    return timings;
-}
 
 class CameraConnectionTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { application(); }
-    ~CameraConnectionTest() override {
-        connection.reset();
-        ::unsetenv("SORVIK_SIM_SCENARIO");
+    void start(std::vector<FakeCameraSpec> cameras = {FakeCameraSpec{}}) {
+        library.cameras = std::move(cameras);
+        ASSERT_EQ(connection.initialise(), 0);
+    }
+    // Time passes with the camera delivering ten frames a second while it acquires.
+    void runWithFrames(int milliseconds) {
+        for (int passed = 0; passed < milliseconds; passed += 100) {
+            clock.advance(100);
+            library.deliverFrame();
+        }
+    }
+    static FakeCameraSpec camera(const char* label, const char* identity, int openResult = 0) {
+        FakeCameraSpec spec;
+        spec.label = label;
+        spec.identity = identity;
+        spec.openResult = openResult;
+        return spec;
     }
 
-    void startWith(const std::string& cameras, ConnectionTimings timings = fastTimings()) {
-        const std::string path = folder.filePath("scenario.json").toStdString();
-        std::ofstream(path) << "{ \"cameras\": [" << cameras << "] }";
-        ::setenv("SORVIK_SIM_SCENARIO", path.c_str(), 1);
-        connection = std::make_unique<CameraConnection>(frontEnd, receiver, log, timings);
-        ASSERT_EQ(connection->initialise(), 0);
-    }
-    template <typename Condition> bool runUntil(Condition condition, int timeoutMs = 5000) {
-        QElapsedTimer waited;
-        waited.start();
-        while (!condition() && waited.elapsed() < timeoutMs)
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        return condition();
-    }
-    bool connected() const { return connection->connected(); }
-    int nucModeIndex() const {
-        auto record = std::make_unique<SvkEnumRecord>();
-        std::memset(record.get(), 0, sizeof *record);
-        record->capacity = SVK_ENUM_CAPACITY;
-        if (svkGetNodeEnum(connection->handle(), "NUCMode", record.get()) != SVK_OK)
-            return -1;
-        return record->currentIndex;
-    }
-    void runFor(int milliseconds) {
-        runUntil([] { return false; }, milliseconds);
-    }
-
-    QTemporaryDir folder;
-    RecordingLog log;
+    FakeClock clock;
+    FakeCameraLibrary library{{}};
+    RecordingLog log{clock};
     RecordingFrontEnd frontEnd;
-    CountingReceiver receiver;
-    std::unique_ptr<CameraConnection> connection;
+    CountingReceiver receiver{clock};
+    CameraConnection connection{library, frontEnd, receiver, log, ConnectionTimings{}, &clock};
 };
 
 TEST_F(CameraConnectionTest, FirstCameraFailsToOpenSecondIsConnected) {
-    startWith(R"({ "label": "A", "identity": "16F0A001", "openResult": -7, "width": 64, "height": 48 },
-                 { "label": "B", "identity": "1650B002", "width": 80, "height": 60 })");
-    ASSERT_TRUE(runUntil([&] { return connection->connected() && receiver.frames > 3; }));
+    FakeCameraSpec second = camera("B", "1650B002");
+    second.width = 80;
+    second.height = 60;
+    start({camera("A", "16F0A001", -7), second});
+    EXPECT_EQ(frontEnd.entries, QStringList({"A: [16F0A001] KVX-384TRA", "B: [1650B002] KVX-384TRA"}));
+
+    clock.advance(1000); // the first search
     const Entry* failed = log.find("svkOpen Failed");
     ASSERT_NE(failed, nullptr);
     EXPECT_EQ(failed->type, LogType::Error);
     EXPECT_EQ(failed->code, -7);
+    EXPECT_FALSE(connection.connected());
+
+    clock.advance(1000); // the wait after every open, whatever its result
     const Entry* hint =
         log.find("16F0A001 Camera open error. Use Tevacfg to verify that the IP address is set correctly.");
     ASSERT_NE(hint, nullptr);
     EXPECT_EQ(hint->type, LogType::Information);
     EXPECT_EQ(hint->code, -7);
+    EXPECT_EQ(library.openLabel(), "B");
+    EXPECT_FALSE(connection.connected());
+
+    clock.advance(1000);
+    EXPECT_TRUE(connection.connected());
     EXPECT_EQ(receiver.allocated, std::make_pair(80, 60));
-    EXPECT_EQ(frontEnd.entries.size(), 2);
-    EXPECT_TRUE(frontEnd.entries[1].startsWith("B: [1650B002] "));
-    int format = 0;
-    svkGetPixelFormat(connection->handle(), &format);
-    EXPECT_EQ(format, 110);
-    EXPECT_EQ(nucModeIndex(), 1); // "Manual"
+    EXPECT_EQ(receiver.current, connection.camera());
+    EXPECT_EQ(library.calls(), (std::vector<std::string>{"initialise", "open A", "open B", "setUserOffset 0",
+                                                         "imageSize", "setPixelFormat 110",
+                                                         "setNucMode Manual", "setNucAutoPeriodicTime 60",
+                                                         "setNucAutoTemperature 10", "setAcquisition 1"}));
+    EXPECT_EQ(log.entries.size(), 2u);
 }
 
 TEST_F(CameraConnectionTest, CamerasThatDoNotQualifyAreListedButNeverOpened) {
-    startWith(R"({ "label": "A", "kind": 1, "identity": "16F0A001", "openResult": -3 },
-                 { "label": "B", "identity": "1700B002", "openResult": -3 })");
-    runFor(400);
-    EXPECT_FALSE(connection->connected());
-    EXPECT_EQ(log.count("svkOpen Failed"), 0);
+    FakeCameraSpec wrongKind = camera("A", "16F0A001");
+    wrongKind.kind = 1;
+    start({wrongKind, camera("B", "1700B002"), camera("C", "16 0C003")});
+    clock.advance(20000);
+    EXPECT_FALSE(connection.connected());
+    EXPECT_EQ(library.count("open A") + library.count("open B") + library.count("open C"), 0);
     EXPECT_TRUE(log.entries.empty());
-    EXPECT_EQ(frontEnd.entries.size(), 2);
+    EXPECT_EQ(frontEnd.entries.size(), 3);
 }
 
-TEST_F(CameraConnectionTest, UnpluggedCameraIsReconnectedWhenItComesBack) {
-    startWith(
-        R"({ "identity": "16F0A001", "events": [ { "at": 0.5, "unplug": true }, { "at": 1.0, "plug": true } ] })");
-    ASSERT_TRUE(runUntil([&] { return connection->connected(); }));
-    ASSERT_TRUE(runUntil([&] { return log.count("Selected camera was unplugged.") == 1; }));
-    EXPECT_FALSE(connection->connected());
+TEST_F(CameraConnectionTest, UnpluggedCameraIsReconnectedWithinTheSearchPeriod) {
+    start();
+    runWithFrames(2000);
+    ASSERT_TRUE(connection.connected());
+
+    library.unplug("SIM-A");
+    clock.advance(0);
+    EXPECT_FALSE(connection.connected());
+    EXPECT_EQ(log.count("Selected camera was unplugged."), 1);
+    EXPECT_EQ(log.count("Device has been removed."), 1);
     EXPECT_TRUE(frontEnd.entries.isEmpty());
-    EXPECT_TRUE(runUntil([&] { return log.count("Device has been removed.") == 1; }));
-    ASSERT_TRUE(
-        runUntil([&] { return connection->connected() && log.count("Device has been added.") == 1; }));
-    const int framesBefore = receiver.frames;
-    EXPECT_TRUE(runUntil([&] { return receiver.frames > framesBefore + 3; }));
+    EXPECT_EQ(library.openLabel(), "SIM-A"); // the stale camera stays open until the next open
+
+    runWithFrames(7000);
+    EXPECT_FALSE(connection.connected());
+    library.plug("SIM-A");
+    runWithFrames(5000 + 1000); // the next search, then the settle wait
+    EXPECT_EQ(log.count("Device has been added."), 1);
+    ASSERT_TRUE(connection.connected());
+    EXPECT_EQ(library.count("close SIM-A"), 1); // closed before it was opened again
+    EXPECT_EQ(library.count("open SIM-A"), 2);
+    const int frames = receiver.frames;
+    runWithFrames(1000);
+    EXPECT_GT(receiver.frames, frames);
 }
 
 TEST_F(CameraConnectionTest, CameraUnpluggedWhileSettlingIsSearchedForAgain) {
-    ConnectionTimings timings = fastTimings();
-    timings.openWaitMs = 400; // the unplug at 0.15 s falls into the wait after the open
-    startWith(
-        R"({ "identity": "16F0A001", "events": [ { "at": 0.15, "unplug": true }, { "at": 0.6, "plug": true } ] })",
-        timings);
-    ASSERT_TRUE(runUntil([&] { return log.count("Selected camera was unplugged.") == 1; }));
-    ASSERT_TRUE(runUntil([&] { return connected() && receiver.frames > 3; }));
+    start();
+    clock.advance(1500); // opened at 1 s, settling until 2 s
+    library.unplug("SIM-A");
+    clock.advance(500);
+    EXPECT_FALSE(connection.connected());
+    EXPECT_EQ(library.count("close SIM-A"), 1);
+    EXPECT_EQ(library.count("setAcquisition 1"), 0);
+
+    library.plug("SIM-A");
+    runWithFrames(7000);
+    EXPECT_TRUE(connection.connected());
     EXPECT_EQ(log.count("svkSetAcquisition Failed."), 0);
     EXPECT_EQ(log.count("Retry Acquisition."), 0);
 }
 
 TEST_F(CameraConnectionTest, StalledStreamIsRestartedNoFasterThanTheSilenceAllows) {
-    startWith(R"({ "identity": "16F0A001", "events": [ { "at": 0.3, "stallFor": 1.5 } ] })");
-    ASSERT_TRUE(runUntil([&] { return connection->connected(); }));
-    ASSERT_TRUE(runUntil([&] { return log.count("Retry Acquisition.") >= 1; }));
-    runFor(700);
-    // 1.5 s of silence with a 0.3 s watchdog: a few restarts, each at least 0.3 s apart.
-    EXPECT_GE(log.count("Retry Acquisition."), 1);
-    EXPECT_LE(log.count("Retry Acquisition."), 6);
-    EXPECT_GE(receiver.allocations, 2); // every restart runs the whole start again
+    start();
+    runWithFrames(3000);
+    ASSERT_TRUE(connection.connected());
+    const int allocations = receiver.allocations;
+    const int64_t stalledAtMs = clock.elapsedMs();
+    clock.advance(11000); // no frames at all
+    const std::vector<int64_t> retries = log.times("Retry Acquisition.");
+    ASSERT_EQ(retries.size(), 3u); // at 3.5 s, 7 s and 10.5 s of silence: ticks of 500 ms
+    EXPECT_GT(retries[0] - stalledAtMs, 3000);
+    for (std::size_t index = 1; index < retries.size(); ++index)
+        EXPECT_GE(retries[index] - retries[index - 1], 3000);
+    EXPECT_EQ(receiver.allocations, allocations + 3); // every restart runs the whole start again
+    EXPECT_EQ(library.count("setAcquisition 0"), 3);
+
+    runWithFrames(5000); // frames again: no more restarts
+    EXPECT_EQ(log.count("Retry Acquisition."), 3);
 }
 
-TEST_F(CameraConnectionTest, FailingAcquisitionStartIsLoggedWithItsCode) {
-    startWith(R"({ "identity": "16F0A001", "acquisitionResult": -9 })");
-    ASSERT_TRUE(runUntil([&] { return log.count("svkSetAcquisition Failed.") >= 1; }));
+TEST_F(CameraConnectionTest, FailedFirstStartIsRetriedOneSilenceAfterTheOpen) {
+    library.results["setAcquisition"] = -9;
+    start();
+    clock.advance(2000);
     const Entry* failed = log.find("svkSetAcquisition Failed.");
+    ASSERT_NE(failed, nullptr);
     EXPECT_EQ(failed->type, LogType::Error);
     EXPECT_EQ(failed->code, -9);
-    EXPECT_FALSE(connection->nucTimerActive());
-    // The watchdog keeps trying while connected, first one silence after the open, then no
-    // faster than one silence apart.
-    ASSERT_TRUE(runUntil([&] { return log.count("Retry Acquisition.") >= 3; }));
-    const std::vector<qint64> retries = log.times("Retry Acquisition.");
-    EXPECT_GE(retries[0] - log.times("svkSetAcquisition Failed.").front(), 250);
-    for (std::size_t i = 1; i < retries.size(); ++i)
-        EXPECT_GE(retries[i] - retries[i - 1], 290);
+    EXPECT_FALSE(connection.nucTimerActive());
+
+    clock.advance(8000);
+    const std::vector<int64_t> retries = log.times("Retry Acquisition.");
+    ASSERT_GE(retries.size(), 2u);
+    EXPECT_GT(retries[0] - 1000, 3000); // counted from the open at 1 s
+    for (std::size_t index = 1; index < retries.size(); ++index)
+        EXPECT_GE(retries[index] - retries[index - 1], 3000);
+
+    library.results.erase("setAcquisition");
+    runWithFrames(4000);
+    EXPECT_TRUE(library.acquiring());
+    EXPECT_TRUE(connection.nucTimerActive());
 }
 
-TEST_F(CameraConnectionTest, PeriodicNucRunsAndTheReadoutShowsIt) {
-    startWith(R"({ "identity": "16F0A001" })");
-    ASSERT_TRUE(runUntil([&] { return connection->connected(); }));
-    EXPECT_EQ(connection->nucTimerIntervalMs(), 120);
-    ASSERT_TRUE(runUntil([&] { return receiver.nuc.load(); }));
-    EXPECT_TRUE(runUntil([&] { return frontEnd.nucReadouts > 0; }));
-    EXPECT_TRUE(runUntil([&] { return !receiver.nuc.load(); }));
+TEST_F(CameraConnectionTest, NucRunsEveryIntervalAndPausesTheWatchdogForItsWindow) {
+    start();
+    runWithFrames(2000); // acquisition started at 2 s
+    EXPECT_EQ(connection.nucTimerIntervalMs(), 120000);
+    runWithFrames(119900);
+    EXPECT_EQ(library.count("runNuc"), 0);
+    runWithFrames(100);
+    EXPECT_EQ(library.count("runNuc"), 1);
+    EXPECT_TRUE(receiver.nuc);
+    EXPECT_TRUE(connection.nucRunning());
+    clock.advance(1900); // no frames during the window: the watchdog waits for it
+    EXPECT_TRUE(receiver.nuc);
+    clock.advance(100);
+    EXPECT_FALSE(receiver.nuc);
+    runWithFrames(120000);
+    EXPECT_EQ(library.count("runNuc"), 2);
+    EXPECT_EQ(log.count("Retry Acquisition."), 0);
 
-    connection->SetNucInterval(0);
-    EXPECT_FALSE(connection->nucTimerActive()); // off, not firing without pause
-}
-
-TEST_F(CameraConnectionTest, NucIntervalFieldWithoutAUsablePeriod) {
-    ConnectionTimings timings = fastTimings();
-    timings.millisecondsPerSecond = 1000;
-    frontEnd.nucInterval = "3000000"; // 34 days in milliseconds does not fit an int
-    startWith(R"({ "identity": "16F0A001" })", timings);
-    ASSERT_TRUE(runUntil([&] { return connection->connected(); }));
-    EXPECT_TRUE(connection->nucTimerActive());
-    EXPECT_EQ(connection->nucTimerIntervalMs(), INT_MAX);
-
-    for (const char* text : {"0", "none", ""}) {
-        frontEnd.nucInterval = text;
-        connection->StopAcquisition();
-        connection->StartAcquisition();
-        EXPECT_FALSE(connection->nucTimerActive()) << text;
-    }
+    connection.SetNucInterval(0);
+    EXPECT_FALSE(connection.nucTimerActive()); // off, not firing without pause
+    frontEnd.nucInterval = -5;
+    connection.StopAcquisition();
+    connection.StartAcquisition();
+    EXPECT_FALSE(connection.nucTimerActive());
 }
 
 TEST_F(CameraConnectionTest, DirectScaleModelGetsFormat104AndStillRunsNuc) {
-    startWith(R"({ "identity": "16F0A001", "model": "KVX-340TRA-X" })");
-    ASSERT_TRUE(runUntil([&] { return connection->connected(); }));
-    int format = 0;
-    svkGetPixelFormat(connection->handle(), &format);
-    EXPECT_EQ(format, 104);
-    EXPECT_EQ(nucModeIndex(), 0); // left on the camera's own automatic NUC
-    EXPECT_TRUE(runUntil([&] { return receiver.nucChanges > 0; }));
+    FakeCameraSpec direct;
+    direct.model = "KVX-340TRA-X";
+    frontEnd.nucInterval = 10000;
+    start({direct});
+    runWithFrames(12000);
+    EXPECT_EQ(library.pixelFormat(), 104);
+    EXPECT_EQ(library.count("setNucMode Manual"), 0); // left on the camera's own automatic NUC
+    EXPECT_EQ(library.count("runNuc"), 1);
 }
 
-TEST_F(CameraConnectionTest, OffsetNodeDecidesTheTemperatureMode) {
-    frontEnd.offset = "0.7";
-    startWith(R"({ "identity": "16F0A001", "offsetNode": false })");
-    ASSERT_TRUE(runUntil([&] { return connection->connected(); }));
-    EXPECT_FALSE(connection->userCompensationSupported());
+TEST_F(CameraConnectionTest, OffsetNodeDecidesTheTemperatureModeAndTheOffsetSent) {
+    frontEnd.offset = 0.7;
+    FakeCameraSpec without = camera("A", "16F0A001");
+    without.offersUserOffset = false;
+    without.paletteIndex = 8;
+    start({without});
+    clock.advance(2000);
+    ASSERT_TRUE(connection.connected());
+    EXPECT_FALSE(connection.userCompensationSupported());
     EXPECT_EQ(frontEnd.normalForced, 1);
-    EXPECT_GE(frontEnd.palette, 0);
+    EXPECT_EQ(frontEnd.palette, 8);
+    EXPECT_EQ(library.count("setUserOffset 0.7"), 0);
+
+    connection.shutdown();
+    library.cameras = {camera("B", "16F0B002")};
+    library.cameras[0].paletteIndex = -1;
+    connection.initialise();
+    clock.advance(2000);
+    EXPECT_TRUE(connection.userCompensationSupported());
+    EXPECT_EQ(frontEnd.normalForced, 1);
+    EXPECT_EQ(frontEnd.palette, -1);
+    EXPECT_EQ(library.userOffset(), 0.7);
 }
 
-TEST_F(CameraConnectionTest, OffsetIsSentToACameraThatOffersTheNode) {
-    frontEnd.offset = "0.7";
-    startWith(R"({ "identity": "16F0A001" })");
-    ASSERT_TRUE(runUntil([&] { return connection->connected(); }));
-    EXPECT_TRUE(connection->userCompensationSupported());
-    EXPECT_EQ(frontEnd.normalForced, 0);
-    SvkFloatRecord offset{};
-    ASSERT_EQ(svkGetNodeFloat(connection->handle(), "UserCompensationParaB", &offset), 0);
-    EXPECT_DOUBLE_EQ(offset.value, 0.7);
+TEST_F(CameraConnectionTest, FailingCameraCallsAreLoggedWithTheirResult) {
+    library.results = {{"imageSize", -2}, {"setPixelFormat", -3}, {"setNucMode", -5}, {"runNuc", -6}};
+    frontEnd.nucInterval = 5000;
+    start();
+    runWithFrames(8000);
+    EXPECT_TRUE(connection.connected());
+    for (const auto& [message, code] :
+         std::vector<std::pair<QString, int>>{{"svkGetImageSize Failed", -2},
+                                              {"svkSetPixelFormat Failed", -3},
+                                              {"svkSetNodeEnum Failed", -5},
+                                              {"svkSetNodeCommand Failed", -6}}) {
+        const Entry* entry = log.find(message);
+        ASSERT_NE(entry, nullptr) << message.toStdString();
+        EXPECT_EQ(entry->type, LogType::Error);
+        EXPECT_EQ(entry->code, code);
+    }
+    EXPECT_EQ(connection.StopAcquisition(), 0);
+    library.results["setAcquisition"] = -4;
+    EXPECT_EQ(connection.StartAcquisition(), -4);
 }
 
-TEST_F(CameraConnectionTest, ReadoutsInTheShownUnit) {
-    startWith(R"({ "identity": "16F0A001", "present": false })");
-    EXPECT_EQ(frontEnd.largeText, "");
-    EXPECT_EQ(frontEnd.maximumText, "Max Temp. : 45.0 C");
-    EXPECT_EQ(frontEnd.minimumText, "Min Temp. : -10.0 C");
-    frontEnd.fahrenheit = true;
-    frontEnd.unit = "℉";
-    receiver.present = true;
-    ASSERT_TRUE(runUntil([&] { return frontEnd.largeText == "100.8 ℉"; }));
-    EXPECT_EQ(frontEnd.maximumText, "Max Temp. : 113.0 ℉");
-}
-
-TEST_F(CameraConnectionTest, ShutdownClosesTheCameraWhileFramesArrive) {
-    startWith(R"({ "identity": "16F0A001", "fps": 120 })");
-    ASSERT_TRUE(runUntil([&] { return receiver.frames > 10; }));
-    connection->shutdown();
-    const int frames = receiver.frames;
-    runFor(100);
-    EXPECT_EQ(receiver.frames, frames);
-    EXPECT_EQ(connection->handle(), nullptr);
+TEST_F(CameraConnectionTest, ShutdownClosesTheCameraAndIgnoresLateNotifications) {
+    start();
+    runWithFrames(3000);
+    ASSERT_TRUE(connection.connected());
+    library.unplug("SIM-A"); // queued, not yet handed over
+    connection.shutdown();
+    clock.advance(1000);
+    EXPECT_EQ(connection.camera(), nullptr);
+    EXPECT_EQ(receiver.current, nullptr);
+    EXPECT_FALSE(library.up());
+    EXPECT_EQ(library.calls().back(), "shutdown");
+    EXPECT_EQ(log.count("Selected camera was unplugged."), 0);
 }
 
 } // namespace

@@ -3,7 +3,7 @@
 #include "headless_options.h"
 #include "headless_station.h"
 
-#include "station/termination_signals.h"
+#include "lifecycle/termination_signals.h"
 
 #include <QCoreApplication>
 #include <QTimer>

@@ -14,18 +14,8 @@
 
 namespace {
 
-QCoreApplication& application() {
-    static int argc = 1;
-    static char name[] = "headless_station_test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication instance(argc, argv);
-    return instance;
-}
-
 class HeadlessStationTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { application(); }
-
     HeadlessStationTest() {
         const QString built = qEnvironmentVariable("CALIDRA_RUNTIME_DIR");
         for (const char* name : {"calidra-headless", "libSorvikC.so"})

@@ -1,36 +1,34 @@
 #include "liveview/live_viewer.h"
 
-#include "eventlog/event_log.h"
-#include "pipeline/snapshot_writer.h"
-
 #include <QApplication>
-#include <QComboBox>
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QScreen>
-#include <QScrollArea>
 #include <QStackedWidget>
 
 #include <cstdio>
 
 namespace calidra {
+namespace {
+
+StationOptions stationOptions(const CLiveViewer::Environment& environment) {
+    StationOptions options;
+    options.programFolder = environment.programFolder;
+    options.timings = environment.timings;
+    options.cameraLibrary = environment.cameraLibrary;
+    return options;
+}
+
+} // namespace
 
 CLiveViewer::CLiveViewer(Environment environment, QWidget* parent)
-    : CCalidraView(liveViewerTemplateId, parent), environment_(std::move(environment)),
-      host_(std::make_unique<StationHost>(sound_, environment_.programFolder)),
-      pipeline_(std::make_unique<FramePipeline>(*host_)), programs_(environment_.programFolder),
-      receiver_(std::make_unique<PipelineReceiver>(*pipeline_, *host_)) {
+    : CCalidraView(parent), environment_(std::move(environment)),
+      station_(std::make_unique<Station>(*environment_.settings, *environment_.log,
+                                         stationOptions(environment_))) {
     picture_ = new PictureArea(this);
-    picture_->setSource(host_.get());
+    picture_->setSource(&station_->host());
     connect(picture_, &PictureArea::leftDoubleClicked, this, &CLiveViewer::toggleFullView);
-    connect(host_.get(), &StationHost::alarmStateChanged, this, &CLiveViewer::onAlarmStateChanged,
-            Qt::QueuedConnection);
-    connect(host_.get(), &StationHost::offsetMeasuredText, this, &CLiveViewer::onOffsetMeasured,
-            Qt::QueuedConnection);
-    measurementTimer_.setSingleShot(true);
-    connect(&measurementTimer_, &QTimer::timeout, this, [this] { pipeline_->stopMeasurement(); });
+    connect(station_.get(), &Station::alarmChanged, this, &CLiveViewer::onAlarmChanged);
     qApp->installEventFilter(this);
 }
 
@@ -39,48 +37,52 @@ CLiveViewer::~CLiveViewer() {
     // Whether the picture keeps up with the camera, for a person checking the station.
     if (qEnvironmentVariableIsSet("CALIDRA_PICTURE_STATS"))
         std::fprintf(stderr, "pictures: %llu handed over, %llu taken, %llu painted\n",
-                     static_cast<unsigned long long>(pipeline_->shownFrameCount()),
+                     static_cast<unsigned long long>(station_->pipeline().shownFrameCount()),
                      static_cast<unsigned long long>(picture_->picturesTaken()),
                      static_cast<unsigned long long>(picture_->picturesPainted()));
-    // Camera first, so no frame reaches the pipeline or the pane while they go; then the pane,
-    // then the camera library.
-    if (connection_)
-        connection_->CloseCamera();
-    host_->setViewWindowExists(false);
+    // Acquisition stopped, the camera closed and the library down first, so no frame reaches the
+    // pipeline or the picture while they go.
+    station_->stop();
+    station_->host().setViewWindowExists(false);
     delete paneArea_;
     paneArea_ = nullptr;
     pane_ = nullptr;
-    if (connection_)
-        connection_->shutdown();
 }
 
 void CLiveViewer::OnInitialUpdate() {
     CCalidraView::OnInitialUpdate();
-    if (pane_ == nullptr) {
-        // The pane scrolls when the window is lower than its controls, so every control stays
-        // within the operator's reach.
-        paneArea_ = new QScrollArea(this);
-        paneArea_->setFrameShape(QFrame::NoFrame);
-        paneArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        pane_ = new CLiveViewerCtrl(*this, *environment_.settings);
-        pane_->setFixedSize(CLiveViewerCtrl::paneWidth - paneScrollBarAllowance,
-                            CLiveViewerCtrl::contentHeight);
-        paneArea_->setWidget(pane_);
-        connection_ =
-            std::make_unique<CameraConnection>(*this, *receiver_, *environment_.log, environment_.timings);
-        paneArea_->setGeometry(0, 0, 100, 100);
-        paneArea_->show();
-        const QString pictures = environment_.programFolder + QStringLiteral("/pictures/");
-        pane_->alarmAnimation().load(pictures + QStringLiteral("alarm_animation.png"), 207);
-        pane_->banner().load(pictures + QStringLiteral("pane_banner.png"), 380);
-    }
-    connection_->initialise();
-    pane_->LoadSettingsIntoLists();
-    pane_->LoadSettingsIntoFields();
-    pane_->detectTestField()->hide();
-    pane_->cameraSettingButton()->hide();
+    if (pane_ == nullptr)
+        createPane();
+    station_->start();
     layoutChildren();
-    operatorValuesChanged();
+}
+
+void CLiveViewer::createPane() {
+    // The pane scrolls when the window is lower than its controls, so every control stays within
+    // the operator's reach.
+    paneArea_ = new QScrollArea(this);
+    paneArea_->setFrameShape(QFrame::NoFrame);
+    paneArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    pane_ = new CLiveViewerCtrl(station_->values());
+    pane_->setFixedSize(CLiveViewerCtrl::paneWidth - paneScrollBarAllowance, CLiveViewerCtrl::contentHeight);
+    paneArea_->setWidget(pane_);
+    paneArea_->setGeometry(0, 0, 100, 100);
+    paneArea_->show();
+    const QString pictures = environment_.programFolder + QStringLiteral("/pictures/");
+    pane_->alarmAnimation().load(pictures + QStringLiteral("alarm_animation.png"), 207);
+    pane_->banner().load(pictures + QStringLiteral("pane_banner.png"), 380);
+
+    Station* station = station_.get();
+    connect(pane_, &CLiveViewerCtrl::measureRequested, station, &Station::startMeasurement);
+    connect(pane_, &CLiveViewerCtrl::maskingRequested, station, &Station::launchMaskEditor);
+    connect(pane_, &CLiveViewerCtrl::ipSettingRequested, station, &Station::launchIpTool);
+    connect(pane_, &CLiveViewerCtrl::cameraSettingRequested, station, &Station::showCameraDialog);
+    connect(pane_, &CLiveViewerCtrl::startStreamingRequested, station, &Station::startStreamingServer);
+    connect(pane_, &CLiveViewerCtrl::stopStreamingRequested, station, &Station::stopStreamingServer);
+    connect(station, &Station::readoutsChanged, pane_, [pane = pane_](const Readouts& shown) {
+        pane->setReadouts(shown.large, shown.maximum, shown.minimum);
+    });
+    connect(station, &Station::cameraListChanged, pane_, &CLiveViewerCtrl::setCameraEntries);
 }
 
 void CLiveViewer::layoutChildren() {
@@ -159,163 +161,13 @@ bool CLiveViewer::eventFilter(QObject* watched, QEvent* event) {
     return CCalidraView::eventFilter(watched, event);
 }
 
-void CLiveViewer::onAlarmStateChanged(bool alarmOn) {
+void CLiveViewer::onAlarmChanged(bool alarmOn) {
     if (pane_ == nullptr)
         return;
     if (alarmOn)
         pane_->alarmAnimation().play(alarmFrameIntervalMs);
     else
         pane_->alarmAnimation().stop();
-}
-
-void CLiveViewer::onOffsetMeasured(const QString& offsetText) {
-    measurementTimer_.stop();
-    if (pane_ != nullptr)
-        pane_->setOffsetText(offsetText);
-}
-
-bool CLiveViewer::cameraOpen() {
-    return connection_ && connection_->handle() != nullptr;
-}
-
-bool CLiveViewer::userCompensationSupported() {
-    return connection_ && connection_->userCompensationSupported();
-}
-
-void CLiveViewer::setCameraNodeFloat(const QString& node, double value) {
-    if (!cameraOpen())
-        return;
-    svkSetNodeFloat(connection_->handle(), node.toUtf8().constData(), value);
-}
-
-void CLiveViewer::setCameraNodeEnum(const QString& node, const QString& entry) {
-    if (!cameraOpen())
-        return;
-    svkSetNodeEnum(connection_->handle(), node.toUtf8().constData(), entry.toUtf8().constData());
-}
-
-void CLiveViewer::setMeasuring(bool measuring) {
-    if (measuring) {
-        startMeasurement();
-        return;
-    }
-    pipeline_->stopMeasurement();
-    measurementTimer_.stop();
-}
-
-void CLiveViewer::startMeasurement() {
-    pipeline_->startMeasurement();
-    measurementTimer_.start(measurementTimeoutMs);
-}
-
-void CLiveViewer::SetNucInterval(int intervalMs) {
-    if (connection_)
-        connection_->SetNucInterval(intervalMs);
-}
-
-void CLiveViewer::setFontSize(int position) {
-    fontSize_ = position;
-    operatorValuesChanged();
-}
-
-void CLiveViewer::setAlarmEvent(int position) {
-    alarmEvent_ = position;
-    operatorValuesChanged();
-}
-
-void CLiveViewer::setAlarmType(int position) {
-    alarmType_ = position;
-    operatorValuesChanged();
-}
-
-void CLiveViewer::showCameraDialog() {
-    if (cameraOpen())
-        svkShowControlDialog(connection_->handle());
-}
-
-void CLiveViewer::LaunchMaskEditor() {
-    programs_.LaunchMaskEditor([this](const QString& path) {
-        bool written = false;
-        pipeline_->withCleanCopy([&](const cv::Mat& clean) {
-            written = writeJpegAtomically(path.toStdString(), clean, snapshotJpegQuality);
-        });
-        return written;
-    });
-}
-
-void CLiveViewer::LaunchIpTool() {
-    programs_.LaunchIpTool();
-}
-
-void CLiveViewer::StartStreamingServer() {
-    if (!cameraOpen())
-        return;
-    SvkImageSize size{};
-    svkGetImageSize(connection_->handle(), &size);
-    programs_.StartStreamingServer(size.width, size.height);
-}
-
-void CLiveViewer::StopStreamingServer() {
-    if (cameraOpen())
-        programs_.StopStreamingServer();
-}
-
-void CLiveViewer::operatorValuesChanged() {
-    if (pane_ == nullptr)
-        return;
-    OperatorSettings settings;
-    settings.texts.detectionTemperature = pane_->detectionTemperatureText().toStdString();
-    settings.texts.alarmTemperature = pane_->alarmTemperatureText().toStdString();
-    settings.texts.alarmSavePeriod = pane_->alarmSavePeriodText().toStdString();
-    settings.texts.minimumRegionArea = pane_->detectTestText().toStdString();
-    settings.unit = pane_->paneUnit() == 1 ? TemperatureUnit::Fahrenheit : TemperatureUnit::Celsius;
-    settings.paletteNumber = pane_->paletteIndex();
-    settings.fontSize = fontSize_;
-    settings.alarmType = alarmType_;
-    settings.alarmEvent = alarmEvent_;
-    host_->publishOperatorSettings(settings);
-}
-
-} // namespace calidra
-
-namespace calidra {
-
-void CLiveViewer::setReadouts(const QString& large, const QString& maximum, const QString& minimum) {
-    if (pane_ != nullptr)
-        pane_->setReadouts(large, maximum, minimum);
-}
-
-bool CLiveViewer::showsFahrenheit() {
-    return pane_ != nullptr && pane_->paneUnit() == 1;
-}
-
-QString CLiveViewer::unitLabelText() {
-    return pane_ != nullptr ? pane_->unitLabelText() : QString();
-}
-
-QString CLiveViewer::offsetFieldText() {
-    return pane_ != nullptr ? pane_->offsetField()->text() : QString();
-}
-
-QString CLiveViewer::nucIntervalText() {
-    return pane_ != nullptr ? pane_->nucIntervalText() : QString();
-}
-
-void CLiveViewer::selectPalette(int index) {
-    if (pane_ != nullptr)
-        pane_->selectPalette(index);
-}
-
-void CLiveViewer::forceNormalMode() {
-    if (pane_ != nullptr)
-        pane_->forceNormalMode();
-}
-
-void CLiveViewer::setCameraEntries(const QStringList& entries) {
-    if (pane_ == nullptr)
-        return;
-    pane_->cameraList().clear();
-    pane_->cameraList().addItems(entries);
 }
 
 } // namespace calidra

@@ -1,12 +1,16 @@
 #include "liveview/live_viewer.h"
 
 #include "eventlog/event_log.h"
+#include "testsupport/fake_camera_library.h"
+
+#include "svk.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -18,18 +22,8 @@
 namespace calidra {
 namespace {
 
-QApplication& application() {
-    static int argc = 1;
-    static char name[] = "live_viewer_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication instance(argc, argv);
-    return instance;
-}
-
 class LiveViewerTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { application(); }
-
     // Cameras of the simulated library for this test; none attached unless a test says so.
     static const char* scenario;
 
@@ -61,6 +55,10 @@ protected:
         delete viewer;
         qunsetenv("SORVIK_SIM_SCENARIO");
     }
+    template <typename Control> Control* control(const char* name) const {
+        return viewer->pane()->findChild<Control*>(name);
+    }
+    QString readout(const char* name) const { return control<QLabel>(name)->text(); }
     template <typename Condition> bool runUntil(Condition condition, int timeoutMs = 8000) {
         QElapsedTimer waited;
         waited.start();
@@ -81,9 +79,9 @@ TEST_F(LiveViewerTest, PaneOnTheRightPictureOnTheLeft) {
     EXPECT_EQ(viewer->size(), QSize(1000, 700));
     EXPECT_EQ(viewer->paneArea()->geometry(), QRect(600, 7, 400, 693));
     EXPECT_EQ(viewer->pictureArea()->geometry(), QRect(7, 7, 590, 700));
-    EXPECT_FALSE(viewer->pane()->detectTestField()->isVisibleTo(viewer->pane()));
-    EXPECT_FALSE(viewer->pane()->cameraSettingButton()->isVisibleTo(viewer->pane()));
-    EXPECT_EQ(viewer->fontSize(), 1); // no stored font size: the large labels stay
+    EXPECT_FALSE(control<QLineEdit>("detectTestField")->isVisibleTo(viewer->pane()));
+    EXPECT_FALSE(control<QPushButton>("cameraSettingButton")->isVisibleTo(viewer->pane()));
+    EXPECT_EQ(viewer->station().host().operatorSettings().fontSize, 1); // no stored size: labels stay large
 }
 
 TEST_F(LiveViewerTest, DoubleClickTwiceReturnsTheViewToItsPlace) {
@@ -102,9 +100,9 @@ TEST_F(LiveViewerTest, DoubleClickTwiceReturnsTheViewToItsPlace) {
 }
 
 TEST_F(LiveViewerTest, F2TogglesAndEscOnlyLeaves) {
-    QTest::keyRelease(viewer->pane()->alarmField(), Qt::Key_Escape);
+    QTest::keyRelease(control<QLineEdit>("alarmField"), Qt::Key_Escape);
     EXPECT_FALSE(viewer->fullView());
-    QTest::keyRelease(viewer->pane()->alarmField(), Qt::Key_F2);
+    QTest::keyRelease(control<QLineEdit>("alarmField"), Qt::Key_F2);
     EXPECT_TRUE(viewer->fullView());
     QTest::keyRelease(viewer->pictureArea(), Qt::Key_Escape);
     EXPECT_FALSE(viewer->fullView());
@@ -114,59 +112,88 @@ TEST_F(LiveViewerTest, F2TogglesAndEscOnlyLeaves) {
 TEST_F(LiveViewerTest, AlarmNotificationPlaysAndStopsThePaneAnimation) {
     ASSERT_EQ(viewer->pane()->alarmAnimation().frameCount(), 8);
     EXPECT_EQ(viewer->pane()->banner().frameCount(), 1);
-    emit viewer->host().alarmStateChanged(true);
+    emit viewer->station().alarmChanged(true);
     QApplication::processEvents();
     EXPECT_TRUE(viewer->pane()->alarmAnimation().isPlaying());
-    emit viewer->host().alarmStateChanged(false);
+    emit viewer->station().alarmChanged(false);
     QApplication::processEvents();
     EXPECT_FALSE(viewer->pane()->alarmAnimation().isPlaying());
 }
 
 TEST_F(LiveViewerTest, MeasureRunsUntilTheOffsetArrives) {
-    viewer->startMeasurement();
-    EXPECT_TRUE(viewer->pipeline().measuring());
-    EXPECT_TRUE(viewer->measurementTimerActive());
-    viewer->host().offsetMeasured("0.8");
+    control<QPushButton>("measureButton")->click();
+    EXPECT_TRUE(viewer->station().pipeline().measuring());
+    EXPECT_TRUE(viewer->station().measurementTimerActive());
+    viewer->station().host().offsetMeasured("0.8");
     QApplication::processEvents();
-    EXPECT_EQ(viewer->pane()->offsetField()->text(), "0.8");
-    EXPECT_FALSE(viewer->measurementTimerActive());
+    EXPECT_EQ(control<QLineEdit>("offsetField")->text(), "0.8");
+    EXPECT_FALSE(viewer->station().measurementTimerActive());
 }
 
 TEST_F(LiveViewerTest, TheFrameThreadSeesThePanesValues) {
-    viewer->pane()->alarmField()->setText("36.6");
-    viewer->pane()->paletteList()->setCurrentIndex(4);
-    emit viewer->pane()->paletteList()->activated(4);
-    const OperatorSettings settings = viewer->host().operatorSettings();
-    EXPECT_EQ(settings.texts.alarmTemperature, std::optional<std::string>("36.6"));
-    EXPECT_EQ(settings.texts.detectionTemperature, std::optional<std::string>("32.0"));
+    control<QLineEdit>("alarmField")->setText("36.6");
+    control<QComboBox>("paletteList")->setCurrentIndex(4);
+    emit control<QComboBox>("paletteList")->activated(4);
+    const OperatorSettings settings = viewer->station().host().operatorSettings();
+    EXPECT_EQ(settings.frame.alarmCelsius, 36.6);
+    EXPECT_EQ(settings.frame.detectionCelsius, 32.0);
     EXPECT_EQ(settings.paletteNumber, 4);
     EXPECT_EQ(settings.fontSize, 1);
 }
 
 TEST_F(LiveViewerTest, MaskingWritesTheCleanPictureForTheEditor) {
     QDir(folder.path()).mkpath("Zonara");
-    viewer->pipeline().allocateBuffers(32, 24);
-    viewer->LaunchMaskEditor();
+    viewer->station().pipeline().allocateBuffers(32, 24);
+    control<QPushButton>("maskingButton")->click();
     const QImage snapshot(folder.filePath("Zonara/snapshot.jpg"));
     EXPECT_EQ(snapshot.size(), QSize(32, 24));
 
     QDir(folder.filePath("Zonara")).removeRecursively();
-    viewer->LaunchMaskEditor(); // no folder: nothing written, nothing reported
+    control<QPushButton>("maskingButton")->click(); // no folder: nothing written, nothing reported
     EXPECT_FALSE(QFile::exists(folder.filePath("Zonara/snapshot.jpg")));
 }
 
 const char* LiveViewerTest::scenario = R"({ "cameras": [ { "present": false } ] })";
 
+// The windowed and the headless station read the operator's values the same way.
+TEST_F(LiveViewerTest, BothFrontEndsPublishTheSameValuesFromTheStore) {
+    for (const auto& [key, value] : std::vector<std::pair<QString, double>>{{"TemperatureUnit", 1},
+                                                                            {"AlarmTemperature", 36.9},
+                                                                            {"TrackingTemperature", 50.0},
+                                                                            {"AlarmSavePeriod", 0},
+                                                                            {"FontSize", 0},
+                                                                            {"AlarmEvent", 7},
+                                                                            {"AlarmType", 1}}) {
+        store.writeDouble(key, value);
+        test::FakeCameraLibrary noCamera(std::vector<test::FakeCameraSpec>{});
+        StationOptions headless;
+        headless.cameraLibrary = &noCamera;
+        headless.writesOperatorValues = false;
+        Station station(store, log, headless);
+        station.start();
+        viewer->OnInitialUpdate(); // the pane reads the store again
+        const OperatorSettings windowed = viewer->station().host().operatorSettings();
+        const OperatorSettings printed = station.host().operatorSettings();
+        EXPECT_EQ(printed.frame.detectionCelsius, windowed.frame.detectionCelsius) << key.toStdString();
+        EXPECT_EQ(printed.frame.alarmCelsius, windowed.frame.alarmCelsius) << key.toStdString();
+        EXPECT_EQ(printed.frame.alarmSavePeriodMs, windowed.frame.alarmSavePeriodMs) << key.toStdString();
+        EXPECT_EQ(printed.frame.minimumRegionArea, windowed.frame.minimumRegionArea) << key.toStdString();
+        EXPECT_EQ(printed.unit, windowed.unit) << key.toStdString();
+        EXPECT_EQ(printed.fontSize, windowed.fontSize) << key.toStdString();
+        EXPECT_EQ(printed.alarmEvent, windowed.alarmEvent) << key.toStdString();
+        EXPECT_EQ(printed.alarmType, windowed.alarmType) << key.toStdString();
+    }
+}
+
 TEST_F(LiveViewerTest, ReadoutsBeforeTheFirstFrame) {
-    EXPECT_EQ(viewer->pane()->maximumReadoutText(), "Max Temp. : 45.0 C");
-    EXPECT_EQ(viewer->pane()->minimumReadoutText(), "Min Temp. : -10.0 C");
-    EXPECT_EQ(viewer->pane()->largeReadoutText(), "");
+    EXPECT_EQ(readout("maximumReadout"), "Max Temp. : 45.0 C");
+    EXPECT_EQ(readout("minimumReadout"), "Min Temp. : -10.0 C");
+    EXPECT_EQ(readout("largeReadout"), "");
 }
 
 class FeverishSceneTest : public LiveViewerTest {
 protected:
     static void SetUpTestSuite() {
-        application();
         scenario = R"({ "cameras": [ { "width": 160, "height": 120, "fps": 30,
             "people": [ { "enter": 0.0, "leave": 60.0, "temperature": 38.2,
                           "from": [0.5, 0.55], "to": [0.5, 0.55], "height": 0.7 } ] } ] })";
@@ -187,8 +214,8 @@ TEST_F(FeverishSceneTest, FeverishPersonGetsARedRectangleTheAlarmAndTheReadout) 
     ASSERT_TRUE(runUntil([&] { return viewer->pictureArea()->picturesTaken() > 5; }));
     ASSERT_TRUE(runUntil([&] { return redPixels(viewer->pictureArea()->grab().toImage()) > 20; }));
     EXPECT_TRUE(runUntil([&] { return viewer->pane()->alarmAnimation().isPlaying(); }));
-    EXPECT_TRUE(runUntil([&] { return viewer->pane()->largeReadoutText() == "38.2 C"; }));
-    EXPECT_TRUE(viewer->connection()->connected());
+    EXPECT_TRUE(runUntil([&] { return readout("largeReadout") == "38.2 C"; }));
+    EXPECT_TRUE(viewer->station().connection().connected());
 }
 
 TEST_F(FeverishSceneTest, ClosingWhileAcquiringStopsEverythingInOrder) {

@@ -12,18 +12,8 @@
 namespace calidra {
 namespace {
 
-QApplication& application() {
-    static int argc = 1;
-    static char name[] = "picture_test";
-    static char* argv[] = {name, nullptr};
-    static QApplication instance(argc, argv);
-    return instance;
-}
-
 class PictureTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { application(); }
-
     // Left half red, right half blue, in the pipeline's byte order.
     static cv::Mat halves(int width, int height) {
         cv::Mat picture(height, width, CV_8UC3, cv::Scalar(255, 0, 0));
@@ -94,7 +84,6 @@ TEST_F(PictureTest, StatusLineOnlyWhileMeasuring) {
 }
 
 TEST(SpriteAnimationTest, FramesAreCutMagentaIsTransparentAndStopReturnsToTheFirst) {
-    application();
     QTemporaryDir folder;
     QImage sheet(30, 8, QImage::Format_RGB32);
     sheet.fill(qRgb(255, 0, 255));
@@ -125,7 +114,6 @@ TEST(SpriteAnimationTest, FramesAreCutMagentaIsTransparentAndStopReturnsToTheFir
 }
 
 TEST(SpriteAnimationTest, MagentaPixelsShowWhatIsBehind) {
-    application();
     QTemporaryDir folder;
     QImage sheet(4, 4, QImage::Format_RGB32);
     sheet.fill(qRgb(255, 0, 255));

@@ -3,8 +3,9 @@
 
 #include "editor_files.h"
 #include "single_application.h"
-#include "termination_signals.h"
 #include "widget.h"
+
+#include "lifecycle/termination_signals.h"
 
 #include <QLocale>
 #include <QTranslator>
@@ -14,7 +15,7 @@ int main(int argc, char** argv) {
     if (!application.lockInstance()) {
         return 0;
     }
-    zonara::quitOnTerminationSignals(application);
+    calidra::quitOnTerminationSignals(application);
 
     const QString folder = QCoreApplication::applicationDirPath();
     // A missing translation leaves an empty translator: the English texts stay.

@@ -172,14 +172,23 @@ void RoiLabelView::moveHandles(MaskEntry& entry) {
     }
 }
 
-void RoiLabelView::showMask(MaskEntry& entry) {
-    if (entry.bEnabled) {
+// The one rule for a mask's colours: the current mask dark red (its fill only when enabled), the
+// others dark blue on blue when enabled, light gray on nothing when not.
+void RoiLabelView::showLook(MaskEntry& entry, bool current) {
+    if (current) {
+        entry.band->setMarker(entry.nID, Qt::darkRed);
+        setBandFill(entry, entry.bEnabled ? QColor(Qt::darkRed) : QColor(Qt::transparent));
+    } else if (entry.bEnabled) {
         entry.band->setMarker(entry.nID, Qt::darkBlue);
         setBandFill(entry, Qt::blue);
     } else {
         entry.band->setMarker(entry.nID, Qt::lightGray);
         setBandFill(entry, Qt::transparent);
     }
+}
+
+void RoiLabelView::showMask(MaskEntry& entry) {
+    showLook(entry, false);
     entry.band->show();
     for (QRubberBand* handle : entry.handles) {
         handle->show();
@@ -202,15 +211,14 @@ void RoiLabelView::slotSelMaskInfo(uint32_t nID) {
         return;
     }
     if (current_ != nullptr) {
-        setBandFill(*current_, Qt::blue);
+        showLook(*current_, false);
     }
     current_ = &entries_[nID];
-    setBandFill(*current_, current_->bEnabled ? QColor(Qt::darkRed) : QColor(Qt::transparent));
+    showLook(*current_, true);
     for (MaskEntry& entry : entries_) {
         setHandleFill(entry, Qt::darkGreen);
     }
     setHandleFill(*current_, Qt::red);
-    current_->band->setMarker(int(nID), Qt::darkRed);
     selectionIndex_ = int16_t(nID);
 }
 
@@ -226,13 +234,7 @@ void RoiLabelView::slotSetMaskInfo(uint32_t nID, bool bEnabled, QRect rect) {
 }
 
 void RoiLabelView::deselectCurrent() {
-    if (current_->bEnabled) {
-        current_->band->setMarker(current_->nID, Qt::darkBlue);
-        setBandFill(*current_, Qt::blue);
-    } else {
-        current_->band->setMarker(current_->nID, Qt::lightGray);
-        setBandFill(*current_, Qt::transparent);
-    }
+    showLook(*current_, false);
     setHandleFill(*current_, Qt::darkGreen);
     current_ = nullptr;
     selectionIndex_ = -1;

@@ -76,6 +76,7 @@ private:
     static void setHandleFill(MaskEntry& entry, const QColor& color);
     void layoutHandles(MaskEntry& entry);
     void moveHandles(MaskEntry& entry);
+    void showLook(MaskEntry& entry, bool current);
     void showMask(MaskEntry& entry);
     void deselectCurrent();
     void resizeCurrent(QPoint pointer);

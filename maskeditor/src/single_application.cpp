@@ -1,16 +1,9 @@
 #include "single_application.h"
 
-#include "instance_lock.h"
-
 SingleApplication::SingleApplication(int& argc, char** argv)
-    : QApplication(argc, argv), sharedMemory_(new QSharedMemory(zonara::kInstanceKey, this)) {}
-
-SingleApplication::~SingleApplication() {
-    if (sharedMemory_->isAttached()) {
-        sharedMemory_->detach();
-    }
-}
+    : QApplication(argc, argv), instance_(std::make_unique<calidra::SingleInstance>(
+                                    calidra::userRuntimeFolder(), zonara::kInstanceKey)) {}
 
 bool SingleApplication::lockInstance() {
-    return zonara::lockInstance(*sharedMemory_);
+    return instance_->claim() != calidra::InstanceClaim::AlreadyRunning;
 }

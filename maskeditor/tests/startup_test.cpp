@@ -4,10 +4,10 @@
 // opens is observed with inotify.
 #include "editor_test_support.h"
 #include "editor_files.h"
-#include "instance_lock.h"
+#include "single_application.h"
 
 #include <QProcess>
-#include <QSharedMemory>
+#include <QLockFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -93,16 +93,18 @@ private slots:
 
 private:
     std::unique_ptr<QProcess> start(const QString& localeName = QStringLiteral("en_US.UTF-8"));
-    bool segmentHeld() {
-        QSharedMemory probe(zonara::kInstanceKey);
-        const bool attached = probe.attach(QSharedMemory::ReadOnly);
-        if (attached) {
-            probe.detach();
+    // Whether a live editor holds the lock (one that was killed holds nothing).
+    bool lockHeld() {
+        QLockFile probe(runtimeFolder_.filePath(zonara::kInstanceKey + QStringLiteral(".lock")));
+        probe.setStaleLockTime(0);
+        const bool taken = probe.tryLock(0);
+        if (taken) {
+            probe.unlock();
         }
-        return attached;
+        return !taken;
     }
 
-    QTemporaryDir segmentFolder_;
+    QTemporaryDir runtimeFolder_;
     QTemporaryDir programFolder_;
     QTemporaryDir workingFolder_;
     QString program_;
@@ -110,10 +112,9 @@ private:
 };
 
 void StartupTest::initTestCase() {
-    // The segment's key file lies in the temporary folder: a folder of our
+    // The editor's lock lies in the runtime folder: a folder of our
     // own keeps these runs apart from an editor the operator has open.
-    qputenv("TMPDIR", QFile::encodeName(segmentFolder_.path()));
-    QVERIFY(!segmentHeld());
+    QVERIFY(!lockHeld());
 
     program_ = programFolder_.filePath("Zonara");
     QVERIFY(QFile::copy(QStringLiteral(ZONARA_PROGRAM), program_));
@@ -132,18 +133,13 @@ void StartupTest::cleanup() {
         }
     }
     running_.clear();
-    // Clears a segment a killed editor left behind.
-    QSharedMemory leftover(zonara::kInstanceKey);
-    if (zonara::lockInstance(leftover)) {
-        leftover.detach();
-    }
 }
 
 std::unique_ptr<QProcess> StartupTest::start(const QString& localeName) {
     auto process = std::make_unique<QProcess>();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
-    environment.insert("TMPDIR", segmentFolder_.path());
+    environment.insert("XDG_RUNTIME_DIR", runtimeFolder_.path());
     environment.insert("LC_ALL", localeName);
     environment.remove("LANGUAGE");
     process->setProcessEnvironment(environment);
@@ -170,14 +166,14 @@ void StartupTest::secondStartExitsAtOnceAndFirstKeepsRunning() {
     QCOMPARE(second->exitCode(), 0);
     QVERIFY(!opened.seen("snapshot.jpg"));
     QCOMPARE(first->state(), QProcess::Running);
-    QVERIFY(segmentHeld());
+    QVERIFY(lockHeld());
 
-    // Ending normally releases the segment; the next start opens the window.
+    // Ending normally releases the lock; the next start opens the window.
     first->terminate();
     QVERIFY(first->waitForFinished(10000));
     QCOMPARE(first->exitStatus(), QProcess::NormalExit);
     QCOMPARE(first->exitCode(), 0);
-    QVERIFY(!segmentHeld());
+    QVERIFY(!lockHeld());
 
     auto third = start();
     QVERIFY(opened.waitFor("snapshot.jpg", 10000));
@@ -202,7 +198,7 @@ void StartupTest::killedEditorDoesNotBlockLaterStarts() {
     next->terminate();
     QVERIFY(next->waitForFinished(10000));
     QCOMPARE(next->exitCode(), 0);
-    QVERIFY(!segmentHeld());
+    QVERIFY(!lockHeld());
 }
 
 void StartupTest::languageFileChosenFromLocaleBesideProgram() {

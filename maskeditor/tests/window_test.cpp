@@ -184,6 +184,9 @@ void WindowTest::comboThenEnabledTurnsMaskDarkRed() {
     QCOMPARE(fillOf(area()->band(2)), QColor(Qt::transparent));
     QCOMPARE(fillOf(area()->handle(2, 3)), QColor(Qt::red));
     QCOMPARE(fillOf(area()->handle(0, 3)), QColor(Qt::darkGreen));
+    // A mask passed on the way looks as every unselected one: disabled, it is not painted.
+    QCOMPARE(fillOf(area()->band(1)), QColor(Qt::transparent));
+    QCOMPARE(area()->band(1)->markerColor(), QColor(Qt::lightGray));
 
     QTest::mouseClick(enabledBox(), Qt::LeftButton);
     QVERIFY(enabledBox()->isChecked());

@@ -23,10 +23,10 @@ void writeLittleEndian16(uint8_t* bytes, uint16_t value) {
 bool writeAll(int descriptor, const uint8_t* data, std::size_t size) {
     while (size > 0) {
         const ssize_t written = ::write(descriptor, data, size);
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
             return false;
         }
         data += written;

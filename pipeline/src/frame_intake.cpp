@@ -27,7 +27,7 @@ template <PixelFormat Format> uint16_t firstCodeAtCeiling() {
     static const uint16_t code = [] {
         uint32_t candidate = 0;
         while (candidate < 0xFFFF &&
-               codeToCelsius(static_cast<uint16_t>(candidate), Format) < FrameExtremes::ceilingCelsius)
+               codeToCelsius(static_cast<uint16_t>(candidate), Format) < temperatureCeilingCelsius)
             ++candidate;
         return static_cast<uint16_t>(candidate);
     }();

@@ -45,14 +45,13 @@ void FramePipeline::processFrame(const SvkFrameRecord* record) {
     }
 
     operatorSettings_ = host_.operatorSettings();
-    frameSettings_ = readFrameSettings(operatorSettings_.texts, operatorSettings_.unit);
 
     programFolder_ = host_.programFolder();
     // Read afresh every frame: the mask editor may have rewritten the file a moment ago.
     maskfile::FileBytes maskBytes{};
     maskfile::readMaskRegions(maskfile::stationMaskFilePath(programFolder_), maskBytes);
     detector_.detectAndMeasure(
-        buffers_, format, frameSettings_, maskfile::decodeRecords(maskBytes),
+        buffers_, format, operatorSettings_.frame, maskfile::decodeRecords(maskBytes),
         [this] { return host_.tickMs(); }, detection_);
     trackingTemperature_.store(detection_.trackingTemperature);
     personPresent_.store(detection_.personPresent);
@@ -68,8 +67,7 @@ void FramePipeline::processFrame(const SvkFrameRecord* record) {
     if (measurement_.measuring()) {
         const std::optional<std::string> offset = measurement_.step(detection_.detections, [this] {
             double value = 0.0;
-            return host_.cameraNodeFloat("UserCompensationParaB", value) ? std::optional<double>(value)
-                                                                         : std::nullopt;
+            return host_.cameraUserOffset(value) ? std::optional<double>(value) : std::nullopt;
         });
         if (offset)
             host_.offsetMeasured(*offset);
@@ -104,7 +102,7 @@ void FramePipeline::updateAlarm() {
 
 void FramePipeline::saveSnapshotIfDue() {
     if (!alarm_.snapshotDue(detection_.frameAlarm, detection_.regionPassTick,
-                            frameSettings_.alarmSavePeriodMs))
+                            operatorSettings_.frame.alarmSavePeriodMs))
         return;
     const std::time_t now = std::time(nullptr);
     std::tm localTime{};
@@ -112,7 +110,7 @@ void FramePipeline::saveSnapshotIfDue() {
     const std::optional<std::string> path =
         saveAlarmSnapshot(programFolder_, buffers_.renderImage, operatorSettings_.alarmEvent == 1, localTime);
     if (path)
-        host_.snapshotSaved(*path);
+        host_.snapshotSaved(*path, highestTemperature(detection_.detections));
 }
 
 void FramePipeline::renderFrame(const FrameRecord& frame, std::optional<PixelFormat> format) {

@@ -12,7 +12,6 @@
 namespace calidra {
 namespace {
 
-constexpr double regionCeilingCelsius = 45.0;
 constexpr double maximumAspect = 8.0;
 constexpr double minimumAspect = 0.125;
 
@@ -244,7 +243,7 @@ void HumanDetector::detectAndMeasure(const FrameBuffers& buffers, std::optional<
     results.detections.clear();
     results.frameAlarm = false;
     results.regionPassTick = tick ? tick() : 0;
-    const bool directScale = format == PixelFormat::Direct16;
+    const PixelFormat scale = format.value_or(PixelFormat::Offset16);
 
     for (const auto& contour : contours_) {
         cv::approxPolyDP(contour, polygon_, 1.0, true);
@@ -256,12 +255,12 @@ void HumanDetector::detectAndMeasure(const FrameBuffers& buffers, std::optional<
 
         // Only the accepted rectangles are smoothed; the values match a whole-plane pass.
         const int maximumCode = smoother_.maximum(buffers.codePlane, rectangle);
-        double celsius = directScale ? maximumCode * 0.1 : (maximumCode - 1000) * 0.1;
-        celsius = std::min(celsius, regionCeilingCelsius);
-        const bool alarm = celsius > settings.alarmCelsius && celsius <= regionCeilingCelsius;
+        const double celsius =
+            std::min(codeToCelsius(static_cast<uint16_t>(maximumCode), scale), temperatureCeilingCelsius);
+        const bool alarm = celsius > settings.alarmCelsius;
         if (alarm)
             results.frameAlarm = true;
-        if (celsius > settings.detectionCelsius && celsius <= regionCeilingCelsius)
+        if (celsius > settings.detectionCelsius)
             results.trackingTemperature = celsius;
         results.detections.push_back(Detection{rectangle.x, rectangle.y, rectangle.x + rectangle.width,
                                                rectangle.y + rectangle.height, celsius, alarm});

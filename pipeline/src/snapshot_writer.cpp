@@ -1,33 +1,14 @@
 #include "pipeline/snapshot_writer.h"
 
+#include "maskfile/maskinfo.h"
+
 #include <turbojpeg.h>
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
-#include <vector>
 
 namespace calidra {
-namespace {
-
-bool writeAll(int descriptor, const unsigned char* data, unsigned long size) {
-    while (size > 0) {
-        const ssize_t written = ::write(descriptor, data, size);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        data += written;
-        size -= static_cast<unsigned long>(written);
-    }
-    return true;
-}
-
-} // namespace
 
 bool writeJpegAtomically(const std::string& path, const cv::Mat& bgrPicture, int quality) {
     if (bgrPicture.empty() || bgrPicture.type() != CV_8UC3 || path.empty())
@@ -47,24 +28,9 @@ bool writeJpegAtomically(const std::string& path, const cv::Mat& bgrPicture, int
         return false;
     }
 
-    std::string temporary = path + ".XXXXXX";
-    std::vector<char> pattern(temporary.begin(), temporary.end());
-    pattern.push_back('\0');
-    const int descriptor = ::mkstemp(pattern.data());
-    if (descriptor < 0) {
-        tjFree(jpeg);
-        return false;
-    }
-    temporary = pattern.data();
-    bool written = writeAll(descriptor, jpeg, jpegSize);
+    const bool written = maskfile::writeFileAtomically(path, jpeg, jpegSize);
     tjFree(jpeg);
-    written = ::fchmod(descriptor, 0644) == 0 && written;
-    written = ::close(descriptor) == 0 && written;
-    if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return false;
-    }
-    return true;
+    return written;
 }
 
 std::string alarmSnapshotFileName(const std::tm& localTime) {

@@ -2,7 +2,7 @@
 #include "pipeline/frame_pipeline.h"
 #include "pipeline/snapshot_writer.h"
 
-#include "fake_pipeline_host.h"
+#include "testsupport/fake_pipeline_host.h"
 
 #include <turbojpeg.h>
 
@@ -146,7 +146,7 @@ TEST_F(SnapshotTest, PipelineAlarmSoundAndSnapshotsFollowTheFrames) {
     host.tickStepMs = 50; // two ticks per frame: 100 ms between frames
     host.settings.alarmEvent = 1;
     host.settings.alarmType = 1;
-    host.settings.texts.alarmSavePeriod = "2";
+    host.settings.frame.alarmSavePeriodMs = 2000;
     std::ofstream(folder / "alarm2.wav") << "RIFF";
     FramePipeline pipeline(host);
     pipeline.allocateBuffers(96, 80);

@@ -4,7 +4,7 @@
 #include "pipeline/frame_pipeline.h"
 #include "pipeline/snapshot_writer.h"
 
-#include "fake_pipeline_host.h"
+#include "testsupport/fake_pipeline_host.h"
 
 #include "maskfile/maskinfo.h"
 
@@ -33,7 +33,7 @@ protected:
         host.folder = folder.string();
         host.tickStepMs = 200;
         host.settings.alarmEvent = 1;
-        host.settings.texts.alarmSavePeriod = "0";
+        host.settings.frame.alarmSavePeriodMs = 0;
         pipeline.allocateBuffers(96, 80);
         feverish.fill(30, 10, 20, 50, 382);
     }
@@ -101,9 +101,10 @@ TEST_F(FaultTest, MaskFileRewrittenWhileFramesRunIsAlwaysReadWhole) {
             maskfile::writeFileAtomically(path, bytes.data(), bytes.size());
         }
     });
+    // At least 400 frames, and on until both files were met (bounded: the editor rewrites all along).
     int masked = 0;
     int seen = 0;
-    for (int frame = 0; frame < 400; ++frame) {
+    for (int frame = 0; frame < 20000 && (frame < 400 || masked == 0 || seen == 0); ++frame) {
         pipeline.processFrame(feverish.record());
         (pipeline.personPresent() ? seen : masked) += 1;
         // Whole files only: the person is either fully there or fully masked.
@@ -114,7 +115,8 @@ TEST_F(FaultTest, MaskFileRewrittenWhileFramesRunIsAlwaysReadWhole) {
     }
     done.store(true);
     editor.join();
-    EXPECT_EQ(masked + seen, 400);
+    EXPECT_GT(masked, 0);
+    EXPECT_GT(seen, 0);
     for (const auto& entry : fs::directory_iterator(folder / "Zonara"))
         EXPECT_EQ(entry.path().filename(), "maskinfo.cfg"); // no temporary left behind
 }

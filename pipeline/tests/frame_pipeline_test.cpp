@@ -1,6 +1,6 @@
 #include "pipeline/frame_pipeline.h"
 
-#include "fake_pipeline_host.h"
+#include "testsupport/fake_pipeline_host.h"
 #include "pipeline/palette_rendering.h"
 
 #include "maskfile/maskinfo.h"
@@ -219,13 +219,12 @@ TEST_F(FramePipelineTest, MaskFileIsReadAfreshForEveryFrame) {
 
 TEST_F(FramePipelineTest, OperatorValuesTakeEffectOnTheNextFrame) {
     const CameraFrame frame = sceneWithPerson();
-    host.settings.texts.detectionTemperature = "37.0";
+    host.settings.frame.detectionCelsius = 37.0;
     pipeline.processFrame(frame.record());
     EXPECT_FALSE(pipeline.personPresent());
 
-    // 95 degrees Fahrenheit are 35 Celsius: the 36.5 degree person is in the band again.
-    host.settings.unit = TemperatureUnit::Fahrenheit;
-    host.settings.texts.detectionTemperature = "95";
+    // 95 degrees Fahrenheit, as published: the 36.5 degree person is in the band again.
+    host.settings.frame = readFrameSettings({std::string("95"), {}, {}, {}}, TemperatureUnit::Fahrenheit);
     pipeline.processFrame(frame.record());
     EXPECT_TRUE(pipeline.personPresent());
     EXPECT_NEAR(pipeline.frameSettings().detectionCelsius, 35.0, 1e-9);

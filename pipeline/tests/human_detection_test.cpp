@@ -1,5 +1,7 @@
 #include "pipeline/human_detection.h"
 
+#include "pipeline/frame_settings.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -22,7 +24,7 @@ public:
         return *this;
     }
 
-    const DetectionResults& detect(const FrameSettings& settings = {},
+    const DetectionResults& detect(const FrameSettings& settings = emptyFieldFallbacks(),
                                    const maskfile::MaskRecords& masks = {}) {
         std::vector<unsigned char> bytes;
         for (uint16_t code : codes_) {
@@ -94,7 +96,7 @@ TEST(HumanDetectionTest, DirectScaleBandLimitsAndTheUnreachableBand) {
     tooHot.fill(20, 10, 12, 24, 500);
     EXPECT_FALSE(tooHot.detect().personPresent);
 
-    FrameSettings impossible;
+    FrameSettings impossible = emptyFieldFallbacks();
     impossible.detectionCelsius = 150.0;
     Scene scene(64, 48, PixelFormat::Offset16, 1000);
     scene.fill(20, 10, 12, 24, 2494); // detection byte 255
@@ -116,7 +118,7 @@ TEST(HumanDetectionTest, ShapeAndAreaLimits) {
 }
 
 TEST(HumanDetectionTest, HotRegionIsCappedAndRaisesTheAlarm) {
-    FrameSettings settings;
+    FrameSettings settings = emptyFieldFallbacks();
     settings.alarmCelsius = 37.5;
     Scene scene(64, 48, PixelFormat::Offset16, 1000);
     scene.fill(20, 10, 12, 24, 1460); // out of the band, so it sits inside a warm body

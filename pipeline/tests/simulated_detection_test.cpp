@@ -3,7 +3,10 @@
 // the way the station does it.
 
 #include "pipeline/frame_buffers.h"
+#include "pipeline/frame_settings.h"
 #include "pipeline/human_detection.h"
+
+#include "testsupport/literal_detection.h"
 
 #include "../../sdk/tests/simulator_fixture.h"
 
@@ -17,39 +20,6 @@
 
 namespace calidra {
 namespace {
-
-// The detection as first described, with the 5 x 5 mean over the whole plane for every region.
-DetectionList literalDetections(const FrameBuffers& buffers, PixelFormat format,
-                                const FrameSettings& settings) {
-    const DetectionBand band = detectionBand(format, settings.detectionCelsius);
-    cv::Mat lookup(1, 256, CV_8U);
-    for (int value = 0; value < 256; ++value)
-        lookup.at<uint8_t>(value) = double(value) >= band.low && double(value) < band.high ? 255 : 0;
-    cv::Mat mask;
-    cv::LUT(buffers.detectionImage, lookup, mask);
-    cv::morphologyEx(mask, mask, cv::MORPH_CLOSE,
-                     cv::getStructuringElement(cv::MORPH_RECT, cv::Size(11, 11)));
-    std::vector<std::vector<cv::Point>> contours;
-    cv::findContours(mask, contours, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_NONE);
-    DetectionList detections;
-    for (const auto& contour : contours) {
-        std::vector<cv::Point> polygon;
-        cv::approxPolyDP(contour, polygon, 1.0, true);
-        const cv::Rect box = cv::boundingRect(polygon);
-        const double aspect = double(box.height) / box.width;
-        if (aspect > 8.0 || aspect < 0.125 || int64_t(box.width) * box.height < settings.minimumRegionArea)
-            continue;
-        cv::Mat smoothed;
-        cv::filter2D(buffers.codePlane, smoothed, CV_16U, cv::Mat(5, 5, CV_32F, cv::Scalar(1.0f / 25.0f)),
-                     cv::Point(-1, -1), 0, cv::BORDER_REFLECT_101);
-        double maximum = 0.0;
-        cv::minMaxLoc(smoothed(box), nullptr, &maximum);
-        const double celsius = std::min(codeToCelsius(uint16_t(maximum), format), 45.0);
-        detections.push_back(
-            {box.x, box.y, box.x + box.width, box.y + box.height, celsius, celsius > settings.alarmCelsius});
-    }
-    return detections;
-}
 
 TEST(MaskClosingTest, MatchesTheLibraryClosingOnRandomMasks) {
     const cv::Mat square = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(11, 11));
@@ -124,8 +94,11 @@ private:
                 buffers_, format, settings, {}, [] { return 0u; }, results);
             measured.results.push_back(results);
         }
-        if (compareLiterally_)
-            measured.literal = literalDetections(buffers_, *format, settings_.front());
+        if (compareLiterally_) {
+            DetectionResults literal;
+            literalDetector_.detectAndMeasure(buffers_, format, settings_.front(), {}, literal);
+            measured.literal = literal.detections;
+        }
         std::lock_guard<std::mutex> lock(mutex_);
         frames_.push_back(std::move(measured));
         arrived_.notify_all();
@@ -134,6 +107,7 @@ private:
     SvkHandle handle_;
     std::vector<FrameSettings> settings_;
     bool compareLiterally_;
+    test::LiteralDetector literalDetector_;
     FrameBuffers buffers_;
     HumanDetector detector_;
     std::mutex mutex_;
@@ -158,7 +132,7 @@ protected:
 };
 
 FrameSettings withAlarmAt(double alarmCelsius) {
-    FrameSettings settings;
+    FrameSettings settings = emptyFieldFallbacks();
     settings.alarmCelsius = alarmCelsius;
     return settings;
 }

@@ -1,5 +1,7 @@
 #include "settings/settings_store.h"
 
+#include "pipeline/human_detection.h"
+
 #include <QCoreApplication>
 #include <QFile>
 #include <QTemporaryDir>
@@ -62,6 +64,15 @@ TEST(SettingsTest, EverySettingHasItsDefaultAndItsKey) {
     EXPECT_EQ(settings::nucPeriod.key, "NUCPeriod");
     EXPECT_EQ(settings::detectTest.key, "DetectTest");
     EXPECT_EQ(settings::colorTheme.key, "ColorTheme");
+}
+
+TEST(SettingsTest, TheFramePipelineStartsFromTheSameDefaults) {
+    EmptySection empty;
+    const FrameSettings unpublished;
+    EXPECT_EQ(unpublished.detectionCelsius, readSetting(empty, settings::trackingTemperature));
+    EXPECT_EQ(unpublished.alarmCelsius, readSetting(empty, settings::alarmTemperature));
+    EXPECT_EQ(unpublished.alarmSavePeriodMs, readSetting(empty, settings::alarmSavePeriod) * 1000);
+    EXPECT_EQ(unpublished.minimumRegionArea, readSetting(empty, settings::detectTest));
 }
 
 TEST_F(SettingsStoreTest, FirstRunGivesTheCallersDefaults) {

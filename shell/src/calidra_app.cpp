@@ -48,8 +48,6 @@ void setVersionTitle(QWidget* mainWindow) {
 CCalidraApp::CCalidraApp(Options options) : options_(std::move(options)) {
     runningApp = this;
     applicationName_ = options_.applicationName.isEmpty() ? executableName() : options_.applicationName;
-    if (!options_.features)
-        options_.features = calidra::stationFeatures;
     if (!options_.showMessage)
         options_.showMessage = showMessageBox;
     // Before any window exists, so that nothing is ever drawn in another theme first.
@@ -94,7 +92,8 @@ bool CCalidraApp::InitInstance() {
     std::unique_ptr<CMainFrame> frame;
     bool created = false;
     try {
-        frame = std::make_unique<CMainFrame>(*settings_, options_.features(), *log_);
+        frame = std::make_unique<CMainFrame>(
+            *settings_, options_.features ? options_.features() : std::vector<CDemoFeature>{}, *log_);
         created = frame->create();
     } catch (const std::exception&) {
         // Out of memory while building the window ends start-up like any other failure.

@@ -1,12 +1,13 @@
 #include "shell/main_frame.h"
 
-#include "shell/calidra_view.h"
 #include "shell/color_theme.h"
 #include "shell/lock_key_state.h"
 #include "shell/log_bar.h"
 #include "shell/station_icon.h"
 #include "shell/toolbar_label.h"
 #include "shell/views_bar.h"
+
+#include "viewbase/calidra_view.h"
 
 #include "settings/settings_store.h"
 
@@ -41,8 +42,7 @@ public:
 CMainFrame::CMainFrame(calidra::SettingsSection& settings, std::vector<CDemoFeature> features,
                        calidra::EventLog& log, QWidget* parent)
     : QMainWindow(parent), settings_(settings), features_(std::move(features)), log_(log),
-      colorThemeIndex_(
-          settings.readInteger(calidra::settings_keys::colorTheme, calidra::settings_defaults::colorTheme)),
+      colorThemeIndex_(calidra::readSetting(settings, calidra::settings::colorTheme)),
       lockKeys_(calidra::makeLockKeyReader()) {
     setObjectName(QStringLiteral("MainFrame"));
     // The document template's title; the version title replaces it before the window shows.
@@ -71,20 +71,18 @@ bool CMainFrame::createToolBar() {
     back_->setObjectName(QStringLiteral("Back"));
     back_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
     back_->setStatusTip(QStringLiteral("Back to the previous view"));
-    back_->setData(backCommand);
     connect(back_, &QAction::triggered, this, &CMainFrame::OnBack);
 
     forward_ = new QAction(style()->standardIcon(QStyle::SP_ArrowForward), QStringLiteral("Forward"), this);
     forward_->setObjectName(QStringLiteral("Forward"));
     forward_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
     forward_->setStatusTip(QStringLiteral("Forward to the next view"));
-    forward_->setData(forwardCommand);
     connect(forward_, &QAction::triggered, this, &CMainFrame::OnForward);
 
     toolBar->addAction(back_);
     toolBar->addAction(forward_);
     toolBar->addSeparator();
-    toolBar->addWidget(new CToolbarLabel(themeLabelCommand, QStringLiteral("Visual theme:"), toolBar));
+    toolBar->addWidget(new CToolbarLabel(QStringLiteral("Visual theme:"), toolBar));
 
     themeCombo_ = new QComboBox(toolBar);
     themeCombo_->setObjectName(QStringLiteral("ColorTheme"));
@@ -104,10 +102,8 @@ bool CMainFrame::createToolBar() {
     statusBarToggle_->setCheckable(true);
     statusBarToggle_->setChecked(true);
     statusBarToggle_->setStatusTip(QStringLiteral("Show or hide the status bar"));
-    statusBarToggle_->setData(statusBarCommand);
     exit_ = new QAction(QStringLiteral("E&xit"), this);
     exit_->setStatusTip(QStringLiteral("Quit the application"));
-    exit_->setData(exitCommand);
     connect(exit_, &QAction::triggered, this, &QWidget::close);
 
     QMenu* fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
@@ -179,7 +175,7 @@ bool CMainFrame::createPanes() {
 void CMainFrame::createViews() {
     clientArea_ = new QStackedWidget(this);
     // The framework's own blank view fills the client area until the first real view is selected.
-    templateView_ = new CCalidraView(CCalidraView::blankTemplateId, clientArea_);
+    templateView_ = new CCalidraView(clientArea_);
     clientArea_->addWidget(templateView_);
     setCentralWidget(clientArea_);
 
@@ -275,7 +271,7 @@ void CMainFrame::OnColorTheme() {
         if (view->isVisible())
             view->repaint();
     }
-    settings_.writeInteger(calidra::settings_keys::colorTheme, colorThemeIndex_);
+    calidra::writeSetting(settings_, calidra::settings::colorTheme, colorThemeIndex_);
 }
 
 void CMainFrame::OnBack() {

@@ -3,8 +3,7 @@
 #include <QPainter>
 #include <QStyle>
 
-CToolbarLabel::CToolbarLabel(int commandId, const QString& text, QWidget* parent)
-    : QLabel(text, parent), commandId_(commandId) {
+CToolbarLabel::CToolbarLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
     setContentsMargins(6, 0, 6, 0);
     setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
 }

@@ -22,9 +22,19 @@ QString selectedCaption(QTreeView* tree) {
     return tree->currentIndex().data().toString();
 }
 
+CCalidraView* makeNoView(const calidra::ViewEnvironment&) {
+    return nullptr;
+}
+
+// The station's two views, as the application lists them.
+std::vector<CDemoFeature> stationFeatures() {
+    return {{CDemoFeature::viewsGroup, 0, "Live View", makeNoView, nullptr},
+            {CDemoFeature::viewsGroup, 0, "Image View", makeNoView, nullptr}};
+}
+
 class ViewsBarTest : public ::testing::Test {
 protected:
-    CViewsBar bar{calidra::stationFeatures()};
+    CViewsBar bar{stationFeatures()};
     QSignalSpy chosen{&bar, &CViewsBar::viewChosen};
 };
 
@@ -99,7 +109,7 @@ TEST_F(ViewsBarTest, FilterHidesRowsButNeverChangesTheShownView) {
 }
 
 TEST(ViewsBarFeatures, NumbersOnlyTheViewsGroupInTableOrder) {
-    std::vector<CDemoFeature> features = calidra::stationFeatures();
+    std::vector<CDemoFeature> features = stationFeatures();
     features.insert(features.begin(), CDemoFeature{7, 0, "Elsewhere", nullptr, nullptr});
     CViewsBar bar(std::move(features));
     EXPECT_EQ(bar.entryCount(), 2);

@@ -2,8 +2,9 @@
 
 namespace calidra {
 
-StationHost::StationHost(AlarmSoundPlayer& sound, QString programFolder, QObject* parent)
-    : QObject(parent), sound_(sound), programFolder_(programFolder.toStdString()) {}
+StationHost::StationHost(AlarmSoundPlayer& sound, QString programFolder, ConnectionClock& clock,
+                         QObject* parent)
+    : QObject(parent), sound_(sound), programFolder_(programFolder.toStdString()), clock_(clock) {}
 
 void StationHost::publishOperatorSettings(const OperatorSettings& settings) {
     std::lock_guard<std::mutex> lock(settingsLock_);
@@ -17,26 +18,22 @@ OperatorSettings StationHost::operatorSettings() {
 
 int StationHost::pixelFormatCode() {
     int format = 0;
-    const SvkHandle camera = camera_.load();
-    if (camera == nullptr || svkGetPixelFormat(camera, &format) != SVK_OK)
+    Camera* camera = camera_.load();
+    if (camera == nullptr || camera->pixelFormat(format) != 0)
         return 0; // not a format the pipeline knows: nothing is taken in
     return format;
 }
 
 int StationHost::cameraRgbData(unsigned char* buffer, int bytes) {
-    const SvkHandle camera = camera_.load();
+    Camera* camera = camera_.load();
     if (camera == nullptr || buffer == nullptr || bytes <= 0)
-        return SVK_ERROR_INVALID_ARGUMENT;
-    return svkGetRGBData(camera, buffer, bytes);
+        return noCameraResult;
+    return camera->rgbData(buffer, bytes);
 }
 
-bool StationHost::cameraNodeFloat(const char* node, double& value) {
-    const SvkHandle camera = camera_.load();
-    SvkFloatRecord record{};
-    if (camera == nullptr || svkGetNodeFloat(camera, node, &record) != SVK_OK)
-        return false;
-    value = record.value;
-    return true;
+bool StationHost::cameraUserOffset(double& celsius) {
+    Camera* camera = camera_.load();
+    return camera != nullptr && camera->userOffset(celsius) == 0;
 }
 
 void StationHost::alarmChanged(bool alarmOn) {
@@ -80,8 +77,8 @@ void StationHost::offsetMeasured(const std::string& offsetText) {
     emit offsetMeasuredText(QString::fromStdString(offsetText));
 }
 
-void StationHost::snapshotSaved(const std::string& path) {
-    emit snapshotWritten(QString::fromStdString(path));
+void StationHost::snapshotSaved(const std::string& path, double highestCelsius) {
+    emit snapshotWritten(QString::fromStdString(path), highestCelsius);
 }
 
 } // namespace calidra

@@ -14,14 +14,6 @@
 namespace calidra {
 namespace {
 
-QCoreApplication& application() {
-    static int argc = 1;
-    static char name[] = "auxiliary_programs_test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication instance(argc, argv);
-    return instance;
-}
-
 // A stand-in program: records its arguments in a file beside itself, then optionally stays.
 void writeScript(const QString& path, const QString& body) {
     QDir().mkpath(QFileInfo(path).absolutePath());
@@ -46,7 +38,6 @@ bool processAlive(qint64 processId) {
 
 class AuxiliaryProgramsTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { application(); }
     QString path(const QString& relative) const { return folder.filePath(relative); }
 
     QTemporaryDir folder;

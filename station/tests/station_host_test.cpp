@@ -9,18 +9,8 @@
 namespace calidra {
 namespace {
 
-QCoreApplication& application() {
-    static int argc = 1;
-    static char name[] = "station_host_test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication instance(argc, argv);
-    return instance;
-}
-
 class StationHostTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { application(); }
-
     AlarmSoundPlayer sound;
     StationHost host{sound, "/opt/station"};
 };
@@ -65,22 +55,22 @@ TEST_F(StationHostTest, PictureHandedOverIsACopy) {
 TEST_F(StationHostTest, WithoutCameraNothingIsReadFromIt) {
     EXPECT_EQ(host.pixelFormatCode(), 0);
     unsigned char buffer[12] = {};
-    EXPECT_NE(host.cameraRgbData(buffer, sizeof buffer), SVK_OK);
+    EXPECT_EQ(host.cameraRgbData(buffer, sizeof buffer), StationHost::noCameraResult);
     double value = 7.0;
-    EXPECT_FALSE(host.cameraNodeFloat("UserCompensationParaB", value));
+    EXPECT_FALSE(host.cameraUserOffset(value));
     EXPECT_EQ(value, 7.0);
     EXPECT_EQ(host.programFolder(), "/opt/station");
 }
 
 TEST_F(StationHostTest, OperatorValuesPublishedOnOneThreadAreReadOnAnother) {
     OperatorSettings settings;
-    settings.texts.alarmTemperature = "37.5";
+    settings.frame.alarmCelsius = 37.5;
     settings.paletteNumber = 3;
     host.publishOperatorSettings(settings);
     OperatorSettings read;
     std::thread frameThread([&] { read = host.operatorSettings(); });
     frameThread.join();
-    EXPECT_EQ(read.texts.alarmTemperature, std::optional<std::string>("37.5"));
+    EXPECT_EQ(read.frame.alarmCelsius, 37.5);
     EXPECT_EQ(read.paletteNumber, 3);
 }
 

@@ -2,7 +2,7 @@
 // The alarm image browser: one row per saved alarm snapshot, newest appended at the end, and the
 // selected snapshot stretched over the preview area. It never changes or deletes a file.
 
-#include "shell/calidra_view.h"
+#include "viewbase/calidra_view.h"
 
 #include <QFrame>
 #include <QImage>
@@ -45,7 +45,6 @@ using FolderLister = std::function<std::vector<SnapshotRow>(const QString& folde
 class CImageViewer : public CCalidraView {
     Q_OBJECT
 public:
-    static constexpr int imageListTemplateId = 142;
     static constexpr int firstListingDelayMs = 1000;
     static constexpr int timeColumnWidth = 120;
     static constexpr int fileNameColumnWidth = 240;

@@ -1,18 +1,17 @@
 #pragma once
-// The station's camera: discovery, automatic connection, acquisition, periodic NUC, the
-// read-outs and the watchdog that restarts a stalled stream. Runs on the GUI thread; the camera
-// library's device notifications are handed over to it from the library's threads.
+// The station's camera: discovery, automatic connection, acquisition, periodic NUC and the
+// watchdog that restarts a stalled stream. Runs on the GUI thread; the camera library's
+// notifications are handed over to it from the library's threads.
 
+#include "camera/camera_library.h"
+#include "camera/connection_clock.h"
 #include "camera/connection_front_end.h"
 #include "camera/frame_receiver.h"
 
 #include "eventlog/log_sink.h"
 
-#include "svk.h"
-
 #include <QObject>
 #include <QStringList>
-#include <QTimer>
 
 #include <memory>
 #include <vector>
@@ -26,12 +25,9 @@ struct ConnectionTimings {
     int readoutMs = 500;
     uint32_t watchdogSilenceMs = 3000;
     int nucWindowMs = 2000;
-    int millisecondsPerSecond = 1000; // of the NUC interval field; tests shrink the second
 };
 
-struct CallbackRelay;
-
-class CameraConnection : public QObject {
+class CameraConnection : public QObject, private CameraEvents {
     Q_OBJECT
 public:
     static constexpr int connectTimerId = 102;
@@ -39,11 +35,10 @@ public:
     static constexpr int nucTimerId = 104;
     static constexpr int nucWindowTimerId = 105;
 
-    // Tick of the watchdog; the pipeline's frame tick uses the same clock.
-    using TickSource = uint32_t (*)();
-
-    CameraConnection(ConnectionFrontEnd& frontEnd, FrameReceiver& receiver, LogSink& log,
-                     ConnectionTimings timings = {}, TickSource tick = nullptr, QObject* parent = nullptr);
+    // The clock defaults to the system's.
+    CameraConnection(CameraLibrary& library, ConnectionFrontEnd& frontEnd, FrameReceiver& receiver,
+                     LogSink& log, ConnectionTimings timings = {}, ConnectionClock* clock = nullptr,
+                     QObject* parent = nullptr);
     ~CameraConnection() override;
 
     // Library up, camera list filled, device notifications on, timers 102 and 103 started.
@@ -53,28 +48,32 @@ public:
     void shutdown();
 
     void EnumerateCameras();
-    int OpenCamera(const SvkCameraInfo& record);
+    int OpenCamera(const CameraRecord& record);
     void CloseCamera();
+    // The library's result; 0 also when there is no camera to start or stop.
     int StartAcquisition();
     int StopAcquisition();
-    // 0 switches periodic NUC off.
+    // 0 or less switches periodic NUC off.
     void SetNucInterval(int intervalMs);
 
-    SvkHandle handle() const { return handle_; }
+    // The open camera, for the station's own calls on the GUI thread; nullptr when none.
+    Camera* camera() const { return camera_.get(); }
+    bool libraryUp() const { return libraryUp_; }
     bool connected() const { return connected_; }
     bool userCompensationSupported() const { return userCompensationSupported_; }
     bool nucRunning() const { return nucRunning_; }
-    const SvkCameraInfo& cameraRecord() const { return cameraRecord_; }
-    const std::vector<SvkCameraInfo>& cameraList() const { return cameraList_; }
+    const CameraRecord& cameraRecord() const { return cameraRecord_; }
+    const std::vector<CameraRecord>& cameraList() const { return cameraList_; }
     QStringList cameraEntries() const;
     int imageWidth() const { return imageWidth_; }
     int imageHeight() const { return imageHeight_; }
-    bool nucTimerActive() const { return nucTimer_.isActive(); }
-    int nucTimerIntervalMs() const { return nucTimer_.interval(); }
+    bool nucTimerActive() const { return nucTimer_->isActive(); }
+    int nucTimerIntervalMs() const { return nucTimer_->intervalMs(); }
 
     // Whether automatic connection may open this camera.
-    static bool qualifies(const SvkCameraInfo& record);
-    static QString entryText(const SvkCameraInfo& record);
+    static bool qualifies(const CameraRecord& record);
+    // "label: [identity] model".
+    static QString entryText(const CameraRecord& record);
 
 private:
     void onConnectTimer();
@@ -82,41 +81,40 @@ private:
     void onReadoutTimer();
     void onNucTimer();
     void onNucWindowEnd();
-    void onDeviceCheck(int state);
+    void onDeviceCheck(bool added);
     void onUnplugged();
-    uint32_t now() const;
+    bool succeeded(int result, const char* failureText);
 
-    static void frameCallback(const SvkFrameRecord* frame, void* context);
-    static void unplugCallback(void* context);
-    static void deviceCheckCallback(int state, void* context);
+    // CameraEvents, on the library's threads.
+    void frameArrived(const SvkFrameRecord* frame) override;
+    void unplugged() override;
 
+    CameraLibrary& library_;
     ConnectionFrontEnd& frontEnd_;
     FrameReceiver& receiver_;
     LogSink& log_;
     ConnectionTimings timings_;
-    TickSource tick_;
-    // Outlives this object: a notification already inside the library finds no receiver.
-    CallbackRelay* relay_;
+    ConnectionClock& clock_;
     bool libraryUp_ = false;
 
-    SvkHandle handle_ = nullptr;
+    std::unique_ptr<Camera> camera_;
     bool connected_ = false;
     bool userCompensationSupported_ = false;
     bool nucRunning_ = false;
-    SvkCameraInfo cameraRecord_;
-    std::vector<SvkCameraInfo> cameraList_;
+    CameraRecord cameraRecord_;
+    std::vector<CameraRecord> cameraList_;
     int imageWidth_ = 0;
     int imageHeight_ = 0;
 
-    std::vector<SvkCameraInfo> pendingOpens_; // qualifying cameras still to try this round
-    bool awaitingOpenResult_ = false;         // the front one was opened; its wait is running
-    bool openedCameraLost_ = false;           // ...and was unplugged during that wait
+    std::vector<CameraRecord> pendingOpens_; // qualifying cameras still to try this round
+    bool awaitingOpenResult_ = false;        // the front one was opened; its wait is running
+    bool openedCameraLost_ = false;          // ...and was unplugged during that wait
     int lastOpenResult_ = 0;
-    QTimer connectTimer_;
-    QTimer openWaitTimer_;
-    QTimer readoutTimer_;
-    QTimer nucTimer_;
-    QTimer nucWindowTimer_;
+    std::unique_ptr<ConnectionTimer> connectTimer_;
+    std::unique_ptr<ConnectionTimer> openWaitTimer_;
+    std::unique_ptr<ConnectionTimer> readoutTimer_;
+    std::unique_ptr<ConnectionTimer> nucTimer_;
+    std::unique_ptr<ConnectionTimer> nucWindowTimer_;
 };
 
 } // namespace calidra

@@ -1,7 +1,6 @@
 #pragma once
-// What the camera connection shows to the operator and reads from the operator's pane.
+// What the camera connection asks of the station around it and tells it.
 
-#include <QString>
 #include <QStringList>
 
 namespace calidra {
@@ -9,21 +8,20 @@ namespace calidra {
 class ConnectionFrontEnd {
 public:
     virtual ~ConnectionFrontEnd() = default;
-    // The large temperature and the maximum and minimum lines of the pane.
-    virtual void setReadouts(const QString& large, const QString& maximum, const QString& minimum) = 0;
-    // The unit the pane shows temperatures in, and the text of its unit label.
-    virtual bool showsFahrenheit() = 0;
-    virtual QString unitLabelText() = 0;
-    // The offset the operator typed, sent to a camera that offers the offset node.
-    virtual QString offsetFieldText() = 0;
-    // The NUC interval field, in seconds.
-    virtual QString nucIntervalText() = 0;
-    // The camera's palette position in the pane's list; -1 clears the selection.
+    // The operator's offset, sent to a camera that offers the offset node when it is opened.
+    virtual double userOffsetCelsius() = 0;
+    // The operator's NUC interval; 0 or less: no periodic NUC.
+    virtual int nucIntervalMs() = 0;
+    // The camera's palette position, once it is opened; -1 when it cannot be read.
     virtual void selectPalette(int index) = 0;
-    // A camera without the offset node: the mode list on Normal and locked, no handler run.
+    // A camera without the offset node was started: the temperature mode is Normal, locked.
     virtual void forceNormalMode() = 0;
-    // The (hidden) list of cameras, one entry per reported camera.
+    // The list of cameras, one entry per reported camera.
     virtual void setCameraEntries(const QStringList& entries) = 0;
+    // Every 500 ms, before the watchdog looks at the stream: time to refresh the read-outs.
+    virtual void readoutDue() = 0;
+    // A camera was connected, lost or closed.
+    virtual void connectionChanged() {}
 };
 
 } // namespace calidra

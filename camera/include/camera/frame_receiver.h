@@ -4,16 +4,16 @@
 #include <cstdint>
 
 struct SvkFrameRecord;
-typedef void* SvkHandle;
 
 namespace calidra {
+
+class Camera;
 
 class FrameReceiver {
 public:
     virtual ~FrameReceiver() = default;
-    // GUI thread: the camera whose frames follow (before its callbacks are registered), and
-    // nullptr once it is closed.
-    virtual void cameraChanged(SvkHandle handle) { (void)handle; }
+    // GUI thread: the camera whose frames follow, and nullptr before it is closed.
+    virtual void cameraChanged(Camera* camera) { (void)camera; }
     // GUI thread, before acquisition is switched on.
     virtual void allocateBuffers(int width, int height) = 0;
     // The camera's frame thread; the record is valid during the call only.
@@ -21,10 +21,6 @@ public:
     virtual void setNucRunning(bool running) = 0;
     virtual uint32_t lastFrameTick() const = 0;
     virtual void setLastFrameTick(uint32_t tick) = 0;
-    virtual double frameMaxTemperature() const = 0;
-    virtual double frameMinTemperature() const = 0;
-    virtual double trackingTemperature() const = 0;
-    virtual bool personPresent() const = 0;
 };
 
 } // namespace calidra

@@ -6,6 +6,7 @@
 
 #include <QAbstractTableModel>
 #include <QDateTime>
+#include <QMetaType>
 #include <QObject>
 #include <QString>
 
@@ -78,3 +79,5 @@ private:
 };
 
 } // namespace calidra
+
+Q_DECLARE_METATYPE(calidra::LogEntry)

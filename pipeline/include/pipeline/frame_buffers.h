@@ -43,9 +43,8 @@ enum class IntakeOutcome {
 
 struct FrameExtremes {
     // Only pixels below the ceiling count; the defaults mean "no pixel counted".
-    static constexpr double ceilingCelsius = 45.0;
     double maximumCelsius = -100.0;
-    double minimumCelsius = 45.0;
+    double minimumCelsius = temperatureCeilingCelsius;
 };
 
 struct IntakeResult {

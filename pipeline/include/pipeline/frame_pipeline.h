@@ -67,7 +67,7 @@ public:
     const FrameBuffers& buffers() const { return buffers_; }
     const DetectionResults& detectionResults() const { return detection_; }
     const OperatorSettings& frameOperatorSettings() const { return operatorSettings_; }
-    const FrameSettings& frameSettings() const { return frameSettings_; }
+    const FrameSettings& frameSettings() const { return operatorSettings_.frame; }
     bool alarmOn() const { return alarm_.alarmOn(); }
     const CompensationMeasurement& measurement() const { return measurement_; }
 
@@ -82,7 +82,6 @@ private:
     HumanDetector detector_;
     DetectionResults detection_;
     OperatorSettings operatorSettings_;
-    FrameSettings frameSettings_;
     std::mutex frameLock_; // guards buffers_.cleanCopy only
     AlarmState alarm_;
     CompensationMeasurement measurement_;
@@ -91,7 +90,7 @@ private:
 
     std::atomic<uint32_t> lastFrameTick_{0};
     // Shown before the first frame arrives.
-    std::atomic<double> frameMaxTemperature_{45.0};
+    std::atomic<double> frameMaxTemperature_{temperatureCeilingCelsius};
     std::atomic<double> frameMinTemperature_{-10.0};
     std::atomic<double> trackingTemperature_{0.0};
     std::atomic<bool> personPresent_{false};

@@ -1,6 +1,6 @@
 #pragma once
-// Everything the frame pipeline needs from the program around it. The live view implements it
-// with the camera library, the options pane and its widgets; tests give it a fake.
+// Everything the frame pipeline needs from the program around it. The station implements it with
+// the open camera and the operator's published values; tests give it a fake.
 //
 // Every call is made on the frame thread, inside the camera's frame callback; an implementation
 // copies what it keeps and hands work for the GUI thread over through queued calls.
@@ -15,10 +15,10 @@
 
 namespace calidra {
 
-// The operator's values as the frame thread may read them: the texts of the edit boxes and the
-// positions selected in the lists, copied under the host's own lock.
+// The operator's values as the frame thread may read them: the edit boxes' texts as parsed when
+// they were published, and the positions selected in the lists, copied under the host's own lock.
 struct OperatorSettings {
-    FrameSettingsTexts texts;
+    FrameSettings frame;
     TemperatureUnit unit = TemperatureUnit::Celsius;
     int paletteNumber = -1; // -1: nothing selected
     int fontSize = 1;       // overlay label size, 0..3
@@ -36,8 +36,8 @@ public:
     // The open camera's calls; the camera handle stays with the host.
     virtual int pixelFormatCode() = 0;
     virtual int cameraRgbData(unsigned char* buffer, int bytes) = 0;
-    // False when the node cannot be read.
-    virtual bool cameraNodeFloat(const char* node, double& value) = 0;
+    // The camera's own offset in degrees Celsius; false when it cannot be read.
+    virtual bool cameraUserOffset(double& celsius) = 0;
 
     virtual OperatorSettings operatorSettings() = 0;
 
@@ -55,8 +55,12 @@ public:
     // A finished compensation measurement: the new offset for the options pane, "%.1f".
     virtual void offsetMeasured(const std::string& offsetText) = 0;
 
-    // An alarm snapshot was written to this path.
-    virtual void snapshotSaved(const std::string& path) { (void)path; }
+    // An alarm snapshot was written to this path; the highest accepted region temperature of the
+    // frame it shows, in degrees Celsius.
+    virtual void snapshotSaved(const std::string& path, double highestCelsius) {
+        (void)path;
+        (void)highestCelsius;
+    }
 
     // Where the program lives: sound files, the alarm folder and the mask editor's folder.
     virtual std::string programFolder() = 0;

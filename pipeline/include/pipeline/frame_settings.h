@@ -6,6 +6,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace calidra {
 
@@ -17,12 +18,17 @@ struct FrameSettingsTexts {
     std::optional<std::string> minimumRegionArea;    // pixels
 };
 
-// Empty or missing texts give the fallbacks (taken as degrees Celsius whatever the unit);
+// Empty or missing texts give emptyFieldFallbacks() (taken as degrees Celsius whatever the unit);
 // a text that does not start with a number gives 0.
 FrameSettings readFrameSettings(const FrameSettingsTexts& texts, TemperatureUnit unit);
 
-// Locale-independent leading-number parsers: "37.5abc" gives 37.5, "abc" gives 0.
-double parseLeadingDouble(const std::string& text);
-int64_t parseLeadingInteger(const std::string& text);
+// What an empty box stands for: fixed values, not the stored settings' defaults.
+FrameSettings emptyFieldFallbacks();
+
+// The one reading of a typed number, whatever the locale, as a C program reads it: blanks, a sign,
+// then the longest number at the start ("37.5abc" gives 37.5, "1e1" 10, "abc" and "-" 0). A
+// number too large for a double gives 0; integers stop at the point and saturate to int.
+double parseLeadingDouble(std::string_view text);
+int parseLeadingInteger(std::string_view text);
 
 } // namespace calidra

@@ -17,12 +17,13 @@
 
 namespace calidra {
 
-// The operator's values for one frame, already in degrees Celsius and milliseconds.
+// The operator's values for one frame, already in degrees Celsius and milliseconds. Until an
+// operator's values are published, a station runs with those of a first start.
 struct FrameSettings {
-    double detectionCelsius = 30.0;
-    double alarmCelsius = 35.0;
-    int64_t alarmSavePeriodMs = 5000;
-    int64_t minimumRegionArea = 100;
+    double detectionCelsius = 32.0;
+    double alarmCelsius = 37.5;
+    int64_t alarmSavePeriodMs = 2000;
+    int64_t minimumRegionArea = 40;
 };
 
 // Band of skin temperatures in detection-byte units: low <= byte < high.

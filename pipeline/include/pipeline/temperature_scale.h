@@ -20,6 +20,9 @@ enum class TemperatureUnit : int {
     Fahrenheit = 1,
 };
 
+// No temperature the station measures, stores or shows goes above this.
+constexpr double temperatureCeilingCelsius = 45.0;
+
 // The frame as the camera library hands it over; data is borrowed for the callback only.
 struct FrameRecord {
     uint32_t width = 0;

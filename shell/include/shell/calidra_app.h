@@ -3,7 +3,7 @@
 // window and its views, in the order the station starts up.
 
 #include "shell/demo_features.h"
-#include "shell/single_instance.h"
+#include "lifecycle/single_instance.h"
 #include "shell/translations.h"
 
 #include <QLocale>
@@ -28,7 +28,7 @@ public:
         QString runtimeFolder;                               // default: the user's runtime folder
         QString translationsFolder;                          // default: translations/ beside the program
         std::optional<QLocale> interfaceLocale;              // default: the user's interface language
-        std::function<std::vector<CDemoFeature>()> features; // default: the station's views
+        std::function<std::vector<CDemoFeature>()> features; // the views; none without it
         // Shows a message box; tests record the text instead.
         std::function<void(const QString& caption, const QString& text)> showMessage;
     };

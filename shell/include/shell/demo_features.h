@@ -1,5 +1,6 @@
 #pragma once
 // The table the views pane is filled from: which views exist, their captions and how to make them.
+// The application fills it; the shell knows views only as CCalidraView.
 
 #include <QString>
 
@@ -37,10 +38,3 @@ struct CDemoFeature {
     calidra::ViewClass viewClass = nullptr;
     QStandardItem* treeItem = nullptr; // set while the views pane is filled
 };
-
-namespace calidra {
-
-// "Live View" and "Image View", in view-number order.
-std::vector<CDemoFeature> stationFeatures();
-
-} // namespace calidra

@@ -27,12 +27,6 @@ class SettingsSection;
 class CMainFrame : public QMainWindow {
     Q_OBJECT
 public:
-    static constexpr int backCommand = 32853;
-    static constexpr int forwardCommand = 32854;
-    static constexpr int themeLabelCommand = 32890;
-    static constexpr int themeComboCommand = 32891;
-    static constexpr int statusBarCommand = 59393;
-    static constexpr int exitCommand = 57665;
     static constexpr int themeComboWidth = 150; // at 96 dots per inch
 
     CMainFrame(calidra::SettingsSection& settings, std::vector<CDemoFeature> features, calidra::EventLog& log,

@@ -6,13 +6,8 @@
 class CToolbarLabel : public QLabel {
     Q_OBJECT
 public:
-    CToolbarLabel(int commandId, const QString& text, QWidget* parent = nullptr);
-
-    int commandId() const { return commandId_; }
+    explicit CToolbarLabel(const QString& text, QWidget* parent = nullptr);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-
-private:
-    int commandId_;
 };

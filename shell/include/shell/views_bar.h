@@ -19,7 +19,6 @@ class QTreeView;
 class CViewsBar : public QDockWidget {
     Q_OBJECT
 public:
-    static constexpr int paneId = 32817;
     static constexpr int noSelection = -1;
 
     explicit CViewsBar(std::vector<CDemoFeature> features, QWidget* parent = nullptr);

@@ -12,11 +12,11 @@ namespace calidra {
 
 class PipelineReceiver : public FrameReceiver {
 public:
-    // afterFrame runs on the frame thread once the pipeline is done with a frame (headless output).
+    // afterFrame runs on the frame thread once the pipeline is done with a frame.
     PipelineReceiver(FramePipeline& pipeline, StationHost& host, std::function<void()> afterFrame = {})
         : pipeline_(pipeline), host_(host), afterFrame_(std::move(afterFrame)) {}
 
-    void cameraChanged(SvkHandle handle) override { host_.setCameraHandle(handle); }
+    void cameraChanged(Camera* camera) override { host_.setCamera(camera); }
     void allocateBuffers(int width, int height) override { pipeline_.allocateBuffers(width, height); }
     void processFrame(const SvkFrameRecord* record) override {
         pipeline_.processFrame(record);
@@ -26,10 +26,6 @@ public:
     void setNucRunning(bool running) override { pipeline_.setNucRunning(running); }
     uint32_t lastFrameTick() const override { return pipeline_.lastFrameTick(); }
     void setLastFrameTick(uint32_t tick) override { pipeline_.setLastFrameTick(tick); }
-    double frameMaxTemperature() const override { return pipeline_.frameMaxTemperature(); }
-    double frameMinTemperature() const override { return pipeline_.frameMinTemperature(); }
-    double trackingTemperature() const override { return pipeline_.trackingTemperature(); }
-    bool personPresent() const override { return pipeline_.personPresent(); }
 
 private:
     FramePipeline& pipeline_;

@@ -4,11 +4,10 @@
 
 #include "station/alarm_sound_player.h"
 
-#include "camera/monotonic_tick.h"
+#include "camera/camera_library.h"
+#include "camera/connection_clock.h"
 
 #include "pipeline/frame_pipeline_host.h"
-
-#include "svk.h"
 
 #include <QObject>
 #include <QString>
@@ -22,10 +21,15 @@ namespace calidra {
 class StationHost : public QObject, public FramePipelineHost {
     Q_OBJECT
 public:
-    StationHost(AlarmSoundPlayer& sound, QString programFolder, QObject* parent = nullptr);
+    // What cameraRgbData gives without a camera.
+    static constexpr int noCameraResult = -1;
 
-    // Owner thread. The handle is only used inside frame callbacks, which end before a close.
-    void setCameraHandle(SvkHandle handle) { camera_.store(handle); }
+    // The clock is the camera connection's, so the frame tick and the watchdog agree.
+    StationHost(AlarmSoundPlayer& sound, QString programFolder,
+                ConnectionClock& clock = systemConnectionClock(), QObject* parent = nullptr);
+
+    // Owner thread. The camera is only used inside its frame callbacks, which end before it closes.
+    void setCamera(Camera* camera) { camera_.store(camera); }
     void publishOperatorSettings(const OperatorSettings& settings);
     void setViewWindowExists(bool exists) { viewWindowExists_.store(exists); }
 
@@ -33,10 +37,10 @@ public:
     bool takeLatestPicture(cv::Mat& picture, bool& measuring, std::string& statusText);
 
     // FramePipelineHost, called on the frame thread.
-    uint32_t tickMs() override { return monotonicTickMs(); }
+    uint32_t tickMs() override { return clock_.nowMs(); }
     int pixelFormatCode() override;
     int cameraRgbData(unsigned char* buffer, int bytes) override;
-    bool cameraNodeFloat(const char* node, double& value) override;
+    bool cameraUserOffset(double& celsius) override;
     OperatorSettings operatorSettings() override;
     void alarmChanged(bool alarmOn) override;
     void startAlarmSound(const std::string& soundFilePath) override;
@@ -44,21 +48,22 @@ public:
     bool viewWindowExists() override { return viewWindowExists_.load(); }
     void showFrame(const cv::Mat& renderImage, bool measuring, const std::string& statusText) override;
     void offsetMeasured(const std::string& offsetText) override;
-    void snapshotSaved(const std::string& path) override;
+    void snapshotSaved(const std::string& path, double highestCelsius) override;
     std::string programFolder() override { return programFolder_; }
 
 signals:
     // Emitted on the frame thread: connect with queued connections.
     void alarmStateChanged(bool alarmOn);
     void offsetMeasuredText(const QString& offsetText);
-    void snapshotWritten(const QString& path);
+    void snapshotWritten(const QString& path, double highestCelsius);
     // Once per picture that finds the slot empty, so a slow GUI is not flooded.
     void pictureReady();
 
 private:
     AlarmSoundPlayer& sound_;
     const std::string programFolder_;
-    std::atomic<SvkHandle> camera_{nullptr};
+    ConnectionClock& clock_;
+    std::atomic<Camera*> camera_{nullptr};
     std::atomic<bool> viewWindowExists_{true};
 
     std::mutex settingsLock_;

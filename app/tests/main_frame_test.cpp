@@ -1,0 +1,276 @@
+#include "shell/main_frame.h"
+
+#include "station_features.h"
+
+#include "browser/image_viewer.h"
+#include "liveview/live_viewer.h"
+#include "shell/color_theme.h"
+#include "shell/lock_key_state.h"
+#include "shell/views_bar.h"
+#include "viewbase/calidra_view.h"
+
+#include "eventlog/event_log.h"
+#include "settings/settings_store.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace {
+
+// A view that counts what the frame does to it.
+class CountingView : public CCalidraView {
+public:
+    explicit CountingView(QWidget* parent) : CCalidraView(parent) {}
+    void OnInitialUpdate() override {
+        ++initialUpdates;
+        CCalidraView::OnInitialUpdate();
+    }
+    void OnChangeVisualManager() override {
+        ++themeChanges;
+        CCalidraView::OnChangeVisualManager();
+    }
+    int initialUpdates = 0;
+    int themeChanges = 0;
+};
+
+CCalidraView* makeCountingView(const calidra::ViewEnvironment& environment) {
+    return new CountingView(environment.parent);
+}
+CCalidraView* makeNothing(const calidra::ViewEnvironment&) {
+    return nullptr;
+}
+CCalidraView* makeThrowing(const calidra::ViewEnvironment&) {
+    throw std::runtime_error("no camera library");
+}
+
+std::vector<CDemoFeature> countingFeatures(calidra::ViewClass second = makeCountingView) {
+    return {{CDemoFeature::viewsGroup, 0, "Live View", makeCountingView, nullptr},
+            {CDemoFeature::viewsGroup, 0, "Image View", second, nullptr}};
+}
+
+class FakeLockKeys : public calidra::LockKeyReader {
+public:
+    explicit FakeLockKeys(calidra::LockKeys keys) : keys_(keys) {}
+    calidra::LockKeys read() override { return keys_; }
+
+private:
+    calidra::LockKeys keys_;
+};
+
+class MainFrameTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(folder.isValid());
+        // What the application object selects before any window exists.
+        calidra::applyVisualTheme(calidra::VisualTheme::Dark);
+    }
+
+    std::unique_ptr<CMainFrame> start(std::vector<CDemoFeature> features = calidra::stationFeatures()) {
+        auto frame = std::make_unique<CMainFrame>(settings, std::move(features), log);
+        EXPECT_TRUE(frame->create());
+        frame->initialUpdateViews();
+        frame->SelectView(frame->currentViewNumber());
+        return frame;
+    }
+
+    void chooseTheme(CMainFrame& frame, int index) {
+        frame.themeCombo()->setCurrentIndex(index);
+        emit frame.themeCombo()->activated(index);
+    }
+
+    QTemporaryDir folder;
+    calidra::EventLog log;
+    calidra::SettingsStore settings{folder.filePath("Calidra.conf")};
+};
+
+QString shownHeading(const CMainFrame& frame) {
+    if (qobject_cast<calidra::CLiveViewer*>(frame.activeView()) != nullptr)
+        return QStringLiteral("Live View");
+    if (qobject_cast<calidra::CImageViewer*>(frame.activeView()) != nullptr)
+        return QStringLiteral("Image View");
+    return QString();
+}
+
+TEST_F(MainFrameTest, FirstStartShowsTheLiveViewInTheDarkTheme) {
+    auto frame = start();
+    EXPECT_EQ(frame->themeCombo()->currentText(), "Dark Theme");
+    EXPECT_EQ(frame->themeCombo()->count(), 3);
+    EXPECT_EQ(frame->themeCombo()->itemText(0), "Light Theme");
+    EXPECT_EQ(frame->themeCombo()->itemText(2), "Blue Theme");
+    EXPECT_EQ(calidra::currentVisualTheme(), calidra::VisualTheme::Dark);
+    EXPECT_EQ(settings.readInteger("ColorTheme", -99), 1);
+
+    EXPECT_EQ(shownHeading(*frame), "Live View");
+    EXPECT_EQ(frame->currentViewNumber(), 1);
+    EXPECT_EQ(frame->viewsBar()->tree()->currentIndex().data().toString(), "Live View");
+    EXPECT_FALSE(frame->backAction()->isEnabled());
+    EXPECT_TRUE(frame->forwardAction()->isEnabled());
+    ASSERT_EQ(frame->views().size(), 2u);
+    EXPECT_NE(frame->views()[0], frame->views()[1]);
+}
+
+TEST_F(MainFrameTest, ChosenThemeIsAppliedToldToEveryViewStoredAndRestored) {
+    {
+        auto frame = start(countingFeatures());
+        auto* first = static_cast<CountingView*>(frame->views()[0]);
+        auto* second = static_cast<CountingView*>(frame->views()[1]);
+        const int before = second->themeChanges;
+        chooseTheme(*frame, 2);
+        EXPECT_EQ(calidra::currentVisualTheme(), calidra::VisualTheme::Blue);
+        EXPECT_EQ(QApplication::palette().color(QPalette::Window),
+                  calidra::paletteFor(calidra::VisualTheme::Blue).color(QPalette::Window));
+        EXPECT_EQ(first->themeChanges, before + 1);
+        EXPECT_EQ(second->themeChanges, before + 1);
+        EXPECT_EQ(settings.readInteger("ColorTheme", -99), 2);
+        // The views stay white on any theme.
+        EXPECT_EQ(first->palette().color(QPalette::Window), QColor(Qt::white));
+    }
+    calidra::applyVisualTheme(calidra::VisualTheme::Dark);
+    auto next = start();
+    EXPECT_EQ(next->themeCombo()->currentText(), "Blue Theme");
+    EXPECT_EQ(calidra::currentVisualTheme(), calidra::VisualTheme::Blue);
+}
+
+TEST_F(MainFrameTest, StoredThemeOutsideTheListKeepsDark) {
+    settings.writeInteger("ColorTheme", 7);
+    auto frame = start();
+    EXPECT_EQ(frame->themeCombo()->currentIndex(), -1);
+    EXPECT_EQ(calidra::currentVisualTheme(), calidra::VisualTheme::Dark);
+
+    settings.writeInteger("ColorTheme", -1);
+    auto again = start();
+    EXPECT_EQ(calidra::currentVisualTheme(), calidra::VisualTheme::Dark);
+    chooseTheme(*again, 0);
+    EXPECT_EQ(calidra::currentVisualTheme(), calidra::VisualTheme::Light);
+    EXPECT_EQ(settings.readInteger("ColorTheme", -99), 0);
+}
+
+TEST_F(MainFrameTest, ViewsAreInitialisedOnceAfterTheFrameIsBuilt) {
+    CMainFrame frame(settings, countingFeatures(), log);
+    ASSERT_TRUE(frame.create());
+    auto* first = static_cast<CountingView*>(frame.views()[0]);
+    EXPECT_EQ(first->initialUpdates, 0);
+    frame.initialUpdateViews();
+    frame.initialUpdateViews();
+    EXPECT_EQ(first->initialUpdates, 1);
+    EXPECT_EQ(static_cast<CountingView*>(frame.views()[1])->initialUpdates, 1);
+}
+
+TEST_F(MainFrameTest, ViewsPaneAndBackForwardSwitchTheClientArea) {
+    auto frame = start();
+    CViewsBar* pane = frame->viewsBar();
+    const QModelIndex root = pane->tree()->model()->index(0, 0);
+    pane->tree()->setCurrentIndex(pane->tree()->model()->index(1, 0, root));
+    EXPECT_EQ(shownHeading(*frame), "Image View");
+    EXPECT_EQ(frame->currentViewNumber(), 2);
+    EXPECT_TRUE(frame->backAction()->isEnabled());
+    EXPECT_FALSE(frame->forwardAction()->isEnabled());
+
+    frame->backAction()->trigger();
+    EXPECT_EQ(shownHeading(*frame), "Live View");
+    EXPECT_EQ(pane->tree()->currentIndex().data().toString(), "Live View");
+    EXPECT_FALSE(frame->backAction()->isEnabled());
+
+    // The heading switches nothing.
+    pane->tree()->setCurrentIndex(root);
+    EXPECT_EQ(shownHeading(*frame), "Live View");
+
+    frame->SelectView(2);
+    EXPECT_EQ(shownHeading(*frame), "Image View");
+    // Numbers outside the array show the first view.
+    frame->SelectView(5);
+    EXPECT_EQ(shownHeading(*frame), "Live View");
+    EXPECT_EQ(frame->currentViewNumber(), 1);
+    frame->SelectView(-3);
+    EXPECT_EQ(shownHeading(*frame), "Live View");
+}
+
+TEST_F(MainFrameTest, AViewBackFromFullScreenTakesItsPlaceAgain) {
+    auto frame = start();
+    frame->show();
+    CCalidraView* live = frame->views()[0];
+    live->setParent(nullptr);
+    live->showFullScreen();
+    EXPECT_NE(frame->activeView(), live);
+
+    live->setParent(frame->clientArea());
+    frame->layOutViews();
+    EXPECT_EQ(frame->activeView(), live);
+    EXPECT_TRUE(live->isVisible());
+    frame->SelectView(2);
+    frame->SelectView(1);
+    EXPECT_EQ(frame->activeView(), live);
+    EXPECT_EQ(shownHeading(*frame), "Live View");
+}
+
+TEST_F(MainFrameTest, KeyboardBackAndForwardOnlyWhereThereIsAWayToGo) {
+    auto frame = start();
+    frame->show();
+    QApplication::setActiveWindow(frame.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+
+    QTest::keyClick(frame.get(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(shownHeading(*frame), "Live View");
+    QTest::keyClick(frame.get(), Qt::Key_W, Qt::ControlModifier);
+    EXPECT_EQ(shownHeading(*frame), "Image View");
+    QTest::keyClick(frame.get(), Qt::Key_W, Qt::ControlModifier);
+    EXPECT_EQ(shownHeading(*frame), "Image View");
+    QTest::keyClick(frame.get(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_EQ(shownHeading(*frame), "Live View");
+    EXPECT_TRUE(frame->isVisible());
+}
+
+TEST_F(MainFrameTest, AViewThatCouldNotBeMadeLeavesAnEmptySlot) {
+    auto failed = start(countingFeatures(makeThrowing));
+    ASSERT_EQ(failed->views().size(), 2u);
+    EXPECT_EQ(failed->views()[1], nullptr);
+
+    auto frame = start(countingFeatures(makeNothing));
+    ASSERT_EQ(frame->views().size(), 2u);
+    EXPECT_EQ(frame->views()[1], nullptr);
+    CCalidraView* first = frame->activeView();
+    ASSERT_EQ(first, frame->views()[0]);
+
+    frame->SelectView(2);
+    EXPECT_EQ(frame->activeView(), first);
+    frame->forwardAction()->trigger();
+    EXPECT_EQ(frame->activeView(), first);
+    EXPECT_EQ(frame->currentViewNumber(), 1);
+    chooseTheme(*frame, 0);
+    EXPECT_EQ(settings.readInteger("ColorTheme", -99), 0);
+}
+
+TEST_F(MainFrameTest, MenusAndStatusBarCarryTheStandardCommands) {
+    auto frame = start();
+    EXPECT_EQ(frame->backAction()->shortcut(), QKeySequence("Ctrl+Q"));
+    EXPECT_EQ(frame->forwardAction()->shortcut(), QKeySequence("Ctrl+W"));
+    EXPECT_EQ(frame->exitAction()->text(), "E&xit");
+    EXPECT_EQ(frame->statusBarAction()->text(), "&Status Bar");
+
+    frame->show();
+    frame->statusBarAction()->trigger();
+    EXPECT_FALSE(frame->statusBar()->isVisible());
+    frame->statusBarAction()->trigger();
+    EXPECT_TRUE(frame->statusBar()->isVisible());
+
+    frame->setLockKeyReader(std::make_unique<FakeLockKeys>(calidra::LockKeys{true, false, true}));
+    EXPECT_TRUE(frame->lockKeyPane(0)->isEnabled());
+    EXPECT_FALSE(frame->lockKeyPane(1)->isEnabled());
+    EXPECT_TRUE(frame->lockKeyPane(2)->isEnabled());
+    EXPECT_EQ(frame->lockKeyPane(1)->text(), "NUM");
+
+    frame->exitAction()->trigger();
+    EXPECT_FALSE(frame->isVisible());
+}
+
+} // namespace

@@ -1,0 +1,125 @@
+#pragma once
+// The operator's values as the options pane shows them: the field texts and list positions, the
+// rules that turn them into stored values (unit conversion, the ceiling, empty and unreadable
+// texts), the store writes, and the snapshot the frame thread reads. The pane's widget only shows
+// what this model holds and hands it what the operator chose; the headless station reads the
+// same values through it without any widget.
+
+#include "settings/settings_store.h"
+
+#include "pipeline/frame_pipeline_host.h"
+#include "pipeline/temperature_scale.h"
+
+#include <QObject>
+#include <QString>
+
+#include <array>
+#include <functional>
+
+namespace calidra {
+
+class OperatorValuesModel : public QObject {
+    Q_OBJECT
+public:
+    enum class Field {
+        DetectionTemperature,
+        AlarmTemperature,
+        AlarmSavePeriod,
+        NucInterval,
+        DetectTest,
+        UserOffset
+    };
+    enum class List { Unit, Mode, Palette, FontSize, AlarmEvent, AlarmType };
+    static constexpr int fieldCount = 6;
+    static constexpr int listCount = 6;
+
+    explicit OperatorValuesModel(SettingsSection& store, QObject* parent = nullptr);
+
+    // A station without an operator reads the values but never writes them back.
+    void setWritesToStore(bool writes) { writesToStore_ = writes; }
+
+    // Fills the lists, then the fields, from the store, each running its rule as the pane does.
+    void load();
+
+    // Entries of each list, for its positions; the palette names are the camera's entry names.
+    static int entryCount(List list);
+
+    QString fieldText(Field field) const { return texts_[index(field)]; }
+    int selection(List list) const { return selections_[index(list)]; }
+    // The unit the temperatures are shown and typed in; it changes only through the unit list.
+    TemperatureUnit unit() const {
+        return paneUnit_ == 1 ? TemperatureUnit::Fahrenheit : TemperatureUnit::Celsius;
+    }
+    // Shown beside the temperatures: "C" until the unit list first changes the unit.
+    QString unitLabel() const { return unitLabel_; }
+    bool offsetFieldShown() const { return offsetFieldShown_; }
+    bool measureShown() const { return measureShown_; }
+    bool modeListEnabled() const { return modeListEnabled_; }
+
+    // The values the frame thread reads, the texts parsed once here.
+    OperatorSettings operatorSettings() const;
+    // The offset field's number, and the NUC field's seconds as a timer period.
+    double userOffsetCelsius() const;
+    int nucIntervalMs() const;
+    // Seconds to a timer period, saturated: a huge interval never turns into "off".
+    static int nucIntervalMs(int seconds);
+
+public slots:
+    // The operator's choices.
+    void setFieldText(Field field, const QString& text);
+    void select(List list, int position);
+    void applyNucInterval();
+
+    // What the camera reports: its palette's position (-1 none), a camera without the offset
+    // node (Normal, locked, nothing stored), and an offset the measurement found.
+    void showCameraPalette(int position);
+    void forceNormalMode();
+    void showMeasuredOffset(const QString& text) { setFieldText(Field::UserOffset, text); }
+
+public:
+    // Asked whenever the offset changes: whether an open camera takes it (it offers the node).
+    void setCameraTakesOffset(std::function<bool()> takes) { cameraTakesOffset_ = std::move(takes); }
+
+signals:
+    void fieldTextChanged(OperatorValuesModel::Field field, const QString& text);
+    void selectionChanged(OperatorValuesModel::List list, int position);
+    void unitLabelChanged(const QString& label);
+    // Which of the offset field and the Measure button shows, and whether the mode list is enabled.
+    void modeControlsChanged();
+    // Something the frame thread reads changed: publish operatorSettings() again.
+    void valuesChanged();
+    // For the open camera.
+    void userOffsetChosen(double celsius);
+    void paletteChosen(const QString& entryName);
+    void nucIntervalApplied(int intervalMs);
+    // A mode that has no measurement was chosen.
+    void measuringStopRequested();
+
+private:
+    static std::size_t index(Field field) { return std::size_t(field); }
+    static std::size_t index(List list) { return std::size_t(list); }
+    void showSelection(List list, int position);
+    void onUnitChosen();
+    void onModeChosen();
+    void onTemperatureField(Field field, const Setting<double>& setting);
+    void onIntegerField(Field field, const Setting<int>& setting);
+    void onOffsetField();
+    void rewriteTemperature(Field field, TemperatureUnit to);
+    template <typename Value> void store(const Setting<Value>& setting, Value value);
+
+    SettingsSection& store_;
+    bool writesToStore_ = true;
+    std::array<QString, fieldCount> texts_;
+    std::array<int, listCount> selections_;
+    int paneUnit_ = 0;
+    QString unitLabel_ = QStringLiteral("C");
+    int fontSize_ = 1;
+    int alarmEvent_ = 0;
+    int alarmType_ = 0;
+    bool offsetFieldShown_ = true;
+    bool measureShown_ = true;
+    bool modeListEnabled_ = true;
+    std::function<bool()> cameraTakesOffset_;
+};
+
+} // namespace calidra

@@ -1,0 +1,130 @@
+#pragma once
+// A running station without its windows: the camera connection, the frame pipeline and its host,
+// the alarm sound, the helper programs and the operator's values, wired together once. The live
+// view and calidra-headless each wrap one; whatever else reacts to an alarm, a snapshot or the
+// camera attaches to its signals.
+
+#include "station/alarm_sound_player.h"
+#include "station/auxiliary_programs.h"
+#include "station/pipeline_receiver.h"
+#include "station/readouts.h"
+#include "station/station_host.h"
+
+#include "camera/camera_connection.h"
+#include "eventlog/event_log.h"
+#include "pipeline/frame_pipeline.h"
+#include "settings/operator_values_model.h"
+
+#include <QMetaType>
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+namespace calidra {
+
+struct StationOptions {
+    QString programFolder;                  // sounds, alarm snapshots, the mask editor
+    ConnectionTimings timings;              // shortened by tests
+    CameraLibrary* cameraLibrary = nullptr; // default: libSorvikC; outlives the station
+    ConnectionClock* clock = nullptr;       // default: the system's
+    bool writesOperatorValues = true;       // false where no operator changes them (headless)
+};
+
+// Which camera the station works with, for whoever shows or reports it.
+struct CameraState {
+    enum class Status { None, Searching, Connected };
+    Status status = Status::None; // None: the camera library is not up
+    QString label;
+    QString identity;
+    QString model;
+};
+
+class Station : public QObject, private ConnectionFrontEnd {
+    Q_OBJECT
+public:
+    static constexpr int measurementTimerId = 106;
+    static constexpr int measurementTimeoutMs = 60000;
+
+    Station(SettingsSection& settings, EventLog& log, StationOptions options, QObject* parent = nullptr);
+    ~Station() override;
+
+    // The operator's values loaded and published, the camera library up, the search and the
+    // read-outs running. Safe to call again (the live view's second initial update).
+    void start();
+    // Acquisition stopped, the camera closed, the library down, the sound off; safe to call twice.
+    void stop();
+
+    // The operator's values: their slots take the operator's choices.
+    OperatorValuesModel& values() { return values_; }
+    FramePipeline& pipeline() { return pipeline_; }
+    StationHost& host() { return host_; }
+    CameraConnection& connection() { return *connection_; }
+    AuxiliaryPrograms& programs() { return programs_; }
+    CameraState cameraState() const;
+    const QStringList& cameraEntries() const { return cameraEntries_; }
+    bool measurementTimerActive() const { return measurementTimer_.isActive(); }
+
+    // Runs on the frame thread after each frame the pipeline finished (set before start()).
+    void setFrameObserver(std::function<void(const FramePipeline&)> observer) {
+        frameObserver_ = std::move(observer);
+    }
+
+public slots:
+    void startMeasurement();
+    void stopMeasurement();
+    // 0 or less: no periodic NUC.
+    void setNucInterval(int intervalMs);
+    void choosePalette(int position) { values_.select(OperatorValuesModel::List::Palette, position); }
+    // The helper programs: the mask editor with a snapshot of the clean picture, the IP tool, the
+    // stream server sized like the camera's picture; and the library's camera dialog.
+    void launchMaskEditor();
+    void launchIpTool();
+    void startStreamingServer();
+    void stopStreamingServer();
+    void showCameraDialog();
+
+signals:
+    void alarmChanged(bool alarmOn);
+    void readoutsChanged(const calidra::Readouts& readouts);
+    void cameraListChanged(const QStringList& entries);
+    void cameraStateChanged(const calidra::CameraState& state);
+    void offsetMeasured(const QString& offsetText);
+    // highestCelsius: the highest accepted region temperature of the frame the JPEG shows.
+    void snapshotSaved(const QString& path, double highestCelsius);
+    void logEntryAdded(const calidra::LogEntry& entry);
+
+private:
+    // ConnectionFrontEnd
+    double userOffsetCelsius() override { return values_.userOffsetCelsius(); }
+    int nucIntervalMs() override { return values_.nucIntervalMs(); }
+    void selectPalette(int index) override { values_.showCameraPalette(index); }
+    void forceNormalMode() override { values_.forceNormalMode(); }
+    void setCameraEntries(const QStringList& entries) override;
+    void readoutDue() override;
+    void connectionChanged() override;
+
+    void publishOperatorValues();
+    void onOffsetMeasured(const QString& offsetText);
+    Camera* camera() const { return connection_ ? connection_->camera() : nullptr; }
+
+    SettingsSection& settings_;
+    EventLog& log_;
+    StationOptions options_;
+    std::unique_ptr<CameraLibrary> ownLibrary_;
+    AlarmSoundPlayer sound_;
+    StationHost host_;
+    FramePipeline pipeline_;
+    AuxiliaryPrograms programs_;
+    PipelineReceiver receiver_;
+    OperatorValuesModel values_;
+    std::unique_ptr<CameraConnection> connection_;
+    QTimer measurementTimer_;
+    QStringList cameraEntries_;
+    std::function<void(const FramePipeline&)> frameObserver_;
+};
+
+} // namespace calidra
+
+Q_DECLARE_METATYPE(calidra::CameraState)

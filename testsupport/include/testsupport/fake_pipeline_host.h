@@ -1,0 +1,116 @@
+#pragma once
+// A host that records what the pipeline asks of it; frames are built from temperature codes.
+
+#include "pipeline/frame_pipeline_host.h"
+#include "pipeline/frame_settings.h"
+
+#include "svk.h"
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace calidra {
+
+class FakePipelineHost : public FramePipelineHost {
+public:
+    uint32_t tickMs() override { return tick += tickStepMs; }
+    int pixelFormatCode() override { return formatCode; }
+    int cameraRgbData(unsigned char* buffer, int bytes) override {
+        ++rgbDataCalls;
+        const int count = std::min<int>(bytes, static_cast<int>(cameraPicture.size()));
+        if (count > 0)
+            std::memcpy(buffer, cameraPicture.data(), std::size_t(count));
+        return SVK_OK;
+    }
+    bool cameraUserOffset(double& celsius) override {
+        celsius = nodeValue;
+        return nodeReadable;
+    }
+    OperatorSettings operatorSettings() override {
+        ++settingsReads;
+        return settings;
+    }
+    void alarmChanged(bool alarmOn) override { alarmChanges.push_back(alarmOn); }
+    void startAlarmSound(const std::string& path) override { soundStarts.push_back(path); }
+    void stopAlarmSound() override { ++soundStops; }
+    bool viewWindowExists() override { return windowExists; }
+    void showFrame(const cv::Mat& image, bool isMeasuring, const std::string& status) override {
+        shownFrames.push_back(image.clone());
+        measuring.push_back(isMeasuring);
+        statusTexts.push_back(status);
+    }
+    void offsetMeasured(const std::string& text) override { offsetTexts.push_back(text); }
+    void snapshotSaved(const std::string& path, double highestCelsius) override {
+        snapshots.push_back({path, highestCelsius});
+    }
+    std::string programFolder() override { return folder; }
+
+    uint32_t tick = 0;
+    uint32_t tickStepMs = 1;
+    int formatCode = 104;
+    std::vector<unsigned char> cameraPicture;
+    double nodeValue = 0.0;
+    bool nodeReadable = true;
+    OperatorSettings settings = withEmptyFields();
+    bool windowExists = true;
+    std::string folder = "/nonexistent-program-folder";
+
+    int rgbDataCalls = 0;
+    int settingsReads = 0;
+    std::vector<bool> alarmChanges;
+    std::vector<std::string> soundStarts;
+    int soundStops = 0;
+    std::vector<cv::Mat> shownFrames;
+    std::vector<bool> measuring;
+    std::vector<std::string> statusTexts;
+    std::vector<std::string> offsetTexts;
+    std::vector<std::pair<std::string, double>> snapshots;
+
+private:
+    // As the pane's boxes are before anyone typed: every value its fallback.
+    static OperatorSettings withEmptyFields() {
+        OperatorSettings empty;
+        empty.frame = emptyFieldFallbacks();
+        return empty;
+    }
+};
+
+// Pixels of one frame in the camera's layout, and the packed record that points at them.
+class CameraFrame {
+public:
+    CameraFrame(int width, int height, int formatCode, uint16_t background)
+        : width_(width), height_(height), bytesPerPixel_(formatCode == 110 ? 4 : 2),
+          pixels_(std::size_t(width) * std::size_t(height) * std::size_t(bytesPerPixel_)) {
+        fill(0, 0, width, height, background);
+        std::memset(&record_, 0, sizeof record_);
+        record_.width = uint32_t(width);
+        record_.height = uint32_t(height);
+        record_.data = pixels_.data();
+    }
+
+    CameraFrame& fill(int x, int y, int w, int h, uint16_t code) {
+        for (int row = y; row < y + h; ++row)
+            for (int column = x; column < x + w; ++column) {
+                unsigned char* pixel = &pixels_[(std::size_t(row) * width_ + column) * bytesPerPixel_];
+                unsigned char* word = bytesPerPixel_ == 4 ? pixel + 2 : pixel;
+                word[0] = uint8_t(code & 0xFF);
+                word[1] = uint8_t(code >> 8);
+            }
+        return *this;
+    }
+
+    const SvkFrameRecord* record() const { return &record_; }
+    int width() const { return width_; }
+    int height() const { return height_; }
+
+private:
+    int width_;
+    int height_;
+    int bytesPerPixel_;
+    std::vector<unsigned char> pixels_;
+    SvkFrameRecord record_;
+};
+
+} // namespace calidra
