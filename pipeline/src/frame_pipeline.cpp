@@ -47,12 +47,9 @@ void FramePipeline::processFrame(const SvkFrameRecord* record) {
     operatorSettings_ = host_.operatorSettings();
 
     programFolder_ = host_.programFolder();
-    // Read afresh every frame: the mask editor may have rewritten the file a moment ago.
-    maskfile::FileBytes maskBytes{};
-    maskfile::readMaskRegions(maskfile::stationMaskFilePath(programFolder_), maskBytes);
     detector_.detectAndMeasure(
-        buffers_, format, operatorSettings_.frame, maskfile::decodeRecords(maskBytes),
-        [this] { return host_.tickMs(); }, detection_);
+        buffers_, format, operatorSettings_.frame, readMasks(), [this] { return host_.tickMs(); },
+        detection_);
     trackingTemperature_.store(detection_.trackingTemperature);
     personPresent_.store(detection_.personPresent);
 
@@ -82,6 +79,20 @@ void FramePipeline::processFrame(const SvkFrameRecord* record) {
         host_.showFrame(buffers_.renderImage, measurement_.measuring(), measurement_.statusText());
         streamFeed_.streamFrame(buffers_.renderImage, detection_.regionPassTick);
     }
+}
+
+maskfile::MaskRecords FramePipeline::readMasks() {
+    // Read afresh every frame: the mask editor may have rewritten the file a moment ago.
+    const std::string path = maskfile::stationMaskFilePath(programFolder_);
+    maskfile::FileBytes bytes{};
+    const maskfile::MaskFileReading reading = maskfile::readMaskRegions(path, bytes);
+    const bool changed = maskFileState_ ? *maskFileState_ != reading.state
+                                        : reading.state != maskfile::MaskFileState::Read &&
+                                              reading.state != maskfile::MaskFileState::Missing;
+    maskFileState_ = reading.state;
+    if (changed)
+        host_.maskFileChanged(reading, path);
+    return maskfile::decodeRecords(bytes);
 }
 
 void FramePipeline::updateAlarm() {

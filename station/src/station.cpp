@@ -37,6 +37,10 @@ Station::Station(SettingsSection& settings, EventLog& log, StationOptions option
     connect(&host_, &StationHost::alarmStateChanged, this, &Station::alarmChanged, Qt::QueuedConnection);
     connect(&host_, &StationHost::offsetMeasuredText, this, &Station::onOffsetMeasured, Qt::QueuedConnection);
     connect(&host_, &StationHost::snapshotWritten, this, &Station::snapshotSaved, Qt::QueuedConnection);
+    connect(
+        &host_, &StationHost::logEntryWanted, this,
+        [this](int type, const QString& message, int code) { log_.WriteLog(LogType(type), message, code); },
+        Qt::QueuedConnection);
     connect(&log_, &EventLog::entryAdded, this,
             [this](int row) { emit logEntryAdded(log_.model().entry(row)); });
 

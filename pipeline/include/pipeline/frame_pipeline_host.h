@@ -8,6 +8,8 @@
 #include "pipeline/frame_settings.h"
 #include "pipeline/temperature_scale.h"
 
+#include "maskfile/maskinfo.h"
+
 #include <opencv2/core.hpp>
 
 #include <cstdint>
@@ -60,6 +62,14 @@ public:
     virtual void snapshotSaved(const std::string& path, double highestCelsius) {
         (void)path;
         (void)highestCelsius;
+    }
+
+    // The mask file could be used again, or no longer (missing after it was read, not a regular
+    // file, of another size, unreadable): once per change, so that a masked heater that starts to
+    // alarm can be explained. A file missing from the start is no news.
+    virtual void maskFileChanged(const maskfile::MaskFileReading& reading, const std::string& path) {
+        (void)reading;
+        (void)path;
     }
 
     // Where the program lives: sound files, the alarm folder and the mask editor's folder.

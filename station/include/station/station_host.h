@@ -49,6 +49,7 @@ public:
     void showFrame(const cv::Mat& renderImage, bool measuring, const std::string& statusText) override;
     void offsetMeasured(const std::string& offsetText) override;
     void snapshotSaved(const std::string& path, double highestCelsius) override;
+    void maskFileChanged(const maskfile::MaskFileReading& reading, const std::string& path) override;
     std::string programFolder() override { return programFolder_; }
 
 signals:
@@ -56,6 +57,8 @@ signals:
     void alarmStateChanged(bool alarmOn);
     void offsetMeasuredText(const QString& offsetText);
     void snapshotWritten(const QString& path, double highestCelsius);
+    // An entry for the event log (type as LogType), which accepts entries only on its own thread.
+    void logEntryWanted(int type, const QString& message, int code);
     // Once per picture that finds the slot empty, so a slow GUI is not flooded.
     void pictureReady();
 

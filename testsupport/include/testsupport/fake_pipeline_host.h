@@ -45,6 +45,9 @@ public:
     void snapshotSaved(const std::string& path, double highestCelsius) override {
         snapshots.push_back({path, highestCelsius});
     }
+    void maskFileChanged(const maskfile::MaskFileReading& reading, const std::string&) override {
+        maskFileChanges.push_back(reading.state);
+    }
     std::string programFolder() override { return folder; }
 
     uint32_t tick = 0;
@@ -67,6 +70,7 @@ public:
     std::vector<std::string> statusTexts;
     std::vector<std::string> offsetTexts;
     std::vector<std::pair<std::string, double>> snapshots;
+    std::vector<maskfile::MaskFileState> maskFileChanges;
 
 private:
     // As the pane's boxes are before anyone typed: every value its fallback.
