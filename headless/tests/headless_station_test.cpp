@@ -251,6 +251,22 @@ TEST_F(HeadlessStationTest, StalledReaderAndFifoMaskNeverHoldTheStation) {
     EXPECT_FALSE(errorText.readAll().contains("QTimer"));
 }
 
+TEST_F(HeadlessStationTest, ASecondStationFromTheSameFolderSaysSoAndExitsWithOne) {
+    start(R"({ "cameras": [ { "width": 64, "height": 48, "fps": 30 } ] })", {"--detections"});
+    for (int attempt = 0; attempt < 100 && linesStartingWith("DETECT\t").isEmpty(); ++attempt)
+        process.waitForReadyRead(100);
+    ASSERT_FALSE(linesStartingWith("DETECT\t").isEmpty());
+    QProcess second;
+    second.setProcessEnvironment(process.processEnvironment());
+    second.start(folder.filePath("calidra-headless"), {"--seconds", "5"});
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.exitCode(), 1);
+    EXPECT_TRUE(QString::fromUtf8(second.readAllStandardError()).contains("already running from"));
+    EXPECT_EQ(process.state(), QProcess::Running);
+    process.terminate();
+    ASSERT_TRUE(process.waitForFinished(10000));
+}
+
 TEST_F(HeadlessStationTest, UnknownOptionPrintsUsageAndExitsWithTwo) {
     start("{}", {"--frobnicate"});
     ASSERT_TRUE(process.waitForFinished(10000));

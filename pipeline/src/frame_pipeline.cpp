@@ -115,7 +115,7 @@ void FramePipeline::saveSnapshotIfDue() {
     if (!alarm_.snapshotDue(detection_.frameAlarm, detection_.regionPassTick,
                             operatorSettings_.frame.alarmSavePeriodMs))
         return;
-    const std::time_t now = std::time(nullptr);
+    const std::time_t now = host_.wallClockSeconds();
     std::tm localTime{};
     localtime_r(&now, &localTime);
     const std::optional<std::string> path =

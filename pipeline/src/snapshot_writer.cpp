@@ -7,11 +7,16 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <functional>
 
 namespace calidra {
 
-bool writeJpegAtomically(const std::string& path, const cv::Mat& bgrPicture, int quality) {
-    if (bgrPicture.empty() || bgrPicture.type() != CV_8UC3 || path.empty())
+namespace {
+
+// Encodes a blue-green-red picture and hands the JPEG bytes to write; false when either fails.
+bool withJpeg(const cv::Mat& bgrPicture, int quality,
+              const std::function<bool(const uint8_t*, std::size_t)>& write) {
+    if (bgrPicture.empty() || bgrPicture.type() != CV_8UC3)
         return false;
     const cv::Mat picture = bgrPicture.isContinuous() ? bgrPicture : bgrPicture.clone();
 
@@ -23,22 +28,26 @@ bool writeJpegAtomically(const std::string& path, const cv::Mat& bgrPicture, int
     const int encoded = tjCompress2(encoder, picture.data, picture.cols, int(picture.step), picture.rows,
                                     TJPF_BGR, &jpeg, &jpegSize, TJSAMP_420, quality, 0);
     tjDestroy(encoder);
-    if (encoded != 0) {
-        tjFree(jpeg);
-        return false;
-    }
-
-    const bool written = maskfile::writeFileAtomically(path, jpeg, jpegSize);
+    const bool written = encoded == 0 && write(jpeg, jpegSize);
     tjFree(jpeg);
     return written;
 }
 
-std::string alarmSnapshotFileName(const std::tm& localTime) {
-    char name[64];
-    std::snprintf(name, sizeof name, "ThermalAlarm_%04d%02d%02d_%02d%02d%02d.jpg", localTime.tm_year + 1900,
+} // namespace
+
+bool writeJpegAtomically(const std::string& path, const cv::Mat& bgrPicture, int quality) {
+    return !path.empty() && withJpeg(bgrPicture, quality, [&path](const uint8_t* data, std::size_t size) {
+        return maskfile::writeFileAtomically(path, data, size);
+    });
+}
+
+std::string alarmSnapshotFileName(const std::tm& localTime, int sequence) {
+    char name[80];
+    std::snprintf(name, sizeof name, "ThermalAlarm_%04d%02d%02d_%02d%02d%02d", localTime.tm_year + 1900,
                   localTime.tm_mon + 1, localTime.tm_mday, localTime.tm_hour, localTime.tm_min,
                   localTime.tm_sec);
-    return name;
+    return sequence > 1 ? std::string(name) + "-" + std::to_string(sequence) + ".jpg"
+                        : std::string(name) + ".jpg";
 }
 
 std::optional<std::string> saveAlarmSnapshot(const std::string& programFolder, const cv::Mat& bgrPicture,
@@ -47,8 +56,14 @@ std::optional<std::string> saveAlarmSnapshot(const std::string& programFolder, c
     ::mkdir(folder.c_str(), 0755); // an existing folder is fine
     if (!writePicture)
         return std::nullopt;
-    const std::string path = folder + "/" + alarmSnapshotFileName(localTime);
-    if (!writeJpegAtomically(path, bgrPicture, snapshotJpegQuality))
+    std::string path;
+    withJpeg(bgrPicture, snapshotJpegQuality, [&](const uint8_t* data, std::size_t size) {
+        path = maskfile::writeFileUnderFreeName(
+            folder, [&localTime](int sequence) { return alarmSnapshotFileName(localTime, sequence); },
+            snapshotNamesPerSecond, data, size);
+        return !path.empty();
+    });
+    if (path.empty())
         return std::nullopt;
     return path;
 }

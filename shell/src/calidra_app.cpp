@@ -81,6 +81,14 @@ bool CCalidraApp::InitInstance() {
         showMessage(QStringLiteral("Calidra is already running."));
         return false;
     }
+    // calidra-headless from the same folder would share the masks and the snapshots.
+    if (!options_.programFolder.isEmpty()) {
+        folderLock_ = std::make_unique<calidra::RunnableFolderLock>(options_.programFolder);
+        if (folderLock_->claim() == calidra::InstanceClaim::AlreadyRunning) {
+            showMessage(calidra::runnableFolderTakenMessage(options_.programFolder));
+            return false;
+        }
+    }
 
     // The settings location is fixed before anything reads a setting.
     settingsFilePath_ = calidra::settingsFilePath(applicationName_);

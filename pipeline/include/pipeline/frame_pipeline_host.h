@@ -13,6 +13,7 @@
 #include <opencv2/core.hpp>
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 
 namespace calidra {
@@ -34,6 +35,8 @@ public:
 
     // Millisecond tick counter; wraps after 2^32 ms.
     virtual uint32_t tickMs() = 0;
+    // The wall clock that names the snapshots; it may be set back or repeat an hour.
+    virtual std::time_t wallClockSeconds() { return std::time(nullptr); }
 
     // The open camera's calls; the camera handle stays with the host.
     virtual int pixelFormatCode() = 0;

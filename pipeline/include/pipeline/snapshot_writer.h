@@ -16,11 +16,16 @@ constexpr int snapshotJpegQuality = 80;
 // truncated JPEG there. On failure nothing is left behind and false is returned.
 bool writeJpegAtomically(const std::string& path, const cv::Mat& bgrPicture, int quality);
 
-// "ThermalAlarm_YYYYMMDD_HHMMSS.jpg" of a local time.
-std::string alarmSnapshotFileName(const std::tm& localTime);
+// "ThermalAlarm_YYYYMMDD_HHMMSS.jpg" of a local time; from sequence 2 on "..._HHMMSS-2.jpg" and so on.
+std::string alarmSnapshotFileName(const std::tm& localTime, int sequence = 1);
+
+// The most snapshots one second of local time can hold.
+constexpr int snapshotNamesPerSecond = 10000;
 
 // Creates <program folder>/ThermalAlarm and, when pictures are wanted, writes the picture there
-// under the local time's name. Returns the path of the file written.
+// under the local time's name, never over another snapshot: a name already taken (a clock set
+// back, the repeated hour of daylight saving, a second station on the folder, several pictures in
+// one second) gets the next free "-N". Returns the path of the file written.
 std::optional<std::string> saveAlarmSnapshot(const std::string& programFolder, const cv::Mat& bgrPicture,
                                              bool writePicture, const std::tm& localTime);
 
