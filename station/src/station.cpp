@@ -1,13 +1,37 @@
 #include "station/station.h"
 
 #include "camera/sorvik_camera_library.h"
+#include "maskfile/file_io.h"
 #include "pipeline/snapshot_writer.h"
+
+#include <QFile>
+#include <QRegularExpression>
 
 namespace calidra {
 namespace {
 
 ConnectionClock& clockOf(const StationOptions& options) {
     return options.clock != nullptr ? *options.clock : systemConnectionClock();
+}
+
+// A temporary file younger than this may still be being written.
+constexpr int leftoverAgeSeconds = 60;
+
+// What a station killed while writing a snapshot left behind: in the folders it writes, its own
+// temporary files and nothing else.
+void removeLeftoverTemporaryFiles(const QString& programFolder) {
+    const std::string folder = QFile::encodeName(programFolder).toStdString();
+    maskfile::removeLeftoverTemporaryFiles(
+        folder + "/ThermalAlarm",
+        [](const std::string& name) {
+            static const QRegularExpression snapshot(
+                QStringLiteral("^ThermalAlarm_\\d{8}_\\d{6}(-\\d+)?\\.jpg$"));
+            return snapshot.match(QString::fromStdString(name)).hasMatch();
+        },
+        leftoverAgeSeconds);
+    maskfile::removeLeftoverTemporaryFiles(
+        folder + "/Zonara", [](const std::string& name) { return name == "snapshot.jpg"; },
+        leftoverAgeSeconds);
 }
 
 } // namespace
@@ -65,6 +89,7 @@ Station::~Station() {
 }
 
 void Station::start() {
+    removeLeftoverTemporaryFiles(options_.programFolder);
     values_.load();
     connection_->initialise();
 }
