@@ -305,7 +305,15 @@ Session::Session(Library& library, std::size_t deviceIndex, uint64_t generation,
                  const CameraScenario& scenario, SvkHandle handle)
     : library_(library), deviceIndex_(deviceIndex), generation_(generation), scenario_(scenario),
       handle_(handle), userOffset_(scenario.userOffset) {
-    thread_ = std::thread([this] { runFrames(); });
+    thread_ = std::thread([this] {
+        runFrames();
+        std::shared_ptr<Session> last;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            last.swap(keepAlive_);
+        }
+        // The session may end here, on its own thread, after its thread left runFrames.
+    });
 }
 
 Session::~Session() {
@@ -313,16 +321,23 @@ Session::~Session() {
 }
 
 void Session::stop() {
+    const bool ownThread = thread_.joinable() && thread_.get_id() == std::this_thread::get_id();
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
+        if (ownThread && !keepAlive_) {
+            // Closed from its own frame callback: the caller may drop the last
+            // reference as soon as this returns, while the thread still has to
+            // unwind through runFrames.
+            keepAlive_ = weak_from_this().lock();
+        }
     }
     wake_.notify_all();
     if (!thread_.joinable()) {
         return;
     }
-    if (thread_.get_id() == std::this_thread::get_id()) {
-        thread_.detach(); // closed from its own frame callback: the thread ends after it returns
+    if (ownThread) {
+        thread_.detach();
     } else {
         thread_.join();
     }

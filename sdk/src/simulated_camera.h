@@ -63,7 +63,7 @@ private:
 };
 
 // An open camera: settings, callbacks and the frame thread.
-class Session {
+class Session : public std::enable_shared_from_this<Session> {
 public:
     Session(Library& library, std::size_t deviceIndex, uint64_t generation, const CameraScenario& scenario,
             SvkHandle handle);
@@ -73,8 +73,9 @@ public:
     std::size_t deviceIndex() const { return deviceIndex_; }
     uint64_t generation() const { return generation_; }
 
-    // Stops the frame thread; returns after its last callback has returned
-    // (unless called from that very callback, which cannot wait for itself).
+    // Stops the frame thread; returns after its last callback has returned.
+    // Called from that very callback, it cannot wait for itself: the thread
+    // then keeps the session alive until it has left the session's code.
     void stop();
 
     int setFrameCallback(SvkFrameCallback callback, void* context);
@@ -107,6 +108,7 @@ private:
     std::mutex mutex_; // callbacks, acquisition state
     std::condition_variable wake_;
     bool stopping_ = false;
+    std::shared_ptr<Session> keepAlive_; // set when stopped from its own frame thread
     bool acquiring_ = false;
     uint64_t acquisitionStarts_ = 0;
     SvkFrameCallback frameCallback_ = nullptr;
