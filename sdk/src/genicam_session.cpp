@@ -5,6 +5,7 @@
 #include "camera_records.h"
 #include "genicam_provider.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -85,6 +86,14 @@ int GenicamSession::connect(GInetAddress* interfaceAddress, GInetAddress* device
             report(("feature " + name + " = " + value).c_str(), error);
             result = SVK_ERROR_ACCESS;
         }
+    }
+    const bool packetSizeGiven =
+        std::any_of(profile_.features.begin(), profile_.features.end(),
+                    [](const auto& feature) { return feature.first == "GevSCPSPacketSize"; });
+    if (result == SVK_OK && !packetSizeGiven) {
+        // The largest packet the way to the camera carries (jumbo frames on a camera network):
+        // fewer packets a frame, fewer frames lost to one lost packet.
+        arv_camera_gv_auto_packet_size(camera, nullptr);
     }
     int width = 0, height = 0;
     if (result == SVK_OK) {
