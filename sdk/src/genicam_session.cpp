@@ -162,12 +162,20 @@ void GenicamSession::close() {
         return;
     }
     acquiring_.store(false);
+    const bool ownThread = onStreamThread();
+    if (!ownThread) {
+        // A callback running now returns before this does; a later frame sees closed_.
+        std::lock_guard<std::mutex> delivering(callbackMutex_);
+    }
     ArvStream* stream;
+    ArvStream* retired;
     ArvCamera* camera;
     ArvDevice* device;
     {
+        std::lock_guard<std::mutex> features(featureMutex_);
         std::lock_guard<std::mutex> lock(mutex_);
         stream = std::exchange(stream_, nullptr);
+        retired = std::exchange(retiredStream_, nullptr);
         camera = std::exchange(camera_, nullptr);
         device = std::exchange(device_, nullptr);
         if (device != nullptr && controlLostHandler_ != 0) {
@@ -181,25 +189,22 @@ void GenicamSession::close() {
     if (std::getenv("SORVIK_STREAM_STATS") != nullptr) {
         printStatistics();
     }
-    if (camera != nullptr && !gone_.load()) {
-        std::lock_guard<std::mutex> lock(featureMutex_);
+    const bool answering = !gone_.load() && !controlLost();
+    if (answering) {
+        std::lock_guard<std::mutex> features(featureMutex_);
         arv_camera_stop_acquisition(camera, nullptr);
     }
-    if (onStreamThread()) {
-        // Closed from the frame callback: the stream thread cannot join itself.
-        provider_.releaseLater(shared_from_this(), {stream, camera, device});
+    if (ownThread || !answering) {
+        // A stream cannot join its own thread; and letting go of a camera that does not
+        // answer waits out its time-outs (the stream channel, the control channel).
+        provider_.releaseLater(shared_from_this(), {retired, stream, camera, device});
         return;
     }
-    if (stream != nullptr) {
-        g_object_unref(stream); // joins the stream thread: no callback runs after this
+    for (gpointer object : {gpointer(retired), gpointer(stream), gpointer(camera), gpointer(device)}) {
+        if (object != nullptr) {
+            g_object_unref(object); // the stream joins its thread; the device leaves control
+        }
     }
-    if (gone_.load()) {
-        // Letting go of the control channel of a camera that does not answer takes seconds.
-        provider_.releaseLater(shared_from_this(), {camera, device});
-        return;
-    }
-    g_object_unref(camera);
-    g_object_unref(device);
 }
 
 void GenicamSession::printStatistics() {
@@ -224,27 +229,34 @@ int GenicamSession::setUnplugCallback(SvkUnplugCallback callback, void* context)
 }
 
 int GenicamSession::setAcquisition(int enable) {
+    if (enable == 0) {
+        stopStream(); // the local stream stops even when the camera has gone
+    }
     if (const int result = usable(); result != SVK_OK) {
         return result;
     }
-    if (enable != 0) {
-        return startStream();
-    }
-    stopStream();
-    return SVK_OK;
+    return enable != 0 ? startStream() : SVK_OK;
 }
 
 int GenicamSession::startStream() {
+    ArvStream* retired;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        retired = std::exchange(retiredStream_, nullptr);
+    }
+    if (retired != nullptr) {
+        g_object_unref(retired); // its end resets the stream channel: before the new stream is set up
+    }
     std::lock_guard<std::mutex> features(featureMutex_);
-    if (acquiring_.load()) {
-        return SVK_OK;
+    if (acquiring_.load() || camera_ == nullptr) {
+        return acquiring_.load() ? SVK_OK : SVK_ERROR_INVALID_HANDLE;
     }
     GError* error = nullptr;
     int x = 0, y = 0, width = 0, height = 0;
     arv_camera_get_region(camera_, &x, &y, &width, &height, &error);
     const guint payload = error == nullptr ? arv_camera_get_payload(camera_, &error) : 0;
     if (error != nullptr || width < 1 || height < 1 || payload < guint(width) * guint(height) * 2) {
-        g_clear_error(&error);
+        noteFailure(error);
         return SVK_ERROR_DEVICE_GONE;
     }
     {
@@ -279,7 +291,7 @@ int GenicamSession::startStream() {
     if (error == nullptr) {
         return SVK_OK;
     }
-    g_clear_error(&error);
+    noteFailure(error);
     acquiring_.store(false);
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -296,19 +308,30 @@ void GenicamSession::stopStream() {
         std::lock_guard<std::mutex> lock(mutex_);
         stream = std::exchange(stream_, nullptr);
     }
-    {
-        std::lock_guard<std::mutex> lock(featureMutex_);
+    if (usable() == SVK_OK) {
+        std::lock_guard<std::mutex> features(featureMutex_);
+        GError* error = nullptr;
         if (camera_ != nullptr) {
-            arv_camera_stop_acquisition(camera_, nullptr);
+            arv_camera_stop_acquisition(camera_, &error);
         }
+        noteFailure(error);
     }
     if (stream == nullptr) {
         return;
     }
     if (onStreamThread()) {
-        provider_.releaseLater(shared_from_this(), {stream});
-    } else {
+        // Stopped from the frame callback: dropped by the next start or the close.
+        std::lock_guard<std::mutex> lock(mutex_);
+        retiredStream_ = stream;
+        return;
+    }
+    {
+        std::lock_guard<std::mutex> delivering(callbackMutex_); // no frame after this returns
+    }
+    if (usable() == SVK_OK) {
         g_object_unref(stream);
+    } else {
+        provider_.releaseLater(shared_from_this(), {stream});
     }
 }
 
@@ -348,30 +371,33 @@ void GenicamSession::deliver() {
     if (counts == nullptr || size < pixelCount * 2) {
         // Incomplete (packets lost for good) or not what was asked for: never handed on half-filled.
         ++droppedFrames_;
-    } else if (acquiring_.load() && !closed_.load() && !gone_.load()) {
-        const int format = pixelFormat_.load();
-        const CountScale scale = countScale(profile_.kelvinPerCount, userOffset_.load(),
-                                            format == SVK_PIXEL_FORMAT_DIRECT16 ? 0 : 1000);
-        std::vector<uint32_t>& frame = frames_[nextFrame_];
-        const auto* source = static_cast<const uint16_t*>(counts);
-        if (format == SVK_PIXEL_FORMAT_RGB_CODE32) {
-            countsToWideCodes(source, pixelCount, scale, frame.data());
-        } else {
-            countsToCodes(source, pixelCount, scale, reinterpret_cast<uint16_t*>(frame.data()));
-        }
-        {
-            std::lock_guard<std::mutex> lock(latestMutex_);
-            latestFrame_ = nextFrame_;
-            latestFormat_ = format;
-        }
-        nextFrame_ ^= 1;
-        ++deliveredFrames_;
-        if (callback != nullptr) {
-            SvkFrameRecord record{};
-            record.width = uint32_t(width);
-            record.height = uint32_t(height);
-            record.data = frame.data();
-            callback(&record, context);
+    } else {
+        std::lock_guard<std::mutex> delivering(callbackMutex_);
+        if (acquiring_.load() && !closed_.load() && !gone_.load()) {
+            const int format = pixelFormat_.load();
+            const CountScale scale = countScale(profile_.kelvinPerCount, userOffset_.load(),
+                                                format == SVK_PIXEL_FORMAT_DIRECT16 ? 0 : 1000);
+            std::vector<uint32_t>& frame = frames_[nextFrame_];
+            const auto* source = static_cast<const uint16_t*>(counts);
+            if (format == SVK_PIXEL_FORMAT_RGB_CODE32) {
+                countsToWideCodes(source, pixelCount, scale, frame.data());
+            } else {
+                countsToCodes(source, pixelCount, scale, reinterpret_cast<uint16_t*>(frame.data()));
+            }
+            {
+                std::lock_guard<std::mutex> lock(latestMutex_);
+                latestFrame_ = nextFrame_;
+                latestFormat_ = format;
+            }
+            nextFrame_ ^= 1;
+            ++deliveredFrames_;
+            if (callback != nullptr) {
+                SvkFrameRecord record{};
+                record.width = uint32_t(width);
+                record.height = uint32_t(height);
+                record.data = frame.data();
+                callback(&record, context);
+            }
         }
     }
     arv_stream_push_buffer(stream, buffer);
@@ -385,11 +411,14 @@ int GenicamSession::imageSize(SvkImageSize* size) {
         return result;
     }
     std::lock_guard<std::mutex> lock(featureMutex_);
+    if (device_ == nullptr) {
+        return SVK_ERROR_INVALID_HANDLE; // closed meanwhile
+    }
     GError* error = nullptr;
     int width = 0, height = 0;
     arv_camera_get_region(camera_, nullptr, nullptr, &width, &height, &error);
     if (error != nullptr) {
-        g_clear_error(&error);
+        noteFailure(error);
         return SVK_ERROR_DEVICE_GONE;
     }
     size->offsetX = 0;
@@ -443,11 +472,27 @@ int GenicamSession::usable() const {
     if (closed_.load()) {
         return SVK_ERROR_INVALID_HANDLE;
     }
-    return gone_.load() ? SVK_ERROR_DEVICE_GONE : SVK_OK;
+    // Once its control channel is lost every further command would wait out its time-outs.
+    return gone_.load() || controlLost() ? SVK_ERROR_DEVICE_GONE : SVK_OK;
+}
+
+bool GenicamSession::noteFailure(GError* error) {
+    const bool silent =
+        error != nullptr && error->domain == ARV_DEVICE_ERROR && error->code == ARV_DEVICE_ERROR_TIMEOUT;
+    g_clear_error(&error);
+    if (silent) {
+        // A command unanswered through all its retries: the camera is taken for gone at once,
+        // as Aravis's heartbeat would conclude seconds later; the worker reports it.
+        controlLink_->lost.store(true);
+        provider_.wake();
+    }
+    return silent;
 }
 
 int GenicamSession::featureFailure(const char* node, GError* error) {
-    g_clear_error(&error);
+    if (noteFailure(error)) {
+        return SVK_ERROR_DEVICE_GONE;
+    }
     if (const int result = usable(); result != SVK_OK) {
         return result;
     }
@@ -467,6 +512,9 @@ int GenicamSession::nodeInfo(const char* node, SvkNodeInfo* info) {
     } else {
         const std::string feature = nodeIs(node, "NUCManualRun") ? profile_.nucCommand : std::string(node);
         std::lock_guard<std::mutex> lock(featureMutex_);
+        if (device_ == nullptr) {
+            return SVK_ERROR_INVALID_HANDLE; // closed meanwhile
+        }
         if (feature.empty() || arv_device_get_feature(device_, feature.c_str()) == nullptr) {
             return SVK_ERROR_UNKNOWN_NODE;
         }
@@ -494,6 +542,9 @@ int GenicamSession::nodeEnum(const char* node, SvkEnumRecord* record) {
         return SVK_OK;
     }
     std::lock_guard<std::mutex> lock(featureMutex_);
+    if (device_ == nullptr) {
+        return SVK_ERROR_INVALID_HANDLE; // closed meanwhile
+    }
     GError* error = nullptr;
     guint count = 0;
     const char** names =
@@ -531,6 +582,9 @@ int GenicamSession::nodeFloat(const char* node, SvkFloatRecord* record) {
         return SVK_OK;
     }
     std::lock_guard<std::mutex> lock(featureMutex_);
+    if (device_ == nullptr) {
+        return SVK_ERROR_INVALID_HANDLE; // closed meanwhile
+    }
     GError* error = nullptr;
     const double value = arv_device_get_float_feature_value(device_, node, &error);
     if (error != nullptr) {
@@ -552,6 +606,9 @@ int GenicamSession::setNodeInt(const char* node, int value) {
         return result;
     }
     std::lock_guard<std::mutex> lock(featureMutex_);
+    if (device_ == nullptr) {
+        return SVK_ERROR_INVALID_HANDLE; // closed meanwhile
+    }
     GError* error = nullptr;
     arv_device_set_integer_feature_value(device_, node, value, &error);
     return error == nullptr ? SVK_OK : featureFailure(node, error);
@@ -573,6 +630,9 @@ int GenicamSession::setNodeFloat(const char* node, double value) {
         return SVK_OK;
     }
     std::lock_guard<std::mutex> lock(featureMutex_);
+    if (device_ == nullptr) {
+        return SVK_ERROR_INVALID_HANDLE; // closed meanwhile
+    }
     GError* error = nullptr;
     arv_device_set_float_feature_value(device_, node, value, &error);
     return error == nullptr ? SVK_OK : featureFailure(node, error);
@@ -594,6 +654,9 @@ int GenicamSession::setNodeEnum(const char* node, const char* entry) {
         return SVK_OK;
     }
     std::lock_guard<std::mutex> lock(featureMutex_);
+    if (device_ == nullptr) {
+        return SVK_ERROR_INVALID_HANDLE; // closed meanwhile
+    }
     GError* error = nullptr;
     arv_device_set_string_feature_value(device_, node, entry, &error);
     return error == nullptr ? SVK_OK : featureFailure(node, error);
@@ -614,6 +677,9 @@ int GenicamSession::setNodeCommand(const char* node) {
         command = profile_.nucCommand;
     }
     std::lock_guard<std::mutex> lock(featureMutex_);
+    if (device_ == nullptr) {
+        return SVK_ERROR_INVALID_HANDLE; // closed meanwhile
+    }
     GError* error = nullptr;
     arv_device_execute_command(device_, command.c_str(), &error);
     return error == nullptr ? SVK_OK : featureFailure(command.c_str(), error);

@@ -77,6 +77,8 @@ private:
     bool onStreamThread() const { return streamThread_.load() == std::this_thread::get_id(); }
     // The contract's code for a failed feature call.
     int featureFailure(const char* node, GError* error);
+    // Takes the error; true when the camera did not answer at all.
+    bool noteFailure(GError* error);
     void printStatistics();
 
     GenicamProvider& provider_;
@@ -91,6 +93,7 @@ private:
     ArvDevice* device_ = nullptr;
     ArvCamera* camera_ = nullptr;
     ArvStream* stream_ = nullptr;
+    ArvStream* retiredStream_ = nullptr; // stopped from its own thread, not yet dropped
     gulong controlLostHandler_ = 0;
     bool unplugFired_ = false;
     SvkFrameCallback frameCallback_ = nullptr;
@@ -100,7 +103,8 @@ private:
     int width_ = 0;
     int height_ = 0;
 
-    std::mutex featureMutex_; // the device's feature tree is not shared between threads
+    std::mutex featureMutex_;  // the device's feature tree is not shared between threads
+    std::mutex callbackMutex_; // held while a frame is handed to the callback
 
     std::atomic<bool> closed_{false};
     std::atomic<bool> gone_{false};
