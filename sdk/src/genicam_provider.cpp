@@ -230,6 +230,12 @@ void GenicamProvider::scan() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         for (std::size_t i = 0; i < count; ++i) {
+            if (stopping_) {
+                // Cut short by the shutdown: what was not asked is not gone.
+                g_clear_object(&probes[i].interfaceAddress);
+                g_clear_object(&probes[i].deviceAddress);
+                continue;
+            }
             Device& device = devices_[i];
             Probe& seen = probes[i];
             if (device.present && !(seen.answered && seen.serial == device.serial)) {
