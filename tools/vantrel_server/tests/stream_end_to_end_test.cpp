@@ -31,7 +31,7 @@ struct ServerFigures {
 
 ServerFigures lastFigures(const QString& output) {
     ServerFigures figures;
-    const QRegularExpression line(QStringLiteral("frames (\\d+)\\tbad (\\d+)"));
+    const QRegularExpression line(QStringLiteral("frames (\\d+)  bad (\\d+)"));
     auto matches = line.globalMatch(output);
     while (matches.hasNext()) {
         const auto match = matches.next();
