@@ -174,7 +174,8 @@ gboolean closeEverythingAndQuit(gpointer data) {
     return G_SOURCE_REMOVE;
 }
 
-void allowOnly(GstRTSPServer* server, GstRTSPMediaFactory* factory, const std::vector<Credential>& credentials) {
+void allowOnly(GstRTSPServer* server, GstRTSPMediaFactory* factory,
+               const std::vector<Credential>& credentials) {
     const char* role = "viewer";
     GstRTSPAuth* auth = gst_rtsp_auth_new();
     gst_rtsp_auth_set_supported_methods(auth, GST_RTSP_AUTH_DIGEST);
@@ -228,8 +229,8 @@ bool RtspPublisher::start(const RtspSettings& settings, std::string& error) {
     GError* failure = nullptr;
     GSource* serverSource = gst_rtsp_server_create_source(state.server, nullptr, &failure);
     if (serverSource == nullptr) {
-        error = "cannot serve RTSP on " + settings.bindAddress + " port " + std::to_string(settings.port) + ": " +
-                (failure != nullptr ? failure->message : "unknown error");
+        error = "cannot serve RTSP on " + settings.bindAddress + " port " + std::to_string(settings.port) +
+                ": " + (failure != nullptr ? failure->message : "unknown error");
         g_clear_error(&failure);
         return false;
     }

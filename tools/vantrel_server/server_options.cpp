@@ -37,7 +37,8 @@ bool isLoopback(const sockaddr* address) {
 
 } // namespace
 
-OptionsOutcome parseServerOptions(int argc, const char* const* argv, ServerOptions& options, std::string& error) {
+OptionsOutcome parseServerOptions(int argc, const char* const* argv, ServerOptions& options,
+                                  std::string& error) {
     if (argc < 3 || !parseNumber(argv[1], 1, 65535, options.width) ||
         !parseNumber(argv[2], 1, 65535, options.height))
         return OptionsOutcome::Usage;

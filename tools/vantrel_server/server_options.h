@@ -26,7 +26,8 @@ struct ServerOptions {
 enum class OptionsOutcome { Ready, Usage, Refused };
 
 // Parses argv; on Refused, error says why in words for the operator.
-OptionsOutcome parseServerOptions(int argc, const char* const* argv, ServerOptions& options, std::string& error);
+OptionsOutcome parseServerOptions(int argc, const char* const* argv, ServerOptions& options,
+                                  std::string& error);
 
 // True when every address the name resolves to is a loopback address.
 bool isLoopbackAddress(const std::string& address);

@@ -21,6 +21,14 @@
 #include <string>
 #include <thread>
 
+#if defined(__SANITIZE_ADDRESS__)
+// GLib is built without frame pointers: only the slow unwinder sees past g_malloc, which the
+// narrow leak suppressions need.
+extern "C" const char* __asan_default_options() {
+    return "fast_unwind_on_malloc=0";
+}
+#endif
+
 namespace {
 
 std::atomic<bool> stopRequested{false};

@@ -93,8 +93,9 @@ private:
 class CountingClient {
 public:
     CountingClient(const QString& url, const QString& transport) {
-        process_.start("ffmpeg", {"-nostdin", "-v", "error", "-rtsp_transport", transport, "-i", url, "-fps_mode",
-                                  "passthrough", "-f", "null", "-stats_period", "0.2", "-progress", "pipe:1", "-"});
+        process_.start("ffmpeg",
+                       {"-nostdin", "-v", "error", "-rtsp_transport", transport, "-i", url, "-fps_mode",
+                        "passthrough", "-f", "null", "-stats_period", "0.2", "-progress", "pipe:1", "-"});
     }
     ~CountingClient() { finish(); }
     int frames() {
@@ -127,7 +128,8 @@ protected:
     static void SetUpTestSuite() { application(); }
 
     void SetUp() override {
-        if (QStandardPaths::findExecutable("ffmpeg").isEmpty() || QStandardPaths::findExecutable("ffprobe").isEmpty())
+        if (QStandardPaths::findExecutable("ffmpeg").isEmpty() ||
+            QStandardPaths::findExecutable("ffprobe").isEmpty())
             GTEST_SKIP() << "ffmpeg and ffprobe are needed to watch the stream";
         const QString built = qEnvironmentVariable("CALIDRA_RUNTIME_DIR");
         QDir(folder.path()).mkpath("Vantrel");
@@ -218,15 +220,16 @@ TEST_F(RtspEndToEndTest, StationPictureIsServedAsH264WithItsRedAndGreenOverlays)
     QByteArray output;
     QByteArray errors;
     ASSERT_TRUE(run("ffprobe",
-                    {"-v", "error", "-select_streams", "v:0", "-show_entries", "stream=codec_name,width,height",
-                     "-of", "default=noprint_wrappers=1", url},
+                    {"-v", "error", "-select_streams", "v:0", "-show_entries",
+                     "stream=codec_name,width,height", "-of", "default=noprint_wrappers=1", url},
                     output, errors))
         << errors.toStdString();
     EXPECT_EQ(output, "codec_name=h264\nwidth=384\nheight=288\n");
 
-    ASSERT_TRUE(run("ffmpeg",
-                    {"-nostdin", "-v", "error", "-i", url, "-frames:v", "30", "-f", "rawvideo", "-pix_fmt", "bgr24", "-"},
-                    output, errors))
+    ASSERT_TRUE(run(
+        "ffmpeg",
+        {"-nostdin", "-v", "error", "-i", url, "-frames:v", "30", "-f", "rawvideo", "-pix_fmt", "bgr24", "-"},
+        output, errors))
         << errors.toStdString();
     EXPECT_EQ(errors, "");
     ASSERT_EQ(output.size(), 30 * frameBytes);
@@ -258,9 +261,10 @@ TEST_F(RtspEndToEndTest, ClientsShareTheStreamAndNeitherALateNorAStalledOneDistu
     // the picture as sent.
     QByteArray output;
     QByteArray errors;
-    ASSERT_TRUE(run("ffmpeg",
-                    {"-nostdin", "-v", "error", "-i", url, "-frames:v", "5", "-f", "rawvideo", "-pix_fmt", "bgr24", "-"},
-                    output, errors))
+    ASSERT_TRUE(run(
+        "ffmpeg",
+        {"-nostdin", "-v", "error", "-i", url, "-frames:v", "5", "-f", "rawvideo", "-pix_fmt", "bgr24", "-"},
+        output, errors))
         << errors.toStdString();
     EXPECT_EQ(errors, "");
     ASSERT_EQ(output.size(), 5 * frameBytes);
@@ -305,12 +309,14 @@ TEST_F(RtspEndToEndTest, CredentialsAreAskedForAndANoSignalPictureShowsWithoutTh
     EXPECT_TRUE(errors.contains("401")) << errors.toStdString();
     QString wrong = url;
     wrong.replace("rtsp://", "rtsp://guard:door-41@");
-    EXPECT_FALSE(run("ffprobe", {"-v", "error", "-show_entries", "stream=codec_name", wrong}, output, errors));
+    EXPECT_FALSE(
+        run("ffprobe", {"-v", "error", "-show_entries", "stream=codec_name", wrong}, output, errors));
 
     QString right = url;
     right.replace("rtsp://", "rtsp://guard:door-42@");
     ASSERT_TRUE(run("ffmpeg",
-                    {"-nostdin", "-v", "error", "-i", right, "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "bgr24", "-"},
+                    {"-nostdin", "-v", "error", "-i", right, "-frames:v", "1", "-f", "rawvideo", "-pix_fmt",
+                     "bgr24", "-"},
                     output, errors))
         << errors.toStdString();
     ASSERT_EQ(output.size(), frameBytes);
@@ -325,7 +331,8 @@ TEST_F(RtspEndToEndTest, CredentialsAreAskedForAndANoSignalPictureShowsWithoutTh
 }
 
 TEST_F(RtspEndToEndTest, RefusesToPublishBeyondThisMachineWithoutCredentials) {
-    server.start(folder.filePath("Vantrel/VantrelServer"), {"384", "288", "--bind", "0.0.0.0", "--port", "0"});
+    server.start(folder.filePath("Vantrel/VantrelServer"),
+                 {"384", "288", "--bind", "0.0.0.0", "--port", "0"});
     ASSERT_TRUE(server.waitForFinished(10000));
     EXPECT_EQ(server.exitCode(), 1);
     EXPECT_TRUE(server.readAllStandardError().contains("--auth"));

@@ -26,7 +26,8 @@ TEST(ServerOptionsTest, DefaultsServeOnlyThisMachine) {
     EXPECT_EQ(options.bindAddress, "127.0.0.1");
     EXPECT_EQ(options.jpegEvery, 30);
 
-    ASSERT_EQ(parse({"--port", "0", "--jpeg-dir", "/tmp/x", "--every", "5"}, options, error), OptionsOutcome::Ready);
+    ASSERT_EQ(parse({"--port", "0", "--jpeg-dir", "/tmp/x", "--every", "5"}, options, error),
+              OptionsOutcome::Ready);
     EXPECT_EQ(options.rtspPort, 0);
     EXPECT_EQ(options.jpegFolder, "/tmp/x");
     EXPECT_EQ(options.jpegEvery, 5);
