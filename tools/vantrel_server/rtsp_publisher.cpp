@@ -24,14 +24,15 @@ int64_t monotonicMs() {
 }
 
 // The source holds at most two pictures and drops the oldest, so an encoder that falls behind
-// never pushes back on the socket side; do-timestamp stamps each picture as it arrives. The
+// never pushes back on the socket side; do-timestamp stamps each picture as it arrives. The rate
+// in the caps is nominal: without one the encoder holds every picture until the next arrives. The
 // encoder gives one frame out for each frame in (no B-frames, no look-ahead); the payloader repeats
 // the parameter sets before every key frame so a client can start at any of them.
 std::string launchLine(int width, int height) {
     char line[1024];
     std::snprintf(line, sizeof line,
                   "( appsrc name=source is-live=true do-timestamp=true format=time leaky-type=downstream "
-                  "max-buffers=2 caps=video/x-raw,format=BGR,width=%d,height=%d,framerate=0/1 "
+                  "max-buffers=2 caps=video/x-raw,format=BGR,width=%d,height=%d,framerate=30/1 "
                   "! videoconvert n-threads=1 ! video/x-raw,format=I420 "
                   "! x264enc tune=zerolatency speed-preset=superfast threads=1 key-int-max=60 "
                   "pass=qual quantizer=23 bitrate=4000 vbv-buf-capacity=500 "
