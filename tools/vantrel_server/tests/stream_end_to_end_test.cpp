@@ -69,7 +69,7 @@ protected:
 
     void startServer() {
         server.setProcessEnvironment(environment);
-        server.start(folder.filePath("Vantrel/VantrelServer"), {"96", "72"});
+        server.start(folder.filePath("Vantrel/VantrelServer"), {"96", "72", "--port", "0"});
         ASSERT_TRUE(server.waitForStarted());
         ASSERT_TRUE(server.waitForReadyRead(5000)); // "listening on ..."
         serverOutput = QString::fromUtf8(server.readAllStandardOutput());
