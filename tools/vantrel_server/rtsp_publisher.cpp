@@ -89,10 +89,13 @@ struct RtspPublisher::State {
 
     void repeatNoSignal() {
         std::unique_lock<std::mutex> lock(idleMutex);
-        while (!stopping) {
-            idleWake.wait_for(lock, std::chrono::milliseconds(noSignalIntervalMs));
-            if (!stopping && monotonicMs() - lastFrameMs.load() >= noSignalAfterMs)
-                push(noSignal.data());
+        while (!idleWake.wait_for(lock, std::chrono::milliseconds(noSignalIntervalMs),
+                                  [this] { return stopping; })) {
+            if (monotonicMs() - lastFrameMs.load() < noSignalAfterMs)
+                continue;
+            lock.unlock();
+            push(noSignal.data());
+            lock.lock();
         }
     }
 };
@@ -101,27 +104,41 @@ namespace {
 
 using State = RtspPublisher::State;
 
+// Client and media signals come from GStreamer's own threads, possibly after the publisher has
+// gone: every handler holds a share of the state, released when its connection is.
+using SharedState = std::shared_ptr<State>;
+
+State& stateOf(gpointer data) {
+    return **static_cast<SharedState*>(data);
+}
+
+void connectSharing(gpointer instance, const char* signal, GCallback handler, const SharedState& state) {
+    g_signal_connect_data(
+        instance, signal, handler, new SharedState(state),
+        [](gpointer data, GClosure*) { delete static_cast<SharedState*>(data); }, GConnectFlags(0));
+}
+
 void onMediaUnprepared(GstRTSPMedia* media, gpointer data) {
-    auto* state = static_cast<State*>(data);
-    std::lock_guard<std::mutex> lock(state->sourceMutex);
-    if (state->sourceMedia != media)
+    State& state = stateOf(data);
+    std::lock_guard<std::mutex> lock(state.sourceMutex);
+    if (state.sourceMedia != media)
         return;
-    gst_object_unref(state->source);
-    state->source = nullptr;
-    state->sourceMedia = nullptr;
+    gst_object_unref(state.source);
+    state.source = nullptr;
+    state.sourceMedia = nullptr;
 }
 
 void onMediaConfigure(GstRTSPMediaFactory*, GstRTSPMedia* media, gpointer data) {
-    auto* state = static_cast<State*>(data);
+    State& state = stateOf(data);
     GstElement* bin = gst_rtsp_media_get_element(media);
     GstElement* source = gst_bin_get_by_name(GST_BIN(bin), "source");
     gst_object_unref(bin);
-    g_signal_connect(media, "unprepared", G_CALLBACK(onMediaUnprepared), state);
-    std::lock_guard<std::mutex> lock(state->sourceMutex);
-    if (state->source != nullptr)
-        gst_object_unref(state->source);
-    state->source = source;
-    state->sourceMedia = media;
+    connectSharing(media, "unprepared", G_CALLBACK(onMediaUnprepared), *static_cast<SharedState*>(data));
+    std::lock_guard<std::mutex> lock(state.sourceMutex);
+    if (state.source != nullptr)
+        gst_object_unref(state.source);
+    state.source = source;
+    state.sourceMedia = media;
 }
 
 // A client that joins a running encoding would otherwise wait for the next key frame.
@@ -140,14 +157,13 @@ void onPlayRequest(GstRTSPClient*, GstRTSPContext* context, gpointer) {
 }
 
 void onClientClosed(GstRTSPClient*, gpointer data) {
-    static_cast<State*>(data)->clients.fetch_sub(1);
+    stateOf(data).clients.fetch_sub(1);
 }
 
 void onClientConnected(GstRTSPServer*, GstRTSPClient* client, gpointer data) {
-    auto* state = static_cast<State*>(data);
-    state->clients.fetch_add(1);
-    g_signal_connect(client, "closed", G_CALLBACK(onClientClosed), state);
-    g_signal_connect(client, "play-request", G_CALLBACK(onPlayRequest), state);
+    stateOf(data).clients.fetch_add(1);
+    connectSharing(client, "closed", G_CALLBACK(onClientClosed), *static_cast<SharedState*>(data));
+    g_signal_connect(client, "play-request", G_CALLBACK(onPlayRequest), nullptr);
 }
 
 gboolean removeSessionsThatTimedOut(gpointer data) {
@@ -193,7 +209,7 @@ void allowOnly(GstRTSPServer* server, GstRTSPMediaFactory* factory,
 
 } // namespace
 
-RtspPublisher::RtspPublisher(int width, int height) : state_(std::make_unique<State>()) {
+RtspPublisher::RtspPublisher(int width, int height) : state_(std::make_shared<State>()) {
     state_->width = width;
     state_->height = height;
     state_->frameBytes = std::size_t(width) * std::size_t(height) * 3u;
@@ -219,13 +235,13 @@ bool RtspPublisher::start(const RtspSettings& settings, std::string& error) {
             gst_rtsp_media_factory_set_address_pool(factory, pool);
         g_object_unref(pool);
     }
-    g_signal_connect(factory, "media-configure", G_CALLBACK(onMediaConfigure), &state);
+    connectSharing(factory, "media-configure", G_CALLBACK(onMediaConfigure), state_);
     if (!settings.credentials.empty())
         allowOnly(state.server, factory, settings.credentials);
     GstRTSPMountPoints* mounts = gst_rtsp_server_get_mount_points(state.server);
     gst_rtsp_mount_points_add_factory(mounts, mountPath, factory); // takes the factory
     g_object_unref(mounts);
-    g_signal_connect(state.server, "client-connected", G_CALLBACK(onClientConnected), &state);
+    connectSharing(state.server, "client-connected", G_CALLBACK(onClientConnected), state_);
 
     GError* failure = nullptr;
     GSource* serverSource = gst_rtsp_server_create_source(state.server, nullptr, &failure);

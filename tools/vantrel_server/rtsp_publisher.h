@@ -44,7 +44,7 @@ public:
     struct State; // GStreamer's side, kept out of this header
 
 private:
-    std::unique_ptr<State> state_;
+    std::shared_ptr<State> state_;
 };
 
 } // namespace calidra

@@ -246,9 +246,12 @@ TEST_F(RtspEndToEndTest, ClientsShareTheStreamAndNeitherALateNorAStalledOneDistu
     Feeder feeder(socketPath());
     CountingClient steady(url, "udp");
     CountingClient stalled(url, "tcp"); // over TCP a stalled reader pushes back on the server
-    QThread::msleep(2000);
+    // Both receive frames at once.
+    for (int attempt = 0; attempt < 100 && (steady.frames() < 10 || stalled.frames() < 10); ++attempt)
+        QThread::msleep(100);
     const int stalledBefore = stalled.frames();
-    EXPECT_GT(stalledBefore, 0);
+    ASSERT_GE(stalledBefore, 10);
+    ASSERT_GE(steady.frames(), 10);
 
     stalled.signal(SIGSTOP);
     QElapsedTimer stall;
