@@ -6,7 +6,6 @@
 #include <gst/gst.h>
 #include <gst/rtsp-server/rtsp-server.h>
 #include <gst/video/video.h>
-#include <time.h>
 
 #include <atomic>
 #include <condition_variable>
@@ -18,9 +17,7 @@ namespace calidra {
 namespace {
 
 int64_t monotonicMs() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return int64_t(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+    return g_get_monotonic_time() / 1000;
 }
 
 // The source holds at most two pictures and drops the oldest, so an encoder that falls behind

@@ -161,7 +161,7 @@ protected:
                      QStringList{QString::number(width), QString::number(height), "--port", "0"} + options);
         ASSERT_TRUE(server.waitForStarted());
         const QRegularExpression serving("serving (rtsp://\\S+)");
-        for (int attempt = 0; attempt < 100 && url.isEmpty(); ++attempt) {
+        for (int attempt = 0; attempt < 300 && url.isEmpty(); ++attempt) { // a first run scans the plugins
             server.waitForReadyRead(100);
             serverOutput += QString::fromUtf8(server.readAllStandardOutput());
             url = serving.match(serverOutput).captured(1);

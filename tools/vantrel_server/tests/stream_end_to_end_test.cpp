@@ -71,7 +71,7 @@ protected:
         server.setProcessEnvironment(environment);
         server.start(folder.filePath("Vantrel/VantrelServer"), {"96", "72", "--port", "0"});
         ASSERT_TRUE(server.waitForStarted());
-        ASSERT_TRUE(server.waitForReadyRead(5000)); // "listening on ..."
+        ASSERT_TRUE(server.waitForReadyRead(30000)); // "listening on ...", after a first scan of the plugins
         serverOutput = QString::fromUtf8(server.readAllStandardOutput());
     }
     ServerFigures serverFiguresAfter(int milliseconds) {
