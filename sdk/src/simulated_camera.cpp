@@ -305,10 +305,13 @@ void Session::runFrames() {
         if (seconds < flatUntilSeconds_.load()) {
             std::fill(codes.begin(), codes.end(), offsetCode(scenario_.ambientCelsius + offset));
         } else if (scenario_.replayFrameCount > 0) {
-            const uint16_t* source = scenario_.replayCodes.data() + replayFrame * pixelCount;
+            // A file cut short since svkInit shows the background instead.
+            if (!scenario_.replay->readFrame(replayFrame, codes)) {
+                std::fill(codes.begin(), codes.end(), offsetCode(scenario_.ambientCelsius));
+            }
             const long shift = std::lround(offset * 10.0);
             for (std::size_t i = 0; i < pixelCount; ++i) {
-                codes[i] = uint16_t(std::clamp(long(source[i]) + shift, 0L, 65535L));
+                codes[i] = uint16_t(std::clamp(long(codes[i]) + shift, 0L, 65535L));
             }
             replayFrame = (replayFrame + 1) % scenario_.replayFrameCount;
         } else {
