@@ -5,6 +5,7 @@
 #include "library_configuration.h"
 #include "scenario.h"
 #include "simulated_camera.h"
+#include "uvc_device_choice.h"
 #include "uvc_provider.h"
 
 #include <algorithm>

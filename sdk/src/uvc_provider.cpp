@@ -1,5 +1,6 @@
 #include "uvc_provider.h"
 
+#include "uvc_device_choice.h"
 #include "uvc_session.h"
 
 #include <algorithm>
@@ -62,8 +63,9 @@ int UvcProvider::start(ProviderEvents& events) {
     options.discover = configuration_.discover;
     options.intervalMs = recheckIntervalMs_;
     watcher_ = std::make_unique<uvc::DeviceWatcher>(
-        *system_, std::move(options),
-        [this](uvc::DeviceChange change, const uvc::DiscoveredCamera& camera) { deviceChanged(change, camera); });
+        *system_, std::move(options), [this](uvc::DeviceChange change, const uvc::DiscoveredCamera& camera) {
+            deviceChanged(change, camera);
+        });
     // The first look is on this thread: local nodes answer at once, and the
     // cameras there now are listed from the first svkGetCameraCount on.
     watcher_->start();

@@ -48,15 +48,4 @@ private:
     std::vector<std::weak_ptr<UvcSession>> sessions_;
 };
 
-// The device system and re-check interval the next svkInit's USB provider
-// uses instead of this machine's /dev/video* and 2 s: how tests stand a fake
-// device in. The caller keeps the system alive until svkUninit; null
-// restores the machine's own.
-__attribute__((visibility("default"))) void useUvcDeviceSystem(uvc::DeviceSystem* system,
-                                                               int recheckIntervalMs);
-
-// The ones in use at the next svkInit.
-uvc::DeviceSystem* chosenUvcDeviceSystem();
-int chosenUvcRecheckIntervalMs();
-
 } // namespace calidra::sorvik
