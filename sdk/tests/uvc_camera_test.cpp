@@ -311,7 +311,8 @@ TEST_F(UvcCameraTest, PlugAndUnplugFireTheUnplugCallbackBeforeDeviceCheckRemoved
     ASSERT_TRUE(observer_.waitUntil([&] { return observer_.frames >= 3; }));
     devices_.unplug("/dev/video3");
     ASSERT_TRUE(observer_.waitUntil([&] { return observer_.events.size() >= 5; }));
-    EXPECT_EQ(observer_.eventList(), (std::vector<std::string>{"unplug", "removed", "added", "unplug", "removed"}));
+    EXPECT_EQ(observer_.eventList(),
+              (std::vector<std::string>{"unplug", "removed", "added", "unplug", "removed"}));
     EXPECT_EQ(svkClose(handle), 0);
 }
 
