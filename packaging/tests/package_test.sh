@@ -43,6 +43,7 @@ expected=(
   opt/calidra/libSorvikC.so
   opt/calidra/SorvikC.json.example
   opt/calidra/camera-probe
+  opt/calidra/thermal-gige-camera
   opt/calidra/Zonara/Zonara
   opt/calidra/Zonara/lang/lang_ko.qm
   opt/calidra/Vantrel/VantrelServer
@@ -81,7 +82,8 @@ awk '$1 !~ /^l/ && substr($1, 9, 1) == "w" { print "FAIL: writable by everybody:
 grep -q '^l.* opt/calidra/ThermalAlarm -> /var/opt/calidra/ThermalAlarm$' "$work/contents" ||
   fail "opt/calidra/ThermalAlarm is not the link to /var/opt/calidra/ThermalAlarm"
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libc6 libqt5core5a libopencv-core libturbojpeg0 adduser; do
+for library in libc6 libqt5core5a libopencv-core libturbojpeg0 libaravis-0.8-0 libgstrtspserver-1.0-0 \
+  gstreamer1.0-plugins-ugly adduser; do
   [[ $depends == *"$library"* ]] || fail "Depends lacks $library: $depends"
 done
 
