@@ -57,8 +57,8 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<Job> jobs_;
-    bool running_ = false;  // a job is being run
-    int lateJobs_ = 0;      // abandoned by their askers, not yet finished
+    bool running_ = false; // a job is being run
+    int lateJobs_ = 0;     // abandoned by their askers, not yet finished
     bool finishing_ = false;
     std::thread thread_;
     const std::thread::id threadId_;
