@@ -117,12 +117,16 @@ for launcher in calidra calidra-headless; do
   target=$(sed -n 's/^exec "\([^"]*\)".*/\1/p' "$root/usr/bin/$launcher")
   [ -x "$root$target" ] || fail "/usr/bin/$launcher starts $target, which the package lacks"
 done
+# ldd's output is taken whole before it is searched: with pipefail, a grep -q that stops reading
+# early can fail the pipeline through ldd's broken pipe.
 while IFS= read -r program; do
-  if ldd "$program" | grep -q 'not found'; then
-    fail "${program#"$root"} misses libraries: $(ldd "$program" | grep 'not found' | tr -d '\t')"
+  libraries=$(ldd "$program")
+  if grep -q 'not found' <<<"$libraries"; then
+    fail "${program#"$root"} misses libraries: $(grep 'not found' <<<"$libraries" | tr -d '\t')"
   fi
 done < <(find "$root/opt/calidra" -type f -perm -u+x)
-ldd "$root/opt/calidra/calidra-headless" | grep -qF "$root/opt/calidra/libSorvikC.so" ||
+libraries=$(ldd "$root/opt/calidra/calidra-headless")
+grep -qF "$root/opt/calidra/libSorvikC.so" <<<"$libraries" ||
   fail "calidra-headless does not take the camera library beside it"
 
 mkdir -p "$work/config" "$work/runtime"
