@@ -26,7 +26,8 @@ void AlarmSoundPlayer::play(const QString& soundFilePath) {
     Q_ASSERT(QThread::currentThread() == thread());
     // The effect is made on first use so a station that never alarms opens no audio device.
     if (effect_ == nullptr) {
-        if (QAudioDeviceInfo::availableDevices(QAudio::AudioOutput).isEmpty()) {
+        // Without a sound server the list may still hold a nameless device; the default tells.
+        if (QAudioDeviceInfo::defaultOutputDevice().isNull()) {
             // Silence would pass for a working siren: say so once, and look again next time.
             if (!unavailableReported_ && reportUnavailable_)
                 reportUnavailable_();
