@@ -43,6 +43,7 @@ expected=(
   opt/calidra/libSorvikC.so
   opt/calidra/SorvikC.json.example
   opt/calidra/camera-probe
+  opt/calidra/thermal-gige-camera
   opt/calidra/Zonara/Zonara
   opt/calidra/Zonara/lang/lang_ko.qm
   opt/calidra/Vantrel/VantrelServer
@@ -83,7 +84,8 @@ awk '$1 !~ /^l/ && substr($1, 9, 1) == "w" { print "FAIL: writable by everybody:
 grep -q '^l.* opt/calidra/ThermalAlarm -> /var/opt/calidra/ThermalAlarm$' "$work/contents" ||
   fail "opt/calidra/ThermalAlarm is not the link to /var/opt/calidra/ThermalAlarm"
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libc6 libqt5core5a libopencv-core libturbojpeg0 adduser; do
+for library in libc6 libqt5core5a libopencv-core libturbojpeg0 libaravis-0.8-0 libgstrtspserver-1.0-0 \
+  gstreamer1.0-plugins-ugly adduser; do
   [[ $depends == *"$library"* ]] || fail "Depends lacks $library: $depends"
 done
 
@@ -117,12 +119,16 @@ for launcher in calidra calidra-headless; do
   target=$(sed -n 's/^exec "\([^"]*\)".*/\1/p' "$root/usr/bin/$launcher")
   [ -x "$root$target" ] || fail "/usr/bin/$launcher starts $target, which the package lacks"
 done
+# ldd's output is taken whole before it is searched: with pipefail, a grep -q that stops reading
+# early can fail the pipeline through ldd's broken pipe.
 while IFS= read -r program; do
-  if ldd "$program" | grep -q 'not found'; then
-    fail "${program#"$root"} misses libraries: $(ldd "$program" | grep 'not found' | tr -d '\t')"
+  libraries=$(ldd "$program")
+  if grep -q 'not found' <<<"$libraries"; then
+    fail "${program#"$root"} misses libraries: $(grep 'not found' <<<"$libraries" | tr -d '\t')"
   fi
 done < <(find "$root/opt/calidra" -type f -perm -u+x)
-ldd "$root/opt/calidra/calidra-headless" | grep -qF "$root/opt/calidra/libSorvikC.so" ||
+libraries=$(ldd "$root/opt/calidra/calidra-headless")
+grep -qF "$root/opt/calidra/libSorvikC.so" <<<"$libraries" ||
   fail "calidra-headless does not take the camera library beside it"
 
 mkdir -p "$work/config" "$work/runtime"

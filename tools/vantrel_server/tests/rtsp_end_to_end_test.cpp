@@ -20,6 +20,7 @@
 
 #include <signal.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -116,7 +117,16 @@ public:
                 process_.kill();
             process_.waitForFinished(5000);
         }
-        return QString::fromUtf8(process_.readAllStandardError());
+        // The null muxer's complaint about timestamps that ffmpeg's RTSP receiver re-bases when the
+        // first RTCP sender report arrives (seen on a loaded machine) says nothing about the pictures.
+        QStringList errors =
+            QString::fromUtf8(process_.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+        errors.erase(std::remove_if(errors.begin(), errors.end(),
+                                    [](const QString& line) {
+                                        return line.contains("non monotonically increasing dts to muxer");
+                                    }),
+                     errors.end());
+        return errors.join('\n');
     }
 
 private:
@@ -246,8 +256,8 @@ TEST_F(RtspEndToEndTest, ClientsShareTheStreamAndNeitherALateNorAStalledOneDistu
     Feeder feeder(socketPath());
     CountingClient steady(url, "udp");
     CountingClient stalled(url, "tcp"); // over TCP a stalled reader pushes back on the server
-    // Both receive frames at once.
-    for (int attempt = 0; attempt < 100 && (steady.frames() < 10 || stalled.frames() < 10); ++attempt)
+    // Both receive frames at once (allowing a loaded machine half a minute to start two players).
+    for (int attempt = 0; attempt < 300 && (steady.frames() < 10 || stalled.frames() < 10); ++attempt)
         QThread::msleep(100);
     const int stalledBefore = stalled.frames();
     ASSERT_GE(stalledBefore, 10);
