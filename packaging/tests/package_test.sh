@@ -51,6 +51,8 @@ expected=(
   opt/calidra/alarm2.wav
   opt/calidra/pictures/alarm_animation.png
   opt/calidra/pictures/pane_banner.png
+  opt/calidra/pictures/alarm_animation_ko.png
+  opt/calidra/pictures/pane_banner_ko.png
   opt/calidra/translations/browser_ko.qm
   opt/calidra/translations/liveview_ko.qm
   opt/calidra/translations/shell_ko.qm

@@ -74,6 +74,8 @@ public:
     static bool qualifies(const CameraRecord& record);
     // "label: [identity] model".
     static QString entryText(const CameraRecord& record);
+    // "label [identity] model": the camera as the operator is told about it.
+    static QString cameraText(const CameraRecord& record);
 
 private:
     void onConnectTimer();
