@@ -8,6 +8,7 @@
 #include "settings/settings_store.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QScreen>
@@ -85,7 +86,10 @@ bool CCalidraApp::InitInstance() {
     if (!options_.programFolder.isEmpty()) {
         folderLock_ = std::make_unique<calidra::RunnableFolderLock>(options_.programFolder);
         if (folderLock_->claim() == calidra::InstanceClaim::AlreadyRunning) {
-            showMessage(calidra::runnableFolderTakenMessage(options_.programFolder));
+            showMessage(QCoreApplication::translate(
+                            "CCalidraApp",
+                            "Another station (Calidra or calidra-headless) is already running from %1.")
+                            .arg(QDir::toNativeSeparators(options_.programFolder)));
             return false;
         }
     }
