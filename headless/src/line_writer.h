@@ -16,7 +16,7 @@ namespace calidra {
 class LineWriter {
 public:
     struct Limits {
-        std::size_t droppableLines = 1000; // a few seconds of DETECT lines
+        std::size_t droppableLines = 256; // a few seconds of DETECT lines
         std::size_t keptLines = 100000;
     };
 

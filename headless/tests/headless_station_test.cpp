@@ -261,17 +261,22 @@ TEST_F(HeadlessStationTest, StalledReaderAndFifoMaskNeverHoldTheStation) {
     };
     ::fcntl(output[0], F_SETFL, O_NONBLOCK);
 
-    // Read for two seconds to learn the pace of DETECT lines, then stop reading until the pipe is
-    // full and at least 400 more lines (past any queue) were due.
+    // Learn the pace of DETECT lines over two seconds once they flow, then stop reading until the
+    // pipe is full and far more lines were due than the station's queue holds.
+    for (int waited = 0; waited < 100 && !text.contains("\nDETECT\t"); ++waited)
+        readFor(std::chrono::milliseconds(100));
+    const int before = int(text.count("\nDETECT\t"));
     readFor(std::chrono::seconds(2));
-    const int linesPerSecond = std::max(1, int(text.count("\nDETECT\t")) / 2);
+    const int linesPerSecond = std::max(1, (int(text.count("\nDETECT\t")) - before) / 2);
     int queued = 0;
     for (int waited = 0; waited < 300 && queued < 4000; ++waited) {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
         ::ioctl(output[0], FIONREAD, &queued);
     }
     ASSERT_GE(queued, 4000) << "the station stopped writing before the pipe was full";
-    std::this_thread::sleep_for(std::chrono::milliseconds(std::min(40000, 400 * 1000 / linesPerSecond)));
+    constexpr int queuedLines = 256; // LineWriter's bound for DETECT lines
+    std::this_thread::sleep_for(
+        std::chrono::milliseconds(std::min(60000, (queuedLines + 200) * 1000 / linesPerSecond)));
     readFor(std::chrono::seconds(1));
 
     const Clock::time_point hangUp = Clock::now();
