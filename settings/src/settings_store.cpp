@@ -2,6 +2,7 @@
 
 #include "maskfile/file_io.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -27,18 +28,32 @@ QString sectionKey(const QString& key) {
     return sectionName + QLatin1Char('/') + key;
 }
 
+const QString scratchPrefix = QStringLiteral("calidra-settings-");
+
 // Qt reads and writes the INI text; it does so only through a file, and its own writing can put
 // an empty file in place when the disk is full. So it works on a private copy, and the station
 // puts the result in place itself.
 class ScratchFile {
 public:
-    ScratchFile() : folder_(QDir::tempPath() + QStringLiteral("/calidra-settings-XXXXXX")) {}
+    ScratchFile() : folder_(QDir::tempPath() + QLatin1Char('/') + scratchPrefix + QStringLiteral("XXXXXX")) {}
     bool valid() const { return folder_.isValid(); }
     QString path() const { return folder_.filePath(QStringLiteral("settings.conf")); }
 
 private:
     QTemporaryDir folder_;
 };
+
+// A scratch folder lives only as long as one read or write; an older one is what a program killed
+// meanwhile left behind.
+void removeLeftoverScratchFolders() {
+    const QDateTime oldest = QDateTime::currentDateTime().addSecs(-leftoverAgeSeconds);
+    const QFileInfoList folders = QDir(QDir::tempPath())
+                                      .entryInfoList({scratchPrefix + QStringLiteral("??????")},
+                                                     QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
+    for (const QFileInfo& folder : folders)
+        if (folder.lastModified() < oldest)
+            QDir(folder.filePath()).removeRecursively();
+}
 
 // The keys of an INI text; false when it could not be parsed at all. Lines that cannot be read
 // are skipped.
@@ -109,6 +124,7 @@ SettingsStore::SettingsStore(const QString& filePath) : filePath_(filePath) {
             return QFile::decodeName(finalName.c_str()) == fileName;
         },
         leftoverAgeSeconds);
+    removeLeftoverScratchFolders();
 
     QByteArray text;
     const maskfile::FileReadResult read = readSettingsFile(filePath_, text);

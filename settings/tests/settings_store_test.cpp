@@ -3,6 +3,7 @@
 #include "pipeline/human_detection.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -179,6 +180,32 @@ TEST_F(SettingsStoreTest, UnreadableFileGivesDefaults) {
         GTEST_SKIP() << "running with rights that read any file";
     SettingsStore store(path());
     EXPECT_EQ(store.readInteger(settings_keys::alarmType, 0), 0);
+}
+
+// A program killed while it wrote its settings leaves its scratch folder; the next store removes
+// such folders once a minute old, and nothing else.
+TEST_F(SettingsStoreTest, LeftoverScratchFoldersAreRemoved) {
+    const bool temporarySet = qEnvironmentVariableIsSet("TMPDIR");
+    const QByteArray temporary = qgetenv("TMPDIR");
+    qputenv("TMPDIR", folder.path().toUtf8());
+    for (const char* name : {"calidra-settings-Ab3dE9", "calidra-settings-Qw12er", "calidra-settings"})
+        ASSERT_TRUE(QDir(folder.path()).mkdir(name));
+    QFile inside(folder.filePath("calidra-settings-Ab3dE9/settings.conf"));
+    ASSERT_TRUE(inside.open(QIODevice::WriteOnly));
+    inside.close();
+    for (const char* name : {"calidra-settings-Ab3dE9", "calidra-settings"}) {
+        const timespec twoMinutesAgo{::time(nullptr) - 120, 0};
+        const timespec times[2] = {twoMinutesAgo, twoMinutesAgo};
+        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(folder.filePath(name)).constData(), times, 0), 0);
+    }
+    SettingsStore store(path());
+    if (temporarySet)
+        qputenv("TMPDIR", temporary);
+    else
+        qunsetenv("TMPDIR");
+    EXPECT_FALSE(QDir(folder.filePath("calidra-settings-Ab3dE9")).exists());
+    EXPECT_TRUE(QDir(folder.filePath("calidra-settings-Qw12er")).exists()); // may be in use
+    EXPECT_TRUE(QDir(folder.filePath("calidra-settings")).exists());        // not a scratch folder
 }
 
 // What the child below found: the write was reported, and the file kept every byte.
