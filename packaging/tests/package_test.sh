@@ -81,7 +81,7 @@ awk '$1 !~ /^l/ && substr($1, 9, 1) == "w" { print "FAIL: writable by everybody:
 grep -q '^l.* opt/calidra/ThermalAlarm -> /var/opt/calidra/ThermalAlarm$' "$work/contents" ||
   fail "opt/calidra/ThermalAlarm is not the link to /var/opt/calidra/ThermalAlarm"
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libc6 libqt5core5a libopencv-core libturbojpeg0 adduser; do
+for library in libc6 libqt5core5a libopencv-core libturbojpeg0 adduser libqt5sql5-sqlite libmosquitto1; do
   [[ $depends == *"$library"* ]] || fail "Depends lacks $library: $depends"
 done
 

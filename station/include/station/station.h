@@ -4,6 +4,7 @@
 // view and calidra-headless each wrap one; whatever else reacts to an alarm, a snapshot or the
 // camera attaches to its signals.
 
+#include "station/alarm_episodes.h"
 #include "station/alarm_sound_player.h"
 #include "station/auxiliary_programs.h"
 #include "station/pipeline_receiver.h"
@@ -19,10 +20,14 @@
 #include <QObject>
 #include <QTimer>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
 namespace calidra {
+
+class AlarmRecord;
+class SiteEventsPublisher;
 
 struct StationOptions {
     QString programFolder;                  // sounds, alarm snapshots, the mask editor
@@ -46,6 +51,7 @@ class Station : public QObject, private ConnectionFrontEnd {
 public:
     static constexpr int measurementTimerId = 106;
     static constexpr int measurementTimeoutMs = 60000;
+    static constexpr uint32_t roomEntryIntervalMs = 60 * 60 * 1000;
 
     Station(SettingsSection& settings, EventLog& log, StationOptions options, QObject* parent = nullptr);
     ~Station() override;
@@ -65,6 +71,11 @@ public:
     CameraState cameraState() const;
     const QStringList& cameraEntries() const { return cameraEntries_; }
     bool measurementTimerActive() const { return measurementTimer_.isActive(); }
+    // <program folder>/ThermalAlarm: the snapshots, their record and the unsent alarm messages.
+    QString alarmFolder() const;
+    // While the station runs: the alarm record, and the site's broker (null when MqttHost is empty).
+    AlarmRecord* alarmRecord() const { return record_.get(); }
+    SiteEventsPublisher* siteEvents() const { return site_.get(); }
 
     // Runs on the frame thread after each frame the pipeline finished (set before start()).
     void setFrameObserver(std::function<void(const FramePipeline&)> observer) {
@@ -105,6 +116,10 @@ private:
     void readoutDue() override;
     void connectionChanged() override;
 
+    void startAlarmRecord();
+    void startSiteEvents();
+    void publishCameraStatus();
+    void onSnapshotSkippedForRoom();
     void publishOperatorValues();
     void onOffsetMeasured(const QString& offsetText);
     Camera* camera() const { return connection_ ? connection_->camera() : nullptr; }
@@ -113,6 +128,7 @@ private:
     EventLog& log_;
     StationOptions options_;
     std::unique_ptr<CameraLibrary> ownLibrary_;
+    AlarmEpisodes episodes_; // followed on the frame thread
     AlarmSoundPlayer sound_;
     StationHost host_;
     FramePipeline pipeline_;
@@ -123,6 +139,16 @@ private:
     QTimer measurementTimer_;
     QStringList cameraEntries_;
     std::function<void(const FramePipeline&)> frameObserver_;
+
+    // Made by start() and let go by stop() once the camera is closed.
+    std::unique_ptr<AlarmRecord> record_;
+    std::unique_ptr<SiteEventsPublisher> site_;
+    bool roomEntryWritten_ = false; // the free-space entry, at most once an hour
+    uint32_t roomEntryTick_ = 0;
+    std::atomic<uint64_t> framesSeen_{0}; // for the frame rate the site is told
+    uint64_t framesAtRateTick_ = 0;
+    uint32_t rateTick_ = 0;
+    double framesPerSecond_ = 0.0;
 };
 
 } // namespace calidra
