@@ -66,7 +66,7 @@ TEST_F(ImageViewerTest, SnapshotsAreListedOncePerSecondAndOnlyWithALowerCaseSuff
     ASSERT_TRUE(listOnce());
     ASSERT_EQ(viewer.list()->rowCount(), 1);
     EXPECT_EQ(cell(0, 0), "2021-03-07 09:05:03");
-    EXPECT_EQ(viewer.list()->columnCount(), 2);
+    EXPECT_EQ(viewer.list()->columnCount(), 3);
     EXPECT_EQ(viewer.list()->horizontalHeaderItem(0)->text(), "Time");
     EXPECT_EQ(viewer.list()->horizontalHeaderItem(1)->text(), "FileName");
     // At least the station's widths, and wide enough that neither text is cut off.
@@ -145,7 +145,7 @@ TEST_F(ImageViewerTest, FirstListingComesAboutASecondAfterTheFirstUpdateAndOnlyO
     snapshot("ThermalAlarm_20210307_090503.jpg", base);
     viewer.OnInitialUpdate();
     viewer.OnInitialUpdate();
-    EXPECT_EQ(viewer.list()->columnCount(), 2);
+    EXPECT_EQ(viewer.list()->columnCount(), 3);
     EXPECT_EQ(viewer.list()->rowCount(), 0);
     QElapsedTimer waited;
     waited.start();
@@ -188,9 +188,10 @@ public:
             onGuiThread_ = onGuiThread_ || std::this_thread::get_id() == guiThread_;
             released_.wait(guard, [this] { return open_; });
             // Every listing finds the same file again, and a new one of its own.
-            return std::vector<SnapshotRow>{{"2021-03-07 09:05:03", "first.jpg"},
+            return std::vector<SnapshotRow>{{"2021-03-07 09:05:03", "first.jpg", {}},
                                             {QString("2021-03-07 09:06:%1").arg(call, 2, 10, QChar('0')),
-                                             QString("listing%1.jpg").arg(call)}};
+                                             QString("listing%1.jpg").arg(call),
+                                             {}}};
         };
     }
     void release() {
