@@ -137,7 +137,7 @@ void Station::startAlarmRecord() {
     connect(record_.get(), &AlarmRecord::recordFailed, this,
             [this](const QString& message) { log_.WriteLog(LogType::Error, message, 0); });
     connect(record_.get(), &AlarmRecord::expiredSnapshotsRemoved, this, [this](int removed, int notRemoved) {
-        QString message = QStringLiteral("%1 alarm snapshots older than %2 days were removed.")
+        QString message = QStringLiteral("%1 alarm snapshots were removed (AlarmKeepDays=%2).")
                               .arg(removed)
                               .arg(readSetting(settings_, settings::alarmKeepDays));
         if (notRemoved > 0)
