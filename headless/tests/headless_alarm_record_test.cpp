@@ -88,9 +88,10 @@ TEST_F(HeadlessAlarmRecordTest, EachEpisodeIsRecordedWithItsHighestReadingAndExp
     ASSERT_TRUE(exporter.waitForFinished(20000));
     ASSERT_EQ(exporter.exitCode(), 0) << exporter.readAllStandardError().toStdString();
     QProcess python;
-    python.start(PYTHON_PROGRAM, {"-c", "import csv, json, sys\n"
-                                        "with open(sys.argv[1], newline='', encoding='utf-8') as f:\n"
-                                        "    print(json.dumps(list(csv.reader(f))))",
+    python.start(PYTHON_PROGRAM, {"-c",
+                                  "import csv, json, sys\n"
+                                  "with open(sys.argv[1], newline='', encoding='utf-8') as f:\n"
+                                  "    print(json.dumps(list(csv.reader(f))))",
                                   csv});
     ASSERT_TRUE(python.waitForFinished(20000));
     const QJsonArray rows = QJsonDocument::fromJson(python.readAllStandardOutput()).array();

@@ -25,13 +25,6 @@ SiteCameraState siteCameraState(CameraState::Status status) {
     return SiteCameraState::None;
 }
 
-// Tests that watch a killed station go offline set a shorter keep-alive than the site's 30 s.
-int keepAliveSeconds(int configured) {
-    bool valid = false;
-    const int fromEnvironment = qEnvironmentVariableIntValue("CALIDRA_MQTT_KEEPALIVE_SECONDS", &valid);
-    return valid && fromEnvironment > 0 ? fromEnvironment : configured;
-}
-
 } // namespace
 
 Station::Station(SettingsSection& settings, EventLog& log, StationOptions options, QObject* parent)
@@ -160,7 +153,6 @@ void Station::startSiteEvents() {
     site.passwordFile = readSetting(settings_, settings::mqttPasswordFile);
     site.stationName = readSetting(settings_, settings::stationName);
     site.pendingAlarmsFile = alarmFolder() + QStringLiteral("/site-events-pending");
-    site.keepAliveSeconds = keepAliveSeconds(site.keepAliveSeconds);
     site_ = std::make_unique<SiteEventsPublisher>(site);
     connect(
         site_.get(), &SiteEventsPublisher::reported, this,
