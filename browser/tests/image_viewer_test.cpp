@@ -1,9 +1,12 @@
 #include "browser/image_viewer.h"
 
+#include "alarmrecord/alarm_record.h"
+
 #include <QApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -269,6 +272,67 @@ TEST(ImageViewerListing, ViewGoingAwayDuringAListingWaitsForIt) {
     releaser.join();
     QApplication::processEvents();
     EXPECT_EQ(held.calls(), 1);
+}
+
+// Readings from the alarm record in the shown unit; a snapshot the station saves arrives without
+// a Refresh, behind the listed ones, and one of a second already listed adds no row.
+TEST_F(ImageViewerTest, MaxTempColumnFollowsTheUnitAndNewSnapshotsArriveWithoutRefresh) {
+    snapshot("ThermalAlarm_20210307_090503.jpg", base);
+    snapshot("ThermalAlarm_20210307_090505.jpg", base.addSecs(2));
+    snapshot("x-before-the-record.jpg", base.addSecs(4));
+    {
+        AlarmRecord record(folder.path());
+        record.alarmOn(base);
+        record.snapshotSaved(folder.filePath("ThermalAlarm_20210307_090503.jpg"), 38.2);
+        record.snapshotSaved(folder.filePath("ThermalAlarm_20210307_090505.jpg"), 37.6);
+        record.alarmOff(base.addSecs(3));
+    }
+    viewer.OnInitialUpdate();
+    viewer.addSnapshot(folder.filePath("x-before-the-record.jpg"), 40.0); // waits for the first listing
+    ASSERT_TRUE(listOnce());
+    ASSERT_EQ(viewer.list()->rowCount(), 3);
+    EXPECT_EQ(viewer.list()->horizontalHeaderItem(2)->text(), "Max Temp.");
+    EXPECT_EQ(cell(0, 2), "38.2 ℃");
+    EXPECT_EQ(cell(1, 2), "37.6 ℃");
+    EXPECT_EQ(cell(2, 2), "") << "listed before the station's own row came";
+
+    viewer.setTemperatureUnit(TemperatureUnit::Fahrenheit);
+    EXPECT_EQ(cell(0, 2), "100.8 ℉");
+    EXPECT_EQ(cell(2, 2), "");
+    snapshot("ThermalAlarm_20210307_090600.jpg", base.addSecs(57));
+    viewer.addSnapshot(folder.filePath("ThermalAlarm_20210307_090600.jpg"), 39.0);
+    viewer.addSnapshot(folder.filePath("ThermalAlarm_20210307_090503.jpg"), 38.2);
+    ASSERT_EQ(viewer.list()->rowCount(), 4);
+    EXPECT_EQ(cell(3, 0), "2021-03-07 09:06:00");
+    EXPECT_EQ(cell(3, 2), "102.2 ℉");
+    viewer.setTemperatureUnit(TemperatureUnit::Celsius);
+    EXPECT_EQ(cell(3, 2), "39.0 ℃");
+}
+
+TEST_F(ImageViewerTest, ExportWritesTheEpisodesInTheShownUnitAndShowsAFailure) {
+    {
+        AlarmRecord record(folder.path());
+        record.alarmOn(base);
+        record.noteReading(38.2);
+        record.alarmOff(base.addSecs(3));
+    }
+    viewer.OnInitialUpdate();
+    viewer.setTemperatureUnit(TemperatureUnit::Fahrenheit);
+    QString answer = folder.filePath("export.csv");
+    viewer.setExportFileChooser([&](QWidget*) { return answer; });
+    viewer.exportButton()->click();
+    QFile csv(answer);
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(csv.readAll()), "Start,End,Highest °C,Highest °F,Snapshots\r\n"
+                                                "2021-03-07 09:05:03,2021-03-07 09:05:06,38.2,100.8,0\r\n");
+    EXPECT_TRUE(viewer.findChildren<QMessageBox*>().isEmpty());
+
+    answer = folder.filePath("missing/export.csv");
+    viewer.exportButton()->click();
+    const QList<QMessageBox*> shown = viewer.findChildren<QMessageBox*>();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0]->text().contains("missing/export.csv"));
+    EXPECT_EQ(viewer.exportButton()->text(), "Export…");
 }
 
 TEST_F(ImageViewerTest, MissingFolderLeavesTheListAsItWas) {
