@@ -27,9 +27,10 @@ TEST_F(HeadlessStationTest, TheDeskSeesTheAlarmTheCameraAndAKilledStation) {
     Desk desk(broker.port());
     ASSERT_TRUE(waitUntil([&] { return desk.connections() > 0; }, 10000));
 
-    writeSettings(QString("AlarmEvent=1\nAlarmSavePeriod=1\nMqttHost=127.0.0.1\nMqttPort=%1\nStationName=door-7\n")
-                      .arg(broker.port())
-                      .toUtf8());
+    writeSettings(
+        QString("AlarmEvent=1\nAlarmSavePeriod=1\nMqttHost=127.0.0.1\nMqttPort=%1\nStationName=door-7\n")
+            .arg(broker.port())
+            .toUtf8());
     QElapsedTimer sinceStart;
     sinceStart.start();
     start(R"({ "cameras": [ { "width": 160, "height": 120, "fps": 15,
@@ -71,7 +72,8 @@ TEST_F(HeadlessStationTest, TheDeskSeesTheAlarmTheCameraAndAKilledStation) {
                           int(18000 - sinceStart.elapsed())));
     bool unplugLogged = false;
     for (const DeskMessage& entry : desk.messages("door-7/log"))
-        unplugLogged = unplugLogged || entry.payload["message"].toString() == "Selected camera was unplugged.";
+        unplugLogged =
+            unplugLogged || entry.payload["message"].toString() == "Selected camera was unplugged.";
     EXPECT_TRUE(unplugLogged);
 
     ::kill(pid_t(process.processId()), SIGKILL);
