@@ -1,6 +1,7 @@
 #include "camera_palettes.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace calidra::simulator {
 
@@ -39,6 +40,15 @@ int interpolate(int from, int to, int step, int steps) {
 }
 
 } // namespace
+
+int cameraPaletteIndex(const char* name) {
+    for (int i = 0; name != nullptr && i < kCameraPaletteCount; ++i) {
+        if (std::strcmp(name, kCameraPaletteNames[i]) == 0) {
+            return i;
+        }
+    }
+    return -1;
+}
 
 void cameraPaletteColour(int palette, int index, uint8_t bgr[3]) {
     palette = std::clamp(palette, 0, kCameraPaletteCount - 1);

@@ -8,6 +8,9 @@ namespace calidra::simulator {
 constexpr int kCameraPaletteCount = 16;
 extern const char* const kCameraPaletteNames[kCameraPaletteCount];
 
+// Index of the palette of that name, -1 when there is none.
+int cameraPaletteIndex(const char* name);
+
 // Colour of palette row index (0..255) as blue, green, red.
 void cameraPaletteColour(int palette, int index, uint8_t bgr[3]);
 

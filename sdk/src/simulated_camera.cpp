@@ -1,6 +1,8 @@
 #include "simulated_camera.h"
 
 #include "camera_palettes.h"
+#include "camera_picture.h"
+#include "camera_records.h"
 #include "scene.h"
 
 #include <algorithm>
@@ -11,49 +13,21 @@
 
 namespace calidra::simulator {
 
+using sorvik::nodeIs;
+
 namespace {
-
-void copyText(char* target, std::size_t capacity, const std::string& text) {
-    std::memset(target, 0, capacity);
-    std::memcpy(target, text.data(), std::min(text.size(), capacity - 1));
-}
-
-bool nodeIs(const char* node, const char* name) {
-    return node != nullptr && std::strcmp(node, name) == 0;
-}
 
 const char* const kNucModes[] = {"Auto", "Manual"};
 
 } // namespace
 
 // ---------------------------------------------------------------------------
-// Library
+// SimulatorProvider
 
-Library& Library::instance() {
-    static Library library;
-    return library;
-}
-
-int Library::init() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (initialized_) {
-        return SVK_OK; // a second start-up keeps the running state
-    }
-    Scenario scenario;
-    const char* path = std::getenv("SORVIK_SIM_SCENARIO");
-    if (path != nullptr && *path != '\0') {
-        std::string error;
-        if (!loadScenario(path, scenario, error)) {
-            std::fprintf(stderr, "svkInit: scenario file %s: %s\n", path, error.c_str());
-            return SVK_ERROR_SCENARIO;
-        }
-    } else {
-        scenario = defaultScenario();
-    }
-    devices_.clear();
+SimulatorProvider::SimulatorProvider(Scenario scenario) {
     for (std::size_t i = 0; i < scenario.cameras.size(); ++i) {
         Device device;
-        device.scenario = scenario.cameras[i];
+        device.scenario = std::move(scenario.cameras[i]);
         device.openKey = "sim:" + std::to_string(i) + ":" + device.scenario.identity;
         device.attached = device.scenario.present;
         for (const Event& event : device.scenario.events) {
@@ -63,27 +37,29 @@ int Library::init() {
         }
         devices_.push_back(std::move(device));
     }
+}
+
+SimulatorProvider::~SimulatorProvider() {
+    stop();
+}
+
+int SimulatorProvider::start(sorvik::ProviderEvents& events) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    events_ = &events;
     start_ = std::chrono::steady_clock::now();
     stopEvents_ = false;
-    initialized_ = true;
     eventThread_ = std::thread([this] { runEvents(); });
     return SVK_OK;
 }
 
-int Library::uninit() {
-    std::vector<std::shared_ptr<Session>> sessions;
+void SimulatorProvider::stop() {
+    std::vector<std::weak_ptr<Session>> sessions;
     std::thread events;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (!initialized_) {
-            return SVK_OK;
-        }
-        initialized_ = false;
         stopEvents_ = true;
         sessions.swap(sessions_);
         events = std::move(eventThread_);
-        deviceCheck_ = nullptr;
-        deviceCheckContext_ = nullptr;
     }
     eventWake_.notify_all();
     if (events.joinable()) {
@@ -93,61 +69,36 @@ int Library::uninit() {
             events.join();
         }
     }
-    for (auto& session : sessions) {
-        session->stop();
-    }
-    return SVK_OK;
-}
-
-int Library::cameraCount(int* count) {
-    if (count == nullptr) {
-        return SVK_ERROR_INVALID_ARGUMENT;
-    }
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!initialized_) {
-        return SVK_ERROR_NOT_INITIALIZED;
-    }
-    *count = int(std::count_if(devices_.begin(), devices_.end(), [](const Device& d) { return d.attached; }));
-    return SVK_OK;
-}
-
-int Library::cameraInfo(SvkCameraInfo* records, int count) {
-    if (records == nullptr || count < 0) {
-        return SVK_ERROR_INVALID_ARGUMENT;
-    }
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!initialized_) {
-        return SVK_ERROR_NOT_INITIALIZED;
-    }
-    for (const Device& device : devices_) {
-        if (device.attached && device.scenario.infoResult != 0) {
-            return device.scenario.infoResult;
+    for (auto& weak : sessions) {
+        if (auto session = weak.lock()) {
+            session->close();
         }
     }
-    int written = 0;
+}
+
+int SimulatorProvider::listCameras(std::vector<sorvik::CameraListing>& cameras) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    int result = SVK_OK;
     for (const Device& device : devices_) {
-        if (!device.attached || written >= count) {
+        if (!device.attached) {
             continue;
         }
-        SvkCameraInfo& record = records[written++];
-        std::memset(&record, 0, sizeof record);
-        copyText(record.label, sizeof record.label, device.scenario.label);
-        record.kind = device.scenario.kind;
-        copyText(record.model, sizeof record.model, device.scenario.model);
-        copyText(record.identity, sizeof record.identity, device.scenario.identity);
-        copyText(record.openKey, sizeof record.openKey, device.openKey);
+        if (device.scenario.infoResult != 0 && result == SVK_OK) {
+            result = device.scenario.infoResult;
+        }
+        sorvik::CameraListing listing;
+        listing.label = device.scenario.label;
+        listing.kind = device.scenario.kind;
+        listing.model = device.scenario.model;
+        listing.identity = device.scenario.identity;
+        listing.openKey = device.openKey;
+        cameras.push_back(std::move(listing));
     }
-    return SVK_OK;
+    return result;
 }
 
-int Library::open(const char* openKey, SvkHandle* handle) {
-    if (openKey == nullptr || handle == nullptr) {
-        return SVK_ERROR_INVALID_ARGUMENT;
-    }
+int SimulatorProvider::open(const std::string& openKey, std::shared_ptr<sorvik::CameraSession>& session) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!initialized_) {
-        return SVK_ERROR_NOT_INITIALIZED;
-    }
     for (std::size_t i = 0; i < devices_.size(); ++i) {
         Device& device = devices_[i];
         if (!device.attached || device.openKey != openKey) {
@@ -156,68 +107,35 @@ int Library::open(const char* openKey, SvkHandle* handle) {
         if (device.scenario.openResult != 0) {
             return device.scenario.openResult;
         }
-        for (const auto& session : sessions_) {
-            if (session->deviceIndex() == i && session->generation() == device.attachGeneration) {
+        sessions_.erase(std::remove_if(sessions_.begin(), sessions_.end(),
+                                       [](const std::weak_ptr<Session>& weak) { return weak.expired(); }),
+                        sessions_.end());
+        for (const auto& weak : sessions_) {
+            auto live = weak.lock();
+            if (live && live->deviceIndex() == i && live->generation() == device.attachGeneration &&
+                !live->closed()) {
                 return SVK_ERROR_ACCESS; // one live session per camera
             }
         }
-        SvkHandle newHandle = reinterpret_cast<SvkHandle>(nextHandle_);
-        nextHandle_ += 0x10;
-        sessions_.push_back(
-            std::make_shared<Session>(*this, i, device.attachGeneration, device.scenario, newHandle));
-        *handle = newHandle;
+        auto created = std::make_shared<Session>(*this, i, device.attachGeneration, device.scenario);
+        sessions_.push_back(created);
+        session = std::move(created);
         return SVK_OK;
     }
     return SVK_ERROR_NOT_FOUND;
 }
 
-int Library::close(SvkHandle handle) {
-    std::shared_ptr<Session> closing;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        auto it = std::find_if(sessions_.begin(), sessions_.end(),
-                               [handle](const auto& session) { return session->handle() == handle; });
-        if (it == sessions_.end()) {
-            return SVK_ERROR_INVALID_HANDLE;
-        }
-        closing = *it;
-        sessions_.erase(it);
-    }
-    closing->stop();
-    return SVK_OK;
-}
-
-int Library::setDeviceCheckCallback(SvkDeviceCheckCallback callback, void* context) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!initialized_) {
-        return SVK_ERROR_NOT_INITIALIZED;
-    }
-    deviceCheck_ = callback;
-    deviceCheckContext_ = context;
-    return SVK_OK;
-}
-
-std::shared_ptr<Session> Library::session(SvkHandle handle) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    for (const auto& session : sessions_) {
-        if (session->handle() == handle) {
-            return session;
-        }
-    }
-    return nullptr;
-}
-
-double Library::secondsSinceInit() const {
+double SimulatorProvider::secondsSinceStart() const {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
 }
 
-bool Library::deviceUsable(std::size_t deviceIndex, uint64_t generation) {
+bool SimulatorProvider::deviceUsable(std::size_t deviceIndex, uint64_t generation) {
     std::lock_guard<std::mutex> lock(mutex_);
     return deviceIndex < devices_.size() && devices_[deviceIndex].attached &&
            devices_[deviceIndex].attachGeneration == generation;
 }
 
-bool Library::stalled(std::size_t deviceIndex, double seconds) {
+bool SimulatorProvider::stalled(std::size_t deviceIndex, double seconds) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (deviceIndex >= devices_.size()) {
         return true;
@@ -230,20 +148,7 @@ bool Library::stalled(std::size_t deviceIndex, double seconds) {
     return false;
 }
 
-void Library::fireDeviceCheck(int state) {
-    SvkDeviceCheckCallback callback;
-    void* context;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        callback = deviceCheck_;
-        context = deviceCheckContext_;
-    }
-    if (callback != nullptr) {
-        callback(state, context);
-    }
-}
-
-void Library::runEvents() {
+void SimulatorProvider::runEvents() {
     struct Timed {
         double atSeconds;
         std::size_t device;
@@ -265,6 +170,7 @@ void Library::runEvents() {
     for (const Timed& timed : timeline) {
         std::vector<std::shared_ptr<Session>> unplugged;
         bool changed = false;
+        sorvik::ProviderEvents* events = nullptr;
         {
             std::unique_lock<std::mutex> lock(mutex_);
             const auto due = start_ + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
@@ -272,10 +178,12 @@ void Library::runEvents() {
             if (eventWake_.wait_until(lock, due, [this] { return stopEvents_; })) {
                 return;
             }
+            events = events_;
             Device& device = devices_[timed.device];
             if (timed.event.unplug && device.attached) {
-                for (const auto& session : sessions_) {
-                    if (session->deviceIndex() == timed.device &&
+                for (const auto& weak : sessions_) {
+                    auto session = weak.lock();
+                    if (session && session->deviceIndex() == timed.device &&
                         session->generation() == device.attachGeneration) {
                         unplugged.push_back(session);
                     }
@@ -294,42 +202,62 @@ void Library::runEvents() {
         for (const auto& session : unplugged) {
             session->fireUnplug();
         }
-        fireDeviceCheck(timed.event.unplug ? 1 : 0);
+        events->deviceChecked(timed.event.unplug ? 1 : 0);
     }
 }
 
 // ---------------------------------------------------------------------------
 // Session
 
-Session::Session(Library& library, std::size_t deviceIndex, uint64_t generation,
-                 const CameraScenario& scenario, SvkHandle handle)
-    : library_(library), deviceIndex_(deviceIndex), generation_(generation), scenario_(scenario),
-      handle_(handle), userOffset_(scenario.userOffset) {
-    thread_ = std::thread([this] { runFrames(); });
+Session::Session(SimulatorProvider& provider, std::size_t deviceIndex, uint64_t generation,
+                 const CameraScenario& scenario)
+    : provider_(provider), deviceIndex_(deviceIndex), generation_(generation), scenario_(scenario),
+      userOffset_(scenario.userOffset) {
+    thread_ = std::thread([this] {
+        runFrames();
+        std::shared_ptr<Session> last;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            last.swap(keepAlive_);
+        }
+        // The session may end here, on its own thread, after its thread left runFrames.
+    });
 }
 
 Session::~Session() {
-    stop();
+    close();
 }
 
-void Session::stop() {
+bool Session::closed() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return stopping_;
+}
+
+void Session::close() {
+    const bool ownThread = thread_.joinable() && thread_.get_id() == std::this_thread::get_id();
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
+        if (ownThread && !keepAlive_) {
+            // Closed from its own frame callback: the caller may drop the last
+            // reference as soon as this returns, while the thread still has to
+            // unwind through runFrames.
+            keepAlive_ = weak_from_this().lock();
+        }
     }
     wake_.notify_all();
     if (!thread_.joinable()) {
         return;
     }
-    if (thread_.get_id() == std::this_thread::get_id()) {
-        thread_.detach(); // closed from its own frame callback: the thread ends after it returns
+    if (ownThread) {
+        thread_.detach();
     } else {
         thread_.join();
     }
 }
 
 bool Session::usable() {
-    return library_.deviceUsable(deviceIndex_, generation_);
+    return provider_.deviceUsable(deviceIndex_, generation_);
 }
 
 void Session::runFrames() {
@@ -362,8 +290,8 @@ void Session::runFrames() {
         if (!acquiring || !usable()) {
             continue;
         }
-        const double seconds = library_.secondsSinceInit();
-        if (library_.stalled(deviceIndex_, seconds)) {
+        const double seconds = provider_.secondsSinceStart();
+        if (provider_.stalled(deviceIndex_, seconds)) {
             continue;
         }
         if (starts != seenStarts) {
@@ -507,18 +435,9 @@ int Session::rgbData(unsigned char* buffer, int bytes) {
     if (latestCodes_.size() != width * height) {
         return SVK_ERROR_NOT_FOUND; // no frame yet: nothing written
     }
-    const int palette = palette_.load();
-    for (std::size_t y = 0; y < height; ++y) {
-        // The camera's picture comes bottom row first.
-        const uint16_t* codes = latestCodes_.data() + (height - 1 - y) * width;
-        unsigned char* row = buffer + y * width * 3;
-        for (std::size_t x = 0; x < width; ++x) {
-            // 18.0 to 40.0 degrees over the palette's rows.
-            const int tenths = int(codes[x]) - 1000 - 180;
-            const int index = std::clamp(tenths * 255 / 220, 0, 255);
-            cameraPaletteColour(palette, index, row + x * 3);
-        }
-    }
+    CodePlane plane;
+    plane.codes = latestCodes_.data();
+    renderCameraPicture(plane, width, height, palette_.load(), buffer);
     return SVK_OK;
 }
 
@@ -549,7 +468,7 @@ int Session::nodeEnum(const char* node, SvkEnumRecord* record) {
     if (!usable()) {
         return SVK_ERROR_DEVICE_GONE;
     }
-    std::vector<const char*> entries;
+    std::vector<std::string> entries;
     int current = 0;
     if (nodeIs(node, "ImageColorPalette")) {
         entries.assign(kCameraPaletteNames, kCameraPaletteNames + kCameraPaletteCount);
@@ -561,11 +480,7 @@ int Session::nodeEnum(const char* node, SvkEnumRecord* record) {
     } else {
         return SVK_ERROR_UNKNOWN_NODE;
     }
-    const int capacity = std::clamp(record->capacity, 0, SVK_ENUM_CAPACITY);
-    for (int i = 0; i < int(entries.size()) && i < capacity; ++i) {
-        copyText(record->entries[i], SVK_ENUM_ENTRY_LENGTH, entries[i]);
-    }
-    record->currentIndex = current;
+    sorvik::fillEnumRecord(*record, entries, current);
     return SVK_OK;
 }
 
@@ -620,13 +535,12 @@ int Session::setNodeEnum(const char* node, const char* entry) {
         return SVK_ERROR_DEVICE_GONE;
     }
     if (nodeIs(node, "ImageColorPalette")) {
-        for (int i = 0; i < kCameraPaletteCount; ++i) {
-            if (std::strcmp(entry, kCameraPaletteNames[i]) == 0) {
-                palette_.store(i);
-                return SVK_OK;
-            }
+        const int palette = cameraPaletteIndex(entry);
+        if (palette < 0) {
+            return SVK_ERROR_INVALID_ARGUMENT;
         }
-        return SVK_ERROR_INVALID_ARGUMENT;
+        palette_.store(palette);
+        return SVK_OK;
     }
     if (nodeIs(node, "NUCMode")) {
         for (const char* mode : kNucModes) {
@@ -649,7 +563,7 @@ int Session::setNodeCommand(const char* node) {
         return SVK_ERROR_UNKNOWN_NODE;
     }
     // The shutter closes for about half a second: the picture goes flat.
-    flatUntilSeconds_.store(library_.secondsSinceInit() + 0.5);
+    flatUntilSeconds_.store(provider_.secondsSinceStart() + 0.5);
     return SVK_OK;
 }
 

@@ -1,7 +1,8 @@
 #pragma once
-// The simulated camera library: attached cameras, open sessions with their
-// frame threads, and the scenario's timeline of plug, unplug and stall events.
+// The simulated cameras: attached cameras, open sessions with their frame
+// threads, and the scenario's timeline of plug, unplug and stall events.
 
+#include "camera_provider.h"
 #include "scenario.h"
 #include "svk.h"
 
@@ -26,87 +27,80 @@ struct Device {
     std::vector<std::pair<double, double>> stalls; // [from, to) seconds since init
 };
 
-class Library {
+// The simulated cameras of a scenario as a provider of the library.
+class SimulatorProvider : public sorvik::CameraProvider {
 public:
-    static Library& instance();
+    explicit SimulatorProvider(Scenario scenario);
+    ~SimulatorProvider() override;
 
-    int init();
-    int uninit();
-    int cameraCount(int* count);
-    int cameraInfo(SvkCameraInfo* records, int count);
-    int open(const char* openKey, SvkHandle* handle);
-    int close(SvkHandle handle);
-    int setDeviceCheckCallback(SvkDeviceCheckCallback callback, void* context);
+    int start(sorvik::ProviderEvents& events) override;
+    void stop() override;
+    int listCameras(std::vector<sorvik::CameraListing>& cameras) override;
+    int open(const std::string& openKey, std::shared_ptr<sorvik::CameraSession>& session) override;
 
-    // The live session behind a handle, or null.
-    std::shared_ptr<Session> session(SvkHandle handle);
-
-    double secondsSinceInit() const;
+    double secondsSinceStart() const;
     bool deviceUsable(std::size_t deviceIndex, uint64_t generation);
     bool stalled(std::size_t deviceIndex, double seconds);
 
 private:
     void runEvents();
-    void fireDeviceCheck(int state);
 
     std::mutex mutex_;
-    bool initialized_ = false;
+    sorvik::ProviderEvents* events_ = nullptr;
     std::chrono::steady_clock::time_point start_;
     std::vector<Device> devices_;
-    std::vector<std::shared_ptr<Session>> sessions_;
-    SvkDeviceCheckCallback deviceCheck_ = nullptr;
-    void* deviceCheckContext_ = nullptr;
+    std::vector<std::weak_ptr<Session>> sessions_;
     std::thread eventThread_;
     std::condition_variable eventWake_;
     bool stopEvents_ = false;
-    uintptr_t nextHandle_ = 0x5100;
 };
 
 // An open camera: settings, callbacks and the frame thread.
-class Session {
+class Session : public sorvik::CameraSession, public std::enable_shared_from_this<Session> {
 public:
-    Session(Library& library, std::size_t deviceIndex, uint64_t generation, const CameraScenario& scenario,
-            SvkHandle handle);
-    ~Session();
+    Session(SimulatorProvider& provider, std::size_t deviceIndex, uint64_t generation,
+            const CameraScenario& scenario);
+    ~Session() override;
 
-    SvkHandle handle() const { return handle_; }
     std::size_t deviceIndex() const { return deviceIndex_; }
     uint64_t generation() const { return generation_; }
+    bool closed();
 
-    // Stops the frame thread; returns after its last callback has returned
-    // (unless called from that very callback, which cannot wait for itself).
-    void stop();
+    // Stops the frame thread; returns after its last callback has returned.
+    // Called from that very callback, it cannot wait for itself: the thread
+    // then keeps the session alive until it has left the session's code.
+    void close() override;
 
-    int setFrameCallback(SvkFrameCallback callback, void* context);
-    int setUnplugCallback(SvkUnplugCallback callback, void* context);
+    int setFrameCallback(SvkFrameCallback callback, void* context) override;
+    int setUnplugCallback(SvkUnplugCallback callback, void* context) override;
     void fireUnplug();
-    int setAcquisition(int enable);
-    int imageSize(SvkImageSize* size);
-    int setPixelFormat(int format);
-    int pixelFormat(int* format);
-    int rgbData(unsigned char* buffer, int bytes);
-    int nodeInfo(const char* node, SvkNodeInfo* info);
-    int nodeEnum(const char* node, SvkEnumRecord* record);
-    int nodeFloat(const char* node, SvkFloatRecord* record);
-    int setNodeInt(const char* node, int value);
-    int setNodeFloat(const char* node, double value);
-    int setNodeEnum(const char* node, const char* entry);
-    int setNodeCommand(const char* node);
+    int setAcquisition(int enable) override;
+    int imageSize(SvkImageSize* size) override;
+    int setPixelFormat(int format) override;
+    int pixelFormat(int* format) override;
+    int rgbData(unsigned char* buffer, int bytes) override;
+    int nodeInfo(const char* node, SvkNodeInfo* info) override;
+    int nodeEnum(const char* node, SvkEnumRecord* record) override;
+    int nodeFloat(const char* node, SvkFloatRecord* record) override;
+    int setNodeInt(const char* node, int value) override;
+    int setNodeFloat(const char* node, double value) override;
+    int setNodeEnum(const char* node, const char* entry) override;
+    int setNodeCommand(const char* node) override;
 
 private:
     void runFrames();
     void produceFrame(double seconds);
     bool usable();
 
-    Library& library_;
+    SimulatorProvider& provider_;
     const std::size_t deviceIndex_;
     const uint64_t generation_;
     const CameraScenario scenario_;
-    const SvkHandle handle_;
 
     std::mutex mutex_; // callbacks, acquisition state
     std::condition_variable wake_;
     bool stopping_ = false;
+    std::shared_ptr<Session> keepAlive_; // set when stopped from its own frame thread
     bool acquiring_ = false;
     uint64_t acquisitionStarts_ = 0;
     SvkFrameCallback frameCallback_ = nullptr;

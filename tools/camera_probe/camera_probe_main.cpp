@@ -44,7 +44,7 @@ void onFrame(const SvkFrameRecord* frame, void* context) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: camera-probe [--seconds N] [--camera INDEX]\n");
+    std::fprintf(stderr, "usage: camera-probe [--seconds N] [--camera INDEX] [--wait SECONDS]\n");
     return 2;
 }
 
@@ -53,10 +53,13 @@ int usage() {
 int main(int argc, char** argv) {
     int seconds = 5;
     int cameraIndex = 0;
+    int waitSeconds = 5;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
-        if ((argument == "--seconds" || argument == "--camera") && i + 1 < argc) {
-            (argument == "--seconds" ? seconds : cameraIndex) = std::atoi(argv[++i]);
+        if ((argument == "--seconds" || argument == "--camera" || argument == "--wait") && i + 1 < argc) {
+            (argument == "--seconds"  ? seconds
+             : argument == "--camera" ? cameraIndex
+                                      : waitSeconds) = std::atoi(argv[++i]);
         } else {
             return usage();
         }
@@ -71,6 +74,12 @@ int main(int argc, char** argv) {
     }
     int count = 0;
     result = svkGetCameraCount(&count);
+    // Networked cameras are found by the library's own thread a moment after start-up.
+    for (int waited = 0; result == 0 && count <= cameraIndex && waited < waitSeconds * 10 && !stopRequested;
+         ++waited) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        result = svkGetCameraCount(&count);
+    }
     std::vector<SvkCameraInfo> cameras(std::size_t(count > 0 ? count : 0));
     if (result == 0 && count > 0) {
         result = svkGetCameraInfo(cameras.data(), count);

@@ -1,13 +1,13 @@
-// The C entry points of the camera library, backed by the simulator.
-#include "simulated_camera.h"
+// The C entry points of the camera library.
+#include "camera_library.h"
 #include "svk.h"
 
-using calidra::simulator::Library;
+using calidra::sorvik::CameraLibrary;
 
 namespace {
 
 template <typename Operation> int onSession(SvkHandle handle, Operation operation) {
-    auto session = Library::instance().session(handle);
+    auto session = CameraLibrary::instance().session(handle);
     if (!session) {
         return SVK_ERROR_INVALID_HANDLE;
     }
@@ -19,25 +19,25 @@ template <typename Operation> int onSession(SvkHandle handle, Operation operatio
 extern "C" {
 
 int svkInit(void) {
-    return Library::instance().init();
+    return CameraLibrary::instance().init();
 }
 int svkUninit(void) {
-    return Library::instance().uninit();
+    return CameraLibrary::instance().uninit();
 }
 int svkGetCameraCount(int* count) {
-    return Library::instance().cameraCount(count);
+    return CameraLibrary::instance().cameraCount(count);
 }
 int svkGetCameraInfo(SvkCameraInfo* records, int count) {
-    return Library::instance().cameraInfo(records, count);
+    return CameraLibrary::instance().cameraInfo(records, count);
 }
 int svkOpen(const char* openKey, SvkHandle* handle, int) {
-    return Library::instance().open(openKey, handle);
+    return CameraLibrary::instance().open(openKey, handle);
 }
 int svkClose(SvkHandle handle) {
-    return Library::instance().close(handle);
+    return CameraLibrary::instance().close(handle);
 }
 int svkSetDeviceCheckCallback(SvkDeviceCheckCallback callback, void* context) {
-    return Library::instance().setDeviceCheckCallback(callback, context);
+    return CameraLibrary::instance().setDeviceCheckCallback(callback, context);
 }
 
 int svkSetFrameCallback(SvkHandle handle, SvkFrameCallback callback, void* context) {

@@ -1,0 +1,415 @@
+#include "genicam_provider.h"
+
+#include "genicam_session.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace calidra::sorvik {
+
+namespace {
+
+constexpr auto kListPeriod = std::chrono::seconds(2);
+
+// GigE Vision bootstrap registers: what every such camera tells about itself,
+// the same fields its discovery answer carries.
+constexpr guint64 kManufacturerNameRegister = 0x0048;
+constexpr guint64 kModelNameRegister = 0x0068;
+constexpr guint64 kSerialNumberRegister = 0x00d8;
+constexpr guint64 kUserDefinedNameRegister = 0x00e8;
+
+bool readText(ArvDevice* device, guint64 address, guint32 length, std::string& text) {
+    char buffer[64] = {};
+    if (length >= sizeof buffer || !arv_device_read_memory(device, address, length, buffer, nullptr)) {
+        return false;
+    }
+    text.assign(buffer, strnlen(buffer, length));
+    return true;
+}
+
+} // namespace
+
+GenicamProvider::GenicamProvider(GenicamConfiguration configuration)
+    : configuration_(std::move(configuration)) {
+    for (const std::string& address : configuration_.addresses) {
+        if (std::none_of(devices_.begin(), devices_.end(),
+                         [&](const Device& d) { return d.address == address; })) {
+            Device device;
+            device.address = address;
+            device.configured = true;
+            devices_.push_back(std::move(device));
+        }
+    }
+}
+
+GenicamProvider::~GenicamProvider() {
+    stop();
+}
+
+int GenicamProvider::start(ProviderEvents& events) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    events_ = &events;
+    stopping_ = false;
+    // Asking the network takes seconds when a camera does not answer: never on the caller's thread.
+    worker_ = std::thread([this] { run(); });
+    return SVK_OK;
+}
+
+void GenicamProvider::stop() {
+    std::vector<std::weak_ptr<GenicamSession>> sessions;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+        sessions.swap(sessions_);
+    }
+    wake_.notify_all();
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+    for (auto& weak : sessions) {
+        if (auto session = weak.lock()) {
+            session->close();
+        }
+    }
+    releasePending();
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (Device& device : devices_) {
+        g_clear_object(&device.monitor);
+        g_clear_object(&device.interfaceAddress);
+        g_clear_object(&device.deviceAddress);
+        device.present = false;
+    }
+}
+
+void GenicamProvider::wake() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        woken_ = true;
+    }
+    wake_.notify_all();
+}
+
+void GenicamProvider::releaseLater(std::shared_ptr<GenicamSession> session, std::vector<gpointer> objects) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        pendingReleases_.emplace_back(std::move(session), std::move(objects));
+        woken_ = true;
+    }
+    wake_.notify_all();
+}
+
+void GenicamProvider::releasePending() {
+    decltype(pendingReleases_) pending;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        pending.swap(pendingReleases_);
+    }
+    for (auto& [session, objects] : pending) {
+        for (gpointer object : objects) {
+            if (object != nullptr) {
+                g_object_unref(object);
+            }
+        }
+    }
+}
+
+void GenicamProvider::run() {
+    auto nextList = std::chrono::steady_clock::now();
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            wake_.wait_until(lock, nextList, [this] { return stopping_ || woken_; });
+            if (stopping_) {
+                return;
+            }
+            woken_ = false;
+        }
+        handleLostControl();
+        releasePending();
+        if (std::chrono::steady_clock::now() >= nextList) {
+            scan();
+            handleLostControl();
+            nextList = std::chrono::steady_clock::now() + kListPeriod;
+        }
+    }
+}
+
+GenicamProvider::Probe GenicamProvider::probe(Device& device) {
+    Probe result;
+    if (device.monitor != nullptr) {
+        // A known device: one short read says whether it is still the same camera.
+        if (!readText(device.monitor, kSerialNumberRegister, 16, result.serial)) {
+            return result;
+        }
+        if (result.serial == device.serial) {
+            result.answered = true;
+            result.vendor = device.vendor;
+            result.model = device.model;
+            result.userName = device.userName;
+            return result;
+        }
+    } else {
+        GError* error = nullptr;
+        ArvDevice* opened =
+            arv_interface_open_device(arv_gv_interface_get_instance(), device.address.c_str(), &error);
+        g_clear_error(&error);
+        if (opened == nullptr || !ARV_IS_GV_DEVICE(opened)) {
+            if (opened != nullptr) {
+                g_object_unref(opened);
+            }
+            return result;
+        }
+        // Opening took control of it; the list only reads, a session takes control when opened.
+        if (arv_gv_device_is_controller(ARV_GV_DEVICE(opened))) {
+            arv_gv_device_leave_control(ARV_GV_DEVICE(opened), nullptr);
+        }
+        device.monitor = opened;
+    }
+    result.answered = readText(device.monitor, kManufacturerNameRegister, 32, result.vendor) &&
+                      readText(device.monitor, kModelNameRegister, 32, result.model) &&
+                      readText(device.monitor, kSerialNumberRegister, 16, result.serial) &&
+                      readText(device.monitor, kUserDefinedNameRegister, 16, result.userName);
+    GSocketAddress* local = arv_gv_device_get_interface_address(ARV_GV_DEVICE(device.monitor));
+    GSocketAddress* remote = arv_gv_device_get_device_address(ARV_GV_DEVICE(device.monitor));
+    if (result.answered && G_IS_INET_SOCKET_ADDRESS(local) && G_IS_INET_SOCKET_ADDRESS(remote)) {
+        result.interfaceAddress =
+            G_INET_ADDRESS(g_object_ref(g_inet_socket_address_get_address(G_INET_SOCKET_ADDRESS(local))));
+        result.deviceAddress =
+            G_INET_ADDRESS(g_object_ref(g_inet_socket_address_get_address(G_INET_SOCKET_ADDRESS(remote))));
+    }
+    result.answered = result.answered && result.interfaceAddress != nullptr;
+    return result;
+}
+
+void GenicamProvider::scan() {
+    std::vector<std::string> discovered;
+    if (configuration_.discover) {
+        ArvInterface* interface = arv_gv_interface_get_instance();
+        arv_interface_update_device_list(interface);
+        for (unsigned int i = 0; i < arv_interface_get_n_devices(interface); ++i) {
+            if (const char* address = arv_interface_get_device_address(interface, i)) {
+                discovered.emplace_back(address);
+            }
+        }
+    }
+    std::size_t count;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const std::string& address : discovered) {
+            if (std::none_of(devices_.begin(), devices_.end(),
+                             [&](const Device& d) { return d.address == address; })) {
+                Device device;
+                device.address = address;
+                devices_.push_back(std::move(device));
+            }
+        }
+        count = devices_.size();
+    }
+    // Only this thread adds or removes devices, so the first count entries stay put while they
+    // are probed without the lock; a probe touches only the entry's monitor.
+    std::vector<Probe> probes(count);
+    std::vector<ArvDevice*> silent;
+    for (std::size_t i = 0; i < count; ++i) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (stopping_) {
+                break;
+            }
+        }
+        probes[i] = probe(devices_[i]);
+        if (!probes[i].answered && devices_[i].monitor != nullptr) {
+            silent.push_back(std::exchange(devices_[i].monitor, nullptr));
+        }
+    }
+    struct Change {
+        std::string address;
+        uint64_t generation;
+        bool appeared;
+    };
+    std::vector<Change> changes;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (std::size_t i = 0; i < count; ++i) {
+            if (stopping_) {
+                // Cut short by the shutdown: what was not asked is not gone.
+                g_clear_object(&probes[i].interfaceAddress);
+                g_clear_object(&probes[i].deviceAddress);
+                continue;
+            }
+            Device& device = devices_[i];
+            Probe& seen = probes[i];
+            if (device.present && !(seen.answered && seen.serial == device.serial)) {
+                device.present = false;
+                changes.push_back({device.address, device.generation, false});
+            }
+            if (seen.answered && !device.present) {
+                device.present = true;
+                ++device.generation;
+                device.vendor = seen.vendor;
+                device.model = seen.model;
+                device.serial = seen.serial;
+                device.userName = seen.userName;
+                device.profile = -1;
+                for (std::size_t p = 0; p < configuration_.cameras.size(); ++p) {
+                    if (configuration_.cameras[p].matches(seen.vendor, seen.model, seen.serial)) {
+                        device.profile = int(p);
+                        break;
+                    }
+                }
+                std::swap(device.interfaceAddress, seen.interfaceAddress);
+                std::swap(device.deviceAddress, seen.deviceAddress);
+                changes.push_back({device.address, device.generation, true});
+            }
+            g_clear_object(&seen.interfaceAddress);
+            g_clear_object(&seen.deviceAddress);
+        }
+        // A discovered camera that neither answers nor is discovered any more is forgotten.
+        devices_.erase(std::remove_if(devices_.begin(), devices_.end(),
+                                      [&](Device& device) {
+                                          const bool forgotten =
+                                              !device.configured && !device.present &&
+                                              device.monitor == nullptr &&
+                                              std::find(discovered.begin(), discovered.end(),
+                                                        device.address) == discovered.end();
+                                          if (forgotten) {
+                                              g_clear_object(&device.interfaceAddress);
+                                              g_clear_object(&device.deviceAddress);
+                                          }
+                                          return forgotten;
+                                      }),
+                       devices_.end());
+    }
+    for (const Change& change : changes) {
+        if (!change.appeared) {
+            unplugSessionsOf(change.address, change.generation);
+        }
+        events_->deviceChecked(change.appeared ? 0 : 1);
+    }
+    // Last: letting go of a device that stopped answering waits for its time-outs.
+    for (ArvDevice* device : silent) {
+        g_object_unref(device);
+    }
+}
+
+void GenicamProvider::unplugSessionsOf(const std::string& address, uint64_t generation) {
+    std::vector<std::shared_ptr<GenicamSession>> unplugged;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const auto& weak : sessions_) {
+            auto session = weak.lock();
+            if (session && session->address() == address && session->generation() == generation) {
+                unplugged.push_back(std::move(session));
+            }
+        }
+    }
+    for (const auto& session : unplugged) {
+        session->markGone();
+    }
+}
+
+void GenicamProvider::handleLostControl() {
+    std::vector<std::shared_ptr<GenicamSession>> lost;
+    std::size_t removed = 0;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const auto& weak : sessions_) {
+            auto session = weak.lock();
+            if (!session || !session->controlLost() || session->gone() || session->closed()) {
+                continue;
+            }
+            // Listed as gone until it answers a later round again, which then counts as added.
+            for (Device& device : devices_) {
+                if (device.present && device.address == session->address() &&
+                    device.generation == session->generation()) {
+                    device.present = false;
+                    ++removed;
+                }
+            }
+            lost.push_back(std::move(session));
+        }
+    }
+    for (const auto& session : lost) {
+        session->markGone();
+    }
+    for (std::size_t i = 0; i < removed; ++i) {
+        events_->deviceChecked(1);
+    }
+}
+
+int GenicamProvider::listCameras(std::vector<CameraListing>& cameras) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (const Device& device : devices_) {
+        if (!device.present) {
+            continue;
+        }
+        CameraListing listing;
+        listing.label = device.userName.empty() ? device.vendor : device.userName;
+        // Only a camera with a profile can be read as temperatures.
+        listing.kind = device.profile >= 0 ? 2 : 0;
+        listing.model = device.model;
+        listing.identity = device.serial;
+        listing.openKey = kOpenKeyPrefix + device.address;
+        cameras.push_back(std::move(listing));
+    }
+    return SVK_OK;
+}
+
+int GenicamProvider::open(const std::string& openKey, std::shared_ptr<CameraSession>& session) {
+    const std::string prefix = kOpenKeyPrefix;
+    if (openKey.compare(0, prefix.size(), prefix) != 0) {
+        return SVK_ERROR_NOT_FOUND;
+    }
+    const std::string address = openKey.substr(prefix.size());
+    GInetAddress* interfaceAddress = nullptr;
+    GInetAddress* deviceAddress = nullptr;
+    std::shared_ptr<GenicamSession> created;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stopping_) {
+            return SVK_ERROR_NOT_INITIALIZED;
+        }
+        auto device = std::find_if(devices_.begin(), devices_.end(),
+                                   [&](const Device& d) { return d.present && d.address == address; });
+        if (device == devices_.end()) {
+            return SVK_ERROR_NOT_FOUND;
+        }
+        if (device->profile < 0) {
+            return SVK_ERROR_ACCESS; // no profile says how to read its pixels
+        }
+        for (const auto& weak : sessions_) {
+            auto live = weak.lock();
+            if (live && live->address() == address && live->generation() == device->generation &&
+                !live->closed()) {
+                return SVK_ERROR_ACCESS; // one live session per camera
+            }
+        }
+        interfaceAddress = G_INET_ADDRESS(g_object_ref(device->interfaceAddress));
+        deviceAddress = G_INET_ADDRESS(g_object_ref(device->deviceAddress));
+        created = std::make_shared<GenicamSession>(*this, address, device->serial, device->generation,
+                                                   configuration_.cameras[std::size_t(device->profile)]);
+    }
+    const int result = created->connect(interfaceAddress, deviceAddress);
+    g_object_unref(interfaceAddress);
+    g_object_unref(deviceAddress);
+    if (result != SVK_OK) {
+        return result;
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        auto device = std::find_if(devices_.begin(), devices_.end(), [&](const Device& d) {
+            return d.present && d.address == address && d.generation == created->generation();
+        });
+        if (device != devices_.end() && !stopping_) {
+            sessions_.erase(std::remove_if(sessions_.begin(), sessions_.end(),
+                                           [](const auto& weak) { return weak.expired(); }),
+                            sessions_.end());
+            sessions_.push_back(created);
+            session = std::move(created);
+            return SVK_OK;
+        }
+    }
+    created->close(); // it went while being opened
+    return SVK_ERROR_DEVICE_GONE;
+}
+
+} // namespace calidra::sorvik

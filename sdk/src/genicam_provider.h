@@ -1,0 +1,90 @@
+#pragma once
+// GigE Vision / GenICam cameras through Aravis. A worker thread re-reads the
+// device list every two seconds: each configured address is asked by unicast,
+// and only with "discover" also every camera that answers a broadcast. A
+// device that stops answering, or whose open session lost its control
+// channel, fires the unplug callbacks and device-check "removed"; one that
+// answers again fires "added".
+
+#include "camera_provider.h"
+#include "library_configuration.h"
+
+#include <arv.h>
+
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace calidra::sorvik {
+
+class GenicamSession;
+
+class GenicamProvider : public CameraProvider {
+public:
+    static constexpr const char* kOpenKeyPrefix = "genicam:";
+
+    explicit GenicamProvider(GenicamConfiguration configuration);
+    ~GenicamProvider() override;
+
+    int start(ProviderEvents& events) override;
+    void stop() override;
+    int listCameras(std::vector<CameraListing>& cameras) override;
+    int open(const std::string& openKey, std::shared_ptr<CameraSession>& session) override;
+
+    // A session lost its control channel (any thread).
+    void wake();
+    // Drops Aravis objects (in order) on the worker thread, keeping their
+    // session alive until then: a stream cannot be dropped on its own thread,
+    // nor should the caller wait for a device that no longer answers.
+    void releaseLater(std::shared_ptr<GenicamSession> session, std::vector<gpointer> objects);
+
+private:
+    // A device at one address, as the worker last saw it.
+    struct Device {
+        std::string address;
+        bool configured = false; // from "addresses"; others come and go with discovery
+        bool present = false;
+        uint64_t generation = 0; // changes whenever it appears again
+        std::string vendor;
+        std::string model;
+        std::string serial;
+        std::string userName;
+        int profile = -1;                         // index into the configuration's cameras, -1 for none
+        GInetAddress* interfaceAddress = nullptr; // ours, on the way to it
+        GInetAddress* deviceAddress = nullptr;
+        ArvDevice* monitor = nullptr; // worker thread only: asked for its serial number each round
+    };
+    struct Probe {
+        bool answered = false;
+        std::string vendor, model, serial, userName;
+        GInetAddress* interfaceAddress = nullptr;
+        GInetAddress* deviceAddress = nullptr;
+    };
+
+    void run();
+    void scan();
+    Probe probe(Device& device);
+    void handleLostControl();
+    void releasePending();
+    // Unplugs the sessions of a device that went; called without the lock.
+    void unplugSessionsOf(const std::string& address, uint64_t generation);
+
+    const GenicamConfiguration configuration_;
+    ProviderEvents* events_ = nullptr;
+
+    std::mutex mutex_;
+    std::condition_variable wake_;
+    bool stopping_ = false;
+    bool woken_ = false;
+    std::vector<Device> devices_;
+    std::vector<std::weak_ptr<GenicamSession>> sessions_;
+    std::vector<std::pair<std::shared_ptr<GenicamSession>, std::vector<gpointer>>> pendingReleases_;
+    std::thread worker_;
+};
+
+} // namespace calidra::sorvik

@@ -1,0 +1,130 @@
+#pragma once
+// One open GenICam camera: its Aravis device and stream, the conversion of
+// its counts into temperature codes, and the nodes the library keeps itself
+// ("UserCompensationParaB", "ImageColorPalette", "NUCManualRun").
+
+#include "camera_provider.h"
+#include "library_configuration.h"
+#include "thermal_conversion.h"
+
+#include <arv.h>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace calidra::sorvik {
+
+class GenicamProvider;
+
+class GenicamSession : public CameraSession, public std::enable_shared_from_this<GenicamSession> {
+public:
+    GenicamSession(GenicamProvider& provider, std::string address, std::string serial, uint64_t generation,
+                   GenicamProfile profile);
+    ~GenicamSession() override;
+
+    // Opens the device, takes control of it and writes the profile's features.
+    int connect(GInetAddress* interfaceAddress, GInetAddress* deviceAddress);
+
+    const std::string& address() const { return address_; }
+    uint64_t generation() const { return generation_; }
+    bool closed() const { return closed_.load(); }
+    bool controlLost() const { return controlLink_->lost.load(); }
+    bool gone() const { return gone_.load(); }
+
+    // The camera went away: later calls fail and the unplug callback fires,
+    // once, on the calling thread.
+    void markGone();
+
+    void close() override;
+    int setFrameCallback(SvkFrameCallback callback, void* context) override;
+    int setUnplugCallback(SvkUnplugCallback callback, void* context) override;
+    int setAcquisition(int enable) override;
+    int imageSize(SvkImageSize* size) override;
+    int setPixelFormat(int format) override;
+    int pixelFormat(int* format) override;
+    int rgbData(unsigned char* buffer, int bytes) override;
+    int nodeInfo(const char* node, SvkNodeInfo* info) override;
+    int nodeEnum(const char* node, SvkEnumRecord* record) override;
+    int nodeFloat(const char* node, SvkFloatRecord* record) override;
+    int setNodeInt(const char* node, int value) override;
+    int setNodeFloat(const char* node, double value) override;
+    int setNodeEnum(const char* node, const char* entry) override;
+    int setNodeCommand(const char* node) override;
+
+private:
+    // What Aravis's heartbeat thread may touch: it can outlive neither the
+    // provider nor this flag, whatever happens to the session meanwhile.
+    struct ControlLink {
+        std::atomic<bool> lost{false};
+        GenicamProvider* provider = nullptr;
+    };
+
+    static void onStreamEvent(void* data, ArvStreamCallbackType type, ArvBuffer* buffer);
+    static void onControlLost(ArvDevice* device, gpointer data);
+
+    void deliver();
+    // SVK_OK while the camera can be used, else why not.
+    int usable() const;
+    int startStream();
+    // Stops the camera and its stream; from another thread it returns after
+    // the stream thread has ended.
+    void stopStream();
+    bool onStreamThread() const { return streamThread_.load() == std::this_thread::get_id(); }
+    // The contract's code for a failed feature call.
+    int featureFailure(const char* node, GError* error);
+    // Takes the error; true when the camera did not answer at all.
+    bool noteFailure(GError* error);
+    void printStatistics();
+
+    GenicamProvider& provider_;
+    const std::string address_;
+    const std::string serial_;
+    const uint64_t generation_;
+    const GenicamProfile profile_;
+
+    std::shared_ptr<ControlLink> controlLink_;
+
+    std::mutex mutex_; // callbacks, acquisition state and the Aravis objects
+    ArvDevice* device_ = nullptr;
+    ArvCamera* camera_ = nullptr;
+    ArvStream* stream_ = nullptr;
+    ArvStream* retiredStream_ = nullptr; // stopped from its own thread, not yet dropped
+    gulong controlLostHandler_ = 0;
+    bool unplugFired_ = false;
+    SvkFrameCallback frameCallback_ = nullptr;
+    void* frameContext_ = nullptr;
+    SvkUnplugCallback unplugCallback_ = nullptr;
+    void* unplugContext_ = nullptr;
+    int width_ = 0;
+    int height_ = 0;
+
+    std::mutex featureMutex_;  // the device's feature tree is not shared between threads
+    std::mutex callbackMutex_; // held while a frame is handed to the callback
+
+    std::atomic<bool> closed_{false};
+    std::atomic<bool> gone_{false};
+    std::atomic<bool> acquiring_{false};
+    std::atomic<std::thread::id> streamThread_{};
+    std::atomic<int> pixelFormat_{SVK_PIXEL_FORMAT_RGB_CODE32};
+    std::atomic<int> palette_{0};
+    std::atomic<double> userOffset_{0.0};
+    std::atomic<uint64_t> deliveredFrames_{0};
+    std::atomic<uint64_t> droppedFrames_{0};
+
+    // Two frames in turn, sized at each acquisition start: the callback gets
+    // one while the picture (svkGetRGBData) is drawn from the newest.
+    std::mutex latestMutex_;
+    std::vector<uint32_t> frames_[2];
+    int latestFrame_ = -1;
+    int latestFormat_ = SVK_PIXEL_FORMAT_RGB_CODE32;
+    int frameWidth_ = 0;
+    int frameHeight_ = 0;
+    int nextFrame_ = 0; // stream thread only
+};
+
+} // namespace calidra::sorvik

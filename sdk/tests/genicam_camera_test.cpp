@@ -1,0 +1,333 @@
+// The GenICam provider over the real protocol: the thermal test camera and
+// Aravis's fake camera as child processes on loopback addresses, read through
+// the C contract. Run in a network namespace of its own where the machine allows.
+#include "genicam_test_support.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+
+namespace {
+
+using genicamtest::CameraProcess;
+using genicamtest::Observer;
+
+// A still person at 38.2 degrees on a 22 degree background without noise.
+const char* kPersonScene = R"({ "cameras": [ { "width": 160, "height": 120, "fps": 30, "noise": 0,
+    "label": "Door 1", "model": "KVX-384TRA",
+    "people": [ { "enter": 0, "leave": 100000, "temperature": 38.2, "from": [0.5, 0.5], "to": [0.5, 0.5] } ] } ] })";
+
+const char* kThermalProfile = R"({ "match": { "vendor": "Calidra" },
+    "features": [ ["PixelFormat", "Mono16"], ["IRFormat", "TemperatureLinear10mK"] ],
+    "kelvinPerCount": 0.01, "nucCommand": "NUCAction" })";
+
+class GenicamCameraTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/genicam_camera_test.XXXXXX";
+        folder_ = ::mkdtemp(pattern);
+        const char* runtime = std::getenv("CALIDRA_RUNTIME_DIR");
+        cameraProgram_ = std::string(runtime != nullptr ? runtime : "bin") + "/thermal-gige-camera";
+        ::unsetenv("SORVIK_SIM_SCENARIO");
+    }
+    void TearDown() override {
+        svkUninit();
+        ::unsetenv("SORVIK_CONFIG");
+        std::system(("rm -rf '" + folder_ + "'").c_str());
+    }
+
+    std::string writeFile(const std::string& name, const std::string& content) {
+        const std::string path = folder_ + "/" + name;
+        std::ofstream(path, std::ios::binary) << content;
+        return path;
+    }
+
+    bool startThermalCamera(CameraProcess& camera, const std::string& scenario,
+                            std::vector<std::string> options = {}) {
+        std::vector<std::string> command = {cameraProgram_, "--scenario",
+                                            writeFile("scenario.json", scenario)};
+        command.insert(command.end(), options.begin(), options.end());
+        const auto address = std::find(command.begin(), command.end(), "--address");
+        return camera.start(command, address != command.end() ? *(address + 1) : "127.0.0.1",
+                            folder_ + "/camera.log");
+    }
+
+    // Only unicast to the addresses given; never discovery.
+    int startLibrary(const std::string& addresses, const std::string& profiles, bool simulator = false) {
+        ::setenv("SORVIK_CONFIG",
+                 writeFile("SorvikC.json", std::string("{ \"simulator\": ") + (simulator ? "true" : "false") +
+                                               ", \"genicam\": { \"addresses\": [" + addresses +
+                                               "], \"discover\": false, \"cameras\": [" + profiles + "] } }")
+                     .c_str(),
+                 1);
+        const int result = svkInit();
+        svkSetDeviceCheckCallback(&Observer::onDeviceCheck, &observer_);
+        return result;
+    }
+
+    std::vector<SvkCameraInfo> camerasOnceThere(int expected) {
+        std::vector<SvkCameraInfo> records;
+        genicamtest::waitFor(
+            [&] {
+                int count = 0;
+                return svkGetCameraCount(&count) == 0 && count >= expected;
+            },
+            10000);
+        int count = 0;
+        svkGetCameraCount(&count);
+        records.resize(std::size_t(std::max(count, 0)));
+        if (count > 0) {
+            EXPECT_EQ(svkGetCameraInfo(records.data(), count), 0);
+        }
+        return records;
+    }
+
+    SvkHandle openAndStream(const SvkCameraInfo& record, int format) {
+        SvkHandle handle = nullptr;
+        EXPECT_EQ(svkOpen(record.openKey, &handle, 0), 0);
+        observer_.clearFrames(format);
+        EXPECT_EQ(svkSetPixelFormat(handle, format), 0);
+        EXPECT_EQ(svkSetFrameCallback(handle, &Observer::onFrame, &observer_), 0);
+        EXPECT_EQ(svkSetUnplugCallback(handle, &Observer::onUnplug, &observer_), 0);
+        EXPECT_EQ(svkSetAcquisition(handle, 1), 0);
+        return handle;
+    }
+
+    bool framesArrive(std::size_t count) {
+        return observer_.waitUntil([&] { return observer_.frames.size() >= count; }, 10000);
+    }
+
+    std::string folder_;
+    std::string cameraProgram_;
+    Observer observer_;
+    // Members, so that they outlive the library's shutdown in TearDown: a library
+    // letting go of cameras that no longer answer waits for their time-outs.
+    CameraProcess camera_;
+    CameraProcess secondCamera_;
+};
+
+std::size_t countOf(const std::vector<uint16_t>& codes, uint16_t code) {
+    return std::size_t(std::count(codes.begin(), codes.end(), code));
+}
+
+} // namespace
+
+TEST_F(GenicamCameraTest, TemperaturesArriveInEachFormatWithTheNodesTheLibraryKeeps) {
+    ASSERT_TRUE(startThermalCamera(camera_, kPersonScene));
+    ASSERT_EQ(startLibrary("\"127.0.0.1\"", kThermalProfile, /*simulator=*/true), 0);
+    auto records = camerasOnceThere(2);
+    ASSERT_EQ(records.size(), 2u);
+    // GenICam cameras first, the simulated one last.
+    EXPECT_STREQ(records[0].identity, "16F0B001");
+    EXPECT_STREQ(records[0].label, "Door 1");
+    EXPECT_STREQ(records[0].model, "KVX-384TRA");
+    EXPECT_EQ(records[0].kind, 2);
+    EXPECT_STREQ(records[1].identity, "16F0A001");
+
+    SvkHandle handle = openAndStream(records[0], SVK_PIXEL_FORMAT_DIRECT16);
+    SvkHandle second = nullptr;
+    EXPECT_NE(svkOpen(records[0].openKey, &second, 0), 0) << "one session per camera";
+    SvkImageSize size{};
+    ASSERT_EQ(svkGetImageSize(handle, &size), 0);
+    EXPECT_EQ(size.width, 160);
+    EXPECT_EQ(size.height, 120);
+    struct Case {
+        int format;
+        uint16_t face, background;
+    };
+    for (const Case& c :
+         {Case{SVK_PIXEL_FORMAT_DIRECT16, 382, 220}, Case{SVK_PIXEL_FORMAT_RGB_CODE32, 1382, 1220},
+          Case{SVK_PIXEL_FORMAT_OFFSET16, 1382, 1220}}) {
+        SCOPED_TRACE(c.format);
+        ASSERT_EQ(svkSetAcquisition(handle, 0), 0);
+        observer_.clearFrames(c.format);
+        ASSERT_EQ(svkSetPixelFormat(handle, c.format), 0);
+        ASSERT_EQ(svkSetAcquisition(handle, 1), 0);
+        ASSERT_TRUE(framesArrive(2));
+        const auto frame = observer_.newestFrame();
+        ASSERT_EQ(frame.size(), 160u * 120u);
+        EXPECT_EQ(*std::max_element(frame.begin(), frame.end()), c.face) << "the face is the warmest";
+        EXPECT_GE(countOf(frame, c.face), 81u) << "at least 9 x 9 pixels of the face";
+        EXPECT_EQ(frame[0], c.background);
+    }
+
+    // The offset is the library's own: it shifts every code of the following frames.
+    SvkNodeInfo info{};
+    info.nodeType = -1, info.accessMode = 5, info.visibility = -1;
+    ASSERT_EQ(svkGetNodeInfo(handle, "UserCompensationParaB", &info), 0);
+    EXPECT_EQ(info.accessMode, 4);
+    ASSERT_EQ(svkSetNodeFloat(handle, "UserCompensationParaB", 0.5), 0);
+    observer_.clearFrames(SVK_PIXEL_FORMAT_OFFSET16);
+    ASSERT_TRUE(framesArrive(2));
+    EXPECT_GE(countOf(observer_.newestFrame(), 1387), 81u);
+
+    // The palette is kept for the library's own picture, drawn as the simulator draws it.
+    SvkEnumRecord palettes{};
+    palettes.capacity = SVK_ENUM_CAPACITY;
+    ASSERT_EQ(svkSetNodeEnum(handle, "ImageColorPalette", "Jet"), 0);
+    ASSERT_EQ(svkGetNodeEnum(handle, "ImageColorPalette", &palettes), 0);
+    EXPECT_EQ(palettes.currentIndex, 8);
+    std::vector<unsigned char> picture(160 * 120 * 3);
+    EXPECT_EQ(svkGetRGBData(handle, picture.data(), int(picture.size())), 0);
+    EXPECT_NE(std::count(picture.begin(), picture.end(), 0), std::ptrdiff_t(picture.size()));
+
+    // "NUCManualRun" runs the profile's command: the camera's shutter flattens the picture briefly.
+    ASSERT_EQ(svkGetNodeInfo(handle, "NUCManualRun", &info), 0);
+    ASSERT_EQ(svkSetNodeCommand(handle, "NUCManualRun"), 0);
+    EXPECT_TRUE(observer_.waitUntil(
+        [&] { return !observer_.frames.empty() && countOf(observer_.frames.back(), 1387) == 0; }, 3000));
+    EXPECT_TRUE(observer_.waitUntil(
+        [&] { return !observer_.frames.empty() && countOf(observer_.frames.back(), 1387) >= 81; }, 3000));
+    // Features of the camera pass through; names it does not have are unknown.
+    EXPECT_EQ(svkSetNodeEnum(handle, "NUCMode", "Manual"), SVK_ERROR_UNKNOWN_NODE);
+    EXPECT_EQ(svkSetNodeEnum(handle, "IRFormat", "TemperatureLinear10mK"), 0);
+    EXPECT_EQ(svkClose(handle), 0);
+}
+
+TEST_F(GenicamCameraTest, CloseWaitsForTheRunningCallbackAndWorksFromInsideIt) {
+    ASSERT_TRUE(startThermalCamera(camera_, kPersonScene));
+    ASSERT_EQ(startLibrary("\"127.0.0.1\"", kThermalProfile), 0);
+    auto records = camerasOnceThere(1);
+    ASSERT_EQ(records.size(), 1u);
+    static std::atomic<int> inside{0}, calls{0};
+    static SvkHandle handle = nullptr;
+    ASSERT_EQ(svkOpen(records[0].openKey, &handle, 0), 0);
+    auto slow = [](const SvkFrameRecord*, void*) {
+        inside = 1;
+        ++calls;
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        inside = 0;
+    };
+    ASSERT_EQ(svkSetFrameCallback(handle, slow, nullptr), 0);
+    ASSERT_EQ(svkSetAcquisition(handle, 1), 0);
+    ASSERT_TRUE(genicamtest::waitFor([] { return inside.load() == 1; }, 10000));
+    ASSERT_EQ(svkClose(handle), 0);
+    EXPECT_EQ(inside.load(), 0) << "close returned while a callback ran";
+    const int afterClose = calls.load();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(calls.load(), afterClose);
+
+    // Closing from the callback itself must neither wait for itself nor leave anything behind.
+    calls = 0;
+    ASSERT_EQ(svkOpen(records[0].openKey, &handle, 0), 0);
+    auto closing = [](const SvkFrameRecord*, void*) {
+        if (calls++ == 0) {
+            svkClose(handle);
+        }
+    };
+    ASSERT_EQ(svkSetFrameCallback(handle, closing, nullptr), 0);
+    ASSERT_EQ(svkSetAcquisition(handle, 1), 0);
+    ASSERT_TRUE(genicamtest::waitFor([] { return calls.load() > 0; }, 10000));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(calls.load(), 1);
+    EXPECT_EQ(svkSetAcquisition(handle, 1), SVK_ERROR_INVALID_HANDLE);
+    // And the camera is free again for the next session.
+    ASSERT_TRUE(genicamtest::waitFor([&] { return svkOpen(records[0].openKey, &handle, 0) == 0; }, 5000));
+}
+
+TEST_F(GenicamCameraTest, ACameraThatDiesIsUnpluggedAndComesBackWhenItAnswersAgain) {
+    ASSERT_TRUE(startThermalCamera(camera_, kPersonScene));
+    ASSERT_EQ(startLibrary("\"127.0.0.1\"", kThermalProfile), 0);
+    auto records = camerasOnceThere(1);
+    ASSERT_EQ(records.size(), 1u);
+    SvkHandle handle = openAndStream(records[0], SVK_PIXEL_FORMAT_RGB_CODE32);
+    ASSERT_TRUE(framesArrive(2));
+    std::size_t seen;
+    {
+        std::lock_guard<std::mutex> lock(observer_.mutex);
+        seen = observer_.deviceChecks.size(); // the first "added" may have come before the callback was set
+    }
+
+    camera_.stop(SIGKILL);
+    const auto killed = std::chrono::steady_clock::now();
+    ASSERT_TRUE(observer_.waitUntil(
+        [&] { return observer_.unplugs == 1 && observer_.deviceChecks.size() == seen + 1; }, 10000));
+    EXPECT_LT(std::chrono::steady_clock::now() - killed, std::chrono::seconds(10));
+    EXPECT_NE(observer_.deviceChecks[seen], 0) << "removed";
+    int count = -1;
+    EXPECT_EQ(svkGetCameraCount(&count), 0);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(svkSetAcquisition(handle, 1), SVK_ERROR_DEVICE_GONE) << "the handle is stale";
+
+    ASSERT_TRUE(startThermalCamera(camera_, kPersonScene));
+    ASSERT_TRUE(observer_.waitUntil([&] { return observer_.deviceChecks.size() == seen + 2; }, 10000));
+    EXPECT_EQ(observer_.deviceChecks[seen + 1], 0) << "added";
+    EXPECT_EQ(svkClose(handle), 0);
+    records = camerasOnceThere(1);
+    ASSERT_EQ(records.size(), 1u);
+    openAndStream(records[0], SVK_PIXEL_FORMAT_RGB_CODE32);
+    EXPECT_TRUE(framesArrive(2));
+    EXPECT_EQ(observer_.unplugs, 1);
+}
+
+TEST_F(GenicamCameraTest, LostPacketsNeverReachTheCallbackAsAHalfFrame) {
+    // Replayed frames that are each of one temperature: a frame torn between two could not be.
+    const int width = 80, height = 60, frames = 40;
+    std::string replay;
+    for (int frame = 0; frame < frames; ++frame) {
+        const uint16_t code = uint16_t(1100 + frame * 3);
+        for (int i = 0; i < width * height; ++i) {
+            replay.push_back(char(code & 0xff));
+            replay.push_back(char(code >> 8));
+        }
+    }
+    writeFile("uniform.raw", replay);
+    ASSERT_TRUE(startThermalCamera(
+        camera_, R"({ "cameras": [ { "width": 80, "height": 60, "fps": 60, "replay": "uniform.raw" } ] })",
+        {"--lost-ratio", "0.02"}));
+    ASSERT_EQ(startLibrary("\"127.0.0.1\"", kThermalProfile), 0);
+    auto records = camerasOnceThere(1);
+    ASSERT_EQ(records.size(), 1u);
+    openAndStream(records[0], SVK_PIXEL_FORMAT_OFFSET16);
+    ASSERT_TRUE(observer_.waitUntil([&] { return observer_.frames.size() >= 10; }, 20000));
+    std::lock_guard<std::mutex> lock(observer_.mutex);
+    for (const auto& frame : observer_.frames) {
+        ASSERT_EQ(countOf(frame, frame.front()), frame.size()) << "a half-filled frame was delivered";
+        EXPECT_TRUE(frame.front() >= 1100 && frame.front() < 1100 + frames * 3);
+    }
+}
+
+TEST_F(GenicamCameraTest, ADeviceWithoutProfileIsListedButNotOpenedAndOneWithAProfileStreams) {
+    if (!camera_.start({"arv-fake-gv-camera-0.8", "-i", "127.0.0.1"}, "127.0.0.1", folder_ + "/fake.log")) {
+        GTEST_SKIP() << "Aravis's arv-fake-gv-camera-0.8 (package aravis-tools) is not here";
+    }
+    ASSERT_EQ(startLibrary("\"127.0.0.1\"", kThermalProfile), 0);
+    auto records = camerasOnceThere(1);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].kind, 0);
+    EXPECT_STREQ(records[0].identity, "GV01");
+    EXPECT_STREQ(records[0].label, "Aravis");
+    EXPECT_STREQ(records[0].model, "Fake");
+    SvkHandle handle = nullptr;
+    EXPECT_EQ(svkOpen(records[0].openKey, &handle, 0), SVK_ERROR_ACCESS);
+    svkUninit();
+
+    ASSERT_EQ(startLibrary("\"127.0.0.1\"",
+                           R"({ "match": { "vendor": "Aravis", "model": "Fake", "serial": "GV01" },
+                                "features": [ ["PixelFormat", "Mono16"], ["Width", 64], ["Height", 48] ] })"),
+              0);
+    records = camerasOnceThere(1);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].kind, 2);
+    handle = openAndStream(records[0], SVK_PIXEL_FORMAT_RGB_CODE32);
+    EXPECT_TRUE(framesArrive(2));
+    EXPECT_EQ(observer_.width, 64u);
+    EXPECT_EQ(svkSetNodeCommand(handle, "NUCManualRun"), SVK_ERROR_UNKNOWN_NODE)
+        << "its profile has no command";
+}
+
+TEST_F(GenicamCameraTest, CamerasAreListedInTheOrderOfTheirAddresses) {
+    if (!genicamtest::hasLoopbackAddress("127.0.0.2")) {
+        GTEST_SKIP() << "one camera answers per address: two need 127.0.0.2, set up in the test's own "
+                        "network namespace (unshare), which this machine did not allow";
+    }
+    ASSERT_TRUE(
+        startThermalCamera(secondCamera_, kPersonScene, {"--address", "127.0.0.2", "--serial", "16F0B002"}));
+    ASSERT_TRUE(startThermalCamera(camera_, kPersonScene, {"--address", "127.0.0.1"}));
+    ASSERT_EQ(startLibrary("\"127.0.0.2\", \"127.0.0.1\"", kThermalProfile, /*simulator=*/true), 0);
+    const auto records = camerasOnceThere(3);
+    ASSERT_EQ(records.size(), 3u);
+    EXPECT_STREQ(records[0].identity, "16F0B002");
+    EXPECT_STREQ(records[1].identity, "16F0B001");
+    EXPECT_STREQ(records[2].identity, "16F0A001");
+}
