@@ -13,6 +13,7 @@
 #include <QMetaObject>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 
 #include <algorithm>
@@ -103,6 +104,7 @@ void CImageViewer::OnInitialUpdate() {
         1, std::max(fileNameColumnWidth, textWidth(QStringLiteral("ThermalAlarm_00000000_000000.jpg"))));
     list_->setColumnWidth(highestColumn, std::max({highestColumnWidth, textWidth(QStringLiteral("000.0 ℉")),
                                                    textWidth(tr("Max Temp."))}));
+    layOut(); // the list takes the width of its columns
     if (folder_.isEmpty())
         folder_ = QCoreApplication::applicationDirPath() + QStringLiteral("/ThermalAlarm/");
     firstListing_.start(firstListingDelayMs);
@@ -296,11 +298,24 @@ void CImageViewer::showPreview(int row) {
 
 void CImageViewer::resizeEvent(QResizeEvent* event) {
     CCalidraView::resizeEvent(event);
+    layOut();
+}
+
+void CImageViewer::layOut() {
     // A view smaller than the margins gives empty controls, not negative sizes.
     const int height = std::max(0, this->height() - 60);
-    list_->setGeometry(7, 53, 330, height);
-    preview_->setGeometry(340, 53, std::max(0, width() - 350), height);
+    const int listWidth = this->listWidth();
+    list_->setGeometry(7, 53, listWidth, height);
+    preview_->setGeometry(listWidth + 10, 53, std::max(0, width() - listWidth - 20), height);
     update();
+}
+
+int CImageViewer::listWidth() const {
+    // The station's 330 pixels, or wider so that time, name and reading are read without scrolling.
+    int columns = 2 * list_->frameWidth() + list_->verticalScrollBar()->sizeHint().width();
+    for (int column = 0; column < list_->columnCount(); ++column)
+        columns += list_->columnWidth(column);
+    return setUp_ ? std::max(minimumListWidth, columns) : minimumListWidth;
 }
 
 } // namespace calidra

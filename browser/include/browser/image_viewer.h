@@ -54,6 +54,7 @@ public:
     static constexpr int timeColumnWidth = 120;
     static constexpr int fileNameColumnWidth = 240;
     static constexpr int highestColumnWidth = 80;
+    static constexpr int minimumListWidth = 330;
     // Rows reach the list in batches so a large folder never holds the GUI thread for long.
     static constexpr std::size_t rowsPerBatch = 250;
 
@@ -106,6 +107,8 @@ private:
     void finishListing();
     void showPreview(int row);
     QString highestText(const std::optional<double>& celsius) const;
+    int listWidth() const;
+    void layOut();
 
     QString folder_;
     FolderLister lister_;
