@@ -8,14 +8,12 @@
         <translation>새로고침</translation>
     </message>
     <message>
-        <extracomment>Column title; the Korean station keeps it in English.</extracomment>
         <source>Time</source>
-        <translation>Time</translation>
+        <translation>시간</translation>
     </message>
     <message>
-        <extracomment>Column title; the Korean station keeps it in English.</extracomment>
         <source>FileName</source>
-        <translation>FileName</translation>
+        <translation>파일 이름</translation>
     </message>
     <message>
         <extracomment>Column title: the highest temperature of the snapshot's frame.</extracomment>

@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ko_KR">
 <context>
+    <name>calidra::CLiveViewer</name>
+    <message>
+        <source>No camera</source>
+        <translation>카메라 없음</translation>
+    </message>
+</context>
+<context>
     <name>calidra::CLiveViewerCtrl</name>
     <message>
         <source>Normal</source>
@@ -40,6 +47,132 @@
     <message>
         <source>Min Temp.</source>
         <translation>최소온도</translation>
+    </message>
+    <message>
+        <source>Option :</source>
+        <translation>옵션 :</translation>
+    </message>
+    <message>
+        <source>Temp Unit :</source>
+        <translation>온도 단위 :</translation>
+    </message>
+    <message>
+        <source>Temp Mode :</source>
+        <translation>온도 모드 :</translation>
+    </message>
+    <message>
+        <source>Measure</source>
+        <translation>측정</translation>
+    </message>
+    <message>
+        <source>Palette Color :</source>
+        <translation>팔레트 색상 :</translation>
+    </message>
+    <message>
+        <source>Font Size :</source>
+        <translation>글자 크기 :</translation>
+    </message>
+    <message>
+        <source>Detection Temp :</source>
+        <translation>감지 온도 :</translation>
+    </message>
+    <message>
+        <source>Alarm Temp :</source>
+        <translation>알람 온도 :</translation>
+    </message>
+    <message>
+        <source>Alarm Save Interval :</source>
+        <translation>알람 저장 간격 :</translation>
+    </message>
+    <message>
+        <source>sec</source>
+        <translation>초</translation>
+    </message>
+    <message>
+        <source>NUC Interval :</source>
+        <translation>NUC 간격 :</translation>
+    </message>
+    <message>
+        <source>Apply</source>
+        <translation>적용</translation>
+    </message>
+    <message>
+        <source>Alarm Event :</source>
+        <translation>알람 이벤트 :</translation>
+    </message>
+    <message>
+        <source>Alarm Type :</source>
+        <translation>알람 종류 :</translation>
+    </message>
+    <message>
+        <source>Masking</source>
+        <translation>마스킹</translation>
+    </message>
+    <message>
+        <source>IP Setting</source>
+        <translation>IP 설정</translation>
+    </message>
+    <message>
+        <source>Camera Setting</source>
+        <translation>카메라 설정</translation>
+    </message>
+    <message>
+        <source>Start Streaming</source>
+        <translation>스트리밍 시작</translation>
+    </message>
+    <message>
+        <source>Stop Streaming</source>
+        <translation>스트리밍 중지</translation>
+    </message>
+    <message>
+        <source>Alarm%1</source>
+        <translation>알람%1</translation>
+    </message>
+</context>
+<context>
+    <name>calidra::OperatorValuesModel</name>
+    <message>
+        <source>Detection Temp must be a number of at least %1 and below Alarm Temp (%2).</source>
+        <translation>감지 온도는 %1 이상이고 알람 온도(%2)보다 낮은 숫자여야 합니다.</translation>
+    </message>
+    <message>
+        <source>Alarm Temp must be a number of at least %1 and above Detection Temp (%2).</source>
+        <translation>알람 온도는 %1 이상이고 감지 온도(%2)보다 높은 숫자여야 합니다.</translation>
+    </message>
+    <message>
+        <source>Alarm Save Interval must be a whole number of seconds from %1 to %2.</source>
+        <translation>알람 저장 간격은 %1초에서 %2초 사이의 정수여야 합니다.</translation>
+    </message>
+    <message>
+        <source>NUC Interval must be 0 (off) or a whole number of seconds from %1 to %2.</source>
+        <translation>NUC 간격은 0(끄기) 또는 %1초에서 %2초 사이의 정수여야 합니다.</translation>
+    </message>
+    <message>
+        <source>The offset must be a number from %1 to %2 °C.</source>
+        <translation>보정값은 %1 °C에서 %2 °C 사이의 숫자여야 합니다.</translation>
+    </message>
+    <message>
+        <source>The smallest region must be a whole number of at least %1 pixel.</source>
+        <translation>최소 영역은 %1 픽셀 이상의 정수여야 합니다.</translation>
+    </message>
+</context>
+<context>
+    <name>calidra::PictureArea</name>
+    <message>
+        <source>Collecting the temperature information... Do not move!</source>
+        <translation>온도 정보를 수집하고 있습니다... 움직이지 마세요!</translation>
+    </message>
+    <message>
+        <source>Please let the subject of measurement stand in the center of the camera.</source>
+        <translation>측정 대상자가 카메라 중앙에 서도록 해 주세요.</translation>
+    </message>
+    <message>
+        <source>Searching for a camera…</source>
+        <translation>카메라를 찾는 중…</translation>
+    </message>
+    <message>
+        <source>No camera signal — searching…</source>
+        <translation>카메라 신호 없음 — 찾는 중…</translation>
     </message>
 </context>
 </TS>

@@ -2,6 +2,17 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ko_KR" sourcelanguage="en_US">
 <context>
+    <name>CCalidraApp</name>
+    <message>
+        <source>Calidra is already running.</source>
+        <translation>Calidra가 이미 실행 중입니다.</translation>
+    </message>
+    <message>
+        <source>Failed to create empty document.</source>
+        <translation>빈 문서를 만들지 못했습니다.</translation>
+    </message>
+</context>
+<context>
     <name>CLogBar</name>
     <message>
         <source>Log</source>
@@ -22,6 +33,100 @@
     <message>
         <source>Return</source>
         <translation>리턴값</translation>
+    </message>
+</context>
+<context>
+    <name>CMainFrame</name>
+    <message>
+        <source>Light Theme</source>
+        <translation>밝은 테마</translation>
+    </message>
+    <message>
+        <source>Dark Theme</source>
+        <translation>어두운 테마</translation>
+    </message>
+    <message>
+        <source>Blue Theme</source>
+        <translation>파란색 테마</translation>
+    </message>
+    <message>
+        <source>Standard</source>
+        <translation>표준</translation>
+    </message>
+    <message>
+        <source>&amp;Back</source>
+        <translation>뒤로(&amp;B)</translation>
+    </message>
+    <message>
+        <source>Back to the previous view</source>
+        <translation>이전 화면으로</translation>
+    </message>
+    <message>
+        <source>Forward</source>
+        <translation>앞으로</translation>
+    </message>
+    <message>
+        <source>Forward to the next view</source>
+        <translation>다음 화면으로</translation>
+    </message>
+    <message>
+        <source>Visual theme:</source>
+        <translation>화면 테마:</translation>
+    </message>
+    <message>
+        <source>Color Theme</source>
+        <translation>색상 테마</translation>
+    </message>
+    <message>
+        <source>&amp;Status Bar</source>
+        <translation>상태 표시줄(&amp;S)</translation>
+    </message>
+    <message>
+        <source>Show or hide the status bar</source>
+        <translation>상태 표시줄 표시 또는 숨기기</translation>
+    </message>
+    <message>
+        <source>E&amp;xit</source>
+        <translation>끝내기(&amp;X)</translation>
+    </message>
+    <message>
+        <source>Quit the application</source>
+        <translation>프로그램 끝내기</translation>
+    </message>
+    <message>
+        <source>&amp;File</source>
+        <translation>파일(&amp;F)</translation>
+    </message>
+    <message>
+        <source>&amp;View</source>
+        <translation>보기(&amp;V)</translation>
+    </message>
+    <message>
+        <source>Ready</source>
+        <translation>준비</translation>
+    </message>
+</context>
+<context>
+    <name>CViewsBar</name>
+    <message>
+        <source>Views</source>
+        <translation>화면</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>검색</translation>
+    </message>
+    <message>
+        <source>No items match your search.</source>
+        <translation>검색과 일치하는 항목이 없습니다.</translation>
+    </message>
+    <message>
+        <source>Live View</source>
+        <translation>실시간 보기</translation>
+    </message>
+    <message>
+        <source>Image View</source>
+        <translation>이미지 보기</translation>
     </message>
 </context>
 </TS>

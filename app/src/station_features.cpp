@@ -38,8 +38,11 @@ CCalidraView* createImageView(const ViewEnvironment& environment) {
 
 std::vector<CDemoFeature> stationFeatures() {
     return {
-        {CDemoFeature::viewsGroup, 0, QStringLiteral("Live View"), createLiveView, nullptr},
-        {CDemoFeature::viewsGroup, 0, QStringLiteral("Image View"), createImageView, nullptr},
+        // The views pane's captions, in the operator's language.
+        {CDemoFeature::viewsGroup, 0, QCoreApplication::translate("CViewsBar", "Live View"), createLiveView,
+         nullptr},
+        {CDemoFeature::viewsGroup, 0, QCoreApplication::translate("CViewsBar", "Image View"), createImageView,
+         nullptr},
     };
 }
 

@@ -1,4 +1,5 @@
-// Run with LANG=ko_KR.UTF-8: the string-table texts follow the language, the code's own texts stay.
+// Run with LANG=ko_KR.UTF-8: every text the operator reads is Korean; the log's entries, which
+// also go to calidra-headless and the site's desk, stay as written.
 
 #include "shell/calidra_app.h"
 
@@ -8,10 +9,18 @@
 #include "shell/main_frame.h"
 #include "shell/views_bar.h"
 
+#include "browser/image_viewer.h"
+#include "liveview/live_viewer.h"
+
 #include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPushButton>
 #include <QDir>
 #include <QHeaderView>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTreeView>
 
@@ -19,7 +28,7 @@
 
 namespace {
 
-TEST(KoreanDesktop, LogPaneFollowsTheLanguageThemeAndViewNamesStayEnglish) {
+TEST(KoreanDesktop, TheMainWindowSpeaksKorean) {
     ASSERT_EQ(QLocale::system().language(), QLocale::Korean) << "run with LANG=ko_KR.UTF-8";
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
@@ -45,10 +54,26 @@ TEST(KoreanDesktop, LogPaneFollowsTheLanguageThemeAndViewNamesStayEnglish) {
     log->AddLogEntry(calidra::LogType::Event, "Device has been added.", 0);
     EXPECT_EQ(rows->index(0, 1).data().toString(), "Event");
 
-    EXPECT_EQ(frame->themeCombo()->itemText(1), "Dark Theme");
-    EXPECT_EQ(frame->viewsBar()->windowTitle(), "Views");
-    EXPECT_EQ(frame->viewsBar()->tree()->model()->index(0, 0).data().toString(), "Views");
+    EXPECT_EQ(frame->themeCombo()->itemText(1), QString::fromUtf8("어두운 테마"));
+    EXPECT_EQ(frame->viewsBar()->windowTitle(), QString::fromUtf8("화면"));
+    const QAbstractItemModel* views = frame->viewsBar()->tree()->model();
+    EXPECT_EQ(views->index(0, 0).data().toString(), QString::fromUtf8("화면"));
+    EXPECT_EQ(views->index(0, 0, views->index(0, 0)).data().toString(), QString::fromUtf8("실시간 보기"));
+    EXPECT_EQ(frame->menuBar()->actions().value(0)->text(), QString::fromUtf8("파일(&F)"));
+    EXPECT_EQ(frame->exitAction()->text(), QString::fromUtf8("끝내기(&X)"));
+    EXPECT_EQ(frame->viewStatusPane()->text(), QString::fromUtf8("카메라 없음"));
     EXPECT_EQ(frame->windowTitle(), "Quro-Duzu Calidra v1.0.8.0");
+
+    auto* live = qobject_cast<calidra::CLiveViewer*>(frame->views()[0]);
+    ASSERT_NE(live, nullptr);
+    EXPECT_EQ(live->pane()->findChild<QGroupBox*>()->title(), QString::fromUtf8("옵션 :"));
+    EXPECT_EQ(live->pane()->findChild<QPushButton*>("applyButton")->text(), QString::fromUtf8("적용"));
+    EXPECT_EQ(live->pane()->findChild<QPushButton*>("ipSettingButton")->text(), QString::fromUtf8("IP 설정"));
+    EXPECT_EQ(live->pane()->findChild<QComboBox*>("alarmTypeList")->itemText(0), QString::fromUtf8("알람1"));
+    EXPECT_EQ(live->pictureArea()->signalText(), QString::fromUtf8("카메라를 찾는 중…"));
+    auto* images = qobject_cast<calidra::CImageViewer*>(frame->views()[1]);
+    ASSERT_NE(images, nullptr);
+    EXPECT_EQ(images->list()->horizontalHeaderItem(1)->text(), QString::fromUtf8("파일 이름"));
 }
 
 } // namespace

@@ -254,6 +254,44 @@ TEST_F(MainFrameTest, KeyboardBackAndForwardOnlyWhereThereIsAWayToGo) {
     EXPECT_TRUE(frame->isVisible());
 }
 
+TEST_F(MainFrameTest, F2AndEscWorkRightAfterAClickInTheViewsPane) {
+    auto frame = start();
+    frame->show();
+    QApplication::setActiveWindow(frame.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    auto* live = qobject_cast<calidra::CLiveViewer*>(frame->views()[0]);
+    ASSERT_NE(live, nullptr);
+
+    QTreeView* tree = frame->viewsBar()->tree();
+    const QModelIndex liveItem = tree->model()->index(0, 0, tree->model()->index(0, 0));
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, Qt::NoModifier, tree->visualRect(liveItem).center());
+    ASSERT_EQ(QApplication::focusWidget(), tree);
+    QTest::keyRelease(tree, Qt::Key_F2);
+    EXPECT_TRUE(live->fullView());
+    QTest::keyRelease(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_FALSE(live->fullView());
+    QTest::keyRelease(frame->themeCombo(), Qt::Key_F2); // the toolbar is the main window's too
+    EXPECT_TRUE(live->fullView());
+    live->leaveFullView();
+}
+
+TEST_F(MainFrameTest, StatusBarNamesTheCameraAndShowsWhatAViewSays) {
+    auto frame = start();
+    auto* live = qobject_cast<calidra::CLiveViewer*>(frame->views()[0]);
+    ASSERT_NE(live, nullptr);
+    EXPECT_EQ(frame->viewStatusPane()->text(), "No camera"); // still searching
+    calidra::CameraState connected;
+    connected.status = calidra::CameraState::Status::Connected;
+    connected.label = "SIM-A";
+    connected.identity = "16F0A001";
+    connected.model = "KVX-384TRA";
+    emit live->station().cameraStateChanged(connected);
+    EXPECT_EQ(frame->viewStatusPane()->text(), "SIM-A [16F0A001] KVX-384TRA");
+
+    emit live->statusMessage("Alarm Temp must be ...", 5000);
+    EXPECT_EQ(frame->statusBar()->currentMessage(), "Alarm Temp must be ...");
+}
+
 TEST_F(MainFrameTest, AViewThatCouldNotBeMadeLeavesAnEmptySlot) {
     auto failed = start(countingFeatures(makeThrowing));
     ASSERT_EQ(failed->views().size(), 2u);

@@ -32,6 +32,9 @@ bool CameraConnection::succeeded(int result, const char* failureText) {
 
 int CameraConnection::initialise() {
     const int result = library_.initialise();
+    // A library that cannot start (a broken camera configuration, for one) leaves the station
+    // searching for ever: the operator must be able to read why.
+    succeeded(result, "svkInit Failed");
     libraryUp_ = true;
     EnumerateCameras();
     // Handed to this object's thread: the list and the log are only touched there.
@@ -67,6 +70,10 @@ void CameraConnection::shutdown() {
 
 QString CameraConnection::entryText(const CameraRecord& record) {
     return QStringLiteral("%1: [%2] %3").arg(record.label, record.identity, record.model);
+}
+
+QString CameraConnection::cameraText(const CameraRecord& record) {
+    return QStringLiteral("%1 [%2] %3").arg(record.label, record.identity, record.model);
 }
 
 bool CameraConnection::qualifies(const CameraRecord& record, const QStringList& identityPrefixes) {
@@ -174,6 +181,8 @@ void CameraConnection::tryNextQualifying() {
         } else if (result == 0) {
             connected_ = true;
             pendingOpens_.clear();
+            // A healthy station says so: an empty log cannot be told from a silent one.
+            log_.WriteLog(LogType::Information, QStringLiteral("Camera connected: ") + cameraText(tried), 0);
             frontEnd_.connectionChanged();
             StartAcquisition();
             connectTimer_->start(timings_.connectRepeatMs);
@@ -249,6 +258,7 @@ void CameraConnection::onReadoutTimer() {
     if (connected_ && uint32_t(tick - receiver_.lastFrameTick()) > timings_.watchdogSilenceMs) {
         receiver_.setLastFrameTick(tick);
         log_.WriteLog(LogType::Event, QStringLiteral("Retry Acquisition."), 0);
+        frontEnd_.signalLost();
         StopAcquisition();
         StartAcquisition();
     }
@@ -284,7 +294,10 @@ void CameraConnection::onUnplugged() {
         openedCameraLost_ = true;
     EnumerateCameras();
     log_.WriteLog(LogType::Event, QStringLiteral("Selected camera was unplugged."), 0);
+    const bool wasConnected = connected_;
     connected_ = false;
+    if (wasConnected)
+        frontEnd_.signalLost();
     frontEnd_.connectionChanged();
 }
 

@@ -56,7 +56,9 @@ public:
     void forceNormalMode() override { ++normalForced; }
     void setCameraEntries(const QStringList& list) override { entries = list; }
     void readoutDue() override { ++readouts; }
+    void signalLost() override { ++signalsLost; }
 
+    int signalsLost = 0;
     double offset = 0.0;
     int nucInterval = 120000;
     int palette = -2;
@@ -146,13 +148,17 @@ TEST_F(CameraConnectionTest, FirstCameraFailsToOpenSecondIsConnected) {
 
     clock.advance(1000);
     EXPECT_TRUE(connection.connected());
+    const Entry* connected = log.find("Camera connected: B [1650B002] KVX-384TRA");
+    ASSERT_NE(connected, nullptr);
+    EXPECT_EQ(connected->type, LogType::Information);
+    EXPECT_EQ(frontEnd.signalsLost, 0); // the failed first camera was never connected
     EXPECT_EQ(receiver.allocated, std::make_pair(80, 60));
     EXPECT_EQ(receiver.current, connection.camera());
     EXPECT_EQ(library.calls(), (std::vector<std::string>{"initialise", "open A", "open B", "setUserOffset 0",
                                                          "imageSize", "setPixelFormat 110",
                                                          "setNucMode Manual", "setNucAutoPeriodicTime 60",
                                                          "setNucAutoTemperature 10", "setAcquisition 1"}));
-    EXPECT_EQ(log.entries.size(), 2u);
+    EXPECT_EQ(log.entries.size(), 3u);
 }
 
 TEST_F(CameraConnectionTest, CamerasThatDoNotQualifyAreListedButNeverOpened) {
@@ -182,6 +188,7 @@ TEST_F(CameraConnectionTest, UnpluggedCameraIsReconnectedWithinTheSearchPeriod) 
     library.unplug("SIM-A");
     clock.advance(0);
     EXPECT_FALSE(connection.connected());
+    EXPECT_EQ(frontEnd.signalsLost, 1);
     EXPECT_EQ(log.count("Selected camera was unplugged."), 1);
     EXPECT_EQ(log.count("Device has been removed."), 1);
     EXPECT_TRUE(frontEnd.entries.isEmpty());
@@ -228,6 +235,7 @@ TEST_F(CameraConnectionTest, StalledStreamIsRestartedNoFasterThanTheSilenceAllow
     EXPECT_GT(retries[0] - stalledAtMs, 3000);
     for (std::size_t index = 1; index < retries.size(); ++index)
         EXPECT_GE(retries[index] - retries[index - 1], 3000);
+    EXPECT_EQ(frontEnd.signalsLost, 3);
     EXPECT_EQ(receiver.allocations, allocations + 3); // every restart runs the whole start again
     EXPECT_EQ(library.count("setAcquisition 0"), 3);
 
@@ -320,16 +328,18 @@ TEST_F(CameraConnectionTest, OffsetNodeDecidesTheTemperatureModeAndTheOffsetSent
 }
 
 TEST_F(CameraConnectionTest, FailingCameraCallsAreLoggedWithTheirResult) {
-    library.results = {{"imageSize", -2}, {"setPixelFormat", -3}, {"setNucMode", -5}, {"runNuc", -6}};
+    library.results = {
+        {"initialise", -7}, {"imageSize", -2}, {"setPixelFormat", -3}, {"setNucMode", -5}, {"runNuc", -6}};
     frontEnd.nucInterval = 5000;
-    start();
+    library.cameras = {FakeCameraSpec{}};
+    EXPECT_EQ(connection.initialise(), -7);
     runWithFrames(8000);
     EXPECT_TRUE(connection.connected());
-    for (const auto& [message, code] :
-         std::vector<std::pair<QString, int>>{{"svkGetImageSize Failed", -2},
-                                              {"svkSetPixelFormat Failed", -3},
-                                              {"svkSetNodeEnum Failed", -5},
-                                              {"svkSetNodeCommand Failed", -6}}) {
+    for (const auto& [message, code] : std::vector<std::pair<QString, int>>{{"svkGetImageSize Failed", -2},
+                                                                            {"svkSetPixelFormat Failed", -3},
+                                                                            {"svkSetNodeEnum Failed", -5},
+                                                                            {"svkSetNodeCommand Failed", -6},
+                                                                            {"svkInit Failed", -7}}) {
         const Entry* entry = log.find(message);
         ASSERT_NE(entry, nullptr) << message.toStdString();
         EXPECT_EQ(entry->type, LogType::Error);

@@ -3,11 +3,15 @@
 // of the simulated camera of its own, and its output lines.
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
 
 namespace calidra::test {
 
@@ -50,6 +54,27 @@ protected:
         return output;
     }
 
+    // Reads until the program ends, noting when each line arrived.
+    void readTimedUntilFinished(int timeoutMs) {
+        QElapsedTimer clock;
+        clock.start();
+        while (process.state() != QProcess::NotRunning && clock.elapsed() < timeoutMs) {
+            process.waitForReadyRead(20);
+            while (process.canReadLine())
+                timed.push_back({clock.elapsed(), QString::fromUtf8(process.readLine()).trimmed()});
+        }
+        ASSERT_EQ(process.state(), QProcess::NotRunning);
+        while (process.canReadLine())
+            timed.push_back({clock.elapsed(), QString::fromUtf8(process.readLine()).trimmed()});
+    }
+    // Arrival of the first line that starts with prefix after index from; -1 when none.
+    int find(const QString& prefix, int from = 0) const {
+        for (int index = from; index < int(timed.size()); ++index)
+            if (timed[std::size_t(index)].second.startsWith(prefix))
+                return index;
+        return -1;
+    }
+
     QStringList linesStartingWith(const QString& prefix) {
         QStringList found;
         for (const QString& line : lines())
@@ -71,6 +96,7 @@ protected:
     QTemporaryDir folder;
     QProcess process;
     QStringList output;
+    std::vector<std::pair<qint64, QString>> timed;
 };
 
 } // namespace calidra::test

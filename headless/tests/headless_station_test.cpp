@@ -44,6 +44,53 @@ TEST_F(HeadlessStationTest, FeverishPersonRaisesTheAlarmWithSnapshotsAndItEndsWh
     EXPECT_TRUE(linesStartingWith("READOUT\t").last().contains("Max Temp. : "));
 }
 
+TEST_F(HeadlessStationTest, UnplugDuringAnAlarmEndsItAtOnceAndScreeningResumesAfterThePlug) {
+    writeSettings("AlarmEvent=1\nAlarmSavePeriod=1\n");
+    start(R"({ "cameras": [ { "width": 160, "height": 120, "fps": 15,
+        "people": [ { "enter": 0.0, "leave": 60.0, "temperature": 38.5,
+                      "from": [0.5, 0.55], "to": [0.5, 0.55], "height": 0.7 } ],
+        "events": [ { "at": 3.5, "unplug": true }, { "at": 4.0, "plug": true } ] } ] })",
+          {"--seconds", "11"});
+    readTimedUntilFinished(30000);
+    const int on = find("ALARM\tON");
+    const int off = find("ALARM\tOFF");
+    const int resumed = find("ALARM\tON", off + 1);
+    ASSERT_GE(on, 0);
+    ASSERT_GT(off, on);
+    ASSERT_GT(resumed, off) << "screening did not resume after the plug";
+    EXPECT_GE(find("SNAPSHOT\t", on), 0);
+    EXPECT_LT(find("SNAPSHOT\t", on), off);
+    int lost = -1;
+    for (std::size_t index = 0; index < timed.size() && lost < 0; ++index)
+        if (timed[index].second.contains("Selected camera was unplugged."))
+            lost = int(index);
+    ASSERT_GE(lost, 0);
+    EXPECT_LT(timed[std::size_t(off)].first - timed[std::size_t(lost)].first, 3000); // the watchdog's time
+    for (int index = off; index < resumed; ++index)
+        EXPECT_FALSE(timed[std::size_t(index)].second.startsWith("SNAPSHOT"))
+            << timed[std::size_t(index)].second.toStdString();
+    EXPECT_GE(find("SNAPSHOT\t", resumed), 0);
+    int connections = 0;
+    for (const auto& line : timed)
+        connections +=
+            line.second.contains("Information\tCamera connected: SIM-A [16F0A001] KVX-384TRA") ? 1 : 0;
+    EXPECT_EQ(connections, 2);
+}
+
+TEST_F(HeadlessStationTest, ReadoutFollowsTheWarmestOfTwoPeople) {
+    start(R"({ "cameras": [ { "width": 160, "height": 120, "fps": 15, "noise": 0.0,
+        "people": [ { "enter": 0.0, "leave": 60.0, "temperature": 38.5,
+                      "from": [0.75, 0.55], "to": [0.75, 0.55], "height": 0.7 },
+                    { "enter": 0.0, "leave": 60.0, "temperature": 36.0,
+                      "from": [0.25, 0.55], "to": [0.25, 0.55], "height": 0.7 } ] } ] })",
+          {"--seconds", "3.5", "--readouts"});
+    ASSERT_TRUE(process.waitForFinished(30000));
+    const QStringList readouts = linesStartingWith("READOUT\t");
+    ASSERT_FALSE(readouts.isEmpty());
+    EXPECT_EQ(readouts.last().section('\t', 1, 1), "38.5 C");
+    EXPECT_EQ(linesStartingWith("ALARM\t").value(0), "ALARM\tON");
+}
+
 TEST_F(HeadlessStationTest, OnlySoundWritesNoSnapshots) {
     writeSettings("AlarmEvent=0\n");
     start(feverishPerson, {"--seconds", "2.5"});

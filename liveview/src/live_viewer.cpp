@@ -1,8 +1,11 @@
 #include "liveview/live_viewer.h"
 
 #include <QApplication>
+#include <QDockWidget>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLocale>
 #include <QScreen>
 #include <QStackedWidget>
 
@@ -27,8 +30,16 @@ CLiveViewer::CLiveViewer(Environment environment, QWidget* parent)
                                          stationOptions(environment_))) {
     picture_ = new PictureArea(this);
     picture_->setSource(&station_->host());
+    picture_->setCameraSignal(station_->cameraSignal());
     connect(picture_, &PictureArea::leftDoubleClicked, this, &CLiveViewer::toggleFullView);
     connect(station_.get(), &Station::alarmChanged, this, &CLiveViewer::onAlarmChanged);
+    connect(station_.get(), &Station::cameraSignalChanged, picture_, &PictureArea::setCameraSignal);
+    connect(station_.get(), &Station::cameraStateChanged, this,
+            [this](const CameraState& state) { emit statusTextChanged(cameraStatusText(state)); });
+    connect(&station_->values(), &OperatorValuesModel::entryRefused, this,
+            [this](OperatorValuesModel::Field, const QString& reason) {
+                emit statusMessage(reason, refusalShownMs);
+            });
     qApp->installEventFilter(this);
 }
 
@@ -54,7 +65,26 @@ void CLiveViewer::OnInitialUpdate() {
     if (pane_ == nullptr)
         createPane();
     station_->start();
+    picture_->setCameraSignal(station_->cameraSignal());
+    emit statusTextChanged(cameraStatusText(station_->cameraState()));
     layoutChildren();
+}
+
+QString CLiveViewer::cameraStatusText(const CameraState& state) {
+    if (state.status != CameraState::Status::Connected)
+        return tr("No camera");
+    return QStringLiteral("%1 [%2] %3").arg(state.label, state.identity, state.model);
+}
+
+QString CLiveViewer::localizedPicture(const QString& folder, const QString& baseName) {
+    // "alarm_animation_ko.png" where the interface language has its own; the English one otherwise.
+    for (const QString& language : QLocale().uiLanguages()) {
+        const QString code = QLocale(language).name().section(QLatin1Char('_'), 0, 0);
+        const QString localized = folder + baseName + QLatin1Char('_') + code + QStringLiteral(".png");
+        if (QFileInfo::exists(localized))
+            return localized;
+    }
+    return folder + baseName + QStringLiteral(".png");
 }
 
 void CLiveViewer::createPane() {
@@ -69,8 +99,8 @@ void CLiveViewer::createPane() {
     paneArea_->setGeometry(0, 0, 100, 100);
     paneArea_->show();
     const QString pictures = environment_.programFolder + QStringLiteral("/pictures/");
-    pane_->alarmAnimation().load(pictures + QStringLiteral("alarm_animation.png"), 207);
-    pane_->banner().load(pictures + QStringLiteral("pane_banner.png"), 380);
+    pane_->alarmAnimation().load(localizedPicture(pictures, QStringLiteral("alarm_animation")), 207);
+    pane_->banner().load(localizedPicture(pictures, QStringLiteral("pane_banner")), 380);
 
     Station* station = station_.get();
     connect(pane_, &CLiveViewerCtrl::measureRequested, station, &Station::startMeasurement);
@@ -142,11 +172,20 @@ void CLiveViewer::leaveFullView() {
         frame->update();
 }
 
+bool CLiveViewer::withinOwnWindow(const QWidget* widget) const {
+    // The main window with its panes, floating ones included, or the view alone on the screen.
+    const QWidget* top = widget->window();
+    if (qobject_cast<const QDockWidget*>(top) != nullptr && top->parentWidget() != nullptr)
+        top = top->parentWidget()->window();
+    // In full view the main window may still hold the focus for a moment.
+    return top == window() || (fullView_ && savedParent_ != nullptr && top == savedParent_->window());
+}
+
 bool CLiveViewer::eventFilter(QObject* watched, QEvent* event) {
-    // The view's own keys, wherever the focus is inside it.
+    // The view's own keys, wherever the focus is in its window: the Views pane too.
     if (event->type() == QEvent::KeyRelease && isVisible()) {
         auto* widget = qobject_cast<QWidget*>(watched);
-        if (widget != nullptr && (widget == this || isAncestorOf(widget))) {
+        if (widget != nullptr && withinOwnWindow(widget)) {
             const auto* key = static_cast<QKeyEvent*>(event);
             if (!key->isAutoRepeat() && key->key() == Qt::Key_F2) {
                 toggleFullView();

@@ -25,6 +25,7 @@ constexpr int labelLeft = 22;
 constexpr int labelWidth = 150;
 constexpr int controlLeft = 176;
 constexpr int controlWidth = 120;
+constexpr int narrowListWidth = 76; // the mode list beside the measured offset
 constexpr int sideLeft = 302;
 constexpr int sideWidth = 76;
 constexpr int firstRowTop = 262;
@@ -161,12 +162,18 @@ void CLiveViewerCtrl::buildControls() {
         connect(box, QOverload<int>::of(&QComboBox::activated), this,
                 [this, list = part](int position) { values_.select(list, position); });
     }
+    // A value takes effect only once the operator has finished typing it (Enter or leaving the
+    // field): "38" must not pass through 3 on its way, nor an empty field through its fallback.
     for (const auto& [part, edit] : fields_)
-        connect(edit, &QLineEdit::textChanged, this,
-                [this, field = part](const QString& text) { values_.setFieldText(field, text); });
+        connect(edit, &QLineEdit::editingFinished, this,
+                [this, field = part, edit = edit] { values_.setFieldText(field, edit->text()); });
 
     connect(measureButton_, &QPushButton::clicked, this, &CLiveViewerCtrl::measureRequested);
-    connect(apply, &QPushButton::clicked, &values_, &OperatorValuesModel::applyNucInterval);
+    connect(apply, &QPushButton::clicked, this, [this] {
+        // The typed interval is finished by the click itself; a refused one applies nothing.
+        if (values_.setFieldText(Field::NucInterval, fields_.at(Field::NucInterval)->text()))
+            values_.applyNucInterval();
+    });
     connect(masking, &QPushButton::clicked, this, &CLiveViewerCtrl::maskingRequested);
     connect(ipSetting, &QPushButton::clicked, this, &CLiveViewerCtrl::ipSettingRequested);
     connect(cameraSetting, &QPushButton::clicked, this, &CLiveViewerCtrl::cameraSettingRequested);
@@ -181,7 +188,7 @@ void CLiveViewerCtrl::fillLists() {
         lists_[List::Palette]->addItem(QString::fromLatin1(paletteName(number)));
     lists_[List::FontSize]->addItems({tr("Normal", "font size"), tr("Large")});
     lists_[List::AlarmEvent]->addItems({tr("Only Sound"), tr("Sound & Capture")});
-    lists_[List::AlarmType]->addItems({QString::asprintf("Alarm%d", 1), QString::asprintf("Alarm%d", 2)});
+    lists_[List::AlarmType]->addItems({tr("Alarm%1").arg(1), tr("Alarm%1").arg(2)});
 }
 
 void CLiveViewerCtrl::showField(OperatorValuesModel::Field field, const QString& text) {
@@ -195,7 +202,16 @@ void CLiveViewerCtrl::showSelection(OperatorValuesModel::List list, int position
 }
 
 void CLiveViewerCtrl::showModeControls() {
-    offsetField_->setVisible(values_.offsetFieldShown());
+    // In Auto mode the offset the measurement found is shown, read-only, beside Measure.
+    const bool measuredOffsetShown = values_.measureShown();
+    offsetField_->setVisible(values_.offsetFieldShown() || measuredOffsetShown);
+    offsetField_->setReadOnly(measuredOffsetShown);
+    modeList_->setGeometry(controlLeft, rowTop(1), measuredOffsetShown ? narrowListWidth : controlWidth,
+                           rowHeight);
+    offsetField_->setGeometry(measuredOffsetShown
+                                  ? QRect(controlLeft + narrowListWidth + 4, rowTop(1),
+                                          sideLeft - controlLeft - narrowListWidth - 8, rowHeight)
+                                  : QRect(sideLeft, rowTop(1), sideWidth, rowHeight));
     measureButton_->setVisible(values_.measureShown());
     modeList_->setEnabled(values_.modeListEnabled());
 }

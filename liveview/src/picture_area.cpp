@@ -2,6 +2,7 @@
 
 #include "station/station_host.h"
 
+#include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -10,9 +11,25 @@
 namespace calidra {
 namespace {
 
-constexpr int statusLeft = 20;
-constexpr int statusTop = 20;
+constexpr int statusMargin = 20;
 constexpr int statusPointSize = 24;
+constexpr int smallestStatusPointSize = 8;
+constexpr int signalPointSize = 20;
+constexpr int dimmingAlpha = 160;
+
+// The measurement's lines come from the frame pipeline in English; they are shown translated.
+const char* const measurementTexts[] = {
+    QT_TRANSLATE_NOOP("calidra::PictureArea", "Collecting the temperature information... Do not move!"),
+    QT_TRANSLATE_NOOP("calidra::PictureArea",
+                      "Please let the subject of measurement stand in the center of the camera."),
+};
+
+QString shownMeasurementText(const std::string& text) {
+    for (const char* known : measurementTexts)
+        if (text == known)
+            return QCoreApplication::translate("calidra::PictureArea", known);
+    return QString::fromStdString(text);
+}
 
 } // namespace
 
@@ -36,7 +53,8 @@ void PictureArea::takeNewestPicture() {
         return;
     bool measuring = false;
     std::string status;
-    if (!host_->takeLatestPicture(newest_, measuring, status) || newest_.empty() || newest_.type() != CV_8UC3)
+    if (!host_->takeLatestPicture(newest_, measuring, status, &maskRegions_) || newest_.empty() ||
+        newest_.type() != CV_8UC3)
         return;
     // Kept, so a repaint after a resize or an expose shows the picture again.
     if (picture_.width() != newest_.cols || picture_.height() != newest_.rows)
@@ -45,33 +63,108 @@ void PictureArea::takeNewestPicture() {
     for (int row = 0; row < newest_.rows; ++row)
         std::memcpy(picture_.scanLine(row), newest_.ptr(row), rowBytes);
     measuring_ = measuring;
-    statusText_ = QString::fromStdString(status);
+    statusText_ = shownMeasurementText(status);
     unpaintedPicture_ = true;
     ++picturesTaken_;
     update();
 }
 
+void PictureArea::setCameraSignal(CameraSignal signal) {
+    if (cameraSignal_ == signal)
+        return;
+    cameraSignal_ = signal;
+    update();
+}
+
+QString PictureArea::signalText() const {
+    switch (cameraSignal_) {
+    case CameraSignal::Searching:
+        return tr("Searching for a camera…");
+    case CameraSignal::Lost:
+        return tr("No camera signal — searching…");
+    case CameraSignal::Live:
+        break;
+    }
+    return QString();
+}
+
 void PictureArea::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    if (picture_.isNull()) {
+    if (picture_.isNull() || cameraSignal_ == CameraSignal::Searching) {
         painter.fillRect(rect(), Qt::black);
+        paintSignalText(painter);
         return;
     }
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     painter.drawImage(rect(), picture_);
-    if (measuring_ && !statusText_.isEmpty()) {
-        QFont font = painter.font();
-        font.setPointSize(statusPointSize);
-        painter.setFont(font);
-        painter.setPen(QColor(0, 255, 0));
-        const QRect line = painter.fontMetrics().boundingRect(statusText_);
-        painter.drawText(QRect(statusLeft, statusTop, line.width() + 2, line.height()), Qt::TextSingleLine,
-                         statusText_);
+    if (cameraSignal_ == CameraSignal::Lost) {
+        // The last picture stays recognisable, but nobody takes it for a live one.
+        painter.fillRect(rect(), QColor(0, 0, 0, dimmingAlpha));
+        paintSignalText(painter);
+        return;
     }
+    paintMaskOutlines(painter);
+    if (measuring_ && !statusText_.isEmpty())
+        paintStatusLine(painter);
     if (unpaintedPicture_) {
         unpaintedPicture_ = false;
         ++picturesPainted_;
     }
+}
+
+void PictureArea::paintMaskOutlines(QPainter& painter) {
+    if (maskRegions_.empty() || picture_.width() <= 0 || picture_.height() <= 0)
+        return;
+    // Thin, dashed and neutral: the operator sees which areas are not screened without it being
+    // taken for a detection. Drawn here only, never into snapshots or the stream.
+    const double scaleX = double(width()) / picture_.width();
+    const double scaleY = double(height()) / picture_.height();
+    painter.save();
+    QPen pen(QColor(200, 200, 200), 1, Qt::DashLine);
+    pen.setCosmetic(true);
+    painter.setPen(pen);
+    painter.setBrush(Qt::NoBrush);
+    for (const cv::Rect& region : maskRegions_)
+        painter.drawRect(QRectF(region.x * scaleX, region.y * scaleY, region.width * scaleX - 1,
+                                region.height * scaleY - 1));
+    painter.restore();
+}
+
+void PictureArea::paintStatusLine(QPainter& painter) {
+    // The line stays inside the picture: wrapped at its width and made smaller when still too tall.
+    const QRect room = rect().adjusted(statusMargin, statusMargin, -statusMargin, -statusMargin);
+    if (room.width() <= 0 || room.height() <= 0)
+        return;
+    QFont font = painter.font();
+    int pointSize = statusPointSize;
+    QRect needed;
+    for (;; --pointSize) {
+        font.setPointSize(pointSize);
+        needed = QFontMetrics(font).boundingRect(room, Qt::TextWordWrap, statusText_);
+        if ((needed.width() <= room.width() && needed.height() <= room.height()) ||
+            pointSize == smallestStatusPointSize)
+            break;
+    }
+    painter.save();
+    painter.setFont(font);
+    painter.setPen(QColor(0, 255, 0));
+    painter.setClipRect(room);
+    painter.drawText(room, Qt::TextWordWrap | Qt::AlignLeft | Qt::AlignTop, statusText_);
+    painter.restore();
+}
+
+void PictureArea::paintSignalText(QPainter& painter) {
+    const QString text = signalText();
+    if (text.isEmpty())
+        return;
+    painter.save();
+    QFont font = painter.font();
+    font.setPointSize(signalPointSize);
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.drawText(rect().adjusted(statusMargin, statusMargin, -statusMargin, -statusMargin),
+                     Qt::AlignCenter | Qt::TextWordWrap, text);
+    painter.restore();
 }
 
 void PictureArea::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -131,7 +132,9 @@ TEST_F(LiveViewerTest, MeasureRunsUntilTheOffsetArrives) {
 }
 
 TEST_F(LiveViewerTest, TheFrameThreadSeesThePanesValues) {
+    QSignalSpy statusMessages(viewer, &CCalidraView::statusMessage);
     control<QLineEdit>("alarmField")->setText("36.6");
+    QTest::keyClick(control<QLineEdit>("alarmField"), Qt::Key_Return);
     control<QComboBox>("paletteList")->setCurrentIndex(4);
     emit control<QComboBox>("paletteList")->activated(4);
     const OperatorSettings settings = viewer->station().host().operatorSettings();
@@ -139,6 +142,15 @@ TEST_F(LiveViewerTest, TheFrameThreadSeesThePanesValues) {
     EXPECT_EQ(settings.frame.detectionCelsius, 32.0);
     EXPECT_EQ(settings.paletteNumber, 4);
     EXPECT_EQ(settings.fontSize, 1);
+
+    // A refused value: the text in force comes back and the status bar says why for a while.
+    control<QLineEdit>("alarmField")->setText("3");
+    QTest::keyClick(control<QLineEdit>("alarmField"), Qt::Key_Return);
+    EXPECT_EQ(control<QLineEdit>("alarmField")->text(), "36.6");
+    ASSERT_EQ(statusMessages.count(), 1);
+    EXPECT_TRUE(
+        statusMessages.at(0).at(0).toString().startsWith("Alarm Temp must be a number of at least 30.0 C"));
+    EXPECT_EQ(statusMessages.at(0).at(1).toInt(), CLiveViewer::refusalShownMs);
 }
 
 TEST_F(LiveViewerTest, MaskingWritesTheCleanPictureForTheEditor) {
@@ -185,10 +197,70 @@ TEST_F(LiveViewerTest, BothFrontEndsPublishTheSameValuesFromTheStore) {
     }
 }
 
-TEST_F(LiveViewerTest, ReadoutsBeforeTheFirstFrame) {
-    EXPECT_EQ(readout("maximumReadout"), "Max Temp. : 45.0 C");
-    EXPECT_EQ(readout("minimumReadout"), "Min Temp. : -10.0 C");
+TEST_F(LiveViewerTest, BeforeTheFirstFrameNothingIsShownAsMeasured) {
+    EXPECT_EQ(readout("maximumReadout"), "");
+    EXPECT_EQ(readout("minimumReadout"), "");
     EXPECT_EQ(readout("largeReadout"), "");
+    EXPECT_EQ(viewer->pictureArea()->signalText(), "Searching for a camera…");
+}
+
+// The fake camera, with a person at 38.5 °C in view; its timers are short real ones.
+class UnpluggedDuringAnAlarmTest : public ::testing::Test {
+protected:
+    UnpluggedDuringAnAlarmTest() {
+        library.cameras[0].codeAt = [](int x, int y) {
+            return x >= 150 && x < 200 && y >= 80 && y < 230 ? uint16_t(1385) : uint16_t(1250);
+        };
+        environment.timings.connectFirstMs = 10;
+        environment.timings.openWaitMs = 10;
+        environment.timings.readoutMs = 20;
+        environment.settings = &store;
+        environment.log = &log;
+        environment.programFolder = folder.path();
+        environment.cameraLibrary = &library;
+        viewer = std::make_unique<CLiveViewer>(environment);
+        viewer->resize(1000, 700);
+        viewer->show();
+        viewer->OnInitialUpdate();
+    }
+    template <typename Condition> bool runUntil(Condition condition) {
+        QElapsedTimer waited;
+        waited.start();
+        while (!condition() && waited.elapsed() < 5000) {
+            library.deliverFrame();
+            QApplication::processEvents(QEventLoop::AllEvents, 5);
+        }
+        return condition();
+    }
+
+    QTemporaryDir folder;
+    SettingsStore store{folder.filePath("Calidra.conf")};
+    EventLog log;
+    test::FakeCameraLibrary library;
+    CLiveViewer::Environment environment;
+    std::unique_ptr<CLiveViewer> viewer;
+};
+
+TEST_F(UnpluggedDuringAnAlarmTest, PictureSaysNoSignalAndTheAlarmAndReadoutsEnd) {
+    PictureArea* picture = viewer->pictureArea();
+    QLabel* large = viewer->pane()->findChild<QLabel*>("largeReadout");
+    ASSERT_TRUE(runUntil([&] {
+        return picture->picturesTaken() > 0 && viewer->station().pipeline().alarmOn() &&
+               large->text() == "38.5 C";
+    }));
+    const QColor live = picture->grab().toImage().pixelColor(5, 5);
+
+    library.unplug("SIM-A");
+    ASSERT_TRUE(runUntil([&] { return picture->cameraSignal() == CameraSignal::Lost; }));
+    QApplication::processEvents();
+    EXPECT_FALSE(viewer->station().pipeline().alarmOn());
+    EXPECT_EQ(large->text(), "");
+    EXPECT_EQ(viewer->pane()->findChild<QLabel*>("maximumReadout")->text(), "");
+    EXPECT_EQ(picture->signalText(), "No camera signal — searching…");
+    // The last picture stays, dimmed, under the text.
+    const QColor dimmed = picture->grab().toImage().pixelColor(5, 5);
+    EXPECT_LT(dimmed.value(), live.value() / 2);
+    EXPECT_GT(live.value(), 0);
 }
 
 class FeverishSceneTest : public LiveViewerTest {

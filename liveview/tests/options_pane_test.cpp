@@ -3,7 +3,9 @@
 
 #include "liveview/live_viewer_ctrl.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMap>
@@ -12,10 +14,26 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <vector>
 
 namespace calidra {
 namespace {
+
+enum class Finish { Return, FocusOut };
+
+// What the operator does: types a text and finishes the entry with Enter or by leaving the field.
+void enter(QLineEdit* edit, const QString& text, Finish finish = Finish::Return) {
+    edit->setText(text);
+    if (finish == Finish::Return) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(edit, &press);
+    } else {
+        QFocusEvent leave(QEvent::FocusOut, Qt::TabFocusReason);
+        QApplication::sendEvent(edit, &leave);
+    }
+}
 
 class MemoryStore : public SettingsSection {
 public:
@@ -43,6 +61,8 @@ protected:
         QObject::connect(&model, &OperatorValuesModel::measuringStopRequested, [this] { ++measuringStops; });
         QObject::connect(&model, &OperatorValuesModel::valuesChanged, [this] { ++publications; });
         QObject::connect(&pane, &CLiveViewerCtrl::measureRequested, [this] { ++measurementsStarted; });
+        QObject::connect(&model, &OperatorValuesModel::entryRefused,
+                         [this](OperatorValuesModel::Field, const QString& reason) { refusals << reason; });
     }
 
     QLineEdit* field(const char* name) const { return pane.findChild<QLineEdit*>(name); }
@@ -66,6 +86,7 @@ protected:
     int measuringStops = 0;
     int measurementsStarted = 0;
     int publications = 0;
+    QStringList refusals;
 };
 
 TEST_F(OptionsPaneTest, FirstRunShowsTheDefaultsAndStoresThemBack) {
@@ -128,35 +149,115 @@ TEST_F(OptionsPaneTest, FahrenheitStartRoundsTheStoredTemperatureToTheShownDecim
     EXPECT_DOUBLE_EQ(store.values["AlarmTemperature"].toDouble(), (98.4 - 32) / 1.8);
 }
 
-TEST_F(OptionsPaneTest, TemperaturesAboveTheCeilingAreCappedInTheShownUnit) {
+// One typed text in one unit, finished one way: taken (perhaps capped) or refused.
+struct TypedEntry {
+    const char* field;
+    int unit; // 0 Celsius, 1 Fahrenheit
+    const char* typed;
+    Finish finish;
+    const char* shownAfter; // the value in force is shown again when refused
+    const char* key;
+    double storedAfter; // the store's value afterwards, Celsius for temperatures
+};
+
+class TypedEntryTest : public OptionsPaneTest, public ::testing::WithParamInterface<TypedEntry> {};
+
+TEST_P(TypedEntryTest, TakesWholeValuesWithinTheLimitsOnlyWhenTheEntryIsFinished) {
+    const TypedEntry& entry = GetParam();
+    cameraTakesOffset = true;
+    store.values["TemperatureMode"] = 2; // Manual: the offset field shows
     model.load();
-    field("alarmField")->setText("50");
-    EXPECT_EQ(field("alarmField")->text(), "45.0");
-    EXPECT_DOUBLE_EQ(store.values["AlarmTemperature"].toDouble(), 45.0);
+    pick(list("unitList"), entry.unit);
+    const OperatorSettings before = model.operatorSettings();
+    QLineEdit* edit = field(entry.field);
+    const QString inForce = edit->text();
 
-    pick(list("unitList"), 1);
-    field("detectionField")->setText("120");
-    EXPECT_EQ(field("detectionField")->text(), "113.0");
-    EXPECT_DOUBLE_EQ(store.values["TrackingTemperature"].toDouble(), 45.0);
+    edit->setText(entry.typed); // typing alone changes nothing
+    EXPECT_EQ(model.operatorSettings().frame.alarmCelsius, before.frame.alarmCelsius);
+    EXPECT_EQ(model.operatorSettings().frame.detectionCelsius, before.frame.detectionCelsius);
+    EXPECT_EQ(model.operatorSettings().frame.alarmSavePeriodMs, before.frame.alarmSavePeriodMs);
 
-    field("detectionField")->setText("-40"); // no lower bound
-    EXPECT_DOUBLE_EQ(store.values["TrackingTemperature"].toDouble(), -40.0);
+    enter(edit, entry.typed, entry.finish);
+    EXPECT_EQ(edit->text(), entry.shownAfter);
+    const bool refused = edit->text() == inForce && inForce != entry.typed;
+    EXPECT_EQ(refusals.size(), refused ? 1 : 0);
+    if (refused) {
+        EXPECT_FALSE(refusals.value(0).isEmpty());
+    }
+    EXPECT_NEAR(store.values[entry.key].toDouble(), entry.storedAfter, 1e-9);
 }
 
-TEST_F(OptionsPaneTest, EmptyAndUnreadableTexts) {
+// Defaults in force: detection 32.0 °C (89.6 °F), alarm 37.5 °C (99.5 °F), save 2 s, NUC 120 s.
+INSTANTIATE_TEST_SUITE_P(
+    Fields, TypedEntryTest,
+    ::testing::Values(
+        TypedEntry{"alarmField", 0, "38", Finish::Return, "38", "AlarmTemperature", 38.0},
+        TypedEntry{"alarmField", 0, "abc", Finish::FocusOut, "37.5", "AlarmTemperature", 37.5},
+        TypedEntry{"alarmField", 0, "", Finish::Return, "37.5", "AlarmTemperature", 37.5},
+        TypedEntry{"alarmField", 0, "29.9", Finish::FocusOut, "37.5", "AlarmTemperature", 37.5},
+        TypedEntry{"alarmField", 0, "31", Finish::Return, "37.5", "AlarmTemperature", 37.5}, // not above 32.0
+        TypedEntry{"alarmField", 0, "99", Finish::Return, "45.0", "AlarmTemperature", 45.0},
+        TypedEntry{"alarmField", 1, "91.4", Finish::FocusOut, "91.4", "AlarmTemperature", (91.4 - 32) / 1.8},
+        TypedEntry{"alarmField", 1, "85.9", Finish::Return, "99.5", "AlarmTemperature", 37.5},
+        TypedEntry{"alarmField", 1, "200", Finish::Return, "113.0", "AlarmTemperature", 45.0},
+        TypedEntry{"detectionField", 0, "20", Finish::Return, "20", "TrackingTemperature", 20.0},
+        TypedEntry{"detectionField", 0, "19.9", Finish::FocusOut, "32.0", "TrackingTemperature", 32.0},
+        TypedEntry{"detectionField", 0, "37.5", Finish::Return, "32.0", "TrackingTemperature", 32.0},
+        TypedEntry{"detectionField", 1, "68.0", Finish::Return, "68.0", "TrackingTemperature", 20.0},
+        TypedEntry{"detectionField", 1, "99.5", Finish::Return, "89.6", "TrackingTemperature", 32.0},
+        TypedEntry{"savePeriodField", 0, "3600", Finish::Return, "3600", "AlarmSavePeriod", 3600},
+        TypedEntry{"savePeriodField", 1, "1", Finish::FocusOut, "1", "AlarmSavePeriod", 1},
+        TypedEntry{"savePeriodField", 0, "0", Finish::Return, "2", "AlarmSavePeriod", 2},
+        TypedEntry{"savePeriodField", 1, "3601", Finish::Return, "2", "AlarmSavePeriod", 2},
+        TypedEntry{"savePeriodField", 0, "7s", Finish::FocusOut, "2", "AlarmSavePeriod", 2},
+        TypedEntry{"offsetField", 1, "-20", Finish::Return, "-20", "UserOffset", -20.0},
+        TypedEntry{"offsetField", 0, "20.1", Finish::FocusOut, "0.0", "UserOffset", 0.0}));
+
+TEST_F(OptionsPaneTest, NucIntervalIsZeroOrWithinItsLimitsAndApplyTakesOnlySuch) {
     model.load();
-    field("savePeriodField")->setText("");
-    EXPECT_EQ(store.values["AlarmSavePeriod"].toInt(), 0);
-    EXPECT_EQ(model.operatorSettings().frame.alarmSavePeriodMs, 5000); // an empty box: the fallback
-    field("savePeriodField")->setText("7s");
-    EXPECT_EQ(store.values["AlarmSavePeriod"].toInt(), 7);
-    field("savePeriodField")->setText("99999999999");
-    EXPECT_EQ(store.values["AlarmSavePeriod"].toInt(), 2147483647);
-    field("alarmField")->setText("abc");
-    EXPECT_EQ(store.values["AlarmTemperature"].toDouble(), 0.0);
-    EXPECT_EQ(model.operatorSettings().frame.alarmCelsius, 0.0);
-    field("alarmField")->setText("");
-    EXPECT_EQ(model.operatorSettings().frame.alarmCelsius, 35.0);
+    for (const char* refused : {"abc", "5", "3601", "-1", ""}) {
+        enter(field("nucField"), refused, Finish::FocusOut);
+        EXPECT_EQ(field("nucField")->text(), "120") << refused;
+    }
+    field("nucField")->setText("off"); // Apply finishes the entry itself
+    button("applyButton")->click();
+    EXPECT_TRUE(nucIntervals.empty());
+    field("nucField")->setText("30");
+    button("applyButton")->click();
+    enter(field("nucField"), "0");
+    button("applyButton")->click();
+    EXPECT_EQ(nucIntervals, (std::vector<int>{30000, 0}));
+    EXPECT_EQ(store.values["NUCPeriod"].toInt(), 0);
+    EXPECT_EQ(refusals.size(), 6);
+}
+
+TEST_F(OptionsPaneTest, StoredValuesOutsideTheLimitsAreBroughtIntoThem) {
+    const double notANumber = std::numeric_limits<double>::quiet_NaN();
+    store.values["TrackingTemperature"] = notANumber;
+    store.values["AlarmTemperature"] = 0.0;
+    store.values["AlarmSavePeriod"] = -5;
+    store.values["NUCPeriod"] = 5;
+    store.values["DetectTest"] = 0;
+    store.values["TemperatureMode"] = 2;
+    store.values["UserOffset"] = std::numeric_limits<double>::infinity();
+    model.load();
+    // Alarm at its lowest, detection (the default 32.0 would be above it) just below.
+    EXPECT_EQ(field("alarmField")->text(), "30.0");
+    EXPECT_EQ(field("detectionField")->text(), "29.9");
+    EXPECT_EQ(field("savePeriodField")->text(), "1");
+    EXPECT_EQ(field("nucField")->text(), "10");
+    EXPECT_EQ(field("detectTestField")->text(), "1");
+    EXPECT_EQ(field("offsetField")->text(), "20.0");
+    EXPECT_DOUBLE_EQ(store.values["AlarmTemperature"].toDouble(), 30.0);
+    EXPECT_EQ(store.values["AlarmSavePeriod"].toInt(), 1);
+    EXPECT_EQ(model.operatorSettings().frame.alarmSavePeriodMs, 1000);
+
+    store.values["DetectTest"] = 2147483647; // the pipeline bounds it by the frame's area
+    store.values["AlarmTemperature"] = std::numeric_limits<double>::infinity();
+    model.load();
+    EXPECT_EQ(field("alarmField")->text(), "45.0");
+    EXPECT_EQ(field("detectTestField")->text(), "2147483647");
+    EXPECT_TRUE(refusals.isEmpty());
 }
 
 TEST_F(OptionsPaneTest, ModeListShowsTheRightControlAndNormalResetsTheOffset) {
@@ -169,8 +270,11 @@ TEST_F(OptionsPaneTest, ModeListShowsTheRightControlAndNormalResetsTheOffset) {
     EXPECT_FALSE(shown(button("measureButton")));
 
     pick(list("modeList"), 1);
-    EXPECT_FALSE(shown(field("offsetField")));
+    // Auto: Measure, and beside it the offset it finds, not to be typed into.
+    EXPECT_TRUE(shown(field("offsetField")));
+    EXPECT_TRUE(field("offsetField")->isReadOnly());
     EXPECT_TRUE(shown(button("measureButton")));
+    EXPECT_FALSE(field("offsetField")->geometry().intersects(button("measureButton")->geometry()));
     button("measureButton")->click();
     EXPECT_EQ(measurementsStarted, 1);
 
@@ -186,11 +290,11 @@ TEST_F(OptionsPaneTest, ModeListShowsTheRightControlAndNormalResetsTheOffset) {
 
 TEST_F(OptionsPaneTest, OffsetReachesTheCameraOnlyWhenItTakesOne) {
     model.load();
-    field("offsetField")->setText("1.5");
+    enter(field("offsetField"), "1.5");
     EXPECT_TRUE(offsetsSent.empty());
     EXPECT_FALSE(store.values.contains("UserOffset"));
     cameraTakesOffset = true;
-    field("offsetField")->setText("1.7");
+    enter(field("offsetField"), "1.7");
     EXPECT_EQ(offsetsSent, std::vector<double>{1.7});
     EXPECT_DOUBLE_EQ(store.values["UserOffset"].toDouble(), 1.7);
     EXPECT_DOUBLE_EQ(model.userOffsetCelsius(), 1.7);
@@ -228,18 +332,6 @@ TEST_F(OptionsPaneTest, ListsReachTheFrameThreadAndTheStore) {
     EXPECT_EQ(store.values["FontSize"].toInt(), 1);
     pick(list("alarmTypeList"), 0);
     EXPECT_EQ(store.values["AlarmType"].toInt(), 0);
-}
-
-TEST_F(OptionsPaneTest, ApplyStoresTheNucIntervalAndRestartsTheTimer) {
-    model.load();
-    field("nucField")->setText("30");
-    button("applyButton")->click();
-    field("nucField")->setText("off");
-    button("applyButton")->click();
-    field("nucField")->setText("3000000"); // 34 days: saturates, never turns into "off"
-    button("applyButton")->click();
-    EXPECT_EQ(nucIntervals, (std::vector<int>{30000, 0, 2147483647}));
-    EXPECT_EQ(store.values["NUCPeriod"].toInt(), 3000000);
 }
 
 TEST_F(OptionsPaneTest, ForcedNormalModeStoresNothing) {

@@ -46,6 +46,35 @@ TEST_F(PictureTest, NewestPictureIsStretchedWithoutBlending) {
     EXPECT_EQ(resized.pixel(70, 25), qRgb(0, 0, 255));
 }
 
+TEST_F(PictureTest, EnabledMasksAreOutlinedDashedAndALostSignalDimsThePicture) {
+    PictureArea area;
+    area.setSource(&host);
+    area.resize(100, 100);
+    host.maskRegionsShown({cv::Rect(2, 2, 5, 5)});
+    host.showFrame(cv::Mat(10, 10, CV_8UC3, cv::Scalar::all(0)), false, "");
+    QApplication::processEvents();
+    const QImage shown = area.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    int outlined = 0;
+    for (int x = 20; x < 70; ++x) {
+        const QColor pixel = shown.pixelColor(x, 20);
+        outlined +=
+            pixel.red() > 100 && pixel.red() == pixel.green() && pixel.green() == pixel.blue() ? 1 : 0;
+    }
+    EXPECT_GT(outlined, 10); // a neutral line along the mask's top edge...
+    EXPECT_LT(outlined, 45); // ...with gaps
+    EXPECT_EQ(shown.pixel(45, 45), qRgb(0, 0, 0));
+    EXPECT_EQ(area.currentPicture().pixel(2, 2), qRgb(0, 0, 0)); // the picture itself is untouched
+
+    area.setCameraSignal(CameraSignal::Lost);
+    const QImage lost = area.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_NE(lost.pixel(30, 20), qRgb(200, 200, 200));
+    int white = 0;
+    for (int y = 0; y < lost.height(); ++y)
+        for (int x = 0; x < lost.width(); ++x)
+            white += lost.pixel(x, y) == qRgb(255, 255, 255) ? 1 : 0;
+    EXPECT_GT(white, 20); // "No camera signal — searching…"
+}
+
 TEST_F(PictureTest, FramesArrivingFasterThanTheGuiAreCoalesced) {
     PictureArea area;
     area.setSource(&host);

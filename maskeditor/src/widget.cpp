@@ -84,12 +84,19 @@ Widget::Widget(const QString& applicationFolder, QWidget* parent)
     for (int id = 0; id < maskfile::kMaskCount; ++id) {
         ui_->cmbID->addItem(QString::number(id));
     }
+    for (QLineEdit* edit : {ui_->editX, ui_->editY, ui_->editW, ui_->editH}) {
+        edit->installEventFilter(this);
+    }
 
     loadMaskInfo();
     on_cmbID_activated(0);
 }
 
-Widget::~Widget() = default;
+Widget::~Widget() {
+    for (QLineEdit* edit : {ui_->editX, ui_->editY, ui_->editW, ui_->editH}) {
+        edit->removeEventFilter(this);
+    }
+}
 
 maskfile::EditorScale Widget::editorScale() const {
     maskfile::EditorScale scale;
@@ -164,8 +171,8 @@ void Widget::slotCurMaskInfo(MaskInfo info) {
 }
 
 void Widget::keyPressEvent(QKeyEvent* event) {
-    // Only the keypad's Enter applies the typed values; Return is left alone.
-    if (event->key() != Qt::Key_Enter) {
+    // Both Enter keys apply the typed values: laptops have no keypad.
+    if (event->key() != Qt::Key_Enter && event->key() != Qt::Key_Return) {
         QWidget::keyPressEvent(event);
         return;
     }
@@ -173,6 +180,21 @@ void Widget::keyPressEvent(QKeyEvent* event) {
     if (focus != ui_->editX && focus != ui_->editY && focus != ui_->editW && focus != ui_->editH) {
         return;
     }
+    applyTypedValues();
+}
+
+bool Widget::eventFilter(QObject* watched, QEvent* event) {
+    // A value typed and left is applied, not silently dropped at the next selection.
+    if (event->type() == QEvent::FocusOut) {
+        auto* edit = qobject_cast<QLineEdit*>(watched);
+        if (edit != nullptr && edit->isModified()) {
+            applyTypedValues();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void Widget::applyTypedValues() {
     const int index = ui_->cmbID->currentIndex();
     if (index < 0 || index >= maskfile::kMaskCount) {
         return;

@@ -47,8 +47,11 @@ public slots:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The four typed coordinates, bounded, onto the mask of the current ID.
+    void applyTypedValues();
     maskfile::EditorScale editorScale() const;
     bool hasSnapshot() const { return snapshotWidth_ > 0 && snapshotHeight_ > 0; }
 

@@ -32,6 +32,7 @@ private slots:
     void fileOfAnotherSnapshotSizeOrTooShortGivesDefaults();
     void recordEnabledWithTwoShowsEnabled();
     void keypadEnterAppliesBoundedValues();
+    void returnAndLeavingAFieldApplyTheTypedValueToo();
     void positionBoundUsesStoredSize();
     void comboThenEnabledTurnsMaskDarkRed();
     void fillsSurviveTheProgramsWindowFlags();
@@ -135,9 +136,6 @@ void WindowTest::recordEnabledWithTwoShowsEnabled() {
 
 void WindowTest::keypadEnterAppliesBoundedValues() {
     open();
-    type("editW", "5", Qt::Key_Return);
-    QCOMPARE(edit("editW")->text(), QString("5"));
-    QCOMPARE(area()->maskRect(0), QRect(0, 0, 40, 40));
     combo()->setFocus();
     QTest::keyClick(combo(), Qt::Key_Enter, Qt::KeypadModifier);
     QCOMPARE(area()->maskRect(0), QRect(0, 0, 40, 40));
@@ -156,6 +154,24 @@ void WindowTest::keypadEnterAppliesBoundedValues() {
     QCOMPARE(area()->maskRect(0), QRect(0, 556, 20, 20));
     // Handles and the picture area follow the typed rectangle.
     QCOMPARE(area()->handle(0, 7)->geometry().topLeft(), QPoint(12, 568));
+}
+
+void WindowTest::returnAndLeavingAFieldApplyTheTypedValueToo() {
+    open();
+    type("editW", "5", Qt::Key_Return); // laptops have no keypad
+    QCOMPARE(edit("editW")->text(), QString("20"));
+    QCOMPARE(area()->maskRect(0), QRect(0, 0, 20, 40));
+
+    edit("editX")->setFocus();
+    edit("editX")->selectAll();
+    QTest::keyClicks(edit("editX"), "100");
+    combo()->setFocus(); // leaving the field applies, before another mask is picked
+    QCOMPARE(area()->maskRect(0), QRect(100, 0, 20, 40));
+    QCOMPARE(window_->maskInfo(0).nX, uint16_t(100));
+    combo()->setCurrentIndex(1);
+    window_->on_cmbID_activated(1);
+    QCOMPARE(edit("editX")->text(), QString("44"));
+    QCOMPARE(area()->maskRect(0).x(), 100);
 }
 
 void WindowTest::positionBoundUsesStoredSize() {

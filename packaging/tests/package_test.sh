@@ -43,6 +43,7 @@ expected=(
   opt/calidra/libSorvikC.so
   opt/calidra/SorvikC.json.example
   opt/calidra/camera-probe
+  opt/calidra/thermal-gige-camera
   opt/calidra/Zonara/Zonara
   opt/calidra/Zonara/lang/lang_ko.qm
   opt/calidra/Vantrel/VantrelServer
@@ -50,6 +51,8 @@ expected=(
   opt/calidra/alarm2.wav
   opt/calidra/pictures/alarm_animation.png
   opt/calidra/pictures/pane_banner.png
+  opt/calidra/pictures/alarm_animation_ko.png
+  opt/calidra/pictures/pane_banner_ko.png
   opt/calidra/translations/browser_ko.qm
   opt/calidra/translations/liveview_ko.qm
   opt/calidra/translations/shell_ko.qm
@@ -81,7 +84,8 @@ awk '$1 !~ /^l/ && substr($1, 9, 1) == "w" { print "FAIL: writable by everybody:
 grep -q '^l.* opt/calidra/ThermalAlarm -> /var/opt/calidra/ThermalAlarm$' "$work/contents" ||
   fail "opt/calidra/ThermalAlarm is not the link to /var/opt/calidra/ThermalAlarm"
 depends=$(dpkg-deb -f "$deb" Depends)
-for library in libc6 libqt5core5a libopencv-core libturbojpeg0 adduser libqt5sql5-sqlite libmosquitto1; do
+for library in libc6 libqt5core5a libopencv-core libturbojpeg0 libaravis-0.8-0 libgstrtspserver-1.0-0 \
+  gstreamer1.0-plugins-ugly adduser libqt5sql5-sqlite libmosquitto1; do
   [[ $depends == *"$library"* ]] || fail "Depends lacks $library: $depends"
 done
 
@@ -115,12 +119,16 @@ for launcher in calidra calidra-headless; do
   target=$(sed -n 's/^exec "\([^"]*\)".*/\1/p' "$root/usr/bin/$launcher")
   [ -x "$root$target" ] || fail "/usr/bin/$launcher starts $target, which the package lacks"
 done
+# ldd's output is taken whole before it is searched: with pipefail, a grep -q that stops reading
+# early can fail the pipeline through ldd's broken pipe.
 while IFS= read -r program; do
-  if ldd "$program" | grep -q 'not found'; then
-    fail "${program#"$root"} misses libraries: $(ldd "$program" | grep 'not found' | tr -d '\t')"
+  libraries=$(ldd "$program")
+  if grep -q 'not found' <<<"$libraries"; then
+    fail "${program#"$root"} misses libraries: $(grep 'not found' <<<"$libraries" | tr -d '\t')"
   fi
 done < <(find "$root/opt/calidra" -type f -perm -u+x)
-ldd "$root/opt/calidra/calidra-headless" | grep -qF "$root/opt/calidra/libSorvikC.so" ||
+libraries=$(ldd "$root/opt/calidra/calidra-headless")
+grep -qF "$root/opt/calidra/libSorvikC.so" <<<"$libraries" ||
   fail "calidra-headless does not take the camera library beside it"
 
 mkdir -p "$work/config" "$work/runtime"

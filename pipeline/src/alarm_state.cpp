@@ -12,6 +12,12 @@ AlarmChange AlarmState::update(bool frameAlarm, uint32_t tickMs) {
     return alarmOn_ ? AlarmChange::SwitchedOn : AlarmChange::SwitchedOff;
 }
 
+bool AlarmState::switchOff() {
+    const bool wasOn = alarmOn_;
+    alarmOn_ = false;
+    return wasOn;
+}
+
 bool AlarmState::snapshotDue(bool frameAlarm, uint32_t tickMs, int64_t savePeriodMs) {
     if (!frameAlarm || int64_t(uint32_t(tickMs - lastSnapshotTick_)) <= savePeriodMs)
         return false;

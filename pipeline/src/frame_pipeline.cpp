@@ -23,6 +23,17 @@ void FramePipeline::allocateBuffers(int width, int height) {
         buffers_.allocate(width, height);
     }
     detection_ = DetectionResults{};
+    std::lock_guard<std::mutex> lock(alarmLock_);
+    alarmHeldOff_ = false; // a new start: frames may raise the alarm again
+}
+
+void FramePipeline::signalLost() {
+    std::lock_guard<std::mutex> lock(alarmLock_);
+    alarmHeldOff_ = true;
+    if (!alarm_.switchOff())
+        return;
+    host_.stopAlarmSound();
+    host_.alarmChanged(false);
 }
 
 void FramePipeline::processFrame(const SvkFrameRecord* record) {
@@ -50,13 +61,19 @@ void FramePipeline::processFrame(const SvkFrameRecord* record) {
     // Read afresh every frame: the mask editor may have rewritten the file a moment ago.
     maskfile::FileBytes maskBytes{};
     maskfile::readMaskRegions(maskfile::stationMaskFilePath(programFolder_), maskBytes);
+    const maskfile::MaskRecords masks = maskfile::decodeRecords(maskBytes);
+    maskRegions_.clear();
+    for (const MaskInfo& record : masks)
+        if (maskfile::recordApplies(record, buffers_.width(), buffers_.height()))
+            maskRegions_.emplace_back(record.nX, record.nY, record.nWidth, record.nHeight);
     detector_.detectAndMeasure(
-        buffers_, format, operatorSettings_.frame, maskfile::decodeRecords(maskBytes),
-        [this] { return host_.tickMs(); }, detection_);
+        buffers_, format, operatorSettings_.frame, masks, [this] { return host_.tickMs(); }, detection_);
     trackingTemperature_.store(detection_.trackingTemperature);
     personPresent_.store(detection_.personPresent);
 
+    std::unique_lock<std::mutex> alarmLock(alarmLock_);
     updateAlarm();
+    alarmLock.unlock();
 
     if (nucRunning_.load())
         return;
@@ -75,16 +92,21 @@ void FramePipeline::processFrame(const SvkFrameRecord* record) {
 
     drawOverlays(buffers_.renderImage, detection_.detections, operatorSettings_.fontSize,
                  operatorSettings_.unit);
+    alarmLock.lock();
     saveSnapshotIfDue();
+    alarmLock.unlock();
 
     if (host_.viewWindowExists()) {
         shownFrames_.fetch_add(1, std::memory_order_relaxed);
+        host_.maskRegionsShown(maskRegions_);
         host_.showFrame(buffers_.renderImage, measurement_.measuring(), measurement_.statusText());
         streamFeed_.streamFrame(buffers_.renderImage, detection_.regionPassTick);
     }
 }
 
 void FramePipeline::updateAlarm() {
+    if (alarmHeldOff_)
+        return;
     const AlarmChange change = alarm_.update(detection_.frameAlarm, detection_.regionPassTick);
     if (change == AlarmChange::None)
         return;
@@ -101,8 +123,8 @@ void FramePipeline::updateAlarm() {
 }
 
 void FramePipeline::saveSnapshotIfDue() {
-    if (!alarm_.snapshotDue(detection_.frameAlarm, detection_.regionPassTick,
-                            operatorSettings_.frame.alarmSavePeriodMs))
+    if (alarmHeldOff_ || !alarm_.snapshotDue(detection_.frameAlarm, detection_.regionPassTick,
+                                             operatorSettings_.frame.alarmSavePeriodMs))
         return;
     const std::time_t now = std::time(nullptr);
     std::tm localTime{};

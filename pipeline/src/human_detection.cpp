@@ -244,13 +244,16 @@ void HumanDetector::detectAndMeasure(const FrameBuffers& buffers, std::optional<
     results.frameAlarm = false;
     results.regionPassTick = tick ? tick() : 0;
     const PixelFormat scale = format.value_or(PixelFormat::Offset16);
+    // A stored minimum larger than the picture would hide everybody for good.
+    const int64_t minimumArea =
+        std::min<int64_t>(settings.minimumRegionArea, int64_t(closedMask_.cols) * closedMask_.rows);
 
     for (const auto& contour : contours_) {
         cv::approxPolyDP(contour, polygon_, 1.0, true);
         const cv::Rect rectangle = cv::boundingRect(polygon_);
         const double aspect = double(rectangle.height) / double(rectangle.width);
         if (aspect > maximumAspect || aspect < minimumAspect ||
-            int64_t(rectangle.width) * rectangle.height < settings.minimumRegionArea)
+            int64_t(rectangle.width) * rectangle.height < minimumArea)
             continue;
 
         // Only the accepted rectangles are smoothed; the values match a whole-plane pass.
@@ -260,7 +263,8 @@ void HumanDetector::detectAndMeasure(const FrameBuffers& buffers, std::optional<
         const bool alarm = celsius > settings.alarmCelsius;
         if (alarm)
             results.frameAlarm = true;
-        if (celsius > settings.detectionCelsius)
+        // The read-out follows the warmest person in view, the one an alarm is about.
+        if (celsius > settings.detectionCelsius && celsius > results.trackingTemperature)
             results.trackingTemperature = celsius;
         results.detections.push_back(Detection{rectangle.x, rectangle.y, rectangle.x + rectangle.width,
                                                rectangle.y + rectangle.height, celsius, alarm});

@@ -140,21 +140,32 @@ TEST(HumanDetectionTest, HotRegionIsCappedAndRaisesTheAlarm) {
     EXPECT_FALSE(calm.detections.at(0).alarm);
 }
 
-TEST(HumanDetectionTest, TrackingIsTheLastWarmerRegionInContourOrder) {
-    Scene scene(100, 60, PixelFormat::Offset16, 1000);
-    scene.fill(10, 10, 15, 30, 1360);
-    scene.fill(60, 15, 15, 30, 1330);
-    const DetectionResults& results = scene.detect();
-    ASSERT_EQ(results.detections.size(), 2u);
-    std::vector<double> temperatures = {results.detections[0].temperature, results.detections[1].temperature};
-    std::sort(temperatures.begin(), temperatures.end());
-    EXPECT_NEAR(temperatures[0], 33.0, 1e-9);
-    EXPECT_NEAR(temperatures[1], 36.0, 1e-9);
-    EXPECT_EQ(results.trackingTemperature, results.detections[1].temperature);
-    // The default alarm temperature 35.0 is exceeded by the 36.0 region only.
-    EXPECT_TRUE(results.frameAlarm);
-    for (const Detection& region : results.detections)
-        EXPECT_EQ(region.alarm, region.temperature > 35.0);
+TEST(HumanDetectionTest, TrackingIsTheWarmestRegionWhateverTheContourOrder) {
+    // Swapping the two regions swaps their contour order; the read-out stays on the warmer one.
+    for (const bool warmerLeft : {true, false}) {
+        Scene scene(100, 60, PixelFormat::Offset16, 1000);
+        scene.fill(10, 10, 15, 30, warmerLeft ? 1360 : 1330);
+        scene.fill(60, 15, 15, 30, warmerLeft ? 1330 : 1360);
+        const DetectionResults& results = scene.detect();
+        ASSERT_EQ(results.detections.size(), 2u);
+        std::vector<double> temperatures = {results.detections[0].temperature,
+                                            results.detections[1].temperature};
+        std::sort(temperatures.begin(), temperatures.end());
+        EXPECT_NEAR(temperatures[0], 33.0, 1e-9);
+        EXPECT_NEAR(temperatures[1], 36.0, 1e-9);
+        EXPECT_NEAR(results.trackingTemperature, 36.0, 1e-9) << warmerLeft;
+        // The default alarm temperature 35.0 is exceeded by the 36.0 region only.
+        EXPECT_TRUE(results.frameAlarm);
+        for (const Detection& region : results.detections)
+            EXPECT_EQ(region.alarm, region.temperature > 35.0);
+    }
+}
+
+TEST(HumanDetectionTest, MinimumAreaLargerThanThePictureStillFindsAWholePictureRegion) {
+    FrameSettings settings = emptyFieldFallbacks();
+    settings.minimumRegionArea = 2147483647;
+    Scene scene(16, 16, PixelFormat::Offset16, 1360);
+    EXPECT_TRUE(scene.detect(settings).personPresent);
 }
 
 TEST(HumanDetectionTest, SinglePixelIsSmoothedBeforeTheMaximum) {

@@ -5,6 +5,8 @@
 #include "library_configuration.h"
 #include "scenario.h"
 #include "simulated_camera.h"
+#include "uvc_device_choice.h"
+#include "uvc_provider.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -55,6 +57,10 @@ int CameraLibrary::init() {
     std::vector<std::shared_ptr<CameraProvider>> providers;
     if (configuration.genicam) {
         providers.push_back(std::make_shared<GenicamProvider>(configuration.genicamCameras));
+    }
+    if (configuration.uvc) {
+        providers.push_back(std::make_shared<UvcProvider>(configuration.uvcCameras, chosenUvcDeviceSystem(),
+                                                          chosenUvcRecheckIntervalMs()));
     }
     if (configuration.simulator) {
         std::shared_ptr<CameraProvider> simulated;

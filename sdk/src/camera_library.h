@@ -1,7 +1,8 @@
 #pragma once
 // The library behind the C contract: reads its configuration, starts the
-// providers (GenICam cameras first, the simulated camera last), hands out
-// handles and passes device changes to the device-check callback.
+// providers (GenICam cameras first, then USB cameras, the simulated camera
+// last), hands out handles and passes device changes to the device-check
+// callback.
 
 #include "camera_provider.h"
 #include "svk.h"

@@ -71,7 +71,7 @@ void GenicamProvider::stop() {
             session->close();
         }
     }
-    releasePending();
+    dropRetired(true); // waits for cameras being let go of
     std::lock_guard<std::mutex> lock(mutex_);
     for (Device& device : devices_) {
         g_clear_object(&device.monitor);
@@ -89,28 +89,22 @@ void GenicamProvider::wake() {
     wake_.notify_all();
 }
 
-void GenicamProvider::releaseLater(std::shared_ptr<GenicamSession> session, std::vector<gpointer> objects) {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        pendingReleases_.emplace_back(std::move(session), std::move(objects));
-        woken_ = true;
-    }
-    wake_.notify_all();
+void GenicamProvider::retire(std::shared_ptr<GenicamSession> session) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    retired_.push_back(std::move(session));
 }
 
-void GenicamProvider::releasePending() {
-    decltype(pendingReleases_) pending;
+void GenicamProvider::dropRetired(bool everything) {
+    std::vector<std::shared_ptr<GenicamSession>> dropped;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        pending.swap(pendingReleases_);
+        const auto done = std::stable_partition(retired_.begin(), retired_.end(), [&](const auto& session) {
+            return !everything && !session->settled();
+        });
+        dropped.assign(std::make_move_iterator(done), std::make_move_iterator(retired_.end()));
+        retired_.erase(done, retired_.end());
     }
-    for (auto& [session, objects] : pending) {
-        for (gpointer object : objects) {
-            if (object != nullptr) {
-                g_object_unref(object);
-            }
-        }
-    }
+    dropped.clear(); // without the lock: a session's end joins its exchange thread
 }
 
 void GenicamProvider::run() {
@@ -125,7 +119,7 @@ void GenicamProvider::run() {
             woken_ = false;
         }
         handleLostControl();
-        releasePending();
+        dropRetired(false);
         if (std::chrono::steady_clock::now() >= nextList) {
             scan();
             handleLostControl();

@@ -36,12 +36,11 @@ public:
     int listCameras(std::vector<CameraListing>& cameras) override;
     int open(const std::string& openKey, std::shared_ptr<CameraSession>& session) override;
 
-    // A session lost its control channel (any thread).
+    // A session lost its control channel, or let go of its camera (any thread).
     void wake();
-    // Drops Aravis objects (in order) on the worker thread, keeping their
-    // session alive until then: a stream cannot be dropped on its own thread,
-    // nor should the caller wait for a device that no longer answers.
-    void releaseLater(std::shared_ptr<GenicamSession> session, std::vector<gpointer> objects);
+    // Keeps a closed session until its exchange thread has let go of its
+    // camera: the caller of svkClose never waits for a camera that does not answer.
+    void retire(std::shared_ptr<GenicamSession> session);
 
 private:
     // A device at one address, as the worker last saw it.
@@ -70,7 +69,8 @@ private:
     void scan();
     Probe probe(Device& device);
     void handleLostControl();
-    void releasePending();
+    // Drops the retired sessions that are done, or with everything all of them.
+    void dropRetired(bool everything);
     // Unplugs the sessions of a device that went; called without the lock.
     void unplugSessionsOf(const std::string& address, uint64_t generation);
 
@@ -83,7 +83,7 @@ private:
     bool woken_ = false;
     std::vector<Device> devices_;
     std::vector<std::weak_ptr<GenicamSession>> sessions_;
-    std::vector<std::pair<std::shared_ptr<GenicamSession>, std::vector<gpointer>>> pendingReleases_;
+    std::vector<std::shared_ptr<GenicamSession>> retired_;
     std::thread worker_;
 };
 

@@ -6,9 +6,11 @@
 #include "genicam_provider.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 namespace calidra::sorvik {
 
@@ -16,6 +18,10 @@ namespace {
 
 // Buffers Aravis fills in turn; a few frames of slack for a slow frame callback.
 constexpr int kStreamBuffers = 8;
+
+// How long a caller waits for the camera's answer: a healthy camera answers within
+// milliseconds, or after one retry (Aravis resends an unanswered command after 500 ms).
+constexpr auto kAnswerWait = std::chrono::milliseconds(1000);
 
 // Access of a GenICam feature as the node information record reports it:
 // 2 write-only, 3 read-only, 4 read and write are usable.
@@ -48,7 +54,9 @@ GenicamSession::GenicamSession(GenicamProvider& provider, std::string address, s
 }
 
 GenicamSession::~GenicamSession() {
-    close();
+    closed_.store(true);
+    exchanges_.post([this] { releaseCamera(); });
+    exchanges_.finish();
 }
 
 int GenicamSession::connect(GInetAddress* interfaceAddress, GInetAddress* deviceAddress) {
@@ -123,12 +131,10 @@ int GenicamSession::connect(GInetAddress* interfaceAddress, GInetAddress* device
         device, "control-lost", G_CALLBACK(onControlLost), link,
         [](gpointer data, GClosure*) { delete static_cast<std::shared_ptr<ControlLink>*>(data); },
         GConnectFlags(0));
-    std::lock_guard<std::mutex> lock(mutex_);
     device_ = device;
     camera_ = camera;
     controlLostHandler_ = handler;
-    width_ = width;
-    height_ = height;
+    connected_.store(true);
     return SVK_OK;
 }
 
@@ -152,6 +158,8 @@ void GenicamSession::markGone() {
         callback = unplugCallback_;
         context = unplugContext_;
     }
+    // Nothing more can be asked of it: let go of it now rather than at the close.
+    exchanges_.post([this] { releaseCamera(); });
     if (callback != nullptr) {
         callback(context);
     }
@@ -167,44 +175,53 @@ void GenicamSession::close() {
         // A callback running now returns before this does; a later frame sees closed_.
         std::lock_guard<std::mutex> delivering(callbackMutex_);
     }
-    ArvStream* stream;
-    ArvStream* retired;
-    ArvCamera* camera;
-    ArvDevice* device;
-    {
-        std::lock_guard<std::mutex> features(featureMutex_);
-        std::lock_guard<std::mutex> lock(mutex_);
-        stream = std::exchange(stream_, nullptr);
-        retired = std::exchange(retiredStream_, nullptr);
-        camera = std::exchange(camera_, nullptr);
-        device = std::exchange(device_, nullptr);
-        if (device != nullptr && controlLostHandler_ != 0) {
-            g_signal_handler_disconnect(device, controlLostHandler_);
-            controlLostHandler_ = 0;
-        }
-    }
-    if (device == nullptr) {
-        return; // never connected
-    }
-    if (std::getenv("SORVIK_STREAM_STATS") != nullptr) {
+    if (connected_.load() && std::getenv("SORVIK_STREAM_STATS") != nullptr) {
         printStatistics();
     }
-    const bool answering = !gone_.load() && !controlLost();
-    if (answering) {
-        std::lock_guard<std::mutex> features(featureMutex_);
+    // A camera that answers is free for the next session when this returns; one that does not
+    // is let go of in the background. From the stream thread it cannot wait: letting go of the
+    // stream joins that thread.
+    auto release = [this] {
+        releaseCamera();
+        return SVK_OK;
+    };
+    const bool answering = !gone_.load() && !controlLost() && !exchanges_.unanswered();
+    int result = SVK_OK;
+    if (ownThread || !answering ||
+        exchanges_.ask(release, kAnswerWait, result) == GenicamExchangeThread::Outcome::refused) {
+        exchanges_.post(release);
+    }
+    if (auto self = weak_from_this().lock()) {
+        provider_.retire(std::move(self)); // kept until its exchange thread is done with it
+    }
+}
+
+void GenicamSession::releaseCamera() {
+    ArvStream* stream;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stream = std::exchange(stream_, nullptr);
+    }
+    ArvCamera* camera = std::exchange(camera_, nullptr);
+    ArvDevice* device = std::exchange(device_, nullptr);
+    if (device == nullptr) {
+        return; // never connected, or already let go of
+    }
+    if (controlLostHandler_ != 0) {
+        g_signal_handler_disconnect(device, controlLostHandler_);
+        controlLostHandler_ = 0;
+    }
+    if (!gone_.load() && !controlLost()) {
         arv_camera_stop_acquisition(camera, nullptr);
     }
-    if (ownThread || !answering) {
-        // A stream cannot join its own thread; and letting go of a camera that does not
-        // answer waits out its time-outs (the stream channel, the control channel).
-        provider_.releaseLater(shared_from_this(), {retired, stream, camera, device});
-        return;
-    }
-    for (gpointer object : {gpointer(retired), gpointer(stream), gpointer(camera), gpointer(device)}) {
+    // The stream joins its thread and resets the camera's stream channel; the device leaves
+    // control. Each waits out a dead camera's time-outs, here and not on a caller's thread.
+    for (gpointer object : {gpointer(stream), gpointer(camera), gpointer(device)}) {
         if (object != nullptr) {
-            g_object_unref(object); // the stream joins its thread; the device leaves control
+            g_object_unref(object);
         }
     }
+    provider_.wake(); // a closed session can now be dropped
 }
 
 void GenicamSession::printStatistics() {
@@ -230,27 +247,50 @@ int GenicamSession::setUnplugCallback(SvkUnplugCallback callback, void* context)
 
 int GenicamSession::setAcquisition(int enable) {
     if (enable == 0) {
-        stopStream(); // the local stream stops even when the camera has gone
+        return stopStream(); // the local stream stops even when the camera has gone
     }
     if (const int result = usable(); result != SVK_OK) {
         return result;
     }
-    return enable != 0 ? startStream() : SVK_OK;
+    return startStream();
+}
+
+int GenicamSession::ask(std::function<int()> exchange, std::function<void(int)> late) {
+    int result = SVK_ERROR_DEVICE_GONE;
+    switch (exchanges_.ask(std::move(exchange), kAnswerWait, result, std::move(late))) {
+    case GenicamExchangeThread::Outcome::answered:
+        return result;
+    case GenicamExchangeThread::Outcome::late:
+        // Not answered in time: taken for gone by the caller now, and by the library too if
+        // the camera leaves it unanswered through all of Aravis's retries (noteFailure).
+        return SVK_ERROR_DEVICE_GONE;
+    case GenicamExchangeThread::Outcome::refused:
+        break;
+    }
+    return closed_.load() ? SVK_ERROR_INVALID_HANDLE : SVK_ERROR_DEVICE_GONE;
+}
+
+int GenicamSession::noCamera() const {
+    return closed_.load() ? SVK_ERROR_INVALID_HANDLE : SVK_ERROR_DEVICE_GONE;
 }
 
 int GenicamSession::startStream() {
-    ArvStream* retired;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        retired = std::exchange(retiredStream_, nullptr);
-    }
-    if (retired != nullptr) {
-        g_object_unref(retired); // its end resets the stream channel: before the new stream is set up
-    }
-    std::lock_guard<std::mutex> features(featureMutex_);
+    return ask([this]() -> int { return startOnCamera(); },
+               [this](int result) {
+                   if (result == SVK_OK) {
+                       // Its caller was told it failed: so it does.
+                       acquiring_.store(false);
+                       haltCamera();
+                       dropStream();
+                   }
+               });
+}
+
+int GenicamSession::startOnCamera() {
     if (acquiring_.load() || camera_ == nullptr) {
-        return acquiring_.load() ? SVK_OK : SVK_ERROR_INVALID_HANDLE;
+        return acquiring_.load() ? SVK_OK : noCamera();
     }
+    dropStream(); // its end resets the stream channel: before the new stream is set up
     GError* error = nullptr;
     int x = 0, y = 0, width = 0, height = 0;
     arv_camera_get_region(camera_, &x, &y, &width, &height, &error);
@@ -280,8 +320,6 @@ int GenicamSession::startStream() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stream_ = stream;
-        width_ = width;
-        height_ = height;
     }
     for (int i = 0; i < kStreamBuffers; ++i) {
         arv_stream_push_buffer(stream, arv_buffer_new_allocate(payload));
@@ -293,45 +331,44 @@ int GenicamSession::startStream() {
     }
     noteFailure(error);
     acquiring_.store(false);
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        stream_ = nullptr;
-    }
-    g_object_unref(stream);
+    dropStream();
     return SVK_ERROR_DEVICE_GONE;
 }
 
-void GenicamSession::stopStream() {
+int GenicamSession::stopStream() {
     acquiring_.store(false);
+    if (!onStreamThread()) {
+        std::lock_guard<std::mutex> delivering(callbackMutex_); // no frame after this returns
+    }
+    int result = usable();
+    if (result == SVK_OK) {
+        result = ask([this]() -> int { return haltCamera(); });
+    }
+    // Not waited for: letting go of the stream joins the stream thread, which may be the caller's.
+    exchanges_.post([this] { dropStream(); });
+    return result;
+}
+
+int GenicamSession::haltCamera() {
+    if (camera_ == nullptr) {
+        return noCamera();
+    }
+    GError* error = nullptr;
+    arv_camera_stop_acquisition(camera_, &error);
+    if (error == nullptr) {
+        return SVK_OK;
+    }
+    return noteFailure(error) ? SVK_ERROR_DEVICE_GONE : SVK_ERROR_ACCESS;
+}
+
+void GenicamSession::dropStream() {
     ArvStream* stream;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stream = std::exchange(stream_, nullptr);
     }
-    if (usable() == SVK_OK) {
-        std::lock_guard<std::mutex> features(featureMutex_);
-        GError* error = nullptr;
-        if (camera_ != nullptr) {
-            arv_camera_stop_acquisition(camera_, &error);
-        }
-        noteFailure(error);
-    }
-    if (stream == nullptr) {
-        return;
-    }
-    if (onStreamThread()) {
-        // Stopped from the frame callback: dropped by the next start or the close.
-        std::lock_guard<std::mutex> lock(mutex_);
-        retiredStream_ = stream;
-        return;
-    }
-    {
-        std::lock_guard<std::mutex> delivering(callbackMutex_); // no frame after this returns
-    }
-    if (usable() == SVK_OK) {
-        g_object_unref(stream);
-    } else {
-        provider_.releaseLater(shared_from_this(), {stream});
+    if (stream != nullptr) {
+        g_object_unref(stream); // joins the stream thread, resets the camera's stream channel
     }
 }
 
@@ -410,22 +447,27 @@ int GenicamSession::imageSize(SvkImageSize* size) {
     if (const int result = usable(); result != SVK_OK) {
         return result;
     }
-    std::lock_guard<std::mutex> lock(featureMutex_);
-    if (device_ == nullptr) {
-        return SVK_ERROR_INVALID_HANDLE; // closed meanwhile
+    // Answers live apart from the caller's records: a late exchange outlives its caller.
+    auto region = std::make_shared<std::pair<int, int>>(0, 0);
+    const int result = ask([this, region]() -> int {
+        if (camera_ == nullptr) {
+            return noCamera();
+        }
+        GError* error = nullptr;
+        arv_camera_get_region(camera_, nullptr, nullptr, &region->first, &region->second, &error);
+        if (error != nullptr) {
+            noteFailure(error);
+            return SVK_ERROR_DEVICE_GONE;
+        }
+        return SVK_OK;
+    });
+    if (result == SVK_OK) {
+        size->offsetX = 0;
+        size->offsetY = 0;
+        size->width = region->first;
+        size->height = region->second;
     }
-    GError* error = nullptr;
-    int width = 0, height = 0;
-    arv_camera_get_region(camera_, nullptr, nullptr, &width, &height, &error);
-    if (error != nullptr) {
-        noteFailure(error);
-        return SVK_ERROR_DEVICE_GONE;
-    }
-    size->offsetX = 0;
-    size->offsetY = 0;
-    size->width = width;
-    size->height = height;
-    return SVK_OK;
+    return result;
 }
 
 int GenicamSession::setPixelFormat(int format) {
@@ -472,8 +514,9 @@ int GenicamSession::usable() const {
     if (closed_.load()) {
         return SVK_ERROR_INVALID_HANDLE;
     }
-    // Once its control channel is lost every further command would wait out its time-outs.
-    return gone_.load() || controlLost() ? SVK_ERROR_DEVICE_GONE : SVK_OK;
+    // Once its control channel is lost, or while a command goes unanswered, every further
+    // command would wait out its time-outs.
+    return gone_.load() || controlLost() || exchanges_.unanswered() ? SVK_ERROR_DEVICE_GONE : SVK_OK;
 }
 
 bool GenicamSession::noteFailure(GError* error) {
@@ -493,8 +536,8 @@ int GenicamSession::featureFailure(const char* node, GError* error) {
     if (noteFailure(error)) {
         return SVK_ERROR_DEVICE_GONE;
     }
-    if (const int result = usable(); result != SVK_OK) {
-        return result;
+    if (gone_.load() || controlLost()) {
+        return SVK_ERROR_DEVICE_GONE;
     }
     return arv_device_get_feature(device_, node) == nullptr ? SVK_ERROR_UNKNOWN_NODE : SVK_ERROR_ACCESS;
 }
@@ -506,22 +549,25 @@ int GenicamSession::nodeInfo(const char* node, SvkNodeInfo* info) {
     if (const int result = usable(); result != SVK_OK) {
         return result;
     }
-    int access = 0;
-    if (nodeIs(node, "UserCompensationParaB") || nodeIs(node, "ImageColorPalette")) {
-        access = 4; // kept by the library
-    } else {
-        const std::string feature = nodeIs(node, "NUCManualRun") ? profile_.nucCommand : std::string(node);
-        std::lock_guard<std::mutex> lock(featureMutex_);
-        if (device_ == nullptr) {
-            return SVK_ERROR_INVALID_HANDLE; // closed meanwhile
+    auto access = std::make_shared<int>(4); // the nodes the library keeps
+    if (!nodeIs(node, "UserCompensationParaB") && !nodeIs(node, "ImageColorPalette")) {
+        std::string feature = nodeIs(node, "NUCManualRun") ? profile_.nucCommand : std::string(node);
+        const int result = ask([this, access, feature = std::move(feature)]() -> int {
+            if (device_ == nullptr) {
+                return noCamera();
+            }
+            if (feature.empty() || arv_device_get_feature(device_, feature.c_str()) == nullptr) {
+                return SVK_ERROR_UNKNOWN_NODE;
+            }
+            *access = accessModeCode(arv_device_get_feature_access_mode(device_, feature.c_str()));
+            return SVK_OK;
+        });
+        if (result != SVK_OK) {
+            return result;
         }
-        if (feature.empty() || arv_device_get_feature(device_, feature.c_str()) == nullptr) {
-            return SVK_ERROR_UNKNOWN_NODE;
-        }
-        access = accessModeCode(arv_device_get_feature_access_mode(device_, feature.c_str()));
     }
     info->nodeType = 0;
-    info->accessMode = access;
+    info->accessMode = *access;
     info->visibility = 0;
     return SVK_OK;
 }
@@ -541,33 +587,37 @@ int GenicamSession::nodeEnum(const char* node, SvkEnumRecord* record) {
             palette_.load());
         return SVK_OK;
     }
-    std::lock_guard<std::mutex> lock(featureMutex_);
-    if (device_ == nullptr) {
-        return SVK_ERROR_INVALID_HANDLE; // closed meanwhile
-    }
-    GError* error = nullptr;
-    guint count = 0;
-    const char** names =
-        arv_device_dup_available_enumeration_feature_values_as_strings(device_, node, &count, &error);
-    if (error != nullptr) {
-        g_free(names);
-        return featureFailure(node, error);
-    }
-    const char* current = arv_device_get_string_feature_value(device_, node, &error);
-    std::vector<std::string> entries;
-    int currentIndex = 0;
-    for (guint i = 0; i < count; ++i) {
-        entries.emplace_back(names[i]);
-        if (current != nullptr && entries.back() == current) {
-            currentIndex = int(i);
+    struct Enumeration {
+        std::vector<std::string> entries;
+        int currentIndex = 0;
+    };
+    auto answer = std::make_shared<Enumeration>();
+    const int result = ask([this, answer, name = std::string(node)]() -> int {
+        if (device_ == nullptr) {
+            return noCamera();
         }
+        GError* error = nullptr;
+        guint count = 0;
+        const char** names = arv_device_dup_available_enumeration_feature_values_as_strings(
+            device_, name.c_str(), &count, &error);
+        if (error != nullptr) {
+            g_free(names);
+            return featureFailure(name.c_str(), error);
+        }
+        const char* current = arv_device_get_string_feature_value(device_, name.c_str(), &error);
+        for (guint i = 0; i < count; ++i) {
+            answer->entries.emplace_back(names[i]);
+            if (current != nullptr && answer->entries.back() == current) {
+                answer->currentIndex = int(i);
+            }
+        }
+        g_free(names);
+        return error != nullptr ? featureFailure(name.c_str(), error) : SVK_OK;
+    });
+    if (result == SVK_OK) {
+        fillEnumRecord(*record, answer->entries, answer->currentIndex);
     }
-    g_free(names);
-    if (error != nullptr) {
-        return featureFailure(node, error);
-    }
-    fillEnumRecord(*record, entries, currentIndex);
-    return SVK_OK;
+    return result;
 }
 
 int GenicamSession::nodeFloat(const char* node, SvkFloatRecord* record) {
@@ -581,21 +631,26 @@ int GenicamSession::nodeFloat(const char* node, SvkFloatRecord* record) {
         record->value = userOffset_.load();
         return SVK_OK;
     }
-    std::lock_guard<std::mutex> lock(featureMutex_);
-    if (device_ == nullptr) {
-        return SVK_ERROR_INVALID_HANDLE; // closed meanwhile
+    auto answer = std::make_shared<std::pair<double, double>>(0.0, 0.0); // value, minimum
+    const int result = ask([this, answer, name = std::string(node)]() -> int {
+        if (device_ == nullptr) {
+            return noCamera();
+        }
+        GError* error = nullptr;
+        answer->first = arv_device_get_float_feature_value(device_, name.c_str(), &error);
+        if (error != nullptr) {
+            return featureFailure(name.c_str(), error);
+        }
+        double maximum = 0.0;
+        arv_device_get_float_feature_bounds(device_, name.c_str(), &answer->second, &maximum, &error);
+        g_clear_error(&error);
+        return SVK_OK;
+    });
+    if (result == SVK_OK) {
+        record->value = answer->first;
+        record->minimum = answer->second;
     }
-    GError* error = nullptr;
-    const double value = arv_device_get_float_feature_value(device_, node, &error);
-    if (error != nullptr) {
-        return featureFailure(node, error);
-    }
-    double minimum = 0.0, maximum = 0.0;
-    arv_device_get_float_feature_bounds(device_, node, &minimum, &maximum, &error);
-    g_clear_error(&error);
-    record->value = value;
-    record->minimum = minimum;
-    return SVK_OK;
+    return result;
 }
 
 int GenicamSession::setNodeInt(const char* node, int value) {
@@ -605,13 +660,14 @@ int GenicamSession::setNodeInt(const char* node, int value) {
     if (const int result = usable(); result != SVK_OK) {
         return result;
     }
-    std::lock_guard<std::mutex> lock(featureMutex_);
-    if (device_ == nullptr) {
-        return SVK_ERROR_INVALID_HANDLE; // closed meanwhile
-    }
-    GError* error = nullptr;
-    arv_device_set_integer_feature_value(device_, node, value, &error);
-    return error == nullptr ? SVK_OK : featureFailure(node, error);
+    return ask([this, value, name = std::string(node)]() -> int {
+        if (device_ == nullptr) {
+            return noCamera();
+        }
+        GError* error = nullptr;
+        arv_device_set_integer_feature_value(device_, name.c_str(), value, &error);
+        return error == nullptr ? SVK_OK : featureFailure(name.c_str(), error);
+    });
 }
 
 int GenicamSession::setNodeFloat(const char* node, double value) {
@@ -629,13 +685,14 @@ int GenicamSession::setNodeFloat(const char* node, double value) {
         userOffset_.store(value);
         return SVK_OK;
     }
-    std::lock_guard<std::mutex> lock(featureMutex_);
-    if (device_ == nullptr) {
-        return SVK_ERROR_INVALID_HANDLE; // closed meanwhile
-    }
-    GError* error = nullptr;
-    arv_device_set_float_feature_value(device_, node, value, &error);
-    return error == nullptr ? SVK_OK : featureFailure(node, error);
+    return ask([this, value, name = std::string(node)]() -> int {
+        if (device_ == nullptr) {
+            return noCamera();
+        }
+        GError* error = nullptr;
+        arv_device_set_float_feature_value(device_, name.c_str(), value, &error);
+        return error == nullptr ? SVK_OK : featureFailure(name.c_str(), error);
+    });
 }
 
 int GenicamSession::setNodeEnum(const char* node, const char* entry) {
@@ -653,13 +710,14 @@ int GenicamSession::setNodeEnum(const char* node, const char* entry) {
         palette_.store(palette);
         return SVK_OK;
     }
-    std::lock_guard<std::mutex> lock(featureMutex_);
-    if (device_ == nullptr) {
-        return SVK_ERROR_INVALID_HANDLE; // closed meanwhile
-    }
-    GError* error = nullptr;
-    arv_device_set_string_feature_value(device_, node, entry, &error);
-    return error == nullptr ? SVK_OK : featureFailure(node, error);
+    return ask([this, name = std::string(node), value = std::string(entry)]() -> int {
+        if (device_ == nullptr) {
+            return noCamera();
+        }
+        GError* error = nullptr;
+        arv_device_set_string_feature_value(device_, name.c_str(), value.c_str(), &error);
+        return error == nullptr ? SVK_OK : featureFailure(name.c_str(), error);
+    });
 }
 
 int GenicamSession::setNodeCommand(const char* node) {
@@ -676,13 +734,14 @@ int GenicamSession::setNodeCommand(const char* node) {
         }
         command = profile_.nucCommand;
     }
-    std::lock_guard<std::mutex> lock(featureMutex_);
-    if (device_ == nullptr) {
-        return SVK_ERROR_INVALID_HANDLE; // closed meanwhile
-    }
-    GError* error = nullptr;
-    arv_device_execute_command(device_, command.c_str(), &error);
-    return error == nullptr ? SVK_OK : featureFailure(command.c_str(), error);
+    return ask([this, command = std::move(command)]() -> int {
+        if (device_ == nullptr) {
+            return noCamera();
+        }
+        GError* error = nullptr;
+        arv_device_execute_command(device_, command.c_str(), &error);
+        return error == nullptr ? SVK_OK : featureFailure(command.c_str(), error);
+    });
 }
 
 } // namespace calidra::sorvik

@@ -2,8 +2,12 @@
 // One open GenICam camera: its Aravis device and stream, the conversion of
 // its counts into temperature codes, and the nodes the library keeps itself
 // ("UserCompensationParaB", "ImageColorPalette", "NUCManualRun").
+// Everything said to the camera goes through the session's exchange thread:
+// a caller waits at most about a second for the camera's answer, and is
+// answered at once while an earlier exchange is still unanswered.
 
 #include "camera_provider.h"
+#include "genicam_exchange_thread.h"
 #include "library_configuration.h"
 #include "thermal_conversion.h"
 
@@ -11,6 +15,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -35,9 +40,11 @@ public:
     bool closed() const { return closed_.load(); }
     bool controlLost() const { return controlLink_->lost.load(); }
     bool gone() const { return gone_.load(); }
+    // Closed, and its camera let go of: nothing of it runs any more.
+    bool settled() const { return closed_.load() && exchanges_.idle(); }
 
-    // The camera went away: later calls fail and the unplug callback fires,
-    // once, on the calling thread.
+    // The camera went away: later calls fail, the unplug callback fires,
+    // once, on the calling thread, and the camera is let go of.
     void markGone();
 
     void close() override;
@@ -70,10 +77,20 @@ private:
     void deliver();
     // SVK_OK while the camera can be used, else why not.
     int usable() const;
+    // Runs an exchange with the camera on the exchange thread and waits for it
+    // a bounded time; late runs there after one its caller stopped waiting for.
+    int ask(std::function<int()> exchange, std::function<void(int)> late = {});
+    // What an exchange answers once the camera has been let go of.
+    int noCamera() const;
     int startStream();
-    // Stops the camera and its stream; from another thread it returns after
-    // the stream thread has ended.
-    void stopStream();
+    // Stops the frames at once and tells the camera; no frame callback runs
+    // after it returns (unless called from one).
+    int stopStream();
+    // Exchange thread only, like every use of device_ and camera_ after connect.
+    int startOnCamera();
+    int haltCamera();
+    void dropStream();
+    void releaseCamera();
     bool onStreamThread() const { return streamThread_.load() == std::this_thread::get_id(); }
     // The contract's code for a failed feature call.
     int featureFailure(const char* node, GError* error);
@@ -89,23 +106,20 @@ private:
 
     std::shared_ptr<ControlLink> controlLink_;
 
-    std::mutex mutex_; // callbacks, acquisition state and the Aravis objects
+    std::mutex mutex_; // callbacks and the stream
     ArvDevice* device_ = nullptr;
     ArvCamera* camera_ = nullptr;
     ArvStream* stream_ = nullptr;
-    ArvStream* retiredStream_ = nullptr; // stopped from its own thread, not yet dropped
     gulong controlLostHandler_ = 0;
     bool unplugFired_ = false;
     SvkFrameCallback frameCallback_ = nullptr;
     void* frameContext_ = nullptr;
     SvkUnplugCallback unplugCallback_ = nullptr;
     void* unplugContext_ = nullptr;
-    int width_ = 0;
-    int height_ = 0;
 
-    std::mutex featureMutex_;  // the device's feature tree is not shared between threads
     std::mutex callbackMutex_; // held while a frame is handed to the callback
 
+    std::atomic<bool> connected_{false};
     std::atomic<bool> closed_{false};
     std::atomic<bool> gone_{false};
     std::atomic<bool> acquiring_{false};
@@ -125,6 +139,9 @@ private:
     int frameWidth_ = 0;
     int frameHeight_ = 0;
     int nextFrame_ = 0; // stream thread only
+
+    // Last: it ends first, before anything its exchanges use.
+    GenicamExchangeThread exchanges_;
 };
 
 } // namespace calidra::sorvik

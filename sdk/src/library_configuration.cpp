@@ -14,7 +14,7 @@ namespace calidra::sorvik {
 namespace {
 
 bool readTextList(JsonReader& reader, const json& object, const char* key, std::vector<std::string>& values,
-                  const std::string& where) {
+                  const std::string& where, const char* what) {
     auto it = object.find(key);
     if (it == object.end()) {
         return true;
@@ -24,7 +24,8 @@ bool readTextList(JsonReader& reader, const json& object, const char* key, std::
     }
     for (const json& item : *it) {
         if (!item.is_string() || item.get<std::string>().empty() || item.get<std::string>().size() > 255) {
-            return reader.fail(std::string("\"") + key + "\" in " + where + " must hold addresses as texts");
+            return reader.fail(std::string("\"") + key + "\" in " + where + " must hold " + what +
+                               " as texts");
         }
         values.push_back(item.get<std::string>());
     }
@@ -87,7 +88,7 @@ bool readProfile(JsonReader& reader, const json& object, GenicamProfile& profile
 bool readGenicam(JsonReader& reader, const json& object, GenicamConfiguration& genicam) {
     const std::string where = "\"genicam\"";
     if (!reader.onlyKeys(object, {"addresses", "discover", "cameras"}, where) ||
-        !readTextList(reader, object, "addresses", genicam.addresses, where) ||
+        !readTextList(reader, object, "addresses", genicam.addresses, where, "addresses") ||
         !reader.boolean(object, "discover", genicam.discover, where)) {
         return false;
     }
@@ -104,6 +105,21 @@ bool readGenicam(JsonReader& reader, const json& object, GenicamConfiguration& g
             return false;
         }
         genicam.cameras.push_back(std::move(profile));
+    }
+    return true;
+}
+
+bool readUvc(JsonReader& reader, const json& object, UvcConfiguration& uvc) {
+    const std::string where = "\"uvc\"";
+    if (!reader.onlyKeys(object, {"devices", "discover"}, where) ||
+        !readTextList(reader, object, "devices", uvc.devices, where, "device paths") ||
+        !reader.boolean(object, "discover", uvc.discover, where)) {
+        return false;
+    }
+    for (const std::string& device : uvc.devices) {
+        if (device.front() != '/') {
+            return reader.fail("\"devices\" in " + where + " must hold absolute paths such as /dev/video0");
+        }
     }
     return true;
 }
@@ -146,7 +162,7 @@ bool parseConfiguration(const std::string& text, LibraryConfiguration& configura
     // With a file, the simulated camera is offered only when asked for: a
     // station with a real camera must never fall back to pictures of nobody.
     result.simulator = false;
-    if (!reader.onlyKeys(document, {"simulator", "genicam"}, "the configuration") ||
+    if (!reader.onlyKeys(document, {"simulator", "genicam", "uvc"}, "the configuration") ||
         !reader.boolean(document, "simulator", result.simulator, "the configuration")) {
         return false;
     }
@@ -154,6 +170,13 @@ bool parseConfiguration(const std::string& text, LibraryConfiguration& configura
     if (genicam != document.end()) {
         result.genicam = true;
         if (!readGenicam(reader, *genicam, result.genicamCameras)) {
+            return false;
+        }
+    }
+    auto uvc = document.find("uvc");
+    if (uvc != document.end()) {
+        result.uvc = true;
+        if (!readUvc(reader, *uvc, result.uvcCameras)) {
             return false;
         }
     }

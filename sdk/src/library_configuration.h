@@ -1,6 +1,6 @@
 #pragma once
 // SorvikC.json: which cameras the library offers. Without the file the
-// library offers the simulated camera alone and never touches the network.
+// library offers the simulated camera alone and touches no network and no device.
 
 #include <string>
 #include <utility>
@@ -29,10 +29,18 @@ struct GenicamConfiguration {
     std::vector<GenicamProfile> cameras;
 };
 
+// USB radiometric cameras through V4L2.
+struct UvcConfiguration {
+    std::vector<std::string> devices; // video nodes used as they are, e.g. /dev/video0
+    bool discover = false;            // also every /dev/video* whose USB ids match a known camera
+};
+
 struct LibraryConfiguration {
     bool simulator = true;
     bool genicam = false; // the file has a "genicam" section
     GenicamConfiguration genicamCameras;
+    bool uvc = false; // the file has a "uvc" section
+    UvcConfiguration uvcCameras;
 };
 
 // The file in use: $SORVIK_CONFIG when set, else SorvikC.json beside the

@@ -260,6 +260,60 @@ TEST_F(GenicamCameraTest, ACameraThatDiesIsUnpluggedAndComesBackWhenItAnswersAga
     EXPECT_EQ(observer_.unplugs, 1);
 }
 
+TEST_F(GenicamCameraTest, ACameraThatDiesNeverHoldsTheCallerForSeconds) {
+    // Aravis retries an unanswered command for seconds; the station calls from its window's thread.
+    // The bounds are generous: they catch a hang, they do not measure speed.
+    const char* delay = std::getenv("GENICAM_TEST_CALL_DELAY_MS"); // when the station's calls come
+    const auto callDelay = std::chrono::milliseconds(delay != nullptr ? std::atoi(delay) : 200);
+    ASSERT_TRUE(startThermalCamera(camera_, kPersonScene));
+    ASSERT_EQ(startLibrary("\"127.0.0.1\"", kThermalProfile), 0);
+    auto records = camerasOnceThere(1);
+    ASSERT_EQ(records.size(), 1u);
+    SvkHandle handle = openAndStream(records[0], SVK_PIXEL_FORMAT_RGB_CODE32);
+    ASSERT_TRUE(framesArrive(2));
+
+    camera_.stop(SIGKILL);
+    const auto killed = std::chrono::steady_clock::now();
+    std::this_thread::sleep_until(killed + callDelay);
+    using Clock = std::chrono::steady_clock;
+    auto millisecondsOf = [](Clock::duration span) {
+        return static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(span).count());
+    };
+    // The station's watchdog restarting the acquisition, then its periodic NUC.
+    auto start = Clock::now();
+    const int stopped = svkSetAcquisition(handle, 0);
+    const auto stop = Clock::now() - start;
+    start = Clock::now();
+    SvkImageSize size{};
+    svkGetImageSize(handle, &size);
+    svkSetPixelFormat(handle, SVK_PIXEL_FORMAT_RGB_CODE32);
+    svkSetNodeEnum(handle, "NUCMode", "Manual");
+    svkSetNodeInt(handle, "NUCAutoPeriodicTime", 60);
+    EXPECT_NE(svkSetAcquisition(handle, 1), 0) << "a dead camera cannot start";
+    const auto restart = Clock::now() - start;
+    start = Clock::now();
+    svkSetNodeCommand(handle, "NUCManualRun");
+    const auto nuc = Clock::now() - start;
+    EXPECT_LT(nuc, std::chrono::seconds(2));
+    EXPECT_LT(stop, std::chrono::seconds(2));
+    EXPECT_LT(restart, std::chrono::seconds(2));
+    ASSERT_TRUE(observer_.waitUntil([&] { return observer_.unplugs == 1; }, 10000));
+    const auto unplugged = Clock::now() - killed;
+    EXPECT_EQ(svkSetAcquisition(handle, 0), SVK_ERROR_DEVICE_GONE) << "known gone: answered at once";
+    start = Clock::now();
+    EXPECT_EQ(svkClose(handle), 0);
+    const auto close = Clock::now() - start;
+    EXPECT_LT(close, std::chrono::seconds(2));
+    start = Clock::now();
+    svkUninit();
+    const auto uninit = Clock::now() - start;
+    std::printf("calls %lld ms after the death: stop %lld ms (result %d), restart %lld ms, NUC %lld ms; "
+                "unplug %lld ms after the death; close %lld ms, uninit %lld ms\n",
+                static_cast<long long>(callDelay.count()), millisecondsOf(stop), stopped,
+                millisecondsOf(restart), millisecondsOf(nuc), millisecondsOf(unplugged),
+                millisecondsOf(close), millisecondsOf(uninit));
+}
+
 TEST_F(GenicamCameraTest, LostPacketsNeverReachTheCallbackAsAHalfFrame) {
     // Replayed frames that are each of one temperature: a frame torn between two could not be.
     const int width = 80, height = 60, frames = 40;

@@ -58,6 +58,8 @@ TEST_F(LibraryConfigurationTest, AMistakeFailsStartUpWithOneLineNamingTheFileAnd
         {R"({ "genicam": { "cameras": [ { "features": [ ["PixelFormat"] ] } ] } })", "\"features\""},
         {R"({ "genicam": { "cameras": [ {}, { "kelvinPerCount": 0 } ] } })", "camera 2"},
         {R"({ "simulator": 1 })", "\"simulator\""},
+        {R"({ "uvc": { "device": ["/dev/video0"] } })", "\"device\" in \"uvc\""},
+        {R"({ "uvc": { "devices": ["video0"] } })", "absolute paths"},
         {R"({ "genicam": )", "not valid JSON"},
     };
     for (const Case& c : cases) {

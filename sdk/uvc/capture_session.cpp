@@ -187,23 +187,33 @@ void CaptureSession::deviceRemoved() {
     wake_.notify_all();
 }
 
+bool CaptureSession::waitForUnplugDelivered(int timeoutMs) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return wake_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                          [this] { return unplugDelivered_ || finished_; });
+}
+
 void CaptureSession::fireUnplug() {
     if (unplugged_.exchange(true)) {
         return;
     }
-    SvkUnplugCallback callback;
-    void* context;
+    SvkUnplugCallback callback = nullptr;
+    void* context = nullptr;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (stopping_) {
-            return;
+        if (!stopping_) {
+            callback = unplugCallback_;
+            context = unplugContext_;
         }
-        callback = unplugCallback_;
-        context = unplugContext_;
     }
     if (callback != nullptr) {
         callback(context);
     }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        unplugDelivered_ = true;
+    }
+    wake_.notify_all();
 }
 
 void CaptureSession::report(const std::string& line) {
@@ -347,6 +357,11 @@ void CaptureSession::run() {
     if (streaming_) {
         stopStream();
     }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        finished_ = true;
+    }
+    wake_.notify_all();
 }
 
 } // namespace calidra::uvc

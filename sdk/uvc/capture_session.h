@@ -63,6 +63,10 @@ public:
     // whether the watcher or the stream noticed first.
     void deviceRemoved();
     bool unplugged() const { return unplugged_.load(); }
+    // Waits until the unplug callback has returned (or will never run: the
+    // capture thread has ended); false when timeoutMs passed first. Not to be
+    // called from the session's own callbacks.
+    bool waitForUnplugDelivered(int timeoutMs);
 
     uint64_t deliveredFrames() const { return delivered_.load(); }
     uint64_t refusedFrames() const { return refused_.load(); }
@@ -90,6 +94,8 @@ private:
     bool stopping_ = false;
     bool acquiring_ = false;
     bool removed_ = false;
+    bool unplugDelivered_ = false; // the unplug callback returned, or was skipped by a close
+    bool finished_ = false;        // the capture thread left its loop
     SvkFrameCallback frameCallback_ = nullptr;
     void* frameContext_ = nullptr;
     SvkUnplugCallback unplugCallback_ = nullptr;

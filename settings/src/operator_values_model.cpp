@@ -1,12 +1,14 @@
 #include "settings/operator_values_model.h"
 
 #include "settings/field_text.h"
+#include "settings/value_limits.h"
 
 #include "pipeline/frame_settings.h"
 #include "pipeline/palettes.h"
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 
 namespace calidra {
 namespace {
@@ -49,7 +51,8 @@ void OperatorValuesModel::load() {
 
     const int mode = readSetting(store_, settings::temperatureMode);
     if (mode == 1 || mode == 2)
-        setFieldText(Field::UserOffset, oneDecimal(readSetting(store_, settings::userOffset)));
+        showFieldText(Field::UserOffset,
+                      oneDecimal(limitedOffset(readSetting(store_, settings::userOffset))));
     stored(List::Mode, settings::temperatureMode);
     onModeChosen();
 
@@ -61,13 +64,17 @@ void OperatorValuesModel::load() {
     select(List::AlarmType, selection(List::AlarmType));
     showSelection(List::Palette, -1); // the camera's own palette is selected once it is open
 
-    setFieldText(Field::DetectionTemperature,
-                 temperatureFieldText(readSetting(store_, settings::trackingTemperature), unit()));
-    setFieldText(Field::AlarmTemperature,
-                 temperatureFieldText(readSetting(store_, settings::alarmTemperature), unit()));
-    setFieldText(Field::AlarmSavePeriod, QString::number(readSetting(store_, settings::alarmSavePeriod)));
-    setFieldText(Field::NucInterval, QString::number(readSetting(store_, settings::nucPeriod)));
-    setFieldText(Field::DetectTest, QString::number(readSetting(store_, settings::detectTest)));
+    // Stored values outside their limits are brought into them; the rules store them back.
+    const StoredTemperatures temperatures = limitedTemperatures(
+        readSetting(store_, settings::trackingTemperature), readSetting(store_, settings::alarmTemperature));
+    showFieldText(Field::DetectionTemperature, temperatureFieldText(temperatures.detectionCelsius, unit()));
+    showFieldText(Field::AlarmTemperature, temperatureFieldText(temperatures.alarmCelsius, unit()));
+    showFieldText(Field::AlarmSavePeriod,
+                  QString::number(limitedSavePeriod(readSetting(store_, settings::alarmSavePeriod))));
+    showFieldText(Field::NucInterval,
+                  QString::number(limitedNucPeriod(readSetting(store_, settings::nucPeriod))));
+    showFieldText(Field::DetectTest,
+                  QString::number(limitedRegionArea(readSetting(store_, settings::detectTest))));
     emit valuesChanged();
 }
 
@@ -132,7 +139,7 @@ void OperatorValuesModel::rewriteTemperature(Field field, TemperatureUnit to) {
         return;
     const TemperatureUnit from =
         to == TemperatureUnit::Fahrenheit ? TemperatureUnit::Celsius : TemperatureUnit::Fahrenheit;
-    setFieldText(field, oneDecimal(toDisplayUnit(toCelsius(parseFieldNumber(fieldText(field)), from), to)));
+    showFieldText(field, oneDecimal(toDisplayUnit(toCelsius(parseFieldNumber(fieldText(field)), from), to)));
 }
 
 void OperatorValuesModel::onModeChosen() {
@@ -140,7 +147,7 @@ void OperatorValuesModel::onModeChosen() {
     if (chosen == 0) {
         offsetFieldShown_ = false;
         measureShown_ = false;
-        setFieldText(Field::UserOffset, QStringLiteral("0.0"));
+        showFieldText(Field::UserOffset, QStringLiteral("0.0"));
         emit measuringStopRequested();
     } else if (chosen == 1) {
         offsetFieldShown_ = false;
@@ -165,9 +172,87 @@ void OperatorValuesModel::showCameraPalette(int position) {
     emit valuesChanged();
 }
 
-// Every text change runs the field's rule, as an edit field's change handler does; setting the
-// text it already has changes nothing.
-void OperatorValuesModel::setFieldText(Field field, const QString& text) {
+bool OperatorValuesModel::setFieldText(Field field, const QString& text) {
+    if (texts_[index(field)] == text)
+        return true;
+    const QString reason = refusalOf(field, text);
+    if (!reason.isEmpty()) {
+        emit fieldTextChanged(field, texts_[index(field)]); // the value in force, shown again
+        emit entryRefused(field, reason);
+        return false;
+    }
+    showFieldText(field, text);
+    return true;
+}
+
+double OperatorValuesModel::fieldCelsius(Field field) const {
+    return readTemperatureField(fieldText(field), unit()).storedCelsius;
+}
+
+QString OperatorValuesModel::refusalOf(Field field, const QString& text) const {
+    using namespace value_limits;
+    const auto shown = [this](double celsius) {
+        return temperatureFieldText(celsius, unit()) + QLatin1Char(' ') + unitLabel_;
+    };
+    switch (field) {
+    case Field::DetectionTemperature:
+    case Field::AlarmTemperature: {
+        const bool detection = field == Field::DetectionTemperature;
+        const std::optional<double> typed = wholeNumber(text);
+        // Compared as the field will hold it: capped at the ceiling, in Celsius.
+        const double celsius = typed ? std::min(toCelsius(*typed, unit()), temperatureCeilingCelsius) : 0.0;
+        // Texts of the same value in both units differ by rounding only; this much is equal.
+        constexpr double sameValue = 1e-9;
+        if (detection) {
+            const double alarm = fieldCelsius(Field::AlarmTemperature);
+            if (typed && celsius >= minimumDetectionCelsius - sameValue && celsius < alarm - sameValue)
+                return QString();
+            return tr("Detection Temp must be a number of at least %1 and below Alarm Temp (%2).")
+                .arg(shown(minimumDetectionCelsius), shown(alarm));
+        }
+        const double detectionCelsius = fieldCelsius(Field::DetectionTemperature);
+        if (typed && celsius >= minimumAlarmCelsius - sameValue && celsius > detectionCelsius + sameValue)
+            return QString();
+        return tr("Alarm Temp must be a number of at least %1 and above Detection Temp (%2).")
+            .arg(shown(minimumAlarmCelsius), shown(detectionCelsius));
+    }
+    case Field::AlarmSavePeriod: {
+        const std::optional<int> seconds = wholeInteger(text);
+        if (seconds && *seconds >= minimumSavePeriodSeconds && *seconds <= maximumSavePeriodSeconds)
+            return QString();
+        return tr("Alarm Save Interval must be a whole number of seconds from %1 to %2.")
+            .arg(minimumSavePeriodSeconds)
+            .arg(maximumSavePeriodSeconds);
+    }
+    case Field::NucInterval: {
+        const std::optional<int> seconds = wholeInteger(text);
+        if (seconds && (*seconds == 0 || (*seconds >= minimumNucSeconds && *seconds <= maximumNucSeconds)))
+            return QString();
+        return tr("NUC Interval must be 0 (off) or a whole number of seconds from %1 to %2.")
+            .arg(minimumNucSeconds)
+            .arg(maximumNucSeconds);
+    }
+    case Field::UserOffset: {
+        const std::optional<double> celsius = wholeNumber(text);
+        if (celsius && std::abs(*celsius) <= maximumOffsetCelsius)
+            return QString();
+        // The camera takes its offset in Celsius whatever the shown unit.
+        return tr("The offset must be a number from %1 to %2 °C.")
+            .arg(oneDecimal(-maximumOffsetCelsius), oneDecimal(maximumOffsetCelsius));
+    }
+    case Field::DetectTest: {
+        const std::optional<int> pixels = wholeInteger(text);
+        if (pixels && *pixels >= minimumRegionArea)
+            return QString();
+        return tr("The smallest region must be a whole number of at least %1 pixel.").arg(minimumRegionArea);
+    }
+    }
+    return QString();
+}
+
+// Every text runs the field's rule, as an edit field's change handler does; setting the text it
+// already has changes nothing.
+void OperatorValuesModel::showFieldText(Field field, const QString& text) {
     if (texts_[index(field)] == text)
         return;
     texts_[index(field)] = text;
@@ -196,7 +281,7 @@ void OperatorValuesModel::setFieldText(Field field, const QString& text) {
 void OperatorValuesModel::onTemperatureField(Field field, const Setting<double>& setting) {
     const TemperatureFieldValue value = readTemperatureField(fieldText(field), unit());
     if (value.rewrittenText && fieldText(field) != *value.rewrittenText) {
-        setFieldText(field, *value.rewrittenText); // stores the capped value
+        showFieldText(field, *value.rewrittenText); // stores the capped value
         return;
     }
     store(setting, value.storedCelsius);

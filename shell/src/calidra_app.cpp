@@ -78,7 +78,7 @@ bool CCalidraApp::InitInstance() {
         options_.runtimeFolder.isEmpty() ? calidra::userRuntimeFolder() : options_.runtimeFolder;
     singleInstance_ = std::make_unique<calidra::SingleInstance>(runtimeFolder, applicationName_);
     if (singleInstance_->claim() == calidra::InstanceClaim::AlreadyRunning) {
-        showMessage(QStringLiteral("Calidra is already running."));
+        showMessage(QCoreApplication::translate("CCalidraApp", "Calidra is already running."));
         return false;
     }
 
@@ -101,7 +101,7 @@ bool CCalidraApp::InitInstance() {
     }
     if (!created) {
         frame.reset();
-        showMessage(QStringLiteral("Failed to create empty document."));
+        showMessage(QCoreApplication::translate("CCalidraApp", "Failed to create empty document."));
         return false;
     }
     mainFrame_ = std::move(frame);

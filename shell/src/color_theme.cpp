@@ -1,6 +1,7 @@
 #include "shell/color_theme.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QStyle>
 #include <QStyleFactory>
 
@@ -87,11 +88,11 @@ std::optional<VisualTheme> themeForIndex(int index) {
 QString themeName(int index) {
     switch (index) {
     case 0:
-        return QStringLiteral("Light Theme");
+        return QCoreApplication::translate("CMainFrame", "Light Theme");
     case 1:
-        return QStringLiteral("Dark Theme");
+        return QCoreApplication::translate("CMainFrame", "Dark Theme");
     case 2:
-        return QStringLiteral("Blue Theme");
+        return QCoreApplication::translate("CMainFrame", "Blue Theme");
     default:
         return QString();
     }

@@ -7,6 +7,8 @@
 #include <QTableView>
 #include <QTimer>
 
+#include <algorithm>
+
 CLogBar::CLogBar(calidra::EventLog& log, QWidget* parent)
     : QDockWidget(QCoreApplication::translate("CLogBar", "Log"), parent), log_(log),
       list_(new QTableView(this)) {
@@ -31,7 +33,11 @@ CLogBar::CLogBar(calidra::EventLog& log, QWidget* parent)
     columns->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     columns->setHighlightSections(false);
     columns->setStretchLastSection(false);
-    const int widths[] = {timeColumnWidth, typeColumnWidth, messageColumnWidth, returnColumnWidth};
+    // The time column holds its milliseconds whatever the desktop font; 160 pixels at the least.
+    const int timeWidth = std::max(
+        timeColumnWidth, list_->fontMetrics().horizontalAdvance(QStringLiteral("8888-88-88 88:88:88.888")) +
+                             timeColumnPadding);
+    const int widths[] = {timeWidth, typeColumnWidth, messageColumnWidth, returnColumnWidth};
     for (int column = 0; column < 4; ++column)
         columns->resizeSection(column, widths[column]);
     setWidget(list_);

@@ -61,33 +61,33 @@ bool CMainFrame::create() {
 }
 
 bool CMainFrame::createToolBar() {
-    auto* toolBar = new QToolBar(QStringLiteral("Standard"), this);
+    auto* toolBar = new QToolBar(tr("Standard"), this);
     toolBar->setObjectName(QStringLiteral("ToolBar"));
     toolBar->setIconSize(QSize(24, 24));
     toolBar->setMovable(true);
     toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
 
-    back_ = new QAction(style()->standardIcon(QStyle::SP_ArrowBack), QStringLiteral("&Back"), this);
+    back_ = new QAction(style()->standardIcon(QStyle::SP_ArrowBack), tr("&Back"), this);
     back_->setObjectName(QStringLiteral("Back"));
     back_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
-    back_->setStatusTip(QStringLiteral("Back to the previous view"));
+    back_->setStatusTip(tr("Back to the previous view"));
     connect(back_, &QAction::triggered, this, &CMainFrame::OnBack);
 
-    forward_ = new QAction(style()->standardIcon(QStyle::SP_ArrowForward), QStringLiteral("Forward"), this);
+    forward_ = new QAction(style()->standardIcon(QStyle::SP_ArrowForward), tr("Forward"), this);
     forward_->setObjectName(QStringLiteral("Forward"));
     forward_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_W));
-    forward_->setStatusTip(QStringLiteral("Forward to the next view"));
+    forward_->setStatusTip(tr("Forward to the next view"));
     connect(forward_, &QAction::triggered, this, &CMainFrame::OnForward);
 
     toolBar->addAction(back_);
     toolBar->addAction(forward_);
     toolBar->addSeparator();
-    toolBar->addWidget(new CToolbarLabel(QStringLiteral("Visual theme:"), toolBar));
+    toolBar->addWidget(new CToolbarLabel(tr("Visual theme:"), toolBar));
 
     themeCombo_ = new QComboBox(toolBar);
     themeCombo_->setObjectName(QStringLiteral("ColorTheme"));
-    themeCombo_->setToolTip(QStringLiteral("Color Theme"));
-    themeCombo_->setAccessibleName(QStringLiteral("Color Theme"));
+    themeCombo_->setToolTip(tr("Color Theme"));
+    themeCombo_->setAccessibleName(tr("Color Theme"));
     for (int index = 0; index < calidra::themeCount; ++index)
         themeCombo_->addItem(calidra::themeName(index));
     const qreal dpiScale = logicalDpiX() / 96.0;
@@ -98,17 +98,17 @@ bool CMainFrame::createToolBar() {
     toolBar->addWidget(themeCombo_);
     addToolBar(Qt::TopToolBarArea, toolBar);
 
-    statusBarToggle_ = new QAction(QStringLiteral("&Status Bar"), this);
+    statusBarToggle_ = new QAction(tr("&Status Bar"), this);
     statusBarToggle_->setCheckable(true);
     statusBarToggle_->setChecked(true);
-    statusBarToggle_->setStatusTip(QStringLiteral("Show or hide the status bar"));
-    exit_ = new QAction(QStringLiteral("E&xit"), this);
-    exit_->setStatusTip(QStringLiteral("Quit the application"));
+    statusBarToggle_->setStatusTip(tr("Show or hide the status bar"));
+    exit_ = new QAction(tr("E&xit"), this);
+    exit_->setStatusTip(tr("Quit the application"));
     connect(exit_, &QAction::triggered, this, &QWidget::close);
 
-    QMenu* fileMenu = menuBar()->addMenu(QStringLiteral("&File"));
+    QMenu* fileMenu = menuBar()->addMenu(tr("&File"));
     fileMenu->addAction(exit_);
-    QMenu* viewMenu = menuBar()->addMenu(QStringLiteral("&View"));
+    QMenu* viewMenu = menuBar()->addMenu(tr("&View"));
     viewMenu->addAction(statusBarToggle_);
     viewMenu->addAction(back_);
     viewMenu->addAction(forward_);
@@ -118,8 +118,12 @@ bool CMainFrame::createToolBar() {
 bool CMainFrame::createStatusBar() {
     QStatusBar* bar = statusBar();
     bar->setObjectName(QStringLiteral("StatusBar"));
-    auto* idle = new QLabel(QStringLiteral("Ready"), bar);
+    auto* idle = new QLabel(tr("Ready"), bar);
     bar->addWidget(idle, 1);
+    // What the views keep saying (the camera in use), beside the lock keys.
+    viewStatus_ = new QLabel(bar);
+    viewStatus_->setObjectName(QStringLiteral("ViewStatus"));
+    bar->addPermanentWidget(viewStatus_);
     const QString texts[] = {QStringLiteral("CAP"), QStringLiteral("NUM"), QStringLiteral("SCRL")};
     for (int index = 0; index < 3; ++index) {
         auto* pane = new QLabel(texts[index], bar);
@@ -190,8 +194,13 @@ void CMainFrame::createViews() {
             // A view that cannot be made leaves its slot empty; the station runs without it.
             view = nullptr;
         }
-        if (view)
+        if (view) {
             clientArea_->addWidget(view);
+            connect(view, &CCalidraView::statusMessage, this, [this](const QString& text, int timeoutMs) {
+                statusBar()->showMessage(text, timeoutMs);
+            });
+            connect(view, &CCalidraView::statusTextChanged, viewStatus_, &QLabel::setText);
+        }
         views_.push_back(view);
     }
     viewsBar_->SelectByNumber(currentViewNumber_);

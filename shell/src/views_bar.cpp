@@ -40,8 +40,8 @@ bool hasNextSibling(const QStandardItem* item) {
 } // namespace
 
 CViewsBar::CViewsBar(std::vector<CDemoFeature> features, QWidget* parent)
-    : QDockWidget(QStringLiteral("Views"), parent), features_(std::move(features)),
-      model_(new QStandardItemModel(this)), filtered_(new QSortFilterProxyModel(this)) {
+    : QDockWidget(tr("Views"), parent), features_(std::move(features)), model_(new QStandardItemModel(this)),
+      filtered_(new QSortFilterProxyModel(this)) {
     setObjectName(QStringLiteral("ViewsBar"));
     setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
 
@@ -51,7 +51,7 @@ CViewsBar::CViewsBar(std::vector<CDemoFeature> features, QWidget* parent)
     layout->setSpacing(2);
 
     filter_ = new QLineEdit(content);
-    filter_->setPlaceholderText(QStringLiteral("Search"));
+    filter_->setPlaceholderText(tr("Search"));
     filter_->setClearButtonEnabled(true);
     layout->addWidget(filter_);
 
@@ -68,7 +68,7 @@ CViewsBar::CViewsBar(std::vector<CDemoFeature> features, QWidget* parent)
     tree_->setMouseTracking(true); // hot tracking
     layout->addWidget(tree_);
 
-    noMatch_ = new QLabel(QStringLiteral("No items match your search."), tree_->viewport());
+    noMatch_ = new QLabel(tr("No items match your search."), tree_->viewport());
     noMatch_->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     noMatch_->setWordWrap(true);
     auto* viewportLayout = new QVBoxLayout(tree_->viewport());
@@ -87,7 +87,7 @@ CViewsBar::CViewsBar(std::vector<CDemoFeature> features, QWidget* parent)
 }
 
 void CViewsBar::fillTree() {
-    auto* root = new QStandardItem(QStringLiteral("Views"));
+    auto* root = new QStandardItem(tr("Views"));
     root->setData(0, viewNumberRole);
     root->setEditable(false);
     model_->appendRow(root);

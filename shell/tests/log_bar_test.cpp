@@ -43,7 +43,10 @@ TEST_F(LogBarTest, ListHasTheFourColumnsOfTheLog) {
     EXPECT_EQ(rows->headerData(2, Qt::Horizontal).toString(), "Message");
     EXPECT_EQ(rows->headerData(3, Qt::Horizontal).toString(), "Return");
     const QHeaderView* columns = pane.list()->horizontalHeader();
-    EXPECT_EQ(columns->sectionSize(0), 160);
+    // Wide enough for the milliseconds in the list's font, never narrower than 160.
+    EXPECT_GE(columns->sectionSize(0), 160);
+    EXPECT_GT(columns->sectionSize(0),
+              pane.list()->fontMetrics().horizontalAdvance("2020-03-05 14:07:09.042") + 8);
     EXPECT_EQ(columns->sectionSize(1), 80);
     EXPECT_EQ(columns->sectionSize(2), 380);
     EXPECT_EQ(columns->sectionSize(3), 50);

@@ -1,5 +1,6 @@
 #include "station/alarm_sound_player.h"
 
+#include <QAudioDeviceInfo>
 #include <QMetaObject>
 #include <QSoundEffect>
 #include <QThread>
@@ -24,8 +25,18 @@ void AlarmSoundPlayer::requestStop() {
 void AlarmSoundPlayer::play(const QString& soundFilePath) {
     Q_ASSERT(QThread::currentThread() == thread());
     // The effect is made on first use so a station that never alarms opens no audio device.
-    if (effect_ == nullptr)
+    if (effect_ == nullptr) {
+        // Without a sound server the list may still hold a nameless device; the default tells.
+        if (QAudioDeviceInfo::defaultOutputDevice().isNull()) {
+            // Silence would pass for a working siren: say so once, and look again next time.
+            if (!unavailableReported_ && reportUnavailable_)
+                reportUnavailable_();
+            unavailableReported_ = true;
+            playingFile_ = soundFilePath;
+            return;
+        }
         effect_ = new QSoundEffect(this);
+    }
     if (playingFile_ == soundFilePath && effect_->isPlaying())
         return;
     effect_->stop();

@@ -4,7 +4,10 @@
 #include "alarmrecord/free_space.h"
 #include "camera/sorvik_camera_library.h"
 #include "pipeline/snapshot_writer.h"
+#include "settings/value_limits.h"
 #include "siteevents/site_events_publisher.h"
+
+#include <QFileInfo>
 
 namespace calidra {
 namespace {
@@ -40,12 +43,20 @@ Station::Station(SettingsSection& settings, EventLog& log, StationOptions option
                     framesSeen_.fetch_add(1, std::memory_order_relaxed);
                     if (frameObserver_)
                         frameObserver_(pipeline_);
+                    if (awaitingFrames_.exchange(false))
+                        QMetaObject::invokeMethod(
+                            this, [this] { onFramesFlowing(); }, Qt::QueuedConnection);
                 }),
       values_(settings) {
     qRegisterMetaType<Readouts>();
     qRegisterMetaType<CameraState>();
+    qRegisterMetaType<CameraSignal>();
     qRegisterMetaType<LogEntry>();
     values_.setWritesToStore(options_.writesOperatorValues);
+    sound_.setUnavailableReporter([this] {
+        log_.WriteLog(LogType::Information, QStringLiteral("No audio output: the alarm sound cannot play."),
+                      0);
+    });
     values_.setCameraTakesOffset(
         [this] { return camera() != nullptr && connection_->userCompensationSupported(); });
     CameraLibrary& library = options_.cameraLibrary != nullptr ? *options_.cameraLibrary : *ownLibrary_;
@@ -103,6 +114,31 @@ void Station::start() {
     startSiteEvents();
     episodes_.attach(record_.get(), site_.get());
     connection_->initialise();
+}
+
+void Station::signalLost() {
+    // A lost camera is never shown as a working station: no alarm, no read-outs, no live picture.
+    pipeline_.signalLost();
+    awaitingFrames_.store(true);
+    if (cameraSignal_ == CameraSignal::Live)
+        setCameraSignal(CameraSignal::Lost);
+    readoutDue();
+}
+
+void Station::onFramesFlowing() {
+    // A frame of the unplugged camera that was already under way is not a signal.
+    if (!connection_->connected()) {
+        awaitingFrames_.store(true);
+        return;
+    }
+    setCameraSignal(CameraSignal::Live);
+}
+
+void Station::setCameraSignal(CameraSignal signal) {
+    if (cameraSignal_ == signal)
+        return;
+    cameraSignal_ = signal;
+    emit cameraSignalChanged(signal);
 }
 
 void Station::stop() {
@@ -208,6 +244,11 @@ void Station::setCameraEntries(const QStringList& entries) {
 }
 
 void Station::readoutDue() {
+    // Before the first frame and while the camera is lost there is nothing to read out.
+    if (cameraSignal_ != CameraSignal::Live) {
+        emit readoutsChanged(Readouts{});
+        return;
+    }
     FrameReadings readings;
     readings.nucRunning = connection_ && connection_->nucRunning();
     readings.personPresent = pipeline_.personPresent();
@@ -247,7 +288,13 @@ void Station::stopMeasurement() {
 
 void Station::onOffsetMeasured(const QString& offsetText) {
     measurementTimer_.stop();
-    values_.showMeasuredOffset(offsetText);
+    // The operator sees the result in the offset field and, with its time, in the log.
+    const QString outcome = values_.showMeasuredOffset(offsetText)
+                                ? QStringLiteral("applied")
+                                : QStringLiteral("outside ±%1 °C, not applied")
+                                      .arg(value_limits::maximumOffsetCelsius, 0, 'f', 1);
+    log_.WriteLog(LogType::Information, QStringLiteral("Measured offset %1 °C: %2.").arg(offsetText, outcome),
+                  0);
     emit offsetMeasured(offsetText);
 }
 
@@ -266,6 +313,13 @@ void Station::launchMaskEditor() {
 }
 
 void Station::launchIpTool() {
+    const QString tool = AuxiliaryPrograms::ipToolPath();
+    if (!QFileInfo(tool).isExecutable()) {
+        log_.WriteLog(
+            LogType::Information,
+            QStringLiteral("IP Setting: no IP tool at %1 (CALIDRA_IP_TOOL names another).").arg(tool), 0);
+        return;
+    }
     programs_.LaunchIpTool();
 }
 

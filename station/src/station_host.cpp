@@ -57,6 +57,7 @@ void StationHost::showFrame(const cv::Mat& renderImage, bool measuring, const st
         renderImage.copyTo(picture_); // reuses the slot's memory for frames of one size
         pictureMeasuring_ = measuring;
         pictureStatus_ = statusText;
+        pictureMasks_ = nextPictureMasks_;
         wasWaiting = pictureWaiting_;
         pictureWaiting_ = true;
     }
@@ -64,13 +65,20 @@ void StationHost::showFrame(const cv::Mat& renderImage, bool measuring, const st
         emit pictureReady();
 }
 
-bool StationHost::takeLatestPicture(cv::Mat& picture, bool& measuring, std::string& statusText) {
+void StationHost::maskRegionsShown(const std::vector<cv::Rect>& regions) {
+    nextPictureMasks_ = regions;
+}
+
+bool StationHost::takeLatestPicture(cv::Mat& picture, bool& measuring, std::string& statusText,
+                                    std::vector<cv::Rect>* maskRegions) {
     std::lock_guard<std::mutex> lock(pictureLock_);
     if (!pictureWaiting_)
         return false;
     picture_.copyTo(picture);
     measuring = pictureMeasuring_;
     statusText = pictureStatus_;
+    if (maskRegions != nullptr)
+        *maskRegions = pictureMasks_;
     pictureWaiting_ = false;
     return true;
 }

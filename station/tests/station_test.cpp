@@ -60,17 +60,18 @@ protected:
 
 TEST_F(StationTest, ReadoutsInTheShownUnitAndDuringNuc) {
     started();
+    // Nothing to read out before the first frame: not the 45.0 / -10.0 the pipeline starts with.
     EXPECT_EQ(readouts.large, "");
-    EXPECT_EQ(readouts.maximum, "Max Temp. : 45.0 C");
-    EXPECT_EQ(readouts.minimum, "Min Temp. : -10.0 C");
+    EXPECT_EQ(readouts.maximum, "");
+    EXPECT_EQ(readouts.minimum, "");
     station->values().select(List::Unit, 1);
-    clock.advance(500);
-    EXPECT_EQ(readouts.maximum, "Max Temp. : 113.0 ℉");
 
     store.writeInteger("NUCPeriod", 10);
     station->values().load();
     connect();
-    runWithFrames(10000);
+    runWithFrames(1000);
+    EXPECT_EQ(readouts.maximum, "Max Temp. : 77.0 ℉"); // the fake camera's 25.0 °C
+    runWithFrames(9000);
     EXPECT_EQ(readouts.large, "NUC");
     EXPECT_EQ(readouts.maximum, "");
     clock.advance(2000);
@@ -184,12 +185,88 @@ TEST_F(StationTest, AppliedNucIntervalRestartsTheNucTimerAndIsStored) {
     station->values().applyNucInterval();
     EXPECT_EQ(station->connection().nucTimerIntervalMs(), 30000);
     EXPECT_EQ(store.readInteger("NUCPeriod", 0), 30);
-    station->values().setFieldText(Field::NucInterval, "off");
+    // Text that is no interval is refused: the one in force stays, NUC is not switched off.
+    for (const char* refused : {"off", "5", "3000000"}) {
+        EXPECT_FALSE(station->values().setFieldText(Field::NucInterval, refused));
+        station->values().applyNucInterval();
+        EXPECT_EQ(station->connection().nucTimerIntervalMs(), 30000) << refused;
+    }
+    station->values().setFieldText(Field::NucInterval, "0");
     station->values().applyNucInterval();
     EXPECT_FALSE(station->connection().nucTimerActive());
-    station->values().setFieldText(Field::NucInterval, "3000000"); // 34 days: saturates, stays on
-    station->values().applyNucInterval();
-    EXPECT_EQ(station->connection().nucTimerIntervalMs(), 2147483647);
+}
+
+// A person at 38.5 °C standing in the middle of the fake camera's picture.
+uint16_t feverishPerson(int x, int y) {
+    return x >= 150 && x < 200 && y >= 80 && y < 230 ? uint16_t(1385) : uint16_t(1250);
+}
+
+TEST_F(StationTest, LostCameraEndsTheAlarmAtOnceAndScreeningResumesWithItsFrames) {
+    library.cameras[0].codeAt = feverishPerson;
+    store.writeInteger("AlarmEvent", 1);
+    store.writeInteger("AlarmSavePeriod", 1);
+    std::vector<CameraSignal> signalsSeen;
+    started();
+    QObject::connect(station.get(), &Station::cameraSignalChanged,
+                     [&](CameraSignal signal) { signalsSeen.push_back(signal); });
+    QSignalSpy alarms(station.get(), &Station::alarmChanged);
+    QSignalSpy snapshots(station.get(), &Station::snapshotSaved);
+    EXPECT_EQ(station->cameraSignal(), CameraSignal::Searching);
+    connect();
+    runWithFrames(2500);
+    ASSERT_EQ(alarms.count(), 1);
+    EXPECT_TRUE(alarms.at(0).at(0).toBool());
+    EXPECT_EQ(readouts.large, "38.5 C");
+    EXPECT_GE(snapshots.count(), 1);
+
+    library.unplug("SIM-A");
+    clock.advance(0);
+    QCoreApplication::processEvents(); // the alarm's end crosses from the pipeline's host
+    ASSERT_EQ(alarms.count(), 2);
+    EXPECT_FALSE(alarms.at(1).at(0).toBool());
+    EXPECT_EQ(station->cameraSignal(), CameraSignal::Lost);
+    EXPECT_EQ(readouts.large, "");
+    EXPECT_EQ(readouts.maximum, "");
+    const int snapshotsBefore = snapshots.count();
+    runWithFrames(3000);
+    EXPECT_EQ(snapshots.count(), snapshotsBefore);
+
+    library.plug("SIM-A");
+    runWithFrames(7000); // the next search, the settle wait, then frames again
+    EXPECT_EQ(station->cameraSignal(), CameraSignal::Live);
+    ASSERT_EQ(alarms.count(), 3);
+    EXPECT_TRUE(alarms.at(2).at(0).toBool());
+    EXPECT_EQ(readouts.large, "38.5 C");
+
+    clock.advance(3500); // silent past the watchdog's limit
+    ASSERT_EQ(alarms.count(), 4);
+    EXPECT_FALSE(alarms.at(3).at(0).toBool());
+    EXPECT_EQ(signalsSeen, (std::vector<CameraSignal>{CameraSignal::Live, CameraSignal::Lost,
+                                                      CameraSignal::Live, CameraSignal::Lost}));
+    EXPECT_EQ(log.model().entry(0).message, "Camera connected: SIM-A [16F0A001] KVX-384TRA");
+}
+
+TEST_F(StationTest, MeasuredOffsetAndAMissingIpToolAreLogged) {
+    qputenv("CALIDRA_IP_TOOL", folder.filePath("no-such-tool").toUtf8());
+    store.writeInteger("TemperatureMode", 1);
+    started();
+    station->launchIpTool();
+    std::thread frameThread([&] {
+        station->host().offsetMeasured("0.8");
+        station->host().offsetMeasured("25.0");
+    });
+    frameThread.join();
+    QCoreApplication::processEvents();
+    qunsetenv("CALIDRA_IP_TOOL");
+    QStringList messages;
+    for (int row = 0; row < log.model().rowCount(); ++row)
+        if (log.model().entry(row).type == LogType::Information)
+            messages << log.model().entry(row).message;
+    EXPECT_EQ(messages, QStringList({"IP Setting: no IP tool at " + folder.filePath("no-such-tool") +
+                                         " (CALIDRA_IP_TOOL names another).",
+                                     "Measured offset 0.8 °C: applied.",
+                                     "Measured offset 25.0 °C: outside ±20.0 °C, not applied."}));
+    EXPECT_EQ(station->values().fieldText(Field::UserOffset), "0.8");
 }
 
 // What the station reads at start-up for its record, its disk and its cameras; a short disk is

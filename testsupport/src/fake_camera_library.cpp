@@ -182,6 +182,15 @@ bool FakeCameraLibrary::deliverFrame() {
     if (openEvents_ == nullptr || !acquiring_ || spec == nullptr || !spec->present)
         return false;
     pixels_.assign(std::size_t(spec->width) * std::size_t(spec->height) * 2, uint16_t(1250));
+    if (spec->codeAt) {
+        // Format 110 carries the code in the second word of each pixel, the others in the only one.
+        const bool twoWords = pixelFormat_ == 110;
+        for (int y = 0; y < spec->height; ++y)
+            for (int x = 0; x < spec->width; ++x) {
+                const std::size_t pixel = std::size_t(y) * std::size_t(spec->width) + std::size_t(x);
+                pixels_[twoWords ? pixel * 2 + 1 : pixel] = spec->codeAt(x, y);
+            }
+    }
     std::memset(&frame_, 0, sizeof frame_);
     frame_.width = uint32_t(spec->width);
     frame_.height = uint32_t(spec->height);

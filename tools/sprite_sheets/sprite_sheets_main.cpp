@@ -2,6 +2,7 @@
 // by side on a magenta background that the pane shows as transparent.
 //   alarm_animation.png  frames 207 pixels wide, played while the alarm sounds
 //   pane_banner.png      frames 380 pixels wide, the still picture at the top of the pane
+// and the same with Korean words, *_ko.png, which the pane shows in a Korean session.
 
 #include <QGuiApplication>
 #include <QImage>
@@ -38,7 +39,7 @@ void drawThermometer(QPainter& painter, const QRectF& box, double level, const Q
 
 // Eight frames: the first a dim plate, shown while all is quiet; then a red warning plate whose
 // glow and mercury rise and fall, so the playing alarm blinks.
-QImage alarmAnimation() {
+QImage alarmAnimation(const QString& word) {
     constexpr int frameWidth = 207;
     constexpr int frameHeight = 64;
     constexpr int frameCount = 8;
@@ -67,13 +68,13 @@ QImage alarmAnimation() {
         font.setBold(true);
         painter.setFont(font);
         painter.setPen(quiet ? QColor(235, 235, 235) : frame % 2 == 0 ? Qt::white : QColor(255, 240, 200));
-        painter.drawText(plate.adjusted(40, 0, -6, 0), Qt::AlignCenter, QStringLiteral("ALARM"));
+        painter.drawText(plate.adjusted(40, 0, -6, 0), Qt::AlignCenter, word);
     }
     return sheet;
 }
 
 // One frame: the product's name beside a thermometer over a cool-to-warm band.
-QImage paneBanner() {
+QImage paneBanner(const QString& subtitleText) {
     constexpr int frameWidth = 380;
     constexpr int frameHeight = 72;
     QImage sheet(frameWidth, frameHeight, QImage::Format_RGB32);
@@ -103,8 +104,7 @@ QImage paneBanner() {
     subtitle.setPixelSize(14);
     painter.setFont(subtitle);
     painter.setPen(QColor(235, 235, 255));
-    painter.drawText(QRectF(58, 42, frameWidth - 64, 20), Qt::AlignLeft | Qt::AlignVCenter,
-                     QStringLiteral("Thermal fever screening"));
+    painter.drawText(QRectF(58, 42, frameWidth - 64, 20), Qt::AlignLeft | Qt::AlignVCenter, subtitleText);
     return sheet;
 }
 
@@ -118,8 +118,12 @@ int main(int argc, char** argv) {
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
-    if (!alarmAnimation().save(folder + "/alarm_animation.png") ||
-        !paneBanner().save(folder + "/pane_banner.png")) {
+    const QString korean = QString::fromUtf8("경보");
+    const QString koreanSubtitle = QString::fromUtf8("열화상 발열 검사");
+    if (!alarmAnimation(QStringLiteral("ALARM")).save(folder + "/alarm_animation.png") ||
+        !paneBanner(QStringLiteral("Thermal fever screening")).save(folder + "/pane_banner.png") ||
+        !alarmAnimation(korean).save(folder + "/alarm_animation_ko.png") ||
+        !paneBanner(koreanSubtitle).save(folder + "/pane_banner_ko.png")) {
         std::fprintf(stderr, "sprite-sheets: cannot write into %s\n", argv[1]);
         return 1;
     }

@@ -1,11 +1,13 @@
 #pragma once
-// The stand-in for the station's stream server: takes one picture per connection on a local
-// stream socket and keeps statistics, so the station's feed can be watched and tested.
+// The station's side of the stream server: takes one picture per connection on a local stream
+// socket and keeps statistics. Connections are served side by side, so a sender that connects and
+// then idles never holds up the station's next picture.
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -21,6 +23,9 @@ public:
     using FrameHandler =
         std::function<void(const std::vector<unsigned char>& bgrPixels, uint64_t frameNumber)>;
 
+    // Senders beyond this many open at once push out the one that has been quiet longest.
+    static constexpr std::size_t maximumOpenConnections = 32;
+
     StreamServer(int width, int height);
     ~StreamServer();
     StreamServer(const StreamServer&) = delete;
@@ -33,7 +38,7 @@ public:
     // Serves connections until stopRequested is set; checks it at least every pollIntervalMs.
     void run(const std::atomic<bool>& stopRequested, int pollIntervalMs = 100);
 
-    // Called on the serving thread for every good frame.
+    // Called on the serving thread for every good frame, as soon as its sender has closed.
     void setFrameHandler(FrameHandler handler) { frameHandler_ = std::move(handler); }
 
     // How long a connected sender may pause before its message counts as bad.
@@ -43,7 +48,12 @@ public:
     std::size_t frameBytes() const { return frameBytes_; }
 
 private:
-    void serveConnection(int connection);
+    struct Connection;
+
+    void acceptWaiting(int64_t nowMs);
+    // False when the connection is finished (whole message, bad message or error).
+    bool readFrom(Connection& connection, int64_t nowMs);
+    void finish(Connection& connection, bool good);
     void closeSocket();
 
     std::size_t frameBytes_;
@@ -51,7 +61,8 @@ private:
     std::string socketPath_;
     int stallTimeoutMs_ = 2000;
     FrameHandler frameHandler_;
-    std::vector<unsigned char> buffer_;
+    std::vector<std::unique_ptr<Connection>> connections_;
+    std::vector<std::vector<unsigned char>> spareBuffers_; // reused so a frame allocates nothing
     std::atomic<uint64_t> frames_{0};
     std::atomic<uint64_t> badMessages_{0};
 };

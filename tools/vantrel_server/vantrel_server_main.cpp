@@ -1,21 +1,33 @@
-// VantrelServer WIDTH HEIGHT [--jpeg-dir DIR] [--every N]
-// Stand-in stream server: receives the station's annotated pictures and reports what arrives;
-// with --jpeg-dir it keeps every Nth picture as a JPEG for a person to look at.
+// VantrelServer WIDTH HEIGHT [--port N] [--bind ADDRESS] [--auth FILE] [--anonymous]
+//               [--jpeg-dir DIR] [--every N]
+// Takes the station's annotated pictures from the local socket and serves them as H.264 over
+// RTSP; with --jpeg-dir it also keeps every Nth picture as a JPEG for a person to look at.
 
+#include "rtsp_publisher.h"
+#include "server_options.h"
 #include "stream_server.h"
 
 #include "pipeline/snapshot_writer.h"
 #include "pipeline/stream_feed.h"
 
+#include <gst/gst.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
+
+#if defined(__SANITIZE_ADDRESS__)
+// GLib is built without frame pointers: only the slow unwinder sees past g_malloc, which the
+// narrow leak suppressions need.
+extern "C" const char* __asan_default_options() {
+    return "fast_unwind_on_malloc=0";
+}
+#endif
 
 namespace {
 
@@ -26,36 +38,45 @@ void requestStop(int) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: VantrelServer WIDTH HEIGHT [--jpeg-dir DIR] [--every N]\n");
+    std::fprintf(stderr, "usage: VantrelServer WIDTH HEIGHT [--port N] [--bind ADDRESS] [--auth FILE] "
+                         "[--anonymous] [--jpeg-dir DIR] [--every N]\n");
     return 2;
 }
 
-bool parsePositive(const char* text, int& value) {
-    char* end = nullptr;
-    const long parsed = std::strtol(text, &end, 10);
-    if (end == text || *end != '\0' || parsed < 1 || parsed > 65535)
-        return false;
-    value = int(parsed);
-    return true;
+std::string rtspUrl(const std::string& address, int port) {
+    const std::string host = address.find(':') != std::string::npos ? "[" + address + "]" : address;
+    return "rtsp://" + host + ":" + std::to_string(port) + calidra::RtspPublisher::mountPath;
+}
+
+void warnWhenOthersCanRead(const std::string& path) {
+    struct stat status;
+    if (::stat(path.c_str(), &status) == 0 && (status.st_mode & (S_IRWXG | S_IRWXO)) != 0)
+        std::fprintf(stderr, "VantrelServer: warning: other users can read %s\n", path.c_str());
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    int width = 0;
-    int height = 0;
-    if (argc < 3 || !parsePositive(argv[1], width) || !parsePositive(argv[2], height))
+    calidra::ServerOptions options;
+    std::string error;
+    switch (calidra::parseServerOptions(argc, argv, options, error)) {
+    case calidra::OptionsOutcome::Usage:
         return usage();
-    std::string jpegFolder;
-    int every = 30;
-    for (int index = 3; index < argc; ++index) {
-        const std::string option = argv[index];
-        if (option == "--jpeg-dir" && index + 1 < argc)
-            jpegFolder = argv[++index];
-        else if (option == "--every" && index + 1 < argc && parsePositive(argv[index + 1], every))
-            ++index;
-        else
-            return usage();
+    case calidra::OptionsOutcome::Refused:
+        std::fprintf(stderr, "VantrelServer: %s\n", error.c_str());
+        return 1;
+    case calidra::OptionsOutcome::Ready:
+        break;
+    }
+    calidra::RtspSettings rtsp;
+    rtsp.bindAddress = options.bindAddress;
+    rtsp.port = options.rtspPort;
+    if (!options.authFile.empty()) {
+        if (!calidra::readCredentials(options.authFile, rtsp.credentials, error)) {
+            std::fprintf(stderr, "VantrelServer: %s\n", error.c_str());
+            return 1;
+        }
+        warnWhenOthersCanRead(options.authFile);
     }
 
     struct sigaction action;
@@ -64,45 +85,56 @@ int main(int argc, char** argv) {
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
     signal(SIGPIPE, SIG_IGN);
+    gst_init(nullptr, nullptr);
 
-    calidra::StreamServer server(width, height);
-    if (!jpegFolder.empty()) {
+    const int width = options.width;
+    const int height = options.height;
+    int exitCode = 0;
+    {
+        calidra::StreamServer server(width, height);
+        calidra::RtspPublisher publisher(width, height);
         server.setFrameHandler([&](const std::vector<unsigned char>& pixels, uint64_t number) {
-            if (number % uint64_t(every) != 1 % uint64_t(every))
+            publisher.pushFrame(pixels.data());
+            if (options.jpegFolder.empty() ||
+                number % uint64_t(options.jpegEvery) != 1 % uint64_t(options.jpegEvery))
                 return;
             const cv::Mat picture(height, width, CV_8UC3, const_cast<unsigned char*>(pixels.data()));
             char name[64];
             std::snprintf(name, sizeof name, "/frame_%08llu.jpg", static_cast<unsigned long long>(number));
-            calidra::writeJpegAtomically(jpegFolder + name, picture, calidra::snapshotJpegQuality);
+            calidra::writeJpegAtomically(options.jpegFolder + name, picture, calidra::snapshotJpegQuality);
         });
-    }
-    std::string error;
-    const std::string path = calidra::streamSocketPath();
-    if (!server.listen(path, error)) {
-        std::fprintf(stderr, "VantrelServer: %s\n", error.c_str());
-        return 1;
-    }
-    std::printf("listening on %s for %dx%d pictures (%zu bytes each)\n", path.c_str(), width, height,
-                server.frameBytes());
-    std::fflush(stdout);
+        const std::string path = calidra::streamSocketPath();
+        if (!server.listen(path, error) || !publisher.start(rtsp, error)) {
+            std::fprintf(stderr, "VantrelServer: %s\n", error.c_str());
+            exitCode = 1;
+        } else {
+            std::printf("listening on %s for %dx%d pictures (%zu bytes each)\n", path.c_str(), width, height,
+                        server.frameBytes());
+            std::printf("serving %s%s\n", rtspUrl(options.bindAddress, publisher.boundPort()).c_str(),
+                        rtsp.credentials.empty() ? "" : " (digest authentication)");
+            std::fflush(stdout);
 
-    std::thread serving([&] { server.run(stopRequested); });
-    uint64_t framesBefore = 0;
-    auto lastReport = std::chrono::steady_clock::now();
-    while (!stopRequested.load()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        const auto now = std::chrono::steady_clock::now();
-        const double seconds = std::chrono::duration<double>(now - lastReport).count();
-        if (seconds < 1.0)
-            continue;
-        const calidra::StreamStatistics statistics = server.statistics();
-        std::printf("frames %llu\tbad %llu\tfps %.1f\n", static_cast<unsigned long long>(statistics.frames),
-                    static_cast<unsigned long long>(statistics.badMessages),
-                    double(statistics.frames - framesBefore) / seconds);
-        std::fflush(stdout);
-        framesBefore = statistics.frames;
-        lastReport = now;
-    }
-    serving.join();
-    return 0; // the server's destructor removes the socket
+            std::thread serving([&] { server.run(stopRequested); });
+            uint64_t framesBefore = 0;
+            auto lastReport = std::chrono::steady_clock::now();
+            while (!stopRequested.load()) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                const auto now = std::chrono::steady_clock::now();
+                const double seconds = std::chrono::duration<double>(now - lastReport).count();
+                if (seconds < 1.0)
+                    continue;
+                const calidra::StreamStatistics statistics = server.statistics();
+                std::printf("frames %llu  bad %llu  fps %.1f  clients %d\n",
+                            static_cast<unsigned long long>(statistics.frames),
+                            static_cast<unsigned long long>(statistics.badMessages),
+                            double(statistics.frames - framesBefore) / seconds, publisher.clientCount());
+                std::fflush(stdout);
+                framesBefore = statistics.frames;
+                lastReport = now;
+            }
+            serving.join();
+        }
+    } // the publisher closes its clients, the server removes the socket
+    gst_deinit();
+    return exitCode;
 }

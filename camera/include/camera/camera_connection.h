@@ -81,6 +81,8 @@ public:
     const QStringList& identityPrefixes() const { return identityPrefixes_; }
     // "label: [identity] model".
     static QString entryText(const CameraRecord& record);
+    // "label [identity] model": the camera as the operator is told about it.
+    static QString cameraText(const CameraRecord& record);
 
 private:
     void onConnectTimer();

@@ -22,6 +22,9 @@ public:
     virtual void readoutDue() = 0;
     // A camera was connected, lost or closed.
     virtual void connectionChanged() {}
+    // The connected camera was unplugged, or its stream fell silent past the watchdog's limit;
+    // told before the watchdog restarts the stream.
+    virtual void signalLost() {}
 };
 
 } // namespace calidra

@@ -22,6 +22,8 @@ public:
     static constexpr int paneTop = 7;
     static constexpr int pictureMargin = 7;
     static constexpr int paneScrollBarAllowance = 16;
+    // How long the status bar says why a typed value was refused.
+    static constexpr int refusalShownMs = 6000;
 
     struct Environment {
         EventLog* log = nullptr;                // the application's event log; outlives the view
@@ -47,6 +49,12 @@ public:
     QWidget* paneArea() const { return paneArea_; }
     PictureArea* pictureArea() const { return picture_; }
 
+    // The status bar's camera line: "label [identity] model", or "No camera".
+    static QString cameraStatusText(const CameraState& state);
+    // folder + baseName + "_<language>.png" for the interface language when it exists, else
+    // folder + baseName + ".png".
+    static QString localizedPicture(const QString& folder, const QString& baseName);
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -55,6 +63,7 @@ private:
     void createPane();
     void layoutChildren();
     void onAlarmChanged(bool alarmOn);
+    bool withinOwnWindow(const QWidget* widget) const;
 
     Environment environment_;
     std::unique_ptr<Station> station_;

@@ -1,18 +1,22 @@
 #pragma once
 // The live picture: the newest frame the pipeline finished, stretched over the whole area
-// without smoothing, with the measurement's status line on top while it runs.
+// without smoothing, with the measurement's status line on top while it runs and the enabled
+// masks outlined. Without a camera signal it says so instead of passing a still for live.
+
+#include "station/station.h"
 
 #include <QImage>
+#include <QRect>
 #include <QString>
+#include <QVector>
 #include <QWidget>
 
 #include <opencv2/core.hpp>
 
 #include <cstdint>
+#include <vector>
 
 namespace calidra {
-
-class StationHost;
 
 class PictureArea : public QWidget {
     Q_OBJECT
@@ -27,6 +31,9 @@ public:
     uint64_t picturesPainted() const { return picturesPainted_; }
     const QImage& currentPicture() const { return picture_; }
     bool showsStatusLine() const { return measuring_ && !statusText_.isEmpty(); }
+    CameraSignal cameraSignal() const { return cameraSignal_; }
+    // The text over the picture while there is no signal; empty while frames flow.
+    QString signalText() const;
 
 signals:
     void leftDoubleClicked();
@@ -34,13 +41,20 @@ signals:
 public slots:
     // Takes the newest picture, if any, and schedules a repaint.
     void takeNewestPicture();
+    void setCameraSignal(calidra::CameraSignal signal);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
+    void paintStatusLine(QPainter& painter);
+    void paintMaskOutlines(QPainter& painter);
+    void paintSignalText(QPainter& painter);
+
     StationHost* host_ = nullptr;
+    CameraSignal cameraSignal_ = CameraSignal::Live; // the live view tells it otherwise
+    std::vector<cv::Rect> maskRegions_;
     cv::Mat newest_; // reused for every frame of one size
     QImage picture_;
     bool measuring_ = false;

@@ -21,6 +21,8 @@ public:
     bool snapshotDue(bool frameAlarm, uint32_t tickMs, int64_t savePeriodMs);
 
     bool alarmOn() const { return alarmOn_; }
+    // Off at once, whatever the minimum time on; true when it was on.
+    bool switchOff();
 
 private:
     bool alarmOn_ = false;

@@ -51,6 +51,10 @@ public:
     // Frames that went through the whole procedure up to showing, since construction.
     uint64_t shownFrameCount() const { return shownFrames_.load(std::memory_order_relaxed); }
 
+    // Any thread: the camera is gone or silent. An alarm on ends at once (sound off, alarmChanged)
+    // and no alarm or snapshot comes until the next acquisition start allocates the buffers.
+    void signalLost();
+
     // The offset calibration: started by the operator, ended by its time-out or a mode change.
     void startMeasurement() { measurement_.start(); }
     void stopMeasurement() { measurement_.stop(); }
@@ -68,7 +72,10 @@ public:
     const DetectionResults& detectionResults() const { return detection_; }
     const OperatorSettings& frameOperatorSettings() const { return operatorSettings_; }
     const FrameSettings& frameSettings() const { return operatorSettings_.frame; }
-    bool alarmOn() const { return alarm_.alarmOn(); }
+    bool alarmOn() {
+        std::lock_guard<std::mutex> lock(alarmLock_);
+        return alarm_.alarmOn();
+    }
     const CompensationMeasurement& measurement() const { return measurement_; }
 
 private:
@@ -83,7 +90,10 @@ private:
     DetectionResults detection_;
     OperatorSettings operatorSettings_;
     std::mutex frameLock_; // guards buffers_.cleanCopy only
+    std::mutex alarmLock_; // guards alarm_ and alarmHeldOff_: the frame thread and signalLost
     AlarmState alarm_;
+    bool alarmHeldOff_ = false;
+    std::vector<cv::Rect> maskRegions_;
     CompensationMeasurement measurement_;
     StreamFeed streamFeed_;
     std::string programFolder_;

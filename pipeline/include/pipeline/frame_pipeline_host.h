@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace calidra {
 
@@ -51,6 +52,10 @@ public:
     // is valid only during the call.
     virtual bool viewWindowExists() = 0;
     virtual void showFrame(const cv::Mat& renderImage, bool measuring, const std::string& statusText) = 0;
+
+    // The mask regions blanked out of this frame's detection, in picture pixels, called just
+    // before showFrame: for outlines on the operator's screen, never in the picture itself.
+    virtual void maskRegionsShown(const std::vector<cv::Rect>& regions) { (void)regions; }
 
     // A finished compensation measurement: the new offset for the options pane, "%.1f".
     virtual void offsetMeasured(const std::string& offsetText) = 0;

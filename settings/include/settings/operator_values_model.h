@@ -65,8 +65,10 @@ public:
     static int nucIntervalMs(int seconds);
 
 public slots:
-    // The operator's choices.
-    void setFieldText(Field field, const QString& text);
+    // The operator's choices. A field's text is taken only when it is a whole number within the
+    // field's limits (a temperature above the ceiling is capped and its text rewritten); otherwise
+    // the value in force stays, its text is shown again and entryRefused says why. False then.
+    bool setFieldText(Field field, const QString& text);
     void select(List list, int position);
     void applyNucInterval();
 
@@ -74,7 +76,7 @@ public slots:
     // node (Normal, locked, nothing stored), and an offset the measurement found.
     void showCameraPalette(int position);
     void forceNormalMode();
-    void showMeasuredOffset(const QString& text) { setFieldText(Field::UserOffset, text); }
+    bool showMeasuredOffset(const QString& text) { return setFieldText(Field::UserOffset, text); }
 
 public:
     // Asked whenever the offset changes: whether an open camera takes it (it offers the node).
@@ -82,6 +84,8 @@ public:
 
 signals:
     void fieldTextChanged(OperatorValuesModel::Field field, const QString& text);
+    // A text was refused; reason is a sentence for the operator, in the shown unit.
+    void entryRefused(OperatorValuesModel::Field field, const QString& reason);
     void selectionChanged(OperatorValuesModel::List list, int position);
     void unitLabelChanged(const QString& label);
     // Which of the offset field and the Measure button shows, and whether the mode list is enabled.
@@ -99,6 +103,11 @@ private:
     static std::size_t index(Field field) { return std::size_t(field); }
     static std::size_t index(List list) { return std::size_t(list); }
     void showSelection(List list, int position);
+    // The program's own texts (stored values, unit rewrites): shown and applied without refusal.
+    void showFieldText(Field field, const QString& text);
+    // Empty when the text may be taken.
+    QString refusalOf(Field field, const QString& text) const;
+    double fieldCelsius(Field field) const;
     void onUnitChosen();
     void onModeChosen();
     void onTemperatureField(Field field, const Setting<double>& setting);

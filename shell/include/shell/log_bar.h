@@ -16,6 +16,7 @@ class CLogBar : public QDockWidget {
 public:
     static constexpr int paneId = 32819;
     static constexpr int timeColumnWidth = 160;
+    static constexpr int timeColumnPadding = 16; // the cell's margins and the grid line
     static constexpr int typeColumnWidth = 80;
     static constexpr int messageColumnWidth = 380;
     static constexpr int returnColumnWidth = 50;

@@ -62,6 +62,8 @@ public:
     QAction* statusBarAction() const { return statusBarToggle_; }
     QAction* exitAction() const { return exit_; }
     QLabel* lockKeyPane(int index) const { return lockKeyPanes_[index]; }
+    // The status bar's line kept for the views (the live view's camera).
+    QLabel* viewStatusPane() const { return viewStatus_; }
 
     // Replaces where Caps/Num/Scroll Lock are read from (tests).
     void setLockKeyReader(std::unique_ptr<calidra::LockKeyReader> reader);
@@ -91,6 +93,7 @@ private:
     QAction* exit_ = nullptr;
     QComboBox* themeCombo_ = nullptr;
     QLabel* lockKeyPanes_[3] = {};
+    QLabel* viewStatus_ = nullptr;
     QTimer* lockKeyTimer_ = nullptr;
     std::unique_ptr<calidra::LockKeyReader> lockKeys_;
 };

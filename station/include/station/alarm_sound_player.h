@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class QSoundEffect;
 
 namespace calidra {
@@ -22,6 +24,9 @@ public:
     // What was last asked for: the file looping now, empty when stopped.
     QString playingFile() const { return playingFile_; }
 
+    // Told once, at the first alarm that finds no audio output to play on.
+    void setUnavailableReporter(std::function<void()> report) { reportUnavailable_ = std::move(report); }
+
 public slots:
     void play(const QString& soundFilePath);
     void stop();
@@ -29,6 +34,8 @@ public slots:
 private:
     QSoundEffect* effect_ = nullptr;
     QString playingFile_;
+    std::function<void()> reportUnavailable_;
+    bool unavailableReported_ = false;
 };
 
 } // namespace calidra

@@ -46,6 +46,10 @@ struct CameraState {
     QString model;
 };
 
+// Whether the picture is live: before the first frame of a run, frames flowing, or the camera
+// lost (unplugged or silent) until frames flow again.
+enum class CameraSignal { Searching, Live, Lost };
+
 class Station : public QObject, private ConnectionFrontEnd {
     Q_OBJECT
 public:
@@ -69,6 +73,7 @@ public:
     CameraConnection& connection() { return *connection_; }
     AuxiliaryPrograms& programs() { return programs_; }
     CameraState cameraState() const;
+    CameraSignal cameraSignal() const { return cameraSignal_; }
     const QStringList& cameraEntries() const { return cameraEntries_; }
     bool measurementTimerActive() const { return measurementTimer_.isActive(); }
     // <program folder>/ThermalAlarm: the snapshots, their record and the unsent alarm messages.
@@ -101,6 +106,7 @@ signals:
     void readoutsChanged(const calidra::Readouts& readouts);
     void cameraListChanged(const QStringList& entries);
     void cameraStateChanged(const calidra::CameraState& state);
+    void cameraSignalChanged(calidra::CameraSignal signal);
     void offsetMeasured(const QString& offsetText);
     // highestCelsius: the highest accepted region temperature of the frame the JPEG shows.
     void snapshotSaved(const QString& path, double highestCelsius);
@@ -115,6 +121,9 @@ private:
     void setCameraEntries(const QStringList& entries) override;
     void readoutDue() override;
     void connectionChanged() override;
+    void signalLost() override;
+    void setCameraSignal(CameraSignal signal);
+    void onFramesFlowing();
 
     void startAlarmRecord();
     void startSiteEvents();
@@ -139,6 +148,8 @@ private:
     QTimer measurementTimer_;
     QStringList cameraEntries_;
     std::function<void(const FramePipeline&)> frameObserver_;
+    CameraSignal cameraSignal_ = CameraSignal::Searching;
+    std::atomic<bool> awaitingFrames_{true}; // the frame thread reports the next frame
 
     // Made by start() and let go by stop() once the camera is closed.
     std::unique_ptr<AlarmRecord> record_;
@@ -154,3 +165,4 @@ private:
 } // namespace calidra
 
 Q_DECLARE_METATYPE(calidra::CameraState)
+Q_DECLARE_METATYPE(calidra::CameraSignal)

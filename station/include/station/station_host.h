@@ -16,6 +16,7 @@
 #include <atomic>
 #include <mutex>
 #include <string>
+#include <vector>
 
 namespace calidra {
 
@@ -39,7 +40,9 @@ public:
     void setMinimumFreeMegabytes(int megabytes) { minimumFreeMegabytes_.store(megabytes); }
 
     // The newest picture since the last call (older ones are dropped); false when none is new.
-    bool takeLatestPicture(cv::Mat& picture, bool& measuring, std::string& statusText);
+    // maskRegions, when given, receives the mask regions applied to that picture's frame.
+    bool takeLatestPicture(cv::Mat& picture, bool& measuring, std::string& statusText,
+                           std::vector<cv::Rect>* maskRegions = nullptr);
 
     // FramePipelineHost, called on the frame thread.
     uint32_t tickMs() override { return clock_.nowMs(); }
@@ -52,6 +55,7 @@ public:
     void stopAlarmSound() override;
     bool viewWindowExists() override { return viewWindowExists_.load(); }
     void showFrame(const cv::Mat& renderImage, bool measuring, const std::string& statusText) override;
+    void maskRegionsShown(const std::vector<cv::Rect>& regions) override;
     void offsetMeasured(const std::string& offsetText) override;
     void snapshotSaved(const std::string& path, double highestCelsius) override;
     bool roomForSnapshot() override;
@@ -84,6 +88,8 @@ private:
     cv::Mat picture_;
     bool pictureMeasuring_ = false;
     std::string pictureStatus_;
+    std::vector<cv::Rect> pictureMasks_;
+    std::vector<cv::Rect> nextPictureMasks_; // frame thread only, until its picture is shown
     bool pictureWaiting_ = false;
 };
 

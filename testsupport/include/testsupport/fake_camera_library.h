@@ -6,6 +6,7 @@
 
 #include "svk.h"
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -23,6 +24,8 @@ struct FakeCameraSpec {
     int paletteIndex = 0; // -1: the palette cannot be read
     int width = 384;
     int height = 288;
+    // The temperature code of each pixel of every frame; without it the whole picture is 25.0 °C.
+    std::function<uint16_t(int x, int y)> codeAt;
 };
 
 class FakeCameraLibrary : public CameraLibrary {

@@ -31,7 +31,7 @@ struct ServerFigures {
 
 ServerFigures lastFigures(const QString& output) {
     ServerFigures figures;
-    const QRegularExpression line(QStringLiteral("frames (\\d+)\\tbad (\\d+)"));
+    const QRegularExpression line(QStringLiteral("frames (\\d+)  bad (\\d+)"));
     auto matches = line.globalMatch(output);
     while (matches.hasNext()) {
         const auto match = matches.next();
@@ -69,9 +69,9 @@ protected:
 
     void startServer() {
         server.setProcessEnvironment(environment);
-        server.start(folder.filePath("Vantrel/VantrelServer"), {"96", "72"});
+        server.start(folder.filePath("Vantrel/VantrelServer"), {"96", "72", "--port", "0"});
         ASSERT_TRUE(server.waitForStarted());
-        ASSERT_TRUE(server.waitForReadyRead(5000)); // "listening on ..."
+        ASSERT_TRUE(server.waitForReadyRead(30000)); // "listening on ...", after a first scan of the plugins
         serverOutput = QString::fromUtf8(server.readAllStandardOutput());
     }
     ServerFigures serverFiguresAfter(int milliseconds) {

@@ -113,23 +113,45 @@ TEST(StreamServerTest, HandsEveryGoodPictureOverIntact) {
     EXPECT_EQ(lastNumber, 1u);
 }
 
-TEST(StreamServerTest, StalledSenderIsDroppedAndOthersAreServedAfterIt) {
-    const std::string path = temporarySocketPath("stall");
-    RunningServer running(path, 2, 2);
-    ASSERT_TRUE(running.listening);
-    running.server.setStallTimeoutMs(100);
-
-    const int stalled = ::socket(AF_UNIX, SOCK_STREAM, 0);
+int connectIdle(const std::string& path) {
+    const int connection = ::socket(AF_UNIX, SOCK_STREAM, 0);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-    ASSERT_EQ(::connect(stalled, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::send(stalled, "abc", 3, MSG_NOSIGNAL), 3);
+    EXPECT_EQ(::connect(connection, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    return connection;
+}
 
+TEST(StreamServerTest, StalledSenderDoesNotHoldUpOthersAndIsDroppedAfterItsTimeOut) {
+    const std::string path = temporarySocketPath("stall");
+    RunningServer running(path, 2, 2);
+    ASSERT_TRUE(running.listening);
+    running.server.setStallTimeoutMs(1500);
+
+    const int stalled = connectIdle(path);
+    ASSERT_EQ(::send(stalled, "abc", 3, MSG_NOSIGNAL), 3);
     ASSERT_TRUE(sendMessage(path, std::vector<unsigned char>(12)));
     ASSERT_TRUE(waitFor([&] { return running.server.statistics().frames == 1; }));
-    EXPECT_EQ(running.server.statistics().badMessages, 1u);
+    // Served while the stalled sender was still waiting out its time.
+    EXPECT_EQ(running.server.statistics().badMessages, 0u);
+    EXPECT_TRUE(waitFor([&] { return running.server.statistics().badMessages == 1; }));
     ::close(stalled);
+}
+
+TEST(StreamServerTest, AFloodOfIdleConnectionsCannotStarveThePictures) {
+    const std::string path = temporarySocketPath("flood");
+    RunningServer running(path, 2, 2);
+    ASSERT_TRUE(running.listening);
+    std::vector<int> idle;
+    for (int count = 0; count < 100; ++count)
+        idle.push_back(connectIdle(path));
+    for (int count = 0; count < 10; ++count)
+        ASSERT_TRUE(sendMessage(path, std::vector<unsigned char>(12)));
+    EXPECT_TRUE(waitFor([&] { return running.server.statistics().frames == 10; }));
+    // The quietest are pushed out to make room; the rest wait for their time-out.
+    EXPECT_GE(running.server.statistics().badMessages, 100 - StreamServer::maximumOpenConnections);
+    for (const int connection : idle)
+        ::close(connection);
 }
 
 TEST(StreamServerTest, SocketFileOfAServerThatIsGoneIsReplacedButALiveServerIsNot) {

@@ -15,6 +15,12 @@ public:
     // The colour theme changed: controls pick up the new palette and the view repaints.
     virtual void OnChangeVisualManager();
 
+signals:
+    // A passing message for the main window's status bar, shown for timeoutMs.
+    void statusMessage(const QString& text, int timeoutMs);
+    // A line the main window keeps in its status bar until the view says otherwise.
+    void statusTextChanged(const QString& text);
+
 private:
     bool initialUpdateDone_ = false;
 };

@@ -1,0 +1,347 @@
+// The real VantrelServer watched by real RTSP clients (ffprobe, ffmpeg) on 127.0.0.1: what they
+// decode, several clients at once, a late and a stalled one, credentials and the refusal to
+// publish beyond this machine.
+
+#include "pipeline/stream_feed.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+#include <opencv2/imgproc.hpp>
+
+#include <signal.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+namespace {
+
+constexpr int width = 384;
+constexpr int height = 288;
+constexpr int frameBytes = width * height * 3;
+
+QCoreApplication& application() {
+    static int argc = 1;
+    static char name[] = "rtsp_end_to_end_test";
+    static char* argv[] = {name, nullptr};
+    static QCoreApplication instance(argc, argv);
+    return instance;
+}
+
+// Pixels the overlays leave after encoding: clearly red or clearly green, unlike any palette
+// colour of the scene.
+struct OverlayPixels {
+    int red = 0;
+    int green = 0;
+};
+
+OverlayPixels countOverlayPixels(const char* bgr) {
+    OverlayPixels counted;
+    for (int index = 0; index < width * height; ++index) {
+        const int blue = uchar(bgr[3 * index]);
+        const int green = uchar(bgr[3 * index + 1]);
+        const int red = uchar(bgr[3 * index + 2]);
+        counted.red += red > 100 && red > green + 60 && red > blue + 30;
+        counted.green += green > 150 && green > red + 60 && green > blue + 60;
+    }
+    return counted;
+}
+
+// Sends a grey picture with a red and a green block through the station's own feed, at 25 a
+// second, until stopped or for at most a minute.
+class Feeder {
+public:
+    explicit Feeder(const std::string& socketPath) : feed_(socketPath) {
+        picture_ = cv::Mat(height, width, CV_8UC3, cv::Scalar(80, 80, 80));
+        cv::rectangle(picture_, cv::Rect(40, 40, 80, 100), cv::Scalar(0, 0, 255), cv::FILLED);
+        cv::rectangle(picture_, cv::Rect(200, 40, 80, 100), cv::Scalar(0, 255, 0), cv::FILLED);
+        thread_ = std::thread([this] {
+            const auto start = std::chrono::steady_clock::now();
+            for (int number = 1; number <= 1500 && !stop_.load(); ++number) {
+                const auto tick = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    std::chrono::steady_clock::now() - start);
+                if (feed_.streamFrame(picture_, uint32_t(tick.count())) == calidra::StreamOutcome::Sent)
+                    sent_.fetch_add(1);
+                std::this_thread::sleep_until(start + number * std::chrono::milliseconds(40));
+            }
+        });
+    }
+    ~Feeder() {
+        stop_.store(true);
+        thread_.join();
+    }
+    int sent() const { return sent_.load(); }
+
+private:
+    calidra::StreamFeed feed_;
+    cv::Mat picture_;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> sent_{0};
+    std::thread thread_;
+};
+
+// An ffmpeg client that decodes everything it receives and reports how many frames it has.
+class CountingClient {
+public:
+    CountingClient(const QString& url, const QString& transport) {
+        process_.start("ffmpeg",
+                       {"-nostdin", "-v", "error", "-rtsp_transport", transport, "-i", url, "-fps_mode",
+                        "passthrough", "-f", "null", "-stats_period", "0.2", "-progress", "pipe:1", "-"});
+    }
+    ~CountingClient() { finish(); }
+    int frames() {
+        process_.waitForReadyRead(50); // without an event loop, output arrives only when asked for
+        output_ += QString::fromUtf8(process_.readAllStandardOutput());
+        int frames = 0;
+        auto found = QRegularExpression("frame=(\\d+)").globalMatch(output_);
+        while (found.hasNext())
+            frames = found.next().captured(1).toInt();
+        return frames;
+    }
+    void signal(int number) { ::kill(pid_t(process_.processId()), number); }
+    QString finish() {
+        if (process_.state() != QProcess::NotRunning) {
+            signal(SIGINT);
+            if (!process_.waitForFinished(5000))
+                process_.kill();
+            process_.waitForFinished(5000);
+        }
+        // The null muxer's complaint about timestamps that ffmpeg's RTSP receiver re-bases when the
+        // first RTCP sender report arrives (seen on a loaded machine) says nothing about the pictures.
+        QStringList errors =
+            QString::fromUtf8(process_.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
+        errors.erase(std::remove_if(errors.begin(), errors.end(),
+                                    [](const QString& line) {
+                                        return line.contains("non monotonically increasing dts to muxer");
+                                    }),
+                     errors.end());
+        return errors.join('\n');
+    }
+
+private:
+    QProcess process_;
+    QString output_;
+};
+
+class RtspEndToEndTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { application(); }
+
+    void SetUp() override {
+        if (QStandardPaths::findExecutable("ffmpeg").isEmpty() ||
+            QStandardPaths::findExecutable("ffprobe").isEmpty())
+            GTEST_SKIP() << "ffmpeg and ffprobe are needed to watch the stream";
+        const QString built = qEnvironmentVariable("CALIDRA_RUNTIME_DIR");
+        QDir(folder.path()).mkpath("Vantrel");
+        QDir(folder.path()).mkpath("runtime");
+        for (const char* name : {"calidra-headless", "libSorvikC.so", "Vantrel/VantrelServer"})
+            ASSERT_TRUE(QFile::copy(built + "/" + name, folder.filePath(name))) << name;
+        environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_RUNTIME_DIR", folder.filePath("runtime"));
+        environment.insert("XDG_CONFIG_HOME", folder.filePath("config"));
+        server.setProcessEnvironment(environment);
+    }
+    void TearDown() override {
+        for (QProcess* process : {&server, &station}) {
+            if (process->state() == QProcess::NotRunning)
+                continue;
+            process->terminate();
+            if (!process->waitForFinished(10000))
+                process->kill();
+            process->waitForFinished(5000);
+        }
+    }
+
+    std::string socketPath() const { return folder.filePath("runtime/SorvikRTSPServer_0").toStdString(); }
+
+    // Starts the server on a port the system chooses and waits for its address.
+    void startServer(const QStringList& options = {}) {
+        server.start(folder.filePath("Vantrel/VantrelServer"),
+                     QStringList{QString::number(width), QString::number(height), "--port", "0"} + options);
+        ASSERT_TRUE(server.waitForStarted());
+        const QRegularExpression serving("serving (rtsp://\\S+)");
+        for (int attempt = 0; attempt < 300 && url.isEmpty(); ++attempt) { // a first run scans the plugins
+            server.waitForReadyRead(100);
+            serverOutput += QString::fromUtf8(server.readAllStandardOutput());
+            url = serving.match(serverOutput).captured(1);
+        }
+        ASSERT_TRUE(url.startsWith("rtsp://127.0.0.1:")) << serverOutput.toStdString();
+    }
+    QString readServer() {
+        server.waitForReadyRead(50);
+        serverOutput += QString::fromUtf8(server.readAllStandardOutput());
+        return serverOutput;
+    }
+
+    // Runs a client to its end; false when it fails or does not end in time.
+    bool run(const QString& program, const QStringList& arguments, QByteArray& output, QByteArray& errors) {
+        QProcess client;
+        client.start(program, arguments);
+        const bool ended = client.waitForFinished(20000);
+        if (!ended)
+            client.kill();
+        client.waitForFinished();
+        output = client.readAllStandardOutput();
+        errors = client.readAllStandardError();
+        return ended && client.exitStatus() == QProcess::NormalExit && client.exitCode() == 0;
+    }
+    bool decode(const QString& from, int frames, QByteArray& output, QByteArray& errors) {
+        return run("ffmpeg",
+                   {"-nostdin", "-v", "error", "-i", from, "-frames:v", QString::number(frames), "-f",
+                    "rawvideo", "-pix_fmt", "bgr24", "-"},
+                   output, errors) &&
+               output.size() == frames * frameBytes;
+    }
+    void write(const QString& name, const QByteArray& content) {
+        QDir(folder.path()).mkpath(QFileInfo(folder.filePath(name)).path());
+        QFile file(folder.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+
+    QTemporaryDir folder;
+    QProcessEnvironment environment;
+    QProcess server;
+    QProcess station;
+    QString serverOutput;
+    QString url;
+};
+
+TEST_F(RtspEndToEndTest, StationPictureIsServedAsH264WithItsRedAndGreenOverlays) {
+    write("scenario.json", R"({ "cameras": [ { "width": 384, "height": 288, "fps": 15, "people": [
+        { "enter": 0, "leave": 600, "temperature": 38.4, "from": [0.3, 0.55], "to": [0.3, 0.55], "height": 0.7 },
+        { "enter": 0, "leave": 600, "temperature": 36.4, "from": [0.72, 0.55], "to": [0.72, 0.55], "height": 0.7 }
+        ] } ] })");
+    write("config/Quro-Duzu/Calidra/Calidra.conf", "[Settings]\nAlarmEvent=0\nAlarmTemperature=37.5\n");
+    startServer();
+    QProcessEnvironment stationEnvironment = environment;
+    stationEnvironment.insert("SORVIK_SIM_SCENARIO", folder.filePath("scenario.json"));
+    station.setProcessEnvironment(stationEnvironment);
+    station.start(folder.filePath("calidra-headless"), {"--seconds", "30"});
+    ASSERT_TRUE(station.waitForStarted());
+    QThread::msleep(1000);
+
+    QByteArray output;
+    QByteArray errors;
+    ASSERT_TRUE(run("ffprobe",
+                    {"-v", "error", "-select_streams", "v:0", "-show_entries",
+                     "stream=codec_name,width,height", "-of", "default=noprint_wrappers=1", url},
+                    output, errors))
+        << errors.toStdString();
+    EXPECT_EQ(output, "codec_name=h264\nwidth=384\nheight=288\n");
+
+    ASSERT_TRUE(decode(url, 30, output, errors)) << errors.toStdString();
+    EXPECT_EQ(errors, "");
+    for (int frame = 0; frame < 30; ++frame) {
+        // The feverish person's red frame, the other's green frame and the green labels.
+        const OverlayPixels overlays = countOverlayPixels(output.constData() + frame * frameBytes);
+        EXPECT_GT(overlays.red, 100) << "frame " << frame;
+        EXPECT_GT(overlays.green, 300) << "frame " << frame;
+    }
+}
+
+TEST_F(RtspEndToEndTest, ClientsShareTheStreamAndNeitherALateNorAStalledOneDisturbsTheOthers) {
+    startServer();
+    Feeder feeder(socketPath());
+    CountingClient steady(url, "udp");
+    CountingClient stalled(url, "tcp"); // over TCP a stalled reader pushes back on the server
+    // Both receive frames at once (allowing a loaded machine half a minute to start two players).
+    for (int attempt = 0; attempt < 300 && (steady.frames() < 10 || stalled.frames() < 10); ++attempt)
+        QThread::msleep(100);
+    const int stalledBefore = stalled.frames();
+    ASSERT_GE(stalledBefore, 10);
+    ASSERT_GE(steady.frames(), 10);
+
+    stalled.signal(SIGSTOP);
+    QElapsedTimer stall;
+    stall.start();
+    const int steadyBefore = steady.frames();
+    const int sentBefore = feeder.sent();
+    QThread::msleep(3000);
+
+    // A late client starts at a key frame: its first frames decode without a complaint and show
+    // the picture as sent.
+    QByteArray output;
+    QByteArray errors;
+    ASSERT_TRUE(decode(url, 5, output, errors)) << errors.toStdString();
+    EXPECT_EQ(errors, "");
+    const cv::Mat first(height, width, CV_8UC3, output.data());
+    const auto distance = [&](int x, int y, cv::Vec3d expected) {
+        return cv::norm(cv::Vec3d(first.at<cv::Vec3b>(y, x)) - expected);
+    };
+    EXPECT_LT(distance(80, 90, {0, 0, 255}), 40.0);
+    EXPECT_LT(distance(240, 90, {0, 255, 0}), 40.0);
+    EXPECT_LT(distance(340, 250, {80, 80, 80}), 20.0);
+    QThread::msleep(std::max<qint64>(0, 5000 - stall.elapsed()));
+
+    // While the other client was stopped, the steady one and the socket side kept the pace.
+    const int steadyDuring = steady.frames() - steadyBefore;
+    const int sentDuring = feeder.sent() - sentBefore;
+    stalled.signal(SIGCONT);
+    EXPECT_GE(sentDuring, 80);
+    EXPECT_GE(steadyDuring, sentDuring * 8 / 10) << steadyDuring << " of " << sentDuring;
+    EXPECT_TRUE(readServer().contains(QRegularExpression("clients [2-9]"))) << serverOutput.toStdString();
+
+    QThread::msleep(1000);
+    EXPECT_GT(stalled.frames(), stalledBefore);
+    EXPECT_EQ(steady.finish(), "");
+    QThread::msleep(1500);
+    const QString last = readServer().split('\n', Qt::SkipEmptyParts).last();
+    EXPECT_TRUE(last.contains(" bad 0 ") && last.endsWith("clients 1")) << last.toStdString();
+
+    // Ended with a client still watching: a clean exit that removes the socket.
+    server.terminate();
+    ASSERT_TRUE(server.waitForFinished(10000));
+    EXPECT_EQ(server.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(server.exitCode(), 0);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(socketPath())));
+}
+
+TEST_F(RtspEndToEndTest, CredentialsAreAskedForAndANoSignalPictureShowsWithoutTheStation) {
+    write("users", "guard:door-42\n");
+    QFile::setPermissions(folder.filePath("users"), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    startServer({"--auth", folder.filePath("users")});
+
+    QByteArray output;
+    QByteArray errors;
+    EXPECT_FALSE(run("ffprobe", {"-v", "error", "-show_entries", "stream=codec_name", url}, output, errors));
+    EXPECT_TRUE(errors.contains("401")) << errors.toStdString();
+    QString wrong = url;
+    wrong.replace("rtsp://", "rtsp://guard:door-41@");
+    EXPECT_FALSE(
+        run("ffprobe", {"-v", "error", "-show_entries", "stream=codec_name", wrong}, output, errors));
+
+    QString right = url;
+    right.replace("rtsp://", "rtsp://guard:door-42@");
+    ASSERT_TRUE(decode(right, 1, output, errors)) << errors.toStdString();
+    // Dark grey with light letters in the middle.
+    const cv::Mat picture(height, width, CV_8UC3, output.data());
+    EXPECT_LT(cv::mean(picture)[1], 60.0);
+    double brightest = 0;
+    cv::Mat grey;
+    cv::cvtColor(picture(cv::Rect(width / 4, height / 3, width / 2, height / 3)), grey, cv::COLOR_BGR2GRAY);
+    cv::minMaxLoc(grey, nullptr, &brightest);
+    EXPECT_GT(brightest, 150.0);
+}
+
+TEST_F(RtspEndToEndTest, RefusesToPublishBeyondThisMachineWithoutCredentials) {
+    server.start(folder.filePath("Vantrel/VantrelServer"),
+                 {"384", "288", "--bind", "0.0.0.0", "--port", "0"});
+    ASSERT_TRUE(server.waitForFinished(10000));
+    EXPECT_EQ(server.exitCode(), 1);
+    EXPECT_TRUE(server.readAllStandardError().contains("--auth"));
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(socketPath())));
+}
+
+} // namespace
