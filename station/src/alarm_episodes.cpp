@@ -1,6 +1,7 @@
 #include "station/alarm_episodes.h"
 
 #include "alarmrecord/alarm_record.h"
+#include "pipeline/frame_pipeline.h"
 #include "siteevents/site_events_publisher.h"
 
 #include <QFileInfo>
@@ -20,19 +21,34 @@ void raise(double& highest, double celsius) {
 AlarmEpisodes::AlarmEpisodes(Now now, QObject* parent) : QObject(parent), now_(now) {}
 
 void AlarmEpisodes::attach(AlarmRecord* record, SiteEventsPublisher* site) {
+    const std::lock_guard<std::mutex> guard(lock_);
     record_ = record;
     site_ = site;
 }
 
 void AlarmEpisodes::snapshotSaved(const QString& path, double highestCelsius) {
+    const std::lock_guard<std::mutex> guard(lock_);
     frameSnapshots_.push_back({path, highestCelsius});
 }
 
 void AlarmEpisodes::snapshotFailed(int errorNumber) {
+    const std::lock_guard<std::mutex> guard(lock_);
     frameFailure_ = errorNumber;
 }
 
-void AlarmEpisodes::frameDone(bool alarmOn, bool frameAlarmed, double highestCelsius) {
+bool AlarmEpisodes::alarmOn() const {
+    const std::lock_guard<std::mutex> guard(lock_);
+    return alarmOn_;
+}
+
+void AlarmEpisodes::frameDone(FramePipeline& pipeline) {
+    const std::lock_guard<std::mutex> guard(lock_);
+    // Read under this lock: a lost camera switches the pipeline's alarm off and then ends the
+    // episode here, so a frame sees either both or neither.
+    const bool alarmOn = pipeline.alarmOn();
+    const DetectionResults& frame = pipeline.detectionResults();
+    const bool frameAlarmed = frame.frameAlarm;
+    const double highestCelsius = highestTemperature(frame.detections);
     const bool started = alarmOn && !alarmOn_;
     if (started) {
         episode_ = SiteAlarmEpisode{};
@@ -46,6 +62,33 @@ void AlarmEpisodes::frameDone(bool alarmOn, bool frameAlarmed, double highestCel
         if (record_)
             record_->noteReading(highestCelsius);
     }
+    if (alarmOn || alarmOn_)
+        takeFrameSnapshots();
+    frameSnapshots_.clear(); // pictures only come during an alarm
+    if (frameFailure_ != 0 && !failureReported_) {
+        failureReported_ = true;
+        emit snapshotFailedInEpisode(frameFailure_);
+    }
+    frameFailure_ = 0;
+
+    if (started && site_)
+        site_->alarmOn(episode_);
+    if (!alarmOn && alarmOn_)
+        endEpisode();
+    alarmOn_ = alarmOn;
+}
+
+void AlarmEpisodes::alarmSwitchedOff() {
+    const std::lock_guard<std::mutex> guard(lock_);
+    if (alarmOn_) {
+        takeFrameSnapshots(); // of a frame cut short by the loss
+        endEpisode();
+    }
+    frameSnapshots_.clear();
+    alarmOn_ = false;
+}
+
+void AlarmEpisodes::takeFrameSnapshots() {
     for (const Snapshot& snapshot : frameSnapshots_) {
         if (record_)
             record_->snapshotSaved(snapshot.path, snapshot.highestCelsius);
@@ -56,25 +99,18 @@ void AlarmEpisodes::frameDone(bool alarmOn, bool frameAlarmed, double highestCel
             episode_.snapshotFiles << name;
     }
     frameSnapshots_.clear();
-    if (frameFailure_ != 0 && !failureReported_) {
-        failureReported_ = true;
-        emit snapshotFailedInEpisode(frameFailure_);
-    }
-    frameFailure_ = 0;
+}
 
-    if (started && site_)
-        site_->alarmOn(episode_);
-    if (!alarmOn && alarmOn_) {
-        episode_.end = now_();
-        if (record_)
-            record_->alarmOff(episode_.end);
-        if (site_)
-            site_->alarmOff(episode_);
-    }
-    alarmOn_ = alarmOn;
+void AlarmEpisodes::endEpisode() {
+    episode_.end = now_();
+    if (record_)
+        record_->alarmOff(episode_.end);
+    if (site_)
+        site_->alarmOff(episode_);
 }
 
 void AlarmEpisodes::finish() {
+    const std::lock_guard<std::mutex> guard(lock_);
     if (alarmOn_ && site_) {
         episode_.end = now_();
         site_->alarmOff(episode_);

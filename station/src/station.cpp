@@ -37,9 +37,7 @@ Station::Station(SettingsSection& settings, EventLog& log, StationOptions option
       programs_(options_.programFolder),
       receiver_(pipeline_, host_,
                 [this] {
-                    const DetectionResults& frame = pipeline_.detectionResults();
-                    episodes_.frameDone(pipeline_.alarmOn(), frame.frameAlarm,
-                                        highestTemperature(frame.detections));
+                    episodes_.frameDone(pipeline_);
                     framesSeen_.fetch_add(1, std::memory_order_relaxed);
                     if (frameObserver_)
                         frameObserver_(pipeline_);
@@ -119,6 +117,7 @@ void Station::start() {
 void Station::signalLost() {
     // A lost camera is never shown as a working station: no alarm, no read-outs, no live picture.
     pipeline_.signalLost();
+    episodes_.alarmSwitchedOff();
     awaitingFrames_.store(true);
     if (cameraSignal_ == CameraSignal::Live)
         setCameraSignal(CameraSignal::Lost);

@@ -10,11 +10,13 @@
 #include <QObject>
 #include <QString>
 
+#include <mutex>
 #include <vector>
 
 namespace calidra {
 
 class AlarmRecord;
+class FramePipeline;
 class SiteEventsPublisher;
 
 class AlarmEpisodes : public QObject {
@@ -31,21 +33,28 @@ public:
     // Frame thread, during the frame: what its snapshot stage did.
     void snapshotSaved(const QString& path, double highestCelsius);
     void snapshotFailed(int errorNumber);
-    // Frame thread, once the frame is done. highestCelsius: its warmest accepted region, counted
-    // when the frame itself is alarmed.
-    void frameDone(bool alarmOn, bool frameAlarmed, double highestCelsius);
+    // Frame thread, once the frame is done: the alarm's state, and the frame's warmest accepted
+    // region, counted when the frame itself is alarmed.
+    void frameDone(FramePipeline& pipeline);
 
+    // Any thread: the alarm was switched off without a frame (the camera was lost). The episode
+    // ends now; a frame already under way cannot start a new one from the old state.
+    void alarmSwitchedOff();
     // Owner thread, after the last frame: an alarm still on ends now at the site (the record ends
     // its own episode when it closes).
     void finish();
 
-    bool alarmOn() const { return alarmOn_; }
+    bool alarmOn() const;
 
 signals:
     // Emitted on the frame thread, at most once per episode; connect queued.
     void snapshotFailedInEpisode(int errorNumber);
 
 private:
+    void takeFrameSnapshots();
+    void endEpisode();
+
+    mutable std::mutex lock_; // the frame thread, and the station's thread when the camera is lost
     Now now_;
     AlarmRecord* record_ = nullptr;
     SiteEventsPublisher* site_ = nullptr;
