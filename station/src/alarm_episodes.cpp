@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include <cmath>
+#include <utility>
 
 namespace calidra {
 namespace {
@@ -27,12 +28,12 @@ void AlarmEpisodes::attach(AlarmRecord* record, SiteEventsPublisher* site) {
 }
 
 void AlarmEpisodes::snapshotSaved(const QString& path, double highestCelsius) {
-    const std::lock_guard<std::mutex> guard(lock_);
+    const std::lock_guard<std::mutex> guard(frameLock_);
     frameSnapshots_.push_back({path, highestCelsius});
 }
 
 void AlarmEpisodes::snapshotFailed(int errorNumber) {
-    const std::lock_guard<std::mutex> guard(lock_);
+    const std::lock_guard<std::mutex> guard(frameLock_);
     frameFailure_ = errorNumber;
 }
 
@@ -62,14 +63,19 @@ void AlarmEpisodes::frameDone(FramePipeline& pipeline) {
         if (record_)
             record_->noteReading(highestCelsius);
     }
-    if (alarmOn || alarmOn_)
-        takeFrameSnapshots();
-    frameSnapshots_.clear(); // pictures only come during an alarm
-    if (frameFailure_ != 0 && !failureReported_) {
-        failureReported_ = true;
-        emit snapshotFailedInEpisode(frameFailure_);
+    std::vector<Snapshot> snapshots;
+    int failure = 0;
+    {
+        const std::lock_guard<std::mutex> frameGuard(frameLock_);
+        snapshots.swap(frameSnapshots_);
+        std::swap(failure, frameFailure_);
     }
-    frameFailure_ = 0;
+    if (alarmOn || alarmOn_) // pictures only come during an alarm
+        addSnapshots(snapshots);
+    if (failure != 0 && !failureReported_) {
+        failureReported_ = true;
+        emit snapshotFailedInEpisode(failure);
+    }
 
     if (started && site_)
         site_->alarmOn(episode_);
@@ -80,16 +86,20 @@ void AlarmEpisodes::frameDone(FramePipeline& pipeline) {
 
 void AlarmEpisodes::alarmSwitchedOff() {
     const std::lock_guard<std::mutex> guard(lock_);
+    std::vector<Snapshot> snapshots;
+    {
+        const std::lock_guard<std::mutex> frameGuard(frameLock_);
+        snapshots.swap(frameSnapshots_);
+    }
     if (alarmOn_) {
-        takeFrameSnapshots(); // of a frame cut short by the loss
+        addSnapshots(snapshots); // of a frame cut short by the loss
         endEpisode();
     }
-    frameSnapshots_.clear();
     alarmOn_ = false;
 }
 
-void AlarmEpisodes::takeFrameSnapshots() {
-    for (const Snapshot& snapshot : frameSnapshots_) {
+void AlarmEpisodes::addSnapshots(const std::vector<Snapshot>& snapshots) {
+    for (const Snapshot& snapshot : snapshots) {
         if (record_)
             record_->snapshotSaved(snapshot.path, snapshot.highestCelsius);
         raise(episode_.highestCelsius, snapshot.highestCelsius);
@@ -98,7 +108,6 @@ void AlarmEpisodes::takeFrameSnapshots() {
         if (!episode_.snapshotFiles.contains(name))
             episode_.snapshotFiles << name;
     }
-    frameSnapshots_.clear();
 }
 
 void AlarmEpisodes::endEpisode() {

@@ -51,10 +51,18 @@ signals:
     void snapshotFailedInEpisode(int errorNumber);
 
 private:
-    void takeFrameSnapshots();
+    struct Snapshot {
+        QString path;
+        double highestCelsius;
+    };
+    void addSnapshots(const std::vector<Snapshot>& snapshots);
     void endEpisode();
 
-    mutable std::mutex lock_; // the frame thread, and the station's thread when the camera is lost
+    // The episode: the frame thread, and the station's thread when the camera is lost. Taken
+    // before the pipeline's alarm lock, which the snapshot stage holds while it reports here: so
+    // the frame's snapshots wait under a lock of their own, the last in that order.
+    mutable std::mutex lock_;
+    std::mutex frameLock_;
     Now now_;
     AlarmRecord* record_ = nullptr;
     SiteEventsPublisher* site_ = nullptr;
@@ -62,12 +70,8 @@ private:
     bool alarmOn_ = false;
     bool failureReported_ = false;
     SiteAlarmEpisode episode_;
-    struct Snapshot {
-        QString path;
-        double highestCelsius;
-    };
-    std::vector<Snapshot> frameSnapshots_; // of the frame under way
-    int frameFailure_ = 0;
+    std::vector<Snapshot> frameSnapshots_; // of the frame under way, under frameLock_
+    int frameFailure_ = 0;                 // under frameLock_
 };
 
 } // namespace calidra
