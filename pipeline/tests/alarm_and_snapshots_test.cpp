@@ -132,18 +132,6 @@ TEST_F(SnapshotTest, OnlySoundCreatesTheFolderButNoFile) {
     EXPECT_TRUE(filesIn(folder / "ThermalAlarm").empty());
 }
 
-TEST_F(SnapshotTest, AlarmFolderThatIsAFileGivesTheSystemErrorOnlyWhenAPictureIsWanted) {
-    std::ofstream(folder / "ThermalAlarm") << "not a folder";
-    const cv::Mat picture(4, 4, CV_8UC3, cv::Scalar::all(9));
-    const AlarmSnapshotResult failed = saveAlarmSnapshot(folder.string(), picture, true, march7());
-    EXPECT_FALSE(failed.path);
-    EXPECT_EQ(failed.errorNumber, ENOTDIR);
-    EXPECT_EQ(saveAlarmSnapshot(folder.string(), picture, false, march7()).errorNumber, 0);
-    const AlarmSnapshotResult noParent =
-        saveAlarmSnapshot((folder / "gone").string(), picture, true, march7());
-    EXPECT_EQ(noParent.errorNumber, ENOENT);
-}
-
 TEST_F(SnapshotTest, FailedWriteLeavesTheOldFileAndNoTemporary) {
     const fs::path target = folder / "picture.jpg";
     ASSERT_TRUE(writeJpegAtomically(target.string(), cv::Mat(8, 8, CV_8UC3, cv::Scalar::all(9)), 80));
