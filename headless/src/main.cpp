@@ -1,5 +1,6 @@
 // calidra-headless: the screening loop of the station without any window.
 
+#include "alarm_export.h"
 #include "headless_options.h"
 #include "headless_station.h"
 #include "line_writer.h"
@@ -62,20 +63,30 @@ int main(int argc, char** argv) {
         break;
     }
 
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    // The operator's settings of the windowed station.
+    const std::unique_ptr<calidra::SettingsStore> settings =
+        calidra::SettingsStore::forApplication(QStringLiteral("Calidra"));
+    if (!options.exportAlarmsPath.isEmpty()) {
+        const calidra::CsvExportResult exported =
+            calidra::exportStationAlarms(*settings, programFolder, options.exportAlarmsPath);
+        if (!exported.succeeded) {
+            std::fprintf(stderr, "calidra-headless: %s\n", exported.errorText.toUtf8().constData());
+            return 1;
+        }
+        std::printf("%d alarm episodes written to %s\n", exported.episodes,
+                    options.exportAlarmsPath.toUtf8().constData());
+        return 0;
+    }
+
     if (!calidra::quitOnTerminationSignals(application))
         return 1;
-
-    const QString programFolder = QCoreApplication::applicationDirPath();
     calidra::RunnableFolderLock folderLock(programFolder);
     if (folderLock.claim() == calidra::InstanceClaim::AlreadyRunning) {
         std::fprintf(stderr, "calidra-headless: %s\n",
                      calidra::runnableFolderTakenMessage(programFolder).toUtf8().constData());
         return 1;
     }
-
-    // The operator's settings of the windowed station.
-    const std::unique_ptr<calidra::SettingsStore> settings =
-        calidra::SettingsStore::forApplication(QStringLiteral("Calidra"));
     calidra::LineWriter out(STDOUT_FILENO);
     calidra::HeadlessStation station(options, *settings, programFolder, out);
     station.start();

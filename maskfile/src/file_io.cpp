@@ -22,7 +22,7 @@ bool writeAll(int descriptor, const uint8_t* data, std::size_t size) {
             continue;
         if (written <= 0) {
             if (written == 0)
-                errno = EIO;
+                errno = ENOSPC; // no progress and no error: the disk took nothing more
             return false;
         }
         data += written;
@@ -37,13 +37,19 @@ int writeTemporaryFile(std::string& temporary, const uint8_t* data, std::size_t 
     const int descriptor = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (descriptor < 0)
         return -1;
+    // The first failing step's errno is what the caller gets, whatever the clean-up does to it.
+    errno = 0;
+    int failure = writeAll(descriptor, data, size) ? 0 : (errno != 0 ? errno : EIO);
     // Others must be able to read the file as they could the old one.
-    bool ok = writeAll(descriptor, data, size) && ::fchmod(descriptor, 0644) == 0 && ::fsync(descriptor) == 0;
-    const int failure = errno;
-    ok = (::close(descriptor) == 0) && ok;
-    if (!ok) {
+    if (failure == 0 && ::fchmod(descriptor, 0644) != 0)
+        failure = errno;
+    if (failure == 0 && ::fsync(descriptor) != 0)
+        failure = errno;
+    if (::close(descriptor) != 0 && failure == 0)
+        failure = errno;
+    if (failure != 0) {
         ::unlink(temporary.c_str());
-        errno = failure != 0 ? failure : EIO;
+        errno = failure;
         return -1;
     }
     return 0;
@@ -143,12 +149,14 @@ std::string writeFileUnderFreeName(const std::string& folder, const std::functio
     std::string temporary = folder + "/" + nameFor(1) + temporarySuffix;
     if (writeTemporaryFile(temporary, data, size) != 0)
         return {};
+    int failure = EEXIST; // every name taken
     for (int number = 1; number <= maxNames; ++number) {
         const std::string target = folder + "/" + nameFor(number);
         if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
             return target;
         if (errno == EEXIST)
             continue;
+        failure = errno;
         if (errno != EINVAL && errno != ENOSYS)
             break;
         // A file system that cannot rename without replacing: a hard link refuses a taken name too.
@@ -156,10 +164,13 @@ std::string writeFileUnderFreeName(const std::string& folder, const std::functio
             ::unlink(temporary.c_str());
             return target;
         }
+        failure = errno;
         if (errno != EEXIST)
             break;
+        failure = EEXIST;
     }
     ::unlink(temporary.c_str());
+    errno = failure;
     return {};
 }
 

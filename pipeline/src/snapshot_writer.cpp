@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <functional>
 
@@ -50,13 +51,18 @@ std::string alarmSnapshotFileName(const std::tm& localTime, int sequence) {
                         : std::string(name) + ".jpg";
 }
 
-std::optional<std::string> saveAlarmSnapshot(const std::string& programFolder, const cv::Mat& bgrPicture,
-                                             bool writePicture, const std::tm& localTime) {
+AlarmSnapshotResult saveAlarmSnapshot(const std::string& programFolder, const cv::Mat& bgrPicture,
+                                      bool writePicture, const std::tm& localTime) {
     const std::string folder = programFolder + "/ThermalAlarm";
-    ::mkdir(folder.c_str(), 0755); // an existing folder is fine
+    errno = 0;
+    const int madeFolder = ::mkdir(folder.c_str(), 0755);
+    const int folderError = madeFolder == 0 || errno == EEXIST ? 0 : errno; // an existing folder is fine
     if (!writePicture)
-        return std::nullopt;
+        return {};
+    if (folderError != 0)
+        return {std::nullopt, folderError};
     std::string path;
+    errno = 0;
     withJpeg(bgrPicture, snapshotJpegQuality, [&](const uint8_t* data, std::size_t size) {
         path = maskfile::writeFileUnderFreeName(
             folder, [&localTime](int sequence) { return alarmSnapshotFileName(localTime, sequence); },
@@ -64,8 +70,8 @@ std::optional<std::string> saveAlarmSnapshot(const std::string& programFolder, c
         return !path.empty();
     });
     if (path.empty())
-        return std::nullopt;
-    return path;
+        return {std::nullopt, errno != 0 ? errno : EIO};
+    return {path, 0};
 }
 
 } // namespace calidra

@@ -26,8 +26,8 @@ FileReadResult readRegularFile(const std::string& path, std::size_t maxBytes, st
 
 // Replaces the file's content in one step: the bytes go to a temporary file "<path>.XXXXXX" in the
 // same folder, flushed to the disk, which is then renamed over the old file, so a reader never sees
-// a truncated file, even after a power cut. Returns false (with errno in errorNumber, and no
-// temporary file left) when anything fails. Every file the station and the editor put in place
+// a truncated file, even after a power cut. Returns false (errno, and errorNumber, set by the step
+// that failed, and no temporary file left) when anything fails. Every file the station and the editor put in place
 // goes through here.
 bool writeFileAtomically(const std::string& path, const uint8_t* data, std::size_t size,
                          int* errorNumber = nullptr);
@@ -35,7 +35,7 @@ bool writeFileAtomically(const std::string& path, const uint8_t* data, std::size
 // Like writeFileAtomically, but never replaces a file: the bytes go in place under the first of
 // nameFor(1), nameFor(2), ... up to nameFor(maxNames) that is free, and the name is taken atomically,
 // so two writers racing for one name (two stations on one folder) both keep their file. Returns the
-// path written, or an empty string on failure.
+// path written, or an empty string on failure (errno set by the step that failed).
 std::string writeFileUnderFreeName(const std::string& folder, const std::function<std::string(int)>& nameFor,
                                    int maxNames, const uint8_t* data, std::size_t size);
 

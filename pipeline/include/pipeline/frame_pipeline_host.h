@@ -72,6 +72,12 @@ public:
         (void)highestCelsius;
     }
 
+    // A due snapshot with pictures wanted: whether the disk has room for it. Asked once per
+    // due snapshot, so a file-system query is affordable.
+    virtual bool roomForSnapshot() { return true; }
+    // A due snapshot could not be written; errorNumber is the errno of the step that failed.
+    virtual void snapshotFailed(int errorNumber) { (void)errorNumber; }
+
     // The mask file could be used again, or no longer (missing after it was read, not a regular
     // file, of another size, unreadable): once per change, so that a masked heater that starts to
     // alarm can be explained. A file missing from the start is no news.

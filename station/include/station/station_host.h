@@ -2,6 +2,7 @@
 // The frame pipeline's host in a running station: the open camera, the operator's published
 // values, the alarm sound, and the hand-over of alarm changes and pictures to the owner thread.
 
+#include "station/alarm_episodes.h"
 #include "station/alarm_sound_player.h"
 
 #include "camera/camera_library.h"
@@ -33,6 +34,10 @@ public:
     void setCamera(Camera* camera) { camera_.store(camera); }
     void publishOperatorSettings(const OperatorSettings& settings);
     void setViewWindowExists(bool exists) { viewWindowExists_.store(exists); }
+    // Owner thread, before frames arrive: who follows the alarm episodes on the frame thread.
+    void setAlarmEpisodes(AlarmEpisodes* episodes) { episodes_.store(episodes); }
+    // Below this many MiB free for ThermalAlarm/ no picture is attempted; 0 or less: no check.
+    void setMinimumFreeMegabytes(int megabytes) { minimumFreeMegabytes_.store(megabytes); }
 
     // The newest picture since the last call (older ones are dropped); false when none is new.
     // maskRegions, when given, receives the mask regions applied to that picture's frame.
@@ -54,6 +59,8 @@ public:
     void offsetMeasured(const std::string& offsetText) override;
     void snapshotSaved(const std::string& path, double highestCelsius) override;
     void maskFileChanged(const maskfile::MaskFileReading& reading, const std::string& path) override;
+    bool roomForSnapshot() override;
+    void snapshotFailed(int errorNumber) override;
     std::string programFolder() override { return programFolder_; }
 
 signals:
@@ -63,6 +70,8 @@ signals:
     void snapshotWritten(const QString& path, double highestCelsius);
     // An entry for the event log (type as LogType), which accepts entries only on its own thread.
     void logEntryWanted(int type, const QString& message, int code);
+    // A picture was due but the disk is short of room: none was attempted.
+    void snapshotSkippedForRoom();
     // Once per picture that finds the slot empty, so a slow GUI is not flooded.
     void pictureReady();
 
@@ -72,6 +81,8 @@ private:
     ConnectionClock& clock_;
     std::atomic<Camera*> camera_{nullptr};
     std::atomic<bool> viewWindowExists_{true};
+    std::atomic<AlarmEpisodes*> episodes_{nullptr};
+    std::atomic<int> minimumFreeMegabytes_{0};
 
     std::mutex settingsLock_;
     OperatorSettings settings_;

@@ -47,6 +47,11 @@ public:
     void snapshotSaved(const std::string& path, double highestCelsius) override {
         snapshots.push_back({path, highestCelsius});
     }
+    bool roomForSnapshot() override {
+        ++roomQuestions;
+        return room;
+    }
+    void snapshotFailed(int errorNumber) override { snapshotFailures.push_back(errorNumber); }
     void maskFileChanged(const maskfile::MaskFileReading& reading, const std::string&) override {
         maskFileChanges.push_back(reading.state);
     }
@@ -62,6 +67,7 @@ public:
     OperatorSettings settings = withEmptyFields();
     bool windowExists = true;
     std::string folder = "/nonexistent-program-folder";
+    bool room = true;
 
     int rgbDataCalls = 0;
     int settingsReads = 0;
@@ -73,6 +79,8 @@ public:
     std::vector<std::string> statusTexts;
     std::vector<std::string> offsetTexts;
     std::vector<std::pair<std::string, double>> snapshots;
+    int roomQuestions = 0;
+    std::vector<int> snapshotFailures;
     std::vector<maskfile::MaskFileState> maskFileChanges;
 
 private:
