@@ -54,15 +54,16 @@ OptionsOutcome parseHeadlessOptions(const QStringList& arguments, HeadlessOption
 }
 
 QString headlessUsage() {
-    return QStringLiteral("usage: calidra-headless [--seconds N] [--readouts] [--detections] [--help]\n"
-                          "       calidra-headless --export-alarms FILE.csv\n"
-                          "Runs the screening loop on the first suitable camera without any window.\n"
-                          "  --seconds N    stop after N seconds, up to ten years (default: until SIGINT, SIGTERM or SIGHUP)\n"
-                          "  --readouts     print READOUT lines every 500 ms\n"
-                          "  --detections   print a DETECT line for every processed frame\n"
-                          "  --export-alarms FILE.csv\n"
-                          "                 write the alarm record's episodes as CSV and exit (no camera)\n"
-                          "Output lines (tab-separated): LOG, ALARM, SNAPSHOT, READOUT, DETECT.\n");
+    return QStringLiteral(
+        "usage: calidra-headless [--seconds N] [--readouts] [--detections] [--help]\n"
+        "       calidra-headless --export-alarms FILE.csv\n"
+        "Runs the screening loop on the first suitable camera without any window.\n"
+        "  --seconds N    stop after N seconds, ten years at most (default: until a signal ends it)\n"
+        "  --readouts     print READOUT lines every 500 ms\n"
+        "  --detections   print a DETECT line for every processed frame\n"
+        "  --export-alarms FILE.csv\n"
+        "                 write the alarm record's episodes as CSV and exit (no camera)\n"
+        "Output lines (tab-separated): LOG, ALARM, SNAPSHOT, READOUT, DETECT, DROPPED.\n");
 }
 
 } // namespace calidra

@@ -27,8 +27,8 @@ FileReadResult readRegularFile(const std::string& path, std::size_t maxBytes, st
 // Replaces the file's content in one step: the bytes go to a temporary file "<path>.XXXXXX" in the
 // same folder, flushed to the disk, which is then renamed over the old file, so a reader never sees
 // a truncated file, even after a power cut. Returns false (errno, and errorNumber, set by the step
-// that failed, and no temporary file left) when anything fails. Every file the station and the editor put in place
-// goes through here.
+// that failed, and no temporary file left) when anything fails. Every file the station and the
+// editor put in place goes through here.
 bool writeFileAtomically(const std::string& path, const uint8_t* data, std::size_t size,
                          int* errorNumber = nullptr);
 
