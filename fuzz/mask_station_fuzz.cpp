@@ -47,10 +47,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     maskfile::FileBytes buffer;
     buffer.fill(0xAA);
-    if (!maskfile::readMaskRegions(maskFilePath(), buffer))
+    const maskfile::MaskFileState state = maskfile::readMaskRegions(maskFilePath(), buffer).state;
+    if (state != (fileSize == maskfile::kFileBytes ? maskfile::MaskFileState::Read
+                                                   : maskfile::MaskFileState::WrongSize))
         abort();
+    // Only a whole file is taken; anything else leaves no mask.
     for (size_t index = 0; index < buffer.size(); ++index)
-        if (buffer[index] != (index < fileSize ? fileBytes[index] : 0))
+        if (buffer[index] != (fileSize == maskfile::kFileBytes ? fileBytes[index] : 0))
             abort();
     const maskfile::MaskRecords records = maskfile::decodeRecords(buffer);
     if (maskfile::encodeRecords(records) != buffer)

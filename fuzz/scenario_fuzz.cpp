@@ -2,6 +2,7 @@
 #include "scenario.h"
 
 #include <cstdint>
+#include <vector>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -49,9 +50,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         for (const calidra::simulator::CameraScenario& camera : scenario.cameras) {
             if (camera.width <= 0 || camera.height <= 0)
                 abort();
-            if (!camera.replayCodes.empty() && camera.replayCodes.size() != std::size_t(camera.width) *
-                                                                                std::size_t(camera.height) *
-                                                                                camera.replayFrameCount)
+            std::vector<uint16_t> codes;
+            if (camera.replay && (!camera.replay->readFrame(0, codes) ||
+                                  codes.size() != std::size_t(camera.width) * std::size_t(camera.height)))
                 abort();
         }
     }

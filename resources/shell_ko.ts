@@ -11,6 +11,10 @@
         <source>Failed to create empty document.</source>
         <translation>빈 문서를 만들지 못했습니다.</translation>
     </message>
+    <message>
+        <source>Another station (Calidra or calidra-headless) is already running from %1.</source>
+        <translation>다른 스테이션(Calidra 또는 calidra-headless)이 이미 %1에서 실행 중입니다.</translation>
+    </message>
 </context>
 <context>
     <name>CLogBar</name>

@@ -139,6 +139,18 @@ TEST_F(AppTest, ASecondCopyOfTheSameNameIsRefusedAndTouchesNothing) {
     EXPECT_EQ(messages.size(), 1u);
 }
 
+TEST_F(AppTest, AStationRunningFromTheSameFolderIsRefused) {
+    calidra::RunnableFolderLock headless(runtime.path()); // as calidra-headless holds it
+    ASSERT_EQ(headless.claim(), calidra::InstanceClaim::First);
+    CCalidraApp::Options sameFolder = options("Calidra");
+    sameFolder.programFolder = runtime.path();
+    CCalidraApp app(sameFolder);
+    EXPECT_FALSE(app.InitInstance());
+    EXPECT_EQ(app.GetMainWnd(), nullptr);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, calidra::runnableFolderTakenMessage(runtime.path()));
+}
+
 TEST_F(AppTest, OnlyEntriesWrittenOnTheGuiThreadAfterTheWindowExistsReachTheLog) {
     CCalidraApp::Options withReporter = options("Calidra");
     withReporter.features = [] {

@@ -13,6 +13,7 @@
 #include <QMetaObject>
 #include <QPainter>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTableWidget>
 
@@ -24,6 +25,27 @@ namespace {
 enum { highestColumn = 2, columnCount = 3 };
 // The reading of a "Max Temp." cell in °C, kept for a change of unit.
 constexpr int celsiusRole = Qt::UserRole + 1;
+
+// A snapshot whose second's name was already taken is saved as "ThermalAlarm_..._HHMMSS-N.jpg".
+// Returns the name it would have had and N; other names come back as they are, with 1.
+std::pair<QString, int> snapshotNameAndSequence(const QString& fileName) {
+    static const QRegularExpression suffixed(
+        QStringLiteral("^(ThermalAlarm_\\d{8}_\\d{6})-([2-9]|[1-9]\\d{1,8})\\.jpg$"));
+    if (!fileName.contains(QLatin1Char('-')))
+        return {fileName, 1};
+    const QRegularExpressionMatch match = suffixed.match(fileName);
+    if (!match.hasMatch())
+        return {fileName, 1};
+    return {match.captured(1) + QStringLiteral(".jpg"), match.captured(2).toInt()};
+}
+
+// One row per second of writing; a snapshot that took a "-N" name is a row of its own, whatever
+// second it was written in.
+QString rowKey(const SnapshotRow& row) {
+    if (snapshotNameAndSequence(row.fileName).second > 1)
+        return row.timeText + QLatin1Char('\n') + row.fileName;
+    return row.timeText.toCaseFolded();
+}
 
 } // namespace
 
@@ -116,9 +138,17 @@ std::vector<SnapshotRow> CImageViewer::listFolder(const QString& folder) {
     const QHash<QString, double> readings = readSnapshotHighestCelsius(alarmRecordPath(folder));
     // Name order, as the station's original file system enumerates; a plain directory read here
     // comes in hash order and would scatter the rows in time.
-    const QFileInfoList files = QDir(folder).entryInfoList({QStringLiteral("*.jpg")},
-                                                           QDir::Files | QDir::Hidden | QDir::CaseSensitive,
-                                                           QDir::Name | QDir::IgnoreCase);
+    QFileInfoList files = QDir(folder).entryInfoList({QStringLiteral("*.jpg")},
+                                                     QDir::Files | QDir::Hidden | QDir::CaseSensitive,
+                                                     QDir::Name | QDir::IgnoreCase);
+    // "-2" sorts before ".jpg" and "-10" before "-2": each suffixed snapshot goes after the one whose
+    // name it could not have, in the order the suffixes were given.
+    std::stable_sort(files.begin(), files.end(), [](const QFileInfo& left, const QFileInfo& right) {
+        const auto leftName = snapshotNameAndSequence(left.fileName());
+        const auto rightName = snapshotNameAndSequence(right.fileName());
+        const int names = leftName.first.compare(rightName.first, Qt::CaseInsensitive);
+        return names != 0 ? names < 0 : leftName.second < rightName.second;
+    });
     for (const QFileInfo& file : files) {
         if (!file.fileName().endsWith(QLatin1String(".jpg"), Qt::CaseSensitive))
             continue;
@@ -188,7 +218,7 @@ void CImageViewer::appendRows(const std::vector<SnapshotRow>& rows) {
     std::vector<const SnapshotRow*> fresh;
     for (const SnapshotRow& row : rows) {
         // Only the first file found for a second gets a row, also within one listing.
-        const QString key = row.timeText.toCaseFolded();
+        const QString key = rowKey(row);
         if (listedTimes_.contains(key))
             continue;
         listedTimes_.insert(key);

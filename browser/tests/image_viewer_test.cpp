@@ -81,6 +81,26 @@ TEST_F(ImageViewerTest, SnapshotsAreListedOncePerSecondAndOnlyWithALowerCaseSuff
     EXPECT_GT(viewer.list()->columnWidth(1), metrics.horizontalAdvance("ThermalAlarm_20210307_090503.jpg"));
 }
 
+// Names taken twice (a clock set back, two stations) get "-N": each is listed, after the name it
+// could not have and in the order of N, even when written in the same second.
+TEST_F(ImageViewerTest, SnapshotsWithATakenNameAreListedInTheirPlace) {
+    viewer.OnInitialUpdate();
+    snapshot("ThermalAlarm_20210307_090503.jpg", base);
+    snapshot("ThermalAlarm_20210307_090503-10.jpg", base.addSecs(1));
+    snapshot("ThermalAlarm_20210307_090503-2.jpg", base);
+    snapshot("ThermalAlarm_20210307_090503-3.jpg", base);
+    snapshot("ThermalAlarm_20210307_090504.jpg", base.addSecs(1));
+    ASSERT_TRUE(listOnce());
+    ASSERT_EQ(viewer.list()->rowCount(), 5);
+    EXPECT_EQ(cell(0, 1), "ThermalAlarm_20210307_090503.jpg");
+    EXPECT_EQ(cell(1, 1), "ThermalAlarm_20210307_090503-2.jpg");
+    EXPECT_EQ(cell(2, 1), "ThermalAlarm_20210307_090503-3.jpg");
+    EXPECT_EQ(cell(3, 1), "ThermalAlarm_20210307_090503-10.jpg");
+    EXPECT_EQ(cell(4, 1), "ThermalAlarm_20210307_090504.jpg");
+    ASSERT_TRUE(listOnce());
+    EXPECT_EQ(viewer.list()->rowCount(), 5);
+}
+
 TEST_F(ImageViewerTest, RefreshAppendsNewSnapshotsAndKeepsRowsOfDeletedOnes) {
     viewer.OnInitialUpdate();
     snapshot("ThermalAlarm_20210307_090503.jpg", base);

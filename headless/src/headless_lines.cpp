@@ -43,12 +43,4 @@ QString detectionLine(uint64_t frameNumber, const DetectionList& detections) {
     return line;
 }
 
-void LineWriter::write(const QString& line) {
-    const QByteArray bytes = line.toUtf8();
-    std::lock_guard<std::mutex> guard(lock_);
-    std::fwrite(bytes.constData(), 1, std::size_t(bytes.size()), out_);
-    std::fputc('\n', out_);
-    std::fflush(out_);
-}
-
 } // namespace calidra

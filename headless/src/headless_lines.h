@@ -6,8 +6,6 @@
 #include <QString>
 
 #include <cstdint>
-#include <cstdio>
-#include <mutex>
 
 namespace calidra {
 
@@ -17,16 +15,5 @@ QString snapshotLine(const QString& absolutePath);
 QString readoutLine(const QString& large, const QString& maximum, const QString& minimum);
 // left,top,right,bottom,temperature,alarm per detection, joined by ';'; temperature in Celsius.
 QString detectionLine(uint64_t frameNumber, const DetectionList& detections);
-
-// Whole lines from any thread, flushed one by one so a reader sees each at once.
-class LineWriter {
-public:
-    explicit LineWriter(std::FILE* out) : out_(out) {}
-    void write(const QString& line);
-
-private:
-    std::FILE* out_;
-    std::mutex lock_;
-};
 
 } // namespace calidra

@@ -28,8 +28,10 @@ OptionsOutcome parseHeadlessOptions(const QStringList& arguments, HeadlessOption
             }
             bool valid = false;
             const double seconds = value.toDouble(&valid);
-            if (!valid || !std::isfinite(seconds) || seconds <= 0.0) {
-                error = QStringLiteral("--seconds needs a positive number, not \"%1\"").arg(value);
+            if (!valid || !std::isfinite(seconds) || seconds <= 0.0 || seconds > longestRunSeconds) {
+                error = QStringLiteral("--seconds needs a positive number up to %1 (ten years), not \"%2\"")
+                            .arg(qint64(longestRunSeconds))
+                            .arg(value);
                 return OptionsOutcome::Invalid;
             }
             options.seconds = seconds;
@@ -52,15 +54,16 @@ OptionsOutcome parseHeadlessOptions(const QStringList& arguments, HeadlessOption
 }
 
 QString headlessUsage() {
-    return QStringLiteral("usage: calidra-headless [--seconds N] [--readouts] [--detections] [--help]\n"
-                          "       calidra-headless --export-alarms FILE.csv\n"
-                          "Runs the screening loop on the first suitable camera without any window.\n"
-                          "  --seconds N    stop after N seconds (default: until SIGINT or SIGTERM)\n"
-                          "  --readouts     print READOUT lines every 500 ms\n"
-                          "  --detections   print a DETECT line for every processed frame\n"
-                          "  --export-alarms FILE.csv\n"
-                          "                 write the alarm record's episodes as CSV and exit (no camera)\n"
-                          "Output lines (tab-separated): LOG, ALARM, SNAPSHOT, READOUT, DETECT.\n");
+    return QStringLiteral(
+        "usage: calidra-headless [--seconds N] [--readouts] [--detections] [--help]\n"
+        "       calidra-headless --export-alarms FILE.csv\n"
+        "Runs the screening loop on the first suitable camera without any window.\n"
+        "  --seconds N    stop after N seconds, ten years at most (default: until a signal ends it)\n"
+        "  --readouts     print READOUT lines every 500 ms\n"
+        "  --detections   print a DETECT line for every processed frame\n"
+        "  --export-alarms FILE.csv\n"
+        "                 write the alarm record's episodes as CSV and exit (no camera)\n"
+        "Output lines (tab-separated): LOG, ALARM, SNAPSHOT, READOUT, DETECT, DROPPED.\n");
 }
 
 } // namespace calidra

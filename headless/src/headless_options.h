@@ -6,8 +6,11 @@
 
 namespace calidra {
 
+// The longest run --seconds asks for: ten years.
+constexpr double longestRunSeconds = 10.0 * 365 * 24 * 3600;
+
 struct HeadlessOptions {
-    double seconds = 0.0; // 0: run until a signal ends it
+    double seconds = 0.0; // 0: run until a signal ends it; at most longestRunSeconds
     bool readouts = false;
     bool detections = false;
     bool help = false;

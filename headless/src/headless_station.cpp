@@ -25,11 +25,12 @@ HeadlessStation::HeadlessStation(const HeadlessOptions& options, SettingsSection
     });
     if (options_.readouts)
         connect(&station_, &Station::readoutsChanged, this, [this](const Readouts& shown) {
-            out_.write(readoutLine(shown.large, shown.maximum, shown.minimum));
+            out_.writeDroppable(readoutLine(shown.large, shown.maximum, shown.minimum));
         });
     if (options_.detections)
         station_.setFrameObserver([this](const FramePipeline& pipeline) {
-            out_.write(detectionLine(frameNumber_.fetch_add(1) + 1, pipeline.detectionResults().detections));
+            out_.writeDroppable(
+                detectionLine(frameNumber_.fetch_add(1) + 1, pipeline.detectionResults().detections));
         });
 }
 

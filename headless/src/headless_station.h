@@ -4,6 +4,7 @@
 
 #include "headless_lines.h"
 #include "headless_options.h"
+#include "line_writer.h"
 
 #include "eventlog/event_log.h"
 #include "station/station.h"

@@ -3,13 +3,47 @@
 #include "alarm_export.h"
 #include "headless_options.h"
 #include "headless_station.h"
+#include "line_writer.h"
 
+#include "lifecycle/runnable_folder_lock.h"
 #include "lifecycle/termination_signals.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QTimer>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdio>
+
+namespace {
+
+// What the output gets to write its last lines when the station ends; the whole end stays within
+// a few seconds even when nobody reads.
+constexpr int lastLinesTimeoutMs = 1500;
+
+// A timer's interval is an int of milliseconds (24.8 days at most): longer runs wait in steps.
+constexpr qint64 deadlineStepMs = 3600 * 1000;
+
+void quitWhenDue(QCoreApplication& application, double seconds) {
+    const QDeadlineTimer deadline(qint64(seconds * 1000.0), Qt::PreciseTimer);
+    auto* timer = new QTimer(&application);
+    timer->setSingleShot(true);
+    timer->setTimerType(Qt::PreciseTimer);
+    const auto arm = [timer, deadline] {
+        timer->start(int(std::min(deadline.remainingTime(), deadlineStepMs)));
+    };
+    QObject::connect(timer, &QTimer::timeout, &application, [deadline, arm] {
+        if (deadline.hasExpired())
+            QCoreApplication::quit();
+        else
+            arm();
+    });
+    arm();
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication application(argc, argv);
@@ -29,12 +63,13 @@ int main(int argc, char** argv) {
         break;
     }
 
+    const QString programFolder = QCoreApplication::applicationDirPath();
     // The operator's settings of the windowed station.
     const std::unique_ptr<calidra::SettingsStore> settings =
         calidra::SettingsStore::forApplication(QStringLiteral("Calidra"));
     if (!options.exportAlarmsPath.isEmpty()) {
-        const calidra::CsvExportResult exported = calidra::exportStationAlarms(
-            *settings, QCoreApplication::applicationDirPath(), options.exportAlarmsPath);
+        const calidra::CsvExportResult exported =
+            calidra::exportStationAlarms(*settings, programFolder, options.exportAlarmsPath);
         if (!exported.succeeded) {
             std::fprintf(stderr, "calidra-headless: %s\n", exported.errorText.toUtf8().constData());
             return 1;
@@ -46,12 +81,21 @@ int main(int argc, char** argv) {
 
     if (!calidra::quitOnTerminationSignals(application))
         return 1;
-    calidra::LineWriter out(stdout);
-    calidra::HeadlessStation station(options, *settings, QCoreApplication::applicationDirPath(), out);
+    calidra::RunnableFolderLock folderLock(programFolder);
+    if (folderLock.claim() == calidra::InstanceClaim::AlreadyRunning) {
+        std::fprintf(stderr, "calidra-headless: %s\n",
+                     calidra::runnableFolderTakenMessage(programFolder).toUtf8().constData());
+        return 1;
+    }
+    calidra::LineWriter out(STDOUT_FILENO);
+    calidra::HeadlessStation station(options, *settings, programFolder, out);
     station.start();
     if (options.seconds > 0)
-        QTimer::singleShot(int(options.seconds * 1000), &application, &QCoreApplication::quit);
+        quitWhenDue(application, options.seconds);
     application.exec();
     station.stop();
+    // Lines the frame thread handed over before the camera closed (a snapshot just written).
+    QCoreApplication::sendPostedEvents();
+    out.finish(lastLinesTimeoutMs);
     return 0;
 }

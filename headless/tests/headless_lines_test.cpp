@@ -1,5 +1,6 @@
 #include "headless_lines.h"
 #include "headless_options.h"
+#include "line_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -32,9 +33,10 @@ TEST(HeadlessLinesTest, DetectionsInListOrderWithOneDecimal) {
 TEST(HeadlessLinesTest, WriterEndsAndFlushesEveryLine) {
     std::FILE* file = std::tmpfile();
     ASSERT_NE(file, nullptr);
-    LineWriter writer(file);
+    LineWriter writer(fileno(file));
     writer.write("ALARM\tON");
     writer.write("LOG\tx\tEvent\tDevice has been added.\t0");
+    EXPECT_TRUE(writer.finish(5000));
     std::rewind(file);
     char buffer[128] = {};
     const std::size_t count = std::fread(buffer, 1, sizeof buffer - 1, file);
@@ -61,6 +63,9 @@ TEST(HeadlessOptionsTest, KnownOptionsAndTheirMistakes) {
     EXPECT_EQ(parseHeadlessOptions({"--seconds", "soon"}, other, error), OptionsOutcome::Invalid);
     EXPECT_EQ(parseHeadlessOptions({"--seconds", "-1"}, other, error), OptionsOutcome::Invalid);
     EXPECT_EQ(parseHeadlessOptions({"--seconds", "inf"}, other, error), OptionsOutcome::Invalid);
+    // Months are fine; past ten years is refused rather than run for ever.
+    EXPECT_EQ(parseHeadlessOptions({"--seconds", "31536000"}, other, error), OptionsOutcome::Run);
+    EXPECT_EQ(parseHeadlessOptions({"--seconds", "1e12"}, other, error), OptionsOutcome::Invalid);
 }
 
 } // namespace

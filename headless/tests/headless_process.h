@@ -30,16 +30,22 @@ protected:
         file.write("[Settings]\n" + lines);
     }
 
-    void start(const QByteArray& scenario, const QStringList& arguments,
-               const QProcessEnvironment& extra = QProcessEnvironment()) {
+    // The scenario written beside the program, and the environment that points the program at it.
+    QProcessEnvironment environmentFor(const QByteArray& scenario) {
         QFile file(folder.filePath("scenario.json"));
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
         file.write(scenario);
         file.close();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert("SORVIK_SIM_SCENARIO", folder.filePath("scenario.json"));
         environment.insert("XDG_CONFIG_HOME", folder.filePath("config"));
         environment.insert("XDG_RUNTIME_DIR", folder.path());
+        return environment;
+    }
+
+    void start(const QByteArray& scenario, const QStringList& arguments,
+               const QProcessEnvironment& extra = QProcessEnvironment()) {
+        QProcessEnvironment environment = environmentFor(scenario);
         environment.insert(extra);
         process.setProcessEnvironment(environment);
         process.setWorkingDirectory(QDir::tempPath());

@@ -35,5 +35,11 @@
         <source>Apply</source>
         <translation>적용</translation>
     </message>
+    <message>
+        <source>The masks could not be saved to %1:
+%2</source>
+        <translation>마스크를 %1에 저장하지 못했습니다:
+%2</translation>
+    </message>
 </context>
 </TS>

@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
     calidra::quitOnTerminationSignals(application);
 
     const QString folder = QCoreApplication::applicationDirPath();
+    zonara::removeLeftoverMaskFiles(folder);
     // A missing translation leaves an empty translator: the English texts stay.
     QTranslator translator;
     static_cast<void>(

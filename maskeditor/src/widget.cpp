@@ -5,13 +5,20 @@
 
 #include "maskfile/maskinfo.h"
 
+#include <QDir>
 #include <QFile>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QPixmap>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
+
+// Far larger than any picture of a thermal camera; a larger file is not a snapshot.
+constexpr std::size_t largestSnapshotBytes = 64u << 20;
+constexpr std::size_t largestMaskFileBytes = 1u << 20;
 
 QRect rectOf(const MaskInfo& info) {
     return QRect(info.nX, info.nY, info.nWidth, info.nHeight);
@@ -63,7 +70,11 @@ Widget::Widget(const QString& applicationFolder, QWidget* parent)
 
     // Without a snapshot the size and both scale factors stay 0: the picture
     // area is empty and Apply leaves the file alone.
-    const QPixmap snapshot(zonara::snapshotFilePath(applicationFolder_));
+    QPixmap snapshot;
+    QByteArray snapshotBytes;
+    if (zonara::readRegularFile(zonara::snapshotFilePath(applicationFolder_), largestSnapshotBytes,
+                                snapshotBytes))
+        snapshot.loadFromData(snapshotBytes);
     snapshotWidth_ = snapshot.width();
     snapshotHeight_ = snapshot.height();
     const maskfile::EditorScale scale =
@@ -108,13 +119,10 @@ maskfile::EditorScale Widget::editorScale() const {
 }
 
 void Widget::loadMaskInfo() {
-    QFile file(zonara::maskFilePath(applicationFolder_));
     QByteArray bytes;
-    const bool opened = file.open(QIODevice::ReadOnly);
-    if (opened) {
-        bytes = file.read(qint64(maskfile::kFileBytes));
-        file.close();
-    }
+    const bool opened =
+        zonara::readRegularFile(zonara::maskFilePath(applicationFolder_), largestMaskFileBytes, bytes);
+    bytes.truncate(int(maskfile::kFileBytes));
     maskInfo_ =
         maskfile::loadForEditor(opened ? reinterpret_cast<const uint8_t*>(bytes.constData()) : nullptr,
                                 std::size_t(bytes.size()), editorScale());
@@ -132,8 +140,17 @@ void Widget::on_btnApply_clicked() {
     if (hasSnapshot()) {
         const maskfile::MaskRecords saved = maskfile::saveForEditor(maskInfo_, editorScale());
         const maskfile::FileBytes bytes = maskfile::encodeRecords(saved);
-        const QByteArray path = QFile::encodeName(zonara::maskFilePath(applicationFolder_));
-        maskfile::writeFileAtomically(path.toStdString(), bytes.data(), bytes.size());
+        const QString path = zonara::maskFilePath(applicationFolder_);
+        int error = 0;
+        if (!maskfile::writeFileAtomically(QFile::encodeName(path).toStdString(), bytes.data(), bytes.size(),
+                                           &error)) {
+            // What the operator drew stays on the screen, so that Apply can be tried again.
+            QMessageBox::warning(
+                this, windowTitle(),
+                tr("The masks could not be saved to %1:\n%2")
+                    .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(std::strerror(error))));
+            return;
+        }
     }
     loadMaskInfo();
     on_cmbID_activated(ui_->cmbID->currentIndex());

@@ -12,6 +12,7 @@
 #include <QtTest>
 
 #include <sys/inotify.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -90,9 +91,11 @@ private slots:
     void secondStartExitsAtOnceAndFirstKeepsRunning();
     void killedEditorDoesNotBlockLaterStarts();
     void languageFileChosenFromLocaleBesideProgram();
+    void fifosInPlaceOfItsFilesNeitherHoldTheWindowNorTheEnd();
 
 private:
-    std::unique_ptr<QProcess> start(const QString& localeName = QStringLiteral("en_US.UTF-8"));
+    std::unique_ptr<QProcess> start(const QString& localeName = QStringLiteral("en_US.UTF-8"),
+                                    const QString& program = QString());
     // Whether a live editor holds the lock (one that was killed holds nothing).
     bool lockHeld() {
         QLockFile probe(runtimeFolder_.filePath(zonara::kInstanceKey + QStringLiteral(".lock")));
@@ -135,7 +138,7 @@ void StartupTest::cleanup() {
     running_.clear();
 }
 
-std::unique_ptr<QProcess> StartupTest::start(const QString& localeName) {
+std::unique_ptr<QProcess> StartupTest::start(const QString& localeName, const QString& program) {
     auto process = std::make_unique<QProcess>();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QT_QPA_PLATFORM", "offscreen");
@@ -144,7 +147,7 @@ std::unique_ptr<QProcess> StartupTest::start(const QString& localeName) {
     environment.remove("LANGUAGE");
     process->setProcessEnvironment(environment);
     process->setWorkingDirectory(workingFolder_.path());
-    process->setProgram(program_);
+    process->setProgram(program.isEmpty() ? program_ : program);
     process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process->start();
     return process;
@@ -209,6 +212,38 @@ void StartupTest::languageFileChosenFromLocaleBesideProgram() {
     auto editor = start(QStringLiteral("fr_CA.UTF-8"));
     QVERIFY(opened.waitFor("lang_fr.qm", 10000));
     running_.push_back(std::move(editor));
+}
+
+void StartupTest::fifosInPlaceOfItsFilesNeitherHoldTheWindowNorTheEnd() {
+    QTemporaryDir fifoFolder;
+    const QString program = fifoFolder.filePath("Zonara");
+    QVERIFY(QFile::copy(QStringLiteral(ZONARA_PROGRAM), program));
+    for (const char* name : {"snapshot.jpg", "maskinfo.cfg"})
+        QCOMPARE(::mkfifo(QFile::encodeName(fifoFolder.filePath(name)).constData(), 0644), 0);
+    auto editor = start(QStringLiteral("en_US.UTF-8"), program);
+    QVERIFY(editor->waitForStarted());
+    // The lock names its holder; probing it with a lock of our own could turn the editor away.
+    QFile lock(runtimeFolder_.filePath(zonara::kInstanceKey + QStringLiteral(".lock")));
+    const QByteArray pid = QByteArray::number(editor->processId());
+    const auto holder = [&] {
+        QByteArray first;
+        if (lock.open(QIODevice::ReadOnly)) {
+            first = lock.readLine().trimmed();
+            lock.close();
+        }
+        return first;
+    };
+    for (int waited = 0; waited < 100 && holder() != pid; ++waited)
+        QTest::qWait(50);
+    QCOMPARE(holder(), pid);
+    QTest::qWait(1000); // past start-up: the window is built, or never will be
+    editor->terminate();
+    const bool ended = editor->waitForFinished(5000);
+    running_.push_back(std::move(editor));
+    QVERIFY2(ended, "a FIFO held the editor");
+    QCOMPARE(running_.back()->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(running_.back()->exitCode(), 0);
+    QVERIFY(!lockHeld());
 }
 
 QTEST_MAIN(StartupTest)

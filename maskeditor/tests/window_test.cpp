@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTranslator>
@@ -40,6 +41,7 @@ private slots:
     void applyClipsToSnapshotAndReselectsComboMask();
     void applyReplacesTheFileInOneStep();
     void missingSnapshotOpensEmptyAndApplyLeavesFileAlone();
+    void failedApplySaysWhyAndKeepsTheDrawing();
     void koreanTranslationReplacesWindowTexts();
 
 private:
@@ -309,6 +311,33 @@ void WindowTest::missingSnapshotOpensEmptyAndApplyLeavesFileAlone() {
     QVERIFY(QFile::remove(folder_->filePath("maskinfo.cfg")));
     apply();
     QVERIFY(!QFile::exists(folder_->filePath("maskinfo.cfg")));
+}
+
+void WindowTest::failedApplySaysWhyAndKeepsTheDrawing() {
+    // A folder where the file should be: the rename that puts the file in place fails.
+    QVERIFY(QDir(folder_->path()).mkpath("maskinfo.cfg/in-the-way"));
+    open();
+    type("editX", "101");
+    QTest::mouseClick(enabledBox(), Qt::LeftButton);
+    QString shown;
+    QTimer::singleShot(0, [&shown] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown = box->text();
+            box->accept();
+        }
+    });
+    apply();
+    QVERIFY2(shown.contains("maskinfo.cfg") && shown.contains("directory"), qPrintable(shown));
+    QVERIFY(enabledBox()->isChecked());
+    QVERIFY(area()->maskEnabled(0));
+    QCOMPARE(area()->maskRect(0), QRect(101, 0, 40, 40));
+
+    // Once the way is clear, Apply saves what was drawn.
+    QVERIFY(QDir(folder_->filePath("maskinfo.cfg")).removeRecursively());
+    apply();
+    const maskfile::MaskRecords saved = zonara::test::decodeFile(zonara::test::readMaskFile(folder_->path()));
+    QCOMPARE(saved[0].bEnabled, uint16_t(1));
+    QCOMPARE(saved[0].nX, uint16_t(51));
 }
 
 void WindowTest::koreanTranslationReplacesWindowTexts() {

@@ -1,11 +1,7 @@
 #include "maskfile/maskinfo.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <algorithm>
+#include <vector>
 
 namespace maskfile {
 
@@ -20,39 +16,43 @@ void writeLittleEndian16(uint8_t* bytes, uint16_t value) {
     bytes[1] = static_cast<uint8_t>(value >> 8);
 }
 
-bool writeAll(int descriptor, const uint8_t* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t written = ::write(descriptor, data, size);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            if (written == 0)
-                errno = ENOSPC; // no progress and no error: the disk took nothing more
-            return false;
-        }
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
 } // namespace
 
 std::string stationMaskFilePath(const std::string& programFolder) {
     return programFolder + "/Zonara/maskinfo.cfg";
 }
 
-bool readMaskRegions(const std::string& path, FileBytes& buffer) {
+MaskFileReading readMaskRegions(const std::string& path, FileBytes& buffer) {
     buffer.fill(0);
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        return false;
+    std::vector<uint8_t> contents;
+    const FileReadResult read = readRegularFile(path, kFileBytes, contents);
+    MaskFileReading reading;
+    reading.sizeBytes = read.sizeBytes;
+    reading.errorNumber = read.errorNumber;
+    switch (read.status) {
+    case FileReadStatus::Read:
+        // The editor writes the file whole in one step: any other size was not written by it.
+        if (contents.size() != kFileBytes) {
+            reading.state = MaskFileState::WrongSize;
+            return reading;
+        }
+        std::copy(contents.begin(), contents.end(), buffer.begin());
+        reading.state = MaskFileState::Read;
+        return reading;
+    case FileReadStatus::TooLarge:
+        reading.state = MaskFileState::WrongSize;
+        return reading;
+    case FileReadStatus::Missing:
+        reading.state = MaskFileState::Missing;
+        return reading;
+    case FileReadStatus::NotRegularFile:
+        reading.state = MaskFileState::NotRegularFile;
+        return reading;
+    case FileReadStatus::Unreadable:
+        break;
     }
-    // A short read leaves the rest zero: the records it lacks are never applied.
-    (void)std::fread(buffer.data(), 1, buffer.size(), file);
-    std::fclose(file);
-    return true;
+    reading.state = MaskFileState::Unreadable;
+    return reading;
 }
 
 MaskRecords decodeRecords(const FileBytes& bytes) {
@@ -100,31 +100,6 @@ bool recordApplies(const MaskInfo& record, int frameWidth, int frameHeight) {
     const int right = int(record.nX) + int(record.nWidth);
     const int bottom = int(record.nY) + int(record.nHeight);
     return right <= frameWidth && bottom <= frameHeight;
-}
-
-bool writeFileAtomically(const std::string& path, const uint8_t* data, std::size_t size) {
-    std::string temporary = path + ".XXXXXX";
-    const int descriptor = ::mkstemp(temporary.data());
-    if (descriptor < 0) {
-        return false;
-    }
-    // The first failing step's errno is what the caller gets, whatever the clean-up does to it.
-    errno = 0;
-    int failure = writeAll(descriptor, data, size) ? 0 : (errno != 0 ? errno : EIO);
-    // Others must be able to read the file as they could the old one.
-    if (failure == 0 && ::fchmod(descriptor, 0644) != 0)
-        failure = errno;
-    if (failure == 0 && ::fsync(descriptor) != 0)
-        failure = errno;
-    if (::close(descriptor) != 0 && failure == 0)
-        failure = errno;
-    if (failure == 0 && std::rename(temporary.c_str(), path.c_str()) != 0)
-        failure = errno;
-    if (failure != 0) {
-        ::unlink(temporary.c_str());
-        errno = failure;
-    }
-    return failure == 0;
 }
 
 } // namespace maskfile

@@ -77,29 +77,28 @@ TEST(MaskFileFormat, RecordsAreLittleEndianAtTheirOffsets) {
     EXPECT_EQ(back[0].nImageWidth, 0);
 }
 
-TEST(MaskFileRead, MissingShortAndFullFiles) {
+TEST(MaskFileRead, OnlyAWholeFileIsRead) {
     TemporaryFolder folder;
     const std::string path = folder.path() + "/maskinfo.cfg";
     maskfile::FileBytes buffer;
     buffer.fill(0xEE);
-    EXPECT_FALSE(maskfile::readMaskRegions(path, buffer));
+    EXPECT_EQ(maskfile::readMaskRegions(path, buffer).state, maskfile::MaskFileState::Missing);
     for (uint8_t b : buffer) {
         ASSERT_EQ(b, 0) << "a missing file must leave the buffer cleared";
     }
 
-    // A 10-byte file: not even record 0 is whole, so nothing can apply.
-    writeBytes(path, std::vector<uint8_t>(10, 1));
-    EXPECT_TRUE(maskfile::readMaskRegions(path, buffer));
-    const maskfile::MaskRecords shortRecords = maskfile::decodeRecords(buffer);
-    for (const MaskInfo& info : shortRecords) {
-        EXPECT_FALSE(maskfile::recordApplies(info, 257, 257));
+    // The editor writes 64 bytes in one step: a file of another size was not written by it.
+    for (std::size_t size : {std::size_t(10), std::size_t(100)}) {
+        writeBytes(path, std::vector<uint8_t>(size, 7));
+        buffer.fill(0xEE);
+        const maskfile::MaskFileReading reading = maskfile::readMaskRegions(path, buffer);
+        EXPECT_EQ(reading.state, maskfile::MaskFileState::WrongSize);
+        EXPECT_EQ(reading.sizeBytes, static_cast<long long>(size));
+        EXPECT_EQ(buffer, maskfile::FileBytes{}) << size;
     }
-    EXPECT_EQ(buffer[10], 0);
 
-    // A longer file contributes exactly its first 64 bytes.
-    std::vector<uint8_t> longFile(100, 7);
-    writeBytes(path, longFile);
-    EXPECT_TRUE(maskfile::readMaskRegions(path, buffer));
+    writeBytes(path, std::vector<uint8_t>(64, 7));
+    EXPECT_EQ(maskfile::readMaskRegions(path, buffer).state, maskfile::MaskFileState::Read);
     EXPECT_EQ(buffer[63], 7);
 }
 
@@ -127,7 +126,7 @@ TEST(MaskFileAtomicWrite, ReplacesTheFileWholeAndLeavesNoTemporary) {
     const std::vector<uint8_t> replacement(64, 9);
     ASSERT_TRUE(maskfile::writeFileAtomically(path, replacement.data(), replacement.size()));
     maskfile::FileBytes buffer;
-    ASSERT_TRUE(maskfile::readMaskRegions(path, buffer));
+    ASSERT_EQ(maskfile::readMaskRegions(path, buffer).state, maskfile::MaskFileState::Read);
     EXPECT_EQ(buffer[0], 9);
     EXPECT_EQ(buffer[63], 9);
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"maskinfo.cfg"});

@@ -58,10 +58,7 @@ void FramePipeline::processFrame(const SvkFrameRecord* record) {
     operatorSettings_ = host_.operatorSettings();
 
     programFolder_ = host_.programFolder();
-    // Read afresh every frame: the mask editor may have rewritten the file a moment ago.
-    maskfile::FileBytes maskBytes{};
-    maskfile::readMaskRegions(maskfile::stationMaskFilePath(programFolder_), maskBytes);
-    const maskfile::MaskRecords masks = maskfile::decodeRecords(maskBytes);
+    const maskfile::MaskRecords masks = readMasks();
     maskRegions_.clear();
     for (const MaskInfo& record : masks)
         if (maskfile::recordApplies(record, buffers_.width(), buffers_.height()))
@@ -104,6 +101,20 @@ void FramePipeline::processFrame(const SvkFrameRecord* record) {
     }
 }
 
+maskfile::MaskRecords FramePipeline::readMasks() {
+    // Read afresh every frame: the mask editor may have rewritten the file a moment ago.
+    const std::string path = maskfile::stationMaskFilePath(programFolder_);
+    maskfile::FileBytes bytes{};
+    const maskfile::MaskFileReading reading = maskfile::readMaskRegions(path, bytes);
+    const bool changed = maskFileState_ ? *maskFileState_ != reading.state
+                                        : reading.state != maskfile::MaskFileState::Read &&
+                                              reading.state != maskfile::MaskFileState::Missing;
+    maskFileState_ = reading.state;
+    if (changed)
+        host_.maskFileChanged(reading, path);
+    return maskfile::decodeRecords(bytes);
+}
+
 void FramePipeline::updateAlarm() {
     if (alarmHeldOff_)
         return;
@@ -126,7 +137,7 @@ void FramePipeline::saveSnapshotIfDue() {
     if (alarmHeldOff_ || !alarm_.snapshotDue(detection_.frameAlarm, detection_.regionPassTick,
                                              operatorSettings_.frame.alarmSavePeriodMs))
         return;
-    const std::time_t now = std::time(nullptr);
+    const std::time_t now = host_.wallClockSeconds();
     std::tm localTime{};
     localtime_r(&now, &localTime);
     // A disk short of room gets no picture; the folder is still made, as with "Only Sound".

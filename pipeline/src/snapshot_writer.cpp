@@ -8,11 +8,16 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <functional>
 
 namespace calidra {
 
-bool writeJpegAtomically(const std::string& path, const cv::Mat& bgrPicture, int quality) {
-    if (bgrPicture.empty() || bgrPicture.type() != CV_8UC3 || path.empty())
+namespace {
+
+// Encodes a blue-green-red picture and hands the JPEG bytes to write; false when either fails.
+bool withJpeg(const cv::Mat& bgrPicture, int quality,
+              const std::function<bool(const uint8_t*, std::size_t)>& write) {
+    if (bgrPicture.empty() || bgrPicture.type() != CV_8UC3)
         return false;
     const cv::Mat picture = bgrPicture.isContinuous() ? bgrPicture : bgrPicture.clone();
 
@@ -24,22 +29,26 @@ bool writeJpegAtomically(const std::string& path, const cv::Mat& bgrPicture, int
     const int encoded = tjCompress2(encoder, picture.data, picture.cols, int(picture.step), picture.rows,
                                     TJPF_BGR, &jpeg, &jpegSize, TJSAMP_420, quality, 0);
     tjDestroy(encoder);
-    if (encoded != 0) {
-        tjFree(jpeg);
-        return false;
-    }
-
-    const bool written = maskfile::writeFileAtomically(path, jpeg, jpegSize);
+    const bool written = encoded == 0 && write(jpeg, jpegSize);
     tjFree(jpeg);
     return written;
 }
 
-std::string alarmSnapshotFileName(const std::tm& localTime) {
-    char name[64];
-    std::snprintf(name, sizeof name, "ThermalAlarm_%04d%02d%02d_%02d%02d%02d.jpg", localTime.tm_year + 1900,
+} // namespace
+
+bool writeJpegAtomically(const std::string& path, const cv::Mat& bgrPicture, int quality) {
+    return !path.empty() && withJpeg(bgrPicture, quality, [&path](const uint8_t* data, std::size_t size) {
+        return maskfile::writeFileAtomically(path, data, size);
+    });
+}
+
+std::string alarmSnapshotFileName(const std::tm& localTime, int sequence) {
+    char name[80];
+    std::snprintf(name, sizeof name, "ThermalAlarm_%04d%02d%02d_%02d%02d%02d", localTime.tm_year + 1900,
                   localTime.tm_mon + 1, localTime.tm_mday, localTime.tm_hour, localTime.tm_min,
                   localTime.tm_sec);
-    return name;
+    return sequence > 1 ? std::string(name) + "-" + std::to_string(sequence) + ".jpg"
+                        : std::string(name) + ".jpg";
 }
 
 AlarmSnapshotResult saveAlarmSnapshot(const std::string& programFolder, const cv::Mat& bgrPicture,
@@ -52,9 +61,15 @@ AlarmSnapshotResult saveAlarmSnapshot(const std::string& programFolder, const cv
         return {};
     if (folderError != 0)
         return {std::nullopt, folderError};
-    const std::string path = folder + "/" + alarmSnapshotFileName(localTime);
+    std::string path;
     errno = 0;
-    if (!writeJpegAtomically(path, bgrPicture, snapshotJpegQuality))
+    withJpeg(bgrPicture, snapshotJpegQuality, [&](const uint8_t* data, std::size_t size) {
+        path = maskfile::writeFileUnderFreeName(
+            folder, [&localTime](int sequence) { return alarmSnapshotFileName(localTime, sequence); },
+            snapshotNamesPerSecond, data, size);
+        return !path.empty();
+    });
+    if (path.empty())
         return {std::nullopt, errno != 0 ? errno : EIO};
     return {path, 0};
 }

@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
+#include <thread>
 
 namespace calidra {
 namespace {
@@ -165,8 +167,7 @@ TEST_F(SnapshotTest, PipelineAlarmSoundAndSnapshotsFollowTheFrames) {
     EXPECT_EQ(host.alarmChanges, (std::vector<bool>{true, false}));
     EXPECT_EQ(host.soundStarts, std::vector<std::string>{(folder / "alarm2.wav").string()});
     EXPECT_EQ(host.soundStops, 1);
-    // Five seconds of alarm, one picture at most every two: three pictures, all named by the clock,
-    // so those within one second share a file.
+    // Five seconds of alarm, one picture at most every two: three pictures, named by the clock.
     ASSERT_FALSE(filesIn(folder / "ThermalAlarm").empty());
     for (const fs::path& file : filesIn(folder / "ThermalAlarm")) {
         EXPECT_EQ(file.extension(), ".jpg");
@@ -202,6 +203,51 @@ TEST_F(SnapshotTest, PipelineAsksForRoomAndReportsFailedPictures) {
         pipeline.processFrame(feverish.record());
     EXPECT_EQ(host.snapshotFailures, (std::vector<int>{ENOTDIR, ENOTDIR}));
     EXPECT_TRUE(host.snapshots.empty());
+}
+
+// A clock set back ten seconds (or the repeated hour of daylight saving) and two stations writing
+// one folder in the same second: every snapshot keeps a file of its own.
+TEST_F(SnapshotTest, ASnapshotNeverReplacesAnother) {
+    FakePipelineHost host;
+    host.folder = folder.string();
+    host.tickStepMs = 200;
+    host.settings.alarmEvent = 1;
+    host.settings.frame.alarmSavePeriodMs = 0;
+    FramePipeline pipeline(host);
+    pipeline.allocateBuffers(96, 80);
+    CameraFrame feverish(96, 80, 104, 250);
+    feverish.fill(30, 10, 20, 50, 382);
+    const std::time_t start = 1792000000;
+    for (int frame = 0; frame < 24; ++frame) {
+        host.wallClock = start + (frame < 12 ? frame : frame - 10);
+        pipeline.processFrame(feverish.record());
+    }
+    std::set<std::string> paths;
+    for (const auto& snapshot : host.snapshots)
+        paths.insert(snapshot.first);
+    EXPECT_EQ(paths.size(), 24u);
+    EXPECT_EQ(filesIn(folder / "ThermalAlarm").size(), 24u);
+    std::tm setBack{};
+    const std::time_t second = start + 2;
+    localtime_r(&second, &setBack);
+    EXPECT_EQ(paths.count((folder / "ThermalAlarm" / alarmSnapshotFileName(setBack, 2)).string()), 1u);
+
+    const fs::path shared = folder / "shared";
+    fs::create_directories(shared);
+    const cv::Mat picture(16, 16, CV_8UC3, cv::Scalar::all(128));
+    std::vector<std::string> written[2];
+    const auto station = [&](std::vector<std::string>& paths) {
+        for (int snapshot = 0; snapshot < 20; ++snapshot)
+            paths.push_back(saveAlarmSnapshot(shared.string(), picture, true, march7()).path.value_or(""));
+    };
+    std::thread other(station, std::ref(written[1]));
+    station(written[0]);
+    other.join();
+    std::set<std::string> both(written[0].begin(), written[0].end());
+    both.insert(written[1].begin(), written[1].end());
+    both.erase("");
+    EXPECT_EQ(both.size(), 40u);
+    EXPECT_EQ(filesIn(shared / "ThermalAlarm").size(), 40u);
 }
 
 TEST_F(SnapshotTest, AlarmStillSwitchesDuringNucButNothingIsSaved) {

@@ -1,5 +1,5 @@
 // The frame pipeline under faults of its surroundings: an alarm folder it cannot use, a disk
-// that fills up mid-file, and a mask file rewritten while frames run.
+// that fills up mid-file, a mask file rewritten while frames run or replaced by a FIFO.
 
 #include "pipeline/frame_pipeline.h"
 #include "pipeline/snapshot_writer.h"
@@ -10,13 +10,16 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <thread>
@@ -121,6 +124,52 @@ TEST_F(FaultTest, MaskFileRewrittenWhileFramesRunIsAlwaysReadWhole) {
     EXPECT_GT(seen, 0);
     for (const auto& entry : fs::directory_iterator(folder / "Zonara"))
         EXPECT_EQ(entry.path().filename(), "maskinfo.cfg"); // no temporary left behind
+}
+
+TEST_F(FaultTest, MaskFileThatIsNoWholeRegularFileMeansNoMasksReportedOncePerChange) {
+    const std::string path = maskfile::stationMaskFilePath(folder.string());
+    ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
+    // A frame waiting on the FIFO is freed by a writer opening its other end: the test then fails
+    // instead of hanging.
+    std::atomic<bool> finished{false};
+    std::atomic<int> rescues{0};
+    std::thread rescuer([&] {
+        while (!finished.load()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            const int writer = ::open(path.c_str(), O_WRONLY | O_NONBLOCK);
+            if (writer >= 0) {
+                rescues.fetch_add(1);
+                ::close(writer);
+            }
+        }
+    });
+    maskfile::MaskRecords covering{};
+    covering[0] = MaskInfo{0, 1, 25, 5, 30, 60, 96, 80};
+    const maskfile::FileBytes whole = maskfile::encodeRecords(covering);
+    const auto framesSeePerson = [&](int frames) {
+        bool seen = true;
+        for (int frame = 0; frame < frames; ++frame) {
+            pipeline.processFrame(feverish.record());
+            seen = seen && pipeline.personPresent();
+        }
+        return seen;
+    };
+
+    EXPECT_TRUE(framesSeePerson(3));
+    ASSERT_TRUE(maskfile::writeFileAtomically(path, whole.data(), whole.size()));
+    EXPECT_FALSE(framesSeePerson(1));
+    EXPECT_TRUE(pipeline.detectionResults().detections.empty());
+    ASSERT_TRUE(maskfile::writeFileAtomically(path, whole.data(), 48)); // three records only
+    EXPECT_TRUE(framesSeePerson(2));
+    fs::remove(path);
+    EXPECT_TRUE(framesSeePerson(2));
+    finished.store(true);
+    rescuer.join();
+
+    EXPECT_EQ(rescues.load(), 0) << "a frame waited on the FIFO";
+    using State = maskfile::MaskFileState;
+    EXPECT_EQ(host.maskFileChanges,
+              (std::vector<State>{State::NotRegularFile, State::Read, State::WrongSize, State::Missing}));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "camera_palettes.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace calidra::simulator {
@@ -61,6 +62,17 @@ void cameraPaletteColour(int palette, int index, uint8_t bgr[3]) {
     bgr[0] = uint8_t(interpolate(from.blue, to.blue, step, steps));
     bgr[1] = uint8_t(interpolate(from.green, to.green, step, steps));
     bgr[2] = uint8_t(interpolate(from.red, to.red, step, steps));
+}
+
+const uint8_t* cameraPaletteTable(int palette) {
+    static const auto tables = [] {
+        std::array<std::array<uint8_t, 256 * 3>, kCameraPaletteCount> all{};
+        for (int table = 0; table < kCameraPaletteCount; ++table)
+            for (int index = 0; index < 256; ++index)
+                cameraPaletteColour(table, index, &all[std::size_t(table)][std::size_t(index) * 3]);
+        return all;
+    }();
+    return tables[std::size_t(std::clamp(palette, 0, kCameraPaletteCount - 1))].data();
 }
 
 } // namespace calidra::simulator

@@ -1,13 +1,12 @@
 #include "library_configuration.h"
 
 #include "json_reader.h"
+#include "regular_file.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 
 namespace calidra::sorvik {
 
@@ -185,14 +184,12 @@ bool parseConfiguration(const std::string& text, LibraryConfiguration& configura
 }
 
 bool loadConfiguration(const std::string& path, LibraryConfiguration& configuration, std::string& error) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        error = "cannot be read";
+    constexpr std::size_t largestConfigurationBytes = 1u << 20;
+    std::string text;
+    if (!readRegularTextFile(path, largestConfigurationBytes, text, error)) {
         return false;
     }
-    std::ostringstream content;
-    content << file.rdbuf();
-    return parseConfiguration(content.str(), configuration, error);
+    return parseConfiguration(text, configuration, error);
 }
 
 } // namespace calidra::sorvik

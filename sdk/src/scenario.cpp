@@ -1,13 +1,15 @@
 #include "scenario.h"
 
 #include "json_reader.h"
+#include "regular_file.h"
 
 #include <nlohmann/json.hpp>
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cmath>
-#include <fstream>
 #include <set>
-#include <sstream>
 
 namespace calidra::simulator {
 
@@ -69,23 +71,13 @@ bool readReplay(Reader& reader, CameraScenario& camera, const std::string& baseF
     if (!path.empty() && path[0] != '/' && !baseFolder.empty()) {
         path = baseFolder + "/" + path;
     }
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        return reader.fail("cannot read replay file " + path + " of " + where);
+    std::string reason;
+    camera.replay =
+        ReplayFile::open(path, std::size_t(camera.width) * std::size_t(camera.height) * 2, reason);
+    if (!camera.replay) {
+        return reader.fail("replay file " + path + " of " + where + " " + reason);
     }
-    std::ostringstream content;
-    content << file.rdbuf();
-    const std::string bytes = content.str();
-    const std::size_t frameBytes = std::size_t(camera.width) * std::size_t(camera.height) * 2;
-    if (bytes.empty() || bytes.size() % frameBytes != 0) {
-        return reader.fail("replay file " + path + " of " + where + " is not a whole number of " +
-                           std::to_string(camera.width) + " x " + std::to_string(camera.height) + " frames");
-    }
-    camera.replayFrameCount = bytes.size() / frameBytes;
-    camera.replayCodes.resize(bytes.size() / 2);
-    for (std::size_t i = 0; i < camera.replayCodes.size(); ++i) {
-        camera.replayCodes[i] = uint16_t(uint8_t(bytes[2 * i]) | (uint8_t(bytes[2 * i + 1]) << 8));
-    }
+    camera.replayFrameCount = camera.replay->frameCount();
     camera.replayPath = path;
     return true;
 }
@@ -215,17 +207,59 @@ bool parseScenario(const std::string& text, const std::string& baseFolder, Scena
     return true;
 }
 
+std::shared_ptr<const ReplayFile> ReplayFile::open(const std::string& path, std::size_t frameBytes,
+                                                   std::string& reason) {
+    std::size_t size = 0;
+    const int descriptor = sorvik::openRegularFile(path, size, reason);
+    if (descriptor < 0) {
+        return nullptr;
+    }
+    if (frameBytes == 0 || size == 0 || size % frameBytes != 0) {
+        ::close(descriptor);
+        reason = "is not a whole number of frames of " + std::to_string(frameBytes) + " bytes";
+        return nullptr;
+    }
+    return std::shared_ptr<const ReplayFile>(new ReplayFile(descriptor, frameBytes, size / frameBytes));
+}
+
+ReplayFile::~ReplayFile() {
+    ::close(descriptor_);
+}
+
+bool ReplayFile::readFrame(std::size_t index, std::vector<uint16_t>& codes) const {
+    std::vector<uint8_t> bytes(frameBytes_);
+    const off_t start = off_t((index % frameCount_) * frameBytes_);
+    std::size_t filled = 0;
+    while (filled < bytes.size()) {
+        const ssize_t count =
+            ::pread(descriptor_, bytes.data() + filled, bytes.size() - filled, start + off_t(filled));
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            return false; // cut short since it was checked
+        }
+        filled += std::size_t(count);
+    }
+    codes.resize(frameBytes_ / 2);
+    for (std::size_t i = 0; i < codes.size(); ++i) {
+        codes[i] = uint16_t(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+    }
+    return true;
+}
+
 bool loadScenario(const std::string& path, Scenario& scenario, std::string& error) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        error = "cannot be read";
+    // Far more than any scene description.
+    constexpr std::size_t largestScenarioBytes = 16u << 20;
+    std::string text;
+    std::string reason;
+    if (!sorvik::readRegularTextFile(path, largestScenarioBytes, text, reason)) {
+        error = reason;
         return false;
     }
-    std::ostringstream content;
-    content << file.rdbuf();
     const std::size_t slash = path.find_last_of('/');
     const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
-    return parseScenario(content.str(), folder, scenario, error);
+    return parseScenario(text, folder, scenario, error);
 }
 
 } // namespace calidra::simulator

@@ -2,7 +2,9 @@
 // The simulated camera's scene description, read from the JSON file named by
 // SORVIK_SIM_SCENARIO or built in.
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -29,6 +31,32 @@ struct Event {
     double stallSeconds = 0.0;
 };
 
+// Recorded frames, read from the file one at a time: however long the recording, at most a frame
+// of it is in memory.
+class ReplayFile {
+public:
+    // A regular file holding a whole number (at least one) of frames of frameBytes; null with a
+    // reason otherwise.
+    static std::shared_ptr<const ReplayFile> open(const std::string& path, std::size_t frameBytes,
+                                                  std::string& reason);
+    ~ReplayFile();
+    ReplayFile(const ReplayFile&) = delete;
+    ReplayFile& operator=(const ReplayFile&) = delete;
+
+    std::size_t frameCount() const { return frameCount_; }
+    // The codes of frame index; false (codes untouched) when the file can no longer be read whole.
+    // Safe from several threads at once.
+    bool readFrame(std::size_t index, std::vector<uint16_t>& codes) const;
+
+private:
+    ReplayFile(int descriptor, std::size_t frameBytes, std::size_t frameCount)
+        : descriptor_(descriptor), frameBytes_(frameBytes), frameCount_(frameCount) {}
+
+    int descriptor_;
+    std::size_t frameBytes_;
+    std::size_t frameCount_;
+};
+
 struct CameraScenario {
     std::string label = "SIM-A";
     int kind = 2;
@@ -52,7 +80,7 @@ struct CameraScenario {
     std::vector<Event> events;
     // Replay of recorded frames: offset-scale codes, frame after frame.
     std::string replayPath;
-    std::vector<uint16_t> replayCodes;
+    std::shared_ptr<const ReplayFile> replay;
     std::size_t replayFrameCount = 0;
 };
 

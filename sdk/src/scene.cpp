@@ -17,8 +17,14 @@ uint32_t mix(uint32_t value) {
     return value;
 }
 
-void fillRectangle(std::vector<float>& temperatures, int width, int height, int left, int top, int right,
-                   int bottom, float celsius) {
+// The background temperature of one pixel: ambient plus uniform noise from a hash.
+float noisyAmbient(float ambient, float amplitude, uint32_t random) {
+    return ambient + amplitude * (float(random) / 2147483647.5f - 1.0f);
+}
+
+// Cuts a rectangle to the frame and hands what is left to fill(left, top, right, bottom).
+template <typename Fill>
+void fillRectangle(int width, int height, int left, int top, int right, int bottom, Fill fill) {
     left = std::max(left, 0);
     top = std::max(top, 0);
     right = std::min(right, width);
@@ -26,14 +32,23 @@ void fillRectangle(std::vector<float>& temperatures, int width, int height, int 
     if (left >= right || top >= bottom) {
         return; // wholly outside the frame
     }
+    fill(left, top, right, bottom);
+}
+
+// Fills whole rows of a frame of values.
+template <typename Value>
+void fillRows(std::vector<Value>& values, int width, int left, int top, int right, int bottom, Value value) {
     for (int y = top; y < bottom; ++y) {
-        std::fill(temperatures.begin() + std::ptrdiff_t(y) * width + left,
-                  temperatures.begin() + std::ptrdiff_t(y) * width + right, celsius);
+        std::fill(values.begin() + std::ptrdiff_t(y) * width + left,
+                  values.begin() + std::ptrdiff_t(y) * width + right, value);
     }
 }
 
+// Value is a temperature (float) or its code; toValue turns a temperature into one, and
+// fill(left, top, right, bottom, value) paints a rectangle inside the frame.
+template <typename ToValue, typename Fill>
 void drawPerson(const Person& person, double progress, int width, int height, double offsetCelsius,
-                std::vector<float>& temperatures) {
+                ToValue toValue, Fill fill) {
     const double centreX = (person.fromX + (person.toX - person.fromX) * progress) * width;
     const double centreY = (person.fromY + (person.toY - person.fromY) * progress) * height;
     const double figureHeight = person.heightFraction * height;
@@ -43,14 +58,17 @@ void drawPerson(const Person& person, double progress, int width, int height, do
     const double top = centreY - figureHeight / 2.0;
     const double bodyWidth = figureHeight * 0.34;
 
-    const float skin = float(person.temperatureCelsius + offsetCelsius - 1.0);
-    const float body = float(person.temperatureCelsius + offsetCelsius - 3.0);
-    const float face = float(person.temperatureCelsius + offsetCelsius);
+    const auto skin = toValue(float(person.temperatureCelsius + offsetCelsius - 1.0));
+    const auto body = toValue(float(person.temperatureCelsius + offsetCelsius - 3.0));
+    const auto face = toValue(float(person.temperatureCelsius + offsetCelsius));
+    const auto paint = [&](int left, int top, int right, int bottom, auto value) {
+        fillRectangle(width, height, left, top, right, bottom,
+                      [&](int l, int t, int r, int b) { fill(l, t, r, b, value); });
+    };
 
     // Body (clothing) from below the head to the feet.
-    fillRectangle(temperatures, width, height, int(std::lround(centreX - bodyWidth / 2)),
-                  int(std::lround(top + headHeight * 0.9)), int(std::lround(centreX + bodyWidth / 2)),
-                  int(std::lround(top + figureHeight)), body);
+    paint(int(std::lround(centreX - bodyWidth / 2)), int(std::lround(top + headHeight * 0.9)),
+          int(std::lround(centreX + bodyWidth / 2)), int(std::lround(top + figureHeight)), body);
     // Head: an ellipse of skin.
     const double headCentreY = top + headHeight / 2.0;
     const double radiusX = headWidth / 2.0, radiusY = headHeight / 2.0;
@@ -63,14 +81,12 @@ void drawPerson(const Person& person, double progress, int width, int height, do
             continue;
         }
         const double halfSpan = radiusX * std::sqrt(1.0 - dy * dy);
-        fillRectangle(temperatures, width, height, int(std::lround(centreX - halfSpan)), y,
-                      int(std::lround(centreX + halfSpan)), y + 1, skin);
+        paint(int(std::lround(centreX - halfSpan)), y, int(std::lround(centreX + halfSpan)), y + 1, skin);
     }
     // The warmest part of the face, at exactly the person's temperature.
     const int faceLeft = int(std::lround(centreX)) - faceSide / 2;
     const int faceTop = int(std::lround(headCentreY)) - faceSide / 2;
-    fillRectangle(temperatures, width, height, faceLeft, faceTop, faceLeft + faceSide, faceTop + faceSide,
-                  face);
+    paint(faceLeft, faceTop, faceLeft + faceSide, faceTop + faceSide, face);
 }
 
 } // namespace
@@ -80,25 +96,17 @@ uint16_t offsetCode(double celsius) {
     return uint16_t(std::clamp(code, 0L, 65535L));
 }
 
-void drawScene(const CameraScenario& camera, double offsetCelsius, double timeSeconds, uint64_t frameIndex,
-               std::vector<float>& temperatures) {
+namespace {
+
+// Warm objects and people, painted with fill(left, top, right, bottom, value) over the background.
+template <typename ToValue, typename Fill>
+void drawFigures(const CameraScenario& camera, double offsetCelsius, double timeSeconds, ToValue toValue,
+                 Fill fill) {
     const int width = camera.width, height = camera.height;
-    temperatures.resize(std::size_t(width) * std::size_t(height));
-    const float ambient = float(camera.ambientCelsius + offsetCelsius);
-    if (camera.noiseCelsius > 0.0) {
-        // Uniform noise with the given standard deviation.
-        const float amplitude = float(camera.noiseCelsius * std::sqrt(3.0));
-        const uint32_t frameSeed = mix(camera.seed * 0x9E3779B9U ^ uint32_t(frameIndex * 0x85EBCA6BULL));
-        for (std::size_t i = 0; i < temperatures.size(); ++i) {
-            const uint32_t random = mix(frameSeed ^ uint32_t(i));
-            temperatures[i] = ambient + amplitude * (float(random) / 2147483647.5f - 1.0f);
-        }
-    } else {
-        std::fill(temperatures.begin(), temperatures.end(), ambient);
-    }
     for (const WarmObject& warm : camera.objects) {
-        fillRectangle(temperatures, width, height, warm.x, warm.y, warm.x + warm.width, warm.y + warm.height,
-                      float(warm.temperatureCelsius + offsetCelsius));
+        const auto value = toValue(float(warm.temperatureCelsius + offsetCelsius));
+        fillRectangle(width, height, warm.x, warm.y, warm.x + warm.width, warm.y + warm.height,
+                      [&](int l, int t, int r, int b) { fill(l, t, r, b, value); });
     }
     double timeline = timeSeconds;
     if (camera.loopSeconds > 0.0) {
@@ -110,8 +118,76 @@ void drawScene(const CameraScenario& camera, double offsetCelsius, double timeSe
         }
         const double progress =
             (timeline - person.enterSeconds) / (person.leaveSeconds - person.enterSeconds);
-        drawPerson(person, progress, width, height, offsetCelsius, temperatures);
+        drawPerson(person, progress, width, height, offsetCelsius, toValue, fill);
     }
+}
+
+float noiseAmplitude(const CameraScenario& camera) {
+    return float(camera.noiseCelsius * std::sqrt(3.0)); // uniform noise of that standard deviation
+}
+
+uint32_t frameSeed(const CameraScenario& camera, uint64_t frameIndex) {
+    return mix(camera.seed * 0x9E3779B9U ^ uint32_t(frameIndex * 0x85EBCA6BULL));
+}
+
+} // namespace
+
+void drawScene(const CameraScenario& camera, double offsetCelsius, double timeSeconds, uint64_t frameIndex,
+               std::vector<float>& temperatures) {
+    temperatures.resize(std::size_t(camera.width) * std::size_t(camera.height));
+    const float ambient = float(camera.ambientCelsius + offsetCelsius);
+    if (camera.noiseCelsius > 0.0) {
+        const float amplitude = noiseAmplitude(camera);
+        const uint32_t seed = frameSeed(camera, frameIndex);
+        for (std::size_t i = 0; i < temperatures.size(); ++i) {
+            temperatures[i] = noisyAmbient(ambient, amplitude, mix(seed ^ uint32_t(i)));
+        }
+    } else {
+        std::fill(temperatures.begin(), temperatures.end(), ambient);
+    }
+    drawFigures(
+        camera, offsetCelsius, timeSeconds, [](float celsius) { return celsius; },
+        [&](int left, int top, int right, int bottom, float celsius) {
+            fillRows(temperatures, camera.width, left, top, right, bottom, celsius);
+        });
+}
+
+void SceneCodeDrawer::prepareBackground(const CameraScenario& camera, float ambient) {
+    const std::size_t pixelCount = std::size_t(camera.width) * std::size_t(camera.height);
+    if (layout_.background && layout_.background->size() == pixelCount && ambient == backgroundAmbient_) {
+        return;
+    }
+    backgroundAmbient_ = ambient;
+    // A new field: pictures of earlier frames may still be made from the old one.
+    auto background = std::make_shared<std::vector<uint16_t>>(pixelCount);
+    if (camera.noiseCelsius <= 0.0) {
+        std::fill(background->begin(), background->end(), offsetCode(ambient));
+    } else {
+        const float amplitude = noiseAmplitude(camera);
+        const uint32_t seed = frameSeed(camera, 0);
+        for (std::size_t i = 0; i < pixelCount; ++i) {
+            (*background)[i] = offsetCode(noisyAmbient(ambient, amplitude, mix(seed ^ uint32_t(i))));
+        }
+    }
+    layout_.background = std::move(background);
+}
+
+void SceneCodeDrawer::draw(const CameraScenario& camera, double offsetCelsius, double timeSeconds,
+                           uint64_t frameIndex, std::vector<uint16_t>& codes) {
+    prepareBackground(camera, float(camera.ambientCelsius + offsetCelsius));
+    const std::vector<uint16_t>& background = *layout_.background;
+    codes.resize(background.size());
+    const std::size_t turn = background.empty() ? 0 : frameSeed(camera, frameIndex + 1) % background.size();
+    layout_.turn = turn;
+    const auto middle = std::copy(background.begin() + std::ptrdiff_t(turn), background.end(), codes.begin());
+    std::copy(background.begin(), background.begin() + std::ptrdiff_t(turn), middle);
+    layout_.fills.clear();
+    drawFigures(
+        camera, offsetCelsius, timeSeconds, [](float celsius) { return offsetCode(celsius); },
+        [&](int left, int top, int right, int bottom, uint16_t code) {
+            fillRows(codes, camera.width, left, top, right, bottom, code);
+            layout_.fills.push_back({left, top, right, bottom, code});
+        });
 }
 
 } // namespace calidra::simulator

@@ -4,7 +4,9 @@
 
 #include "scenario.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace calidra::simulator {
@@ -17,5 +19,38 @@ void drawScene(const CameraScenario& camera, double offsetCelsius, double timeSe
 
 // Offset-scale code of a temperature: code = 10 x degrees + 1000.
 uint16_t offsetCode(double celsius);
+
+// A rectangle painted over the background: frame pixels, right and bottom excluded.
+struct SceneFill {
+    int left, top, right, bottom;
+    uint16_t code;
+};
+
+// What a drawn frame is made of: the background's noise turned by `turn` pixels (pixel i of the
+// frame shows background[(i + turn) % size]), then the rectangles in their order.
+struct SceneFrameLayout {
+    std::shared_ptr<const std::vector<uint16_t>> background;
+    std::size_t turn = 0;
+    std::vector<SceneFill> fills;
+};
+
+// The scene as the simulated camera draws it, straight as offset-scale codes and cheaply: the
+// people and objects exactly as drawScene draws them, over a background of the same noise made
+// once per camera (and again when the ambient or the offset changes) and turned by a different
+// amount every frame, so that a frame costs little more than a copy. Deterministic from the seed
+// and the frame number.
+class SceneCodeDrawer {
+public:
+    void draw(const CameraScenario& camera, double offsetCelsius, double timeSeconds, uint64_t frameIndex,
+              std::vector<uint16_t>& codes);
+    // How the frame drawn last was made.
+    const SceneFrameLayout& layout() const { return layout_; }
+
+private:
+    void prepareBackground(const CameraScenario& camera, float ambient);
+
+    float backgroundAmbient_ = 0.0f;
+    SceneFrameLayout layout_;
+};
 
 } // namespace calidra::simulator

@@ -300,43 +300,36 @@ void Session::runFrames() {
         }
         // Codes on the offset scale first, then laid out in the pixel format.
         const std::size_t pixelCount = std::size_t(scenario_.width) * std::size_t(scenario_.height);
-        std::vector<uint16_t> codes(pixelCount);
+        // The picture handed out last frame comes back here: no allocation per frame.
+        std::vector<uint16_t>& codes = frameCodes_;
+        codes.resize(pixelCount);
         const double offset = userOffset_.load();
+        bool drawn = false;
         if (seconds < flatUntilSeconds_.load()) {
             std::fill(codes.begin(), codes.end(), offsetCode(scenario_.ambientCelsius + offset));
         } else if (scenario_.replayFrameCount > 0) {
-            const uint16_t* source = scenario_.replayCodes.data() + replayFrame * pixelCount;
+            // A file cut short since svkInit shows the background instead.
+            if (!scenario_.replay->readFrame(replayFrame, codes)) {
+                std::fill(codes.begin(), codes.end(), offsetCode(scenario_.ambientCelsius));
+            }
             const long shift = std::lround(offset * 10.0);
             for (std::size_t i = 0; i < pixelCount; ++i) {
-                codes[i] = uint16_t(std::clamp(long(source[i]) + shift, 0L, 65535L));
+                codes[i] = uint16_t(std::clamp(long(codes[i]) + shift, 0L, 65535L));
             }
             replayFrame = (replayFrame + 1) % scenario_.replayFrameCount;
         } else {
-            drawScene(scenario_, offset, seconds, frameIndex_, temperatures_);
-            for (std::size_t i = 0; i < pixelCount; ++i) {
-                codes[i] = offsetCode(temperatures_[i]);
-            }
+            sceneDrawer_.draw(scenario_, offset, seconds, frameIndex_, codes);
+            drawn = true;
         }
         ++frameIndex_;
-        const int format = pixelFormat_.load();
-        const std::size_t bytesPerPixel = format == SVK_PIXEL_FORMAT_RGB_CODE32 ? 4 : 2;
-        pixels_.resize(pixelCount * bytesPerPixel);
-        for (std::size_t i = 0; i < pixelCount; ++i) {
-            uint16_t code = codes[i];
-            if (format == SVK_PIXEL_FORMAT_DIRECT16) {
-                code = uint16_t(code >= 1000 ? code - 1000 : 0);
-            }
-            uint8_t* pixel = pixels_.data() + i * bytesPerPixel;
-            if (bytesPerPixel == 4) {
-                pixel[0] = pixel[1] = 0; // first word: not a temperature
-                pixel += 2;
-            }
-            pixel[0] = uint8_t(code & 0xFF);
-            pixel[1] = uint8_t(code >> 8);
-        }
+        layoutFramePixels(codes.data(), pixelCount, pixelFormat_.load(), pixels_);
         {
             std::lock_guard<std::mutex> lock(latestMutex_);
             latestCodes_.swap(codes);
+            latestDrawn_ = drawn;
+            if (drawn) {
+                latestLayout_ = sceneDrawer_.layout();
+            }
         }
         if (callback == nullptr) {
             continue;
@@ -434,6 +427,10 @@ int Session::rgbData(unsigned char* buffer, int bytes) {
     std::lock_guard<std::mutex> lock(latestMutex_);
     if (latestCodes_.size() != width * height) {
         return SVK_ERROR_NOT_FOUND; // no frame yet: nothing written
+    }
+    if (latestDrawn_) {
+        pictureRenderer_.render(latestLayout_, width, height, palette_.load(), buffer);
+        return SVK_OK;
     }
     CodePlane plane;
     plane.codes = latestCodes_.data();

@@ -4,6 +4,8 @@
 
 #include "camera_provider.h"
 #include "scenario.h"
+#include "camera_picture.h"
+#include "scene.h"
 #include "svk.h"
 
 #include <atomic>
@@ -119,9 +121,14 @@ private:
 
     std::mutex latestMutex_;            // the latest frame's temperatures, for the RGB rendering
     std::vector<uint16_t> latestCodes_; // offset scale
+    bool latestDrawn_ = false;          // drawn by the scene drawer, whose layout follows
+    SceneFrameLayout latestLayout_;
+    ScenePictureRenderer pictureRenderer_;
 
-    std::vector<float> temperatures_; // frame thread only
-    std::vector<uint8_t> pixels_;     // frame thread only
+    // Frame thread only.
+    SceneCodeDrawer sceneDrawer_;
+    std::vector<uint16_t> frameCodes_;
+    std::vector<uint8_t> pixels_; // frame thread only
     uint64_t frameIndex_ = 0;
     std::thread thread_;
 };

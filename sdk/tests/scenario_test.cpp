@@ -1,6 +1,11 @@
 #include "simulator_fixture.h"
 
 #include <cstring>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 
 TEST_F(SimulatorTest, MalformedScenariosFailStartUpCleanly) {
     const char* broken[] = {
@@ -21,6 +26,52 @@ TEST_F(SimulatorTest, MalformedScenariosFailStartUpCleanly) {
     }
     ::setenv("SORVIK_SIM_SCENARIO", (folder_ + "/absent.json").c_str(), 1);
     EXPECT_NE(svkInit(), 0);
+}
+
+// A replay (or a scenario) that is a device or a FIFO fails start-up at once instead of reading
+// for ever, and a long recording is read a frame at a time. Each case runs in a child that an
+// alarm ends should it hang.
+TEST_F(SimulatorTest, ReplaysAreRegularFilesReadAFrameAtATime) {
+    ASSERT_EQ(::mkfifo((folder_ + "/fifo.raw").c_str(), 0644), 0);
+    // A sparse recording of 120 MB: nothing of it is on the disk.
+    const int sparse = ::open((folder_ + "/long.raw").c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(sparse, 0);
+    ASSERT_EQ(::ftruncate(sparse, off_t(384 * 288 * 2) * 550), 0);
+    ::close(sparse);
+    const auto inChild = [](const std::function<bool()>& run) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::alarm(20);
+            ::_exit(run() ? 0 : 1);
+        }
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    };
+    for (const std::string& replay : {std::string("/dev/zero"), folder_ + "/fifo.raw"}) {
+        SCOPED_TRACE(replay);
+        EXPECT_TRUE(inChild(
+            [&] { return startWith(R"({ "cameras": [ { "replay": ")" + replay + R"(" } ] })") != 0; }));
+        EXPECT_TRUE(inChild([&] {
+            ::setenv("SORVIK_SIM_SCENARIO", replay.c_str(), 1);
+            return svkInit() != 0;
+        }));
+    }
+    EXPECT_TRUE(inChild([&] {
+        rusage before{};
+        ::getrusage(RUSAGE_SELF, &before);
+        if (startWith(R"({ "cameras": [ { "fps": 100, "replay": "long.raw" } ] })") != 0)
+            return false;
+        SvkHandle handle = openFirst();
+        FrameCollector collector;
+        const bool delivered = svkSetPixelFormat(handle, 103) == 0 &&
+                               svkSetFrameCallback(handle, &FrameCollector::callback, &collector) == 0 &&
+                               svkSetAcquisition(handle, 1) == 0 && collector.waitFor(3);
+        svkUninit(); // the callbacks end before the collector goes
+        rusage after{};
+        ::getrusage(RUSAGE_SELF, &after);
+        return delivered && after.ru_maxrss - before.ru_maxrss < 40 * 1024; // kilobytes
+    }));
 }
 
 TEST_F(SimulatorTest, DefaultsAndTheBuiltInScene) {

@@ -1,18 +1,109 @@
 #include "settings/settings_store.h"
 
+#include "maskfile/file_io.h"
+
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
+#include <QTemporaryDir>
 
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 namespace calidra {
 namespace {
 
 const QString sectionName = QStringLiteral("Settings");
 
+// Far more than any settings file; anything larger is not one.
+constexpr std::size_t largestSettingsFileBytes = 1 << 20;
+
+// Leftovers of a write cut short are removed once they are this old.
+constexpr int leftoverAgeSeconds = 60;
+
 QString sectionKey(const QString& key) {
     return sectionName + QLatin1Char('/') + key;
+}
+
+const QString scratchPrefix = QStringLiteral("calidra-settings-");
+
+// Qt reads and writes the INI text; it does so only through a file, and its own writing can put
+// an empty file in place when the disk is full. So it works on a private copy, and the station
+// puts the result in place itself.
+class ScratchFile {
+public:
+    ScratchFile() : folder_(QDir::tempPath() + QLatin1Char('/') + scratchPrefix + QStringLiteral("XXXXXX")) {}
+    bool valid() const { return folder_.isValid(); }
+    QString path() const { return folder_.filePath(QStringLiteral("settings.conf")); }
+
+private:
+    QTemporaryDir folder_;
+};
+
+// A scratch folder lives only as long as one read or write; an older one is what a program killed
+// meanwhile left behind.
+void removeLeftoverScratchFolders() {
+    const QDateTime oldest = QDateTime::currentDateTime().addSecs(-leftoverAgeSeconds);
+    const QFileInfoList folders = QDir(QDir::tempPath())
+                                      .entryInfoList({scratchPrefix + QStringLiteral("??????")},
+                                                     QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks);
+    for (const QFileInfo& folder : folders)
+        if (folder.lastModified() < oldest)
+            QDir(folder.filePath()).removeRecursively();
+}
+
+// The keys of an INI text; false when it could not be parsed at all. Lines that cannot be read
+// are skipped.
+bool parseSettingsText(const QByteArray& text, QVariantMap& values) {
+    values.clear();
+    ScratchFile scratch;
+    if (!scratch.valid())
+        return false;
+    QFile file(scratch.path());
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.flush())
+        return false;
+    file.close();
+    QSettings settings(scratch.path(), QSettings::IniFormat);
+    for (const QString& key : settings.allKeys()) {
+        // A line of garbage can read as a key without a value; it would not survive a rewrite.
+        const QVariant value = settings.value(key);
+        if (value.isValid() && !key.endsWith(QLatin1Char('/')))
+            values.insert(key, value);
+    }
+    return true;
+}
+
+// The INI text of the values, read back and compared before it is trusted.
+bool settingsText(const QVariantMap& values, QByteArray& text) {
+    {
+        ScratchFile scratch;
+        if (!scratch.valid())
+            return false;
+        QSettings settings(scratch.path(), QSettings::IniFormat);
+        for (auto entry = values.cbegin(); entry != values.cend(); ++entry)
+            settings.setValue(entry.key(), entry.value());
+        settings.sync();
+        if (settings.status() != QSettings::NoError)
+            return false;
+        QFile file(scratch.path());
+        if (!file.open(QIODevice::ReadOnly))
+            return false;
+        text = file.readAll();
+    }
+    QVariantMap readBack;
+    return parseSettingsText(text, readBack) && readBack == values;
+}
+
+// The file's text, only from a regular file: a FIFO in its place must not hang the start.
+maskfile::FileReadResult readSettingsFile(const QString& path, QByteArray& text) {
+    std::vector<uint8_t> bytes;
+    const maskfile::FileReadResult result =
+        maskfile::readRegularFile(QFile::encodeName(path).toStdString(), largestSettingsFileBytes, bytes);
+    text = QByteArray(reinterpret_cast<const char*>(bytes.data()), int(bytes.size()));
+    return result;
 }
 
 } // namespace
@@ -24,9 +115,26 @@ QString settingsFilePath(const QString& applicationName) {
     return configFolder + QStringLiteral("/Quro-Duzu/Calidra/") + applicationName + QStringLiteral(".conf");
 }
 
-SettingsStore::SettingsStore(const QString& filePath)
-    : settings_(std::make_unique<QSettings>(filePath, QSettings::IniFormat)),
-      statusWhenOpened_(settings_->status()) {}
+SettingsStore::SettingsStore(const QString& filePath) : filePath_(filePath) {
+    const QFileInfo file(filePath_);
+    const QString fileName = file.fileName();
+    maskfile::removeLeftoverTemporaryFiles(
+        QFile::encodeName(file.absolutePath()).toStdString(),
+        [&fileName](const std::string& finalName) {
+            return QFile::decodeName(finalName.c_str()) == fileName;
+        },
+        leftoverAgeSeconds);
+    removeLeftoverScratchFolders();
+
+    QByteArray text;
+    const maskfile::FileReadResult read = readSettingsFile(filePath_, text);
+    if (read.status == maskfile::FileReadStatus::Read)
+        parseSettingsText(text, values_);
+    else if (read.status != maskfile::FileReadStatus::Missing)
+        qWarning("Settings file %s cannot be read (%s); the defaults are used.", qPrintable(filePath_),
+                 read.status == maskfile::FileReadStatus::Unreadable ? std::strerror(read.errorNumber)
+                                                                     : "not a regular settings file");
+}
 
 SettingsStore::~SettingsStore() = default;
 
@@ -34,24 +142,20 @@ std::unique_ptr<SettingsStore> SettingsStore::forApplication(const QString& appl
     return std::make_unique<SettingsStore>(settingsFilePath(applicationName));
 }
 
-QString SettingsStore::filePath() const {
-    return settings_->fileName();
-}
-
 int SettingsStore::readInteger(const QString& key, int defaultValue) {
     bool valid = false;
-    const int value = settings_->value(sectionKey(key)).toString().trimmed().toInt(&valid);
+    const int value = values_.value(sectionKey(key)).toString().trimmed().toInt(&valid);
     return valid ? value : defaultValue;
 }
 
 double SettingsStore::readDouble(const QString& key, double defaultValue) {
     bool valid = false;
-    const double value = settings_->value(sectionKey(key)).toString().trimmed().toDouble(&valid);
+    const double value = values_.value(sectionKey(key)).toString().trimmed().toDouble(&valid);
     return valid ? value : defaultValue;
 }
 
 QString SettingsStore::readText(const QString& key, const QString& defaultValue) {
-    const QVariant value = settings_->value(sectionKey(key));
+    const QVariant value = values_.value(sectionKey(key));
     if (!value.isValid())
         return defaultValue;
     if (value.type() == QVariant::StringList)
@@ -60,31 +164,56 @@ QString SettingsStore::readText(const QString& key, const QString& defaultValue)
 }
 
 void SettingsStore::writeInteger(const QString& key, int value) {
-    settings_->setValue(sectionKey(key), QString::number(value));
-    saveNow();
+    write(key, QString::number(value));
 }
 
 void SettingsStore::writeDouble(const QString& key, double value) {
     // Seventeen significant digits name every double exactly; the text stays readable.
     char text[40];
     std::snprintf(text, sizeof text, "%.17g", value);
-    settings_->setValue(sectionKey(key), QString::fromLatin1(text));
-    saveNow();
+    write(key, QString::fromLatin1(text));
 }
 
-void SettingsStore::saveNow() {
-    settings_->sync();
-    // The settings keep the first error they met for good: after a damaged or unreadable file the
-    // status no longer tells, and the file itself must. A successful rewrite leaves a clean file.
-    if (statusWhenOpened_ == QSettings::NoError)
-        lastWriteFailed_ = settings_->status() == QSettings::AccessError;
-    else
-        lastWriteFailed_ = !QFileInfo(settings_->fileName()).isWritable();
+void SettingsStore::write(const QString& key, const QString& value) {
+    values_.insert(sectionKey(key), value);
+    written_.insert(sectionKey(key));
+    lastWriteFailed_ = !saveNow();
     if (lastWriteFailed_ && !warnedAboutWrite_) {
         warnedAboutWrite_ = true;
         qWarning("Settings cannot be saved to %s; changes last until the program ends.",
-                 qPrintable(settings_->fileName()));
+                 qPrintable(filePath_));
     }
+}
+
+bool SettingsStore::saveNow() {
+    // A link is followed, as an editor would; anything but a regular file is left alone.
+    QString target = filePath_;
+    const QFileInfo link(filePath_);
+    if (link.isSymLink())
+        target = link.symLinkTarget();
+
+    // What another hand changed in the file meanwhile stays, under this run's own changes.
+    QByteArray current;
+    const maskfile::FileReadResult read = readSettingsFile(target, current);
+    if (read.status != maskfile::FileReadStatus::Read && read.status != maskfile::FileReadStatus::Missing)
+        return false;
+    QVariantMap merged;
+    if (read.status == maskfile::FileReadStatus::Read && !parseSettingsText(current, merged))
+        merged = values_;
+    for (const QString& key : written_)
+        merged.insert(key, values_.value(key));
+
+    QByteArray text;
+    if (!settingsText(merged, text))
+        return false;
+    if (!QDir().mkpath(QFileInfo(target).absolutePath()))
+        return false;
+    if (!maskfile::writeFileAtomically(QFile::encodeName(target).toStdString(),
+                                       reinterpret_cast<const uint8_t*>(text.constData()),
+                                       std::size_t(text.size())))
+        return false;
+    values_ = merged;
+    return true;
 }
 
 } // namespace calidra

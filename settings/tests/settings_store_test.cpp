@@ -3,12 +3,26 @@
 #include "pipeline/human_detection.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 namespace calidra {
 namespace {
@@ -187,6 +201,116 @@ TEST_F(SettingsStoreTest, UnreadableFileGivesDefaults) {
         GTEST_SKIP() << "running with rights that read any file";
     SettingsStore store(path());
     EXPECT_EQ(store.readInteger(settings_keys::alarmType, 0), 0);
+}
+
+// A program killed while it wrote its settings leaves its scratch folder; the next store removes
+// such folders once a minute old, and nothing else.
+TEST_F(SettingsStoreTest, LeftoverScratchFoldersAreRemoved) {
+    const bool temporarySet = qEnvironmentVariableIsSet("TMPDIR");
+    const QByteArray temporary = qgetenv("TMPDIR");
+    qputenv("TMPDIR", folder.path().toUtf8());
+    for (const char* name : {"calidra-settings-Ab3dE9", "calidra-settings-Qw12er", "calidra-settings"})
+        ASSERT_TRUE(QDir(folder.path()).mkdir(name));
+    QFile inside(folder.filePath("calidra-settings-Ab3dE9/settings.conf"));
+    ASSERT_TRUE(inside.open(QIODevice::WriteOnly));
+    inside.close();
+    for (const char* name : {"calidra-settings-Ab3dE9", "calidra-settings"}) {
+        const timespec twoMinutesAgo{::time(nullptr) - 120, 0};
+        const timespec times[2] = {twoMinutesAgo, twoMinutesAgo};
+        ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(folder.filePath(name)).constData(), times, 0), 0);
+    }
+    SettingsStore store(path());
+    if (temporarySet)
+        qputenv("TMPDIR", temporary);
+    else
+        qunsetenv("TMPDIR");
+    EXPECT_FALSE(QDir(folder.filePath("calidra-settings-Ab3dE9")).exists());
+    EXPECT_TRUE(QDir(folder.filePath("calidra-settings-Qw12er")).exists()); // may be in use
+    EXPECT_TRUE(QDir(folder.filePath("calidra-settings")).exists());        // not a scratch folder
+}
+
+// What the child below found: the write was reported, and the file kept every byte.
+enum FullDiskOutcome { Kept = 0, NotReported = 1, FileChanged = 2, NoFullDisk = 3 };
+
+// In a child process the settings file sits on a disk with one free block (a tmpfs, where the
+// child may mount one: root in a mount namespace of its own), else under a file size limit of 16
+// bytes. The file is larger than a block, so its new text cannot fit.
+int writeOnAFullDisk(const QString& settingsPath, const QByteArray& before, const QString& mountPoint) {
+    QString path = settingsPath;
+    if (::unshare(CLONE_NEWNS) == 0 && ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0 &&
+        ::mount("tmpfs", QFile::encodeName(mountPoint).constData(), "tmpfs", 0, "size=64k") == 0) {
+        path = mountPoint + "/Calidra.conf";
+        QFile copy(path);
+        if (!copy.open(QIODevice::WriteOnly) || copy.write(before) != before.size() || !copy.flush())
+            return NoFullDisk;
+        copy.close();
+        QFile filler(mountPoint + "/filler");
+        if (!filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            return NoFullDisk;
+        const QByteArray block(4096, 'x');
+        while (filler.write(block) == block.size()) {
+        }
+        if (!filler.resize(filler.size() / block.size() * block.size() - block.size()))
+            return NoFullDisk;
+    } else {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{16, 16};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            return NoFullDisk;
+    }
+    SettingsStore store(path);
+    store.writeInteger(settings_keys::colorTheme, 2);
+    if (!store.lastWriteFailed())
+        return NotReported;
+    return fileContent(path) == before ? Kept : FileChanged;
+}
+
+TEST_F(SettingsStoreTest, AWriteThatFailsOnAFullDiskLeavesTheFileByteForByte) {
+    ASSERT_TRUE(QDir(folder.path()).mkpath("Quro-Duzu/Calidra"));
+    const QByteArray before = "[Notes]\nText=" + QByteArray(5000, 'n') + "\n\n[Settings]\nAlarmEvent=1\n";
+    writeContent(path(), before);
+    ASSERT_TRUE(QDir(folder.path()).mkdir("tiny"));
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+        ::_exit(writeOnAFullDisk(path(), before, folder.filePath("tiny")));
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), Kept);
+    EXPECT_EQ(fileContent(path()), before);
+}
+
+// A FIFO where the file should be: the start neither waits on it nor replaces it.
+TEST_F(SettingsStoreTest, AFifoInPlaceOfTheFileIsNeitherWaitedOnNorReplaced) {
+    ASSERT_TRUE(QDir(folder.path()).mkpath("Quro-Duzu/Calidra"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path()).constData(), 0644), 0);
+    // Should the store wait on the FIFO, a writer opening its other end frees it and the test fails.
+    std::atomic<bool> finished{false};
+    std::atomic<int> rescues{0};
+    std::thread rescuer([&] {
+        while (!finished.load()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            const int writer = ::open(QFile::encodeName(path()).constData(), O_WRONLY | O_NONBLOCK);
+            if (writer >= 0) {
+                rescues.fetch_add(1);
+                ::close(writer);
+            }
+        }
+    });
+    {
+        SettingsStore store(path());
+        EXPECT_EQ(readSetting(store, settings::alarmEvent), 0);
+        store.writeInteger(settings_keys::alarmEvent, 1);
+        EXPECT_TRUE(store.lastWriteFailed());
+        EXPECT_EQ(readSetting(store, settings::alarmEvent), 1);
+    }
+    finished.store(true);
+    rescuer.join();
+    EXPECT_EQ(rescues.load(), 0);
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(path()).constData(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
 }
 
 } // namespace

@@ -8,6 +8,7 @@
 #include "settings/settings_store.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QScreen>
@@ -80,6 +81,17 @@ bool CCalidraApp::InitInstance() {
     if (singleInstance_->claim() == calidra::InstanceClaim::AlreadyRunning) {
         showMessage(QCoreApplication::translate("CCalidraApp", "Calidra is already running."));
         return false;
+    }
+    // calidra-headless from the same folder would share the masks and the snapshots.
+    if (!options_.programFolder.isEmpty()) {
+        folderLock_ = std::make_unique<calidra::RunnableFolderLock>(options_.programFolder);
+        if (folderLock_->claim() == calidra::InstanceClaim::AlreadyRunning) {
+            showMessage(QCoreApplication::translate(
+                            "CCalidraApp",
+                            "Another station (Calidra or calidra-headless) is already running from %1.")
+                            .arg(QDir::toNativeSeparators(options_.programFolder)));
+            return false;
+        }
     }
 
     // The settings location is fixed before anything reads a setting.

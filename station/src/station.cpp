@@ -3,17 +3,41 @@
 #include "alarmrecord/alarm_record.h"
 #include "alarmrecord/free_space.h"
 #include "camera/sorvik_camera_library.h"
+#include "maskfile/file_io.h"
 #include "pipeline/snapshot_writer.h"
 #include "settings/value_limits.h"
 #include "siteevents/site_events_publisher.h"
 
 #include <QFileInfo>
 
+#include <QFile>
+#include <QRegularExpression>
+
 namespace calidra {
 namespace {
 
 ConnectionClock& clockOf(const StationOptions& options) {
     return options.clock != nullptr ? *options.clock : systemConnectionClock();
+}
+
+// A temporary file younger than this may still be being written.
+constexpr int leftoverAgeSeconds = 60;
+
+// What a station killed while writing a snapshot left behind: in the folders it writes, its own
+// temporary files and nothing else.
+void removeLeftoverTemporaryFiles(const QString& programFolder) {
+    const std::string folder = QFile::encodeName(programFolder).toStdString();
+    maskfile::removeLeftoverTemporaryFiles(
+        folder + "/ThermalAlarm",
+        [](const std::string& name) {
+            static const QRegularExpression snapshot(
+                QStringLiteral("^ThermalAlarm_\\d{8}_\\d{6}(-\\d+)?\\.jpg$"));
+            return snapshot.match(QString::fromStdString(name)).hasMatch();
+        },
+        leftoverAgeSeconds);
+    maskfile::removeLeftoverTemporaryFiles(
+        folder + "/Zonara", [](const std::string& name) { return name == "snapshot.jpg"; },
+        leftoverAgeSeconds);
 }
 
 SiteCameraState siteCameraState(CameraState::Status status) {
@@ -66,6 +90,10 @@ Station::Station(SettingsSection& settings, EventLog& log, StationOptions option
     connect(&host_, &StationHost::alarmStateChanged, this, &Station::alarmChanged, Qt::QueuedConnection);
     connect(&host_, &StationHost::offsetMeasuredText, this, &Station::onOffsetMeasured, Qt::QueuedConnection);
     connect(&host_, &StationHost::snapshotWritten, this, &Station::snapshotSaved, Qt::QueuedConnection);
+    connect(
+        &host_, &StationHost::logEntryWanted, this,
+        [this](int type, const QString& message, int code) { log_.WriteLog(LogType(type), message, code); },
+        Qt::QueuedConnection);
     connect(&log_, &EventLog::entryAdded, this, [this](int row) {
         const LogEntry& entry = log_.model().entry(row);
         if (site_)
@@ -103,6 +131,7 @@ Station::~Station() {
 }
 
 void Station::start() {
+    removeLeftoverTemporaryFiles(options_.programFolder);
     values_.load();
     connection_->setIdentityPrefixes(
         CameraConnection::identityPrefixesFromText(readSetting(settings_, settings::cameraIdentityPrefixes)));

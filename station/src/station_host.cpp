@@ -2,6 +2,12 @@
 
 #include "alarmrecord/free_space.h"
 
+#include "eventlog/log_sink.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
 namespace calidra {
 
 StationHost::StationHost(AlarmSoundPlayer& sound, QString programFolder, ConnectionClock& clock,
@@ -106,6 +112,46 @@ bool StationHost::roomForSnapshot() {
 void StationHost::snapshotFailed(int errorNumber) {
     if (AlarmEpisodes* episodes = episodes_.load())
         episodes->snapshotFailed(errorNumber);
+}
+
+} // namespace calidra
+
+namespace calidra {
+
+void StationHost::maskFileChanged(const maskfile::MaskFileReading& reading, const std::string& path) {
+    const QString file = QString::fromStdString(path);
+    const QString withoutMasks = QStringLiteral("; detection runs without masks.");
+    switch (reading.state) {
+    case maskfile::MaskFileState::Read:
+        emit logEntryWanted(int(LogType::Information),
+                            QStringLiteral("Mask file %1 is read again.").arg(file), 0);
+        return;
+    case maskfile::MaskFileState::Missing:
+        emit logEntryWanted(int(LogType::Error),
+                            QStringLiteral("Mask file %1 is gone").arg(file) + withoutMasks,
+                            reading.errorNumber);
+        return;
+    case maskfile::MaskFileState::NotRegularFile:
+        emit logEntryWanted(int(LogType::Error),
+                            QStringLiteral("Mask file %1 is not a regular file").arg(file) + withoutMasks, 0);
+        return;
+    case maskfile::MaskFileState::WrongSize:
+        emit logEntryWanted(int(LogType::Error),
+                            QStringLiteral("Mask file %1 has %2 bytes, not %3")
+                                    .arg(file)
+                                    .arg(reading.sizeBytes)
+                                    .arg(maskfile::kFileBytes) +
+                                withoutMasks,
+                            int(std::min<long long>(reading.sizeBytes, INT_MAX)));
+        return;
+    case maskfile::MaskFileState::Unreadable:
+        emit logEntryWanted(int(LogType::Error),
+                            QStringLiteral("Mask file %1 cannot be read (%2)")
+                                    .arg(file, QString::fromLocal8Bit(std::strerror(reading.errorNumber))) +
+                                withoutMasks,
+                            reading.errorNumber);
+        return;
+    }
 }
 
 } // namespace calidra

@@ -8,6 +8,9 @@
 #include "testsupport/fake_camera_library.h"
 #include "testsupport/fake_clock.h"
 
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -312,6 +315,35 @@ TEST_F(StationTest, LogEntriesAreSignalled) {
     clock.advance(0);
     ASSERT_GE(entries.count(), 1);
     EXPECT_EQ(entries.at(0).at(0).value<LogEntry>().message, "Device has been removed.");
+}
+
+// A station killed while writing a snapshot leaves "<name>.XXXXXX" behind; the next start removes
+// its own such files once they are a minute old, and nothing else.
+TEST_F(StationTest, StartRemovesOnlyItsOwnLeftoverTemporaryFiles) {
+    ASSERT_TRUE(QDir(folder.path()).mkpath("ThermalAlarm"));
+    ASSERT_TRUE(QDir(folder.path()).mkpath("Zonara"));
+    const auto leave = [this](const QString& name, int ageSeconds) {
+        QFile file(folder.filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
+                                     QFileDevice::FileModificationTime));
+    };
+    const QStringList removed{"ThermalAlarm/ThermalAlarm_20261025_020000.jpg.Ab3dE9",
+                              "ThermalAlarm/ThermalAlarm_20261025_020000-2.jpg.x7Yz01",
+                              "Zonara/snapshot.jpg.Zz99zz"};
+    const QStringList kept{"ThermalAlarm/ThermalAlarm_20261025_020001.jpg.Qw12er", // may still be written
+                           "ThermalAlarm/ThermalAlarm_20261025_020002.jpg",
+                           "ThermalAlarm/alarms.sqlite.Ab3dE9", "ThermalAlarm/holiday.jpg.Ab3dE9",
+                           "Zonara/maskinfo.cfg.Zz99zz"};
+    for (const QString& name : removed)
+        leave(name, 120);
+    for (const QString& name : kept)
+        leave(name, name.contains("020001") ? 10 : 120);
+    started();
+    for (const QString& name : removed)
+        EXPECT_FALSE(QFile::exists(folder.filePath(name))) << name.toStdString();
+    for (const QString& name : kept)
+        EXPECT_TRUE(QFile::exists(folder.filePath(name))) << name.toStdString();
 }
 
 } // namespace

@@ -30,9 +30,12 @@ void ThermalFrameSource::drawTemperatures(double seconds) {
     if (seconds < flatUntilSeconds_) {
         std::fill(temperatures_.begin(), temperatures_.end(), float(camera_.ambientCelsius));
     } else if (camera_.replayFrameCount > 0) {
-        const uint16_t* codes = camera_.replayCodes.data() + replayFrame_ * temperatures_.size();
-        for (std::size_t i = 0; i < temperatures_.size(); ++i) {
-            temperatures_[i] = (float(codes[i]) - 1000.0f) * 0.1f; // offset scale
+        if (camera_.replay->readFrame(replayFrame_, replayCodes_)) {
+            for (std::size_t i = 0; i < temperatures_.size(); ++i) {
+                temperatures_[i] = (float(replayCodes_[i]) - 1000.0f) * 0.1f; // offset scale
+            }
+        } else {
+            std::fill(temperatures_.begin(), temperatures_.end(), float(camera_.ambientCelsius));
         }
         replayFrame_ = (replayFrame_ + 1) % camera_.replayFrameCount;
     } else {

@@ -32,7 +32,8 @@ private:
     double flatUntilSeconds_ = -1.0;
     uint64_t frameIndex_ = 0;
     std::size_t replayFrame_ = 0;
-    std::vector<float> temperatures_; // degrees Celsius, the scenario's size
+    std::vector<float> temperatures_;   // degrees Celsius, the scenario's size
+    std::vector<uint16_t> replayCodes_; // one recorded frame at a time
 };
 
 } // namespace calidra::thermalcamera

@@ -2,6 +2,8 @@
 // One mask record of maskinfo.cfg: eight unsigned 16-bit fields, stored as a
 // raw little-endian memory image. The file holds four records, 64 bytes.
 
+#include "maskfile/file_io.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -31,10 +33,20 @@ using FileBytes = std::array<uint8_t, kFileBytes>;
 // Path of the mask file as the station sees it: <program folder>/Zonara/maskinfo.cfg.
 std::string stationMaskFilePath(const std::string& programFolder);
 
-// Station side: clears the buffer, then reads up to 64 bytes of the file into
-// it. A missing or short file leaves the missing bytes zero. Returns true when
-// the file could be opened.
-bool readMaskRegions(const std::string& path, FileBytes& buffer);
+// What the station found at the mask file's path on its latest read.
+enum class MaskFileState { Read, Missing, NotRegularFile, WrongSize, Unreadable };
+
+struct MaskFileReading {
+    MaskFileState state = MaskFileState::Missing;
+    long long sizeBytes = 0; // of a file of the wrong size
+    int errorNumber = 0;     // errno of an unreadable file
+};
+
+// Station side, on every frame: clears the buffer, then fills it from the file
+// only when that is a regular file of exactly 64 bytes. The path is opened
+// without blocking: a FIFO or a device in its place must not stall the frame
+// thread. Anything but Read leaves the buffer zero, so no mask applies.
+MaskFileReading readMaskRegions(const std::string& path, FileBytes& buffer);
 
 // Records from (and to) the little-endian file image, independent of the
 // host's byte order.
@@ -45,13 +57,5 @@ FileBytes encodeRecords(const MaskRecords& records);
 // enabled exactly 1, non-zero size, drawn on a snapshot of the frame's size,
 // and the rectangle inside the frame (checked without 16-bit overflow).
 bool recordApplies(const MaskInfo& record, int frameWidth, int frameHeight);
-
-// Replaces the file's content in one step: the bytes go to a temporary file
-// in the same folder, flushed to the disk, which is then renamed over the old
-// file, so a reader never sees a truncated file, even after a power cut.
-// Returns false (and leaves no temporary file) when anything fails, with errno
-// set by the step that failed. Every
-// file the station and the editor put in place goes through here.
-bool writeFileAtomically(const std::string& path, const uint8_t* data, std::size_t size);
 
 } // namespace maskfile

@@ -83,6 +83,7 @@ private:
     void keepCleanCopy();
     void updateAlarm();
     void saveSnapshotIfDue();
+    maskfile::MaskRecords readMasks();
 
     FramePipelineHost& host_;
     FrameBuffers buffers_;
@@ -97,6 +98,7 @@ private:
     CompensationMeasurement measurement_;
     StreamFeed streamFeed_;
     std::string programFolder_;
+    std::optional<maskfile::MaskFileState> maskFileState_; // none before the first read
 
     std::atomic<uint32_t> lastFrameTick_{0};
     // Shown before the first frame arrives.

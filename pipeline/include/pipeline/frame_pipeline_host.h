@@ -8,9 +8,12 @@
 #include "pipeline/frame_settings.h"
 #include "pipeline/temperature_scale.h"
 
+#include "maskfile/maskinfo.h"
+
 #include <opencv2/core.hpp>
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -33,6 +36,8 @@ public:
 
     // Millisecond tick counter; wraps after 2^32 ms.
     virtual uint32_t tickMs() = 0;
+    // The wall clock that names the snapshots; it may be set back or repeat an hour.
+    virtual std::time_t wallClockSeconds() { return std::time(nullptr); }
 
     // The open camera's calls; the camera handle stays with the host.
     virtual int pixelFormatCode() = 0;
@@ -72,6 +77,14 @@ public:
     virtual bool roomForSnapshot() { return true; }
     // A due snapshot could not be written; errorNumber is the errno of the step that failed.
     virtual void snapshotFailed(int errorNumber) { (void)errorNumber; }
+
+    // The mask file could be used again, or no longer (missing after it was read, not a regular
+    // file, of another size, unreadable): once per change, so that a masked heater that starts to
+    // alarm can be explained. A file missing from the start is no news.
+    virtual void maskFileChanged(const maskfile::MaskFileReading& reading, const std::string& path) {
+        (void)reading;
+        (void)path;
+    }
 
     // Where the program lives: sound files, the alarm folder and the mask editor's folder.
     virtual std::string programFolder() = 0;

@@ -2,11 +2,11 @@
 // The operator's settings that persist between runs: integers and doubles by key in the section
 // "Settings" of the application's INI file. QtCore only.
 
+#include <QSet>
 #include <QString>
+#include <QVariantMap>
 
 #include <memory>
-
-class QSettings;
 
 namespace calidra {
 
@@ -126,6 +126,10 @@ inline void writeSetting(SettingsSection& section, const Setting<double>& settin
 // <config>/Quro-Duzu/Calidra/<applicationName>.conf, <config> being $XDG_CONFIG_HOME or ~/.config.
 QString settingsFilePath(const QString& applicationName);
 
+// The file is read once, without waiting on whatever stands at its path (only a regular file is
+// read), and replaced whole on every write: the new text goes to a temporary file beside it,
+// flushed to the disk and checked, before it is renamed over the old one. A write that fails
+// (a full disk, a folder that cannot be written) leaves the old file as it was, byte for byte.
 class SettingsStore : public SettingsSection {
 public:
     explicit SettingsStore(const QString& filePath);
@@ -143,15 +147,17 @@ public:
     // A value with commas, which the file format reads as a list, comes back as written.
     QString readText(const QString& key, const QString& defaultValue) override;
 
-    QString filePath() const;
+    QString filePath() const { return filePath_; }
     // Whether the latest write could not reach the file.
     bool lastWriteFailed() const { return lastWriteFailed_; }
 
 private:
-    void saveNow();
+    void write(const QString& key, const QString& value);
+    bool saveNow();
 
-    std::unique_ptr<QSettings> settings_;
-    int statusWhenOpened_ = 0;
+    QString filePath_;
+    QVariantMap values_;    // every key of the file, "group/key", as read or written
+    QSet<QString> written_; // keys this run wrote: they win over what the file says meanwhile
     bool lastWriteFailed_ = false;
     bool warnedAboutWrite_ = false;
 };

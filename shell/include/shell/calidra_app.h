@@ -3,6 +3,7 @@
 // window and its views, in the order the station starts up.
 
 #include "shell/demo_features.h"
+#include "lifecycle/runnable_folder_lock.h"
 #include "lifecycle/single_instance.h"
 #include "shell/translations.h"
 
@@ -24,9 +25,10 @@ class CCalidraApp {
 public:
     // Where start-up looks for things; empty members take the program's defaults.
     struct Options {
-        QString applicationName;                             // default: the executable's file name
-        QString runtimeFolder;                               // default: the user's runtime folder
-        QString translationsFolder;                          // default: translations/ beside the program
+        QString applicationName;    // default: the executable's file name
+        QString runtimeFolder;      // default: the user's runtime folder
+        QString programFolder;      // the runnable folder, held against a second station; empty: not held
+        QString translationsFolder; // default: translations/ beside the program
         std::optional<QLocale> interfaceLocale;              // default: the user's interface language
         std::function<std::vector<CDemoFeature>()> features; // the views; none without it
         // Shows a message box; tests record the text instead.
@@ -60,6 +62,7 @@ private:
     QString applicationName_;
     QString settingsFilePath_;
     std::unique_ptr<calidra::SingleInstance> singleInstance_;
+    std::unique_ptr<calidra::RunnableFolderLock> folderLock_;
     calidra::InstalledTranslations translations_;
     std::unique_ptr<calidra::SettingsStore> settings_;
     std::unique_ptr<calidra::EventLog> log_;

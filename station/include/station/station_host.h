@@ -58,6 +58,7 @@ public:
     void maskRegionsShown(const std::vector<cv::Rect>& regions) override;
     void offsetMeasured(const std::string& offsetText) override;
     void snapshotSaved(const std::string& path, double highestCelsius) override;
+    void maskFileChanged(const maskfile::MaskFileReading& reading, const std::string& path) override;
     bool roomForSnapshot() override;
     void snapshotFailed(int errorNumber) override;
     std::string programFolder() override { return programFolder_; }
@@ -67,6 +68,8 @@ signals:
     void alarmStateChanged(bool alarmOn);
     void offsetMeasuredText(const QString& offsetText);
     void snapshotWritten(const QString& path, double highestCelsius);
+    // An entry for the event log (type as LogType), which accepts entries only on its own thread.
+    void logEntryWanted(int type, const QString& message, int code);
     // A picture was due but the disk is short of room: none was attempted.
     void snapshotSkippedForRoom();
     // Once per picture that finds the slot empty, so a slow GUI is not flooded.

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@ namespace calidra {
 class FakePipelineHost : public FramePipelineHost {
 public:
     uint32_t tickMs() override { return tick += tickStepMs; }
+    std::time_t wallClockSeconds() override { return wallClock != 0 ? wallClock : std::time(nullptr); }
     int pixelFormatCode() override { return formatCode; }
     int cameraRgbData(unsigned char* buffer, int bytes) override {
         ++rgbDataCalls;
@@ -50,10 +52,14 @@ public:
         return room;
     }
     void snapshotFailed(int errorNumber) override { snapshotFailures.push_back(errorNumber); }
+    void maskFileChanged(const maskfile::MaskFileReading& reading, const std::string&) override {
+        maskFileChanges.push_back(reading.state);
+    }
     std::string programFolder() override { return folder; }
 
     uint32_t tick = 0;
     uint32_t tickStepMs = 1;
+    std::time_t wallClock = 0; // 0: the system's
     int formatCode = 104;
     std::vector<unsigned char> cameraPicture;
     double nodeValue = 0.0;
@@ -75,6 +81,7 @@ public:
     std::vector<std::pair<std::string, double>> snapshots;
     int roomQuestions = 0;
     std::vector<int> snapshotFailures;
+    std::vector<maskfile::MaskFileState> maskFileChanges;
 
 private:
     // As the pane's boxes are before anyone typed: every value its fallback.
