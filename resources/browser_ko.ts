@@ -15,5 +15,27 @@
         <source>FileName</source>
         <translation>파일 이름</translation>
     </message>
+    <message>
+        <extracomment>Column title: the highest temperature of the snapshot's frame.</extracomment>
+        <source>Max Temp.</source>
+        <translation>최대온도</translation>
+    </message>
+    <message>
+        <source>Export…</source>
+        <translation>내보내기…</translation>
+    </message>
+    <message>
+        <extracomment>Title of the file dialog and of the message box of the export.</extracomment>
+        <source>Export alarms</source>
+        <translation>알람 기록 내보내기</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV 파일 (*.csv)</translation>
+    </message>
+    <message>
+        <source>The alarms could not be exported.</source>
+        <translation>알람 기록을 내보낼 수 없습니다.</translation>
+    </message>
 </context>
 </TS>

@@ -19,7 +19,19 @@ CCalidraView* createLiveView(const ViewEnvironment& environment) {
 }
 
 CCalidraView* createImageView(const ViewEnvironment& environment) {
-    return new CImageViewer(environment.parent);
+    auto* images = new CImageViewer(environment.parent);
+    // The live view is made first, beside this one: its station's snapshots and unit reach the
+    // list without a Refresh.
+    CLiveViewer* live =
+        environment.parent != nullptr ? environment.parent->findChild<CLiveViewer*>() : nullptr;
+    if (live == nullptr)
+        return images;
+    Station& station = live->station();
+    QObject::connect(&station, &Station::snapshotSaved, images, &CImageViewer::addSnapshot);
+    const auto followUnit = [images, &station] { images->setTemperatureUnit(station.values().unit()); };
+    QObject::connect(&station.values(), &OperatorValuesModel::valuesChanged, images, followUnit);
+    followUnit();
+    return images;
 }
 
 } // namespace

@@ -15,8 +15,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QLabel>
 #include <QStatusBar>
+#include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
@@ -164,6 +167,27 @@ TEST_F(MainFrameTest, ViewsAreInitialisedOnceAfterTheFrameIsBuilt) {
     frame.initialUpdateViews();
     EXPECT_EQ(first->initialUpdates, 1);
     EXPECT_EQ(static_cast<CountingView*>(frame.views()[1])->initialUpdates, 1);
+}
+
+// The Image View follows the live view's station: its unit, and each snapshot it saves.
+TEST_F(MainFrameTest, TheImageViewHearsTheStationsSnapshotsAndUnit) {
+    auto frame = start();
+    auto* live = qobject_cast<calidra::CLiveViewer*>(frame->views()[0]);
+    auto* images = qobject_cast<calidra::CImageViewer*>(frame->views()[1]);
+    ASSERT_TRUE(live != nullptr && images != nullptr);
+    live->station().values().select(calidra::OperatorValuesModel::List::Unit, 1);
+    EXPECT_EQ(images->temperatureUnit(), calidra::TemperatureUnit::Fahrenheit);
+
+    const QString saved = folder.filePath("ThermalAlarm_20210307_090503.jpg");
+    QFile(saved).open(QIODevice::WriteOnly);
+    emit live->station().snapshotSaved(saved, 38.2);
+    QElapsedTimer waited; // the row comes after the view's first listing
+    waited.start();
+    while (images->list()->rowCount() == 0 && waited.elapsed() < 5000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    ASSERT_EQ(images->list()->rowCount(), 1);
+    EXPECT_EQ(images->list()->item(0, 1)->text(), "ThermalAlarm_20210307_090503.jpg");
+    EXPECT_EQ(images->list()->item(0, 2)->text(), "100.8 ℉");
 }
 
 TEST_F(MainFrameTest, ViewsPaneAndBackForwardSwitchTheClientArea) {

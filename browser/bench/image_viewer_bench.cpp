@@ -68,7 +68,8 @@ BENCHMARK(readFolder)->Arg(2000)->Arg(20000)->Unit(benchmark::kMillisecond);
 std::vector<calidra::SnapshotRow> readyRows(int count) {
     std::vector<calidra::SnapshotRow> rows;
     for (int index = 0; index < count; ++index)
-        rows.push_back({firstSnapshot.addSecs(index).toString("yyyy-MM-dd HH:mm:ss"), snapshotName(index)});
+        rows.push_back(
+            {firstSnapshot.addSecs(index).toString("yyyy-MM-dd HH:mm:ss"), snapshotName(index), {}});
     return rows;
 }
 

@@ -1,19 +1,31 @@
 #include "browser/image_viewer.h"
 
+#include "alarmrecord/snapshot_names.h"
+
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QImageReader>
+#include <QMessageBox>
 #include <QMetaObject>
 #include <QPainter>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTableWidget>
 
 #include <algorithm>
 
 namespace calidra {
+namespace {
+
+enum { highestColumn = 2, columnCount = 3 };
+// The reading of a "Max Temp." cell in °C, kept for a change of unit.
+constexpr int celsiusRole = Qt::UserRole + 1;
+
+} // namespace
 
 PreviewArea::PreviewArea(QWidget* parent) : QFrame(parent) {
     setFrameStyle(QFrame::Box | QFrame::Plain);
@@ -43,7 +55,9 @@ CImageViewer::CImageViewer(QWidget* parent, QString folder, FolderLister lister)
       lister_(lister ? std::move(lister) : FolderLister(&CImageViewer::listFolder)) {
     refresh_ = new QPushButton(tr("Refresh"), this);
     refresh_->setGeometry(7, 10, 107, 32);
-    list_ = new QTableWidget(0, 2, this);
+    export_ = new QPushButton(tr("Export…"), this);
+    export_->setGeometry(121, 10, 107, 32);
+    list_ = new QTableWidget(0, columnCount, this);
     list_->setShowGrid(true);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -56,6 +70,7 @@ CImageViewer::CImageViewer(QWidget* parent, QString folder, FolderLister lister)
     firstListing_.setSingleShot(true);
     connect(&firstListing_, &QTimer::timeout, this, &CImageViewer::startListing);
     connect(refresh_, &QPushButton::clicked, this, &CImageViewer::OnRefresh);
+    connect(export_, &QPushButton::clicked, this, &CImageViewer::OnExport);
     connect(list_, &QTableWidget::currentCellChanged, this, [this](int row) { showPreview(row); });
 }
 
@@ -81,12 +96,15 @@ void CImageViewer::OnInitialUpdate() {
     if (setUp_)
         return;
     setUp_ = true;
-    list_->setHorizontalHeaderLabels({tr("Time"), tr("FileName")});
+    list_->setHorizontalHeaderLabels({tr("Time"), tr("FileName"), tr("Max Temp.")});
     // The widths are those of the station's original small font; with a wider one a column grows
     // so that a time or a snapshot name is read whole instead of cut off.
     list_->setColumnWidth(0, std::max(timeColumnWidth, textWidth(QStringLiteral("0000-00-00 00:00:00"))));
     list_->setColumnWidth(
         1, std::max(fileNameColumnWidth, textWidth(QStringLiteral("ThermalAlarm_00000000_000000.jpg"))));
+    list_->setColumnWidth(highestColumn, std::max({highestColumnWidth, textWidth(QStringLiteral("000.0 ℉")),
+                                                   textWidth(tr("Max Temp."))}));
+    layOut(); // the list takes the width of its columns
     if (folder_.isEmpty())
         folder_ = QCoreApplication::applicationDirPath() + QStringLiteral("/ThermalAlarm/");
     firstListing_.start(firstListingDelayMs);
@@ -94,6 +112,8 @@ void CImageViewer::OnInitialUpdate() {
 
 std::vector<SnapshotRow> CImageViewer::listFolder(const QString& folder) {
     std::vector<SnapshotRow> rows;
+    // One query for the whole listing; files the record does not know keep an empty reading.
+    const QHash<QString, double> readings = readSnapshotHighestCelsius(alarmRecordPath(folder));
     // Name order, as the station's original file system enumerates; a plain directory read here
     // comes in hash order and would scatter the rows in time.
     const QFileInfoList files = QDir(folder).entryInfoList({QStringLiteral("*.jpg")},
@@ -107,7 +127,10 @@ std::vector<SnapshotRow> CImageViewer::listFolder(const QString& folder) {
         const QTime time = written.time();
         rows.push_back({QString::asprintf("%04d-%02d-%02d %02d:%02d:%02d", date.year(), date.month(),
                                           date.day(), time.hour(), time.minute(), time.second()),
-                        file.fileName()});
+                        file.fileName(), std::nullopt});
+        const auto reading = readings.constFind(file.fileName());
+        if (reading != readings.constEnd())
+            rows.back().highestCelsius = *reading;
     }
     return rows;
 }
@@ -178,8 +201,72 @@ void CImageViewer::appendRows(const std::vector<SnapshotRow>& rows) {
     for (const SnapshotRow* row : fresh) {
         list_->setItem(index, 0, new QTableWidgetItem(row->timeText));
         list_->setItem(index, 1, new QTableWidgetItem(row->fileName));
+        auto* highest = new QTableWidgetItem(highestText(row->highestCelsius));
+        if (row->highestCelsius)
+            highest->setData(celsiusRole, *row->highestCelsius);
+        list_->setItem(index, highestColumn, highest);
         ++index;
     }
+}
+
+QString CImageViewer::highestText(const std::optional<double>& celsius) const {
+    if (!celsius)
+        return QString();
+    const QString unit = unit_ == TemperatureUnit::Fahrenheit ? QStringLiteral("℉") : QStringLiteral("℃");
+    return QString::asprintf("%.1f ", toDisplayUnit(*celsius, unit_)) + unit;
+}
+
+void CImageViewer::setTemperatureUnit(TemperatureUnit unit) {
+    if (unit == unit_)
+        return;
+    unit_ = unit;
+    for (int row = 0; row < list_->rowCount(); ++row) {
+        QTableWidgetItem* item = list_->item(row, highestColumn);
+        if (item != nullptr && item->data(celsiusRole).isValid())
+            item->setText(highestText(item->data(celsiusRole).toDouble()));
+    }
+}
+
+void CImageViewer::addSnapshot(const QString& path, double highestCelsius) {
+    const QFileInfo file(path);
+    const QDateTime written =
+        file.exists() ? file.lastModified().toLocalTime() : QDateTime::currentDateTime();
+    SnapshotRow row{written.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")), file.fileName(), highestCelsius};
+    // A listing still to come or under way may add older rows: this one waits so it stays behind them.
+    if (!listedOnce_ || listingRunning()) {
+        waitingSnapshots_.push_back(std::move(row));
+        return;
+    }
+    appendRows({row});
+}
+
+void CImageViewer::OnExport() {
+    const QString path =
+        chooseExportFile_ ? chooseExportFile_(this)
+                          : QFileDialog::getSaveFileName(this, tr("Export alarms"),
+                                                         QDir::home().filePath(QStringLiteral("alarms.csv")),
+                                                         tr("CSV files (*.csv)"));
+    if (path.isEmpty())
+        return;
+    const CsvExportResult result = exportTo(path);
+    if (result.succeeded)
+        return;
+    // Not modal to the caller: the station's loop keeps running while the operator reads it.
+    auto* box =
+        new QMessageBox(QMessageBox::Warning, tr("Export alarms"),
+                        tr("The alarms could not be exported.") + QLatin1Char('\n') + result.errorText,
+                        QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+CsvExportResult CImageViewer::exportTo(const QString& csvPath) const {
+    const QString folder = folder_.isEmpty()
+                               ? QCoreApplication::applicationDirPath() + QStringLiteral("/ThermalAlarm/")
+                               : folder_;
+    return exportAlarmEpisodesCsv(alarmRecordPath(folder), csvPath,
+                                  unit_ == TemperatureUnit::Fahrenheit ? CsvTemperatureUnit::Fahrenheit
+                                                                       : CsvTemperatureUnit::Celsius);
 }
 
 void CImageViewer::finishListing() {
@@ -189,6 +276,12 @@ void CImageViewer::finishListing() {
         running_ = false;
         again = another_;
         another_ = false;
+    }
+    listedOnce_ = true;
+    if (!again && !waitingSnapshots_.empty()) {
+        const std::vector<SnapshotRow> waiting = std::move(waitingSnapshots_);
+        waitingSnapshots_.clear();
+        appendRows(waiting);
     }
     emit listingFinished();
     if (again)
@@ -205,11 +298,24 @@ void CImageViewer::showPreview(int row) {
 
 void CImageViewer::resizeEvent(QResizeEvent* event) {
     CCalidraView::resizeEvent(event);
+    layOut();
+}
+
+void CImageViewer::layOut() {
     // A view smaller than the margins gives empty controls, not negative sizes.
     const int height = std::max(0, this->height() - 60);
-    list_->setGeometry(7, 53, 330, height);
-    preview_->setGeometry(340, 53, std::max(0, width() - 350), height);
+    const int listWidth = this->listWidth();
+    list_->setGeometry(7, 53, listWidth, height);
+    preview_->setGeometry(listWidth + 10, 53, std::max(0, width() - listWidth - 20), height);
     update();
+}
+
+int CImageViewer::listWidth() const {
+    // The station's 330 pixels, or wider so that time, name and reading are read without scrolling.
+    int columns = 2 * list_->frameWidth() + list_->verticalScrollBar()->sizeHint().width();
+    for (int column = 0; column < list_->columnCount(); ++column)
+        columns += list_->columnWidth(column);
+    return setUp_ ? std::max(minimumListWidth, columns) : minimumListWidth;
 }
 
 } // namespace calidra

@@ -21,6 +21,8 @@ TEST(ImageViewerKorean, RefreshAndTheColumnTitlesAreKorean) {
     EXPECT_EQ(viewer.refreshButton()->text(), QString::fromUtf8("새로고침"));
     EXPECT_EQ(viewer.list()->horizontalHeaderItem(0)->text(), QString::fromUtf8("시간"));
     EXPECT_EQ(viewer.list()->horizontalHeaderItem(1)->text(), QString::fromUtf8("파일 이름"));
+    EXPECT_EQ(viewer.list()->horizontalHeaderItem(2)->text(), QString::fromUtf8("최대온도"));
+    EXPECT_EQ(viewer.exportButton()->text(), QString::fromUtf8("내보내기…"));
 }
 
 } // namespace

@@ -1,9 +1,13 @@
 #include "browser/image_viewer.h"
 
+#include "alarmrecord/alarm_record.h"
+
 #include <QApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QHeaderView>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -66,7 +70,7 @@ TEST_F(ImageViewerTest, SnapshotsAreListedOncePerSecondAndOnlyWithALowerCaseSuff
     ASSERT_TRUE(listOnce());
     ASSERT_EQ(viewer.list()->rowCount(), 1);
     EXPECT_EQ(cell(0, 0), "2021-03-07 09:05:03");
-    EXPECT_EQ(viewer.list()->columnCount(), 2);
+    EXPECT_EQ(viewer.list()->columnCount(), 3);
     EXPECT_EQ(viewer.list()->horizontalHeaderItem(0)->text(), "Time");
     EXPECT_EQ(viewer.list()->horizontalHeaderItem(1)->text(), "FileName");
     // At least the station's widths, and wide enough that neither text is cut off.
@@ -100,14 +104,18 @@ TEST_F(ImageViewerTest, PreviewIsStretchedToTheWholeAreaAndSurvivesARepaint) {
     snapshot("ThermalAlarm_20210307_090503.jpg", base);
     viewer.show();
     ASSERT_TRUE(listOnce());
-    EXPECT_EQ(viewer.list()->geometry(), QRect(7, 53, 330, 640));
-    EXPECT_EQ(viewer.preview()->geometry(), QRect(340, 53, 650, 640));
+    // At least the station's 330 pixels, and as wide as the three columns need.
+    const QRect list = viewer.list()->geometry();
+    EXPECT_EQ(list.topLeft(), QPoint(7, 53));
+    EXPECT_EQ(list.height(), 640);
+    EXPECT_GE(list.width(), std::max(330, viewer.list()->horizontalHeader()->length()));
+    EXPECT_EQ(viewer.preview()->geometry(), QRect(list.width() + 10, 53, 1000 - list.width() - 20, 640));
     viewer.list()->setCurrentCell(0, 0);
 
     const QImage shown = viewer.preview()->grab().toImage();
-    EXPECT_GT(qRed(shown.pixel(20, 320)), 200);   // left edge of the stretched picture
-    EXPECT_GT(qBlue(shown.pixel(630, 320)), 200); // right edge: not letterboxed
-    EXPECT_GT(qRed(shown.pixel(300, 5)), 200);    // top edge: filled to the top
+    EXPECT_GT(qRed(shown.pixel(20, 320)), 200);                  // left edge of the stretched picture
+    EXPECT_GT(qBlue(shown.pixel(shown.width() - 20, 320)), 200); // right edge: not letterboxed
+    EXPECT_GT(qRed(shown.pixel(shown.width() / 4, 5)), 200);     // top edge: filled to the top
 
     viewer.resize(900, 600);
     const QImage again = viewer.preview()->grab().toImage();
@@ -145,7 +153,7 @@ TEST_F(ImageViewerTest, FirstListingComesAboutASecondAfterTheFirstUpdateAndOnlyO
     snapshot("ThermalAlarm_20210307_090503.jpg", base);
     viewer.OnInitialUpdate();
     viewer.OnInitialUpdate();
-    EXPECT_EQ(viewer.list()->columnCount(), 2);
+    EXPECT_EQ(viewer.list()->columnCount(), 3);
     EXPECT_EQ(viewer.list()->rowCount(), 0);
     QElapsedTimer waited;
     waited.start();
@@ -188,9 +196,10 @@ public:
             onGuiThread_ = onGuiThread_ || std::this_thread::get_id() == guiThread_;
             released_.wait(guard, [this] { return open_; });
             // Every listing finds the same file again, and a new one of its own.
-            return std::vector<SnapshotRow>{{"2021-03-07 09:05:03", "first.jpg"},
+            return std::vector<SnapshotRow>{{"2021-03-07 09:05:03", "first.jpg", {}},
                                             {QString("2021-03-07 09:06:%1").arg(call, 2, 10, QChar('0')),
-                                             QString("listing%1.jpg").arg(call)}};
+                                             QString("listing%1.jpg").arg(call),
+                                             {}}};
         };
     }
     void release() {
@@ -268,6 +277,67 @@ TEST(ImageViewerListing, ViewGoingAwayDuringAListingWaitsForIt) {
     releaser.join();
     QApplication::processEvents();
     EXPECT_EQ(held.calls(), 1);
+}
+
+// Readings from the alarm record in the shown unit; a snapshot the station saves arrives without
+// a Refresh, behind the listed ones, and one of a second already listed adds no row.
+TEST_F(ImageViewerTest, MaxTempColumnFollowsTheUnitAndNewSnapshotsArriveWithoutRefresh) {
+    snapshot("ThermalAlarm_20210307_090503.jpg", base);
+    snapshot("ThermalAlarm_20210307_090505.jpg", base.addSecs(2));
+    snapshot("x-before-the-record.jpg", base.addSecs(4));
+    {
+        AlarmRecord record(folder.path());
+        record.alarmOn(base);
+        record.snapshotSaved(folder.filePath("ThermalAlarm_20210307_090503.jpg"), 38.2);
+        record.snapshotSaved(folder.filePath("ThermalAlarm_20210307_090505.jpg"), 37.6);
+        record.alarmOff(base.addSecs(3));
+    }
+    viewer.OnInitialUpdate();
+    viewer.addSnapshot(folder.filePath("x-before-the-record.jpg"), 40.0); // waits for the first listing
+    ASSERT_TRUE(listOnce());
+    ASSERT_EQ(viewer.list()->rowCount(), 3);
+    EXPECT_EQ(viewer.list()->horizontalHeaderItem(2)->text(), "Max Temp.");
+    EXPECT_EQ(cell(0, 2), "38.2 ℃");
+    EXPECT_EQ(cell(1, 2), "37.6 ℃");
+    EXPECT_EQ(cell(2, 2), "") << "listed before the station's own row came";
+
+    viewer.setTemperatureUnit(TemperatureUnit::Fahrenheit);
+    EXPECT_EQ(cell(0, 2), "100.8 ℉");
+    EXPECT_EQ(cell(2, 2), "");
+    snapshot("ThermalAlarm_20210307_090600.jpg", base.addSecs(57));
+    viewer.addSnapshot(folder.filePath("ThermalAlarm_20210307_090600.jpg"), 39.0);
+    viewer.addSnapshot(folder.filePath("ThermalAlarm_20210307_090503.jpg"), 38.2);
+    ASSERT_EQ(viewer.list()->rowCount(), 4);
+    EXPECT_EQ(cell(3, 0), "2021-03-07 09:06:00");
+    EXPECT_EQ(cell(3, 2), "102.2 ℉");
+    viewer.setTemperatureUnit(TemperatureUnit::Celsius);
+    EXPECT_EQ(cell(3, 2), "39.0 ℃");
+}
+
+TEST_F(ImageViewerTest, ExportWritesTheEpisodesInTheShownUnitAndShowsAFailure) {
+    {
+        AlarmRecord record(folder.path());
+        record.alarmOn(base);
+        record.noteReading(38.2);
+        record.alarmOff(base.addSecs(3));
+    }
+    viewer.OnInitialUpdate();
+    viewer.setTemperatureUnit(TemperatureUnit::Fahrenheit);
+    QString answer = folder.filePath("export.csv");
+    viewer.setExportFileChooser([&](QWidget*) { return answer; });
+    viewer.exportButton()->click();
+    QFile csv(answer);
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QString::fromUtf8(csv.readAll()), "Start,End,Highest °C,Highest °F,Snapshots\r\n"
+                                                "2021-03-07 09:05:03,2021-03-07 09:05:06,38.2,100.8,0\r\n");
+    EXPECT_TRUE(viewer.findChildren<QMessageBox*>().isEmpty());
+
+    answer = folder.filePath("missing/export.csv");
+    viewer.exportButton()->click();
+    const QList<QMessageBox*> shown = viewer.findChildren<QMessageBox*>();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_TRUE(shown[0]->text().contains("missing/export.csv"));
+    EXPECT_EQ(viewer.exportButton()->text(), "Export…");
 }
 
 TEST_F(ImageViewerTest, MissingFolderLeavesTheListAsItWas) {

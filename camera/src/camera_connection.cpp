@@ -76,13 +76,25 @@ QString CameraConnection::cameraText(const CameraRecord& record) {
     return QStringLiteral("%1 [%2] %3").arg(record.label, record.identity, record.model);
 }
 
-bool CameraConnection::qualifies(const CameraRecord& record) {
+bool CameraConnection::qualifies(const CameraRecord& record, const QStringList& identityPrefixes) {
     if (record.kind != 2)
         return false;
-    for (const char* prefix : {"164", "165", "16F", "116F"})
-        if (record.identity.startsWith(QLatin1String(prefix)))
+    for (const QString& prefix : identityPrefixes)
+        if (!prefix.isEmpty() && record.identity.startsWith(prefix))
             return true;
     return false;
+}
+
+QStringList CameraConnection::defaultIdentityPrefixes() {
+    return {QStringLiteral("164"), QStringLiteral("165"), QStringLiteral("16F"), QStringLiteral("116F")};
+}
+
+QStringList CameraConnection::identityPrefixesFromText(const QString& text) {
+    QStringList prefixes;
+    for (const QString& part : text.split(QLatin1Char(',')))
+        if (!part.trimmed().isEmpty())
+            prefixes << part.trimmed();
+    return prefixes.isEmpty() ? defaultIdentityPrefixes() : prefixes;
 }
 
 QStringList CameraConnection::cameraEntries() const {
@@ -148,7 +160,7 @@ void CameraConnection::onConnectTimer() {
     EnumerateCameras();
     pendingOpens_.clear();
     for (const CameraRecord& record : cameraList_)
-        if (qualifies(record))
+        if (qualifies(record, identityPrefixes_))
             pendingOpens_.push_back(record);
     tryNextQualifying();
 }

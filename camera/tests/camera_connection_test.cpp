@@ -170,6 +170,14 @@ TEST_F(CameraConnectionTest, CamerasThatDoNotQualifyAreListedButNeverOpened) {
     EXPECT_EQ(library.count("open A") + library.count("open B") + library.count("open C"), 0);
     EXPECT_TRUE(log.entries.empty());
     EXPECT_EQ(frontEnd.entries.size(), 3);
+
+    // An installer's prefix lets a camera of another serial in; the kind still has to be 2.
+    connection.setIdentityPrefixes(CameraConnection::identityPrefixesFromText(" 1700B, 16F0A001 "));
+    clock.advance(6000);
+    EXPECT_EQ(library.count("open B"), 1);
+    EXPECT_EQ(library.count("open A"), 0);
+    EXPECT_TRUE(connection.connected());
+    EXPECT_EQ(CameraConnection::identityPrefixesFromText(" , "), CameraConnection::defaultIdentityPrefixes());
 }
 
 TEST_F(CameraConnectionTest, UnpluggedCameraIsReconnectedWithinTheSearchPeriod) {

@@ -33,6 +33,16 @@ OptionsOutcome parseHeadlessOptions(const QStringList& arguments, HeadlessOption
                 return OptionsOutcome::Invalid;
             }
             options.seconds = seconds;
+        } else if (argument == QLatin1String("--export-alarms") ||
+                   argument.startsWith(QLatin1String("--export-alarms="))) {
+            if (argument.contains(QLatin1Char('=')))
+                options.exportAlarmsPath = argument.section(QLatin1Char('='), 1);
+            else if (index + 1 < arguments.size())
+                options.exportAlarmsPath = arguments[++index];
+            if (options.exportAlarmsPath.isEmpty()) {
+                error = QStringLiteral("--export-alarms needs a file name");
+                return OptionsOutcome::Invalid;
+            }
         } else {
             error = QStringLiteral("unknown option \"%1\"").arg(argument);
             return OptionsOutcome::Invalid;
@@ -43,10 +53,13 @@ OptionsOutcome parseHeadlessOptions(const QStringList& arguments, HeadlessOption
 
 QString headlessUsage() {
     return QStringLiteral("usage: calidra-headless [--seconds N] [--readouts] [--detections] [--help]\n"
+                          "       calidra-headless --export-alarms FILE.csv\n"
                           "Runs the screening loop on the first suitable camera without any window.\n"
                           "  --seconds N    stop after N seconds (default: until SIGINT or SIGTERM)\n"
                           "  --readouts     print READOUT lines every 500 ms\n"
                           "  --detections   print a DETECT line for every processed frame\n"
+                          "  --export-alarms FILE.csv\n"
+                          "                 write the alarm record's episodes as CSV and exit (no camera)\n"
                           "Output lines (tab-separated): LOG, ALARM, SNAPSHOT, READOUT, DETECT.\n");
 }
 

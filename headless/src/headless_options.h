@@ -11,6 +11,7 @@ struct HeadlessOptions {
     bool readouts = false;
     bool detections = false;
     bool help = false;
+    QString exportAlarmsPath; // --export-alarms: write the CSV there and run no camera
 };
 
 enum class OptionsOutcome { Run, ShowHelp, Invalid };

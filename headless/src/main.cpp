@@ -1,5 +1,6 @@
 // calidra-headless: the screening loop of the station without any window.
 
+#include "alarm_export.h"
 #include "headless_options.h"
 #include "headless_station.h"
 
@@ -28,12 +29,23 @@ int main(int argc, char** argv) {
         break;
     }
 
-    if (!calidra::quitOnTerminationSignals(application))
-        return 1;
-
     // The operator's settings of the windowed station.
     const std::unique_ptr<calidra::SettingsStore> settings =
         calidra::SettingsStore::forApplication(QStringLiteral("Calidra"));
+    if (!options.exportAlarmsPath.isEmpty()) {
+        const calidra::CsvExportResult exported = calidra::exportStationAlarms(
+            *settings, QCoreApplication::applicationDirPath(), options.exportAlarmsPath);
+        if (!exported.succeeded) {
+            std::fprintf(stderr, "calidra-headless: %s\n", exported.errorText.toUtf8().constData());
+            return 1;
+        }
+        std::printf("%d alarm episodes written to %s\n", exported.episodes,
+                    options.exportAlarmsPath.toUtf8().constData());
+        return 0;
+    }
+
+    if (!calidra::quitOnTerminationSignals(application))
+        return 1;
     calidra::LineWriter out(stdout);
     calidra::HeadlessStation station(options, *settings, QCoreApplication::applicationDirPath(), out);
     station.start();

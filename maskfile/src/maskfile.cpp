@@ -27,6 +27,8 @@ bool writeAll(int descriptor, const uint8_t* data, std::size_t size) {
             continue;
         }
         if (written <= 0) {
+            if (written == 0)
+                errno = ENOSPC; // no progress and no error: the disk took nothing more
             return false;
         }
         data += written;
@@ -106,16 +108,23 @@ bool writeFileAtomically(const std::string& path, const uint8_t* data, std::size
     if (descriptor < 0) {
         return false;
     }
-    bool ok = writeAll(descriptor, data, size);
+    // The first failing step's errno is what the caller gets, whatever the clean-up does to it.
+    errno = 0;
+    int failure = writeAll(descriptor, data, size) ? 0 : (errno != 0 ? errno : EIO);
     // Others must be able to read the file as they could the old one.
-    ok = ok && ::fchmod(descriptor, 0644) == 0;
-    ok = ok && ::fsync(descriptor) == 0;
-    ok = (::close(descriptor) == 0) && ok;
-    ok = ok && std::rename(temporary.c_str(), path.c_str()) == 0;
-    if (!ok) {
+    if (failure == 0 && ::fchmod(descriptor, 0644) != 0)
+        failure = errno;
+    if (failure == 0 && ::fsync(descriptor) != 0)
+        failure = errno;
+    if (::close(descriptor) != 0 && failure == 0)
+        failure = errno;
+    if (failure == 0 && std::rename(temporary.c_str(), path.c_str()) != 0)
+        failure = errno;
+    if (failure != 0) {
         ::unlink(temporary.c_str());
+        errno = failure;
     }
-    return ok;
+    return failure == 0;
 }
 
 } // namespace maskfile

@@ -129,10 +129,14 @@ void FramePipeline::saveSnapshotIfDue() {
     const std::time_t now = std::time(nullptr);
     std::tm localTime{};
     localtime_r(&now, &localTime);
-    const std::optional<std::string> path =
-        saveAlarmSnapshot(programFolder_, buffers_.renderImage, operatorSettings_.alarmEvent == 1, localTime);
-    if (path)
-        host_.snapshotSaved(*path, highestTemperature(detection_.detections));
+    // A disk short of room gets no picture; the folder is still made, as with "Only Sound".
+    const bool writePicture = operatorSettings_.alarmEvent == 1 && host_.roomForSnapshot();
+    const AlarmSnapshotResult saved =
+        saveAlarmSnapshot(programFolder_, buffers_.renderImage, writePicture, localTime);
+    if (saved.path)
+        host_.snapshotSaved(*saved.path, highestTemperature(detection_.detections));
+    else if (saved.errorNumber != 0)
+        host_.snapshotFailed(saved.errorNumber);
 }
 
 void FramePipeline::renderFrame(const FrameRecord& frame, std::optional<PixelFormat> format) {

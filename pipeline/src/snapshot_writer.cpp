@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstdio>
 
 namespace calidra {
@@ -41,16 +42,21 @@ std::string alarmSnapshotFileName(const std::tm& localTime) {
     return name;
 }
 
-std::optional<std::string> saveAlarmSnapshot(const std::string& programFolder, const cv::Mat& bgrPicture,
-                                             bool writePicture, const std::tm& localTime) {
+AlarmSnapshotResult saveAlarmSnapshot(const std::string& programFolder, const cv::Mat& bgrPicture,
+                                      bool writePicture, const std::tm& localTime) {
     const std::string folder = programFolder + "/ThermalAlarm";
-    ::mkdir(folder.c_str(), 0755); // an existing folder is fine
+    errno = 0;
+    const int madeFolder = ::mkdir(folder.c_str(), 0755);
+    const int folderError = madeFolder == 0 || errno == EEXIST ? 0 : errno; // an existing folder is fine
     if (!writePicture)
-        return std::nullopt;
+        return {};
+    if (folderError != 0)
+        return {std::nullopt, folderError};
     const std::string path = folder + "/" + alarmSnapshotFileName(localTime);
+    errno = 0;
     if (!writeJpegAtomically(path, bgrPicture, snapshotJpegQuality))
-        return std::nullopt;
-    return path;
+        return {std::nullopt, errno != 0 ? errno : EIO};
+    return {path, 0};
 }
 
 } // namespace calidra

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -108,7 +109,7 @@ TEST_F(SnapshotTest, FileNamedAfterTheLocalTimeDecodesToThePicture) {
     EXPECT_EQ(alarmSnapshotFileName(march7()), "ThermalAlarm_20210307_090503.jpg");
     cv::Mat picture(288, 384, CV_8UC3, cv::Scalar(0, 0, 255));
     picture(cv::Rect(0, 0, 192, 288)).setTo(cv::Scalar(255, 0, 0));
-    const std::optional<std::string> path = saveAlarmSnapshot(folder.string(), picture, true, march7());
+    const std::optional<std::string> path = saveAlarmSnapshot(folder.string(), picture, true, march7()).path;
     ASSERT_TRUE(path);
     EXPECT_EQ(*path, (folder / "ThermalAlarm" / "ThermalAlarm_20210307_090503.jpg").string());
     const cv::Mat decoded = decodeJpeg(*path);
@@ -123,7 +124,10 @@ TEST_F(SnapshotTest, FileNamedAfterTheLocalTimeDecodesToThePicture) {
 }
 
 TEST_F(SnapshotTest, OnlySoundCreatesTheFolderButNoFile) {
-    EXPECT_FALSE(saveAlarmSnapshot(folder.string(), cv::Mat(4, 4, CV_8UC3), false, march7()));
+    const AlarmSnapshotResult result =
+        saveAlarmSnapshot(folder.string(), cv::Mat(4, 4, CV_8UC3), false, march7());
+    EXPECT_FALSE(result.path);
+    EXPECT_EQ(result.errorNumber, 0);
     EXPECT_TRUE(fs::is_directory(folder / "ThermalAlarm"));
     EXPECT_TRUE(filesIn(folder / "ThermalAlarm").empty());
 }
@@ -168,6 +172,36 @@ TEST_F(SnapshotTest, PipelineAlarmSoundAndSnapshotsFollowTheFrames) {
         EXPECT_EQ(file.extension(), ".jpg");
         EXPECT_EQ(decodeJpeg(file).size(), cv::Size(96, 80));
     }
+}
+
+// A disk without room gets no picture and no failure; a folder that is a file fails each due picture.
+TEST_F(SnapshotTest, PipelineAsksForRoomAndReportsFailedPictures) {
+    FakePipelineHost host;
+    host.folder = folder.string();
+    host.settings.frame.alarmSavePeriodMs = 0; // every frame's picture is due
+    FramePipeline pipeline(host);
+    pipeline.allocateBuffers(96, 80);
+    CameraFrame feverish(96, 80, 104, 250);
+    feverish.fill(30, 10, 20, 50, 382);
+
+    pipeline.processFrame(feverish.record()); // "Only Sound": no question, no failure
+    EXPECT_EQ(host.roomQuestions, 0);
+    host.settings.alarmEvent = 1;
+    host.room = false;
+    for (int frame = 0; frame < 3; ++frame)
+        pipeline.processFrame(feverish.record());
+    EXPECT_EQ(host.roomQuestions, 3);
+    EXPECT_TRUE(host.snapshots.empty());
+    EXPECT_TRUE(host.snapshotFailures.empty());
+    EXPECT_TRUE(filesIn(folder / "ThermalAlarm").empty());
+
+    host.room = true;
+    fs::remove_all(folder / "ThermalAlarm");
+    std::ofstream(folder / "ThermalAlarm") << "not a folder";
+    for (int frame = 0; frame < 2; ++frame)
+        pipeline.processFrame(feverish.record());
+    EXPECT_EQ(host.snapshotFailures, (std::vector<int>{ENOTDIR, ENOTDIR}));
+    EXPECT_TRUE(host.snapshots.empty());
 }
 
 TEST_F(SnapshotTest, AlarmStillSwitchesDuringNucButNothingIsSaved) {

@@ -50,6 +50,15 @@ double SettingsStore::readDouble(const QString& key, double defaultValue) {
     return valid ? value : defaultValue;
 }
 
+QString SettingsStore::readText(const QString& key, const QString& defaultValue) {
+    const QVariant value = settings_->value(sectionKey(key));
+    if (!value.isValid())
+        return defaultValue;
+    if (value.type() == QVariant::StringList)
+        return value.toStringList().join(QLatin1Char(','));
+    return value.toString();
+}
+
 void SettingsStore::writeInteger(const QString& key, int value) {
     settings_->setValue(sectionKey(key), QString::number(value));
     saveNow();

@@ -3,7 +3,9 @@
 #include "pipeline/human_detection.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -64,6 +66,26 @@ TEST(SettingsTest, EverySettingHasItsDefaultAndItsKey) {
     EXPECT_EQ(settings::nucPeriod.key, "NUCPeriod");
     EXPECT_EQ(settings::detectTest.key, "DetectTest");
     EXPECT_EQ(settings::colorTheme.key, "ColorTheme");
+}
+
+// Texts an installer writes by hand: a list of prefixes is the file format's list, and comes back
+// as typed; a missing key gives the station's default, an empty one stays empty.
+TEST_F(SettingsStoreTest, TextsReadBackAsTheInstallerWroteThem) {
+    QDir().mkpath(QFileInfo(path()).path());
+    writeContent(path(), "[Settings]\nCameraIdentityPrefixes=164, 16F0B001,XY\nMqttHost=desk.local\n"
+                         "StationName=\nMqttPasswordFile=/etc/calidra/mqtt password\n");
+    SettingsStore store(path());
+    EXPECT_EQ(readSetting(store, settings::cameraIdentityPrefixes), "164,16F0B001,XY");
+    EXPECT_EQ(readSetting(store, settings::mqttHost), "desk.local");
+    EXPECT_EQ(readSetting(store, settings::stationName), "");
+    EXPECT_EQ(readSetting(store, settings::mqttPasswordFile), "/etc/calidra/mqtt password");
+    EXPECT_EQ(readSetting(store, settings::mqttUser), "");
+    EmptySection empty;
+    EXPECT_EQ(readSetting(empty, settings::cameraIdentityPrefixes), "164,165,16F,116F");
+    EXPECT_EQ(readSetting(empty, settings::alarmKeepDays), 0);
+    EXPECT_EQ(readSetting(empty, settings::alarmMinFreeMB), 200);
+    EXPECT_EQ(readSetting(empty, settings::mqttPort), 1883);
+    EXPECT_EQ(readSetting(empty, settings::mqttTls), 0);
 }
 
 TEST(SettingsTest, TheFramePipelineStartsFromTheSameDefaults) {

@@ -1,8 +1,11 @@
 #include "station/station.h"
 
+#include "alarmrecord/alarm_record.h"
+#include "alarmrecord/free_space.h"
 #include "camera/sorvik_camera_library.h"
 #include "pipeline/snapshot_writer.h"
 #include "settings/value_limits.h"
+#include "siteevents/site_events_publisher.h"
 
 #include <QFileInfo>
 
@@ -11,6 +14,18 @@ namespace {
 
 ConnectionClock& clockOf(const StationOptions& options) {
     return options.clock != nullptr ? *options.clock : systemConnectionClock();
+}
+
+SiteCameraState siteCameraState(CameraState::Status status) {
+    switch (status) {
+    case CameraState::Status::Connected:
+        return SiteCameraState::Connected;
+    case CameraState::Status::Searching:
+        return SiteCameraState::Searching;
+    case CameraState::Status::None:
+        break;
+    }
+    return SiteCameraState::None;
 }
 
 } // namespace
@@ -22,6 +37,8 @@ Station::Station(SettingsSection& settings, EventLog& log, StationOptions option
       programs_(options_.programFolder),
       receiver_(pipeline_, host_,
                 [this] {
+                    episodes_.frameDone(pipeline_);
+                    framesSeen_.fetch_add(1, std::memory_order_relaxed);
                     if (frameObserver_)
                         frameObserver_(pipeline_);
                     if (awaitingFrames_.exchange(false))
@@ -49,8 +66,21 @@ Station::Station(SettingsSection& settings, EventLog& log, StationOptions option
     connect(&host_, &StationHost::alarmStateChanged, this, &Station::alarmChanged, Qt::QueuedConnection);
     connect(&host_, &StationHost::offsetMeasuredText, this, &Station::onOffsetMeasured, Qt::QueuedConnection);
     connect(&host_, &StationHost::snapshotWritten, this, &Station::snapshotSaved, Qt::QueuedConnection);
-    connect(&log_, &EventLog::entryAdded, this,
-            [this](int row) { emit logEntryAdded(log_.model().entry(row)); });
+    connect(&log_, &EventLog::entryAdded, this, [this](int row) {
+        const LogEntry& entry = log_.model().entry(row);
+        if (site_)
+            site_->logEntry(siteLogEntry(entry));
+        emit logEntryAdded(entry);
+    });
+    host_.setAlarmEpisodes(&episodes_);
+    connect(&host_, &StationHost::snapshotSkippedForRoom, this, &Station::onSnapshotSkippedForRoom,
+            Qt::QueuedConnection);
+    connect(
+        &episodes_, &AlarmEpisodes::snapshotFailedInEpisode, this,
+        [this](int errorNumber) {
+            log_.WriteLog(LogType::Error, QStringLiteral("Alarm snapshot could not be saved."), errorNumber);
+        },
+        Qt::QueuedConnection);
 
     connect(&values_, &OperatorValuesModel::valuesChanged, this, &Station::publishOperatorValues);
     connect(&values_, &OperatorValuesModel::measuringStopRequested, this, &Station::stopMeasurement);
@@ -74,12 +104,20 @@ Station::~Station() {
 
 void Station::start() {
     values_.load();
+    connection_->setIdentityPrefixes(
+        CameraConnection::identityPrefixesFromText(readSetting(settings_, settings::cameraIdentityPrefixes)));
+    host_.setMinimumFreeMegabytes(readSetting(settings_, settings::alarmMinFreeMB));
+    // Before the camera: the first frame may already be an alarm.
+    startAlarmRecord();
+    startSiteEvents();
+    episodes_.attach(record_.get(), site_.get());
     connection_->initialise();
 }
 
 void Station::signalLost() {
     // A lost camera is never shown as a working station: no alarm, no read-outs, no live picture.
     pipeline_.signalLost();
+    episodes_.alarmSwitchedOff();
     awaitingFrames_.store(true);
     if (cameraSignal_ == CameraSignal::Live)
         setCameraSignal(CameraSignal::Lost);
@@ -108,6 +146,76 @@ void Station::stop() {
     connection_->shutdown();
     measurementTimer_.stop();
     sound_.stop();
+    // No frame comes any more: an alarm under way ends with the station, the broker is told that
+    // the station goes offline, and the record finishes its writes.
+    episodes_.finish();
+    episodes_.attach(nullptr, nullptr);
+    site_.reset();
+    record_.reset();
+}
+
+QString Station::alarmFolder() const {
+    return options_.programFolder + QStringLiteral("/ThermalAlarm");
+}
+
+void Station::startAlarmRecord() {
+    if (record_)
+        return;
+    record_ = std::make_unique<AlarmRecord>(alarmFolder(), readSetting(settings_, settings::alarmKeepDays));
+    connect(record_.get(), &AlarmRecord::recordFailed, this,
+            [this](const QString& message) { log_.WriteLog(LogType::Error, message, 0); });
+    connect(record_.get(), &AlarmRecord::expiredSnapshotsRemoved, this, [this](int removed, int notRemoved) {
+        QString message = QStringLiteral("%1 alarm snapshots were removed (AlarmKeepDays=%2).")
+                              .arg(removed)
+                              .arg(readSetting(settings_, settings::alarmKeepDays));
+        if (notRemoved > 0)
+            message += QStringLiteral(" %1 could not be removed.").arg(notRemoved);
+        log_.WriteLog(LogType::Information, message, 0);
+    });
+}
+
+void Station::startSiteEvents() {
+    if (site_)
+        return;
+    SiteEventsSettings site;
+    site.host = readSetting(settings_, settings::mqttHost).trimmed();
+    if (!site.enabled())
+        return; // nothing is started for a station without a broker
+    site.port = readSetting(settings_, settings::mqttPort);
+    site.useTls = readSetting(settings_, settings::mqttTls) != 0;
+    site.caFile = readSetting(settings_, settings::mqttCaFile);
+    site.user = readSetting(settings_, settings::mqttUser);
+    site.passwordFile = readSetting(settings_, settings::mqttPasswordFile);
+    site.stationName = readSetting(settings_, settings::stationName);
+    site.pendingAlarmsFile = alarmFolder() + QStringLiteral("/site-events-pending");
+    site_ = std::make_unique<SiteEventsPublisher>(site);
+    connect(
+        site_.get(), &SiteEventsPublisher::reported, this,
+        [this](const SiteEventsReport& report) { log_.WriteLog(report.type, report.message, report.code); },
+        Qt::QueuedConnection);
+    site_->start();
+}
+
+void Station::publishCameraStatus() {
+    if (!site_)
+        return;
+    const CameraState state = cameraState();
+    site_->setCameraStatus({siteCameraState(state.status), state.model, state.identity,
+                            state.status == CameraState::Status::Connected ? framesPerSecond_ : 0.0});
+}
+
+void Station::onSnapshotSkippedForRoom() {
+    const uint32_t tick = clockOf(options_).nowMs();
+    if (roomEntryWritten_ && uint32_t(tick - roomEntryTick_) < roomEntryIntervalMs)
+        return;
+    roomEntryWritten_ = true;
+    roomEntryTick_ = tick;
+    const std::optional<qint64> freeMegabytes = freeMegabytesAt(alarmFolder());
+    log_.WriteLog(LogType::Error,
+                  QStringLiteral("Alarm snapshots are not saved: less than %1 MB free on the disk of %2.")
+                      .arg(readSetting(settings_, settings::alarmMinFreeMB))
+                      .arg(alarmFolder()),
+                  int(freeMegabytes.value_or(0)));
 }
 
 CameraState Station::cameraState() const {
@@ -147,11 +255,24 @@ void Station::readoutDue() {
     readings.maximumCelsius = pipeline_.frameMaxTemperature();
     readings.minimumCelsius = pipeline_.frameMinTemperature();
     emit readoutsChanged(formatReadouts(readings, values_.unit(), values_.unitLabel()));
+
+    // The frame rate over the last second or more, for the site's status messages.
+    const uint32_t tick = clockOf(options_).nowMs();
+    const uint32_t elapsedMs = tick - rateTick_;
+    if (elapsedMs >= 1000) {
+        const uint64_t frames = framesSeen_.load(std::memory_order_relaxed);
+        framesPerSecond_ = double(frames - framesAtRateTick_) * 1000.0 / double(elapsedMs);
+        framesAtRateTick_ = frames;
+        rateTick_ = tick;
+        publishCameraStatus();
+    }
 }
 
 void Station::connectionChanged() {
-    if (connection_)
-        emit cameraStateChanged(cameraState());
+    if (!connection_)
+        return;
+    emit cameraStateChanged(cameraState());
+    publishCameraStatus();
 }
 
 void Station::startMeasurement() {

@@ -1,5 +1,7 @@
 #include "station/station_host.h"
 
+#include "alarmrecord/free_space.h"
+
 namespace calidra {
 
 StationHost::StationHost(AlarmSoundPlayer& sound, QString programFolder, ConnectionClock& clock,
@@ -86,7 +88,24 @@ void StationHost::offsetMeasured(const std::string& offsetText) {
 }
 
 void StationHost::snapshotSaved(const std::string& path, double highestCelsius) {
-    emit snapshotWritten(QString::fromStdString(path), highestCelsius);
+    const QString filePath = QString::fromStdString(path);
+    if (AlarmEpisodes* episodes = episodes_.load())
+        episodes->snapshotSaved(filePath, highestCelsius);
+    emit snapshotWritten(filePath, highestCelsius);
+}
+
+bool StationHost::roomForSnapshot() {
+    const int minimum = minimumFreeMegabytes_.load();
+    if (minimum <= 0 ||
+        enoughFreeSpaceFor(QString::fromStdString(programFolder_) + QStringLiteral("/ThermalAlarm"), minimum))
+        return true;
+    emit snapshotSkippedForRoom();
+    return false;
+}
+
+void StationHost::snapshotFailed(int errorNumber) {
+    if (AlarmEpisodes* episodes = episodes_.load())
+        episodes->snapshotFailed(errorNumber);
 }
 
 } // namespace calidra

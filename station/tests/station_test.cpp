@@ -3,6 +3,8 @@
 
 #include "station/station.h"
 
+#include "alarmrecord/alarm_record.h"
+
 #include "testsupport/fake_camera_library.h"
 #include "testsupport/fake_clock.h"
 
@@ -265,6 +267,42 @@ TEST_F(StationTest, MeasuredOffsetAndAMissingIpToolAreLogged) {
                                      "Measured offset 0.8 °C: applied.",
                                      "Measured offset 25.0 °C: outside ±20.0 °C, not applied."}));
     EXPECT_EQ(station->values().fieldText(Field::UserOffset), "0.8");
+}
+
+// What the station reads at start-up for its record, its disk and its cameras; a short disk is
+// told once an hour however many pictures it costs.
+TEST_F(StationTest, RecordDiskAndCameraSettingsAreTakenAtStartAndAShortDiskIsToldHourly) {
+    store.writeInteger("AlarmMinFreeMB", 2000000000);
+    store.writeInteger("CameraIdentityPrefixes", 1700);
+    started();
+    ASSERT_NE(station->alarmRecord(), nullptr);
+    EXPECT_EQ(station->alarmRecord()->alarmFolder(), folder.filePath("ThermalAlarm"));
+    EXPECT_EQ(station->siteEvents(), nullptr) << "no broker configured";
+    EXPECT_EQ(station->connection().identityPrefixes(), QStringList{"1700"});
+
+    QSignalSpy entries(station.get(), &Station::logEntryAdded);
+    const auto shortOfRoom = [&] {
+        std::thread frameThread([&] {
+            for (int picture = 0; picture < 3; ++picture)
+                EXPECT_FALSE(station->host().roomForSnapshot());
+        });
+        frameThread.join();
+        QCoreApplication::processEvents();
+    };
+    shortOfRoom();
+    ASSERT_EQ(entries.count(), 1);
+    const LogEntry told = entries.at(0).at(0).value<LogEntry>();
+    EXPECT_EQ(told.type, LogType::Error);
+    EXPECT_TRUE(told.message.startsWith("Alarm snapshots are not saved: less than 2000000000 MB free"));
+    clock.advance(59 * 60 * 1000);
+    shortOfRoom();
+    EXPECT_EQ(entries.count(), 1);
+    clock.advance(60 * 1000);
+    shortOfRoom();
+    EXPECT_EQ(entries.count(), 2);
+
+    station->stop();
+    EXPECT_EQ(station->alarmRecord(), nullptr);
 }
 
 TEST_F(StationTest, LogEntriesAreSignalled) {

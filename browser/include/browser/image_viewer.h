@@ -4,6 +4,9 @@
 
 #include "viewbase/calidra_view.h"
 
+#include "alarmrecord/alarm_record_reader.h"
+#include "pipeline/temperature_scale.h"
+
 #include <QFrame>
 #include <QImage>
 #include <QSet>
@@ -11,6 +14,7 @@
 
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -37,6 +41,7 @@ private:
 struct SnapshotRow {
     QString timeText;
     QString fileName;
+    std::optional<double> highestCelsius; // from the alarm record; none for files it does not know
 };
 
 // Reads the snapshots of a folder; runs on the listing thread.
@@ -48,6 +53,8 @@ public:
     static constexpr int firstListingDelayMs = 1000;
     static constexpr int timeColumnWidth = 120;
     static constexpr int fileNameColumnWidth = 240;
+    static constexpr int highestColumnWidth = 80;
+    static constexpr int minimumListWidth = 330;
     // Rows reach the list in batches so a large folder never holds the GUI thread for long.
     static constexpr std::size_t rowsPerBatch = 250;
 
@@ -64,12 +71,28 @@ public:
     QTableWidget* list() const { return list_; }
     PreviewArea* preview() const { return preview_; }
     QPushButton* refreshButton() const { return refresh_; }
+    QPushButton* exportButton() const { return export_; }
     const QString& folder() const { return folder_; }
     bool listingRunning() const;
 
     // The snapshots of a folder in name order, which with the station's file names is the order
-    // they were taken in; pure, for the worker.
+    // they were taken in, with their readings from the folder's alarm record; for the worker.
     static std::vector<SnapshotRow> listFolder(const QString& folder);
+
+    // The unit of the "Max Temp." column and of the export; the column is rewritten at once.
+    void setTemperatureUnit(TemperatureUnit unit);
+    TemperatureUnit temperatureUnit() const { return unit_; }
+    // The station saved a snapshot: its row comes without a Refresh, after any listing under way,
+    // under the same one-row-per-second rule.
+    void addSnapshot(const QString& path, double highestCelsius);
+
+    // Asks where to write the CSV; an empty answer cancels. Tests answer without a dialog.
+    using ExportFileChooser = std::function<QString(QWidget* parent)>;
+    void setExportFileChooser(ExportFileChooser chooser) { chooseExportFile_ = std::move(chooser); }
+    // "Export…": the record's episodes to the chosen file, a failure shown in a message box.
+    void OnExport();
+    // The export itself, in the column's unit.
+    CsvExportResult exportTo(const QString& csvPath) const;
 
 signals:
     void listingFinished();
@@ -83,15 +106,23 @@ private:
     void appendRows(const std::vector<SnapshotRow>& rows);
     void finishListing();
     void showPreview(int row);
+    QString highestText(const std::optional<double>& celsius) const;
+    int listWidth() const;
+    void layOut();
 
     QString folder_;
     FolderLister lister_;
     QSet<QString> listedTimes_; // case-folded time texts: the key of a row
     QPushButton* refresh_ = nullptr;
+    QPushButton* export_ = nullptr;
     QTableWidget* list_ = nullptr;
     PreviewArea* preview_ = nullptr;
     QTimer firstListing_;
     bool setUp_ = false;
+    TemperatureUnit unit_ = TemperatureUnit::Celsius;
+    ExportFileChooser chooseExportFile_;
+    bool listedOnce_ = false;
+    std::vector<SnapshotRow> waitingSnapshots_; // saved while a listing may still add older rows
 
     mutable std::mutex listingLock_;
     std::thread listing_;

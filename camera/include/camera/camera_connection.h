@@ -70,8 +70,15 @@ public:
     bool nucTimerActive() const { return nucTimer_->isActive(); }
     int nucTimerIntervalMs() const { return nucTimer_->intervalMs(); }
 
-    // Whether automatic connection may open this camera.
-    static bool qualifies(const CameraRecord& record);
+    // Whether automatic connection may open this camera: kind 2 and an identity that starts with
+    // one of the prefixes.
+    static bool qualifies(const CameraRecord& record, const QStringList& identityPrefixes);
+    // The station's own cameras; an installer adds others through the settings.
+    static QStringList defaultIdentityPrefixes();
+    // Comma-separated, spaces around each ignored; a text without any prefix gives the default.
+    static QStringList identityPrefixesFromText(const QString& text);
+    void setIdentityPrefixes(const QStringList& prefixes) { identityPrefixes_ = prefixes; }
+    const QStringList& identityPrefixes() const { return identityPrefixes_; }
     // "label: [identity] model".
     static QString entryText(const CameraRecord& record);
     // "label [identity] model": the camera as the operator is told about it.
@@ -98,6 +105,7 @@ private:
     ConnectionTimings timings_;
     ConnectionClock& clock_;
     bool libraryUp_ = false;
+    QStringList identityPrefixes_ = defaultIdentityPrefixes();
 
     std::unique_ptr<Camera> camera_;
     bool connected_ = false;

@@ -49,7 +49,8 @@ bool recordApplies(const MaskInfo& record, int frameWidth, int frameHeight);
 // Replaces the file's content in one step: the bytes go to a temporary file
 // in the same folder, flushed to the disk, which is then renamed over the old
 // file, so a reader never sees a truncated file, even after a power cut.
-// Returns false (and leaves no temporary file) when anything fails. Every
+// Returns false (and leaves no temporary file) when anything fails, with errno
+// set by the step that failed. Every
 // file the station and the editor put in place goes through here.
 bool writeFileAtomically(const std::string& path, const uint8_t* data, std::size_t size);
 

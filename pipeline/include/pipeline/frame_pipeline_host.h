@@ -67,6 +67,12 @@ public:
         (void)highestCelsius;
     }
 
+    // A due snapshot with pictures wanted: whether the disk has room for it. Asked once per
+    // due snapshot, so a file-system query is affordable.
+    virtual bool roomForSnapshot() { return true; }
+    // A due snapshot could not be written; errorNumber is the errno of the step that failed.
+    virtual void snapshotFailed(int errorNumber) { (void)errorNumber; }
+
     // Where the program lives: sound files, the alarm folder and the mask editor's folder.
     virtual std::string programFolder() = 0;
 };

@@ -19,9 +19,15 @@ bool writeJpegAtomically(const std::string& path, const cv::Mat& bgrPicture, int
 // "ThermalAlarm_YYYYMMDD_HHMMSS.jpg" of a local time.
 std::string alarmSnapshotFileName(const std::tm& localTime);
 
+struct AlarmSnapshotResult {
+    std::optional<std::string> path; // the file written
+    int errorNumber = 0;             // errno of the step that failed; 0 when nothing failed
+};
+
 // Creates <program folder>/ThermalAlarm and, when pictures are wanted, writes the picture there
-// under the local time's name. Returns the path of the file written.
-std::optional<std::string> saveAlarmSnapshot(const std::string& programFolder, const cv::Mat& bgrPicture,
-                                             bool writePicture, const std::tm& localTime);
+// under the local time's name. Without a picture to write, a folder that cannot be made is no
+// failure.
+AlarmSnapshotResult saveAlarmSnapshot(const std::string& programFolder, const cv::Mat& bgrPicture,
+                                      bool writePicture, const std::tm& localTime);
 
 } // namespace calidra

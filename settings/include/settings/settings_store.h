@@ -18,6 +18,12 @@ public:
     virtual double readDouble(const QString& key, double defaultValue) = 0;
     virtual void writeInteger(const QString& key, int value) = 0;
     virtual void writeDouble(const QString& key, double value) = 0;
+    // Texts (a broker's host, a file's path) are set by an installer in the file, never written
+    // by the station. A section that keeps only numbers has none: the default.
+    virtual QString readText(const QString& key, const QString& defaultValue) {
+        (void)key;
+        return defaultValue;
+    }
 };
 
 // The keys and their defaults.
@@ -34,6 +40,16 @@ inline const QString fontSize = QStringLiteral("FontSize");                     
 inline const QString alarmEvent = QStringLiteral("AlarmEvent");                   // int, 0
 inline const QString alarmType = QStringLiteral("AlarmType");                     // int, 0
 inline const QString colorTheme = QStringLiteral("ColorTheme");                   // int, 1
+inline const QString alarmKeepDays = QStringLiteral("AlarmKeepDays");             // int, 0
+inline const QString alarmMinFreeMB = QStringLiteral("AlarmMinFreeMB");           // int, 200
+inline const QString mqttHost = QStringLiteral("MqttHost");                       // text, empty: off
+inline const QString mqttPort = QStringLiteral("MqttPort");                       // int, 1883
+inline const QString mqttTls = QStringLiteral("MqttTls");                         // int, 0
+inline const QString mqttCaFile = QStringLiteral("MqttCaFile");                   // text, empty
+inline const QString mqttUser = QStringLiteral("MqttUser");                       // text, empty
+inline const QString mqttPasswordFile = QStringLiteral("MqttPasswordFile");       // text, empty
+inline const QString stationName = QStringLiteral("StationName");                 // text, empty: host name
+inline const QString cameraIdentityPrefixes = QStringLiteral("CameraIdentityPrefixes"); // text
 } // namespace settings_keys
 
 namespace settings_defaults {
@@ -49,6 +65,11 @@ constexpr int fontSize = 2;
 constexpr int alarmEvent = 0;
 constexpr int alarmType = 0;
 constexpr int colorTheme = 1;
+constexpr int alarmKeepDays = 0; // keep every snapshot
+constexpr int alarmMinFreeMB = 200;
+constexpr int mqttPort = 1883;
+constexpr int mqttTls = 0;
+inline const QString cameraIdentityPrefixes = QStringLiteral("164,165,16F,116F");
 } // namespace settings_defaults
 
 // A stored value's key with its type and default, so a reader cannot pair a key with the wrong
@@ -73,6 +94,17 @@ inline const Setting<int> fontSize{settings_keys::fontSize, settings_defaults::f
 inline const Setting<int> alarmEvent{settings_keys::alarmEvent, settings_defaults::alarmEvent};
 inline const Setting<int> alarmType{settings_keys::alarmType, settings_defaults::alarmType};
 inline const Setting<int> colorTheme{settings_keys::colorTheme, settings_defaults::colorTheme};
+inline const Setting<int> alarmKeepDays{settings_keys::alarmKeepDays, settings_defaults::alarmKeepDays};
+inline const Setting<int> alarmMinFreeMB{settings_keys::alarmMinFreeMB, settings_defaults::alarmMinFreeMB};
+inline const Setting<QString> mqttHost{settings_keys::mqttHost, QString()};
+inline const Setting<int> mqttPort{settings_keys::mqttPort, settings_defaults::mqttPort};
+inline const Setting<int> mqttTls{settings_keys::mqttTls, settings_defaults::mqttTls};
+inline const Setting<QString> mqttCaFile{settings_keys::mqttCaFile, QString()};
+inline const Setting<QString> mqttUser{settings_keys::mqttUser, QString()};
+inline const Setting<QString> mqttPasswordFile{settings_keys::mqttPasswordFile, QString()};
+inline const Setting<QString> stationName{settings_keys::stationName, QString()};
+inline const Setting<QString> cameraIdentityPrefixes{settings_keys::cameraIdentityPrefixes,
+                                                     settings_defaults::cameraIdentityPrefixes};
 } // namespace settings
 
 inline int readSetting(SettingsSection& section, const Setting<int>& setting) {
@@ -80,6 +112,9 @@ inline int readSetting(SettingsSection& section, const Setting<int>& setting) {
 }
 inline double readSetting(SettingsSection& section, const Setting<double>& setting) {
     return section.readDouble(setting.key, setting.defaultValue);
+}
+inline QString readSetting(SettingsSection& section, const Setting<QString>& setting) {
+    return section.readText(setting.key, setting.defaultValue);
 }
 inline void writeSetting(SettingsSection& section, const Setting<int>& setting, int value) {
     section.writeInteger(setting.key, value);
@@ -105,6 +140,8 @@ public:
     // keeps the value for this run only, with a warning on the first failure.
     void writeInteger(const QString& key, int value) override;
     void writeDouble(const QString& key, double value) override;
+    // A value with commas, which the file format reads as a list, comes back as written.
+    QString readText(const QString& key, const QString& defaultValue) override;
 
     QString filePath() const;
     // Whether the latest write could not reach the file.

@@ -4,6 +4,7 @@
 // view and calidra-headless each wrap one; whatever else reacts to an alarm, a snapshot or the
 // camera attaches to its signals.
 
+#include "station/alarm_episodes.h"
 #include "station/alarm_sound_player.h"
 #include "station/auxiliary_programs.h"
 #include "station/pipeline_receiver.h"
@@ -24,6 +25,9 @@
 #include <memory>
 
 namespace calidra {
+
+class AlarmRecord;
+class SiteEventsPublisher;
 
 struct StationOptions {
     QString programFolder;                  // sounds, alarm snapshots, the mask editor
@@ -51,6 +55,7 @@ class Station : public QObject, private ConnectionFrontEnd {
 public:
     static constexpr int measurementTimerId = 106;
     static constexpr int measurementTimeoutMs = 60000;
+    static constexpr uint32_t roomEntryIntervalMs = 60 * 60 * 1000;
 
     Station(SettingsSection& settings, EventLog& log, StationOptions options, QObject* parent = nullptr);
     ~Station() override;
@@ -71,6 +76,11 @@ public:
     CameraSignal cameraSignal() const { return cameraSignal_; }
     const QStringList& cameraEntries() const { return cameraEntries_; }
     bool measurementTimerActive() const { return measurementTimer_.isActive(); }
+    // <program folder>/ThermalAlarm: the snapshots, their record and the unsent alarm messages.
+    QString alarmFolder() const;
+    // While the station runs: the alarm record, and the site's broker (null when MqttHost is empty).
+    AlarmRecord* alarmRecord() const { return record_.get(); }
+    SiteEventsPublisher* siteEvents() const { return site_.get(); }
 
     // Runs on the frame thread after each frame the pipeline finished (set before start()).
     void setFrameObserver(std::function<void(const FramePipeline&)> observer) {
@@ -115,6 +125,10 @@ private:
     void setCameraSignal(CameraSignal signal);
     void onFramesFlowing();
 
+    void startAlarmRecord();
+    void startSiteEvents();
+    void publishCameraStatus();
+    void onSnapshotSkippedForRoom();
     void publishOperatorValues();
     void onOffsetMeasured(const QString& offsetText);
     Camera* camera() const { return connection_ ? connection_->camera() : nullptr; }
@@ -123,6 +137,7 @@ private:
     EventLog& log_;
     StationOptions options_;
     std::unique_ptr<CameraLibrary> ownLibrary_;
+    AlarmEpisodes episodes_; // followed on the frame thread
     AlarmSoundPlayer sound_;
     StationHost host_;
     FramePipeline pipeline_;
@@ -135,6 +150,16 @@ private:
     std::function<void(const FramePipeline&)> frameObserver_;
     CameraSignal cameraSignal_ = CameraSignal::Searching;
     std::atomic<bool> awaitingFrames_{true}; // the frame thread reports the next frame
+
+    // Made by start() and let go by stop() once the camera is closed.
+    std::unique_ptr<AlarmRecord> record_;
+    std::unique_ptr<SiteEventsPublisher> site_;
+    bool roomEntryWritten_ = false; // the free-space entry, at most once an hour
+    uint32_t roomEntryTick_ = 0;
+    std::atomic<uint64_t> framesSeen_{0}; // for the frame rate the site is told
+    uint64_t framesAtRateTick_ = 0;
+    uint32_t rateTick_ = 0;
+    double framesPerSecond_ = 0.0;
 };
 
 } // namespace calidra

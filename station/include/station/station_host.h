@@ -2,6 +2,7 @@
 // The frame pipeline's host in a running station: the open camera, the operator's published
 // values, the alarm sound, and the hand-over of alarm changes and pictures to the owner thread.
 
+#include "station/alarm_episodes.h"
 #include "station/alarm_sound_player.h"
 
 #include "camera/camera_library.h"
@@ -33,6 +34,10 @@ public:
     void setCamera(Camera* camera) { camera_.store(camera); }
     void publishOperatorSettings(const OperatorSettings& settings);
     void setViewWindowExists(bool exists) { viewWindowExists_.store(exists); }
+    // Owner thread, before frames arrive: who follows the alarm episodes on the frame thread.
+    void setAlarmEpisodes(AlarmEpisodes* episodes) { episodes_.store(episodes); }
+    // Below this many MiB free for ThermalAlarm/ no picture is attempted; 0 or less: no check.
+    void setMinimumFreeMegabytes(int megabytes) { minimumFreeMegabytes_.store(megabytes); }
 
     // The newest picture since the last call (older ones are dropped); false when none is new.
     // maskRegions, when given, receives the mask regions applied to that picture's frame.
@@ -53,6 +58,8 @@ public:
     void maskRegionsShown(const std::vector<cv::Rect>& regions) override;
     void offsetMeasured(const std::string& offsetText) override;
     void snapshotSaved(const std::string& path, double highestCelsius) override;
+    bool roomForSnapshot() override;
+    void snapshotFailed(int errorNumber) override;
     std::string programFolder() override { return programFolder_; }
 
 signals:
@@ -60,6 +67,8 @@ signals:
     void alarmStateChanged(bool alarmOn);
     void offsetMeasuredText(const QString& offsetText);
     void snapshotWritten(const QString& path, double highestCelsius);
+    // A picture was due but the disk is short of room: none was attempted.
+    void snapshotSkippedForRoom();
     // Once per picture that finds the slot empty, so a slow GUI is not flooded.
     void pictureReady();
 
@@ -69,6 +78,8 @@ private:
     ConnectionClock& clock_;
     std::atomic<Camera*> camera_{nullptr};
     std::atomic<bool> viewWindowExists_{true};
+    std::atomic<AlarmEpisodes*> episodes_{nullptr};
+    std::atomic<int> minimumFreeMegabytes_{0};
 
     std::mutex settingsLock_;
     OperatorSettings settings_;

@@ -45,6 +45,11 @@ public:
     void snapshotSaved(const std::string& path, double highestCelsius) override {
         snapshots.push_back({path, highestCelsius});
     }
+    bool roomForSnapshot() override {
+        ++roomQuestions;
+        return room;
+    }
+    void snapshotFailed(int errorNumber) override { snapshotFailures.push_back(errorNumber); }
     std::string programFolder() override { return folder; }
 
     uint32_t tick = 0;
@@ -56,6 +61,7 @@ public:
     OperatorSettings settings = withEmptyFields();
     bool windowExists = true;
     std::string folder = "/nonexistent-program-folder";
+    bool room = true;
 
     int rgbDataCalls = 0;
     int settingsReads = 0;
@@ -67,6 +73,8 @@ public:
     std::vector<std::string> statusTexts;
     std::vector<std::string> offsetTexts;
     std::vector<std::pair<std::string, double>> snapshots;
+    int roomQuestions = 0;
+    std::vector<int> snapshotFailures;
 
 private:
     // As the pane's boxes are before anyone typed: every value its fallback.

@@ -137,7 +137,25 @@ if command -v arv-fake-gv-camera-0.8 > /dev/null; then
   grep -Eq 'svkOpen|Camera open error|^DETECT|^ALARM' "$work/station.txt" &&
     fail "the station tried to use a camera without profile: $(grep -E 'svkOpen|open error|^DETECT' "$work/station.txt" | head -1)"
   stop_station || fail "the station did not end cleanly"
+
+  echo "== with a profile it is a thermal camera; CameraIdentityPrefixes lets the station open its serial"
+  cp "$SORVIK_CONFIG" "$work/thermal-profile.json"
+  cat > "$SORVIK_CONFIG" <<'JSON'
+{ "genicam": { "addresses": ["127.0.0.1"], "discover": false,
+    "cameras": [ { "match": { "vendor": "Aravis" }, "features": [ ["PixelFormat", "Mono16"] ],
+                   "kelvinPerCount": 0.01 } ] } }
+JSON
+  start_station
+  wait_line 10 0 'Device has been added\.' || fail "Aravis's fake camera was not listed with a profile"
+  sleep 7
+  grep -q '^DETECT' "$work/station.txt" && fail "a serial outside the default prefixes was opened"
+  stop_station || fail "the station did not end cleanly"
+  printf 'CameraIdentityPrefixes=164,165,16F,116F,GV\n' >> "$work/config/Quro-Duzu/Calidra/Calidra.conf"
+  start_station
+  wait_line 20 0 '^DETECT' || fail "the profiled camera was not opened with its serial's prefix set"
+  stop_station || fail "the station did not end cleanly"
   stop_camera TERM
+  cp "$work/thermal-profile.json" "$SORVIK_CONFIG"
 else
   echo "skipped: arv-fake-gv-camera-0.8 (package aravis-tools) is not installed"
 fi

@@ -1,0 +1,16 @@
+#include "alarm_export.h"
+
+#include "alarmrecord/snapshot_names.h"
+
+namespace calidra {
+
+CsvExportResult exportStationAlarms(SettingsSection& settings, const QString& programFolder,
+                                    const QString& csvPath) {
+    const CsvTemperatureUnit unit = readSetting(settings, settings::temperatureUnit) == 1
+                                        ? CsvTemperatureUnit::Fahrenheit
+                                        : CsvTemperatureUnit::Celsius;
+    return exportAlarmEpisodesCsv(alarmRecordPath(programFolder + QStringLiteral("/ThermalAlarm")), csvPath,
+                                  unit);
+}
+
+} // namespace calidra
