@@ -147,6 +147,7 @@ void CameraConnection::CloseCamera() {
         return;
     receiver_.cameraChanged(nullptr);
     camera_.reset(); // returns once the camera's callbacks have stopped
+    cameraUnplugged_ = false;
     nucTimer_->stop();
 }
 
@@ -237,7 +238,8 @@ int CameraConnection::StopAcquisition() {
     if (!camera_)
         return 0;
     const int result = camera_->setAcquisition(false);
-    if (succeeded(result, "svkSetAcquisition Failed."))
+    // A camera already reported unplugged cannot stop: its failure tells the operator nothing.
+    if (cameraUnplugged_ || succeeded(result, "svkSetAcquisition Failed."))
         nucTimer_->stop();
     return result;
 }
@@ -296,6 +298,10 @@ void CameraConnection::onUnplugged() {
     log_.WriteLog(LogType::Event, QStringLiteral("Selected camera was unplugged."), 0);
     const bool wasConnected = connected_;
     connected_ = false;
+    if (camera_) {
+        cameraUnplugged_ = true;
+        nucTimer_->stop(); // a NUC of a camera that is gone could only fail
+    }
     if (wasConnected)
         frontEnd_.signalLost();
     frontEnd_.connectionChanged();

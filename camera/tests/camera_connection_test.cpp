@@ -364,5 +364,27 @@ TEST_F(CameraConnectionTest, ShutdownClosesTheCameraAndIgnoresLateNotifications)
     EXPECT_EQ(log.count("Selected camera was unplugged."), 0);
 }
 
+TEST_F(CameraConnectionTest, ACameraReportedUnpluggedLogsNoFailedStopOrNuc) {
+    frontEnd.nucInterval = 5000;
+    start();
+    runWithFrames(3000);
+    ASSERT_TRUE(connection.connected());
+    library.results["setAcquisition"] = -4; // a camera that is there and fails: the operator reads it
+    EXPECT_EQ(connection.StopAcquisition(), -4);
+    const int nucs = library.count("runNuc");
+
+    library.unplug("SIM-A");
+    library.results["setAcquisition"] = SVK_ERROR_DEVICE_GONE;
+    library.results["runNuc"] = SVK_ERROR_DEVICE_GONE;
+    clock.advance(8000);                                            // past the NUC interval
+    EXPECT_EQ(connection.StopAcquisition(), SVK_ERROR_DEVICE_GONE); // as the station stops
+    connection.shutdown();
+
+    ASSERT_EQ(log.count("svkSetAcquisition Failed."), 1);
+    EXPECT_EQ(log.find("svkSetAcquisition Failed.")->code, -4);
+    EXPECT_EQ(library.count("runNuc"), nucs);
+    EXPECT_EQ(log.count("svkSetNodeCommand Failed"), 0);
+}
+
 } // namespace
 } // namespace calidra

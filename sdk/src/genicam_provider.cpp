@@ -57,20 +57,51 @@ int GenicamProvider::start(ProviderEvents& events) {
 
 void GenicamProvider::stop() {
     std::vector<std::weak_ptr<GenicamSession>> sessions;
+    bool listing;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
+        listing = listing_;
         sessions.swap(sessions_);
     }
     wake_.notify_all();
-    if (worker_.joinable()) {
-        worker_.join();
+    {
+        // A notification under way returns before this does; none starts after it.
+        std::lock_guard<std::mutex> notifying(notifying_);
     }
     for (auto& weak : sessions) {
         if (auto session = weak.lock()) {
-            session->close();
+            session->close(); // a camera that does not answer is let go of in the background
         }
     }
+    if (!listing && worker_.joinable()) {
+        worker_.join(); // between two rounds it ends at once
+    }
+    dropRetired(false);
+    bool settled;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        settled = retired_.empty();
+    }
+    auto self = weak_from_this().lock(); // none in the destructor: then it waits
+    if ((listing || !settled) && self) {
+        // Aravis waits out a dead camera's time-outs (seconds, not shortened by any setting): the
+        // caller does not. This thread keeps the provider, and so every Aravis object, alive.
+        std::thread([self = std::move(self), worker = std::move(worker_)]() mutable {
+            if (worker.joinable()) {
+                worker.join();
+            }
+            self->settle();
+        }).detach();
+        return;
+    }
+    if (worker_.joinable()) {
+        worker_.join();
+    }
+    settle();
+}
+
+void GenicamProvider::settle() {
     dropRetired(true); // waits for cameras being let go of
     std::lock_guard<std::mutex> lock(mutex_);
     for (Device& device : devices_) {
@@ -107,6 +138,17 @@ void GenicamProvider::dropRetired(bool everything) {
     dropped.clear(); // without the lock: a session's end joins its exchange thread
 }
 
+template <typename Notification> void GenicamProvider::notify(Notification&& notification) {
+    std::lock_guard<std::mutex> notifying(notifying_);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (stopping_) {
+            return;
+        }
+    }
+    notification();
+}
+
 void GenicamProvider::run() {
     auto nextList = std::chrono::steady_clock::now();
     for (;;) {
@@ -121,9 +163,18 @@ void GenicamProvider::run() {
         handleLostControl();
         dropRetired(false);
         if (std::chrono::steady_clock::now() >= nextList) {
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                if (stopping_) {
+                    return;
+                }
+                listing_ = true;
+            }
             scan();
             handleLostControl();
             nextList = std::chrono::steady_clock::now() + kListPeriod;
+            std::lock_guard<std::mutex> lock(mutex_);
+            listing_ = false;
         }
     }
 }
@@ -274,10 +325,12 @@ void GenicamProvider::scan() {
                        devices_.end());
     }
     for (const Change& change : changes) {
-        if (!change.appeared) {
-            unplugSessionsOf(change.address, change.generation);
-        }
-        events_->deviceChecked(change.appeared ? 0 : 1);
+        notify([&] {
+            if (!change.appeared) {
+                unplugSessionsOf(change.address, change.generation);
+            }
+            events_->deviceChecked(change.appeared ? 0 : 1);
+        });
     }
     // Last: letting go of a device that stopped answering waits for its time-outs.
     for (ArvDevice* device : silent) {
@@ -322,12 +375,14 @@ void GenicamProvider::handleLostControl() {
             lost.push_back(std::move(session));
         }
     }
-    for (const auto& session : lost) {
-        session->markGone();
-    }
-    for (std::size_t i = 0; i < removed; ++i) {
-        events_->deviceChecked(1);
-    }
+    notify([&] {
+        for (const auto& session : lost) {
+            session->markGone();
+        }
+        for (std::size_t i = 0; i < removed; ++i) {
+            events_->deviceChecked(1);
+        }
+    });
 }
 
 int GenicamProvider::listCameras(std::vector<CameraListing>& cameras) {

@@ -5,6 +5,11 @@
 // device that stops answering, or whose open session lost its control
 // channel, fires the unplug callbacks and device-check "removed"; one that
 // answers again fires "added".
+//
+// Stopping never waits for a camera that does not answer: what is still
+// caught in Aravis's time-outs (the worker asking a dead address, a dead
+// camera being let go of) is left to a thread that keeps the provider alive
+// until it is done, after the last device or unplug callback has returned.
 
 #include "camera_provider.h"
 #include "library_configuration.h"
@@ -24,7 +29,7 @@ namespace calidra::sorvik {
 
 class GenicamSession;
 
-class GenicamProvider : public CameraProvider {
+class GenicamProvider : public CameraProvider, public std::enable_shared_from_this<GenicamProvider> {
 public:
     static constexpr const char* kOpenKeyPrefix = "genicam:";
 
@@ -66,6 +71,10 @@ private:
     };
 
     void run();
+    // Runs a device or unplug notification unless stopping; stop() waits for one under way.
+    template <typename Notification> void notify(Notification&& notification);
+    // Waits for the cameras being let go of, then lets go of the list's own devices.
+    void settle();
     void scan();
     Probe probe(Device& device);
     void handleLostControl();
@@ -81,6 +90,8 @@ private:
     std::condition_variable wake_;
     bool stopping_ = false;
     bool woken_ = false;
+    bool listing_ = false; // the worker asks the network: it may be held there for seconds
+    std::mutex notifying_; // held while a device or unplug callback runs
     std::vector<Device> devices_;
     std::vector<std::weak_ptr<GenicamSession>> sessions_;
     std::vector<std::shared_ptr<GenicamSession>> retired_;

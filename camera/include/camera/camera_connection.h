@@ -109,6 +109,7 @@ private:
 
     std::unique_ptr<Camera> camera_;
     bool connected_ = false;
+    bool cameraUnplugged_ = false; // the open camera was reported unplugged
     bool userCompensationSupported_ = false;
     bool nucRunning_ = false;
     CameraRecord cameraRecord_;

@@ -24,7 +24,8 @@ fail() {
 
 mkdir -p "$work/run" "$work/config/Quro-Duzu/Calidra" "$work/runtime"
 cp "$runtime/calidra-headless" "$runtime/libSorvikC.so" "$work/run/"
-printf '[Settings]\nAlarmTemperature=37.5\nTrackingTemperature=32.0\nAlarmEvent=0\n' \
+# Snapshots of the alarm every second: none may come while the camera is gone.
+printf '[Settings]\nAlarmTemperature=37.5\nTrackingTemperature=32.0\nAlarmEvent=1\nAlarmSavePeriod=1\n' \
   > "$work/config/Quro-Duzu/Calidra/Calidra.conf"
 export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=offscreen
 export SORVIK_CONFIG=$work/SorvikC.json
@@ -69,6 +70,20 @@ wait_line() { # SECONDS FROM PATTERN
   return 1
 }
 lines() { wc -l < "$work/station.txt"; }
+# Waits up to SECONDS until every pattern has matched a line after line FROM; sets missing.
+wait_all() { # SECONDS FROM PATTERN...
+  local seconds=$1 from=$2 pattern
+  shift 2
+  for _ in $(seq $(( seconds * 10 ))); do
+    missing=
+    for pattern in "$@"; do
+      tail -n +"$(( from + 1 ))" "$work/station.txt" | grep -Eq "$pattern" || { missing=$pattern; break; }
+    done
+    [[ -z $missing ]] && return 0
+    sleep 0.1
+  done
+  return 1
+}
 readout_38_2='^READOUT	38\.[123] C	'
 
 echo "== format 110: alarm and read-out, the camera dies and comes back"
@@ -77,15 +92,23 @@ start_camera || exit 1
 start_station
 wait_line 20 0 '^ALARM	ON$' || fail "no ALARM ON for a 38.2 C person (format 110)"
 wait_line 5 0 "$readout_38_2" || fail "read-out is not 38.2 C (format 110): $(grep READOUT "$work/station.txt" | tail -1)"
+wait_line 5 0 '^SNAPSHOT	' || fail "no snapshot of the alarm"
 mark=$(lines)
 echo "killing the camera at $(date +%T.%N)"
 stop_camera KILL
-wait_line 10 "$mark" 'Selected camera was unplugged\.' || fail "no unplug within 10 s of the camera's death"
-wait_line 1 "$mark" 'Device has been removed\.' || fail "no removal within 10 s of the camera's death"
+wait_all 10 "$mark" 'Selected camera was unplugged\.' 'Device has been removed\.' '^ALARM	OFF$' ||
+  fail "no line matching '$missing' within 10 s of the camera's death"
+unplugged=$(grep -nm1 'Selected camera was unplugged\.' "$work/station.txt" | cut -d: -f1)
+sleep 2 # gone for two of the alarm's snapshot periods
 start_camera || exit 1
 mark=$(lines)
+if [[ -n $unplugged ]] && sed -n "$(( unplugged + 1 )),${mark}p" "$work/station.txt" | grep -q '^SNAPSHOT'; then
+  fail "a snapshot after the unplug: $(sed -n "$(( unplugged + 1 )),${mark}p" "$work/station.txt" | grep -m1 '^SNAPSHOT')"
+fi
 wait_line 10 "$mark" 'Device has been added\.' || fail "no addition after the camera came back"
-wait_line 15 "$mark" '^DETECT	[0-9]+	.*,38\.[123],1' || fail "no alarmed detection after the camera came back"
+wait_line 15 "$mark" 'Camera connected: ' || fail "the camera was not opened again after it came back"
+wait_line 10 "$mark" '^ALARM	ON$' || fail "no ALARM ON after the camera came back"
+wait_line 5 "$mark" '^DETECT	[0-9]+	.*,38\.[123],1' || fail "no alarmed detection after the camera came back"
 stop_station || fail "the station did not end cleanly"
 stop_camera TERM
 
