@@ -220,9 +220,15 @@ int CameraConnection::StartAcquisition() {
         succeeded(camera_->setPixelFormat(directScaleFormat), "svkSetPixelFormat Failed");
     } else {
         succeeded(camera_->setPixelFormat(cameraPictureFormat), "svkSetPixelFormat Failed");
-        succeeded(camera_->setNucMode(QStringLiteral("Manual")), "svkSetNodeEnum Failed");
-        succeeded(camera_->setNucAutoPeriodicTime(60), "svkSetNodeInt Failed");
-        succeeded(camera_->setNucAutoTemperature(10), "svkSetNodeInt Failed");
+        // A camera without automatic NUC (many GigE and USB cameras) has nothing to switch to
+        // manual: its missing nodes are not failures the operator should see at every connect.
+        const auto nucSetting = [this](int result, const char* failureText) {
+            if (result != unknownNodeResult)
+                succeeded(result, failureText);
+        };
+        nucSetting(camera_->setNucMode(QStringLiteral("Manual")), "svkSetNodeEnum Failed");
+        nucSetting(camera_->setNucAutoPeriodicTime(60), "svkSetNodeInt Failed");
+        nucSetting(camera_->setNucAutoTemperature(10), "svkSetNodeInt Failed");
     }
     if (!userCompensationSupported_)
         frontEnd_.forceNormalMode();

@@ -6,6 +6,9 @@
 #include <mutex>
 
 namespace calidra {
+
+static_assert(unknownNodeResult == SVK_ERROR_UNKNOWN_NODE);
+
 namespace {
 
 // The camera's nodes, named here and nowhere else in the station.

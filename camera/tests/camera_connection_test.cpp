@@ -328,8 +328,13 @@ TEST_F(CameraConnectionTest, OffsetNodeDecidesTheTemperatureModeAndTheOffsetSent
 }
 
 TEST_F(CameraConnectionTest, FailingCameraCallsAreLoggedWithTheirResult) {
-    library.results = {
-        {"initialise", -7}, {"imageSize", -2}, {"setPixelFormat", -3}, {"setNucMode", -5}, {"runNuc", -6}};
+    library.results = {{"initialise", -7},
+                       {"imageSize", -2},
+                       {"setPixelFormat", -3},
+                       {"setNucMode", -8},
+                       {"setNucAutoPeriodicTime", -5},
+                       {"setNucAutoTemperature", -5},
+                       {"runNuc", -6}};
     frontEnd.nucInterval = 5000;
     library.cameras = {FakeCameraSpec{}};
     EXPECT_EQ(connection.initialise(), -7);
@@ -337,7 +342,7 @@ TEST_F(CameraConnectionTest, FailingCameraCallsAreLoggedWithTheirResult) {
     EXPECT_TRUE(connection.connected());
     for (const auto& [message, code] : std::vector<std::pair<QString, int>>{{"svkGetImageSize Failed", -2},
                                                                             {"svkSetPixelFormat Failed", -3},
-                                                                            {"svkSetNodeEnum Failed", -5},
+                                                                            {"svkSetNodeEnum Failed", -8},
                                                                             {"svkSetNodeCommand Failed", -6},
                                                                             {"svkInit Failed", -7}}) {
         const Entry* entry = log.find(message);
@@ -345,6 +350,8 @@ TEST_F(CameraConnectionTest, FailingCameraCallsAreLoggedWithTheirResult) {
         EXPECT_EQ(entry->type, LogType::Error);
         EXPECT_EQ(entry->code, code);
     }
+    // A camera without automatic NUC nodes is not failing.
+    EXPECT_EQ(log.find("svkSetNodeInt Failed"), nullptr);
     EXPECT_EQ(connection.StopAcquisition(), 0);
     library.results["setAcquisition"] = -4;
     EXPECT_EQ(connection.StartAcquisition(), -4);

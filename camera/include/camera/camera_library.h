@@ -15,6 +15,9 @@ struct SvkFrameRecord;
 
 namespace calidra {
 
+// The library's result for a node the camera does not have (SVK_ERROR_UNKNOWN_NODE).
+inline constexpr int unknownNodeResult = -5;
+
 // A camera the library reports.
 struct CameraRecord {
     QString label;
