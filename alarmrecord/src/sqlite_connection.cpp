@@ -1,10 +1,15 @@
 #include "sqlite_connection.h"
 
+#include "maskfile/file_io.h"
+
+#include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
 #include <QUrl>
 
 #include <atomic>
+
+#include <sys/stat.h>
 
 namespace calidra {
 namespace {
@@ -38,8 +43,15 @@ SqliteConnection::SqliteConnection(const QString& path, Mode mode) : name_(uniqu
     database_.setDatabaseName(url.toString(QUrl::FullyEncoded));
     database_.setConnectOptions(
         QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=%1").arg(busyTimeoutMs));
-    if (!database_.open())
+    const bool existed = QFileInfo::exists(path);
+    if (!database_.open()) {
         errorText_ = sqlErrorText(database_.lastError());
+        return;
+    }
+    // SQLite makes new files 0644 whatever the umask allows; the operators of the station's group
+    // must all be able to write the record (its journals take the file's permissions).
+    if (!existed && QFileInfo::exists(path))
+        ::chmod(QFile::encodeName(path).constData(), maskfile::newFilePermissions());
 }
 
 SqliteConnection::~SqliteConnection() {

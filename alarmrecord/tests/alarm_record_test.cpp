@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <signal.h>
 
 #include <thread>
@@ -54,6 +56,7 @@ protected:
 
 TEST_F(AlarmRecordTest, EpisodeKeepsItsHighestReadingAndOneRowPerSnapshot) {
     const QDateTime start(QDate(2021, 3, 7), QTime(9, 5, 0));
+    const mode_t previousMask = ::umask(0002); // the packaged launchers' umask
     {
         AlarmRecord record(folder());
         record.waitUntilWritten();
@@ -74,6 +77,11 @@ TEST_F(AlarmRecordTest, EpisodeKeepsItsHighestReadingAndOneRowPerSnapshot) {
         record.alarmOff(start.addSecs(4));
         record.alarmOn(start.addSecs(60)); // still on when the station closes
     }
+    ::umask(previousMask);
+    // Every operator of the station's group writes the record (SQLite alone would make it 0644).
+    struct stat info {};
+    ASSERT_EQ(::stat(QFile::encodeName(alarmRecordPath(folder())).constData(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0664u);
 
     const std::vector<AlarmEpisode> rows = episodes();
     ASSERT_EQ(rows.size(), 2u);

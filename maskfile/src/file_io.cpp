@@ -40,8 +40,8 @@ int writeTemporaryFile(std::string& temporary, const uint8_t* data, std::size_t 
     // The first failing step's errno is what the caller gets, whatever the clean-up does to it.
     errno = 0;
     int failure = writeAll(descriptor, data, size) ? 0 : (errno != 0 ? errno : EIO);
-    // Others must be able to read the file as they could the old one.
-    if (failure == 0 && ::fchmod(descriptor, 0644) != 0)
+    // mkostemp made it private: it gets what an ordinary new file would.
+    if (failure == 0 && ::fchmod(descriptor, newFilePermissions()) != 0)
         failure = errno;
     if (failure == 0 && ::fsync(descriptor) != 0)
         failure = errno;
@@ -126,6 +126,21 @@ FileReadResult readRegularFile(const std::string& path, std::size_t maxBytes,
     result.sizeBytes = static_cast<long long>(filled);
     result.status = FileReadStatus::Read;
     return result;
+}
+
+unsigned newFilePermissions() {
+    // Read from /proc: umask() cannot be asked without being set, which would race with other
+    // threads creating files.
+    unsigned mask = 022; // the usual umask, should /proc not tell
+    if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, status) != nullptr) {
+            if (std::sscanf(line, "Umask: %o", &mask) == 1)
+                break;
+        }
+        std::fclose(status);
+    }
+    return 0666u & ~mask;
 }
 
 bool writeFileAtomically(const std::string& path, const uint8_t* data, std::size_t size, int* errorNumber) {

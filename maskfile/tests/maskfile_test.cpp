@@ -132,7 +132,15 @@ TEST(MaskFileAtomicWrite, ReplacesTheFileWholeAndLeavesNoTemporary) {
     EXPECT_EQ(folder.entries(), std::vector<std::string>{"maskinfo.cfg"});
     struct stat info {};
     ASSERT_EQ(::stat(path.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0644u);
+    EXPECT_EQ(info.st_mode & 0777, 0666u & ~0022u);
+
+    // Under the packaged launchers' umask the operators' group may write what another put there.
+    const mode_t previous = ::umask(0002);
+    const bool written = maskfile::writeFileAtomically(path, replacement.data(), replacement.size());
+    ::umask(previous);
+    ASSERT_TRUE(written);
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0664u);
 }
 
 TEST(MaskFileAtomicWrite, FailureLeavesTheOldFileAndNoTemporary) {

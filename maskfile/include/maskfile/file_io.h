@@ -32,6 +32,11 @@ FileReadResult readRegularFile(const std::string& path, std::size_t maxBytes, st
 bool writeFileAtomically(const std::string& path, const uint8_t* data, std::size_t size,
                          int* errorNumber = nullptr);
 
+// The permissions an ordinary new file gets: 0666 less the process's umask. The packaged launchers
+// set umask g+w, so what one operator's station writes into the shared folders stays writable for
+// the other operators of the group; files put in place here, and the alarm record, follow it.
+unsigned newFilePermissions();
+
 // Like writeFileAtomically, but never replaces a file: the bytes go in place under the first of
 // nameFor(1), nameFor(2), ... up to nameFor(maxNames) that is free, and the name is taken atomically,
 // so two writers racing for one name (two stations on one folder) both keep their file. Returns the
