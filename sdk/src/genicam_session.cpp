@@ -1,13 +1,11 @@
 #include "genicam_session.h"
 
-#include "camera_palettes.h"
 #include "camera_picture.h"
 #include "camera_records.h"
 #include "genicam_provider.h"
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
@@ -49,7 +47,8 @@ bool isImage(ArvBuffer* buffer) {
 GenicamSession::GenicamSession(GenicamProvider& provider, std::string address, std::string serial,
                                uint64_t generation, GenicamProfile profile)
     : provider_(provider), address_(std::move(address)), serial_(std::move(serial)), generation_(generation),
-      profile_(std::move(profile)), controlLink_(std::make_shared<ControlLink>()) {
+      profile_(std::move(profile)), controlLink_(std::make_shared<ControlLink>()),
+      nodes_(/*keepsNucSettings=*/false, /*keepsUserOffset=*/true) {
     controlLink_->provider = &provider_;
 }
 
@@ -412,7 +411,7 @@ void GenicamSession::deliver() {
         std::lock_guard<std::mutex> delivering(callbackMutex_);
         if (acquiring_.load() && !closed_.load() && !gone_.load()) {
             const int format = pixelFormat_.load();
-            const CountScale scale = countScale(profile_.kelvinPerCount, userOffset_.load(),
+            const CountScale scale = countScale(profile_.kelvinPerCount, nodes_.userOffset(),
                                                 format == SVK_PIXEL_FORMAT_DIRECT16 ? 0 : 1000);
             std::vector<uint32_t>& frame = frames_[nextFrame_];
             const auto* source = static_cast<const uint16_t*>(counts);
@@ -506,7 +505,7 @@ int GenicamSession::rgbData(unsigned char* buffer, int bytes) {
         plane.stepWords = 2;
     }
     plane.zeroCelsiusCode = latestFormat_ == SVK_PIXEL_FORMAT_DIRECT16 ? 0 : 1000;
-    simulator::renderCameraPicture(plane, width, height, palette_.load(), buffer);
+    simulator::renderCameraPicture(plane, width, height, nodes_.palette(), buffer);
     return SVK_OK;
 }
 
@@ -549,22 +548,23 @@ int GenicamSession::nodeInfo(const char* node, SvkNodeInfo* info) {
     if (const int result = usable(); result != SVK_OK) {
         return result;
     }
-    auto access = std::make_shared<int>(4); // the nodes the library keeps
-    if (!nodeIs(node, "UserCompensationParaB") && !nodeIs(node, "ImageColorPalette")) {
-        std::string feature = nodeIs(node, "NUCManualRun") ? profile_.nucCommand : std::string(node);
-        const int result = ask([this, access, feature = std::move(feature)]() -> int {
-            if (device_ == nullptr) {
-                return noCamera();
-            }
-            if (feature.empty() || arv_device_get_feature(device_, feature.c_str()) == nullptr) {
-                return SVK_ERROR_UNKNOWN_NODE;
-            }
-            *access = accessModeCode(arv_device_get_feature_access_mode(device_, feature.c_str()));
-            return SVK_OK;
-        });
-        if (result != SVK_OK) {
-            return result;
+    if (const int result = nodes_.info(node, *info); result != SVK_ERROR_UNKNOWN_NODE) {
+        return result;
+    }
+    auto access = std::make_shared<int>(0);
+    std::string feature = nodeIs(node, "NUCManualRun") ? profile_.nucCommand : std::string(node);
+    const int result = ask([this, access, feature = std::move(feature)]() -> int {
+        if (device_ == nullptr) {
+            return noCamera();
         }
+        if (feature.empty() || arv_device_get_feature(device_, feature.c_str()) == nullptr) {
+            return SVK_ERROR_UNKNOWN_NODE;
+        }
+        *access = accessModeCode(arv_device_get_feature_access_mode(device_, feature.c_str()));
+        return SVK_OK;
+    });
+    if (result != SVK_OK) {
+        return result;
     }
     info->nodeType = 0;
     info->accessMode = *access;
@@ -579,13 +579,8 @@ int GenicamSession::nodeEnum(const char* node, SvkEnumRecord* record) {
     if (const int result = usable(); result != SVK_OK) {
         return result;
     }
-    if (nodeIs(node, "ImageColorPalette")) {
-        fillEnumRecord(
-            *record,
-            std::vector<std::string>(simulator::kCameraPaletteNames,
-                                     simulator::kCameraPaletteNames + simulator::kCameraPaletteCount),
-            palette_.load());
-        return SVK_OK;
+    if (const int result = nodes_.enumeration(node, *record); result != SVK_ERROR_UNKNOWN_NODE) {
+        return result;
     }
     struct Enumeration {
         std::vector<std::string> entries;
@@ -627,9 +622,8 @@ int GenicamSession::nodeFloat(const char* node, SvkFloatRecord* record) {
     if (const int result = usable(); result != SVK_OK) {
         return result;
     }
-    if (nodeIs(node, "UserCompensationParaB")) {
-        record->value = userOffset_.load();
-        return SVK_OK;
+    if (const int result = nodes_.floatValue(node, *record); result != SVK_ERROR_UNKNOWN_NODE) {
+        return result;
     }
     auto answer = std::make_shared<std::pair<double, double>>(0.0, 0.0); // value, minimum
     const int result = ask([this, answer, name = std::string(node)]() -> int {
@@ -677,13 +671,8 @@ int GenicamSession::setNodeFloat(const char* node, double value) {
     if (const int result = usable(); result != SVK_OK) {
         return result;
     }
-    if (nodeIs(node, "UserCompensationParaB")) {
-        // Applied in the conversion of every following frame.
-        if (!std::isfinite(value)) {
-            return SVK_ERROR_INVALID_ARGUMENT;
-        }
-        userOffset_.store(value);
-        return SVK_OK;
+    if (const int result = nodes_.setFloat(node, value); result != SVK_ERROR_UNKNOWN_NODE) {
+        return result;
     }
     return ask([this, value, name = std::string(node)]() -> int {
         if (device_ == nullptr) {
@@ -702,13 +691,8 @@ int GenicamSession::setNodeEnum(const char* node, const char* entry) {
     if (const int result = usable(); result != SVK_OK) {
         return result;
     }
-    if (nodeIs(node, "ImageColorPalette")) {
-        const int palette = simulator::cameraPaletteIndex(entry);
-        if (palette < 0) {
-            return SVK_ERROR_INVALID_ARGUMENT;
-        }
-        palette_.store(palette);
-        return SVK_OK;
+    if (const int result = nodes_.setEnum(node, entry); result != SVK_ERROR_UNKNOWN_NODE) {
+        return result;
     }
     return ask([this, name = std::string(node), value = std::string(entry)]() -> int {
         if (device_ == nullptr) {

@@ -8,6 +8,7 @@
 
 #include "camera_provider.h"
 #include "genicam_exchange_thread.h"
+#include "kept_nodes.h"
 #include "library_configuration.h"
 #include "thermal_conversion.h"
 
@@ -105,6 +106,8 @@ private:
     const GenicamProfile profile_;
 
     std::shared_ptr<ControlLink> controlLink_;
+    // Palette and offset; the NUC settings are the camera's own.
+    KeptNodes nodes_;
 
     std::mutex mutex_; // callbacks and the stream
     ArvDevice* device_ = nullptr;
@@ -125,8 +128,6 @@ private:
     std::atomic<bool> acquiring_{false};
     std::atomic<std::thread::id> streamThread_{};
     std::atomic<int> pixelFormat_{SVK_PIXEL_FORMAT_RGB_CODE32};
-    std::atomic<int> palette_{0};
-    std::atomic<double> userOffset_{0.0};
     std::atomic<uint64_t> deliveredFrames_{0};
     std::atomic<uint64_t> droppedFrames_{0};
 

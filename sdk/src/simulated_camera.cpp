@@ -1,6 +1,5 @@
 #include "simulated_camera.h"
 
-#include "camera_palettes.h"
 #include "camera_picture.h"
 #include "camera_records.h"
 #include "scene.h"
@@ -14,12 +13,6 @@
 namespace calidra::simulator {
 
 using sorvik::nodeIs;
-
-namespace {
-
-const char* const kNucModes[] = {"Auto", "Manual"};
-
-} // namespace
 
 // ---------------------------------------------------------------------------
 // SimulatorProvider
@@ -212,7 +205,7 @@ void SimulatorProvider::runEvents() {
 Session::Session(SimulatorProvider& provider, std::size_t deviceIndex, uint64_t generation,
                  const CameraScenario& scenario)
     : provider_(provider), deviceIndex_(deviceIndex), generation_(generation), scenario_(scenario),
-      userOffset_(scenario.userOffset) {
+      nodes_(/*keepsNucSettings=*/true, /*keepsUserOffset=*/scenario.offsetNode, scenario.userOffset) {
     thread_ = std::thread([this] {
         runFrames();
         std::shared_ptr<Session> last;
@@ -303,7 +296,7 @@ void Session::runFrames() {
         // The picture handed out last frame comes back here: no allocation per frame.
         std::vector<uint16_t>& codes = frameCodes_;
         codes.resize(pixelCount);
-        const double offset = userOffset_.load();
+        const double offset = nodes_.userOffset();
         bool drawn = false;
         if (seconds < flatUntilSeconds_.load()) {
             std::fill(codes.begin(), codes.end(), offsetCode(scenario_.ambientCelsius + offset));
@@ -429,12 +422,12 @@ int Session::rgbData(unsigned char* buffer, int bytes) {
         return SVK_ERROR_NOT_FOUND; // no frame yet: nothing written
     }
     if (latestDrawn_) {
-        pictureRenderer_.render(latestLayout_, width, height, palette_.load(), buffer);
+        pictureRenderer_.render(latestLayout_, width, height, nodes_.palette(), buffer);
         return SVK_OK;
     }
     CodePlane plane;
     plane.codes = latestCodes_.data();
-    renderCameraPicture(plane, width, height, palette_.load(), buffer);
+    renderCameraPicture(plane, width, height, nodes_.palette(), buffer);
     return SVK_OK;
 }
 
@@ -445,16 +438,13 @@ int Session::nodeInfo(const char* node, SvkNodeInfo* info) {
     if (!usable()) {
         return SVK_ERROR_DEVICE_GONE;
     }
-    const bool known = nodeIs(node, "ImageColorPalette") || nodeIs(node, "NUCMode") ||
-                       nodeIs(node, "NUCAutoPeriodicTime") || nodeIs(node, "NUCAutoTemperature") ||
-                       nodeIs(node, "NUCManualRun") ||
-                       (nodeIs(node, "UserCompensationParaB") && scenario_.offsetNode);
-    if (!known) {
+    if (const int result = nodes_.info(node, *info); result != SVK_ERROR_UNKNOWN_NODE) {
+        return result;
+    }
+    if (!nodeIs(node, "NUCManualRun")) {
         return SVK_ERROR_UNKNOWN_NODE;
     }
-    info->nodeType = 0;
-    info->accessMode = 4; // readable and writable
-    info->visibility = 0;
+    sorvik::describeLibraryNode(*info);
     return SVK_OK;
 }
 
@@ -465,20 +455,7 @@ int Session::nodeEnum(const char* node, SvkEnumRecord* record) {
     if (!usable()) {
         return SVK_ERROR_DEVICE_GONE;
     }
-    std::vector<std::string> entries;
-    int current = 0;
-    if (nodeIs(node, "ImageColorPalette")) {
-        entries.assign(kCameraPaletteNames, kCameraPaletteNames + kCameraPaletteCount);
-        current = palette_.load();
-    } else if (nodeIs(node, "NUCMode")) {
-        entries.assign(std::begin(kNucModes), std::end(kNucModes));
-        std::lock_guard<std::mutex> lock(nodeMutex_);
-        current = nucMode_ == "Manual" ? 1 : 0;
-    } else {
-        return SVK_ERROR_UNKNOWN_NODE;
-    }
-    sorvik::fillEnumRecord(*record, entries, current);
-    return SVK_OK;
+    return nodes_.enumeration(node, *record);
 }
 
 int Session::nodeFloat(const char* node, SvkFloatRecord* record) {
@@ -488,40 +465,21 @@ int Session::nodeFloat(const char* node, SvkFloatRecord* record) {
     if (!usable()) {
         return SVK_ERROR_DEVICE_GONE;
     }
-    if (!nodeIs(node, "UserCompensationParaB") || !scenario_.offsetNode) {
-        return SVK_ERROR_UNKNOWN_NODE;
-    }
-    record->value = userOffset_.load();
-    return SVK_OK;
+    return nodes_.floatValue(node, *record);
 }
 
 int Session::setNodeInt(const char* node, int value) {
     if (!usable()) {
         return SVK_ERROR_DEVICE_GONE;
     }
-    std::lock_guard<std::mutex> lock(nodeMutex_);
-    if (nodeIs(node, "NUCAutoPeriodicTime")) {
-        nucPeriodicTime_ = value;
-    } else if (nodeIs(node, "NUCAutoTemperature")) {
-        nucTemperature_ = value;
-    } else {
-        return SVK_ERROR_UNKNOWN_NODE;
-    }
-    return SVK_OK;
+    return nodes_.setInt(node, value);
 }
 
 int Session::setNodeFloat(const char* node, double value) {
     if (!usable()) {
         return SVK_ERROR_DEVICE_GONE;
     }
-    if (!nodeIs(node, "UserCompensationParaB") || !scenario_.offsetNode) {
-        return SVK_ERROR_UNKNOWN_NODE;
-    }
-    if (!std::isfinite(value)) {
-        return SVK_ERROR_INVALID_ARGUMENT;
-    }
-    userOffset_.store(value);
-    return SVK_OK;
+    return nodes_.setFloat(node, value);
 }
 
 int Session::setNodeEnum(const char* node, const char* entry) {
@@ -531,25 +489,7 @@ int Session::setNodeEnum(const char* node, const char* entry) {
     if (!usable()) {
         return SVK_ERROR_DEVICE_GONE;
     }
-    if (nodeIs(node, "ImageColorPalette")) {
-        const int palette = cameraPaletteIndex(entry);
-        if (palette < 0) {
-            return SVK_ERROR_INVALID_ARGUMENT;
-        }
-        palette_.store(palette);
-        return SVK_OK;
-    }
-    if (nodeIs(node, "NUCMode")) {
-        for (const char* mode : kNucModes) {
-            if (std::strcmp(entry, mode) == 0) {
-                std::lock_guard<std::mutex> lock(nodeMutex_);
-                nucMode_ = mode;
-                return SVK_OK;
-            }
-        }
-        return SVK_ERROR_INVALID_ARGUMENT;
-    }
-    return SVK_ERROR_UNKNOWN_NODE;
+    return nodes_.setEnum(node, entry);
 }
 
 int Session::setNodeCommand(const char* node) {

@@ -3,6 +3,7 @@
 // threads, and the scenario's timeline of plug, unplug and stall events.
 
 #include "camera_provider.h"
+#include "kept_nodes.h"
 #include "scenario.h"
 #include "camera_picture.h"
 #include "scene.h"
@@ -111,13 +112,8 @@ private:
     void* unplugContext_ = nullptr;
 
     std::atomic<int> pixelFormat_{SVK_PIXEL_FORMAT_RGB_CODE32};
-    std::atomic<int> palette_{0};
-    std::atomic<double> userOffset_;
     std::atomic<double> flatUntilSeconds_{-1.0};
-    std::mutex nodeMutex_;
-    std::string nucMode_ = "Auto";
-    int nucPeriodicTime_ = 0;
-    int nucTemperature_ = 0;
+    sorvik::KeptNodes nodes_; // palette, NUC settings, and the offset where the scenario has its node
 
     std::mutex latestMutex_;            // the latest frame's temperatures, for the RGB rendering
     std::vector<uint16_t> latestCodes_; // offset scale

@@ -1,21 +1,12 @@
 #include "uvc_session.h"
 
-#include "camera_palettes.h"
 #include "camera_picture.h"
 #include "camera_records.h"
 
-#include <cstring>
-#include <iterator>
-
 namespace calidra::sorvik {
 
-namespace {
-
-const char* const kNucModes[] = {"Auto", "Manual"};
-
-} // namespace
-
-UvcSession::UvcSession(std::shared_ptr<uvc::CaptureSession> capture) : capture_(std::move(capture)) {}
+UvcSession::UvcSession(std::shared_ptr<uvc::CaptureSession> capture)
+    : capture_(std::move(capture)), nodes_(/*keepsNucSettings=*/true, /*keepsUserOffset=*/false) {}
 
 UvcSession::~UvcSession() {
     close();
@@ -90,7 +81,7 @@ int UvcSession::rgbData(unsigned char* buffer, int bytes) {
     }
     simulator::CodePlane plane;
     plane.codes = pictureCodes_.data(); // offset scale, whatever the delivered format
-    simulator::renderCameraPicture(plane, width, height, palette_.load(), buffer);
+    simulator::renderCameraPicture(plane, width, height, nodes_.palette(), buffer);
     return SVK_OK;
 }
 
@@ -101,16 +92,16 @@ int UvcSession::nodeInfo(const char* node, SvkNodeInfo* info) {
     if (const int result = usable(); result != SVK_OK) {
         return result;
     }
-    const bool known = nodeIs(node, "UserCompensationParaB") || nodeIs(node, "ImageColorPalette") ||
-                       nodeIs(node, "NUCMode") || nodeIs(node, "NUCAutoPeriodicTime") ||
-                       nodeIs(node, "NUCAutoTemperature") ||
+    if (const int result = nodes_.info(node, *info); result != SVK_ERROR_UNKNOWN_NODE) {
+        return result;
+    }
+    // The offset lives in the capture session's conversion.
+    const bool known = nodeIs(node, "UserCompensationParaB") ||
                        (nodeIs(node, "NUCManualRun") && capture_->hasFlatFieldCorrection());
     if (!known) {
         return SVK_ERROR_UNKNOWN_NODE;
     }
-    info->nodeType = 0;
-    info->accessMode = 4; // readable and writable
-    info->visibility = 0;
+    describeLibraryNode(*info);
     return SVK_OK;
 }
 
@@ -121,21 +112,7 @@ int UvcSession::nodeEnum(const char* node, SvkEnumRecord* record) {
     if (const int result = usable(); result != SVK_OK) {
         return result;
     }
-    std::vector<std::string> entries;
-    int current = 0;
-    if (nodeIs(node, "ImageColorPalette")) {
-        entries.assign(simulator::kCameraPaletteNames,
-                       simulator::kCameraPaletteNames + simulator::kCameraPaletteCount);
-        current = palette_.load();
-    } else if (nodeIs(node, "NUCMode")) {
-        entries.assign(std::begin(kNucModes), std::end(kNucModes));
-        std::lock_guard<std::mutex> lock(nodeMutex_);
-        current = nucMode_ == "Manual" ? 1 : 0;
-    } else {
-        return SVK_ERROR_UNKNOWN_NODE;
-    }
-    fillEnumRecord(*record, entries, current);
-    return SVK_OK;
+    return nodes_.enumeration(node, *record);
 }
 
 int UvcSession::nodeFloat(const char* node, SvkFloatRecord* record) {
@@ -159,15 +136,7 @@ int UvcSession::setNodeInt(const char* node, int value) {
     if (const int result = usable(); result != SVK_OK) {
         return result;
     }
-    std::lock_guard<std::mutex> lock(nodeMutex_);
-    if (nodeIs(node, "NUCAutoPeriodicTime")) {
-        nucPeriodicTime_ = value;
-    } else if (nodeIs(node, "NUCAutoTemperature")) {
-        nucTemperature_ = value;
-    } else {
-        return SVK_ERROR_UNKNOWN_NODE;
-    }
-    return SVK_OK;
+    return nodes_.setInt(node, value);
 }
 
 int UvcSession::setNodeFloat(const char* node, double value) {
@@ -190,25 +159,7 @@ int UvcSession::setNodeEnum(const char* node, const char* entry) {
     if (const int result = usable(); result != SVK_OK) {
         return result;
     }
-    if (nodeIs(node, "ImageColorPalette")) {
-        const int palette = simulator::cameraPaletteIndex(entry);
-        if (palette < 0) {
-            return SVK_ERROR_INVALID_ARGUMENT;
-        }
-        palette_.store(palette);
-        return SVK_OK;
-    }
-    if (nodeIs(node, "NUCMode")) {
-        for (const char* mode : kNucModes) {
-            if (std::strcmp(entry, mode) == 0) {
-                std::lock_guard<std::mutex> lock(nodeMutex_);
-                nucMode_ = mode;
-                return SVK_OK;
-            }
-        }
-        return SVK_ERROR_INVALID_ARGUMENT;
-    }
-    return SVK_ERROR_UNKNOWN_NODE;
+    return nodes_.setEnum(node, entry);
 }
 
 int UvcSession::setNodeCommand(const char* node) {

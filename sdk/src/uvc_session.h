@@ -7,6 +7,7 @@
 
 #include "camera_provider.h"
 #include "capture_session.h"
+#include "kept_nodes.h"
 
 #include <atomic>
 #include <memory>
@@ -52,12 +53,7 @@ private:
 
     const std::shared_ptr<uvc::CaptureSession> capture_;
     std::atomic<bool> closed_{false};
-    std::atomic<int> palette_{0};
-
-    std::mutex nodeMutex_;
-    std::string nucMode_ = "Auto";
-    int nucPeriodicTime_ = 0;
-    int nucTemperature_ = 0;
+    KeptNodes nodes_; // palette and NUC settings; the offset is the capture session's
 
     std::mutex pictureMutex_;
     std::vector<uint16_t> pictureCodes_; // the newest frame's codes, reused for every picture

@@ -22,14 +22,9 @@ fail() {
   grep -Ev '^(READOUT|DETECT)' "$work/station.txt" | tail -n 8 | sed 's/^/  station: /'
 }
 
-mkdir -p "$work/run" "$work/config/Quro-Duzu/Calidra" "$work/runtime"
-cp "$runtime/calidra-headless" "$runtime/libSorvikC.so" "$work/run/"
-# Snapshots of the alarm every second: none may come while the camera is gone.
-printf '[Settings]\nAlarmTemperature=37.5\nTrackingTemperature=32.0\nAlarmEvent=1\nAlarmSavePeriod=1\n' \
-  > "$work/config/Quro-Duzu/Calidra/Calidra.conf"
-export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime QT_QPA_PLATFORM=offscreen
-export SORVIK_CONFIG=$work/SorvikC.json
-unset SORVIK_SIM_SCENARIO
+# shellcheck source=../../../sdk/uvc/tests/headless_station_helpers.sh
+source "$(dirname "$0")/../../../sdk/uvc/tests/headless_station_helpers.sh"
+prepare_station
 cat > "$SORVIK_CONFIG" <<'JSON'
 { "genicam": { "addresses": ["127.0.0.1"], "discover": false,
     "cameras": [ { "match": { "vendor": "Calidra" },
@@ -61,29 +56,6 @@ start_station() {
   station=$!
 }
 stop_station() { kill -TERM "$station" 2>/dev/null; wait "$station"; local status=$?; station=; return $status; }
-# Waits up to SECONDS for a line matching the extended regular expression after line FROM.
-wait_line() { # SECONDS FROM PATTERN
-  for _ in $(seq $(( $1 * 10 ))); do
-    tail -n +"$(( $2 + 1 ))" "$work/station.txt" | grep -Eq "$3" && return 0
-    sleep 0.1
-  done
-  return 1
-}
-lines() { wc -l < "$work/station.txt"; }
-# Waits up to SECONDS until every pattern has matched a line after line FROM; sets missing.
-wait_all() { # SECONDS FROM PATTERN...
-  local seconds=$1 from=$2 pattern
-  shift 2
-  for _ in $(seq $(( seconds * 10 ))); do
-    missing=
-    for pattern in "$@"; do
-      tail -n +"$(( from + 1 ))" "$work/station.txt" | grep -Eq "$pattern" || { missing=$pattern; break; }
-    done
-    [[ -z $missing ]] && return 0
-    sleep 0.1
-  done
-  return 1
-}
 readout_38_2='^READOUT	38\.[123] C	'
 
 echo "== format 110: alarm and read-out, the camera dies and comes back"
@@ -98,17 +70,9 @@ echo "killing the camera at $(date +%T.%N)"
 stop_camera KILL
 wait_all 10 "$mark" 'Selected camera was unplugged\.' 'Device has been removed\.' '^ALARM	OFF$' ||
   fail "no line matching '$missing' within 10 s of the camera's death"
-unplugged=$(grep -nm1 'Selected camera was unplugged\.' "$work/station.txt" | cut -d: -f1)
 sleep 2 # gone for two of the alarm's snapshot periods
 start_camera || exit 1
-mark=$(lines)
-if [[ -n $unplugged ]] && sed -n "$(( unplugged + 1 )),${mark}p" "$work/station.txt" | grep -q '^SNAPSHOT'; then
-  fail "a snapshot after the unplug: $(sed -n "$(( unplugged + 1 )),${mark}p" "$work/station.txt" | grep -m1 '^SNAPSHOT')"
-fi
-wait_line 10 "$mark" 'Device has been added\.' || fail "no addition after the camera came back"
-wait_line 15 "$mark" 'Camera connected: ' || fail "the camera was not opened again after it came back"
-wait_line 10 "$mark" '^ALARM	ON$' || fail "no ALARM ON after the camera came back"
-wait_line 5 "$mark" '^DETECT	[0-9]+	.*,38\.[123],1' || fail "no alarmed detection after the camera came back"
+expect_camera_back "$(lines)"
 stop_station || fail "the station did not end cleanly"
 stop_camera TERM
 
