@@ -1,5 +1,7 @@
 #include "headless_station.h"
 
+#include <QCoreApplication>
+
 namespace calidra {
 namespace {
 
@@ -17,7 +19,10 @@ HeadlessStation::HeadlessStation(const HeadlessOptions& options, SettingsSection
                                  QString programFolder, LineWriter& out, ConnectionTimings timings)
     : options_(options), out_(out),
       station_(settings, log_, headlessOptions(std::move(programFolder), timings)) {
-    connect(&station_, &Station::alarmChanged, this, [this](bool on) { out_.write(alarmLine(on)); });
+    connect(&station_, &Station::alarmChanged, this, [this](bool on) {
+        alarmOn_ = on;
+        out_.write(alarmLine(on));
+    });
     connect(&station_, &Station::snapshotSaved, this,
             [this](const QString& path) { out_.write(snapshotLine(path)); });
     connect(&station_, &Station::logEntryAdded, this, [this](const LogEntry& entry) {
@@ -45,6 +50,13 @@ void HeadlessStation::start() {
 
 void HeadlessStation::stop() {
     station_.stop();
+    // Lines the frame thread handed over before the camera closed (a snapshot just written).
+    QCoreApplication::sendPostedEvents();
+    // The record and the site were told the episode ended with the station; so is the reader.
+    if (alarmOn_) {
+        alarmOn_ = false;
+        out_.write(alarmLine(false));
+    }
 }
 
 } // namespace calidra

@@ -23,7 +23,8 @@ public:
     ~HeadlessStation() override;
 
     void start();
-    // Acquisition stopped, camera closed, library down; safe to call twice.
+    // Acquisition stopped, camera closed, library down, the lines the station still had for us
+    // written, and an alarm under way ended with its ALARM OFF line; safe to call twice.
     void stop();
 
     Station& station() { return station_; }
@@ -34,6 +35,7 @@ private:
     EventLog log_;
     Station station_;
     std::atomic<uint64_t> frameNumber_{0};
+    bool alarmOn_ = false; // as the ALARM lines have told it
 };
 
 } // namespace calidra

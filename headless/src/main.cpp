@@ -94,8 +94,6 @@ int main(int argc, char** argv) {
         quitWhenDue(application, options.seconds);
     application.exec();
     station.stop();
-    // Lines the frame thread handed over before the camera closed (a snapshot just written).
-    QCoreApplication::sendPostedEvents();
     out.finish(lastLinesTimeoutMs);
     return 0;
 }

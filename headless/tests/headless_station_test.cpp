@@ -96,7 +96,8 @@ TEST_F(HeadlessStationTest, ReadoutFollowsTheWarmestOfTwoPeople) {
     const QStringList readouts = linesStartingWith("READOUT\t");
     ASSERT_FALSE(readouts.isEmpty());
     EXPECT_EQ(readouts.last().section('\t', 1, 1), "38.5 C");
-    EXPECT_EQ(linesStartingWith("ALARM\t").value(0), "ALARM\tON");
+    // Still alarming when --seconds ran out: the station's end ends the alarm too.
+    EXPECT_EQ(linesStartingWith("ALARM\t"), QStringList({"ALARM\tON", "ALARM\tOFF"}));
 }
 
 TEST_F(HeadlessStationTest, OnlySoundWritesNoSnapshots) {
