@@ -61,16 +61,58 @@ if(CALIDRA_BUILD_TESTS)
   include(GoogleTest)
 endif()
 
+# Every test of the project is declared here, so that each carries one of the known labels and the
+# same environment. The labels choose the passes that run it (test.sh):
+#   e2e          runs programs of the runnable folder or a whole server: the plain pass only;
+#   frame-thread threads meet: also run under the thread sanitizer;
+#   widgets      checked without the leak check Qt's exit-time caches trip;
+#   benchmark    a benchmark's smoke run: the plain pass only (no benchmarks in sanitizer trees);
+#   gige, rtsp, package  what a test needs, for choosing tests by hand.
+set(CALIDRA_TEST_LABELS e2e frame-thread widgets benchmark gige rtsp package)
+
+# calidra_test(NAME name COMMAND command... [LABELS ...] [TIMEOUT seconds] [ENVIRONMENT ...]
+#              [RESOURCE_LOCK name] [FAIL_REGULAR_EXPRESSION expression])
+function(calidra_test)
+  cmake_parse_arguments(ARG "" "NAME;TIMEOUT;RESOURCE_LOCK;FAIL_REGULAR_EXPRESSION"
+    "COMMAND;LABELS;ENVIRONMENT" ${ARGN})
+  foreach(_label IN LISTS ARG_LABELS)
+    if(NOT _label IN_LIST CALIDRA_TEST_LABELS)
+      message(FATAL_ERROR "calidra_test(${ARG_NAME}): unknown label '${_label}' (known: ${CALIDRA_TEST_LABELS})")
+    endif()
+  endforeach()
+  if(NOT ARG_TIMEOUT)
+    set(ARG_TIMEOUT 300)
+  endif()
+  add_test(NAME ${ARG_NAME} COMMAND ${ARG_COMMAND})
+  set_tests_properties(${ARG_NAME} PROPERTIES TIMEOUT ${ARG_TIMEOUT}
+    ENVIRONMENT "CALIDRA_SOURCE_DIR=${CMAKE_SOURCE_DIR};CALIDRA_RUNTIME_DIR=${CALIDRA_RUNTIME_DIR};QT_QPA_PLATFORM=offscreen;${ARG_ENVIRONMENT}")
+  if(ARG_LABELS)
+    set_property(TEST ${ARG_NAME} APPEND PROPERTY LABELS ${ARG_LABELS})
+  endif()
+  if(ARG_RESOURCE_LOCK)
+    set_property(TEST ${ARG_NAME} PROPERTY RESOURCE_LOCK ${ARG_RESOURCE_LOCK})
+  endif()
+  if(ARG_FAIL_REGULAR_EXPRESSION)
+    set_property(TEST ${ARG_NAME} PROPERTY FAIL_REGULAR_EXPRESSION "${ARG_FAIL_REGULAR_EXPRESSION}")
+  endif()
+  # The thread-sanitizer pass builds only the tests whose threads meet.
+  list(GET ARG_COMMAND 0 _program)
+  if("frame-thread" IN_LIST ARG_LABELS AND TARGET ${_program})
+    if(NOT TARGET frame_thread_tests)
+      add_custom_target(frame_thread_tests)
+    endif()
+    add_dependencies(frame_thread_tests ${_program})
+  endif()
+endfunction()
+
 # A GoogleTest executable of a folder's tests/: one executable per file is the habit; LIBS are
 # linked, the test runs from the build tree. MAIN core or widgets gives it a QCoreApplication or an
-# offscreen QApplication; without MAIN it needs no Qt. LABELS are declared here, test by test:
-# frame-thread (threads meet: also run under the thread sanitizer), widgets (checked without the
-# leak check Qt's exit-time caches trip), benchmark.
+# offscreen QApplication; without MAIN it needs no Qt. The other arguments go to calidra_test.
 function(calidra_gtest name)
   if(NOT CALIDRA_BUILD_TESTS)
     return()
   endif()
-  cmake_parse_arguments(ARG "" "TIMEOUT;MAIN" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "" "MAIN" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   if(ARG_MAIN STREQUAL "core")
     set(_main core_test_main)
@@ -84,20 +126,5 @@ function(calidra_gtest name)
   endif()
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} ${_main} GTest::gtest GTest::gmock)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-  if(NOT ARG_TIMEOUT)
-    set(ARG_TIMEOUT 300)
-  endif()
-  add_test(NAME ${name} COMMAND ${name})
-  set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT}
-    ENVIRONMENT "CALIDRA_SOURCE_DIR=${CMAKE_SOURCE_DIR};CALIDRA_RUNTIME_DIR=${CALIDRA_RUNTIME_DIR};QT_QPA_PLATFORM=offscreen")
-  if(ARG_LABELS)
-    set_property(TEST ${name} APPEND PROPERTY LABELS ${ARG_LABELS})
-  endif()
-  # The thread-sanitizer pass builds only the tests whose threads meet.
-  if("frame-thread" IN_LIST ARG_LABELS)
-    if(NOT TARGET frame_thread_tests)
-      add_custom_target(frame_thread_tests)
-    endif()
-    add_dependencies(frame_thread_tests ${name})
-  endif()
+  calidra_test(NAME ${name} COMMAND ${name} LABELS ${ARG_LABELS} ${ARG_UNPARSED_ARGUMENTS})
 endfunction()
