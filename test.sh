@@ -11,6 +11,9 @@ root=$PWD
 
 scripts/install-deps
 export QT_QPA_PLATFORM=offscreen
+# Every tree here, and every clone wherever it lies, shares one compiler cache: paths inside the
+# clone are hashed relative to it.
+export CCACHE_BASEDIR=$root CCACHE_NOHASHDIR=1 CCACHE_MAXSIZE=${CCACHE_MAXSIZE:-8G}
 jobs=2
 status=0
 started=$SECONDS
