@@ -30,6 +30,8 @@ QString sectionKey(const QString& key) {
 
 const QString scratchPrefix = QStringLiteral("calidra-settings-");
 
+// The file is UTF-8 both ways (Qt's INI default is Latin-1, which turns a station named in Korean
+// into mojibake); the \x escapes older writes used for such texts still read back the same.
 // Qt reads and writes the INI text; it does so only through a file, and its own writing can put
 // an empty file in place when the disk is full. So it works on a private copy, and the station
 // puts the result in place itself.
@@ -67,6 +69,7 @@ bool parseSettingsText(const QByteArray& text, QVariantMap& values) {
         return false;
     file.close();
     QSettings settings(scratch.path(), QSettings::IniFormat);
+    settings.setIniCodec("UTF-8");
     for (const QString& key : settings.allKeys()) {
         // A line of garbage can read as a key without a value; it would not survive a rewrite.
         const QVariant value = settings.value(key);
@@ -83,6 +86,7 @@ bool settingsText(const QVariantMap& values, QByteArray& text) {
         if (!scratch.valid())
             return false;
         QSettings settings(scratch.path(), QSettings::IniFormat);
+        settings.setIniCodec("UTF-8");
         for (auto entry = values.cbegin(); entry != values.cend(); ++entry)
             settings.setValue(entry.key(), entry.value());
         settings.sync();

@@ -102,6 +102,22 @@ TEST_F(SettingsStoreTest, TextsReadBackAsTheInstallerWroteThem) {
     EXPECT_EQ(readSetting(empty, settings::mqttTls), 0);
 }
 
+// Station names in Korean: UTF-8 in the file, kept so when the station rewrites the file, and the
+// escapes of older writes still read.
+TEST_F(SettingsStoreTest, NonAsciiTextsAreUtf8InTheFile) {
+    QDir().mkpath(QFileInfo(path()).path());
+    writeContent(path(), QStringLiteral("[Settings]\nStationName=정문\n").toUtf8());
+    {
+        SettingsStore store(path());
+        EXPECT_EQ(readSetting(store, settings::stationName), QStringLiteral("정문"));
+        writeSetting(store, settings::nucPeriod, 60);
+    }
+    EXPECT_TRUE(fileContent(path()).contains(QStringLiteral("StationName=정문\n").toUtf8()));
+    writeContent(path(), "[Settings]\nStationName=\\xc815\\xbb38\n");
+    SettingsStore older(path());
+    EXPECT_EQ(readSetting(older, settings::stationName), QStringLiteral("정문"));
+}
+
 TEST(SettingsTest, TheFramePipelineStartsFromTheSameDefaults) {
     EmptySection empty;
     const FrameSettings unpublished;
