@@ -24,11 +24,11 @@ bool becomesHighest(std::atomic<double>& highest, double value) {
 
 } // namespace
 
-AlarmRecord::AlarmRecord(const QString& alarmFolder, int keepDays, QObject* parent)
+AlarmRecord::AlarmRecord(const QString& alarmFolder, int keepDays, QObject* parent, AlarmRecordTimes times)
     : QObject(parent), alarmFolder_(alarmFolder) {
     thread_ = new QThread(this);
     thread_->setObjectName(QStringLiteral("alarm record"));
-    writer_ = new AlarmRecordWriter(alarmFolder_, keepDays);
+    writer_ = new AlarmRecordWriter(alarmFolder_, keepDays, times);
     writer_->moveToThread(thread_);
     connect(thread_, &QThread::finished, writer_, &QObject::deleteLater);
     // Relayed so that both arrive on the owner's thread.

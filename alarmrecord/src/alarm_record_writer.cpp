@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocale>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
@@ -54,62 +55,88 @@ bool operator<(const ExpiredFile& left, const ExpiredFile& right) {
 
 } // namespace
 
-AlarmRecordWriter::AlarmRecordWriter(QString alarmFolder, int keepDays)
-    : alarmFolder_(std::move(alarmFolder)), keepDays_(keepDays), retentionTimer_(this) {
+AlarmRecordWriter::AlarmRecordWriter(QString alarmFolder, int keepDays, AlarmRecordTimes times)
+    : alarmFolder_(std::move(alarmFolder)), times_(times), keepDays_(keepDays), retentionTimer_(this),
+      retryTimer_(this) {
     retentionTimer_.setInterval(retentionIntervalMs);
     connect(&retentionTimer_, &QTimer::timeout, this, &AlarmRecordWriter::removeExpired);
+    retryTimer_.setSingleShot(true);
+    retryTimer_.setInterval(times_.retryIntervalMs);
+    connect(&retryTimer_, &QTimer::timeout, this, [this] {
+        const EntryScope scope(*this);
+        writePending();
+    });
 }
 
 AlarmRecordWriter::~AlarmRecordWriter() = default;
 
 void AlarmRecordWriter::start() {
     const EntryScope scope(*this);
-    if (QFileInfo::exists(alarmRecordPath(alarmFolder_)))
-        openRecord(SqliteConnection::Mode::OpenExisting);
+    if (QFileInfo::exists(alarmRecordPath(alarmFolder_)) &&
+        openRecord(SqliteConnection::Mode::OpenExisting) == Outcome::Damaged)
+        moveDamagedRecordAside();
     setKeepDays(keepDays_);
 }
 
-bool AlarmRecordWriter::openRecord(SqliteConnection::Mode mode) {
-    openEpisode_.reset();
+AlarmRecordWriter::Outcome AlarmRecordWriter::openRecord(SqliteConnection::Mode mode) {
     connection_.reset();
     broken_ = false;
     if (mode == SqliteConnection::Mode::CreateIfMissing && !QDir().mkpath(alarmFolder_)) {
         fail(QStringLiteral("created"), QStringLiteral("the folder cannot be made"));
-        return false;
+        return Outcome::Failed;
     }
-    connection_ = std::make_unique<SqliteConnection>(alarmRecordPath(alarmFolder_), mode);
+    connection_ = std::make_unique<SqliteConnection>(alarmRecordPath(alarmFolder_), mode, times_.busyTimeoutMs);
     if (!connection_->isOpen()) {
         fail(QStringLiteral("opened"), QString(connection_->errorText()));
-        return false;
+        return Outcome::Failed;
     }
     return runAll(schemaStatements, "opened");
 }
 
-bool AlarmRecordWriter::run(QSqlQuery& query, const char* what) {
+AlarmRecordWriter::Outcome AlarmRecordWriter::run(QSqlQuery& query, const char* what) {
     if (query.exec())
-        return true;
-    fail(QString::fromLatin1(what), sqlErrorText(query.lastError()));
-    return false;
+        return Outcome::Written;
+    const QSqlError error = query.lastError();
+    switch (classifySqlFailure(error)) {
+    case SqlFailure::Busy:
+        // Not a fault of the record: the rows wait, and only a lock that never clears is reported.
+        broken_ = true;
+        return Outcome::Busy;
+    case SqlFailure::Damaged:
+        broken_ = true;
+        return Outcome::Damaged;
+    case SqlFailure::Other:
+        break;
+    }
+    fail(QString::fromLatin1(what), sqlErrorText(error));
+    return Outcome::Failed;
 }
 
-bool AlarmRecordWriter::runAll(const char* const* statements, const char* what) {
+AlarmRecordWriter::Outcome AlarmRecordWriter::runAll(const char* const* statements, const char* what) {
     for (; *statements != nullptr; ++statements) {
         QSqlQuery query(connection_->database());
         if (!query.prepare(QString::fromLatin1(*statements))) {
-            fail(QString::fromLatin1(what), sqlErrorText(query.lastError()));
-            return false;
+            const QSqlError error = query.lastError();
+            const SqlFailure failure = classifySqlFailure(error);
+            broken_ = true;
+            if (failure == SqlFailure::Busy)
+                return Outcome::Busy;
+            if (failure == SqlFailure::Damaged)
+                return Outcome::Damaged;
+            fail(QString::fromLatin1(what), sqlErrorText(error));
+            return Outcome::Failed;
         }
-        if (!run(query, what))
-            return false;
+        const Outcome outcome = run(query, what);
+        if (outcome != Outcome::Written)
+            return outcome;
     }
-    return true;
+    return Outcome::Written;
 }
 
 void AlarmRecordWriter::fail(const QString& what, const QString& detail) {
     // The connection is closed once the queries using it are gone (EntryScope); closing rolls back
-    // whatever was half done. The next episode tries the file again.
+    // whatever was half done. The rows wait and are tried again.
     broken_ = true;
-    openEpisode_.reset();
     if (reported_)
         return;
     reported_ = true;
@@ -117,86 +144,188 @@ void AlarmRecordWriter::fail(const QString& what, const QString& detail) {
                     .arg(QDir::toNativeSeparators(alarmRecordPath(alarmFolder_)), what, detail));
 }
 
-void AlarmRecordWriter::beginEpisode(const QDateTime& start) {
-    const EntryScope scope(*this);
-    if (openEpisode_)
-        endEpisode(start);
-    if (!usable() && !openRecord(SqliteConnection::Mode::CreateIfMissing))
+void AlarmRecordWriter::moveDamagedRecordAside() {
+    connection_.reset();
+    broken_ = false;
+    episodeRows_.clear();
+    const QString record = alarmRecordPath(alarmFolder_);
+    const QString aside =
+        record + QStringLiteral(".damaged-") +
+        QLocale::c().toString(QDateTime::currentDateTime(), QStringLiteral("yyyyMMdd_HHmmss"));
+    const bool moved = QFile::rename(record, aside);
+    // A journal belongs to the file it was written for.
+    for (const char* suffix : {"-journal", "-wal", "-shm"})
+        if (QFileInfo::exists(record + QLatin1String(suffix)))
+            QFile::rename(record + QLatin1String(suffix), aside + QLatin1String(suffix));
+    if (reported_)
         return;
+    reported_ = true;
+    emit failed(moved ? QStringLiteral("The alarm record %1 was damaged: it was moved aside to %2 and a new "
+                                       "record started.")
+                            .arg(QDir::toNativeSeparators(record), QDir::toNativeSeparators(aside))
+                      : QStringLiteral("The alarm record %1 is damaged and could not be moved aside.")
+                            .arg(QDir::toNativeSeparators(record)));
+}
+
+void AlarmRecordWriter::enqueue(PendingWrite write) {
+    // Only a rising highest reading comes here: the latest one waiting for the same episode says it.
+    if (write.kind == PendingWrite::Kind::Highest && !pending_.empty() &&
+        pending_.back().kind == PendingWrite::Kind::Highest && pending_.back().episode == write.episode) {
+        pending_.back().celsius = std::max(pending_.back().celsius, write.celsius);
+    } else if (pending_.size() >= largestBacklog) {
+        ++dropped_;
+        if (dropped_ == 1)
+            fail(QStringLiteral("written"),
+                 QStringLiteral("%1 rows were waiting; newer ones are dropped").arg(largestBacklog));
+        return;
+    } else {
+        pending_.push_back(std::move(write));
+    }
+    if (!retryTimer_.isActive() && !closing_)
+        writePending();
+}
+
+void AlarmRecordWriter::writePending() {
+    while (!pending_.empty()) {
+        Outcome outcome = Outcome::Written;
+        if (!usable())
+            outcome = openRecord(SqliteConnection::Mode::CreateIfMissing);
+        if (outcome == Outcome::Written)
+            outcome = write(pending_.front());
+        if (outcome == Outcome::Written) {
+            pending_.pop_front();
+            continue;
+        }
+        if (outcome == Outcome::Damaged) {
+            moveDamagedRecordAside();
+            continue;
+        }
+        // Locked by another program, read-only, a full disk: the rows wait, in order.
+        if (!closing_)
+            retryTimer_.start();
+        return;
+    }
+}
+
+AlarmRecordWriter::Outcome AlarmRecordWriter::insertEpisode(uint64_t episode, const QDateTime& start) {
     QSqlQuery query(connection_->database());
     query.prepare(QStringLiteral("INSERT INTO episodes (start_local, start_utc) VALUES (?, ?)"));
     query.addBindValue(recordTimeText(start));
     query.addBindValue(start.toSecsSinceEpoch());
-    if (run(query, "written"))
-        openEpisode_ = query.lastInsertId().toLongLong();
+    const Outcome outcome = run(query, "written");
+    if (outcome == Outcome::Written)
+        episodeRows_[episode] = query.lastInsertId().toLongLong();
+    return outcome;
+}
+
+AlarmRecordWriter::Outcome AlarmRecordWriter::write(const PendingWrite& pending) {
+    const auto row = episodeRows_.find(pending.episode);
+    switch (pending.kind) {
+    case PendingWrite::Kind::Begin:
+        return insertEpisode(pending.episode, pending.time);
+    case PendingWrite::Kind::Highest: {
+        if (row == episodeRows_.end())
+            return Outcome::Written; // its episode began in a record since moved aside
+        QSqlQuery query(connection_->database());
+        query.prepare(QStringLiteral("UPDATE episodes SET highest_celsius = ?"
+                                     " WHERE id = ? AND (highest_celsius IS NULL OR highest_celsius < ?)"));
+        query.addBindValue(pending.celsius);
+        query.addBindValue(row->second);
+        query.addBindValue(pending.celsius);
+        return run(query, "written");
+    }
+    case PendingWrite::Kind::Snapshot: {
+        // An episode that began in a record since moved aside goes on in the new one.
+        if (row == episodeRows_.end()) {
+            const Outcome begun = insertEpisode(pending.episode, pending.time);
+            if (begun != Outcome::Written)
+                return begun;
+        }
+        const qint64 episode = episodeRows_.at(pending.episode);
+        QSqlDatabase& database = connection_->database();
+        database.transaction();
+        // A name written twice within one second holds the later picture.
+        QSqlQuery snapshot(database);
+        snapshot.prepare(QStringLiteral(
+            "INSERT INTO snapshots (episode_id, file_name, time_local, time_utc, highest_celsius)"
+            " VALUES (?, ?, ?, ?, ?) ON CONFLICT (file_name) DO UPDATE SET"
+            " episode_id = excluded.episode_id, time_local = excluded.time_local,"
+            " time_utc = excluded.time_utc, highest_celsius = excluded.highest_celsius"));
+        snapshot.addBindValue(episode);
+        snapshot.addBindValue(pending.fileName);
+        snapshot.addBindValue(recordTimeText(pending.time));
+        snapshot.addBindValue(pending.time.toSecsSinceEpoch());
+        snapshot.addBindValue(pending.celsius);
+        Outcome outcome = run(snapshot, "written");
+        if (outcome != Outcome::Written)
+            return outcome;
+        QSqlQuery counts(database);
+        counts.prepare(QStringLiteral(
+            "UPDATE episodes SET snapshots = (SELECT COUNT(*) FROM snapshots WHERE episode_id = ?),"
+            " highest_celsius = CASE WHEN highest_celsius IS NULL OR highest_celsius < ? THEN ?"
+            "                   ELSE highest_celsius END"
+            " WHERE id = ?"));
+        counts.addBindValue(episode);
+        counts.addBindValue(pending.celsius);
+        counts.addBindValue(pending.celsius);
+        counts.addBindValue(episode);
+        outcome = run(counts, "written");
+        if (outcome != Outcome::Written)
+            return outcome;
+        if (database.commit())
+            return Outcome::Written;
+        const QSqlError error = database.lastError();
+        broken_ = true;
+        if (classifySqlFailure(error) == SqlFailure::Busy)
+            return Outcome::Busy;
+        fail(QStringLiteral("written"), sqlErrorText(error));
+        return Outcome::Failed;
+    }
+    case PendingWrite::Kind::End: {
+        if (row == episodeRows_.end())
+            return Outcome::Written;
+        QSqlQuery query(connection_->database());
+        query.prepare(QStringLiteral("UPDATE episodes SET end_local = ?, end_utc = ? WHERE id = ?"));
+        query.addBindValue(recordTimeText(pending.time));
+        query.addBindValue(pending.time.toSecsSinceEpoch());
+        query.addBindValue(row->second);
+        const Outcome outcome = run(query, "written");
+        if (outcome == Outcome::Written)
+            episodeRows_.erase(row->first);
+        return outcome;
+    }
+    }
+    return Outcome::Written;
+}
+
+void AlarmRecordWriter::beginEpisode(const QDateTime& start) {
+    const EntryScope scope(*this);
+    if (openEpisode_ != 0)
+        endEpisode(start);
+    openEpisode_ = ++lastEpisode_;
+    enqueue({PendingWrite::Kind::Begin, openEpisode_, start, 0.0, QString()});
 }
 
 void AlarmRecordWriter::raiseHighest(double celsius) {
     const EntryScope scope(*this);
-    if (!usable() || !openEpisode_)
-        return;
-    QSqlQuery query(connection_->database());
-    query.prepare(QStringLiteral("UPDATE episodes SET highest_celsius = ?"
-                                 " WHERE id = ? AND (highest_celsius IS NULL OR highest_celsius < ?)"));
-    query.addBindValue(celsius);
-    query.addBindValue(*openEpisode_);
-    query.addBindValue(celsius);
-    run(query, "written");
+    if (openEpisode_ != 0)
+        enqueue({PendingWrite::Kind::Highest, openEpisode_, QDateTime(), celsius, QString()});
 }
 
 void AlarmRecordWriter::addSnapshot(const QString& fileName, const QDateTime& time, double highestCelsius) {
     const EntryScope scope(*this);
     // A snapshot is only taken during an alarm; one whose start was lost opens its own episode.
-    if (!openEpisode_)
+    if (openEpisode_ == 0)
         beginEpisode(time);
-    if (!usable() || !openEpisode_)
-        return;
-    QSqlDatabase& database = connection_->database();
-    database.transaction();
-    // A name written twice within one second holds the later picture.
-    QSqlQuery snapshot(database);
-    snapshot.prepare(
-        QStringLiteral("INSERT INTO snapshots (episode_id, file_name, time_local, time_utc, highest_celsius)"
-                       " VALUES (?, ?, ?, ?, ?) ON CONFLICT (file_name) DO UPDATE SET"
-                       " episode_id = excluded.episode_id, time_local = excluded.time_local,"
-                       " time_utc = excluded.time_utc, highest_celsius = excluded.highest_celsius"));
-    snapshot.addBindValue(*openEpisode_);
-    snapshot.addBindValue(fileName);
-    snapshot.addBindValue(recordTimeText(time));
-    snapshot.addBindValue(time.toSecsSinceEpoch());
-    snapshot.addBindValue(highestCelsius);
-    if (!run(snapshot, "written"))
-        return;
-    QSqlQuery episode(database);
-    episode.prepare(QStringLiteral(
-        "UPDATE episodes SET snapshots = (SELECT COUNT(*) FROM snapshots WHERE episode_id = ?),"
-        " highest_celsius = CASE WHEN highest_celsius IS NULL OR highest_celsius < ? THEN ?"
-        "                   ELSE highest_celsius END"
-        " WHERE id = ?"));
-    episode.addBindValue(*openEpisode_);
-    episode.addBindValue(highestCelsius);
-    episode.addBindValue(highestCelsius);
-    episode.addBindValue(*openEpisode_);
-    if (!run(episode, "written"))
-        return;
-    if (!database.commit())
-        fail(QStringLiteral("written"), sqlErrorText(database.lastError()));
+    enqueue({PendingWrite::Kind::Snapshot, openEpisode_, time, highestCelsius, fileName});
 }
 
 void AlarmRecordWriter::endEpisode(const QDateTime& end) {
     const EntryScope scope(*this);
-    if (!openEpisode_)
+    if (openEpisode_ == 0)
         return;
-    const qint64 episode = *openEpisode_;
-    openEpisode_.reset();
-    if (!usable())
-        return;
-    QSqlQuery query(connection_->database());
-    query.prepare(QStringLiteral("UPDATE episodes SET end_local = ?, end_utc = ? WHERE id = ?"));
-    query.addBindValue(recordTimeText(end));
-    query.addBindValue(end.toSecsSinceEpoch());
-    query.addBindValue(episode);
-    run(query, "written");
+    enqueue({PendingWrite::Kind::End, openEpisode_, end, 0.0, QString()});
+    openEpisode_ = 0;
 }
 
 void AlarmRecordWriter::setKeepDays(int days) {
@@ -237,7 +366,7 @@ void AlarmRecordWriter::removeExpired() {
 
     if (!usable() && QFileInfo::exists(alarmRecordPath(alarmFolder_)))
         openRecord(SqliteConnection::Mode::OpenExisting);
-    if (usable())
+    if (usable() && pending_.empty())
         removeExpiredRows(cutoffUtc);
     emit expiredRemoved(removed, int(expired.size()) - removed);
 }
@@ -254,7 +383,7 @@ void AlarmRecordWriter::removeExpiredRows(qint64 cutoffUtc) {
         QSqlQuery query(database);
         query.prepare(statement);
         query.addBindValue(cutoffUtc);
-        if (!run(query, "cleaned up"))
+        if (run(query, "cleaned up") != Outcome::Written)
             return;
     }
     if (!database.commit())
@@ -264,8 +393,13 @@ void AlarmRecordWriter::removeExpiredRows(qint64 cutoffUtc) {
 void AlarmRecordWriter::finish(const QDateTime& now) {
     const EntryScope scope(*this);
     retentionTimer_.stop();
-    endEpisode(now);
+    retryTimer_.stop();
     closing_ = true;
+    endEpisode(now);
+    writePending(); // once more, with the busy time-out: the station is going
+    if (!pending_.empty())
+        qWarning("The alarm record %s: %zu rows could not be written before the station ended.",
+                 qPrintable(alarmRecordPath(alarmFolder_)), pending_.size());
 }
 
 AlarmRecordWriter::EntryScope::~EntryScope() {

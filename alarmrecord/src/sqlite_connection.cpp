@@ -14,10 +14,6 @@
 namespace calidra {
 namespace {
 
-// A writer waits this long for a reader (the image list, an export) to let go. It waits on the
-// record's own thread, where nobody else is held up, and a write given up is a record lost.
-constexpr int busyTimeoutMs = 10000;
-
 QString uniqueConnectionName() {
     static std::atomic<unsigned> counter{0};
     return QStringLiteral("calidra-alarm-record-%1").arg(counter.fetch_add(1));
@@ -30,7 +26,22 @@ QString sqlErrorText(const QSqlError& error) {
     return databaseText.isEmpty() ? error.text().trimmed() : databaseText;
 }
 
-SqliteConnection::SqliteConnection(const QString& path, Mode mode) : name_(uniqueConnectionName()) {
+SqlFailure classifySqlFailure(const QSqlError& error) {
+    // SQLite's primary result codes (the low byte of an extended one).
+    bool parsed = false;
+    const int code = error.nativeErrorCode().toInt(&parsed) & 0xff;
+    if (!parsed)
+        return SqlFailure::Other;
+    constexpr int busy = 5, locked = 6, corrupt = 11, notADatabase = 26;
+    if (code == busy || code == locked)
+        return SqlFailure::Busy;
+    if (code == corrupt || code == notADatabase)
+        return SqlFailure::Damaged;
+    return SqlFailure::Other;
+}
+
+SqliteConnection::SqliteConnection(const QString& path, Mode mode, int busyTimeoutMs)
+    : name_(uniqueConnectionName()) {
     database_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
     if (!database_.isValid()) {
         errorText_ = QStringLiteral("the SQLite driver of Qt SQL (QSQLITE) is not installed");

@@ -2,6 +2,8 @@
 // One Qt SQL connection to the record file, usable only on the thread that made it (a Qt SQL rule);
 // each thread that touches the record makes its own.
 
+#include "alarmrecord/alarm_record.h"
+
 #include <QSqlDatabase>
 #include <QString>
 
@@ -12,6 +14,14 @@ namespace calidra {
 // SQLite's own words when it gave any, else Qt's.
 QString sqlErrorText(const QSqlError& error);
 
+// What a failed statement means for the rows waiting to be written.
+enum class SqlFailure {
+    Busy,    // another connection holds the file: try again later
+    Damaged, // the file is not a database, or a damaged one
+    Other,   // read-only, disk full, folder gone: try again later
+};
+SqlFailure classifySqlFailure(const QSqlError& error);
+
 class SqliteConnection {
 public:
     enum class Mode {
@@ -19,7 +29,9 @@ public:
         CreateIfMissing, // the first episode makes the record
     };
 
-    SqliteConnection(const QString& path, Mode mode);
+    // A writer waits busyTimeoutMs for another connection (the image list, an export) to let go.
+    SqliteConnection(const QString& path, Mode mode,
+                     int busyTimeoutMs = AlarmRecordTimes::defaultBusyTimeoutMs);
     ~SqliteConnection();
     SqliteConnection(const SqliteConnection&) = delete;
     SqliteConnection& operator=(const SqliteConnection&) = delete;

@@ -6,11 +6,18 @@
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
+
+#include "testsupport/wait.h"
 
 #include <gtest/gtest.h>
 
 #include <unistd.h>
+
+#include <chrono>
+#include <thread>
 
 namespace calidra {
 namespace {
@@ -48,14 +55,28 @@ protected:
         return failures.count();
     }
 
+    // Two alarms of today, each with a snapshot, as the frame thread reports them.
+    void twoAlarmsNow(AlarmRecord& record) {
+        const QDateTime now = QDateTime::currentDateTime();
+        for (int alarm = 0; alarm < 2; ++alarm) {
+            const QDateTime start = now.addSecs(alarm * 10);
+            record.alarmOn(start);
+            record.snapshotSaved(QDir(folder()).filePath(QStringLiteral("ThermalAlarm_%1.jpg")
+                                                             .arg(start.toString(QStringLiteral("yyyyMMdd_HHmmss")))),
+                                 38.0 + alarm);
+            record.alarmOff(start.addSecs(3));
+        }
+    }
+
     static inline bool runsUnprivileged = false;
     QTemporaryDir temporary;
 };
 
-TEST_F(DamagedDatabaseTest, CorruptFileIsReportedOnceAndLeftAsItIs) {
+TEST_F(DamagedDatabaseTest, CorruptFileIsMovedAsideOnceAndANewRecordKeepsTheAlarms) {
     ASSERT_TRUE(QDir().mkpath(folder()));
     const QByteArray garbage = QByteArray("this is no database ").repeated(400);
-    QFile file(QDir(folder()).filePath(QStringLiteral("alarms.sqlite")));
+    const QString database = QDir(folder()).filePath(QStringLiteral("alarms.sqlite"));
+    QFile file(database);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(garbage);
     file.close();
@@ -63,18 +84,57 @@ TEST_F(DamagedDatabaseTest, CorruptFileIsReportedOnceAndLeftAsItIs) {
     {
         AlarmRecord record(folder());
         QSignalSpy failures(&record, &AlarmRecord::recordFailed);
-        EXPECT_EQ(failuresOfTwoAlarms(record, failures), 1);
-        EXPECT_TRUE(failures.at(0).at(0).toString().contains(QStringLiteral("alarms.sqlite")));
+        twoAlarmsNow(record);
+        record.waitUntilWritten();
+        QCoreApplication::processEvents();
+        ASSERT_EQ(failures.count(), 1);
+        EXPECT_TRUE(failures.at(0).at(0).toString().contains(QStringLiteral("moved aside to")));
     }
 
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), garbage);
-    EXPECT_TRUE(readSnapshotHighestCelsius(file.fileName()).isEmpty());
-    const CsvExportResult exported = exportAlarmEpisodesCsv(
-        file.fileName(), temporary.filePath(QStringLiteral("a.csv")), CsvTemperatureUnit::Celsius);
-    EXPECT_FALSE(exported.succeeded);
-    EXPECT_FALSE(exported.errorText.isEmpty());
-    EXPECT_FALSE(QFileInfo::exists(temporary.filePath(QStringLiteral("a.csv"))));
+    const QStringList aside = QDir(folder()).entryList({QStringLiteral("alarms.sqlite.damaged-*")}, QDir::Files);
+    ASSERT_EQ(aside.size(), 1);
+    QFile kept(QDir(folder()).filePath(aside.at(0)));
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), garbage);
+    const AlarmEpisodesResult read = readAlarmEpisodes(database);
+    ASSERT_TRUE(read.succeeded) << read.errorText.toStdString();
+    EXPECT_EQ(read.episodes.size(), 2u);
+    EXPECT_EQ(readSnapshotHighestCelsius(database).size(), 2);
+}
+
+// Another program holds the record locked far longer than a write waits: the rows wait in order
+// and are all written once the lock is gone.
+TEST_F(DamagedDatabaseTest, RowsWaitOutALockAndArriveInOrder) {
+    AlarmRecordTimes times;
+    times.busyTimeoutMs = 100;
+    times.retryIntervalMs = 50;
+    AlarmRecord record(folder(), 0, nullptr, times);
+    QSignalSpy failures(&record, &AlarmRecord::recordFailed);
+    record.alarmOn(QDateTime::currentDateTime().addSecs(-60));
+    record.alarmOff(QDateTime::currentDateTime().addSecs(-58));
+    record.waitUntilWritten();
+    {
+        QSqlDatabase locker = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("locker"));
+        locker.setDatabaseName(record.databasePath());
+        ASSERT_TRUE(locker.open());
+        ASSERT_TRUE(QSqlQuery(locker).exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        twoAlarmsNow(record);
+        // Held for many times the busy time-out, so that writes are given up and tried again.
+        std::this_thread::sleep_for(std::chrono::milliseconds(20 * times.busyTimeoutMs));
+        record.waitUntilWritten();
+        QSqlQuery(locker).exec(QStringLiteral("ROLLBACK"));
+        locker.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("locker"));
+    ASSERT_TRUE(test::waitFor([&] { return readAlarmEpisodes(record.databasePath()).episodes.size() == 3; }));
+    const std::vector<AlarmEpisode> episodes = readAlarmEpisodes(record.databasePath()).episodes;
+    for (std::size_t index = 0; index < episodes.size(); ++index) {
+        EXPECT_EQ(episodes[index].id, qint64(index + 1)) << "written out of order";
+        EXPECT_TRUE(episodes[index].endUtc.has_value());
+        EXPECT_EQ(episodes[index].snapshots, index == 0 ? 0 : 1);
+    }
+    EXPECT_EQ(readSnapshotHighestCelsius(record.databasePath()).size(), 2);
+    EXPECT_EQ(failures.count(), 0);
 }
 
 TEST_F(DamagedDatabaseTest, WriteProtectedRecordIsReportedOnceAndStillReadable) {

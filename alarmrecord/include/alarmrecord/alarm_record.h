@@ -4,9 +4,10 @@
 // snapshots older than the kept number of days.
 //
 // Everything is written on the record's own thread: the methods below may be called from any
-// thread, the camera's frame thread included, and return at once. A database that cannot be
-// written is reported once through recordFailed and the calls go on as no-ops; the next episode
-// tries the file again.
+// thread, the camera's frame thread included, and return at once. Rows that cannot be written now
+// (the file locked by another program, read-only, a full disk) wait in order and are tried again
+// every retry interval; the first problem is reported once through recordFailed. A damaged file is
+// moved aside and a new record started.
 
 #include <QDateTime>
 #include <QObject>
@@ -23,6 +24,15 @@ class AlarmRecordWriter;
 // AlarmKeepDays: 0 keeps every snapshot.
 inline constexpr int defaultAlarmKeepDays = 0;
 
+struct AlarmRecordTimes {
+    // How long one write waits for another program (the image list, an export) to let go. It waits
+    // on the record's own thread, where nobody else is held up.
+    int busyTimeoutMs = defaultBusyTimeoutMs;
+    static constexpr int defaultBusyTimeoutMs = 10000;
+    // How soon rows that could not be written are tried again.
+    int retryIntervalMs = 5000;
+};
+
 class AlarmRecord : public QObject {
     Q_OBJECT
 public:
@@ -30,7 +40,7 @@ public:
     // and episodes left open by a killed station are closed; a missing one is made by the first
     // episode. With keepDays above 0 old snapshots are removed now and every hour.
     explicit AlarmRecord(const QString& alarmFolder, int keepDays = defaultAlarmKeepDays,
-                         QObject* parent = nullptr);
+                         QObject* parent = nullptr, AlarmRecordTimes times = {});
     // Ends an episode still open at this moment and waits for the writes asked for so far.
     ~AlarmRecord() override;
 
@@ -54,7 +64,8 @@ public:
     // One removal run now (with the current keepDays), e.g. on the station's own schedule.
     void removeExpiredNow();
 
-    // Blocks until everything asked for before has been written. Never from the writer thread.
+    // Blocks until everything asked for before has been written, or waits to be tried again. Never
+    // from the writer thread.
     void waitUntilWritten();
 
 signals:
