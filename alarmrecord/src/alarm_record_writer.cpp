@@ -85,7 +85,8 @@ AlarmRecordWriter::Outcome AlarmRecordWriter::openRecord(SqliteConnection::Mode 
         fail(QStringLiteral("created"), QStringLiteral("the folder cannot be made"));
         return Outcome::Failed;
     }
-    connection_ = std::make_unique<SqliteConnection>(alarmRecordPath(alarmFolder_), mode, times_.busyTimeoutMs);
+    connection_ =
+        std::make_unique<SqliteConnection>(alarmRecordPath(alarmFolder_), mode, times_.busyTimeoutMs);
     if (!connection_->isOpen()) {
         fail(QStringLiteral("opened"), QString(connection_->errorText()));
         return Outcome::Failed;

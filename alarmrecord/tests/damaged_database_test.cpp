@@ -61,9 +61,10 @@ protected:
         for (int alarm = 0; alarm < 2; ++alarm) {
             const QDateTime start = now.addSecs(alarm * 10);
             record.alarmOn(start);
-            record.snapshotSaved(QDir(folder()).filePath(QStringLiteral("ThermalAlarm_%1.jpg")
-                                                             .arg(start.toString(QStringLiteral("yyyyMMdd_HHmmss")))),
-                                 38.0 + alarm);
+            record.snapshotSaved(
+                QDir(folder()).filePath(QStringLiteral("ThermalAlarm_%1.jpg")
+                                            .arg(start.toString(QStringLiteral("yyyyMMdd_HHmmss")))),
+                38.0 + alarm);
             record.alarmOff(start.addSecs(3));
         }
     }
@@ -91,7 +92,8 @@ TEST_F(DamagedDatabaseTest, CorruptFileIsMovedAsideOnceAndANewRecordKeepsTheAlar
         EXPECT_TRUE(failures.at(0).at(0).toString().contains(QStringLiteral("moved aside to")));
     }
 
-    const QStringList aside = QDir(folder()).entryList({QStringLiteral("alarms.sqlite.damaged-*")}, QDir::Files);
+    const QStringList aside =
+        QDir(folder()).entryList({QStringLiteral("alarms.sqlite.damaged-*")}, QDir::Files);
     ASSERT_EQ(aside.size(), 1);
     QFile kept(QDir(folder()).filePath(aside.at(0)));
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
