@@ -2,12 +2,15 @@
 
 #include "sqlite_connection.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
 #include <QVariant>
+
+#include <sys/stat.h>
 
 namespace calidra {
 namespace {
@@ -117,6 +120,12 @@ CsvExportResult exportAlarmEpisodesCsv(const QString& databasePath, const QStrin
         text += quoted.join(QLatin1Char(',')) + lineEnd;
     }
 
+    // The export replaces a file, never a device, a FIFO or a folder that stands at the name.
+    struct stat status {};
+    if (::stat(QFile::encodeName(csvPath).constData(), &status) == 0 && !S_ISREG(status.st_mode)) {
+        result.errorText = QStringLiteral("%1 could not be written: it is not a regular file.").arg(csvPath);
+        return result;
+    }
     QSaveFile file(csvPath);
     const QByteArray bytes = text.toUtf8();
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {

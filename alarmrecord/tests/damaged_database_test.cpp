@@ -1,6 +1,7 @@
 #include "alarmrecord/alarm_record.h"
 
 #include "alarmrecord/alarm_record_reader.h"
+#include "alarmrecord/snapshot_names.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -137,6 +139,29 @@ TEST_F(DamagedDatabaseTest, RowsWaitOutALockAndArriveInOrder) {
     }
     EXPECT_EQ(readSnapshotHighestCelsius(record.databasePath()).size(), 2);
     EXPECT_EQ(failures.count(), 0);
+}
+
+// An export never replaces a device or a FIFO that stands at its name, and says so.
+TEST_F(DamagedDatabaseTest, ExportRefusesWhatIsNotARegularFile) {
+    {
+        AlarmRecord record(folder());
+        twoAlarmsNow(record);
+    }
+    const QString fifo = temporary.filePath(QStringLiteral("episodes.csv"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    for (const QString& target : {fifo, QStringLiteral("/dev/full")}) {
+        const CsvExportResult exported =
+            exportAlarmEpisodesCsv(alarmRecordPath(folder()), target, CsvTemperatureUnit::Celsius);
+        EXPECT_FALSE(exported.succeeded) << target.toStdString();
+        EXPECT_TRUE(exported.errorText.contains(QStringLiteral("not a regular file")));
+    }
+    struct stat status {};
+    ASSERT_EQ(::stat(QFile::encodeName(fifo).constData(), &status), 0);
+    EXPECT_TRUE(S_ISFIFO(status.st_mode));
+    const CsvExportResult exported = exportAlarmEpisodesCsv(
+        alarmRecordPath(folder()), temporary.filePath(QStringLiteral("a.csv")), CsvTemperatureUnit::Celsius);
+    EXPECT_TRUE(exported.succeeded) << exported.errorText.toStdString();
+    EXPECT_EQ(exported.episodes, 2);
 }
 
 TEST_F(DamagedDatabaseTest, WriteProtectedRecordIsReportedOnceAndStillReadable) {

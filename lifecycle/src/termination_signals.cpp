@@ -17,6 +17,19 @@ void forwardSignal(int) {
     const char byte = 1;
     const ssize_t ignored = ::write(signalPipe[1], &byte, 1);
     (void)ignored;
+    // Only the first signal starts the count: later ones must not put the end off.
+    static volatile sig_atomic_t counting = 0;
+    if (!counting) {
+        counting = 1;
+        ::alarm(orderlyEndSeconds);
+    }
+}
+
+void cutShort(int) {
+    static const char message[] = "The orderly end took too long; the program ends now.\n";
+    const ssize_t ignored = ::write(STDERR_FILENO, message, sizeof message - 1);
+    (void)ignored;
+    ::_exit(1);
 }
 
 } // namespace
@@ -38,6 +51,10 @@ bool quitOnTerminationSignals(QCoreApplication& application) {
     bool hooked = true;
     for (int signalNumber : {SIGINT, SIGTERM, SIGHUP})
         hooked = ::sigaction(signalNumber, &action, nullptr) == 0 && hooked;
+    struct sigaction timeUp {};
+    timeUp.sa_handler = cutShort;
+    sigemptyset(&timeUp.sa_mask);
+    hooked = ::sigaction(SIGALRM, &timeUp, nullptr) == 0 && hooked;
     ::signal(SIGPIPE, SIG_IGN);
     return hooked;
 }

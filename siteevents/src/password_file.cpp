@@ -23,7 +23,8 @@ PasswordFileResult refused(const QString& problem, int errorNumber = 0) {
 } // namespace
 
 PasswordFileResult readPasswordFile(const QString& path) {
-    const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC);
+    // Without waiting: a FIFO in its place is refused below, never waited on.
+    const int descriptor = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (descriptor < 0) {
         const int errorNumber = errno;
         return refused(QStringLiteral("MQTT password file %1 cannot be read: %2.")

@@ -1,5 +1,8 @@
 #include "siteevents/pending_alarm_queue.h"
 
+#include "maskfile/file_io.h"
+
+#include <QBuffer>
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -11,6 +14,12 @@
 #include <map>
 
 namespace calidra {
+namespace {
+
+// Far beyond a journal of the largest queue; a larger file is not one of ours.
+constexpr std::size_t largestJournalBytes = 64u << 20;
+
+} // namespace
 
 PendingAlarmQueue::PendingAlarmQueue(QString filePath, int capacity)
     : filePath_(std::move(filePath)), capacity_(std::max(1, capacity)) {}
@@ -18,8 +27,19 @@ PendingAlarmQueue::PendingAlarmQueue(QString filePath, int capacity)
 bool PendingAlarmQueue::open() {
     if (filePath_.isEmpty())
         return true;
-    QFile earlier(filePath_);
-    if (earlier.open(QIODevice::ReadOnly)) {
+    // Only a regular file is read: a FIFO in its place must not hold the site events' thread.
+    std::vector<uint8_t> bytes;
+    const maskfile::FileReadResult read =
+        maskfile::readRegularFile(QFile::encodeName(filePath_).toStdString(), largestJournalBytes, bytes);
+    if (read.status == maskfile::FileReadStatus::NotRegularFile) {
+        notAFile_ = true;
+        setFileError(QStringLiteral("it is not a regular file"), 0);
+        return false;
+    }
+    if (read.status == maskfile::FileReadStatus::Read) {
+        QBuffer earlier;
+        earlier.setData(reinterpret_cast<const char*>(bytes.data()), int(bytes.size()));
+        earlier.open(QIODevice::ReadOnly);
         std::map<quint64, QByteArray> waiting;
         while (!earlier.atEnd()) {
             QByteArray line = earlier.readLine();
@@ -92,8 +112,8 @@ void PendingAlarmQueue::forget(quint64 number) {
 }
 
 bool PendingAlarmQueue::append(const QByteArray& line, bool durable) {
-    if (filePath_.isEmpty())
-        return true;
+    if (filePath_.isEmpty() || notAFile_)
+        return filePath_.isEmpty();
     // After a failure the whole file is written again, which also heals a folder that was missing.
     if (!file_.isOpen())
         return rewrite();
@@ -113,8 +133,8 @@ bool PendingAlarmQueue::append(const QByteArray& line, bool durable) {
 }
 
 bool PendingAlarmQueue::rewrite() {
-    if (filePath_.isEmpty())
-        return true;
+    if (filePath_.isEmpty() || notAFile_)
+        return filePath_.isEmpty();
     file_.close();
     QDir().mkpath(QFileInfo(filePath_).absolutePath());
     QSaveFile replacement(filePath_);

@@ -1,9 +1,14 @@
 #include "siteevents/pending_alarm_queue.h"
 
+#include "password_file.h"
+
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 namespace calidra {
 namespace {
@@ -70,6 +75,30 @@ TEST(PendingAlarmQueueTest, AFileThatCannotBeWrittenKeepsTheMessagesInMemory) {
     EXPECT_FALSE(queue.fileError().isEmpty());
     queue.push("1");
     EXPECT_EQ(payloads(queue), QList<QByteArray>({"1"}));
+}
+
+// A FIFO as the journal or as the password file is refused at once, never waited on or replaced.
+TEST(PendingAlarmQueueTest, FifosInPlaceOfTheFilesAreNeitherWaitedOnNorReplaced) {
+    QTemporaryDir folder;
+    const QString journal = folder.filePath("pending");
+    const QString password = folder.filePath("password");
+    for (const QString& path : {journal, password})
+        ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+
+    PendingAlarmQueue queue(journal, 10);
+    EXPECT_FALSE(queue.open());
+    EXPECT_TRUE(queue.fileError().contains("not a regular file")) << queue.fileError().toStdString();
+    queue.push("1");
+    EXPECT_EQ(payloads(queue), QList<QByteArray>({"1"}));
+
+    const PasswordFileResult read = readPasswordFile(password);
+    EXPECT_FALSE(read.usable);
+    EXPECT_TRUE(read.problem.contains("is not a file")) << read.problem.toStdString();
+    for (const QString& path : {journal, password}) {
+        struct stat status {};
+        ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &status), 0);
+        EXPECT_TRUE(S_ISFIFO(status.st_mode)) << path.toStdString();
+    }
 }
 
 } // namespace

@@ -56,6 +56,7 @@ private:
     int linesInFile_ = 0;
     QString fileError_;
     int fileErrorCode_ = 0;
+    bool notAFile_ = false; // something else stands at the path: never waited on, never replaced
 };
 
 } // namespace calidra
