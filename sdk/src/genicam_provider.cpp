@@ -9,8 +9,6 @@ namespace calidra::sorvik {
 
 namespace {
 
-constexpr auto kListPeriod = std::chrono::seconds(2);
-
 // GigE Vision bootstrap registers: what every such camera tells about itself,
 // the same fields its discovery answer carries.
 constexpr guint64 kManufacturerNameRegister = 0x0048;
@@ -172,7 +170,7 @@ void GenicamProvider::run() {
             }
             scan();
             handleLostControl();
-            nextList = std::chrono::steady_clock::now() + kListPeriod;
+            nextList = std::chrono::steady_clock::now() + configuration_.listPeriod;
             std::lock_guard<std::mutex> lock(mutex_);
             listing_ = false;
         }
@@ -435,7 +433,8 @@ int GenicamProvider::open(const std::string& openKey, std::shared_ptr<CameraSess
         interfaceAddress = G_INET_ADDRESS(g_object_ref(device->interfaceAddress));
         deviceAddress = G_INET_ADDRESS(g_object_ref(device->deviceAddress));
         created = std::make_shared<GenicamSession>(*this, address, device->serial, device->generation,
-                                                   configuration_.cameras[std::size_t(device->profile)]);
+                                                   configuration_.cameras[std::size_t(device->profile)],
+                                                   configuration_.answerWait);
     }
     const int result = created->connect(interfaceAddress, deviceAddress);
     g_object_unref(interfaceAddress);

@@ -1,10 +1,10 @@
 #pragma once
 // GigE Vision / GenICam cameras through Aravis. A worker thread re-reads the
-// device list every two seconds: each configured address is asked by unicast,
-// and only with "discover" also every camera that answers a broadcast. A
-// device that stops answering, or whose open session lost its control
-// channel, fires the unplug callbacks and device-check "removed"; one that
-// answers again fires "added".
+// device list every list period (two seconds by default): each configured
+// address is asked by unicast, and only with "discover" also every camera
+// that answers a broadcast. A device that stops answering, or whose open
+// session lost its control channel, fires the unplug callbacks and
+// device-check "removed"; one that answers again fires "added".
 //
 // Stopping never waits for a camera that does not answer: what is still
 // caught in Aravis's time-outs (the worker asking a dead address, a dead

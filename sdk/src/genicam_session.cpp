@@ -17,10 +17,6 @@ namespace {
 // Buffers Aravis fills in turn; a few frames of slack for a slow frame callback.
 constexpr int kStreamBuffers = 8;
 
-// How long a caller waits for the camera's answer: a healthy camera answers within
-// milliseconds, or after one retry (Aravis resends an unanswered command after 500 ms).
-constexpr auto kAnswerWait = std::chrono::milliseconds(1000);
-
 // Access of a GenICam feature as the node information record reports it:
 // 2 write-only, 3 read-only, 4 read and write are usable.
 int accessModeCode(ArvGcAccessMode mode) {
@@ -45,9 +41,10 @@ bool isImage(ArvBuffer* buffer) {
 } // namespace
 
 GenicamSession::GenicamSession(GenicamProvider& provider, std::string address, std::string serial,
-                               uint64_t generation, GenicamProfile profile)
+                               uint64_t generation, GenicamProfile profile,
+                               std::chrono::milliseconds answerWait)
     : provider_(provider), address_(std::move(address)), serial_(std::move(serial)), generation_(generation),
-      profile_(std::move(profile)), controlLink_(std::make_shared<ControlLink>()),
+      profile_(std::move(profile)), answerWait_(answerWait), controlLink_(std::make_shared<ControlLink>()),
       nodes_(/*keepsNucSettings=*/false, /*keepsUserOffset=*/true) {
     controlLink_->provider = &provider_;
 }
@@ -187,7 +184,7 @@ void GenicamSession::close() {
     const bool answering = !gone_.load() && !controlLost() && !exchanges_.unanswered();
     int result = SVK_OK;
     if (ownThread || !answering ||
-        exchanges_.ask(release, kAnswerWait, result) == GenicamExchangeThread::Outcome::refused) {
+        exchanges_.ask(release, answerWait_, result) == GenicamExchangeThread::Outcome::refused) {
         exchanges_.post(release);
     }
     if (auto self = weak_from_this().lock()) {
@@ -256,7 +253,7 @@ int GenicamSession::setAcquisition(int enable) {
 
 int GenicamSession::ask(std::function<int()> exchange, std::function<void(int)> late) {
     int result = SVK_ERROR_DEVICE_GONE;
-    switch (exchanges_.ask(std::move(exchange), kAnswerWait, result, std::move(late))) {
+    switch (exchanges_.ask(std::move(exchange), answerWait_, result, std::move(late))) {
     case GenicamExchangeThread::Outcome::answered:
         return result;
     case GenicamExchangeThread::Outcome::late:

@@ -3,8 +3,9 @@
 // its counts into temperature codes, and the nodes the library keeps itself
 // ("UserCompensationParaB", "ImageColorPalette", "NUCManualRun").
 // Everything said to the camera goes through the session's exchange thread:
-// a caller waits at most about a second for the camera's answer, and is
-// answered at once while an earlier exchange is still unanswered.
+// a caller waits at most the answer wait (a second by default) for the
+// camera's answer, and is answered at once while an earlier exchange is
+// still unanswered.
 
 #include "camera_provider.h"
 #include "genicam_exchange_thread.h"
@@ -15,6 +16,7 @@
 #include <arv.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -30,7 +32,7 @@ class GenicamProvider;
 class GenicamSession : public CameraSession, public std::enable_shared_from_this<GenicamSession> {
 public:
     GenicamSession(GenicamProvider& provider, std::string address, std::string serial, uint64_t generation,
-                   GenicamProfile profile);
+                   GenicamProfile profile, std::chrono::milliseconds answerWait);
     ~GenicamSession() override;
 
     // Opens the device, takes control of it and writes the profile's features.
@@ -104,6 +106,7 @@ private:
     const std::string serial_;
     const uint64_t generation_;
     const GenicamProfile profile_;
+    const std::chrono::milliseconds answerWait_;
 
     std::shared_ptr<ControlLink> controlLink_;
     // Palette and offset; the NUC settings are the camera's own.

@@ -84,11 +84,29 @@ bool readProfile(JsonReader& reader, const json& object, GenicamProfile& profile
     return true;
 }
 
+bool readMilliseconds(JsonReader& reader, const json& object, const char* key, int lowest, int highest,
+                      std::chrono::milliseconds& value, const std::string& where) {
+    int milliseconds = int(value.count());
+    if (!reader.integer(object, key, milliseconds, where)) {
+        return false;
+    }
+    if (milliseconds < lowest || milliseconds > highest) {
+        return reader.fail(std::string("\"") + key + "\" in " + where + " must be from " +
+                           std::to_string(lowest) + " to " + std::to_string(highest));
+    }
+    value = std::chrono::milliseconds(milliseconds);
+    return true;
+}
+
 bool readGenicam(JsonReader& reader, const json& object, GenicamConfiguration& genicam) {
     const std::string where = "\"genicam\"";
-    if (!reader.onlyKeys(object, {"addresses", "discover", "cameras"}, where) ||
+    if (!reader.onlyKeys(
+            object, {"addresses", "discover", "cameras", "answerWaitMilliseconds", "listPeriodMilliseconds"},
+            where) ||
         !readTextList(reader, object, "addresses", genicam.addresses, where, "addresses") ||
-        !reader.boolean(object, "discover", genicam.discover, where)) {
+        !reader.boolean(object, "discover", genicam.discover, where) ||
+        !readMilliseconds(reader, object, "answerWaitMilliseconds", 10, 600000, genicam.answerWait, where) ||
+        !readMilliseconds(reader, object, "listPeriodMilliseconds", 100, 600000, genicam.listPeriod, where)) {
         return false;
     }
     auto cameras = object.find("cameras");

@@ -2,6 +2,7 @@
 // SorvikC.json: which cameras the library offers. Without the file the
 // library offers the simulated camera alone and touches no network and no device.
 
+#include <chrono>
 #include <string>
 #include <utility>
 #include <vector>
@@ -27,6 +28,10 @@ struct GenicamConfiguration {
     std::vector<std::string> addresses; // reached by unicast
     bool discover = false;              // broadcast discovery on every interface
     std::vector<GenicamProfile> cameras;
+    // How long a caller waits for a camera's answer: a healthy camera answers within milliseconds,
+    // or after one retry (Aravis resends an unanswered command after 500 ms).
+    std::chrono::milliseconds answerWait{1000};
+    std::chrono::milliseconds listPeriod{2000}; // how often the device list is re-read
 };
 
 // USB radiometric cameras through V4L2.

@@ -3,6 +3,7 @@
 // child processes on loopback addresses, and collects the library's frames.
 
 #include "svk.h"
+#include "testsupport/wait.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +18,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <functional>
 #include <mutex>
 #include <sstream>
 #include <string>
@@ -25,18 +25,6 @@
 #include <vector>
 
 namespace genicamtest {
-
-// Polls until done() or the time is up.
-inline bool waitFor(const std::function<bool()>& done, int timeoutMs) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > end) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return true;
-}
 
 // Whether something listens on UDP address:3956 (the GigE Vision control port), read from
 // the kernel's table so that asking never takes the port from the camera that is starting.
@@ -68,7 +56,7 @@ public:
     CameraProcess& operator=(const CameraProcess&) = delete;
     ~CameraProcess() { stop(SIGTERM); }
 
-    // Starts the program and waits until it answers on address.
+    // Starts the program and waits until it answers on address, or has ended.
     bool start(const std::vector<std::string>& command, const std::string& address,
                const std::string& logPath) {
         address_ = address;
@@ -84,7 +72,8 @@ public:
             ::execvp(arguments[0], arguments.data());
             std::_Exit(127);
         }
-        return pid_ > 0 && waitFor([&] { return controlPortBound(address_); }, 10000);
+        return pid_ > 0 && calidra::test::waitFor([&] { return controlPortBound(address_) || ended(); }) &&
+               pid_ > 0;
     }
 
     // Ends it (SIGKILL: as if the camera lost power) and waits until its port is free.
@@ -97,12 +86,22 @@ public:
         ::waitpid(pid_, &status, 0);
         exitStatus_ = status;
         pid_ = -1;
-        waitFor([&] { return !controlPortBound(address_); }, 5000);
+        calidra::test::waitFor([&] { return !controlPortBound(address_); });
     }
 
     int exitStatus() const { return exitStatus_; }
 
 private:
+    bool ended() {
+        int status = 0;
+        if (::waitpid(pid_, &status, WNOHANG) != pid_) {
+            return false;
+        }
+        exitStatus_ = status;
+        pid_ = -1;
+        return true;
+    }
+
     pid_t pid_ = -1;
     int exitStatus_ = -1;
     std::string address_;
@@ -149,9 +148,11 @@ struct Observer {
         self->changed.notify_all();
     }
 
-    template <typename Predicate> bool waitUntil(Predicate done, int timeoutMs) {
+    // Checks done, under the lock, at every frame or event until it holds or the deadline has passed.
+    template <typename Predicate>
+    bool waitUntil(Predicate done, std::chrono::milliseconds deadline = calidra::test::kEventDeadline) {
         std::unique_lock<std::mutex> lock(mutex);
-        return changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return done(); });
+        return changed.wait_for(lock, deadline, [&] { return done(); });
     }
     std::size_t frameCount() {
         std::lock_guard<std::mutex> lock(mutex);

@@ -4,6 +4,7 @@
 
 #include "fake_video_device.h"
 #include "frame_layouts.h"
+#include "testsupport/wait.h"
 #include "uvc_device_choice.h"
 
 #include <gtest/gtest.h>
@@ -29,7 +30,7 @@ using calidra::uvc::testing::Scene;
 using namespace std::chrono_literals;
 
 constexpr int kRecheckMs = 50;
-constexpr auto kPatience = 10s;
+constexpr auto kPatience = calidra::test::kEventDeadline;
 
 // A 38.2 degree face on a 22 degree background, in the P2's 256 x 192 counts.
 Scene faceScene(uint32_t width, uint32_t height) {
@@ -327,7 +328,7 @@ TEST_F(UvcCameraTest, CloseAndShutDownDuringCaptureLeaveNoCallbackBehind) {
         ASSERT_EQ(svkClose(handle), 0);
         EXPECT_FALSE(observer_.inFrame.load()) << "svkClose returned during a frame callback";
         const int after = observer_.frameCount();
-        std::this_thread::sleep_for(30ms);
+        std::this_thread::sleep_for(30ms); // six frames' time in which none may come
         EXPECT_EQ(observer_.frameCount(), after) << "a frame after svkClose returned";
     }
 
@@ -338,6 +339,6 @@ TEST_F(UvcCameraTest, CloseAndShutDownDuringCaptureLeaveNoCallbackBehind) {
     svkUninit();
     EXPECT_FALSE(observer_.inFrame.load());
     const int after = observer_.frameCount();
-    std::this_thread::sleep_for(30ms);
+    std::this_thread::sleep_for(30ms); // six frames' time in which none may come
     EXPECT_EQ(observer_.frameCount(), after);
 }

@@ -24,6 +24,8 @@ using namespace calidra::uvc::testing;
 constexpr const char* kNode = "/dev/video0";
 constexpr int kPollMs = 50;
 constexpr int kPolls = 20 * 60 * 1000 / kPollMs; // watches for 20 minutes at most
+// The library re-checks the devices this often rather than every 2 s: a test waits less for a plug.
+constexpr int kRecheckMs = 250;
 
 bool pulled(const char* controlFile) {
     return controlFile != nullptr && ::access(controlFile, F_OK) == 0;
@@ -48,7 +50,7 @@ __attribute__((constructor)) void standInFakeCamera() {
     if (!pulled(controlFile)) {
         devices->plug(kNode, *camera);
     }
-    calidra::sorvik::useUvcDeviceSystem(devices, 0);
+    calidra::sorvik::useUvcDeviceSystem(devices, kRecheckMs);
     if (controlFile == nullptr) {
         return;
     }

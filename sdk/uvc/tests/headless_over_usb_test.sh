@@ -41,7 +41,7 @@ mark=$(lines)
 touch "$work/pulled"
 wait_all 10 "$mark" 'Selected camera was unplugged\.' 'Device has been removed\.' '^ALARM	OFF$' ||
   fail "no line matching '$missing' within 10 s of the camera pulled out"
-sleep 2 # out for two of the alarm's snapshot periods
+sleep 2 # a window in which no snapshot may come: two of the alarm's snapshot periods
 rm -f "$work/pulled"
 expect_camera_back "$(lines)"
 kill -TERM "$station" 2>/dev/null

@@ -24,6 +24,16 @@ wait_line() { # SECONDS FROM PATTERN
   return 1
 }
 lines() { wc -l < "$work/station.txt"; }
+# Waits up to SECONDS until COMMAND succeeds.
+wait_until() { # SECONDS COMMAND...
+  local seconds=$1
+  shift
+  for _ in $(seq $(( seconds * 10 ))); do
+    "$@" && return 0
+    sleep 0.1
+  done
+  return 1
+}
 # Waits up to SECONDS until every pattern has matched a line after line FROM; sets missing.
 wait_all() { # SECONDS FROM PATTERN...
   local seconds=$1 from=$2 pattern

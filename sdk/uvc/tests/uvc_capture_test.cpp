@@ -2,6 +2,7 @@
 #include "device_watcher.h"
 #include "fake_video_device.h"
 #include "frame_layouts.h"
+#include "testsupport/wait.h"
 
 #include <gtest/gtest.h>
 #include <linux/videodev2.h>
@@ -18,7 +19,9 @@ using namespace std::chrono_literals;
 
 namespace {
 
-constexpr auto kPatience = 5s;
+using calidra::test::waitFor;
+
+constexpr auto kPatience = calidra::test::kEventDeadline;
 
 std::shared_ptr<FakeCamera> infiRayCamera(std::string serial = "P2-0001", int framesPerSecond = 200) {
     FakeCameraSpec spec;
@@ -107,17 +110,6 @@ uint16_t codeAt(const std::vector<uint8_t>& frame, uint32_t width, uint32_t x, u
     const std::size_t bytes = format == SVK_PIXEL_FORMAT_RGB_CODE32 ? 4 : 2;
     const std::size_t offset = (std::size_t(y) * width + x) * bytes + (bytes == 4 ? 2 : 0);
     return uint16_t(frame[offset] | (frame[offset + 1] << 8));
-}
-
-template <typename Predicate> bool eventually(Predicate predicate) {
-    const auto deadline = std::chrono::steady_clock::now() + kPatience;
-    while (!predicate()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
 }
 
 class UvcCapture : public ::testing::Test {
@@ -230,7 +222,7 @@ TEST_F(UvcCapture, RefusedFramesAreReportedOnceAndNeverDelivered) {
         auto session = openAt(path, receiver);
         ASSERT_TRUE(session);
         session->setAcquisition(true);
-        ASSERT_TRUE(eventually([&] { return session->refusedFrames() >= 10; }));
+        ASSERT_TRUE(waitFor([&] { return session->refusedFrames() >= 10; }));
         EXPECT_EQ(receiver.frames(), 0);
         ASSERT_EQ(receiver.lines().size(), 1u);
         EXPECT_NE(receiver.lines()[0].find("not used"), std::string::npos) << receiver.lines()[0];
@@ -351,7 +343,7 @@ TEST_F(UvcCapture, CloseDuringCaptureJoinsAndNoCallbackFollows) {
         session->setFrameCallback(
             [](const SvkFrameRecord*, void* context) {
                 auto* p = static_cast<Probe*>(context);
-                std::this_thread::sleep_for(1ms);
+                std::this_thread::sleep_for(1ms); // a callback with some work, so a close can meet it
                 ++p->calls;
                 if (p->closed.load()) {
                     ++p->late;
@@ -359,10 +351,10 @@ TEST_F(UvcCapture, CloseDuringCaptureJoinsAndNoCallbackFollows) {
             },
             &probe);
         session->setAcquisition(true);
-        ASSERT_TRUE(eventually([&] { return probe.calls.load() >= 3; }));
+        ASSERT_TRUE(waitFor([&] { return probe.calls.load() >= 3; }));
         session->close();
         probe.closed = true;
-        std::this_thread::sleep_for(20ms);
+        std::this_thread::sleep_for(20ms); // twenty frames' time in which none may come
         EXPECT_EQ(probe.late.load(), 0);
     }
 
@@ -383,10 +375,10 @@ TEST_F(UvcCapture, CloseDuringCaptureJoinsAndNoCallbackFollows) {
         },
         &selfClosing);
     session->setAcquisition(true);
-    ASSERT_TRUE(eventually([&] { return selfClosing.calls.load() >= 1; }));
-    std::this_thread::sleep_for(30ms);
+    ASSERT_TRUE(waitFor([&] { return selfClosing.calls.load() >= 1; }));
+    std::this_thread::sleep_for(30ms); // thirty frames' time in which no second call may come
     EXPECT_EQ(selfClosing.calls.load(), 1);
     std::weak_ptr<CaptureSession> gone = session;
     session.reset();
-    EXPECT_TRUE(eventually([&] { return gone.expired(); })); // its thread let go of it
+    EXPECT_TRUE(waitFor([&] { return gone.expired(); })); // its thread let go of it
 }

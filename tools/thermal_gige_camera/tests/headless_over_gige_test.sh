@@ -7,10 +7,12 @@ set -uo pipefail
 runtime=${1:?usage: headless_over_gige_test.sh RUNTIME_DIR}
 work=$(mktemp -d /tmp/headless_over_gige.XXXXXX)
 camera=
+second_camera=
 station=
 cleanup() {
   [[ -n $station ]] && kill "$station" 2>/dev/null
   [[ -n $camera ]] && kill "$camera" 2>/dev/null
+  [[ -n $second_camera ]] && kill "$second_camera" 2>/dev/null
   wait 2>/dev/null
   rm -rf "$work"
 }
@@ -39,6 +41,7 @@ scene() { # MODEL: a person at 38.2 degrees standing in view
 JSON
 }
 control_port_bound() { grep -q '0100007F:0F74' /proc/net/udp; }
+second_port_bound() { grep -q '0200007F:0F74' /proc/net/udp; } # 127.0.0.2
 start_camera() { # OPTIONS...
   "$runtime/thermal-gige-camera" --scenario "$work/scene.json" "$@" >> "$work/camera.txt" 2>&1 &
   camera=$!
@@ -70,7 +73,7 @@ echo "killing the camera at $(date +%T.%N)"
 stop_camera KILL
 wait_all 10 "$mark" 'Selected camera was unplugged\.' 'Device has been removed\.' '^ALARM	OFF$' ||
   fail "no line matching '$missing' within 10 s of the camera's death"
-sleep 2 # gone for two of the alarm's snapshot periods
+sleep 2 # a window in which no snapshot may come: two of the alarm's snapshot periods
 start_camera || exit 1
 expect_camera_back "$(lines)"
 stop_station || fail "the station did not end cleanly"
@@ -90,38 +93,63 @@ fi
 stop_station || fail "the station did not end cleanly with packets lost"
 stop_camera TERM
 
+# A connection round of the station tries the cameras it may open in the order they are listed: with
+# a thermal camera listed after Aravis's fake one (both answer the library's first listing), the
+# round that connects the thermal camera has passed the fake one over. Waiting for that connection
+# replaces waiting out a whole round.
+both_listed() { [[ $(grep -c 'Device has been added\.' "$work/station.txt") -ge 2 ]]; }
+connected_to_second_camera() { # WHAT
+  wait_until 10 both_listed || fail "Aravis's fake camera was not listed ($1)"
+  wait_line 20 0 'Camera connected: ' || { fail "no camera was opened ($1)"; return; }
+  grep -Eq 'svkOpen|Camera open error' "$work/station.txt" &&
+    fail "the station tried to open $1: $(grep -Em1 'svkOpen|open error' "$work/station.txt")"
+  grep -m1 'Camera connected: ' "$work/station.txt" | grep -q '\[16F0B002\]' ||
+    fail "the station opened $1: $(grep -m1 'Camera connected: ' "$work/station.txt")"
+}
+thermal_profile='{ "match": { "vendor": "Calidra" },
+  "features": [ ["PixelFormat", "Mono16"], ["IRFormat", "TemperatureLinear10mK"] ], "kelvinPerCount": 0.01 }'
+fake_profile='{ "match": { "vendor": "Aravis" }, "features": [ ["PixelFormat", "Mono16"] ], "kelvinPerCount": 0.01 }'
+
 echo "== a GenICam device without a profile is listed and never opened"
-if command -v arv-fake-gv-camera-0.8 > /dev/null; then
+if ! command -v arv-fake-gv-camera-0.8 > /dev/null; then
+  echo "skipped: arv-fake-gv-camera-0.8 (package aravis-tools) is not installed"
+elif ! ip -4 addr show dev lo | grep -q 'inet 127\.0\.0\.2/'; then
+  echo "skipped: a second camera needs 127.0.0.2, set up in the test's own network namespace (in-own-network)"
+else
+  cp "$SORVIK_CONFIG" "$work/thermal-profile.json"
   arv-fake-gv-camera-0.8 -i 127.0.0.1 > "$work/fake.txt" 2>&1 &
   camera=$!
   for _ in $(seq 100); do control_port_bound && break; sleep 0.1; done
+  scene KVX-384TRA
+  "$runtime/thermal-gige-camera" --scenario "$work/scene.json" --address 127.0.0.2 --serial 16F0B002 \
+    >> "$work/camera.txt" 2>&1 &
+  second_camera=$!
+  wait_until 10 second_port_bound || fail "the second test camera did not start"
+  cat > "$SORVIK_CONFIG" <<JSON
+{ "genicam": { "addresses": ["127.0.0.1", "127.0.0.2"], "discover": false, "cameras": [ $thermal_profile ] } }
+JSON
   start_station
-  wait_line 10 0 'Device has been added\.' || fail "Aravis's fake camera was not listed"
-  sleep 7 # longer than the station's 5 s connection round
-  grep -Eq 'svkOpen|Camera open error|^DETECT|^ALARM' "$work/station.txt" &&
-    fail "the station tried to use a camera without profile: $(grep -E 'svkOpen|open error|^DETECT' "$work/station.txt" | head -1)"
+  connected_to_second_camera "a camera without profile"
   stop_station || fail "the station did not end cleanly"
 
   echo "== with a profile it is a thermal camera; CameraIdentityPrefixes lets the station open its serial"
-  cp "$SORVIK_CONFIG" "$work/thermal-profile.json"
-  cat > "$SORVIK_CONFIG" <<'JSON'
-{ "genicam": { "addresses": ["127.0.0.1"], "discover": false,
-    "cameras": [ { "match": { "vendor": "Aravis" }, "features": [ ["PixelFormat", "Mono16"] ],
-                   "kelvinPerCount": 0.01 } ] } }
+  cat > "$SORVIK_CONFIG" <<JSON
+{ "genicam": { "addresses": ["127.0.0.1", "127.0.0.2"], "discover": false,
+    "cameras": [ $fake_profile, $thermal_profile ] } }
 JSON
   start_station
-  wait_line 10 0 'Device has been added\.' || fail "Aravis's fake camera was not listed with a profile"
-  sleep 7
-  grep -q '^DETECT' "$work/station.txt" && fail "a serial outside the default prefixes was opened"
+  connected_to_second_camera "a serial outside the default prefixes"
   stop_station || fail "the station did not end cleanly"
+  kill "$second_camera" 2>/dev/null; wait "$second_camera" 2>/dev/null; second_camera=
+  cat > "$SORVIK_CONFIG" <<JSON
+{ "genicam": { "addresses": ["127.0.0.1"], "discover": false, "cameras": [ $fake_profile ] } }
+JSON
   printf 'CameraIdentityPrefixes=164,165,16F,116F,GV\n' >> "$work/config/Quro-Duzu/Calidra/Calidra.conf"
   start_station
   wait_line 20 0 '^DETECT' || fail "the profiled camera was not opened with its serial's prefix set"
   stop_station || fail "the station did not end cleanly"
   stop_camera TERM
   cp "$work/thermal-profile.json" "$SORVIK_CONFIG"
-else
-  echo "skipped: arv-fake-gv-camera-0.8 (package aravis-tools) is not installed"
 fi
 
 echo "== a mistake in SorvikC.json"
