@@ -118,25 +118,26 @@ TEST_F(SimulatorTest, CloseReturnsOnlyAfterTheRunningCallbackFinished) {
         auto* s = static_cast<Slow*>(context);
         s->inside = true;
         ++s->started;
+        // A slow consumer: the close below has to wait for it.
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
         ++s->finished;
         s->inside = false;
     };
     ASSERT_EQ(svkSetFrameCallback(handle, callback, &slow), 0);
     ASSERT_EQ(svkSetAcquisition(handle, 1), 0);
-    while (!slow.inside) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    ASSERT_TRUE(calidra::test::waitFor([&] { return slow.inside.load(); }));
     ASSERT_EQ(svkClose(handle), 0);
     EXPECT_FALSE(slow.inside);
     EXPECT_EQ(slow.started.load(), slow.finished.load());
     const int afterClose = slow.finished.load();
+    // Proves an absence: no frame for many periods of the 200 fps camera.
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(slow.started.load(), afterClose) << "no callback may run after close";
     EXPECT_NE(svkClose(handle), 0) << "a closed handle is gone";
 }
 
 TEST_F(SimulatorTest, UnplugAndPlugFireTheirCallbacksWithTheirContexts) {
+    useManualClock();
     ASSERT_EQ(startWith(R"({ "cameras": [ { "width": 32, "height": 24, "fps": 50,
         "events": [ { "at": 0.3, "unplug": true }, { "at": 1.2, "plug": true } ] } ] })"),
               0);
@@ -176,28 +177,20 @@ TEST_F(SimulatorTest, UnplugAndPlugFireTheirCallbacksWithTheirContexts) {
                   &seenPointer),
               0);
     auto countIs = [](int expected) {
-        // Polls instead of sleeping a fixed time: a loaded machine delays the events.
-        for (int i = 0; i < 600; ++i) {
+        return calidra::test::waitFor([&] {
             int count = -1;
-            if (svkGetCameraCount(&count) == 0 && count == expected) {
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return false;
+            return svkGetCameraCount(&count) == 0 && count == expected;
+        });
     };
+    clock_.advance(std::chrono::milliseconds(300));
     ASSERT_TRUE(countIs(0));
     EXPECT_NE(svkSetAcquisition(handle, 1), 0) << "the handle of an unplugged camera is stale";
+    clock_.advance(std::chrono::milliseconds(900));
     ASSERT_TRUE(countIs(1));
-    for (int i = 0; i < 600; ++i) {
-        {
-            std::lock_guard<std::mutex> lock(seen.mutex);
-            if (seen.deviceChecks.size() >= 2) {
-                break;
-            }
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    ASSERT_TRUE(calidra::test::waitFor([&] {
+        std::lock_guard<std::mutex> lock(seen.mutex);
+        return seen.deviceChecks.size() >= 2;
+    }));
     {
         std::lock_guard<std::mutex> lock(seen.mutex);
         ASSERT_EQ(seen.deviceChecks.size(), 2u);
@@ -235,6 +228,7 @@ TEST_F(SimulatorTest, InjectedFailuresReturnTheirCodes) {
 }
 
 TEST_F(SimulatorTest, StallStopsFramesForItsDuration) {
+    useManualClock();
     ASSERT_EQ(startWith(R"({ "cameras": [ { "width": 16, "height": 8, "fps": 100,
         "events": [ { "at": 0.0, "stallFor": 0.5 } ] } ] })"),
               0);
@@ -243,9 +237,12 @@ TEST_F(SimulatorTest, StallStopsFramesForItsDuration) {
     collector.bytesPerPixel = 4;
     ASSERT_EQ(svkSetFrameCallback(handle, &FrameCollector::callback, &collector), 0);
     ASSERT_EQ(svkSetAcquisition(handle, 1), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    clock_.advance(std::chrono::milliseconds(450));
+    ASSERT_TRUE(settle(1)); // the frame thread has seen the stall
     EXPECT_EQ(collector.count.load(), 0);
-    EXPECT_TRUE(collector.waitFor(5, 2000)) << "frames come back after the stall";
+    clock_.advance(std::chrono::milliseconds(50));
+    EXPECT_TRUE(stepFrames(collector, 5, std::chrono::milliseconds(10)))
+        << "frames come back after the stall";
 }
 
 TEST_F(SimulatorTest, RgbDataIsBottomUpAndFollowsThePalette) {
@@ -282,6 +279,7 @@ TEST_F(SimulatorTest, RgbDataIsBottomUpAndFollowsThePalette) {
 }
 
 TEST_F(SimulatorTest, NucRunFlattensThePictureBriefly) {
+    useManualClock();
     ASSERT_EQ(startWith(kPersonScene), 0);
     SvkHandle handle = openFirst();
     ASSERT_EQ(svkSetNodeEnum(handle, "NUCMode", "Manual"), 0);
@@ -292,15 +290,16 @@ TEST_F(SimulatorTest, NucRunFlattensThePictureBriefly) {
     ASSERT_EQ(svkSetFrameCallback(handle, &FrameCollector::callback, &collector), 0);
     ASSERT_EQ(svkSetNodeCommand(handle, "NUCManualRun"), 0);
     ASSERT_EQ(svkSetAcquisition(handle, 1), 0);
-    ASSERT_TRUE(collector.waitFor(2));
+    ASSERT_TRUE(stepFrames(collector, 2, std::chrono::milliseconds(10)));
     std::vector<uint8_t> flat;
     {
         std::lock_guard<std::mutex> lock(collector.mutex);
         flat = collector.frames[0];
     }
     EXPECT_FALSE(hasBlockAt(flat, 160, 120, 2, 1382, 9));
-    std::this_thread::sleep_for(std::chrono::milliseconds(600));
-    const std::size_t before = std::size_t(collector.count.load());
+    // The shutter stays closed for half a second of scene time.
+    clock_.advance(std::chrono::milliseconds(600));
+    const std::size_t before = collector.size();
     ASSERT_TRUE(collector.waitFor(before + 1));
     svkSetAcquisition(handle, 0);
     std::lock_guard<std::mutex> lock(collector.mutex);
@@ -309,7 +308,8 @@ TEST_F(SimulatorTest, NucRunFlattensThePictureBriefly) {
 
 TEST_F(SimulatorTest, FiguresEnteringAndLeavingTheFrameAreClipped) {
     // Walking from well outside the left edge to well outside the right one,
-    // fast, so every stage of the walk is drawn within a few frames.
+    // every stage of the walk drawn in one frame or another.
+    useManualClock();
     ASSERT_EQ(startWith(R"({ "cameras": [ { "width": 64, "height": 48, "fps": 200,
         "people": [ { "enter": 0, "leave": 0.3, "from": [-0.6, 0.5], "to": [1.6, 0.5], "height": 1.5 } ] } ] })"),
               0);
@@ -318,5 +318,5 @@ TEST_F(SimulatorTest, FiguresEnteringAndLeavingTheFrameAreClipped) {
     collector.bytesPerPixel = 4;
     ASSERT_EQ(svkSetFrameCallback(handle, &FrameCollector::callback, &collector), 0);
     ASSERT_EQ(svkSetAcquisition(handle, 1), 0);
-    EXPECT_TRUE(collector.waitFor(40));
+    EXPECT_TRUE(stepFrames(collector, 70, std::chrono::milliseconds(5)));
 }
