@@ -146,6 +146,7 @@ TEST_F(SimulatorTest, RecordedFootageReplays) {
     if (::access(footage.c_str(), R_OK) != 0) {
         GTEST_SKIP() << "no recorded footage beside the source tree";
     }
+    useManualClock();
     ASSERT_EQ(startWith(R"({ "cameras": [ { "width": 320, "height": 240, "fps": 30, "replay": ")" + footage +
                         R"(" } ] })"),
               0);
@@ -154,7 +155,7 @@ TEST_F(SimulatorTest, RecordedFootageReplays) {
     FrameCollector collector;
     ASSERT_EQ(svkSetFrameCallback(handle, &FrameCollector::callback, &collector), 0);
     ASSERT_EQ(svkSetAcquisition(handle, 1), 0);
-    ASSERT_TRUE(collector.waitFor(1));
+    ASSERT_TRUE(stepFrames(collector, 1, std::chrono::milliseconds(10)));
     svkSetAcquisition(handle, 0);
     uint16_t highest = 0;
     std::lock_guard<std::mutex> lock(collector.mutex);

@@ -35,6 +35,7 @@ bool hasBlockAt(const std::vector<uint8_t>& frame, int width, int height, std::s
 } // namespace
 
 TEST_F(SimulatorTest, EachPixelFormatCarriesTheFaceTemperatureOnItsScale) {
+    useManualClock(); // no frame is on its way when a collector goes
     ASSERT_EQ(startWith(kPersonScene), 0);
     SvkHandle handle = openFirst();
     struct Case {
@@ -53,7 +54,7 @@ TEST_F(SimulatorTest, EachPixelFormatCarriesTheFaceTemperatureOnItsScale) {
         EXPECT_EQ(format, c.format);
         ASSERT_EQ(svkSetFrameCallback(handle, &FrameCollector::callback, &collector), 0);
         ASSERT_EQ(svkSetAcquisition(handle, 1), 0);
-        ASSERT_TRUE(collector.waitFor(3));
+        ASSERT_TRUE(stepFrames(collector, 3, std::chrono::milliseconds(10)));
         ASSERT_EQ(svkSetAcquisition(handle, 0), 0);
         ASSERT_EQ(svkSetFrameCallback(handle, nullptr, nullptr), 0);
         std::vector<uint8_t> frame;
@@ -78,6 +79,7 @@ TEST_F(SimulatorTest, EachPixelFormatCarriesTheFaceTemperatureOnItsScale) {
 }
 
 TEST_F(SimulatorTest, CompensationOffsetShiftsEveryTemperature) {
+    useManualClock();
     ASSERT_EQ(startWith(kPersonScene), 0);
     SvkHandle handle = openFirst();
     SvkNodeInfo info;
@@ -95,7 +97,7 @@ TEST_F(SimulatorTest, CompensationOffsetShiftsEveryTemperature) {
     ASSERT_EQ(svkSetPixelFormat(handle, 103), 0);
     ASSERT_EQ(svkSetFrameCallback(handle, &FrameCollector::callback, &collector), 0);
     ASSERT_EQ(svkSetAcquisition(handle, 1), 0);
-    ASSERT_TRUE(collector.waitFor(2));
+    ASSERT_TRUE(stepFrames(collector, 2, std::chrono::milliseconds(10)));
     svkSetAcquisition(handle, 0);
     svkSetFrameCallback(handle, nullptr, nullptr);
     {
@@ -246,6 +248,7 @@ TEST_F(SimulatorTest, StallStopsFramesForItsDuration) {
 }
 
 TEST_F(SimulatorTest, RgbDataIsBottomUpAndFollowsThePalette) {
+    useManualClock();
     // A hot strip across the top rows, the rest at ambient.
     ASSERT_EQ(startWith(R"({ "cameras": [ { "width": 8, "height": 4, "fps": 100, "noise": 0,
         "objects": [ { "x": 0, "y": 0, "w": 8, "h": 1, "temperature": 40.0 } ] } ] })"),
@@ -255,7 +258,7 @@ TEST_F(SimulatorTest, RgbDataIsBottomUpAndFollowsThePalette) {
     collector.bytesPerPixel = 4;
     ASSERT_EQ(svkSetFrameCallback(handle, &FrameCollector::callback, &collector), 0);
     ASSERT_EQ(svkSetAcquisition(handle, 1), 0);
-    ASSERT_TRUE(collector.waitFor(2));
+    ASSERT_TRUE(stepFrames(collector, 2, std::chrono::milliseconds(10)));
     std::vector<uint8_t> first(8 * 4 * 3), second(8 * 4 * 3);
     EXPECT_NE(svkGetRGBData(handle, first.data(), int(first.size()) - 1), 0);
     ASSERT_EQ(svkSetNodeEnum(handle, "ImageColorPalette", "Gray"), 0);
@@ -299,17 +302,16 @@ TEST_F(SimulatorTest, NucRunFlattensThePictureBriefly) {
     EXPECT_FALSE(hasBlockAt(flat, 160, 120, 2, 1382, 9));
     // The shutter stays closed for half a second of scene time.
     clock_.advance(std::chrono::milliseconds(600));
-    const std::size_t before = collector.size();
-    ASSERT_TRUE(collector.waitFor(before + 1));
+    ASSERT_TRUE(stepFrames(collector, collector.size() + 1, std::chrono::milliseconds(10)));
     svkSetAcquisition(handle, 0);
     std::lock_guard<std::mutex> lock(collector.mutex);
     EXPECT_TRUE(hasBlockAt(collector.frames.back(), 160, 120, 2, 1382, 9));
 }
 
 TEST_F(SimulatorTest, FiguresEnteringAndLeavingTheFrameAreClipped) {
+    useManualClock();
     // Walking from well outside the left edge to well outside the right one,
     // every stage of the walk drawn in one frame or another.
-    useManualClock();
     ASSERT_EQ(startWith(R"({ "cameras": [ { "width": 64, "height": 48, "fps": 200,
         "people": [ { "enter": 0, "leave": 0.3, "from": [-0.6, 0.5], "to": [1.6, 0.5], "height": 1.5 } ] } ] })"),
               0);
