@@ -3,6 +3,9 @@
 
 #include "camera/sorvik_camera_library.h"
 
+#include "../../sdk/tests/manual_scene_clock.h"
+#include "testsupport/wait.h"
+
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -24,19 +27,37 @@ public:
     std::atomic<int> unplugs{0};
 };
 
-template <typename Condition> bool waitFor(Condition condition) {
-    for (int attempt = 0; attempt < 500 && !condition(); ++attempt)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return condition();
-}
+// Moves the scene on a frame period every millisecond, up to a scene time short of the unplug.
+class SceneTicker {
+public:
+    explicit SceneTicker(ManualSceneClock& clock)
+        : thread_([this, &clock] {
+              for (int tick = 0; tick < 60000 && !stop_; ++tick) {
+                  clock.advance(std::chrono::milliseconds(10));
+                  std::this_thread::sleep_for(std::chrono::milliseconds(1));
+              }
+          }) {}
+    ~SceneTicker() { stop(); }
+    void stop() {
+        stop_ = true;
+        if (thread_.joinable())
+            thread_.join();
+    }
+
+private:
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
 
 TEST(SorvikCameraLibraryTest, CamerasOpenDeliverAndCloseThroughTheSeam) {
     QTemporaryDir folder;
     const std::string scenario = folder.filePath("scenario.json").toStdString();
     std::ofstream(scenario)
         << R"({ "cameras": [ { "label": "SIM-A", "identity": "16F0A001", "model": "KVX-384TRA",
-        "width": 64, "height": 48, "fps": 100, "events": [ { "at": 0.6, "unplug": true } ] } ] })";
+        "width": 64, "height": 48, "fps": 100, "events": [ { "at": 1000, "unplug": true } ] } ] })";
     ::setenv("SORVIK_SIM_SCENARIO", scenario.c_str(), 1);
+    ManualSceneClock clock;
+    simulator::useSceneClock(&clock);
 
     const std::unique_ptr<CameraLibrary> library = makeSorvikCameraLibrary();
     std::atomic<int> removals{0};
@@ -71,17 +92,22 @@ TEST(SorvikCameraLibraryTest, CamerasOpenDeliverAndCloseThroughTheSeam) {
     EXPECT_EQ(camera->runNuc(), 0);
     EXPECT_EQ(camera->setPixelFormat(104), 0);
     ASSERT_EQ(camera->setAcquisition(true), 0);
-    ASSERT_TRUE(waitFor([&] { return events.frames > 5; }));
+    SceneTicker ticker(clock);
+    ASSERT_TRUE(test::waitFor([&] { return events.frames > 5; }));
 
     camera.reset(); // while frames arrive
     const int frames = events.frames;
+    // Proves an absence: the scene moves on for many frame periods without a frame.
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(events.frames, frames);
-    EXPECT_TRUE(waitFor([&] { return removals > 0; }));
+    ticker.stop();
+    clock.advance(std::chrono::seconds(1000));
+    EXPECT_TRUE(test::waitFor([&] { return removals > 0; }));
     EXPECT_EQ(events.unplugs, 0); // closed before it was unplugged
 
     library->setDeviceCheckHandler({});
     library->shutdown();
+    simulator::useSceneClock(nullptr);
     EXPECT_NE(library->cameraCount(count), 0);
     ::unsetenv("SORVIK_SIM_SCENARIO");
 }

@@ -69,8 +69,7 @@ public:
 
     bool waitFor(std::size_t frameCount) {
         std::unique_lock<std::mutex> lock(mutex_);
-        return arrived_.wait_for(lock, std::chrono::seconds(10),
-                                 [&] { return frames_.size() >= frameCount; });
+        return arrived_.wait_for(lock, test::kEventDeadline, [&] { return frames_.size() >= frameCount; });
     }
 
     std::vector<MeasuredFrame> frames() {

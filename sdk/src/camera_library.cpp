@@ -4,6 +4,7 @@
 #include "genicam_provider.h"
 #include "library_configuration.h"
 #include "scenario.h"
+#include "scene_clock.h"
 #include "simulated_camera.h"
 #include "uvc_device_choice.h"
 #include "uvc_provider.h"
@@ -29,7 +30,8 @@ int simulatorProvider(std::shared_ptr<CameraProvider>& provider) {
     } else {
         scenario = simulator::defaultScenario();
     }
-    provider = std::make_shared<simulator::SimulatorProvider>(std::move(scenario));
+    provider =
+        std::make_shared<simulator::SimulatorProvider>(std::move(scenario), simulator::chosenSceneClock());
     return SVK_OK;
 }
 

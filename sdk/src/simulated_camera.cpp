@@ -17,7 +17,7 @@ using sorvik::nodeIs;
 // ---------------------------------------------------------------------------
 // SimulatorProvider
 
-SimulatorProvider::SimulatorProvider(Scenario scenario) {
+SimulatorProvider::SimulatorProvider(Scenario scenario, SceneClock& clock) : clock_(clock) {
     for (std::size_t i = 0; i < scenario.cameras.size(); ++i) {
         Device device;
         device.scenario = std::move(scenario.cameras[i]);
@@ -39,7 +39,7 @@ SimulatorProvider::~SimulatorProvider() {
 int SimulatorProvider::start(sorvik::ProviderEvents& events) {
     std::lock_guard<std::mutex> lock(mutex_);
     events_ = &events;
-    start_ = std::chrono::steady_clock::now();
+    start_ = clock_.now();
     stopEvents_ = false;
     eventThread_ = std::thread([this] { runEvents(); });
     return SVK_OK;
@@ -119,7 +119,7 @@ int SimulatorProvider::open(const std::string& openKey, std::shared_ptr<sorvik::
 }
 
 double SimulatorProvider::secondsSinceStart() const {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
+    return std::chrono::duration<double>(clock_.now() - start_).count();
 }
 
 bool SimulatorProvider::deviceUsable(std::size_t deviceIndex, uint64_t generation) {
@@ -166,9 +166,9 @@ void SimulatorProvider::runEvents() {
         sorvik::ProviderEvents* events = nullptr;
         {
             std::unique_lock<std::mutex> lock(mutex_);
-            const auto due = start_ + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+            const auto due = start_ + std::chrono::duration_cast<SceneClock::TimePoint::duration>(
                                           std::chrono::duration<double>(timed.atSeconds));
-            if (eventWake_.wait_until(lock, due, [this] { return stopEvents_; })) {
+            if (clock_.waitUntil(lock, eventWake_, due, stopEvents_)) {
                 return;
             }
             events = events_;
@@ -254,10 +254,10 @@ bool Session::usable() {
 }
 
 void Session::runFrames() {
-    using Clock = std::chrono::steady_clock;
-    const auto period =
-        std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / scenario_.fps));
-    auto next = Clock::now() + period;
+    SceneClock& clock = provider_.clock();
+    const auto period = std::chrono::duration_cast<SceneClock::TimePoint::duration>(
+        std::chrono::duration<double>(1.0 / scenario_.fps));
+    auto next = clock.now() + period;
     uint64_t seenStarts = 0;
     std::size_t replayFrame = 0;
     for (;;) {
@@ -267,7 +267,7 @@ void Session::runFrames() {
         uint64_t starts;
         {
             std::unique_lock<std::mutex> lock(mutex_);
-            if (wake_.wait_until(lock, next, [this] { return stopping_; })) {
+            if (clock.waitUntil(lock, wake_, next, stopping_)) {
                 return;
             }
             callback = frameCallback_;
@@ -276,7 +276,7 @@ void Session::runFrames() {
             starts = acquisitionStarts_;
         }
         next += period;
-        const auto now = Clock::now();
+        const auto now = clock.now();
         if (next < now) {
             next = now; // a slow consumer delays frames instead of getting a burst
         }

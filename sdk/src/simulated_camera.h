@@ -7,6 +7,7 @@
 #include "scenario.h"
 #include "camera_picture.h"
 #include "scene.h"
+#include "scene_clock.h"
 #include "svk.h"
 
 #include <atomic>
@@ -33,7 +34,7 @@ struct Device {
 // The simulated cameras of a scenario as a provider of the library.
 class SimulatorProvider : public sorvik::CameraProvider {
 public:
-    explicit SimulatorProvider(Scenario scenario);
+    explicit SimulatorProvider(Scenario scenario, SceneClock& clock = steadySceneClock());
     ~SimulatorProvider() override;
 
     int start(sorvik::ProviderEvents& events) override;
@@ -41,6 +42,7 @@ public:
     int listCameras(std::vector<sorvik::CameraListing>& cameras) override;
     int open(const std::string& openKey, std::shared_ptr<sorvik::CameraSession>& session) override;
 
+    SceneClock& clock() const { return clock_; }
     double secondsSinceStart() const;
     bool deviceUsable(std::size_t deviceIndex, uint64_t generation);
     bool stalled(std::size_t deviceIndex, double seconds);
@@ -48,9 +50,10 @@ public:
 private:
     void runEvents();
 
+    SceneClock& clock_;
     std::mutex mutex_;
     sorvik::ProviderEvents* events_ = nullptr;
-    std::chrono::steady_clock::time_point start_;
+    SceneClock::TimePoint start_;
     std::vector<Device> devices_;
     std::vector<std::weak_ptr<Session>> sessions_;
     std::thread eventThread_;

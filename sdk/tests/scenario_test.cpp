@@ -85,12 +85,15 @@ TEST_F(SimulatorTest, DefaultsAndTheBuiltInScene) {
     EXPECT_EQ(svkInit(), 0) << "a second start-up is harmless";
     svkUninit();
 
+    useManualClock();
     ASSERT_EQ(
         startWith(R"({ "cameras": [ { "present": false, "events": [ { "at": 0.2, "plug": true } ] } ] })"),
         0);
+    clock_.advance(std::chrono::milliseconds(190));
+    ASSERT_TRUE(settle(1)); // the event thread waits for the plug
     EXPECT_TRUE(cameras().empty());
-    std::this_thread::sleep_for(std::chrono::milliseconds(350));
-    EXPECT_EQ(cameras().size(), 1u);
+    clock_.advance(std::chrono::milliseconds(10));
+    EXPECT_TRUE(calidra::test::waitFor([&] { return cameras().size() == 1u; }));
 }
 
 TEST_F(SimulatorTest, ReplayDeliversEveryRecordedFrameInOrderFromTheStart) {
@@ -106,6 +109,7 @@ TEST_F(SimulatorTest, ReplayDeliversEveryRecordedFrameInOrderFromTheStart) {
     writeFile("frames.raw", raw);
     writeFile("odd.raw", raw.substr(0, raw.size() - 2));
     EXPECT_NE(startWith(R"({ "cameras": [ { "width": 4, "height": 2, "replay": "odd.raw" } ] })"), 0);
+    useManualClock(); // no frame comes unless the test moves the scene on
     ASSERT_EQ(
         startWith(R"({ "cameras": [ { "width": 4, "height": 2, "fps": 100, "replay": "frames.raw" } ] })"),
         0);
@@ -114,9 +118,8 @@ TEST_F(SimulatorTest, ReplayDeliversEveryRecordedFrameInOrderFromTheStart) {
     FrameCollector collector;
     ASSERT_EQ(svkSetFrameCallback(handle, &FrameCollector::callback, &collector), 0);
     ASSERT_EQ(svkSetAcquisition(handle, 1), 0);
-    ASSERT_TRUE(collector.waitFor(5));
+    ASSERT_TRUE(stepFrames(collector, 5, std::chrono::milliseconds(10)));
     ASSERT_EQ(svkSetAcquisition(handle, 0), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
     std::vector<uint16_t> firstCodes;
     {
         std::lock_guard<std::mutex> lock(collector.mutex);
@@ -130,7 +133,7 @@ TEST_F(SimulatorTest, ReplayDeliversEveryRecordedFrameInOrderFromTheStart) {
         EXPECT_EQ(firstCodes[i], 300 + i % 3) << "frame " << i << " on the direct scale";
     }
     ASSERT_EQ(svkSetAcquisition(handle, 1), 0);
-    ASSERT_TRUE(collector.waitFor(1));
+    ASSERT_TRUE(stepFrames(collector, 1, std::chrono::milliseconds(10)));
     std::lock_guard<std::mutex> lock(collector.mutex);
     EXPECT_EQ(collector.frames[0][0] | (collector.frames[0][1] << 8), 300)
         << "each start replays from the first frame";
@@ -143,6 +146,7 @@ TEST_F(SimulatorTest, RecordedFootageReplays) {
     if (::access(footage.c_str(), R_OK) != 0) {
         GTEST_SKIP() << "no recorded footage beside the source tree";
     }
+    useManualClock();
     ASSERT_EQ(startWith(R"({ "cameras": [ { "width": 320, "height": 240, "fps": 30, "replay": ")" + footage +
                         R"(" } ] })"),
               0);
@@ -151,7 +155,7 @@ TEST_F(SimulatorTest, RecordedFootageReplays) {
     FrameCollector collector;
     ASSERT_EQ(svkSetFrameCallback(handle, &FrameCollector::callback, &collector), 0);
     ASSERT_EQ(svkSetAcquisition(handle, 1), 0);
-    ASSERT_TRUE(collector.waitFor(1));
+    ASSERT_TRUE(stepFrames(collector, 1, std::chrono::milliseconds(10)));
     svkSetAcquisition(handle, 0);
     uint16_t highest = 0;
     std::lock_guard<std::mutex> lock(collector.mutex);

@@ -35,6 +35,7 @@ bool hasBlockAt(const std::vector<uint8_t>& frame, int width, int height, std::s
 } // namespace
 
 TEST_F(SimulatorTest, EachPixelFormatCarriesTheFaceTemperatureOnItsScale) {
+    useManualClock(); // no frame is on its way when a collector goes
     ASSERT_EQ(startWith(kPersonScene), 0);
     SvkHandle handle = openFirst();
     struct Case {
@@ -53,7 +54,7 @@ TEST_F(SimulatorTest, EachPixelFormatCarriesTheFaceTemperatureOnItsScale) {
         EXPECT_EQ(format, c.format);
         ASSERT_EQ(svkSetFrameCallback(handle, &FrameCollector::callback, &collector), 0);
         ASSERT_EQ(svkSetAcquisition(handle, 1), 0);
-        ASSERT_TRUE(collector.waitFor(3));
+        ASSERT_TRUE(stepFrames(collector, 3, std::chrono::milliseconds(10)));
         ASSERT_EQ(svkSetAcquisition(handle, 0), 0);
         ASSERT_EQ(svkSetFrameCallback(handle, nullptr, nullptr), 0);
         std::vector<uint8_t> frame;
@@ -78,6 +79,7 @@ TEST_F(SimulatorTest, EachPixelFormatCarriesTheFaceTemperatureOnItsScale) {
 }
 
 TEST_F(SimulatorTest, CompensationOffsetShiftsEveryTemperature) {
+    useManualClock();
     ASSERT_EQ(startWith(kPersonScene), 0);
     SvkHandle handle = openFirst();
     SvkNodeInfo info;
@@ -95,7 +97,7 @@ TEST_F(SimulatorTest, CompensationOffsetShiftsEveryTemperature) {
     ASSERT_EQ(svkSetPixelFormat(handle, 103), 0);
     ASSERT_EQ(svkSetFrameCallback(handle, &FrameCollector::callback, &collector), 0);
     ASSERT_EQ(svkSetAcquisition(handle, 1), 0);
-    ASSERT_TRUE(collector.waitFor(2));
+    ASSERT_TRUE(stepFrames(collector, 2, std::chrono::milliseconds(10)));
     svkSetAcquisition(handle, 0);
     svkSetFrameCallback(handle, nullptr, nullptr);
     {
@@ -118,25 +120,26 @@ TEST_F(SimulatorTest, CloseReturnsOnlyAfterTheRunningCallbackFinished) {
         auto* s = static_cast<Slow*>(context);
         s->inside = true;
         ++s->started;
+        // A slow consumer: the close below has to wait for it.
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
         ++s->finished;
         s->inside = false;
     };
     ASSERT_EQ(svkSetFrameCallback(handle, callback, &slow), 0);
     ASSERT_EQ(svkSetAcquisition(handle, 1), 0);
-    while (!slow.inside) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    ASSERT_TRUE(calidra::test::waitFor([&] { return slow.inside.load(); }));
     ASSERT_EQ(svkClose(handle), 0);
     EXPECT_FALSE(slow.inside);
     EXPECT_EQ(slow.started.load(), slow.finished.load());
     const int afterClose = slow.finished.load();
+    // Proves an absence: no frame for many periods of the 200 fps camera.
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(slow.started.load(), afterClose) << "no callback may run after close";
     EXPECT_NE(svkClose(handle), 0) << "a closed handle is gone";
 }
 
 TEST_F(SimulatorTest, UnplugAndPlugFireTheirCallbacksWithTheirContexts) {
+    useManualClock();
     ASSERT_EQ(startWith(R"({ "cameras": [ { "width": 32, "height": 24, "fps": 50,
         "events": [ { "at": 0.3, "unplug": true }, { "at": 1.2, "plug": true } ] } ] })"),
               0);
@@ -176,28 +179,20 @@ TEST_F(SimulatorTest, UnplugAndPlugFireTheirCallbacksWithTheirContexts) {
                   &seenPointer),
               0);
     auto countIs = [](int expected) {
-        // Polls instead of sleeping a fixed time: a loaded machine delays the events.
-        for (int i = 0; i < 600; ++i) {
+        return calidra::test::waitFor([&] {
             int count = -1;
-            if (svkGetCameraCount(&count) == 0 && count == expected) {
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return false;
+            return svkGetCameraCount(&count) == 0 && count == expected;
+        });
     };
+    clock_.advance(std::chrono::milliseconds(300));
     ASSERT_TRUE(countIs(0));
     EXPECT_NE(svkSetAcquisition(handle, 1), 0) << "the handle of an unplugged camera is stale";
+    clock_.advance(std::chrono::milliseconds(900));
     ASSERT_TRUE(countIs(1));
-    for (int i = 0; i < 600; ++i) {
-        {
-            std::lock_guard<std::mutex> lock(seen.mutex);
-            if (seen.deviceChecks.size() >= 2) {
-                break;
-            }
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    ASSERT_TRUE(calidra::test::waitFor([&] {
+        std::lock_guard<std::mutex> lock(seen.mutex);
+        return seen.deviceChecks.size() >= 2;
+    }));
     {
         std::lock_guard<std::mutex> lock(seen.mutex);
         ASSERT_EQ(seen.deviceChecks.size(), 2u);
@@ -235,6 +230,7 @@ TEST_F(SimulatorTest, InjectedFailuresReturnTheirCodes) {
 }
 
 TEST_F(SimulatorTest, StallStopsFramesForItsDuration) {
+    useManualClock();
     ASSERT_EQ(startWith(R"({ "cameras": [ { "width": 16, "height": 8, "fps": 100,
         "events": [ { "at": 0.0, "stallFor": 0.5 } ] } ] })"),
               0);
@@ -243,12 +239,16 @@ TEST_F(SimulatorTest, StallStopsFramesForItsDuration) {
     collector.bytesPerPixel = 4;
     ASSERT_EQ(svkSetFrameCallback(handle, &FrameCollector::callback, &collector), 0);
     ASSERT_EQ(svkSetAcquisition(handle, 1), 0);
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    clock_.advance(std::chrono::milliseconds(450));
+    ASSERT_TRUE(settle(1)); // the frame thread has seen the stall
     EXPECT_EQ(collector.count.load(), 0);
-    EXPECT_TRUE(collector.waitFor(5, 2000)) << "frames come back after the stall";
+    clock_.advance(std::chrono::milliseconds(50));
+    EXPECT_TRUE(stepFrames(collector, 5, std::chrono::milliseconds(10)))
+        << "frames come back after the stall";
 }
 
 TEST_F(SimulatorTest, RgbDataIsBottomUpAndFollowsThePalette) {
+    useManualClock();
     // A hot strip across the top rows, the rest at ambient.
     ASSERT_EQ(startWith(R"({ "cameras": [ { "width": 8, "height": 4, "fps": 100, "noise": 0,
         "objects": [ { "x": 0, "y": 0, "w": 8, "h": 1, "temperature": 40.0 } ] } ] })"),
@@ -258,7 +258,7 @@ TEST_F(SimulatorTest, RgbDataIsBottomUpAndFollowsThePalette) {
     collector.bytesPerPixel = 4;
     ASSERT_EQ(svkSetFrameCallback(handle, &FrameCollector::callback, &collector), 0);
     ASSERT_EQ(svkSetAcquisition(handle, 1), 0);
-    ASSERT_TRUE(collector.waitFor(2));
+    ASSERT_TRUE(stepFrames(collector, 2, std::chrono::milliseconds(10)));
     std::vector<uint8_t> first(8 * 4 * 3), second(8 * 4 * 3);
     EXPECT_NE(svkGetRGBData(handle, first.data(), int(first.size()) - 1), 0);
     ASSERT_EQ(svkSetNodeEnum(handle, "ImageColorPalette", "Gray"), 0);
@@ -282,6 +282,7 @@ TEST_F(SimulatorTest, RgbDataIsBottomUpAndFollowsThePalette) {
 }
 
 TEST_F(SimulatorTest, NucRunFlattensThePictureBriefly) {
+    useManualClock();
     ASSERT_EQ(startWith(kPersonScene), 0);
     SvkHandle handle = openFirst();
     ASSERT_EQ(svkSetNodeEnum(handle, "NUCMode", "Manual"), 0);
@@ -292,24 +293,25 @@ TEST_F(SimulatorTest, NucRunFlattensThePictureBriefly) {
     ASSERT_EQ(svkSetFrameCallback(handle, &FrameCollector::callback, &collector), 0);
     ASSERT_EQ(svkSetNodeCommand(handle, "NUCManualRun"), 0);
     ASSERT_EQ(svkSetAcquisition(handle, 1), 0);
-    ASSERT_TRUE(collector.waitFor(2));
+    ASSERT_TRUE(stepFrames(collector, 2, std::chrono::milliseconds(10)));
     std::vector<uint8_t> flat;
     {
         std::lock_guard<std::mutex> lock(collector.mutex);
         flat = collector.frames[0];
     }
     EXPECT_FALSE(hasBlockAt(flat, 160, 120, 2, 1382, 9));
-    std::this_thread::sleep_for(std::chrono::milliseconds(600));
-    const std::size_t before = std::size_t(collector.count.load());
-    ASSERT_TRUE(collector.waitFor(before + 1));
+    // The shutter stays closed for half a second of scene time.
+    clock_.advance(std::chrono::milliseconds(600));
+    ASSERT_TRUE(stepFrames(collector, collector.size() + 1, std::chrono::milliseconds(10)));
     svkSetAcquisition(handle, 0);
     std::lock_guard<std::mutex> lock(collector.mutex);
     EXPECT_TRUE(hasBlockAt(collector.frames.back(), 160, 120, 2, 1382, 9));
 }
 
 TEST_F(SimulatorTest, FiguresEnteringAndLeavingTheFrameAreClipped) {
+    useManualClock();
     // Walking from well outside the left edge to well outside the right one,
-    // fast, so every stage of the walk is drawn within a few frames.
+    // every stage of the walk drawn in one frame or another.
     ASSERT_EQ(startWith(R"({ "cameras": [ { "width": 64, "height": 48, "fps": 200,
         "people": [ { "enter": 0, "leave": 0.3, "from": [-0.6, 0.5], "to": [1.6, 0.5], "height": 1.5 } ] } ] })"),
               0);
@@ -318,5 +320,5 @@ TEST_F(SimulatorTest, FiguresEnteringAndLeavingTheFrameAreClipped) {
     collector.bytesPerPixel = 4;
     ASSERT_EQ(svkSetFrameCallback(handle, &FrameCollector::callback, &collector), 0);
     ASSERT_EQ(svkSetAcquisition(handle, 1), 0);
-    EXPECT_TRUE(collector.waitFor(40));
+    EXPECT_TRUE(stepFrames(collector, 70, std::chrono::milliseconds(5)));
 }
