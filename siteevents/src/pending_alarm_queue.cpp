@@ -24,7 +24,7 @@ constexpr std::size_t largestJournalBytes = 64u << 20;
 PendingAlarmQueue::PendingAlarmQueue(QString filePath, int capacity)
     : filePath_(std::move(filePath)), capacity_(std::max(1, capacity)) {}
 
-bool PendingAlarmQueue::open() {
+bool PendingAlarmQueue::open(const std::function<bool(const QByteArray& payload)>& payloadCheck) {
     if (filePath_.isEmpty())
         return true;
     // Only a regular file is read: a FIFO in its place must not hold the site events' thread.
@@ -61,8 +61,12 @@ bool PendingAlarmQueue::open() {
                     waiting.erase(number);
             }
         }
-        for (auto& [number, payload] : waiting)
-            messages_.push_back({number, std::move(payload), 0});
+        for (auto& [number, payload] : waiting) {
+            if (payloadCheck && !payloadCheck(payload))
+                ++refusedEntries_;
+            else
+                messages_.push_back({number, std::move(payload), 0});
+        }
         while (int(messages_.size()) > capacity_)
             messages_.pop_front();
     }

@@ -54,8 +54,16 @@ QString SiteEventsConnection::brokerName() const {
 void SiteEventsConnection::begin() {
     Q_ASSERT(QThread::currentThread() == thread());
     retryDelayMs_ = std::max(1, settings_.firstRetryDelayMs);
-    if (!pending_.open())
+    if (!pending_.open([](const QByteArray& payload) {
+            return isJournalledAlarmPayload(payload, QDateTime::currentDateTime());
+        }))
         checkQueueFile();
+    if (pending_.refusedEntries() > 0)
+        emit reported({LogType::Error,
+                       QStringLiteral("%1 entries of %2 were no alarms of this station and were dropped.")
+                           .arg(pending_.refusedEntries())
+                           .arg(settings_.pendingAlarmsFile),
+                       0});
     attemptConnection();
 }
 

@@ -81,6 +81,39 @@ QByteArray alarmPayload(const SiteAlarmEpisode& episode, bool alarmOn) {
     return compact(object);
 }
 
+bool isJournalledAlarmPayload(const QByteArray& payload, const QDateTime& now) {
+    constexpr int largestAlarmPayloadBytes = 64 * 1024;
+    if (payload.size() > largestAlarmPayloadBytes)
+        return false;
+    QJsonParseError error{};
+    const QJsonDocument document = QJsonDocument::fromJson(payload, &error);
+    if (error.error != QJsonParseError::NoError || !document.isObject())
+        return false;
+    const QJsonObject object = document.object();
+    // A clock set back a little must not drop a real alarm: a minute of slack.
+    const QDateTime latest = now.addSecs(60);
+    const auto validTime = [&](const QString& key, QDateTime& time) {
+        const QJsonValue value = object.value(key);
+        time = QDateTime::fromString(value.toString(), Qt::ISODate);
+        return value.isString() && time.isValid() && time <= latest;
+    };
+    QDateTime start, end;
+    if (!object.value(QStringLiteral("alarm")).isBool() || !validTime(QStringLiteral("start"), start))
+        return false;
+    const QJsonValue highest = object.value(QStringLiteral("highestCelsius"));
+    if (!highest.isDouble() && !highest.isNull())
+        return false;
+    const QJsonValue snapshots = object.value(QStringLiteral("snapshots"));
+    if (!snapshots.isArray())
+        return false;
+    for (const QJsonValue& name : snapshots.toArray())
+        if (!name.isString() || name.toString().contains(QLatin1Char('/')))
+            return false;
+    if (object.value(QStringLiteral("alarm")).toBool())
+        return true;
+    return validTime(QStringLiteral("end"), end) && end >= start;
+}
+
 QByteArray logPayload(const SiteLogEntry& entry) {
     return compact({{QStringLiteral("time"), isoTimeWithOffset(entry.time, true)},
                     {QStringLiteral("type"), logTypeName(entry.type)},

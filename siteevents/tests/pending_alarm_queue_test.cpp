@@ -1,6 +1,7 @@
 #include "siteevents/pending_alarm_queue.h"
 
 #include "password_file.h"
+#include "siteevents/site_events_messages.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -75,6 +76,29 @@ TEST(PendingAlarmQueueTest, AFileThatCannotBeWrittenKeepsTheMessagesInMemory) {
     EXPECT_FALSE(queue.fileError().isEmpty());
     queue.push("1");
     EXPECT_EQ(payloads(queue), QList<QByteArray>({"1"}));
+}
+
+// A journal written by someone else reaches the broker only with entries the station could have
+// written: well-formed alarms, not from the future.
+TEST(PendingAlarmQueueTest, TamperedJournalEntriesAreRefused) {
+    QTemporaryDir folder;
+    const QString path = folder.filePath("pending");
+    const QDateTime now = QDateTime::currentDateTime();
+    SiteAlarmEpisode episode{now.addSecs(-30), now.addSecs(-20), 38.2, {"ThermalAlarm_1.jpg"}};
+    const QByteArray real = alarmPayload(episode, false);
+    SiteAlarmEpisode future{now.addDays(1), QDateTime(), 38.2, {}};
+    SiteAlarmEpisode backwards{now.addSecs(-10), now.addSecs(-20), 38.2, {}};
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("+1 " + real + "\n+2 {\"alarm\":true\n+3 " + alarmPayload(future, true) + "\n+4 " +
+               alarmPayload(backwards, false) + "\n+5 [1,2]\n+6 " + alarmPayload(episode, true) + "\n");
+    file.close();
+
+    PendingAlarmQueue queue(path, 10);
+    ASSERT_TRUE(
+        queue.open([&](const QByteArray& payload) { return isJournalledAlarmPayload(payload, now); }));
+    EXPECT_EQ(payloads(queue), QList<QByteArray>({real, alarmPayload(episode, true)}));
+    EXPECT_EQ(queue.refusedEntries(), 4);
 }
 
 // A FIFO as the journal or as the password file is refused at once, never waited on or replaced.

@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <deque>
+#include <functional>
 
 namespace calidra {
 
@@ -24,9 +25,11 @@ public:
     // An empty path keeps the messages in memory only.
     PendingAlarmQueue(QString filePath, int capacity);
 
-    // Reads what an earlier run left. False when the file cannot be written; the queue then keeps
-    // working in memory and fileError() says why.
-    bool open();
+    // Reads what an earlier run left; entries payloadCheck refuses (a tampered or foreign file) are
+    // dropped and counted in refusedEntries(). False when the file cannot be written; the queue then
+    // keeps working in memory and fileError() says why.
+    bool open(const std::function<bool(const QByteArray& payload)>& payloadCheck = {});
+    int refusedEntries() const { return refusedEntries_; }
 
     // Appends a message and drops the oldest beyond the capacity; returns how many were dropped.
     // A failed write to the file leaves the message in memory (see fileError()).
@@ -56,6 +59,7 @@ private:
     int linesInFile_ = 0;
     QString fileError_;
     int fileErrorCode_ = 0;
+    int refusedEntries_ = 0;
     bool notAFile_ = false; // something else stands at the path: never waited on, never replaced
 };
 

@@ -17,6 +17,9 @@ QByteArray statusPayload(const SiteCameraStatus& camera, bool alarmOn, const QDa
 QByteArray lastWillPayload();
 QByteArray offlinePayload(const QDateTime& now);
 QByteArray alarmPayload(const SiteAlarmEpisode& episode, bool alarmOn);
+// Whether a payload read back from the journal is one alarmPayload could have written by now:
+// well formed, its times valid and not in the future.
+bool isJournalledAlarmPayload(const QByteArray& payload, const QDateTime& now);
 QByteArray logPayload(const SiteLogEntry& entry);
 
 } // namespace calidra
