@@ -184,11 +184,16 @@ GenicamProvider::Probe GenicamProvider::probe(Device& device) {
         if (!readText(device.monitor, kSerialNumberRegister, 16, result.serial)) {
             return result;
         }
-        if (result.serial == device.serial) {
+        if (result.serial == device.serial && device.interfaceAddress != nullptr &&
+            device.deviceAddress != nullptr) {
+            // Also after it was taken for gone (a lost control channel): a device listed again must
+            // carry the addresses a session is opened with.
             result.answered = true;
             result.vendor = device.vendor;
             result.model = device.model;
             result.userName = device.userName;
+            result.interfaceAddress = G_INET_ADDRESS(g_object_ref(device.interfaceAddress));
+            result.deviceAddress = G_INET_ADDRESS(g_object_ref(device.deviceAddress));
             return result;
         }
     } else {

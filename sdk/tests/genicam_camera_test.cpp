@@ -425,3 +425,32 @@ TEST_F(GenicamCameraTest, CamerasAreListedInTheOrderOfTheirAddresses) {
     EXPECT_STREQ(records[1].identity, "16F0B001");
     EXPECT_STREQ(records[2].identity, "16F0A001");
 }
+
+TEST_F(GenicamCameraTest, ACameraBackWithinASecondReconnectsEveryTime) {
+    ASSERT_TRUE(startThermalCamera(camera_, kPersonScene));
+    ASSERT_EQ(startLibrary("\"127.0.0.1\"", kThermalProfile), 0);
+    SvkHandle handle = nullptr;
+    auto streamAgain = [&] {
+        // As the station does: open whatever is listed until the camera lets it, then stream.
+        return waitFor([&] {
+                   const auto records = camerasOnceThere(1);
+                   return records.size() == 1 && svkOpen(records[0].openKey, &handle, 0) == 0;
+               }) &&
+               svkSetFrameCallback(handle, &Observer::onFrame, &observer_) == 0 &&
+               svkSetAcquisition(handle, 1) == 0 && framesArrive(2);
+    };
+    ASSERT_TRUE(streamAgain());
+    for (int cycle = 0; cycle < 5; ++cycle) {
+        SCOPED_TRACE(cycle);
+        camera_.stop(SIGKILL);
+        // The downtime under test: shorter than Aravis's retries, so the same camera answers again
+        // before its loss is concluded.
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        ASSERT_TRUE(startThermalCamera(camera_, kPersonScene));
+        // The old session goes stale sooner or later; nothing of it may be used meanwhile.
+        ASSERT_TRUE(waitFor([&] { return svkSetAcquisition(handle, 1) == SVK_ERROR_DEVICE_GONE; }));
+        EXPECT_EQ(svkClose(handle), 0);
+        observer_.clearFrames(SVK_PIXEL_FORMAT_RGB_CODE32);
+        ASSERT_TRUE(streamAgain()) << "no frames after the camera came back";
+    }
+}
