@@ -3,9 +3,26 @@
 // the C contract. Run in a network namespace of its own where the machine allows.
 #include "genicam_test_support.h"
 
+#include <dlfcn.h>
+#include <sys/socket.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+
+// Counts every socket of this process allowed to broadcast (the test program exports this over the C
+// library's own): the library may allow that only when told to discover.
+std::atomic<int> broadcastsAllowed{0};
+
+extern "C" int setsockopt(int socketFd, int level, int name, const void* value, socklen_t length) {
+    using Function = int (*)(int, int, int, const void*, socklen_t);
+    static const auto next = reinterpret_cast<Function>(dlsym(RTLD_NEXT, "setsockopt"));
+    if (level == SOL_SOCKET && name == SO_BROADCAST && value != nullptr && length >= socklen_t(sizeof(int)) &&
+        *static_cast<const int*>(value) != 0) {
+        ++broadcastsAllowed;
+    }
+    return next(socketFd, level, name, value, length);
+}
 
 namespace {
 
@@ -453,4 +470,18 @@ TEST_F(GenicamCameraTest, ACameraBackWithinASecondReconnectsEveryTime) {
         observer_.clearFrames(SVK_PIXEL_FORMAT_RGB_CODE32);
         ASSERT_TRUE(streamAgain()) << "no frames after the camera came back";
     }
+}
+
+TEST_F(GenicamCameraTest, CamerasAskedByUnicastNeverAllowABroadcast) {
+    ASSERT_TRUE(startThermalCamera(camera_, kPersonScene));
+    // Nothing answers at 127.0.0.3: asked first, so the camera is listed only after the library has
+    // looked for one that does not answer.
+    ASSERT_EQ(startLibrary("\"127.0.0.3\", \"127.0.0.1\"", kThermalProfile), 0);
+    const auto records = camerasOnceThere(1);
+    ASSERT_EQ(records.size(), 1u);
+    SvkHandle handle = openAndStream(records[0], SVK_PIXEL_FORMAT_RGB_CODE32);
+    ASSERT_TRUE(framesArrive(2));
+    EXPECT_EQ(svkClose(handle), 0);
+    svkUninit();
+    EXPECT_EQ(broadcastsAllowed.load(), 0) << "a socket was allowed to broadcast without \"discover\"";
 }
