@@ -4,6 +4,7 @@
 #include "genicam_test_support.h"
 
 #include <dlfcn.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 
 #include <algorithm>
@@ -484,4 +485,47 @@ TEST_F(GenicamCameraTest, CamerasAskedByUnicastNeverAllowABroadcast) {
     EXPECT_EQ(svkClose(handle), 0);
     svkUninit();
     EXPECT_EQ(broadcastsAllowed.load(), 0) << "a socket was allowed to broadcast without \"discover\"";
+}
+
+TEST_F(GenicamCameraTest, AFrameBeyondTheLargestSizeIsRefusedWithoutTakingMemory) {
+    auto peakKilobytes = [] {
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        return usage.ru_maxrss;
+    };
+    ASSERT_TRUE(startThermalCamera(camera_, kPersonScene));
+    const char* profiles[] = {
+        R"(["Width", 100000], ["Height", 100000])",
+        R"(["Width", 8193], ["Height", 120])",
+    };
+    for (const char* features : profiles) {
+        SCOPED_TRACE(features);
+        const std::string profile =
+            std::string(R"({ "match": { "vendor": "Calidra" }, "features": [ ["PixelFormat", "Mono16"], )") +
+            features + " ] }";
+        ASSERT_EQ(startLibrary("\"127.0.0.1\"", profile), 0);
+        const auto records = camerasOnceThere(1);
+        ASSERT_EQ(records.size(), 1u);
+        const long before = peakKilobytes();
+        SvkHandle handle = nullptr;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(svkOpen(records[0].openKey, &handle, 0), SVK_ERROR_ACCESS);
+        const std::string printed = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1) << printed;
+        EXPECT_NE(printed.find("larger than the 8192 x 8192 allowed"), std::string::npos) << printed;
+        EXPECT_LT(peakKilobytes() - before, 64 * 1024) << "kilobytes taken by a refused open";
+        svkUninit();
+    }
+    // Set through a node after the open: refused at the start of the acquisition.
+    ASSERT_EQ(startLibrary("\"127.0.0.1\"", R"({ "match": { "vendor": "Calidra" },
+        "features": [ ["PixelFormat", "Mono16"], ["Width", 160], ["Height", 120] ] })"),
+              0);
+    const auto records = camerasOnceThere(1);
+    ASSERT_EQ(records.size(), 1u);
+    SvkHandle handle = nullptr;
+    ASSERT_EQ(svkOpen(records[0].openKey, &handle, 0), 0);
+    ASSERT_EQ(svkSetNodeInt(handle, "Height", 100000), 0);
+    const long before = peakKilobytes();
+    EXPECT_EQ(svkSetAcquisition(handle, 1), SVK_ERROR_ACCESS);
+    EXPECT_LT(peakKilobytes() - before, 64 * 1024) << "kilobytes taken by a refused start";
 }
