@@ -432,6 +432,13 @@ void GenicamSession::deliver() {
         arv_buffer_get_image_width(buffer) == width && arv_buffer_get_image_height(buffer) == height) {
         counts = arv_buffer_get_image_data(buffer, &size);
     }
+    // Told on stderr like every problem of an open camera: a lossy network otherwise only shows as silence.
+    const bool lost = arv_buffer_get_status(buffer) != ARV_BUFFER_STATUS_SUCCESS;
+    if (const std::string line = lossReport_.frameFinished(!lost, IncompleteFrameReport::Clock::now());
+        !line.empty()) {
+        std::fprintf(stderr, "SorvikC: camera %s at %s: %s\n", serial_.c_str(), address_.c_str(),
+                     line.c_str());
+    }
     if (counts == nullptr || size < pixelCount * 2) {
         // Incomplete (packets lost for good) or not what was asked for: never handed on half-filled.
         ++droppedFrames_;

@@ -4,6 +4,7 @@
 #include "genicam_test_support.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 
@@ -528,4 +529,41 @@ TEST_F(GenicamCameraTest, AFrameBeyondTheLargestSizeIsRefusedWithoutTakingMemory
     const long before = peakKilobytes();
     EXPECT_EQ(svkSetAcquisition(handle, 1), SVK_ERROR_ACCESS);
     EXPECT_LT(peakKilobytes() - before, 64 * 1024) << "kilobytes taken by a refused start";
+}
+
+TEST_F(GenicamCameraTest, FramesLostToPacketLossAreToldOnce) {
+    ASSERT_TRUE(startThermalCamera(camera_, kPersonScene, {"--lost-ratio", "0.3"}));
+    // What the library tells its program goes to stderr: read here from a file in its place.
+    const std::string printedPath = folder_ + "/stderr.txt";
+    std::fflush(stderr);
+    const int savedStderr = ::dup(2);
+    const int printed = ::open(printedPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(printed, 0);
+    ::dup2(printed, 2);
+    ::close(printed);
+    auto linesTold = [&] {
+        std::ifstream file(printedPath);
+        std::string line;
+        std::vector<std::string> lines;
+        while (std::getline(file, line)) {
+            if (line.find("incomplete frames dropped in the last minute: packet loss") != std::string::npos) {
+                lines.push_back(line);
+            }
+        }
+        return lines;
+    };
+    ASSERT_EQ(startLibrary("\"127.0.0.1\"", kThermalProfile), 0);
+    auto records = camerasOnceThere(1);
+    SvkHandle handle = records.size() == 1 ? openAndStream(records[0], SVK_PIXEL_FORMAT_RGB_CODE32) : nullptr;
+    const bool told = waitFor([&] { return !linesTold().empty(); });
+    svkClose(handle);
+    std::fflush(stderr);
+    ::dup2(savedStderr, 2);
+    ::close(savedStderr);
+    ASSERT_EQ(records.size(), 1u);
+    ASSERT_TRUE(told);
+    const auto lines = linesTold();
+    EXPECT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].rfind("SorvikC: camera 16F0B001 at 127.0.0.1: 10 incomplete frames", 0), 0u)
+        << lines[0];
 }
