@@ -567,3 +567,33 @@ TEST_F(GenicamCameraTest, FramesLostToPacketLossAreToldOnce) {
     EXPECT_EQ(lines[0].rfind("SorvikC: camera 16F0B001 at 127.0.0.1: 10 incomplete frames", 0), 0u)
         << lines[0];
 }
+
+TEST_F(GenicamCameraTest, TwoCamerasWithOneSerialAreToldApartByAddress) {
+    if (!genicamtest::hasLoopbackAddress("127.0.0.2")) {
+        GTEST_SKIP() << "two cameras need 127.0.0.2, set up in the test's own network namespace";
+    }
+    ASSERT_TRUE(startThermalCamera(secondCamera_, kPersonScene, {"--address", "127.0.0.2"}));
+    ASSERT_TRUE(startThermalCamera(camera_, kPersonScene, {"--address", "127.0.0.1"}));
+    ASSERT_EQ(startLibrary("\"127.0.0.2\", \"127.0.0.1\"", kThermalProfile), 0);
+    auto records = camerasOnceThere(2);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_STREQ(records[0].identity, records[1].identity);
+    ASSERT_STREQ(records[0].openKey, "genicam:127.0.0.2");
+    SvkHandle handle = openAndStream(records[0], SVK_PIXEL_FORMAT_RGB_CODE32);
+    ASSERT_TRUE(framesArrive(2));
+
+    secondCamera_.stop(SIGKILL);
+    ASSERT_TRUE(observer_.waitUntil([&] { return observer_.unplugs == 1; }));
+    EXPECT_EQ(svkSetAcquisition(handle, 1), SVK_ERROR_DEVICE_GONE);
+    EXPECT_EQ(svkClose(handle), 0);
+    ASSERT_TRUE(waitFor([&] {
+        int count = 0;
+        return svkGetCameraCount(&count) == 0 && count == 1;
+    }));
+    records = camerasOnceThere(1);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_STREQ(records[0].openKey, "genicam:127.0.0.1") << "the camera that lives on";
+    openAndStream(records[0], SVK_PIXEL_FORMAT_RGB_CODE32);
+    EXPECT_TRUE(framesArrive(2));
+    EXPECT_EQ(observer_.unplugs, 1);
+}
