@@ -237,11 +237,17 @@ void GenicamSession::releaseCamera() {
     }
     // The stream joins its thread and resets the camera's stream channel; the device leaves
     // control. Each waits out a dead camera's time-outs, here and not on a caller's thread.
-    for (gpointer object : {gpointer(stream), gpointer(camera), gpointer(device)}) {
+    for (gpointer object : {gpointer(stream), gpointer(camera)}) {
         if (object != nullptr) {
             g_object_unref(object);
         }
     }
+    // A "control-lost" signal may hold the device while it is emitted on the heartbeat thread: were
+    // that the last reference, the device would end on that thread and join it with itself.
+    for (int wait = 0; wait < 200 && g_atomic_int_get(&G_OBJECT(device)->ref_count) > 1; ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    g_object_unref(device);
     provider_.wake(); // a closed session can now be dropped
 }
 
