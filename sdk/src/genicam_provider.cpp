@@ -2,6 +2,11 @@
 
 #include "genicam_session.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 
@@ -15,6 +20,7 @@ constexpr guint64 kManufacturerNameRegister = 0x0048;
 constexpr guint64 kModelNameRegister = 0x0068;
 constexpr guint64 kSerialNumberRegister = 0x00d8;
 constexpr guint64 kUserDefinedNameRegister = 0x00e8;
+constexpr uint16_t kGvcpPort = 3956;
 
 bool readText(ArvDevice* device, guint64 address, guint32 length, std::string& text) {
     char buffer[64] = {};
@@ -23,6 +29,31 @@ bool readText(ArvDevice* device, guint64 address, guint32 length, std::string& t
     }
     text.assign(buffer, strnlen(buffer, length));
     return true;
+}
+
+// Our address on the way to a camera, as the kernel routes to it: connecting a UDP socket sends
+// nothing. Aravis finds it by sending discovery from every interface with broadcast allowed, which
+// only "discover" may do.
+GInetAddress* interfaceAddressTowards(const std::string& address) {
+    sockaddr_in remote{};
+    remote.sin_family = AF_INET;
+    remote.sin_port = htons(kGvcpPort);
+    if (inet_pton(AF_INET, address.c_str(), &remote.sin_addr) != 1) {
+        return nullptr;
+    }
+    const int socketFd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (socketFd < 0) {
+        return nullptr;
+    }
+    sockaddr_in local{};
+    socklen_t length = sizeof local;
+    const bool routed = ::connect(socketFd, reinterpret_cast<const sockaddr*>(&remote), sizeof remote) == 0 &&
+                        ::getsockname(socketFd, reinterpret_cast<sockaddr*>(&local), &length) == 0 &&
+                        local.sin_family == AF_INET;
+    ::close(socketFd);
+    return routed ? g_inet_address_new_from_bytes(reinterpret_cast<const guint8*>(&local.sin_addr),
+                                                  G_SOCKET_FAMILY_IPV4)
+                  : nullptr;
 }
 
 } // namespace
@@ -184,18 +215,27 @@ GenicamProvider::Probe GenicamProvider::probe(Device& device) {
         if (!readText(device.monitor, kSerialNumberRegister, 16, result.serial)) {
             return result;
         }
-        if (result.serial == device.serial) {
+        if (result.serial == device.serial && device.interfaceAddress != nullptr &&
+            device.deviceAddress != nullptr) {
+            // Also after it was taken for gone (a lost control channel): a device listed again must
+            // carry the addresses a session is opened with.
             result.answered = true;
             result.vendor = device.vendor;
             result.model = device.model;
             result.userName = device.userName;
+            result.interfaceAddress = G_INET_ADDRESS(g_object_ref(device.interfaceAddress));
+            result.deviceAddress = G_INET_ADDRESS(g_object_ref(device.deviceAddress));
             return result;
         }
     } else {
+        GInetAddress* local = interfaceAddressTowards(device.address);
+        GInetAddress* remote = g_inet_address_new_from_string(device.address.c_str());
         GError* error = nullptr;
         ArvDevice* opened =
-            arv_interface_open_device(arv_gv_interface_get_instance(), device.address.c_str(), &error);
+            local != nullptr && remote != nullptr ? arv_gv_device_new(local, remote, &error) : nullptr;
         g_clear_error(&error);
+        g_clear_object(&local);
+        g_clear_object(&remote);
         if (opened == nullptr || !ARV_IS_GV_DEVICE(opened)) {
             if (opened != nullptr) {
                 g_object_unref(opened);

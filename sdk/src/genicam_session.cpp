@@ -6,8 +6,10 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <utility>
 
 namespace calidra::sorvik {
@@ -16,6 +18,27 @@ namespace {
 
 // Buffers Aravis fills in turn; a few frames of slack for a slow frame callback.
 constexpr int kStreamBuffers = 8;
+// Every buffer and frame is sized from what the camera reports: bounded, so that a mistaken feature
+// (Width 100000) is refused instead of taking the machine's memory. Chunk data may follow the pixels.
+constexpr int kLargestSide = 8192;
+constexpr uint64_t kLargestChunkBytes = 1u << 20;
+
+// Empty when the camera's frames may be taken, else why not.
+std::string frameSizeProblem(int width, int height, uint64_t payload) {
+    if (width < 1 || height < 1) {
+        return "has no frame size";
+    }
+    const std::string size = std::to_string(width) + " x " + std::to_string(height);
+    if (width > kLargestSide || height > kLargestSide) {
+        return "frame " + size + " is larger than the " + std::to_string(kLargestSide) + " x " +
+               std::to_string(kLargestSide) + " allowed";
+    }
+    const uint64_t pixelBytes = uint64_t(width) * uint64_t(height) * 2;
+    if (payload < pixelBytes || payload > pixelBytes + kLargestChunkBytes) {
+        return "payload of " + std::to_string(payload) + " bytes does not fit a frame of " + size + " Mono16";
+    }
+    return {};
+}
 
 // Access of a GenICam feature as the node information record reports it:
 // 2 write-only, 3 read-only, 4 read and write are usable.
@@ -108,8 +131,10 @@ int GenicamSession::connect(GInetAddress* interfaceAddress, GInetAddress* device
             result = SVK_ERROR_ACCESS;
         } else {
             arv_camera_get_region(camera, nullptr, nullptr, &width, &height, &error);
-            if (error != nullptr || width < 1 || height < 1) {
-                report("has no frame size", error);
+            const uint64_t payload = error == nullptr ? arv_camera_get_payload(camera, &error) : 0;
+            const std::string problem = frameSizeProblem(width, height, payload);
+            if (error != nullptr || !problem.empty()) {
+                report(error != nullptr ? "has no frame size" : problem.c_str(), error);
                 result = SVK_ERROR_ACCESS;
             }
         }
@@ -212,11 +237,17 @@ void GenicamSession::releaseCamera() {
     }
     // The stream joins its thread and resets the camera's stream channel; the device leaves
     // control. Each waits out a dead camera's time-outs, here and not on a caller's thread.
-    for (gpointer object : {gpointer(stream), gpointer(camera), gpointer(device)}) {
+    for (gpointer object : {gpointer(stream), gpointer(camera)}) {
         if (object != nullptr) {
             g_object_unref(object);
         }
     }
+    // A "control-lost" signal may hold the device while it is emitted on the heartbeat thread: were
+    // that the last reference, the device would end on that thread and join it with itself.
+    for (int wait = 0; wait < 200 && g_atomic_int_get(&G_OBJECT(device)->ref_count) > 1; ++wait) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    g_object_unref(device);
     provider_.wake(); // a closed session can now be dropped
 }
 
@@ -291,9 +322,15 @@ int GenicamSession::startOnCamera() {
     int x = 0, y = 0, width = 0, height = 0;
     arv_camera_get_region(camera_, &x, &y, &width, &height, &error);
     const guint payload = error == nullptr ? arv_camera_get_payload(camera_, &error) : 0;
-    if (error != nullptr || width < 1 || height < 1 || payload < guint(width) * guint(height) * 2) {
+    if (error != nullptr) {
         noteFailure(error);
         return SVK_ERROR_DEVICE_GONE;
+    }
+    // Its features may have been changed since the open.
+    if (const std::string problem = frameSizeProblem(width, height, payload); !problem.empty()) {
+        std::fprintf(stderr, "svkSetAcquisition: camera %s at %s: %s\n", serial_.c_str(), address_.c_str(),
+                     problem.c_str());
+        return SVK_ERROR_ACCESS;
     }
     {
         // The frames the callback gets are sized here, never per frame.
@@ -400,6 +437,13 @@ void GenicamSession::deliver() {
         arv_buffer_get_image_pixel_format(buffer) == ARV_PIXEL_FORMAT_MONO_16 &&
         arv_buffer_get_image_width(buffer) == width && arv_buffer_get_image_height(buffer) == height) {
         counts = arv_buffer_get_image_data(buffer, &size);
+    }
+    // Told on stderr like every problem of an open camera: a lossy network otherwise only shows as silence.
+    const bool lost = arv_buffer_get_status(buffer) != ARV_BUFFER_STATUS_SUCCESS;
+    if (const std::string line = lossReport_.frameFinished(!lost, IncompleteFrameReport::Clock::now());
+        !line.empty()) {
+        std::fprintf(stderr, "SorvikC: camera %s at %s: %s\n", serial_.c_str(), address_.c_str(),
+                     line.c_str());
     }
     if (counts == nullptr || size < pixelCount * 2) {
         // Incomplete (packets lost for good) or not what was asked for: never handed on half-filled.

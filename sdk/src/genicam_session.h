@@ -9,6 +9,7 @@
 
 #include "camera_provider.h"
 #include "genicam_exchange_thread.h"
+#include "incomplete_frame_report.h"
 #include "kept_nodes.h"
 #include "library_configuration.h"
 #include "thermal_conversion.h"
@@ -142,7 +143,8 @@ private:
     int latestFormat_ = SVK_PIXEL_FORMAT_RGB_CODE32;
     int frameWidth_ = 0;
     int frameHeight_ = 0;
-    int nextFrame_ = 0; // stream thread only
+    int nextFrame_ = 0;                // stream thread only
+    IncompleteFrameReport lossReport_; // stream thread only
 
     // Last: it ends first, before anything its exchanges use.
     GenicamExchangeThread exchanges_;

@@ -3,9 +3,11 @@
 #include "json_reader.h"
 #include "regular_file.h"
 
+#include <arpa/inet.h>
 #include <dlfcn.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <cstdlib>
 
 namespace calidra::sorvik {
@@ -98,6 +100,19 @@ bool readMilliseconds(JsonReader& reader, const json& object, const char* key, i
     return true;
 }
 
+// A camera asked by unicast: one IPv4 unicast address in dotted form. A name would need a resolver
+// the station cannot rely on, and anything that reaches more than one host is discovery, which only
+// "discover" may do.
+bool isUnicastAddress(const std::string& text) {
+    in_addr parsed{};
+    if (inet_pton(AF_INET, text.c_str(), &parsed) != 1) {
+        return false;
+    }
+    const uint32_t address = ntohl(parsed.s_addr);
+    const uint32_t firstByte = address >> 24;
+    return firstByte != 0 && firstByte < 224; // not "this network", multicast, reserved or broadcast
+}
+
 bool readGenicam(JsonReader& reader, const json& object, GenicamConfiguration& genicam) {
     const std::string where = "\"genicam\"";
     if (!reader.onlyKeys(
@@ -108,6 +123,12 @@ bool readGenicam(JsonReader& reader, const json& object, GenicamConfiguration& g
         !readMilliseconds(reader, object, "answerWaitMilliseconds", 10, 600000, genicam.answerWait, where) ||
         !readMilliseconds(reader, object, "listPeriodMilliseconds", 100, 600000, genicam.listPeriod, where)) {
         return false;
+    }
+    for (const std::string& address : genicam.addresses) {
+        if (!isUnicastAddress(address)) {
+            return reader.fail("\"addresses\" in " + where + ": \"" + address +
+                               "\" is not an IPv4 unicast address such as 192.168.10.20");
+        }
     }
     auto cameras = object.find("cameras");
     if (cameras == object.end()) {

@@ -3,9 +3,28 @@
 // the C contract. Run in a network namespace of its own where the machine allows.
 #include "genicam_test_support.h"
 
+#include <dlfcn.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+
+// Counts every socket of this process allowed to broadcast (the test program exports this over the C
+// library's own): the library may allow that only when told to discover.
+std::atomic<int> broadcastsAllowed{0};
+
+extern "C" int setsockopt(int socketFd, int level, int name, const void* value, socklen_t length) {
+    using Function = int (*)(int, int, int, const void*, socklen_t);
+    static const auto next = reinterpret_cast<Function>(dlsym(RTLD_NEXT, "setsockopt"));
+    if (level == SOL_SOCKET && name == SO_BROADCAST && value != nullptr && length >= socklen_t(sizeof(int)) &&
+        *static_cast<const int*>(value) != 0) {
+        ++broadcastsAllowed;
+    }
+    return next(socketFd, level, name, value, length);
+}
 
 namespace {
 
@@ -424,4 +443,157 @@ TEST_F(GenicamCameraTest, CamerasAreListedInTheOrderOfTheirAddresses) {
     EXPECT_STREQ(records[0].identity, "16F0B002");
     EXPECT_STREQ(records[1].identity, "16F0B001");
     EXPECT_STREQ(records[2].identity, "16F0A001");
+}
+
+TEST_F(GenicamCameraTest, ACameraBackWithinASecondReconnectsEveryTime) {
+    ASSERT_TRUE(startThermalCamera(camera_, kPersonScene));
+    ASSERT_EQ(startLibrary("\"127.0.0.1\"", kThermalProfile), 0);
+    SvkHandle handle = nullptr;
+    auto streamAgain = [&] {
+        // As the station does: open whatever is listed until the camera lets it, then stream.
+        return waitFor([&] {
+                   const auto records = camerasOnceThere(1);
+                   return records.size() == 1 && svkOpen(records[0].openKey, &handle, 0) == 0;
+               }) &&
+               svkSetFrameCallback(handle, &Observer::onFrame, &observer_) == 0 &&
+               svkSetAcquisition(handle, 1) == 0 && framesArrive(2);
+    };
+    ASSERT_TRUE(streamAgain());
+    for (int cycle = 0; cycle < 5; ++cycle) {
+        SCOPED_TRACE(cycle);
+        camera_.stop(SIGKILL);
+        // The downtime under test: shorter than Aravis's retries, so the same camera answers again
+        // before its loss is concluded.
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        ASSERT_TRUE(startThermalCamera(camera_, kPersonScene));
+        // The old session goes stale sooner or later; nothing of it may be used meanwhile.
+        ASSERT_TRUE(waitFor([&] { return svkSetAcquisition(handle, 1) == SVK_ERROR_DEVICE_GONE; }));
+        EXPECT_EQ(svkClose(handle), 0);
+        observer_.clearFrames(SVK_PIXEL_FORMAT_RGB_CODE32);
+        ASSERT_TRUE(streamAgain()) << "no frames after the camera came back";
+    }
+}
+
+TEST_F(GenicamCameraTest, CamerasAskedByUnicastNeverAllowABroadcast) {
+    ASSERT_TRUE(startThermalCamera(camera_, kPersonScene));
+    // Nothing answers at 127.0.0.3: asked first, so the camera is listed only after the library has
+    // looked for one that does not answer.
+    ASSERT_EQ(startLibrary("\"127.0.0.3\", \"127.0.0.1\"", kThermalProfile), 0);
+    const auto records = camerasOnceThere(1);
+    ASSERT_EQ(records.size(), 1u);
+    SvkHandle handle = openAndStream(records[0], SVK_PIXEL_FORMAT_RGB_CODE32);
+    ASSERT_TRUE(framesArrive(2));
+    EXPECT_EQ(svkClose(handle), 0);
+    svkUninit();
+    EXPECT_EQ(broadcastsAllowed.load(), 0) << "a socket was allowed to broadcast without \"discover\"";
+}
+
+TEST_F(GenicamCameraTest, AFrameBeyondTheLargestSizeIsRefusedWithoutTakingMemory) {
+    auto peakKilobytes = [] {
+        rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        return usage.ru_maxrss;
+    };
+    ASSERT_TRUE(startThermalCamera(camera_, kPersonScene));
+    const char* profiles[] = {
+        R"(["Width", 100000], ["Height", 100000])",
+        R"(["Width", 8193], ["Height", 120])",
+    };
+    for (const char* features : profiles) {
+        SCOPED_TRACE(features);
+        const std::string profile =
+            std::string(R"({ "match": { "vendor": "Calidra" }, "features": [ ["PixelFormat", "Mono16"], )") +
+            features + " ] }";
+        ASSERT_EQ(startLibrary("\"127.0.0.1\"", profile), 0);
+        const auto records = camerasOnceThere(1);
+        ASSERT_EQ(records.size(), 1u);
+        const long before = peakKilobytes();
+        SvkHandle handle = nullptr;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(svkOpen(records[0].openKey, &handle, 0), SVK_ERROR_ACCESS);
+        const std::string printed = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 1) << printed;
+        EXPECT_NE(printed.find("larger than the 8192 x 8192 allowed"), std::string::npos) << printed;
+        EXPECT_LT(peakKilobytes() - before, 64 * 1024) << "kilobytes taken by a refused open";
+        svkUninit();
+    }
+    // Set through a node after the open: refused at the start of the acquisition.
+    ASSERT_EQ(startLibrary("\"127.0.0.1\"", R"({ "match": { "vendor": "Calidra" },
+        "features": [ ["PixelFormat", "Mono16"], ["Width", 160], ["Height", 120] ] })"),
+              0);
+    const auto records = camerasOnceThere(1);
+    ASSERT_EQ(records.size(), 1u);
+    SvkHandle handle = nullptr;
+    ASSERT_EQ(svkOpen(records[0].openKey, &handle, 0), 0);
+    ASSERT_EQ(svkSetNodeInt(handle, "Height", 100000), 0);
+    const long before = peakKilobytes();
+    EXPECT_EQ(svkSetAcquisition(handle, 1), SVK_ERROR_ACCESS);
+    EXPECT_LT(peakKilobytes() - before, 64 * 1024) << "kilobytes taken by a refused start";
+}
+
+TEST_F(GenicamCameraTest, FramesLostToPacketLossAreToldOnce) {
+    ASSERT_TRUE(startThermalCamera(camera_, kPersonScene, {"--lost-ratio", "0.3"}));
+    // What the library tells its program goes to stderr: read here from a file in its place.
+    const std::string printedPath = folder_ + "/stderr.txt";
+    std::fflush(stderr);
+    const int savedStderr = ::dup(2);
+    const int printed = ::open(printedPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    ASSERT_GE(printed, 0);
+    ::dup2(printed, 2);
+    ::close(printed);
+    auto linesTold = [&] {
+        std::ifstream file(printedPath);
+        std::string line;
+        std::vector<std::string> lines;
+        while (std::getline(file, line)) {
+            if (line.find("incomplete frames dropped in the last minute: packet loss") != std::string::npos) {
+                lines.push_back(line);
+            }
+        }
+        return lines;
+    };
+    ASSERT_EQ(startLibrary("\"127.0.0.1\"", kThermalProfile), 0);
+    auto records = camerasOnceThere(1);
+    SvkHandle handle = records.size() == 1 ? openAndStream(records[0], SVK_PIXEL_FORMAT_RGB_CODE32) : nullptr;
+    const bool told = waitFor([&] { return !linesTold().empty(); });
+    svkClose(handle);
+    std::fflush(stderr);
+    ::dup2(savedStderr, 2);
+    ::close(savedStderr);
+    ASSERT_EQ(records.size(), 1u);
+    ASSERT_TRUE(told);
+    const auto lines = linesTold();
+    EXPECT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].rfind("SorvikC: camera 16F0B001 at 127.0.0.1: 10 incomplete frames", 0), 0u)
+        << lines[0];
+}
+
+TEST_F(GenicamCameraTest, TwoCamerasWithOneSerialAreToldApartByAddress) {
+    if (!genicamtest::hasLoopbackAddress("127.0.0.2")) {
+        GTEST_SKIP() << "two cameras need 127.0.0.2, set up in the test's own network namespace";
+    }
+    ASSERT_TRUE(startThermalCamera(secondCamera_, kPersonScene, {"--address", "127.0.0.2"}));
+    ASSERT_TRUE(startThermalCamera(camera_, kPersonScene, {"--address", "127.0.0.1"}));
+    ASSERT_EQ(startLibrary("\"127.0.0.2\", \"127.0.0.1\"", kThermalProfile), 0);
+    auto records = camerasOnceThere(2);
+    ASSERT_EQ(records.size(), 2u);
+    EXPECT_STREQ(records[0].identity, records[1].identity);
+    ASSERT_STREQ(records[0].openKey, "genicam:127.0.0.2");
+    SvkHandle handle = openAndStream(records[0], SVK_PIXEL_FORMAT_RGB_CODE32);
+    ASSERT_TRUE(framesArrive(2));
+
+    secondCamera_.stop(SIGKILL);
+    ASSERT_TRUE(observer_.waitUntil([&] { return observer_.unplugs == 1; }));
+    EXPECT_EQ(svkSetAcquisition(handle, 1), SVK_ERROR_DEVICE_GONE);
+    EXPECT_EQ(svkClose(handle), 0);
+    ASSERT_TRUE(waitFor([&] {
+        int count = 0;
+        return svkGetCameraCount(&count) == 0 && count == 1;
+    }));
+    records = camerasOnceThere(1);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_STREQ(records[0].openKey, "genicam:127.0.0.1") << "the camera that lives on";
+    openAndStream(records[0], SVK_PIXEL_FORMAT_RGB_CODE32);
+    EXPECT_TRUE(framesArrive(2));
+    EXPECT_EQ(observer_.unplugs, 1);
 }

@@ -64,6 +64,15 @@ TEST_F(LibraryConfigurationTest, AMistakeFailsStartUpWithOneLineNamingTheFileAnd
         {R"({ "uvc": { "device": ["/dev/video0"] } })", "\"device\" in \"uvc\""},
         {R"({ "uvc": { "devices": ["video0"] } })", "absolute paths"},
         {R"({ "genicam": )", "not valid JSON"},
+        // Only one camera's unicast address: a name, a port or an address that reaches more than one
+        // host would have the library broadcast.
+        {R"({ "genicam": { "addresses": ["camera.invalid"] } })", "\"camera.invalid\" is not"},
+        {R"({ "genicam": { "addresses": ["127.0.0.1", "::1"] } })", "\"::1\" is not"},
+        {R"({ "genicam": { "addresses": ["127.0.0.1:3956"] } })", "\"127.0.0.1:3956\" is not"},
+        {R"({ "genicam": { "addresses": ["224.0.0.1"] } })", "\"224.0.0.1\" is not"},
+        {R"({ "genicam": { "addresses": ["0.0.0.0"] } })", "\"0.0.0.0\" is not"},
+        {R"({ "genicam": { "addresses": ["255.255.255.255"] } })", "\"255.255.255.255\" is not"},
+        {R"({ "genicam": { "addresses": ["127.1"] } })", "\"127.1\" is not"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.json);
