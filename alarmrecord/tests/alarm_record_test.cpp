@@ -4,7 +4,6 @@
 #include "alarmrecord/free_space.h"
 #include "alarmrecord/snapshot_names.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QLocale>
@@ -23,14 +22,6 @@
 namespace calidra {
 namespace {
 
-QCoreApplication& application() {
-    static int argc = 1;
-    static char name[] = "alarmrecord_test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication instance(argc, argv);
-    return instance;
-}
-
 QString snapshotName(const QDateTime& time, const QString& suffix = QString()) {
     return QStringLiteral("ThermalAlarm_") + QLocale::c().toString(time, QStringLiteral("yyyyMMdd_HHmmss")) +
            suffix + QStringLiteral(".jpg");
@@ -38,7 +29,6 @@ QString snapshotName(const QDateTime& time, const QString& suffix = QString()) {
 
 class AlarmRecordTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { application(); }
     QString folder() const { return temporary.filePath(QStringLiteral("ThermalAlarm")); }
     QString path(const QString& fileName) const { return QDir(folder()).filePath(fileName); }
     void touch(const QString& filePath) const {

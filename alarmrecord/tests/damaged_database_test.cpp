@@ -27,10 +27,6 @@ namespace {
 class DamagedDatabaseTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        static int argc = 1;
-        static char name[] = "alarmrecord_damaged_database_test";
-        static char* argv[] = {name, nullptr};
-        static QCoreApplication application(argc, argv);
         // Write protection means nothing to root: run as nobody, before any file is made.
         if (::geteuid() == 0)
             runsUnprivileged = ::setgid(65534) == 0 && ::setuid(65534) == 0;

@@ -12,17 +12,8 @@
 namespace calidra {
 namespace {
 
-QCoreApplication& application() {
-    static int argc = 1;
-    static char name[] = "event_log_test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication instance(argc, argv);
-    return instance;
-}
-
 class EventLogTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { application(); }
     QString cell(int row, int column) const {
         return log.model().data(log.model().index(row, column), Qt::DisplayRole).toString();
     }

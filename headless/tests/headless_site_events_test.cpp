@@ -6,7 +6,6 @@
 
 #include "test_broker.h"
 
-#include <QElapsedTimer>
 #include <QJsonArray>
 
 #include <signal.h>
@@ -18,21 +17,19 @@ using test::Desk;
 using test::DeskMessage;
 using test::HeadlessStationTest;
 using test::TestBroker;
-using test::waitUntil;
+using test::waitFor;
 
 TEST_F(HeadlessStationTest, TheDeskSeesTheAlarmTheCameraAndAKilledStation) {
     ASSERT_TRUE(QDir(folder.path()).mkpath("broker"));
     TestBroker broker(folder.filePath("broker"));
     ASSERT_TRUE(broker.start());
     Desk desk(broker.port());
-    ASSERT_TRUE(waitUntil([&] { return desk.connections() > 0; }, 10000));
+    ASSERT_TRUE(waitFor([&] { return desk.connections() > 0; }));
 
     writeSettings(
         QString("AlarmEvent=1\nAlarmSavePeriod=1\nMqttHost=127.0.0.1\nMqttPort=%1\nStationName=door-7\n")
             .arg(broker.port())
             .toUtf8());
-    QElapsedTimer sinceStart;
-    sinceStart.start();
     // The person stays; the camera is unplugged during the alarm, which ends it there.
     start(R"({ "cameras": [ { "width": 160, "height": 120, "fps": 15,
               "people": [ { "enter": 2.5, "leave": 60, "temperature": 38.2,
@@ -40,14 +37,14 @@ TEST_F(HeadlessStationTest, TheDeskSeesTheAlarmTheCameraAndAKilledStation) {
               "events": [ { "at": 7.0, "unplug": true } ] } ] })",
           {});
 
-    ASSERT_TRUE(desk.waitForCount("door-7/alarm", 1, 20000));
+    ASSERT_TRUE(desk.waitForCount("door-7/alarm", 1));
     const DeskMessage on = desk.messages("door-7/alarm").front();
     EXPECT_TRUE(on.payload["alarm"].toBool());
     EXPECT_DOUBLE_EQ(on.payload["highestCelsius"].toDouble(), 38.2);
     EXPECT_EQ(on.payload["snapshots"].toArray().size(), 1);
     {
         Desk late(broker.port()); // comes during the alarm: the broker kept the last status for it
-        ASSERT_TRUE(late.waitForCount("door-7/status", 1, 10000));
+        ASSERT_TRUE(late.waitForCount("door-7/status", 1));
         const DeskMessage status = late.messages("door-7/status").front();
         EXPECT_TRUE(status.retained);
         EXPECT_TRUE(status.payload["online"].toBool());
@@ -56,21 +53,23 @@ TEST_F(HeadlessStationTest, TheDeskSeesTheAlarmTheCameraAndAKilledStation) {
         EXPECT_TRUE(status.payload["alarm"].toBool());
     }
 
-    // The unplug comes 7 s after the start; the desk knows within 10 s of it.
+    // The desk knows of the unplug within 10 s of the station's own report of it.
     const auto lastStatus = [&] {
         const std::vector<DeskMessage> statuses = desk.messages("door-7/status");
         return statuses.empty() ? QJsonObject() : statuses.back().payload;
     };
-    EXPECT_TRUE(waitUntil([&] { return lastStatus()["camera"].toString() == "searching"; },
-                          int(17000 - sinceStart.elapsed())));
-    ASSERT_TRUE(desk.waitForCount("door-7/alarm", 2, 5000));
+    const int unplugged = waitForLine("LOG\t", 0, "\tSelected camera was unplugged.\t");
+    ASSERT_GE(unplugged, 0);
+    EXPECT_TRUE(waitFor([&] { return lastStatus()["camera"].toString() == "searching"; }));
+    EXPECT_LT(Clock::now() - received[std::size_t(unplugged)].arrived, std::chrono::seconds(10));
+    ASSERT_TRUE(desk.waitForCount("door-7/alarm", 2));
     const DeskMessage off = desk.messages("door-7/alarm").back();
     EXPECT_FALSE(off.payload["alarm"].toBool());
     EXPECT_EQ(off.payload["start"], on.payload["start"]);
     EXPECT_DOUBLE_EQ(off.payload["highestCelsius"].toDouble(), 38.2);
     EXPECT_FALSE(off.payload["end"].toString().isEmpty());
     EXPECT_FALSE(lastStatus()["alarm"].toBool());
-    ASSERT_TRUE(waitForLine("ALARM\tOFF", 5000));
+    ASSERT_GE(waitForLine("ALARM\tOFF"), 0);
     EXPECT_EQ(off.payload["snapshots"].toArray().size(), linesStartingWith("SNAPSHOT\t").size());
     bool unplugLogged = false;
     for (const DeskMessage& entry : desk.messages("door-7/log"))
@@ -82,8 +81,8 @@ TEST_F(HeadlessStationTest, TheDeskSeesTheAlarmTheCameraAndAKilledStation) {
     ASSERT_TRUE(process.waitForFinished(10000));
     // The broker's last will, within 1.5 times the keep-alive of 30 s (a killed process's socket
     // closes at once, so it comes sooner).
-    ASSERT_TRUE(waitUntil([&] { return lastStatus().contains("online") && !lastStatus()["online"].toBool(); },
-                          45000));
+    ASSERT_TRUE(waitFor([&] { return lastStatus().contains("online") && !lastStatus()["online"].toBool(); },
+                        std::chrono::seconds(45)));
     EXPECT_FALSE(lastStatus().contains("time")) << "published by the broker, not by the station";
 }
 

@@ -14,22 +14,26 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <thread>
 
 namespace {
 
 using calidra::test::HeadlessStationTest;
 
+// The person stays long enough for two snapshots even when the station is slow to start.
 const QByteArray feverishPerson = R"({ "cameras": [ { "width": 160, "height": 120, "fps": 15,
-    "people": [ { "enter": 0.5, "leave": 3.5, "temperature": 38.2,
+    "people": [ { "enter": 0.5, "leave": 7.0, "temperature": 38.2,
                   "from": [0.5, 0.55], "to": [0.5, 0.55], "height": 0.7 } ] } ] })";
 
 TEST_F(HeadlessStationTest, FeverishPersonRaisesTheAlarmWithSnapshotsAndItEndsWhenTheyLeave) {
     writeSettings("AlarmEvent=1\nAlarmSavePeriod=1\nAlarmTemperature=37.5\n");
-    start(feverishPerson, {"--seconds", "7", "--detections", "--readouts"});
-    ASSERT_TRUE(process.waitForFinished(30000));
-    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(process.exitCode(), 0);
+    start(feverishPerson, {"--detections", "--readouts"});
+    ASSERT_TRUE(waitForLines("SNAPSHOT\t", 2));
+    const int on = find("ALARM\tON");
+    ASSERT_GE(on, 0);
+    ASSERT_GE(waitForLine("ALARM\tOFF", on), 0) << "the alarm did not end when the person left";
+    ASSERT_TRUE(endStation());
 
     const QStringList alarms = linesStartingWith("ALARM\t");
     EXPECT_EQ(alarms, QStringList({"ALARM\tON", "ALARM\tOFF"}));
@@ -52,58 +56,67 @@ TEST_F(HeadlessStationTest, FeverishPersonRaisesTheAlarmWithSnapshotsAndItEndsWh
     EXPECT_TRUE(linesStartingWith("READOUT\t").last().contains("Max Temp. : "));
 }
 
+// The camera is unplugged and plugged back twice; the test takes the first unplug that came
+// during an alarm with a snapshot, so a slow start only moves the test to the second.
 TEST_F(HeadlessStationTest, UnplugDuringAnAlarmEndsItAtOnceAndScreeningResumesAfterThePlug) {
     writeSettings("AlarmEvent=1\nAlarmSavePeriod=1\n");
     start(R"({ "cameras": [ { "width": 160, "height": 120, "fps": 15,
-        "people": [ { "enter": 0.0, "leave": 60.0, "temperature": 38.5,
+        "people": [ { "enter": 0.0, "leave": 600.0, "temperature": 38.5,
                       "from": [0.5, 0.55], "to": [0.5, 0.55], "height": 0.7 } ],
-        "events": [ { "at": 3.5, "unplug": true }, { "at": 4.0, "plug": true } ] } ] })",
-          {"--seconds", "11"});
-    readTimedUntilFinished(30000);
-    const int on = find("ALARM\tON");
-    const int off = find("ALARM\tOFF");
-    const int resumed = find("ALARM\tON", off + 1);
+        "events": [ { "at": 5.0, "unplug": true }, { "at": 5.5, "plug": true },
+                    { "at": 25.0, "unplug": true }, { "at": 25.5, "plug": true } ] } ] })",
+          {});
+    const int on = waitForLine("ALARM\tON");
     ASSERT_GE(on, 0);
-    ASSERT_GT(off, on);
+    const int firstSnapshot = waitForLine("SNAPSHOT\t", on);
+    ASSERT_GT(firstSnapshot, on);
+    const int lost = waitForLine("LOG\t", firstSnapshot, "\tSelected camera was unplugged.\t");
+    ASSERT_GT(lost, firstSnapshot);
+    const int off = waitForLine("ALARM\tOFF", on);
+    ASSERT_GT(off, lost);
+    // The watchdog's limit, from the station's own report of the unplug.
+    EXPECT_LT(millisecondsBetween(lost, off), 3000);
+    const int resumed = waitForLine("ALARM\tON", off);
     ASSERT_GT(resumed, off) << "screening did not resume after the plug";
-    EXPECT_GE(find("SNAPSHOT\t", on), 0);
-    EXPECT_LT(find("SNAPSHOT\t", on), off);
-    int lost = -1;
-    for (std::size_t index = 0; index < timed.size() && lost < 0; ++index)
-        if (timed[index].second.contains("Selected camera was unplugged."))
-            lost = int(index);
-    ASSERT_GE(lost, 0);
-    EXPECT_LT(timed[std::size_t(off)].first - timed[std::size_t(lost)].first, 3000); // the watchdog's time
+    ASSERT_GT(waitForLine("SNAPSHOT\t", resumed), resumed);
+    ASSERT_TRUE(endStation());
+
     for (int index = off; index < resumed; ++index)
-        EXPECT_FALSE(timed[std::size_t(index)].second.startsWith("SNAPSHOT"))
-            << timed[std::size_t(index)].second.toStdString();
-    EXPECT_GE(find("SNAPSHOT\t", resumed), 0);
-    int connections = 0;
-    for (const auto& line : timed)
-        connections +=
-            line.second.contains("Information\tCamera connected: SIM-A [16F0A001] KVX-384TRA") ? 1 : 0;
-    EXPECT_EQ(connections, 2);
+        EXPECT_FALSE(received[std::size_t(index)].text.startsWith("SNAPSHOT"))
+            << received[std::size_t(index)].text.toStdString();
+    const QString connected = "Information\tCamera connected: SIM-A [16F0A001] KVX-384TRA";
+    EXPECT_GE(find("LOG\t", 0, connected), 0);
+    EXPECT_LT(find("LOG\t", 0, connected), on);
+    int reconnections = 0;
+    for (int index = lost; index < resumed; ++index)
+        reconnections += received[std::size_t(index)].text.contains(connected) ? 1 : 0;
+    EXPECT_EQ(reconnections, 1);
 }
 
 TEST_F(HeadlessStationTest, ReadoutFollowsTheWarmestOfTwoPeople) {
     start(R"({ "cameras": [ { "width": 160, "height": 120, "fps": 15, "noise": 0.0,
-        "people": [ { "enter": 0.0, "leave": 60.0, "temperature": 38.5,
+        "people": [ { "enter": 0.0, "leave": 600.0, "temperature": 38.5,
                       "from": [0.75, 0.55], "to": [0.75, 0.55], "height": 0.7 },
-                    { "enter": 0.0, "leave": 60.0, "temperature": 36.0,
+                    { "enter": 0.0, "leave": 600.0, "temperature": 36.0,
                       "from": [0.25, 0.55], "to": [0.25, 0.55], "height": 0.7 } ] } ] })",
-          {"--seconds", "3.5", "--readouts"});
-    ASSERT_TRUE(process.waitForFinished(30000));
+          {"--readouts"});
+    const int on = waitForLine("ALARM\tON");
+    ASSERT_GE(on, 0);
+    ASSERT_TRUE(waitForLines("READOUT\t", 2, on)); // read-outs of frames with both people
+    ASSERT_TRUE(endStation());
     const QStringList readouts = linesStartingWith("READOUT\t");
-    ASSERT_FALSE(readouts.isEmpty());
     EXPECT_EQ(readouts.last().section('\t', 1, 1), "38.5 C");
-    // Still alarming when --seconds ran out: the station's end ends the alarm too.
+    // Still alarming when the station ended: the station's end ends the alarm too.
     EXPECT_EQ(linesStartingWith("ALARM\t"), QStringList({"ALARM\tON", "ALARM\tOFF"}));
 }
 
+// The end of the station hands over the lines of every frame it processed, so a snapshot of the
+// alarm's first frame would be among them.
 TEST_F(HeadlessStationTest, OnlySoundWritesNoSnapshots) {
     writeSettings("AlarmEvent=0\n");
-    start(feverishPerson, {"--seconds", "2.5"});
-    ASSERT_TRUE(process.waitForFinished(30000));
+    start(feverishPerson, {});
+    ASSERT_GE(waitForLine("ALARM\tON"), 0);
+    ASSERT_TRUE(endStation());
     EXPECT_EQ(linesStartingWith("ALARM\t").value(0), "ALARM\tON");
     EXPECT_TRUE(linesStartingWith("SNAPSHOT\t").isEmpty());
     EXPECT_TRUE(QDir(folder.filePath("ThermalAlarm")).exists());
@@ -111,12 +124,10 @@ TEST_F(HeadlessStationTest, OnlySoundWritesNoSnapshots) {
 
 TEST_F(HeadlessStationTest, TerminationEndsInOrderWithExitCodeZero) {
     start(R"({ "cameras": [ { "width": 64, "height": 48, "fps": 30 } ] })", {"--detections"});
-    for (int attempt = 0; attempt < 100 && linesStartingWith("DETECT\t").size() < 5; ++attempt)
-        process.waitForReadyRead(100);
-    ASSERT_GE(linesStartingWith("DETECT\t").size(), 5);
+    ASSERT_TRUE(waitForLines("DETECT\t", 5));
     ::kill(pid_t(process.processId()), SIGTERM);
     ::kill(pid_t(process.processId()), SIGTERM); // a second one does not hang it
-    ASSERT_TRUE(process.waitForFinished(10000));
+    ASSERT_TRUE(waitUntilFinished());
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(process.exitCode(), 0);
 }
@@ -129,7 +140,7 @@ TEST_F(HeadlessStationTest, StalledReaderAndFifoMaskNeverHoldTheStation) {
     ASSERT_TRUE(QDir(folder.path()).mkpath("Zonara"));
     ASSERT_EQ(::mkfifo(QFile::encodeName(folder.filePath("Zonara/maskinfo.cfg")).constData(), 0644), 0);
     const QProcessEnvironment environment = environmentFor(R"({ "cameras": [ { "width": 160, "height": 120,
-        "fps": 60, "people": [ { "enter": 0.0, "leave": 1000.0, "temperature": 38.2,
+        "fps": 100, "people": [ { "enter": 0.0, "leave": 1000.0, "temperature": 38.2,
         "from": [0.5, 0.55], "to": [0.5, 0.55], "height": 0.7 } ] } ] })");
 
     int output[2];
@@ -183,23 +194,34 @@ TEST_F(HeadlessStationTest, StalledReaderAndFifoMaskNeverHoldTheStation) {
     };
     ::fcntl(output[0], F_SETFL, O_NONBLOCK);
 
-    // Learn the pace of DETECT lines over two seconds once they flow, then stop reading until the
-    // pipe is full and far more lines were due than the station's queue holds.
-    for (int waited = 0; waited < 100 && !text.contains("\nDETECT\t"); ++waited)
-        readFor(std::chrono::milliseconds(100));
-    const int before = int(text.count("\nDETECT\t"));
-    readFor(std::chrono::seconds(2));
-    const int linesPerSecond = std::max(1, (int(text.count("\nDETECT\t")) - before) / 2);
-    int queued = 0;
-    for (int waited = 0; waited < 300 && queued < 4000; ++waited) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        ::ioctl(output[0], FIONREAD, &queued);
+    // Once lines flow, stop reading until the pipe is full and the station has processed more
+    // frames than its queue holds lines, counted in its own seconds: one snapshot each. The
+    // reader then takes up again past a snapshot taken after it came back, so the count of the
+    // dropped lines, which goes before the next line taken, has come. A station slower than the
+    // scenario's pace gets a longer stall.
+    const auto readUntil = [&](const std::function<bool()>& done) {
+        return calidra::test::waitFor(done, calidra::test::kEventDeadline,
+                                      [&] { readFor(std::chrono::milliseconds(50)); });
+    };
+    ASSERT_TRUE(readUntil([&] { return text.contains("\nDETECT\t"); }));
+    const auto snapshotFiles = [&] {
+        return int(QDir(folder.filePath("ThermalAlarm")).entryList({"*.jpg"}, QDir::Files).size());
+    };
+    constexpr int queuedLines = 256;                  // LineWriter's bound for DETECT lines
+    int stallSeconds = (queuedLines + 200) / 100 + 1; // at the scenario's 100 frames a second
+    for (int round = 0; round < 4 && !text.contains("\nDROPPED\t"); ++round, stallSeconds *= 2) {
+        int queued = 0;
+        ASSERT_TRUE(calidra::test::waitFor([&] {
+            return ::ioctl(output[0], FIONREAD, &queued) == 0 && queued >= 4000;
+        })) << "the station stopped writing before the pipe was full";
+        const int before = snapshotFiles();
+        ASSERT_TRUE(
+            calidra::test::waitFor([&] { return snapshotFiles() >= before + stallSeconds; },
+                                   calidra::test::kEventDeadline + std::chrono::seconds(stallSeconds)));
+        const int taken = snapshotFiles();
+        ASSERT_TRUE(readUntil([&] { return int(text.count("SNAPSHOT\t")) > taken; }));
     }
-    ASSERT_GE(queued, 4000) << "the station stopped writing before the pipe was full";
-    constexpr int queuedLines = 256; // LineWriter's bound for DETECT lines
-    std::this_thread::sleep_for(
-        std::chrono::milliseconds(std::min(60000, (queuedLines + 200) * 1000 / linesPerSecond)));
-    readFor(std::chrono::seconds(1));
+    ASSERT_TRUE(text.contains("\nDROPPED\t"));
 
     const Clock::time_point hangUp = Clock::now();
     ::kill(child, SIGHUP);
@@ -211,7 +233,14 @@ TEST_F(HeadlessStationTest, StalledReaderAndFifoMaskNeverHoldTheStation) {
     const auto endedAfter = Clock::now() - hangUp;
     ASSERT_EQ(ended, child) << "SIGHUP did not end the station";
     reaper.pid = 0; // reaped
-    readFor(std::chrono::milliseconds(100));
+    // The rest of the output, up to its end.
+    ASSERT_TRUE(calidra::test::waitFor([&] {
+        char buffer[4096];
+        const ssize_t count = ::read(output[0], buffer, sizeof buffer);
+        if (count > 0)
+            text.append(buffer, int(count));
+        return count == 0;
+    }));
     ::close(output[0]);
     EXPECT_LT(endedAfter, std::chrono::seconds(5));
     ASSERT_TRUE(WIFEXITED(status));
@@ -250,18 +279,15 @@ TEST_F(HeadlessStationTest, StalledReaderAndFifoMaskNeverHoldTheStation) {
 
 TEST_F(HeadlessStationTest, ASecondStationFromTheSameFolderSaysSoAndExitsWithOne) {
     start(R"({ "cameras": [ { "width": 64, "height": 48, "fps": 30 } ] })", {"--detections"});
-    for (int attempt = 0; attempt < 100 && linesStartingWith("DETECT\t").isEmpty(); ++attempt)
-        process.waitForReadyRead(100);
-    ASSERT_FALSE(linesStartingWith("DETECT\t").isEmpty());
+    ASSERT_TRUE(waitForLines("DETECT\t"));
     QProcess second;
     second.setProcessEnvironment(process.processEnvironment());
     second.start(folder.filePath("calidra-headless"), {"--seconds", "5"});
-    ASSERT_TRUE(second.waitForFinished(10000));
+    ASSERT_TRUE(second.waitForFinished(int(calidra::test::kEventDeadline.count())));
     EXPECT_EQ(second.exitCode(), 1);
     EXPECT_TRUE(QString::fromUtf8(second.readAllStandardError()).contains("already running from"));
     EXPECT_EQ(process.state(), QProcess::Running);
-    process.terminate();
-    ASSERT_TRUE(process.waitForFinished(10000));
+    EXPECT_TRUE(endStation());
 }
 
 TEST_F(HeadlessStationTest, UnknownOptionPrintsUsageAndExitsWithTwo) {

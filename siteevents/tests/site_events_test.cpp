@@ -26,15 +26,7 @@ namespace {
 using test::Desk;
 using test::DeskMessage;
 using test::TestBroker;
-using test::waitUntil;
-
-QCoreApplication& application() {
-    static int argc = 1;
-    static char name[] = "site_events_test";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication instance(argc, argv);
-    return instance;
-}
+using test::waitFor;
 
 // Collects what a publisher reports, from its worker thread.
 struct Reports {
@@ -63,8 +55,6 @@ struct Reports {
 
 class SiteEventsTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { application(); }
-
     SiteEventsSettings settings(int port) const {
         SiteEventsSettings values;
         values.host = QStringLiteral("127.0.0.1");
@@ -121,15 +111,15 @@ TEST_F(SiteEventsTest, StatusAlarmsAndLogReachTheDesk) {
     publisher->setCameraStatus(
         {SiteCameraState::Connected, QStringLiteral("TestModel"), QStringLiteral("164-0001"), 8.96});
     publisher->start();
-    ASSERT_TRUE(waitUntil([&] { return reports.isConnected(); }, 10000));
+    ASSERT_TRUE(waitFor([&] { return reports.isConnected(); }));
 
     publisher->alarmOn(episode(1, false));
     publisher->logEntry(
         {QDateTime::currentDateTime(), LogType::Event, QStringLiteral("Retry Acquisition."), 0});
     publisher->alarmOff(episode(1, true));
-    ASSERT_TRUE(desk.waitForCount(QStringLiteral("/alarm"), 2, 10000));
-    ASSERT_TRUE(desk.waitForCount(QStringLiteral("/status"), 3, 10000));
-    ASSERT_TRUE(desk.waitForCount(QStringLiteral("/log"), 1, 10000));
+    ASSERT_TRUE(desk.waitForCount(QStringLiteral("/alarm"), 2));
+    ASSERT_TRUE(desk.waitForCount(QStringLiteral("/status"), 3));
+    ASSERT_TRUE(desk.waitForCount(QStringLiteral("/log"), 1));
 
     // Every message with its time taken out and checked apart.
     const auto withoutTime = [](QJsonObject payload, const char* timeKey, const QString& pattern) {
@@ -165,13 +155,13 @@ TEST_F(SiteEventsTest, StatusAlarmsAndLogReachTheDesk) {
 
     // A desk that arrives later finds the station's status kept by the broker.
     Desk lateDesk(broker.port());
-    ASSERT_TRUE(lateDesk.waitForCount(QStringLiteral("/status"), 1, 10000));
+    ASSERT_TRUE(lateDesk.waitForCount(QStringLiteral("/status"), 1));
     EXPECT_TRUE(lateDesk.messages(QStringLiteral("/status"))[0].retained);
     EXPECT_TRUE(lateDesk.messages(QStringLiteral("/status"))[0].payload.value("online").toBool());
 
     // A clean stop says offline itself, with its time (the last will has none).
     publisher.reset();
-    ASSERT_TRUE(desk.waitForCount(QStringLiteral("/status"), 4, 10000));
+    ASSERT_TRUE(desk.waitForCount(QStringLiteral("/status"), 4));
     const QJsonObject offline = desk.messages(QStringLiteral("/status")).back().payload;
     EXPECT_FALSE(offline.value("online").toBool());
     EXPECT_TRUE(offline.contains("time"));
@@ -193,14 +183,16 @@ TEST_F(SiteEventsTest, DeadOrSilentStationShowsOfflineThroughTheLastWill) {
                        {QString::number(broker.port()), name, folder.filePath(name), "5"});
         ASSERT_TRUE(station->waitForReadyRead(10000));
     }
-    ASSERT_TRUE(desk.waitForCount(QStringLiteral("/status"), 2, 10000));
+    ASSERT_TRUE(desk.waitForCount(QStringLiteral("/status"), 2));
     for (const DeskMessage& status : desk.messages(QStringLiteral("/status")))
         EXPECT_TRUE(status.payload.value("online").toBool());
 
     kill(pid_t(killed.processId()), SIGKILL);
     kill(pid_t(silent.processId()), SIGSTOP);
-    // The broker gives up on a silent client after one and a half keep-alive times (7.5 s).
-    ASSERT_TRUE(desk.waitForCount(QStringLiteral("/status"), 4, 15000));
+    // The broker gives up on a silent client after one and a half keep-alive times: 7.5 s at the
+    // shortest keep-alive the protocol library takes.
+    ASSERT_TRUE(
+        desk.waitForCount(QStringLiteral("/status"), 4, test::kEventDeadline + std::chrono::seconds(8)));
     kill(pid_t(silent.processId()), SIGKILL);
     killed.waitForFinished(5000);
     silent.waitForFinished(5000);
@@ -225,11 +217,11 @@ TEST_F(SiteEventsTest, AlarmsOfABrokerOutageArriveInOrderOnceAlsoAcrossARestart)
     auto publisher = std::make_unique<SiteEventsPublisher>(slowRetry);
     Reports reports(*publisher);
     publisher->start();
-    ASSERT_TRUE(waitUntil([&] { return reports.isConnected(); }, 10000));
+    ASSERT_TRUE(waitFor([&] { return reports.isConnected(); }));
     publisher->alarmOn(episode(1, false));
     publisher->alarmOff(episode(1, true));
     publisher->alarmOn(episode(2, false));
-    ASSERT_TRUE(desk.waitForCount(QStringLiteral("/alarm"), 3, 10000));
+    ASSERT_TRUE(desk.waitForCount(QStringLiteral("/alarm"), 3));
 
     // The broker hangs during episode 2 and then dies: what the station handed over meanwhile
     // was never acknowledged and goes out again after the reconnection.
@@ -237,17 +229,21 @@ TEST_F(SiteEventsTest, AlarmsOfABrokerOutageArriveInOrderOnceAlsoAcrossARestart)
     publisher->alarmOff(episode(2, true));
     publisher->alarmOn(episode(3, false));
     publisher->alarmOff(episode(3, true));
-    QThread::msleep(500);
+    // Queued and handed to the client library in the same step.
+    ASSERT_TRUE(waitFor([&] {
+        QFile journal(slowRetry.pendingAlarmsFile);
+        return journal.open(QIODevice::ReadOnly) && journal.readAll().count("episode-3") == 2;
+    }));
     broker.crash();
-    ASSERT_TRUE(waitUntil([&] { return !reports.isConnected(); }, 10000));
+    ASSERT_TRUE(waitFor([&] { return !reports.isConnected(); }));
     ASSERT_TRUE(broker.start());
-    ASSERT_TRUE(waitUntil([&] { return desk.connections() == 2; }, 10000));
+    ASSERT_TRUE(waitFor([&] { return desk.connections() == 2; }));
     ASSERT_FALSE(reports.isConnected());
-    ASSERT_TRUE(desk.waitForCount(QStringLiteral("/alarm"), 6, 15000));
+    ASSERT_TRUE(desk.waitForCount(QStringLiteral("/alarm"), 6));
 
     // Again, and this time the station is stopped, then one is killed, before the broker returns.
     broker.stop();
-    ASSERT_TRUE(waitUntil([&] { return !reports.isConnected(); }, 10000));
+    ASSERT_TRUE(waitFor([&] { return !reports.isConnected(); }));
     publisher->alarmOn(episode(4, false));
     publisher->alarmOff(episode(4, true));
     publisher.reset();
@@ -258,23 +254,21 @@ TEST_F(SiteEventsTest, AlarmsOfABrokerOutageArriveInOrderOnceAlsoAcrossARestart)
     ASSERT_TRUE(station.waitForStarted(5000));
     station.write("on 5\noff 5\n");
     ASSERT_TRUE(station.waitForBytesWritten(5000));
-    ASSERT_TRUE(waitUntil(
-        [&] {
-            QFile journal(settings(broker.port()).pendingAlarmsFile);
-            return journal.open(QIODevice::ReadOnly) && journal.readAll().count("episode-5") == 2;
-        },
-        10000));
+    ASSERT_TRUE(waitFor([&] {
+        QFile journal(settings(broker.port()).pendingAlarmsFile);
+        return journal.open(QIODevice::ReadOnly) && journal.readAll().count("episode-5") == 2;
+    }));
     kill(pid_t(station.processId()), SIGKILL);
     station.waitForFinished(5000);
 
     ASSERT_TRUE(broker.start());
     publisher = std::make_unique<SiteEventsPublisher>(settings(broker.port()));
     publisher->start();
-    ASSERT_TRUE(desk.waitForCount(QStringLiteral("/alarm"), 10, 15000));
-    // Nothing more may follow: a second copy would arrive right behind the first.
-    QThread::msleep(1000);
+    // Nothing more may come before a new alarm: a second copy would arrive right behind the first.
+    publisher->alarmOn(episode(6, false));
+    ASSERT_TRUE(desk.waitForCount(QStringLiteral("/alarm"), 11));
     EXPECT_EQ(alarmSequence(desk), QStringList({"on 1", "off 1", "on 2", "off 2", "on 3", "off 3", "on 4",
-                                                "off 4", "on 5", "off 5"}));
+                                                "off 4", "on 5", "off 5", "on 6"}));
     publisher.reset();
     PendingAlarmQueue left(settings(broker.port()).pendingAlarmsFile, 1000);
     ASSERT_TRUE(left.open());
@@ -302,18 +296,20 @@ TEST_F(SiteEventsTest, PasswordProblemsAreReportedOnceAndRetriedUntilFixed) {
     Reports reports(publisher);
     publisher.start();
     // Each problem once, however often the station tries again meanwhile.
-    ASSERT_TRUE(waitUntil([&] { return reports.list().size() == 1; }, 10000));
+    ASSERT_TRUE(waitFor([&] { return reports.list().size() == 1; }));
     EXPECT_TRUE(reports.list()[0].message.contains("open to other users"));
     writePassword("wrong\n", QFile::ReadOwner | QFile::WriteOwner);
-    ASSERT_TRUE(waitUntil([&] { return reports.list().size() == 2; }, 10000));
-    QThread::msleep(1500);
+    ASSERT_TRUE(waitFor([&] { return reports.list().size() == 2; }));
+    // A try starts only after the last one's answer was taken.
+    const int tries = broker.connectionsLogged();
+    ASSERT_TRUE(waitFor([&] { return broker.connectionsLogged() >= tries + 3; }));
     ASSERT_EQ(reports.list().size(), 2u);
     EXPECT_EQ(reports.list()[1].type, LogType::Error);
     EXPECT_TRUE(reports.list()[1].message.contains("refused the user name or password"));
     EXPECT_FALSE(reports.isConnected());
 
     writePassword("right\n", QFile::ReadOwner | QFile::WriteOwner);
-    ASSERT_TRUE(waitUntil([&] { return reports.isConnected(); }, 10000));
+    ASSERT_TRUE(waitFor([&] { return reports.isConnected(); }));
     ASSERT_EQ(reports.list().size(), 3u);
     EXPECT_EQ(reports.list()[2].type, LogType::Information);
 }
@@ -353,8 +349,8 @@ TEST_F(SiteEventsTest, TlsWithTheSitesCaFileOrTheSystemStore) {
         SiteEventsPublisher publisher(values);
         Reports reports(publisher);
         publisher.start();
-        ASSERT_TRUE(waitUntil([&] { return reports.isConnected(); }, 10000));
-        ASSERT_TRUE(desk.waitForCount("/status", 1, 10000));
+        ASSERT_TRUE(waitFor([&] { return reports.isConnected(); }));
+        ASSERT_TRUE(desk.waitForCount("/status", 1));
     }
     // The system's store does not know the site's CA: refused once, not at every retry.
     values.caFile.clear();
@@ -362,8 +358,9 @@ TEST_F(SiteEventsTest, TlsWithTheSitesCaFileOrTheSystemStore) {
         SiteEventsPublisher publisher(values);
         Reports reports(publisher);
         publisher.start();
-        ASSERT_TRUE(waitUntil([&] { return !reports.list().empty(); }, 10000));
-        QThread::msleep(1000);
+        ASSERT_TRUE(waitFor([&] { return !reports.list().empty(); }));
+        const int tries = broker.connectionsLogged();
+        ASSERT_TRUE(waitFor([&] { return broker.connectionsLogged() >= tries + 3; }));
         ASSERT_EQ(reports.list().size(), 1u);
         EXPECT_TRUE(reports.list()[0].message.startsWith("TLS connection to MQTT broker"));
         EXPECT_FALSE(reports.isConnected());
@@ -373,7 +370,7 @@ TEST_F(SiteEventsTest, TlsWithTheSitesCaFileOrTheSystemStore) {
     SiteEventsPublisher publisher(values);
     Reports reports(publisher);
     publisher.start();
-    EXPECT_TRUE(waitUntil([&] { return reports.isConnected(); }, 10000));
+    EXPECT_TRUE(waitFor([&] { return reports.isConnected(); }));
     qunsetenv("SSL_CERT_FILE");
 }
 

@@ -3,7 +3,6 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QStandardPaths>
-#include <QThread>
 
 #include <mosquitto.h>
 
@@ -13,8 +12,6 @@
 #include <signal.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-#include <chrono>
 
 namespace calidra::test {
 
@@ -30,16 +27,6 @@ int freeLoopbackPort() {
         port = ntohs(address.sin_port);
     close(descriptor);
     return port;
-}
-
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end)
-            return false;
-        QThread::msleep(20);
-    }
-    return true;
 }
 
 namespace {
@@ -85,7 +72,7 @@ bool TestBroker::start() {
     process_.start(program, {QStringLiteral("-c"), file.fileName()});
     if (!process_.waitForStarted(5000))
         return false;
-    return waitUntil([this] { return accepting(port_); }, 10000);
+    return waitFor([this] { return accepting(port_); });
 }
 
 void TestBroker::stop() {
@@ -96,6 +83,11 @@ void TestBroker::stop() {
         process_.kill();
         process_.waitForFinished(5000);
     }
+}
+
+int TestBroker::connectionsLogged() const {
+    QFile log(folder_ + QStringLiteral("/broker.log"));
+    return log.open(QIODevice::ReadOnly) ? int(log.readAll().count("New connection from")) : 0;
 }
 
 void TestBroker::freeze() {
@@ -150,8 +142,9 @@ std::vector<DeskMessage> Desk::messages(const QString& topicEnd) const {
     return matching;
 }
 
-bool Desk::waitForCount(const QString& topicEnd, std::size_t count, int timeoutMs) const {
-    return waitUntil([&] { return messages(topicEnd).size() >= count; }, timeoutMs);
+bool Desk::waitForCount(const QString& topicEnd, std::size_t count,
+                        std::chrono::milliseconds deadline) const {
+    return waitFor([&] { return messages(topicEnd).size() >= count; }, deadline);
 }
 
 } // namespace calidra::test

@@ -1,6 +1,8 @@
 #pragma once
 // A real mosquitto broker on 127.0.0.1 for the tests, and a desk that subscribes to it.
 
+#include "testsupport/wait.h"
+
 #include <QByteArray>
 #include <QJsonObject>
 #include <QProcess>
@@ -8,7 +10,6 @@
 #include <QStringList>
 
 #include <atomic>
-#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -18,8 +19,6 @@ struct mosquitto_message;
 namespace calidra::test {
 
 int freeLoopbackPort();
-// Polls until the condition holds or the time is up.
-bool waitUntil(const std::function<bool()>& condition, int timeoutMs);
 
 class TestBroker {
 public:
@@ -32,6 +31,8 @@ public:
     void crash();  // no clean stop; the sessions of connected desks are lost
     int port() const { return port_; }
     int secondPort() const { return secondPort_; }
+    // Connections the broker took, as its log tells: how often a station tried.
+    int connectionsLogged() const;
 
 private:
     QString folder_;
@@ -55,7 +56,8 @@ public:
     explicit Desk(int port, const QString& clientId = {}, const QString& caFile = {});
     ~Desk();
     std::vector<DeskMessage> messages(const QString& topicEnd = {}) const;
-    bool waitForCount(const QString& topicEnd, std::size_t count, int timeoutMs) const;
+    bool waitForCount(const QString& topicEnd, std::size_t count,
+                      std::chrono::milliseconds deadline = kEventDeadline) const;
     int connections() const { return connections_; }
 
 private:
