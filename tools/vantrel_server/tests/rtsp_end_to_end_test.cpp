@@ -257,7 +257,7 @@ TEST_F(RtspEndToEndTest, StationPictureIsServedAsH264WithItsRedAndGreenOverlays)
     stationEnvironment.insert("SORVIK_SIM_SCENARIO", folder.filePath("scenario.json"));
     station.setProcessEnvironment(stationEnvironment);
     station.start(folder.filePath("calidra-headless"), {"--seconds", "30"});
-    ASSERT_TRUE(station.waitForStarted());
+    ASSERT_TRUE(station.waitForStarted()) << station.errorString().toStdString();
     // Watched once the server reports the station's pictures, not its own "No signal" picture.
     ASSERT_TRUE(waitFor([&] { return readServer().contains(QRegularExpression("frames [1-9]")); }))
         << serverOutput.toStdString();
