@@ -5,6 +5,7 @@
 #include "editor_test_support.h"
 #include "editor_files.h"
 #include "single_application.h"
+#include "testsupport/qt_wait.h"
 
 #include <QProcess>
 #include <QLockFile>
@@ -36,17 +37,8 @@ public:
     }
     bool valid() const { return descriptor_ >= 0; }
 
-    bool waitFor(const QString& name, int timeoutMs) {
-        QElapsedTimer timer;
-        timer.start();
-        do {
-            collect();
-            if (seen_.contains(name)) {
-                return true;
-            }
-            QTest::qWait(20);
-        } while (timer.elapsed() < timeoutMs);
-        return false;
+    bool waitFor(const QString& name) {
+        return calidra::test::waitForWithEvents([&] { return seen(name); });
     }
     bool seen(const QString& name) {
         collect();
@@ -159,8 +151,8 @@ void StartupTest::secondStartExitsAtOnceAndFirstKeepsRunning() {
     auto first = start();
     QVERIFY(first->waitForStarted());
     // Files found beside the program, not in the working directory.
-    QVERIFY(opened.waitFor("snapshot.jpg", 10000));
-    QVERIFY(opened.waitFor("maskinfo.cfg", 10000));
+    QVERIFY(opened.waitFor("snapshot.jpg"));
+    QVERIFY(opened.waitFor("maskinfo.cfg"));
     opened.forget();
 
     auto second = start();
@@ -179,8 +171,8 @@ void StartupTest::secondStartExitsAtOnceAndFirstKeepsRunning() {
     QVERIFY(!lockHeld());
 
     auto third = start();
-    QVERIFY(opened.waitFor("snapshot.jpg", 10000));
-    QTest::qWait(300);
+    QVERIFY(opened.waitFor("snapshot.jpg"));
+    QVERIFY(opened.waitFor("maskinfo.cfg"));
     QCOMPARE(third->state(), QProcess::Running);
     running_.push_back(std::move(third));
 }
@@ -188,15 +180,15 @@ void StartupTest::secondStartExitsAtOnceAndFirstKeepsRunning() {
 void StartupTest::killedEditorDoesNotBlockLaterStarts() {
     OpenedFiles opened(programFolder_.path());
     auto crashed = start();
-    QVERIFY(opened.waitFor("snapshot.jpg", 10000));
+    QVERIFY(opened.waitFor("snapshot.jpg"));
     ::kill(pid_t(crashed->processId()), SIGKILL);
     QVERIFY(crashed->waitForFinished(10000));
     QCOMPARE(crashed->exitStatus(), QProcess::CrashExit);
     opened.forget();
 
     auto next = start();
-    QVERIFY(opened.waitFor("snapshot.jpg", 10000));
-    QTest::qWait(300);
+    QVERIFY(opened.waitFor("snapshot.jpg"));
+    QVERIFY(opened.waitFor("maskinfo.cfg"));
     QCOMPARE(next->state(), QProcess::Running);
     next->terminate();
     QVERIFY(next->waitForFinished(10000));
@@ -210,7 +202,7 @@ void StartupTest::languageFileChosenFromLocaleBesideProgram() {
 #endif
     OpenedFiles opened(programFolder_.filePath("lang"));
     auto editor = start(QStringLiteral("fr_CA.UTF-8"));
-    QVERIFY(opened.waitFor("lang_fr.qm", 10000));
+    QVERIFY(opened.waitFor("lang_fr.qm"));
     running_.push_back(std::move(editor));
 }
 
@@ -233,10 +225,10 @@ void StartupTest::fifosInPlaceOfItsFilesNeitherHoldTheWindowNorTheEnd() {
         }
         return first;
     };
-    for (int waited = 0; waited < 100 && holder() != pid; ++waited)
-        QTest::qWait(50);
-    QCOMPARE(holder(), pid);
-    QTest::qWait(1000); // past start-up: the window is built, or never will be
+    QVERIFY(calidra::test::waitForWithEvents([&] { return holder() == pid; }));
+    // Passing a FIFO by leaves no trace to wait for: a second is well past start-up, by when the
+    // window is built or never will be.
+    QTest::qWait(1000);
     editor->terminate();
     const bool ended = editor->waitForFinished(5000);
     running_.push_back(std::move(editor));

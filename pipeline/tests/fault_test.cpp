@@ -135,12 +135,15 @@ TEST_F(FaultTest, MaskFileThatIsNoWholeRegularFileMeansNoMasksReportedOncePerCha
     std::atomic<int> rescues{0};
     std::thread rescuer([&] {
         while (!finished.load()) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            // A period, not a wait for an event: how soon a stuck open is freed and the rescuer ends.
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            // Only a FIFO counts: the test later puts a regular file in its place.
             const int writer = ::open(path.c_str(), O_WRONLY | O_NONBLOCK);
-            if (writer >= 0) {
+            struct stat opened {};
+            if (writer >= 0 && ::fstat(writer, &opened) == 0 && S_ISFIFO(opened.st_mode))
                 rescues.fetch_add(1);
+            if (writer >= 0)
                 ::close(writer);
-            }
         }
     });
     maskfile::MaskRecords covering{};

@@ -1,5 +1,7 @@
 #include "pipeline/stream_feed.h"
 
+#include "testsupport/wait.h"
+
 #include <gtest/gtest.h>
 
 #include <poll.h>
@@ -17,6 +19,7 @@ namespace calidra {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using test::waitFor;
 
 // A listening socket; reads every connection to its end when asked to, or never.
 class SocketServer {
@@ -78,13 +81,6 @@ private:
 
 std::string socketPath(const char* name) {
     return "/tmp/stream-feed-test-" + std::to_string(::getpid()) + "-" + name;
-}
-
-template <typename Condition> bool waitFor(Condition condition) {
-    const auto deadline = Clock::now() + std::chrono::seconds(5);
-    while (!condition() && Clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    return condition();
 }
 
 TEST(StreamFeedTest, EachFrameIsOneWholeMessage) {

@@ -306,7 +306,8 @@ TEST_F(SettingsStoreTest, AFifoInPlaceOfTheFileIsNeitherWaitedOnNorReplaced) {
     std::atomic<int> rescues{0};
     std::thread rescuer([&] {
         while (!finished.load()) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            // A period, not a wait for an event: how soon a stuck open is freed and the rescuer ends.
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
             const int writer = ::open(QFile::encodeName(path()).constData(), O_WRONLY | O_NONBLOCK);
             if (writer >= 0) {
                 rescues.fetch_add(1);

@@ -1,18 +1,17 @@
 #include "station/auxiliary_programs.h"
+#include "testsupport/wait.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
-#include <signal.h>
-
 namespace calidra {
 namespace {
+
+using test::waitFor;
 
 // A stand-in program: records its arguments in a file beside itself, then optionally stays.
 void writeScript(const QString& path, const QString& body) {
@@ -24,16 +23,18 @@ void writeScript(const QString& path, const QString& body) {
     script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
-bool waitForFile(const QString& path) {
-    QElapsedTimer waited;
-    waited.start();
-    while (!QFile::exists(path) && waited.elapsed() < 5000)
-        QThread::msleep(10);
-    return QFile::exists(path);
+QByteArray content(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// Detached programs are reaped by whoever adopted them, perhaps late: a zombie has ended.
 bool processAlive(qint64 processId) {
-    return ::kill(pid_t(processId), 0) == 0;
+    QFile status(QStringLiteral("/proc/%1/stat").arg(processId));
+    if (!status.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray fields = status.readAll(); // "pid (name) state ..."
+    return fields.mid(fields.lastIndexOf(')') + 2, 1) != "Z";
 }
 
 class AuxiliaryProgramsTest : public ::testing::Test {
@@ -55,19 +56,8 @@ TEST_F(AuxiliaryProgramsTest, MaskEditorGetsAFreshSnapshotAndStartsEveryTime) {
     EXPECT_TRUE(programs.LaunchMaskEditor(writer));
     EXPECT_EQ(snapshots, QStringList({path("Zonara/snapshot.jpg"), path("Zonara/snapshot.jpg")}));
 
-    ASSERT_TRUE(waitForFile(path("Zonara/starts")));
-    QElapsedTimer waited;
-    waited.start();
-    QByteArray starts;
-    while (waited.elapsed() < 5000) {
-        QFile file(path("Zonara/starts"));
-        file.open(QIODevice::ReadOnly);
-        starts = file.readAll();
-        if (starts.count('\n') == 2)
-            break;
-        QThread::msleep(10);
-    }
-    EXPECT_EQ(starts, "0\n0\n"); // no arguments, twice
+    waitFor([&] { return content(path("Zonara/starts")).count('\n') == 2; });
+    EXPECT_EQ(content(path("Zonara/starts")), "0\n0\n"); // no arguments, twice
 }
 
 TEST_F(AuxiliaryProgramsTest, MissingEditorStillGetsItsSnapshotWrittenFirst) {
@@ -89,24 +79,12 @@ TEST_F(AuxiliaryProgramsTest, StreamServerStartsOnceWithTheFrameSizeAndStops) {
     EXPECT_FALSE(programs.StartStreamingServer(384, 288));
     EXPECT_EQ(programs.streamProcessId(), server);
 
-    ASSERT_TRUE(waitForFile(path("Vantrel/arguments")));
-    QFile arguments(path("Vantrel/arguments"));
-    QElapsedTimer waited;
-    waited.start();
-    QByteArray content;
-    while (content.isEmpty() && waited.elapsed() < 5000) {
-        arguments.open(QIODevice::ReadOnly);
-        content = arguments.readAll();
-        arguments.close();
-    }
-    EXPECT_EQ(content, "384 288\n");
+    waitFor([&] { return content(path("Vantrel/arguments")).endsWith('\n'); });
+    EXPECT_EQ(content(path("Vantrel/arguments")), "384 288\n");
 
     EXPECT_TRUE(programs.StopStreamingServer());
     EXPECT_EQ(programs.streamProcessId(), 0);
-    waited.restart();
-    while (processAlive(server) && waited.elapsed() < 5000)
-        QThread::msleep(10);
-    EXPECT_FALSE(processAlive(server));
+    EXPECT_TRUE(waitFor([&] { return !processAlive(server); }));
     EXPECT_FALSE(programs.StopStreamingServer());
 }
 
@@ -114,7 +92,7 @@ TEST_F(AuxiliaryProgramsTest, ServerThatEndedByItselfIsStillHeld) {
     writeScript(path("Vantrel/VantrelServer"), "exit 0");
     ASSERT_TRUE(programs.StartStreamingServer(4, 2));
     const qint64 held = programs.streamProcessId();
-    QThread::msleep(100);
+    ASSERT_TRUE(waitFor([&] { return !processAlive(held); }));
     EXPECT_FALSE(programs.StartStreamingServer(4, 2));
     EXPECT_EQ(programs.streamProcessId(), held);
 }
@@ -133,7 +111,7 @@ TEST_F(AuxiliaryProgramsTest, IpToolStartsFromItsPathAndAMissingOneChangesNothin
     qputenv("CALIDRA_IP_TOOL", tool.toUtf8());
     EXPECT_EQ(AuxiliaryPrograms::ipToolPath(), tool);
     programs.LaunchIpTool();
-    EXPECT_TRUE(waitForFile(path("Tools/started")));
+    EXPECT_TRUE(waitFor([&] { return QFile::exists(path("Tools/started")); }));
 
     qputenv("CALIDRA_IP_TOOL", path("Tools/missing").toUtf8());
     programs.LaunchIpTool(); // nothing to see, nothing to crash

@@ -3,19 +3,19 @@
 // publish beyond this machine.
 
 #include "pipeline/stream_feed.h"
+#include "testsupport/wait.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <gtest/gtest.h>
+#include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
 #include <signal.h>
@@ -26,6 +26,8 @@
 #include <thread>
 
 namespace {
+
+using calidra::test::waitFor;
 
 constexpr int width = 384;
 constexpr int height = 288;
@@ -59,7 +61,8 @@ OverlayPixels countOverlayPixels(const char* bgr) {
 }
 
 // Sends a grey picture with a red and a green block through the station's own feed, at 25 a
-// second, until stopped or for at most a minute.
+// second, until stopped or for at most a minute. A patch of fresh noise in the lower left corner
+// of every picture gives the encoder enough to send that a stopped client soon fills its socket.
 class Feeder {
 public:
     explicit Feeder(const std::string& socketPath) : feed_(socketPath) {
@@ -67,27 +70,36 @@ public:
         cv::rectangle(picture_, cv::Rect(40, 40, 80, 100), cv::Scalar(0, 0, 255), cv::FILLED);
         cv::rectangle(picture_, cv::Rect(200, 40, 80, 100), cv::Scalar(0, 255, 0), cv::FILLED);
         thread_ = std::thread([this] {
+            const cv::Rect noise(0, 192, 192, 96);
             const auto start = std::chrono::steady_clock::now();
             for (int number = 1; number <= 1500 && !stop_.load(); ++number) {
                 const auto tick = std::chrono::duration_cast<std::chrono::milliseconds>(
                     std::chrono::steady_clock::now() - start);
-                if (feed_.streamFrame(picture_, uint32_t(tick.count())) == calidra::StreamOutcome::Sent)
-                    sent_.fetch_add(1);
+                cv::randu(picture_(noise), 0, 256);
+                const calidra::StreamOutcome outcome = feed_.streamFrame(picture_, uint32_t(tick.count()));
+                sent_.fetch_add(outcome == calidra::StreamOutcome::Sent ? 1 : 0);
+                failed_.fetch_add(outcome == calidra::StreamOutcome::Failed ? 1 : 0);
                 std::this_thread::sleep_until(start + number * std::chrono::milliseconds(40));
             }
         });
     }
-    ~Feeder() {
+    ~Feeder() { stop(); }
+    void stop() {
         stop_.store(true);
-        thread_.join();
+        if (thread_.joinable())
+            thread_.join();
     }
     int sent() const { return sent_.load(); }
+    // Pictures not sent whole: the feed gives up a write after its time limit, which a loaded
+    // machine can exceed; the server counts each as a bad message.
+    int failed() const { return failed_.load(); }
 
 private:
     calidra::StreamFeed feed_;
     cv::Mat picture_;
     std::atomic<bool> stop_{false};
     std::atomic<int> sent_{0};
+    std::atomic<int> failed_{0};
     std::thread thread_;
 };
 
@@ -133,6 +145,22 @@ private:
     QProcess process_;
     QString output_;
 };
+
+// Whether the server holds data for a client that has stopped reading: with the client's receive
+// window shut, the kernel probes it (timer 4 in /proc/net/tcp) on the server's side.
+bool clientWindowShut(const QString& url) {
+    const int port = QRegularExpression(":(\\d+)/").match(url).captured(1).toInt();
+    const QByteArray local = ":" + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
+    QFile table("/proc/net/tcp");
+    if (!table.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray& line : table.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' '); // sl local remote st queues timer
+        if (fields.size() > 5 && fields[1].endsWith(local) && fields[5].startsWith("04:"))
+            return true;
+    }
+    return false;
+}
 
 class RtspEndToEndTest : public ::testing::Test {
 protected:
@@ -229,8 +257,10 @@ TEST_F(RtspEndToEndTest, StationPictureIsServedAsH264WithItsRedAndGreenOverlays)
     stationEnvironment.insert("SORVIK_SIM_SCENARIO", folder.filePath("scenario.json"));
     station.setProcessEnvironment(stationEnvironment);
     station.start(folder.filePath("calidra-headless"), {"--seconds", "30"});
-    ASSERT_TRUE(station.waitForStarted());
-    QThread::msleep(1000);
+    ASSERT_TRUE(station.waitForStarted()) << station.errorString().toStdString();
+    // Watched once the server reports the station's pictures, not its own "No signal" picture.
+    ASSERT_TRUE(waitFor([&] { return readServer().contains(QRegularExpression("frames [1-9]")); }))
+        << serverOutput.toStdString();
 
     QByteArray output;
     QByteArray errors;
@@ -256,19 +286,15 @@ TEST_F(RtspEndToEndTest, ClientsShareTheStreamAndNeitherALateNorAStalledOneDistu
     Feeder feeder(socketPath());
     CountingClient steady(url, "udp");
     CountingClient stalled(url, "tcp"); // over TCP a stalled reader pushes back on the server
-    // Both receive frames at once (allowing a loaded machine half a minute to start two players).
-    for (int attempt = 0; attempt < 300 && (steady.frames() < 10 || stalled.frames() < 10); ++attempt)
-        QThread::msleep(100);
+    // Both receive frames at once.
+    ASSERT_TRUE(waitFor([&] { return steady.frames() >= 10 && stalled.frames() >= 10; }));
     const int stalledBefore = stalled.frames();
-    ASSERT_GE(stalledBefore, 10);
-    ASSERT_GE(steady.frames(), 10);
 
     stalled.signal(SIGSTOP);
-    QElapsedTimer stall;
-    stall.start();
     const int steadyBefore = steady.frames();
     const int sentBefore = feeder.sent();
-    QThread::msleep(3000);
+    ASSERT_TRUE(waitFor([&] { return clientWindowShut(url); }));
+    const int sentAtPushBack = feeder.sent();
 
     // A late client starts at a key frame: its first frames decode without a complaint and show
     // the picture as sent.
@@ -283,22 +309,30 @@ TEST_F(RtspEndToEndTest, ClientsShareTheStreamAndNeitherALateNorAStalledOneDistu
     EXPECT_LT(distance(80, 90, {0, 0, 255}), 40.0);
     EXPECT_LT(distance(240, 90, {0, 255, 0}), 40.0);
     EXPECT_LT(distance(340, 250, {80, 80, 80}), 20.0);
-    QThread::msleep(std::max<qint64>(0, 5000 - stall.elapsed()));
 
-    // While the other client was stopped, the steady one and the socket side kept the pace.
-    const int steadyDuring = steady.frames() - steadyBefore;
+    // While the stopped client pushes back, its pictures queue up in the server; the socket side
+    // takes two more seconds of pictures and the steady client gets them.
+    ASSERT_TRUE(waitFor([&] { return feeder.sent() >= std::max(sentAtPushBack + 50, sentBefore + 80); }));
     const int sentDuring = feeder.sent() - sentBefore;
+    waitFor([&] { return steady.frames() - steadyBefore >= sentDuring * 8 / 10; });
+    const int steadyDuring = steady.frames() - steadyBefore;
     stalled.signal(SIGCONT);
     EXPECT_GE(sentDuring, 80);
     EXPECT_GE(steadyDuring, sentDuring * 8 / 10) << steadyDuring << " of " << sentDuring;
-    EXPECT_TRUE(readServer().contains(QRegularExpression("clients [2-9]"))) << serverOutput.toStdString();
+    EXPECT_TRUE(waitFor([&] { return readServer().contains(QRegularExpression("clients [2-9]")); }))
+        << serverOutput.toStdString();
 
-    QThread::msleep(1000);
-    EXPECT_GT(stalled.frames(), stalledBefore);
+    EXPECT_TRUE(waitFor([&] { return stalled.frames() > stalledBefore; }));
     EXPECT_EQ(steady.finish(), "");
-    QThread::msleep(1500);
-    const QString last = readServer().split('\n', Qt::SkipEmptyParts).last();
-    EXPECT_TRUE(last.contains(" bad 0 ") && last.endsWith("clients 1")) << last.toStdString();
+    feeder.stop();
+    // A report after both ended: the one client left, and no bad message but the feed's own.
+    const auto reports = [&] { return readServer().split('\n', Qt::SkipEmptyParts); };
+    const int reportsBefore = reports().size();
+    waitFor([&] { return reports().size() > reportsBefore && reports().last().endsWith("clients 1"); });
+    const QString last = reports().last();
+    const QString bad = QString(" bad %1 ").arg(feeder.failed());
+    EXPECT_TRUE(last.contains(bad) && last.endsWith("clients 1"))
+        << last.toStdString() << " not" << bad.toStdString();
 
     // Ended with a client still watching: a clean exit that removes the socket.
     server.terminate();

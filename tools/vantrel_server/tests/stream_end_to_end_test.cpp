@@ -1,20 +1,20 @@
 // The headless station streaming to the real VantrelServer, both run from a copy of the
 // runnable folder: every frame arrives whole, and the station shrugs off the server's death.
 
+#include "testsupport/wait.h"
+
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
-#include <QThread>
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 namespace {
+
+using calidra::test::waitFor;
 
 QCoreApplication& application() {
     static int argc = 1;
@@ -39,6 +39,13 @@ ServerFigures lastFigures(const QString& output) {
         figures.bad = match.captured(2).toLong();
     }
     return figures;
+}
+
+// The number of the last frame the station has processed, from its whole DETECT lines; 0 before any.
+long lastStationFrame(const QString& output) {
+    const int lineEnd = output.lastIndexOf('\n');
+    const int at = lineEnd < 0 ? -1 : output.lastIndexOf(QStringLiteral("DETECT\t"), lineEnd);
+    return at < 0 ? 0 : output.mid(at + 7).section('\t', 0, 0).toLong();
 }
 
 class StreamEndToEndTest : public ::testing::Test {
@@ -74,14 +81,26 @@ protected:
         ASSERT_TRUE(server.waitForReadyRead(30000)); // "listening on ...", after a first scan of the plugins
         serverOutput = QString::fromUtf8(server.readAllStandardOutput());
     }
-    ServerFigures serverFiguresAfter(int milliseconds) {
-        QElapsedTimer waited;
-        waited.start();
-        while (waited.elapsed() < milliseconds) {
-            server.waitForReadyRead(int(std::max<qint64>(1, milliseconds - waited.elapsed())));
-            serverOutput += QString::fromUtf8(server.readAllStandardOutput());
-        }
+    // The server reports its count about once a second.
+    ServerFigures serverFigures() {
+        server.waitForReadyRead(20);
+        serverOutput += QString::fromUtf8(server.readAllStandardOutput());
         return lastFigures(serverOutput);
+    }
+    // Waits for a report printed after this call.
+    ServerFigures nextServerFigures() {
+        serverFigures();
+        const int reports = serverOutput.count(QStringLiteral("frames "));
+        waitFor([&] {
+            serverFigures();
+            return serverOutput.count(QStringLiteral("frames ")) > reports;
+        });
+        return lastFigures(serverOutput);
+    }
+    long stationFrame() {
+        station.waitForReadyRead(20);
+        stationOutput += QString::fromUtf8(station.readAllStandardOutput());
+        return lastStationFrame(stationOutput);
     }
 
     QTemporaryDir folder;
@@ -89,32 +108,36 @@ protected:
     QProcess server;
     QProcess station;
     QString serverOutput;
+    QString stationOutput;
 };
 
 TEST_F(StreamEndToEndTest, EveryFrameArrivesWholeAndAServerRestartPicksUpAgain) {
     startServer();
     station.setProcessEnvironment(environment);
-    station.start(folder.filePath("calidra-headless"), {"--seconds", "30"});
+    station.start(folder.filePath("calidra-headless"), {"--seconds", "30", "--detections"});
     ASSERT_TRUE(station.waitForStarted());
 
-    // Camera at 20 frames a second: the server's count grows at that rate, with no bad message.
-    const ServerFigures early = serverFiguresAfter(3000);
-    const ServerFigures later = serverFiguresAfter(3000);
-    ASSERT_GE(early.frames, 0) << serverOutput.toStdString();
+    // Over sixty frames by the station's own count, the server's count grows alike (allowing a
+    // third lost) and never beyond the station's, with no bad message.
+    ASSERT_TRUE(waitFor([&] { return serverFigures().frames > 0; })) << serverOutput.toStdString();
+    const ServerFigures early = serverFigures();
+    const long earlyStation = stationFrame();
+    ASSERT_TRUE(waitFor([&] { return stationFrame() >= earlyStation + 60; }));
+    const ServerFigures later = nextServerFigures();
     EXPECT_GE(later.frames - early.frames, 40);
-    EXPECT_LE(later.frames - early.frames, 70);
+    EXPECT_LE(later.frames, stationFrame() + 1); // + the frame streamed before its line is written
     EXPECT_EQ(later.bad, 0);
 
     // The server dies mid-stream; the station carries on, and a new server gets frames again.
     server.kill();
     server.waitForFinished(5000);
-    QThread::msleep(1500);
+    const long atDeath = stationFrame();
+    EXPECT_TRUE(waitFor([&] { return stationFrame() >= atDeath + 10; }));
     EXPECT_EQ(station.state(), QProcess::Running);
     serverOutput.clear();
     startServer();
-    const ServerFigures restarted = serverFiguresAfter(3000);
-    EXPECT_GE(restarted.frames, 30);
-    EXPECT_EQ(restarted.bad, 0);
+    EXPECT_TRUE(waitFor([&] { return serverFigures().frames >= 30; })) << serverOutput.toStdString();
+    EXPECT_EQ(serverFigures().bad, 0);
 
     station.terminate();
     ASSERT_TRUE(station.waitForFinished(10000));

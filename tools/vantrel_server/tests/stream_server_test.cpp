@@ -1,5 +1,7 @@
 #include "stream_server.h"
 
+#include "testsupport/wait.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/socket.h>
@@ -14,6 +16,8 @@
 
 namespace calidra {
 namespace {
+
+using test::waitFor;
 
 std::string temporarySocketPath(const char* name) {
     return "/tmp/vantrel-test-" + std::to_string(::getpid()) + "-" + name;
@@ -38,12 +42,6 @@ bool sendMessage(const std::string& path, const std::vector<unsigned char>& mess
     }
     ::close(connection);
     return true;
-}
-
-template <typename Condition> bool waitFor(Condition condition) {
-    for (int attempt = 0; attempt < 500 && !condition(); ++attempt)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return condition();
 }
 
 class RunningServer {
