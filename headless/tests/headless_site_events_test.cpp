@@ -1,6 +1,6 @@
 // What a security desk reads from the real calidra-headless through a real mosquitto broker on
-// 127.0.0.1: the alarm of a feverish person, the retained status, an unplugged camera, and the
-// broker's last will when the station is killed.
+// 127.0.0.1, for a station named in Korean: the alarm of a feverish person, the retained status,
+// an unplugged camera, and the broker's last will when the station is killed.
 
 #include "headless_process.h"
 
@@ -27,7 +27,7 @@ TEST_F(HeadlessStationTest, TheDeskSeesTheAlarmTheCameraAndAKilledStation) {
     ASSERT_TRUE(waitFor([&] { return desk.connections() > 0; }));
 
     writeSettings(
-        QString("AlarmEvent=1\nAlarmSavePeriod=1\nMqttHost=127.0.0.1\nMqttPort=%1\nStationName=door-7\n")
+        QString("AlarmEvent=1\nAlarmSavePeriod=1\nMqttHost=127.0.0.1\nMqttPort=%1\nStationName=정문-7\n")
             .arg(broker.port())
             .toUtf8());
     // The person stays; the camera is unplugged during the alarm, which ends it there.
@@ -37,15 +37,15 @@ TEST_F(HeadlessStationTest, TheDeskSeesTheAlarmTheCameraAndAKilledStation) {
               "events": [ { "at": 7.0, "unplug": true } ] } ] })",
           {});
 
-    ASSERT_TRUE(desk.waitForCount("door-7/alarm", 1));
-    const DeskMessage on = desk.messages("door-7/alarm").front();
+    ASSERT_TRUE(desk.waitForCount(QStringLiteral("정문-7/alarm"), 1));
+    const DeskMessage on = desk.messages(QStringLiteral("정문-7/alarm")).front();
     EXPECT_TRUE(on.payload["alarm"].toBool());
     EXPECT_DOUBLE_EQ(on.payload["highestCelsius"].toDouble(), 38.2);
     EXPECT_EQ(on.payload["snapshots"].toArray().size(), 1);
     {
         Desk late(broker.port()); // comes during the alarm: the broker kept the last status for it
-        ASSERT_TRUE(late.waitForCount("door-7/status", 1));
-        const DeskMessage status = late.messages("door-7/status").front();
+        ASSERT_TRUE(late.waitForCount(QStringLiteral("정문-7/status"), 1));
+        const DeskMessage status = late.messages(QStringLiteral("정문-7/status")).front();
         EXPECT_TRUE(status.retained);
         EXPECT_TRUE(status.payload["online"].toBool());
         EXPECT_EQ(status.payload["camera"].toString(), "connected");
@@ -55,15 +55,15 @@ TEST_F(HeadlessStationTest, TheDeskSeesTheAlarmTheCameraAndAKilledStation) {
 
     // The desk knows of the unplug within 10 s of the station's own report of it.
     const auto lastStatus = [&] {
-        const std::vector<DeskMessage> statuses = desk.messages("door-7/status");
+        const std::vector<DeskMessage> statuses = desk.messages(QStringLiteral("정문-7/status"));
         return statuses.empty() ? QJsonObject() : statuses.back().payload;
     };
     const int unplugged = waitForLine("LOG\t", 0, "\tSelected camera was unplugged.\t");
     ASSERT_GE(unplugged, 0);
     EXPECT_TRUE(waitFor([&] { return lastStatus()["camera"].toString() == "searching"; }));
     EXPECT_LT(Clock::now() - received[std::size_t(unplugged)].arrived, std::chrono::seconds(10));
-    ASSERT_TRUE(desk.waitForCount("door-7/alarm", 2));
-    const DeskMessage off = desk.messages("door-7/alarm").back();
+    ASSERT_TRUE(desk.waitForCount(QStringLiteral("정문-7/alarm"), 2));
+    const DeskMessage off = desk.messages(QStringLiteral("정문-7/alarm")).back();
     EXPECT_FALSE(off.payload["alarm"].toBool());
     EXPECT_EQ(off.payload["start"], on.payload["start"]);
     EXPECT_DOUBLE_EQ(off.payload["highestCelsius"].toDouble(), 38.2);
@@ -72,7 +72,7 @@ TEST_F(HeadlessStationTest, TheDeskSeesTheAlarmTheCameraAndAKilledStation) {
     ASSERT_GE(waitForLine("ALARM\tOFF"), 0);
     EXPECT_EQ(off.payload["snapshots"].toArray().size(), linesStartingWith("SNAPSHOT\t").size());
     bool unplugLogged = false;
-    for (const DeskMessage& entry : desk.messages("door-7/log"))
+    for (const DeskMessage& entry : desk.messages(QStringLiteral("정문-7/log")))
         unplugLogged =
             unplugLogged || entry.payload["message"].toString() == "Selected camera was unplugged.";
     EXPECT_TRUE(unplugLogged);
