@@ -9,6 +9,15 @@ constexpr const char* directScaleModel = "KVX-340TRA";
 constexpr int directScaleFormat = 104;
 constexpr int cameraPictureFormat = 110;
 
+// Bands of frames dropped incomplete in the last minute: 0 below 10 (as the library's own stderr
+// line, a few drops are no news), then one per power of ten.
+int lossBand(double count) {
+    int band = 0;
+    for (double bound = 10; count >= bound && band < 6; bound *= 10)
+        ++band;
+    return band;
+}
+
 } // namespace
 
 CameraConnection::CameraConnection(CameraLibrary& library, ConnectionFrontEnd& frontEnd,
@@ -129,6 +138,7 @@ int CameraConnection::OpenCamera(const CameraRecord& record) {
         return result;
     camera_ = std::move(opened);
     cameraRecord_ = record;
+    lossBandTold_ = 0; // a new session counts afresh
     // A start that fails right after the open gets its first retry one silence later, not at once.
     receiver_.setLastFrameTick(clock_.nowMs());
     receiver_.cameraChanged(camera_.get());
@@ -257,8 +267,33 @@ void CameraConnection::SetNucInterval(int intervalMs) {
         nucTimer_->start(intervalMs);
 }
 
+// Packet loss shows to the station only as silence and "Retry Acquisition.": the library's count
+// names the cause. One Error when the count reaches a band higher than any logged since the drops
+// last stopped (at 10, 100, 1000...), never again for the same or a lower band; one Information
+// when the count is back to 0. Asked every readout round: the library answers from memory, and a
+// camera that keeps no count (simulated, USB) answers unknownNodeResult and is left alone.
+void CameraConnection::checkIncompleteFrames() {
+    double count = 0;
+    if (!camera_ || camera_->incompleteFramesLastMinute(count) != 0)
+        return;
+    const int band = lossBand(count);
+    if (band > lossBandTold_) {
+        lossBandTold_ = band;
+        log_.WriteLog(LogType::Error,
+                      QStringLiteral("%1 incomplete frames dropped in the last minute: packet loss on the "
+                                     "camera's network?")
+                          .arg(qint64(count)),
+                      0);
+    } else if (lossBandTold_ > 0 && count <= 0) {
+        lossBandTold_ = 0;
+        log_.WriteLog(LogType::Information, QStringLiteral("No incomplete frame in the last minute."), 0);
+    }
+}
+
 void CameraConnection::onReadoutTimer() {
     frontEnd_.readoutDue();
+    if (connected_)
+        checkIncompleteFrames();
     if (nucRunning_)
         return;
     // Watchdog: differences in 32-bit arithmetic, so the 49-day wrap of the tick is harmless.

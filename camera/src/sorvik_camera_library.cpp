@@ -19,6 +19,7 @@ constexpr const char* nucMode = "NUCMode";
 constexpr const char* nucAutoPeriodicTime = "NUCAutoPeriodicTime";
 constexpr const char* nucAutoTemperature = "NUCAutoTemperature";
 constexpr const char* nucManualRun = "NUCManualRun";
+constexpr const char* incompleteFrames = "StreamIncompleteFramesLastMinute";
 } // namespace node
 
 QString fixedText(const char* text, std::size_t capacity) {
@@ -73,6 +74,13 @@ public:
         return result;
     }
     int setUserOffset(double celsius) override { return svkSetNodeFloat(handle_, node::userOffset, celsius); }
+    int incompleteFramesLastMinute(double& count) override {
+        SvkFloatRecord record{};
+        const int result = svkGetNodeFloat(handle_, node::incompleteFrames, &record);
+        if (result == SVK_OK)
+            count = record.value;
+        return result;
+    }
 
     int paletteIndex(int& index) override {
         auto record = std::make_unique<SvkEnumRecord>();

@@ -243,6 +243,48 @@ TEST_F(CameraConnectionTest, StalledStreamIsRestartedNoFasterThanTheSilenceAllow
     EXPECT_EQ(log.count("Retry Acquisition."), 3);
 }
 
+TEST_F(CameraConnectionTest, PacketLossIsLoggedOncePerBandNotEveryWatchdogRound) {
+    start();
+    runWithFrames(3000);
+    ASSERT_TRUE(connection.connected());
+    const QString lossText =
+        QStringLiteral(" incomplete frames dropped in the last minute: packet loss on the camera's network?");
+    auto lossEntries = [&] {
+        std::vector<Entry> found;
+        for (const Entry& entry : log.entries)
+            if (entry.message.endsWith(lossText))
+                found.push_back(entry);
+        return found;
+    };
+    library.incompleteFramesLastMinute = 4; // a few drops are no news
+    runWithFrames(2000);
+    EXPECT_TRUE(lossEntries().empty());
+
+    library.incompleteFramesLastMinute = 12; // then every frame is lost: the watchdog restarts
+    clock.advance(5500);
+    library.incompleteFramesLastMinute = 60;
+    clock.advance(5500);
+    EXPECT_EQ(log.count("Retry Acquisition."), 3);
+    ASSERT_EQ(lossEntries().size(), 1u);
+    EXPECT_EQ(lossEntries()[0].type, LogType::Error);
+    EXPECT_EQ(lossEntries()[0].message, "12" + lossText);
+
+    library.incompleteFramesLastMinute = 150; // ten times worse: told once more
+    clock.advance(4000);
+    library.incompleteFramesLastMinute = 40; // better, yet not over
+    clock.advance(4000);
+    ASSERT_EQ(lossEntries().size(), 2u);
+    EXPECT_EQ(lossEntries()[1].message, "150" + lossText);
+
+    library.incompleteFramesLastMinute = 0;
+    runWithFrames(5000);
+    EXPECT_EQ(lossEntries().size(), 2u);
+    const Entry* cleared = log.find("No incomplete frame in the last minute.");
+    ASSERT_NE(cleared, nullptr);
+    EXPECT_EQ(cleared->type, LogType::Information);
+    EXPECT_EQ(log.count("No incomplete frame in the last minute."), 1);
+}
+
 TEST_F(CameraConnectionTest, FailedFirstStartIsRetriedOneSilenceAfterTheOpen) {
     library.results["setAcquisition"] = -9;
     start();

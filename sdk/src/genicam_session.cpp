@@ -440,8 +440,12 @@ void GenicamSession::deliver() {
     }
     // Told on stderr like every problem of an open camera: a lossy network otherwise only shows as silence.
     const bool lost = arv_buffer_get_status(buffer) != ARV_BUFFER_STATUS_SUCCESS;
-    if (const std::string line = lossReport_.frameFinished(!lost, IncompleteFrameReport::Clock::now());
-        !line.empty()) {
+    std::string line;
+    {
+        std::lock_guard<std::mutex> lock(lossMutex_);
+        line = lossReport_.frameFinished(!lost, IncompleteFrameReport::Clock::now());
+    }
+    if (!line.empty()) {
         std::fprintf(stderr, "SorvikC: camera %s at %s: %s\n", serial_.c_str(), address_.c_str(),
                      line.c_str());
     }
@@ -592,6 +596,11 @@ int GenicamSession::nodeInfo(const char* node, SvkNodeInfo* info) {
     if (const int result = nodes_.info(node, *info); result != SVK_ERROR_UNKNOWN_NODE) {
         return result;
     }
+    if (nodeIs(node, kIncompleteFramesNode)) {
+        describeLibraryNode(*info);
+        info->accessMode = 3; // read-only: counted by the library
+        return SVK_OK;
+    }
     auto access = std::make_shared<int>(0);
     std::string feature = nodeIs(node, "NUCManualRun") ? profile_.nucCommand : std::string(node);
     const int result = ask([this, access, feature = std::move(feature)]() -> int {
@@ -666,6 +675,12 @@ int GenicamSession::nodeFloat(const char* node, SvkFloatRecord* record) {
     if (const int result = nodes_.floatValue(node, *record); result != SVK_ERROR_UNKNOWN_NODE) {
         return result;
     }
+    if (nodeIs(node, kIncompleteFramesNode)) {
+        std::lock_guard<std::mutex> lock(lossMutex_);
+        record->value = lossReport_.droppedInLastMinute(IncompleteFrameReport::Clock::now());
+        record->minimum = 0.0;
+        return SVK_OK;
+    }
     auto answer = std::make_shared<std::pair<double, double>>(0.0, 0.0); // value, minimum
     const int result = ask([this, answer, name = std::string(node)]() -> int {
         if (device_ == nullptr) {
@@ -711,6 +726,9 @@ int GenicamSession::setNodeFloat(const char* node, double value) {
     }
     if (const int result = usable(); result != SVK_OK) {
         return result;
+    }
+    if (nodeIs(node, kIncompleteFramesNode)) {
+        return SVK_ERROR_ACCESS;
     }
     if (const int result = nodes_.setFloat(node, value); result != SVK_ERROR_UNKNOWN_NODE) {
         return result;

@@ -143,8 +143,9 @@ private:
     int latestFormat_ = SVK_PIXEL_FORMAT_RGB_CODE32;
     int frameWidth_ = 0;
     int frameHeight_ = 0;
-    int nextFrame_ = 0;                // stream thread only
-    IncompleteFrameReport lossReport_; // stream thread only
+    int nextFrame_ = 0;    // stream thread only
+    std::mutex lossMutex_; // the stream thread counts, a node call reads
+    IncompleteFrameReport lossReport_;
 
     // Last: it ends first, before anything its exchanges use.
     GenicamExchangeThread exchanges_;

@@ -4,7 +4,8 @@
 
 namespace calidra::sorvik {
 
-void IncompleteFrameReport::advanceTo(int64_t second) {
+void IncompleteFrameReport::advanceTo(Clock::time_point now) {
+    const int64_t second = std::chrono::duration_cast<std::chrono::seconds>(now.time_since_epoch()).count();
     if (newestSecond_ < 0 || second - newestSecond_ >= int64_t(drops_.size())) {
         drops_.fill(0);
     } else {
@@ -17,17 +18,21 @@ void IncompleteFrameReport::advanceTo(int64_t second) {
     }
 }
 
-uint32_t IncompleteFrameReport::dropsInLastMinute() const {
+uint32_t IncompleteFrameReport::dropsInWindow() const {
     return std::accumulate(drops_.begin(), drops_.end(), uint32_t(0));
 }
 
+uint32_t IncompleteFrameReport::droppedInLastMinute(Clock::time_point now) {
+    advanceTo(now);
+    return dropsInWindow();
+}
+
 std::string IncompleteFrameReport::frameFinished(bool complete, Clock::time_point now) {
-    const int64_t second = std::chrono::duration_cast<std::chrono::seconds>(now.time_since_epoch()).count();
-    advanceTo(second);
+    advanceTo(now);
     if (!complete) {
         ++drops_[std::size_t(newestSecond_ % int64_t(drops_.size()))];
     }
-    const uint32_t dropped = dropsInLastMinute();
+    const uint32_t dropped = dropsInWindow();
     if (!lossy_ && dropped >= kReportedDrops) {
         lossy_ = true;
         return std::to_string(dropped) +

@@ -10,6 +10,10 @@
 
 namespace calidra::sorvik {
 
+// The read-only float node of a GenICam session that answers droppedInLastMinute: how the station
+// learns of the loss without reading stderr.
+inline constexpr const char* kIncompleteFramesNode = "StreamIncompleteFramesLastMinute";
+
 class IncompleteFrameReport {
 public:
     using Clock = std::chrono::steady_clock;
@@ -21,9 +25,12 @@ public:
     // drops reached kReportedDrops in the last minute, or a whole minute went by without one.
     std::string frameFinished(bool complete, Clock::time_point now);
 
+    // Frames dropped in the minute up to now; also while no frame arrives at all.
+    uint32_t droppedInLastMinute(Clock::time_point now);
+
 private:
-    void advanceTo(int64_t second);
-    uint32_t dropsInLastMinute() const;
+    void advanceTo(Clock::time_point now);
+    uint32_t dropsInWindow() const;
 
     std::array<uint32_t, 60> drops_{}; // per second, the second modulo 60
     int64_t newestSecond_ = -1;

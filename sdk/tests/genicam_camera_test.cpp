@@ -556,6 +556,10 @@ TEST_F(GenicamCameraTest, FramesLostToPacketLossAreToldOnce) {
     auto records = camerasOnceThere(1);
     SvkHandle handle = records.size() == 1 ? openAndStream(records[0], SVK_PIXEL_FORMAT_RGB_CODE32) : nullptr;
     const bool told = waitFor([&] { return !linesTold().empty(); });
+    // The same count as a node, for the station's event log.
+    SvkFloatRecord lostLastMinute{};
+    const int lostResult = svkGetNodeFloat(handle, "StreamIncompleteFramesLastMinute", &lostLastMinute);
+    const int lostWriteResult = svkSetNodeFloat(handle, "StreamIncompleteFramesLastMinute", 0.0);
     svkClose(handle);
     std::fflush(stderr);
     ::dup2(savedStderr, 2);
@@ -566,6 +570,9 @@ TEST_F(GenicamCameraTest, FramesLostToPacketLossAreToldOnce) {
     EXPECT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0].rfind("SorvikC: camera 16F0B001 at 127.0.0.1: 10 incomplete frames", 0), 0u)
         << lines[0];
+    EXPECT_EQ(lostResult, SVK_OK);
+    EXPECT_GE(lostLastMinute.value, 10.0);
+    EXPECT_EQ(lostWriteResult, SVK_ERROR_ACCESS) << "counted by the library, not set";
 }
 
 TEST_F(GenicamCameraTest, TwoCamerasWithOneSerialAreToldApartByAddress) {

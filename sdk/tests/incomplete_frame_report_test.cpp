@@ -38,4 +38,16 @@ TEST(IncompleteFrameReportTest, ReportsOncePerChange) {
     EXPECT_EQ(lines.size(), 3u) << "lost again: told again";
 }
 
+TEST(IncompleteFrameReportTest, CountsTheLastMinuteAlsoWhenNoFrameArrives) {
+    IncompleteFrameReport report;
+    const IncompleteFrameReport::Clock::time_point start{100s};
+    for (int i = 0; i < 20; ++i) {
+        report.frameFinished(false, start + i * 10ms);
+    }
+    report.frameFinished(true, start + 300ms);
+    EXPECT_EQ(report.droppedInLastMinute(start + 500ms), 20u);
+    EXPECT_EQ(report.droppedInLastMinute(start + 59s), 20u);
+    EXPECT_EQ(report.droppedInLastMinute(start + 61s), 0u) << "a silent camera's old drops age out";
+}
+
 } // namespace

@@ -51,6 +51,10 @@ public:
         library_.userOffset_ = celsius;
         return library_.result("setUserOffset");
     }
+    int incompleteFramesLastMinute(double& count) override {
+        count = library_.incompleteFramesLastMinute;
+        return count >= 0 ? 0 : SVK_ERROR_UNKNOWN_NODE;
+    }
     int paletteIndex(int& index) override {
         index = spec_.paletteIndex;
         return spec_.paletteIndex >= 0 ? 0 : SVK_ERROR_UNKNOWN_NODE;

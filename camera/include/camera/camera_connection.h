@@ -92,6 +92,7 @@ private:
     void onNucWindowEnd();
     void onDeviceCheck(bool added);
     void onUnplugged();
+    void checkIncompleteFrames();
     bool succeeded(int result, const char* failureText);
 
     // CameraEvents, on the library's threads.
@@ -116,6 +117,7 @@ private:
     std::vector<CameraRecord> cameraList_;
     int imageWidth_ = 0;
     int imageHeight_ = 0;
+    int lossBandTold_ = 0; // the highest band of incomplete frames logged since they last stopped
 
     std::vector<CameraRecord> pendingOpens_; // qualifying cameras still to try this round
     bool awaitingOpenResult_ = false;        // the front one was opened; its wait is running

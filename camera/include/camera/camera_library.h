@@ -64,6 +64,10 @@ public:
     virtual int setNucAutoTemperature(int value) = 0;
     virtual int runNuc() = 0;
 
+    // Frames the library dropped incomplete in the last minute (lost packets); unknownNodeResult
+    // from a camera that does not count them (only GigE Vision cameras do).
+    virtual int incompleteFramesLastMinute(double& count) = 0;
+
     // The library's own modal camera dialog.
     virtual int showControlDialog() = 0;
 };

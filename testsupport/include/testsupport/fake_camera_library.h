@@ -61,6 +61,10 @@ public:
     int pixelFormat() const { return pixelFormat_; }
     double userOffset() const { return userOffset_; }
 
+    // What the open camera answers for its incomplete frames of the last minute; below 0 it does
+    // not count them, as a simulated or USB camera.
+    double incompleteFramesLastMinute = -1;
+
     std::vector<FakeCameraSpec> cameras;
 
 private:
