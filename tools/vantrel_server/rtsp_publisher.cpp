@@ -1,6 +1,7 @@
 #include "rtsp_publisher.h"
 
 #include "no_signal_picture.h"
+#include "viewer_auth.h"
 
 #include <gst/app/gstappsrc.h>
 #include <gst/gst.h>
@@ -59,6 +60,7 @@ struct RtspPublisher::State {
     std::thread loopThread;
     int boundPort = 0;
     std::atomic<int> clients{0};
+    bool viewersNamed = false; // with credentials: each session answers only to its maker
 
     std::mutex sourceMutex;
     GstElement* source = nullptr; // the shared media's appsrc while it is prepared
@@ -159,6 +161,8 @@ void onClientClosed(GstRTSPClient*, gpointer data) {
 
 void onClientConnected(GstRTSPServer*, GstRTSPClient* client, gpointer data) {
     stateOf(data).clients.fetch_add(1);
+    if (stateOf(data).viewersNamed)
+        recordSessionsOf(client);
     connectSharing(client, "closed", G_CALLBACK(onClientClosed), *static_cast<SharedState*>(data));
     g_signal_connect(client, "play-request", G_CALLBACK(onPlayRequest), nullptr);
 }
@@ -191,13 +195,7 @@ gboolean closeEverythingAndQuit(gpointer data) {
 void allowOnly(GstRTSPServer* server, GstRTSPMediaFactory* factory,
                const std::vector<Credential>& credentials) {
     const char* role = "viewer";
-    GstRTSPAuth* auth = gst_rtsp_auth_new();
-    gst_rtsp_auth_set_supported_methods(auth, GST_RTSP_AUTH_DIGEST);
-    gst_rtsp_auth_set_realm(auth, "Calidra");
-    GstRTSPToken* token = gst_rtsp_token_new(GST_RTSP_TOKEN_MEDIA_FACTORY_ROLE, G_TYPE_STRING, role, nullptr);
-    for (const Credential& credential : credentials)
-        gst_rtsp_auth_add_digest(auth, credential.user.c_str(), credential.password.c_str(), token);
-    gst_rtsp_token_unref(token);
+    GstRTSPAuth* auth = newViewerAuth(credentials, role);
     gst_rtsp_media_factory_add_role(factory, role, GST_RTSP_PERM_MEDIA_FACTORY_ACCESS, G_TYPE_BOOLEAN, TRUE,
                                     GST_RTSP_PERM_MEDIA_FACTORY_CONSTRUCT, G_TYPE_BOOLEAN, TRUE, nullptr);
     gst_rtsp_server_set_auth(server, auth);
@@ -233,7 +231,8 @@ bool RtspPublisher::start(const RtspSettings& settings, std::string& error) {
         g_object_unref(pool);
     }
     connectSharing(factory, "media-configure", G_CALLBACK(onMediaConfigure), state_);
-    if (!settings.credentials.empty())
+    state.viewersNamed = !settings.credentials.empty();
+    if (state.viewersNamed)
         allowOnly(state.server, factory, settings.credentials);
     GstRTSPMountPoints* mounts = gst_rtsp_server_get_mount_points(state.server);
     gst_rtsp_mount_points_add_factory(mounts, mountPath, factory); // takes the factory
