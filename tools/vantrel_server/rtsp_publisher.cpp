@@ -7,6 +7,7 @@
 #include <gst/gst.h>
 #include <gst/rtsp-server/rtsp-server.h>
 #include <gst/video/video.h>
+#include <malloc.h>
 
 #include <atomic>
 #include <condition_variable>
@@ -61,6 +62,8 @@ struct RtspPublisher::State {
     int boundPort = 0;
     std::atomic<int> clients{0};
     bool viewersNamed = false; // with credentials: each session answers only to its maker
+    // Cleanup ticks left that hand freed memory back to the system.
+    std::atomic<int> trimTicks{0};
 
     std::mutex sourceMutex;
     GstElement* source = nullptr; // the shared media's appsrc while it is prepared
@@ -119,6 +122,7 @@ void connectSharing(gpointer instance, const char* signal, GCallback handler, co
 
 void onMediaUnprepared(GstRTSPMedia* media, gpointer data) {
     State& state = stateOf(data);
+    state.trimTicks.store(2);
     std::lock_guard<std::mutex> lock(state.sourceMutex);
     if (state.sourceMedia != media)
         return;
@@ -157,6 +161,7 @@ void onPlayRequest(GstRTSPClient*, GstRTSPContext* context, gpointer) {
 
 void onClientClosed(GstRTSPClient*, gpointer data) {
     stateOf(data).clients.fetch_sub(1);
+    stateOf(data).trimTicks.store(2);
 }
 
 void onClientConnected(GstRTSPServer*, GstRTSPClient* client, gpointer data) {
@@ -167,10 +172,20 @@ void onClientConnected(GstRTSPServer*, GstRTSPClient* client, gpointer data) {
     g_signal_connect(client, "play-request", G_CALLBACK(onPlayRequest), nullptr);
 }
 
-gboolean removeSessionsThatTimedOut(gpointer data) {
-    GstRTSPSessionPool* pool = gst_rtsp_server_get_session_pool(static_cast<State*>(data)->server);
-    gst_rtsp_session_pool_cleanup(pool);
+// Each encoding, client and session is built and freed by whichever of GStreamer's threads runs it,
+// and malloc keeps what they free in per-thread arenas: without handing it back after clients
+// leave, the resident size creeps up with every viewer that comes and goes. Two ticks, so what the
+// media's own threads free after the first is returned too.
+gboolean tidyUp(gpointer data) {
+    auto* state = static_cast<State*>(data);
+    GstRTSPSessionPool* pool = gst_rtsp_server_get_session_pool(state->server);
+    gst_rtsp_session_pool_cleanup(pool); // sessions that timed out
     g_object_unref(pool);
+    int ticks = state->trimTicks.load();
+    while (ticks > 0 && !state->trimTicks.compare_exchange_weak(ticks, ticks - 1)) {
+    }
+    if (ticks > 0)
+        malloc_trim(0);
     return G_SOURCE_CONTINUE;
 }
 
@@ -252,7 +267,7 @@ bool RtspPublisher::start(const RtspSettings& settings, std::string& error) {
     state.boundPort = gst_rtsp_server_get_bound_port(state.server);
 
     state.cleanupSource = g_timeout_source_new_seconds(2);
-    g_source_set_callback(state.cleanupSource, removeSessionsThatTimedOut, &state, nullptr);
+    g_source_set_callback(state.cleanupSource, tidyUp, &state, nullptr);
     g_source_attach(state.cleanupSource, state.context);
 
     state.loopThread = std::thread([&state] {
