@@ -347,11 +347,14 @@ protected:
         return serverOutput;
     }
 
-    // Runs a client to its end; false when it fails or does not end in time.
+    // Runs a client to its end; false when it fails or does not end in time. The clients take the
+    // stream over their RTSP connection, where nothing is lost: by default they try UDP first and
+    // wait ten seconds for a first packet before they try TCP. A stalled read ends with the
+    // client's own message.
     bool run(const QString& program, const QStringList& arguments, QByteArray& output, QByteArray& errors) {
         QProcess client;
-        client.start(program, arguments);
-        const bool ended = client.waitForFinished(20000);
+        client.start(program, QStringList{"-rtsp_transport", "tcp", "-timeout", "20000000"} + arguments);
+        const bool ended = client.waitForFinished(int(calidra::test::kEventDeadline.count()));
         if (!ended)
             client.kill();
         client.waitForFinished();
