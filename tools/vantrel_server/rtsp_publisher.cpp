@@ -1,11 +1,13 @@
 #include "rtsp_publisher.h"
 
 #include "no_signal_picture.h"
+#include "viewer_auth.h"
 
 #include <gst/app/gstappsrc.h>
 #include <gst/gst.h>
 #include <gst/rtsp-server/rtsp-server.h>
 #include <gst/video/video.h>
+#include <malloc.h>
 
 #include <atomic>
 #include <condition_variable>
@@ -59,6 +61,9 @@ struct RtspPublisher::State {
     std::thread loopThread;
     int boundPort = 0;
     std::atomic<int> clients{0};
+    bool viewersNamed = false; // with credentials: each session answers only to its maker
+    // Cleanup ticks left that hand freed memory back to the system.
+    std::atomic<int> trimTicks{0};
 
     std::mutex sourceMutex;
     GstElement* source = nullptr; // the shared media's appsrc while it is prepared
@@ -117,6 +122,7 @@ void connectSharing(gpointer instance, const char* signal, GCallback handler, co
 
 void onMediaUnprepared(GstRTSPMedia* media, gpointer data) {
     State& state = stateOf(data);
+    state.trimTicks.store(2);
     std::lock_guard<std::mutex> lock(state.sourceMutex);
     if (state.sourceMedia != media)
         return;
@@ -155,18 +161,31 @@ void onPlayRequest(GstRTSPClient*, GstRTSPContext* context, gpointer) {
 
 void onClientClosed(GstRTSPClient*, gpointer data) {
     stateOf(data).clients.fetch_sub(1);
+    stateOf(data).trimTicks.store(2);
 }
 
 void onClientConnected(GstRTSPServer*, GstRTSPClient* client, gpointer data) {
     stateOf(data).clients.fetch_add(1);
+    if (stateOf(data).viewersNamed)
+        recordSessionsOf(client);
     connectSharing(client, "closed", G_CALLBACK(onClientClosed), *static_cast<SharedState*>(data));
     g_signal_connect(client, "play-request", G_CALLBACK(onPlayRequest), nullptr);
 }
 
-gboolean removeSessionsThatTimedOut(gpointer data) {
-    GstRTSPSessionPool* pool = gst_rtsp_server_get_session_pool(static_cast<State*>(data)->server);
-    gst_rtsp_session_pool_cleanup(pool);
+// Each encoding, client and session is built and freed by whichever of GStreamer's threads runs it,
+// and malloc keeps what they free in per-thread arenas: without handing it back after clients
+// leave, the resident size creeps up with every viewer that comes and goes. Two ticks, so what the
+// media's own threads free after the first is returned too.
+gboolean tidyUp(gpointer data) {
+    auto* state = static_cast<State*>(data);
+    GstRTSPSessionPool* pool = gst_rtsp_server_get_session_pool(state->server);
+    gst_rtsp_session_pool_cleanup(pool); // sessions that timed out
     g_object_unref(pool);
+    int ticks = state->trimTicks.load();
+    while (ticks > 0 && !state->trimTicks.compare_exchange_weak(ticks, ticks - 1)) {
+    }
+    if (ticks > 0)
+        malloc_trim(0);
     return G_SOURCE_CONTINUE;
 }
 
@@ -191,13 +210,7 @@ gboolean closeEverythingAndQuit(gpointer data) {
 void allowOnly(GstRTSPServer* server, GstRTSPMediaFactory* factory,
                const std::vector<Credential>& credentials) {
     const char* role = "viewer";
-    GstRTSPAuth* auth = gst_rtsp_auth_new();
-    gst_rtsp_auth_set_supported_methods(auth, GST_RTSP_AUTH_DIGEST);
-    gst_rtsp_auth_set_realm(auth, "Calidra");
-    GstRTSPToken* token = gst_rtsp_token_new(GST_RTSP_TOKEN_MEDIA_FACTORY_ROLE, G_TYPE_STRING, role, nullptr);
-    for (const Credential& credential : credentials)
-        gst_rtsp_auth_add_digest(auth, credential.user.c_str(), credential.password.c_str(), token);
-    gst_rtsp_token_unref(token);
+    GstRTSPAuth* auth = newViewerAuth(credentials, role);
     gst_rtsp_media_factory_add_role(factory, role, GST_RTSP_PERM_MEDIA_FACTORY_ACCESS, G_TYPE_BOOLEAN, TRUE,
                                     GST_RTSP_PERM_MEDIA_FACTORY_CONSTRUCT, G_TYPE_BOOLEAN, TRUE, nullptr);
     gst_rtsp_server_set_auth(server, auth);
@@ -233,7 +246,8 @@ bool RtspPublisher::start(const RtspSettings& settings, std::string& error) {
         g_object_unref(pool);
     }
     connectSharing(factory, "media-configure", G_CALLBACK(onMediaConfigure), state_);
-    if (!settings.credentials.empty())
+    state.viewersNamed = !settings.credentials.empty();
+    if (state.viewersNamed)
         allowOnly(state.server, factory, settings.credentials);
     GstRTSPMountPoints* mounts = gst_rtsp_server_get_mount_points(state.server);
     gst_rtsp_mount_points_add_factory(mounts, mountPath, factory); // takes the factory
@@ -253,7 +267,7 @@ bool RtspPublisher::start(const RtspSettings& settings, std::string& error) {
     state.boundPort = gst_rtsp_server_get_bound_port(state.server);
 
     state.cleanupSource = g_timeout_source_new_seconds(2);
-    g_source_set_callback(state.cleanupSource, removeSessionsThatTimedOut, &state, nullptr);
+    g_source_set_callback(state.cleanupSource, tidyUp, &state, nullptr);
     g_source_attach(state.cleanupSource, state.context);
 
     state.loopThread = std::thread([&state] {
