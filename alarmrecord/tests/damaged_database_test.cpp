@@ -126,7 +126,11 @@ TEST_F(DamagedDatabaseTest, RowsWaitOutALockAndArriveInOrder) {
         locker.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("locker"));
-    ASSERT_TRUE(test::waitFor([&] { return readAlarmEpisodes(record.databasePath()).episodes.size() == 3; }));
+    // Rows go in order: the last episode's end is the last row.
+    ASSERT_TRUE(test::waitFor([&] {
+        const std::vector<AlarmEpisode> written = readAlarmEpisodes(record.databasePath()).episodes;
+        return written.size() == 3 && written.back().endUtc.has_value();
+    }));
     const std::vector<AlarmEpisode> episodes = readAlarmEpisodes(record.databasePath()).episodes;
     for (std::size_t index = 0; index < episodes.size(); ++index) {
         EXPECT_EQ(episodes[index].id, qint64(index + 1)) << "written out of order";
