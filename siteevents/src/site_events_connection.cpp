@@ -54,6 +54,13 @@ QString SiteEventsConnection::brokerName() const {
 void SiteEventsConnection::begin() {
     Q_ASSERT(QThread::currentThread() == thread());
     retryDelayMs_ = std::max(1, settings_.firstRetryDelayMs);
+    const QString configured = settings_.stationName.trimmed();
+    if (!configured.isEmpty() && siteStationName(configured) != configured)
+        emit reported({LogType::Information,
+                       QStringLiteral("The station name \"%1\" cannot stand in MQTT topics as it is; "
+                                      "the station publishes as \"%2\".")
+                           .arg(configured, siteStationName(configured)),
+                       0});
     if (!pending_.open([](const QByteArray& payload) {
             return isJournalledAlarmPayload(payload, QDateTime::currentDateTime());
         }))

@@ -10,6 +10,9 @@ QString siteStationName(const QString& configuredName) {
         name = QSysInfo::machineHostName();
     if (name.isEmpty())
         name = QStringLiteral("station");
+    constexpr int longestName = 100;
+    if (name.size() > longestName)
+        name.truncate(name.at(longestName - 1).isHighSurrogate() ? longestName - 1 : longestName);
     for (QChar& character : name) {
         if (character == QLatin1Char('/') || character == QLatin1Char('+') || character == QLatin1Char('#') ||
             character.isNull())

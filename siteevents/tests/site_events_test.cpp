@@ -1,6 +1,7 @@
 #include "siteevents/site_events_publisher.h"
 
 #include "siteevents/pending_alarm_queue.h"
+#include "siteevents/site_events_settings.h"
 
 #include "test_broker.h"
 
@@ -372,6 +373,15 @@ TEST_F(SiteEventsTest, TlsWithTheSitesCaFileOrTheSystemStore) {
     publisher.start();
     EXPECT_TRUE(waitFor([&] { return reports.isConnected(); }));
     qunsetenv("SSL_CERT_FILE");
+}
+
+// Names that cannot stand in a topic as they are become one topic level of bounded length;
+// Korean and other text stays as it is.
+TEST(SiteStationNameTest, ReservedCharactersAndLengthAreMendedTextStays) {
+    EXPECT_EQ(siteStationName(QStringLiteral(" 정문 ")), QStringLiteral("정문"));
+    EXPECT_EQ(siteStationName(QStringLiteral("a/b+c#d")), QStringLiteral("a_b_c_d"));
+    EXPECT_EQ(siteStationName(QString(500, QChar(0xC815))).size(), 100);
+    EXPECT_FALSE(siteStationName(QString()).isEmpty());
 }
 
 } // namespace

@@ -29,7 +29,8 @@ struct SiteEventsSettings {
 };
 
 // The station name used in topics: the setting, else the host name; characters MQTT reserves in
-// topic names ('/', '+', '#', NUL) become '_' so that each station stays one topic level.
+// topic names ('/', '+', '#', NUL) become '_' so that each station stays one topic level, and a
+// name is cut to its first 100 characters. Any other text, Korean too, stays as it is (UTF-8).
 QString siteStationName(const QString& configuredName);
 // "calidra/<station>"
 QString siteTopicPrefix(const QString& configuredName);
