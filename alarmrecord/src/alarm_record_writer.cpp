@@ -94,17 +94,13 @@ AlarmRecordWriter::Outcome AlarmRecordWriter::openRecord(SqliteConnection::Mode 
     return runAll(schemaStatements, "opened");
 }
 
-AlarmRecordWriter::Outcome AlarmRecordWriter::run(QSqlQuery& query, const char* what) {
-    if (query.exec())
-        return Outcome::Written;
-    const QSqlError error = query.lastError();
+AlarmRecordWriter::Outcome AlarmRecordWriter::failure(const QSqlError& error, const char* what) {
+    broken_ = true;
     switch (classifySqlFailure(error)) {
     case SqlFailure::Busy:
         // Not a fault of the record: the rows wait, and only a lock that never clears is reported.
-        broken_ = true;
         return Outcome::Busy;
     case SqlFailure::Damaged:
-        broken_ = true;
         return Outcome::Damaged;
     case SqlFailure::Other:
         break;
@@ -113,20 +109,15 @@ AlarmRecordWriter::Outcome AlarmRecordWriter::run(QSqlQuery& query, const char* 
     return Outcome::Failed;
 }
 
+AlarmRecordWriter::Outcome AlarmRecordWriter::run(QSqlQuery& query, const char* what) {
+    return query.exec() ? Outcome::Written : failure(query.lastError(), what);
+}
+
 AlarmRecordWriter::Outcome AlarmRecordWriter::runAll(const char* const* statements, const char* what) {
     for (; *statements != nullptr; ++statements) {
         QSqlQuery query(connection_->database());
-        if (!query.prepare(QString::fromLatin1(*statements))) {
-            const QSqlError error = query.lastError();
-            const SqlFailure failure = classifySqlFailure(error);
-            broken_ = true;
-            if (failure == SqlFailure::Busy)
-                return Outcome::Busy;
-            if (failure == SqlFailure::Damaged)
-                return Outcome::Damaged;
-            fail(QString::fromLatin1(what), sqlErrorText(error));
-            return Outcome::Failed;
-        }
+        if (!query.prepare(QString::fromLatin1(*statements)))
+            return failure(query.lastError(), what);
         const Outcome outcome = run(query, what);
         if (outcome != Outcome::Written)
             return outcome;
@@ -273,14 +264,7 @@ AlarmRecordWriter::Outcome AlarmRecordWriter::write(const PendingWrite& pending)
         outcome = run(counts, "written");
         if (outcome != Outcome::Written)
             return outcome;
-        if (database.commit())
-            return Outcome::Written;
-        const QSqlError error = database.lastError();
-        broken_ = true;
-        if (classifySqlFailure(error) == SqlFailure::Busy)
-            return Outcome::Busy;
-        fail(QStringLiteral("written"), sqlErrorText(error));
-        return Outcome::Failed;
+        return database.commit() ? Outcome::Written : failure(database.lastError(), "written");
     }
     case PendingWrite::Kind::End: {
         if (row == episodeRows_.end())

@@ -20,6 +20,7 @@
 #include <map>
 #include <memory>
 
+class QSqlError;
 class QSqlQuery;
 
 namespace calidra {
@@ -79,6 +80,7 @@ private:
     Outcome openRecord(SqliteConnection::Mode mode);
     // Runs a prepared statement; a failure closes the record, is reported, and says what it was.
     Outcome run(QSqlQuery& query, const char* what);
+    Outcome failure(const QSqlError& error, const char* what);
     Outcome runAll(const char* const* statements, const char* what);
     void fail(const QString& what, const QString& detail);
     void removeExpiredRows(qint64 cutoffUtc);

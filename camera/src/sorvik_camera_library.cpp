@@ -66,20 +66,10 @@ public:
         return svkGetNodeInfo(handle_, node::userOffset, &info) == SVK_OK && info.accessMode >= 2 &&
                info.accessMode <= 4;
     }
-    int userOffset(double& celsius) override {
-        SvkFloatRecord record{};
-        const int result = svkGetNodeFloat(handle_, node::userOffset, &record);
-        if (result == SVK_OK)
-            celsius = record.value;
-        return result;
-    }
+    int userOffset(double& celsius) override { return readFloatNode(node::userOffset, celsius); }
     int setUserOffset(double celsius) override { return svkSetNodeFloat(handle_, node::userOffset, celsius); }
     int incompleteFramesLastMinute(double& count) override {
-        SvkFloatRecord record{};
-        const int result = svkGetNodeFloat(handle_, node::incompleteFrames, &record);
-        if (result == SVK_OK)
-            count = record.value;
-        return result;
+        return readFloatNode(node::incompleteFrames, count);
     }
 
     int paletteIndex(int& index) override {
@@ -109,6 +99,13 @@ public:
     int showControlDialog() override { return svkShowControlDialog(handle_); }
 
 private:
+    int readFloatNode(const char* name, double& value) {
+        SvkFloatRecord record{};
+        const int result = svkGetNodeFloat(handle_, name, &record);
+        if (result == SVK_OK)
+            value = record.value;
+        return result;
+    }
     static void frameCallback(const SvkFrameRecord* frame, void* context) {
         if (context != nullptr && frame != nullptr)
             static_cast<SorvikCamera*>(context)->events_.frameArrived(frame);
