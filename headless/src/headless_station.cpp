@@ -19,10 +19,7 @@ HeadlessStation::HeadlessStation(const HeadlessOptions& options, SettingsSection
                                  QString programFolder, LineWriter& out, ConnectionTimings timings)
     : options_(options), out_(out),
       station_(settings, log_, headlessOptions(std::move(programFolder), timings)) {
-    connect(&station_, &Station::alarmChanged, this, [this](bool on) {
-        alarmOn_ = on;
-        out_.write(alarmLine(on));
-    });
+    connect(&station_, &Station::alarmChanged, this, [this](bool on) { out_.write(alarmLine(on)); });
     connect(&station_, &Station::snapshotSaved, this,
             [this](const QString& path) { out_.write(snapshotLine(path)); });
     connect(&station_, &Station::logEntryAdded, this, [this](const LogEntry& entry) {
@@ -50,13 +47,9 @@ void HeadlessStation::start() {
 
 void HeadlessStation::stop() {
     station_.stop();
-    // Lines the frame thread handed over before the camera closed (a snapshot just written).
+    // Lines the frame thread handed over before the camera closed (a snapshot just written), then
+    // the ALARM OFF of an alarm the station ended with itself.
     QCoreApplication::sendPostedEvents();
-    // The record and the site were told the episode ended with the station; so is the reader.
-    if (alarmOn_) {
-        alarmOn_ = false;
-        out_.write(alarmLine(false));
-    }
 }
 
 } // namespace calidra

@@ -35,7 +35,6 @@ private:
     EventLog log_;
     Station station_;
     std::atomic<uint64_t> frameNumber_{0};
-    bool alarmOn_ = false; // as the ALARM lines have told it
 };
 
 } // namespace calidra

@@ -34,6 +34,7 @@ void FramePipeline::signalLost() {
         return;
     host_.stopAlarmSound();
     host_.alarmChanged(false);
+    host_.alarmSwitchedOff();
 }
 
 void FramePipeline::processFrame(const SvkFrameRecord* record) {
@@ -70,10 +71,11 @@ void FramePipeline::processFrame(const SvkFrameRecord* record) {
 
     std::unique_lock<std::mutex> alarmLock(alarmLock_);
     updateAlarm();
-    alarmLock.unlock();
-
-    if (nucRunning_.load())
+    if (nucRunning_.load()) {
+        reportAlarmFrame();
         return;
+    }
+    alarmLock.unlock();
 
     renderFrame(frame, format);
     keepCleanCopy();
@@ -91,6 +93,7 @@ void FramePipeline::processFrame(const SvkFrameRecord* record) {
                  operatorSettings_.unit);
     alarmLock.lock();
     saveSnapshotIfDue();
+    reportAlarmFrame();
     alarmLock.unlock();
 
     if (host_.viewWindowExists()) {
@@ -126,8 +129,10 @@ void FramePipeline::updateAlarm() {
         struct stat file;
         if (::stat(sound.c_str(), &file) == 0 && S_ISREG(file.st_mode))
             host_.startAlarmSound(sound);
+        host_.alarmSwitchedOn();
     } else {
         host_.stopAlarmSound();
+        host_.alarmSwitchedOff();
     }
     if (host_.viewWindowExists())
         host_.alarmChanged(change == AlarmChange::SwitchedOn);
@@ -148,6 +153,14 @@ void FramePipeline::saveSnapshotIfDue() {
         host_.snapshotSaved(*saved.path, highestTemperature(detection_.detections));
     else if (saved.errorNumber != 0)
         host_.snapshotFailed(saved.errorNumber);
+}
+
+void FramePipeline::reportAlarmFrame() {
+    if (!alarm_.alarmOn())
+        return;
+    host_.alarmFrameDone(detection_.frameAlarm
+                             ? std::optional<double>(highestTemperature(detection_.detections))
+                             : std::nullopt);
 }
 
 void FramePipeline::renderFrame(const FrameRecord& frame, std::optional<PixelFormat> format) {

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <set>
 #include <thread>
 
@@ -165,6 +166,8 @@ TEST_F(SnapshotTest, PipelineAlarmSoundAndSnapshotsFollowTheFrames) {
     pipeline.processFrame(room.record());
 
     EXPECT_EQ(host.alarmChanges, (std::vector<bool>{true, false}));
+    // The episode: on, each alarmed frame's reading after its snapshot, off.
+    EXPECT_TRUE(std::regex_match(host.alarmCourse, std::regex(R"(\+(S?R){50}-)"))) << host.alarmCourse;
     EXPECT_EQ(host.soundStarts, std::vector<std::string>{(folder / "alarm2.wav").string()});
     EXPECT_EQ(host.soundStops, 1);
     // Five seconds of alarm, one picture at most every two: three pictures, named by the clock.
@@ -263,6 +266,11 @@ TEST_F(SnapshotTest, AlarmStillSwitchesDuringNucButNothingIsSaved) {
     EXPECT_EQ(host.alarmChanges, std::vector<bool>{true});
     EXPECT_FALSE(fs::exists(folder / "ThermalAlarm"));
     EXPECT_TRUE(host.shownFrames.empty());
+    // A lost signal ends the episode at once, and only once.
+    pipeline.signalLost();
+    pipeline.signalLost();
+    EXPECT_EQ(host.alarmCourse, "+R-");
+    EXPECT_EQ(host.alarmChanges, (std::vector<bool>{true, false}));
 }
 
 } // namespace

@@ -61,7 +61,6 @@ Station::Station(SettingsSection& settings, EventLog& log, StationOptions option
       programs_(options_.programFolder),
       receiver_(pipeline_, host_,
                 [this] {
-                    episodes_.frameDone(pipeline_);
                     framesSeen_.fetch_add(1, std::memory_order_relaxed);
                     if (frameObserver_)
                         frameObserver_(pipeline_);
@@ -146,7 +145,6 @@ void Station::start() {
 void Station::signalLost() {
     // A lost camera is never shown as a working station: no alarm, no read-outs, no live picture.
     pipeline_.signalLost();
-    episodes_.alarmSwitchedOff();
     awaitingFrames_.store(true);
     if (cameraSignal_ == CameraSignal::Live)
         setCameraSignal(CameraSignal::Lost);
@@ -174,10 +172,11 @@ void Station::stop() {
     connection_->CloseCamera();
     connection_->shutdown();
     measurementTimer_.stop();
+    // No frame comes any more: an alarm under way ends with the station, as a lost camera ends
+    // it (ALARM OFF, the episode's end to the record and the broker); one already ended stays so.
+    pipeline_.signalLost();
     sound_.stop();
-    // No frame comes any more: an alarm under way ends with the station, the broker is told that
-    // the station goes offline, and the record finishes its writes.
-    episodes_.finish();
+    // The broker is told that the station goes offline, and the record finishes its writes.
     episodes_.attach(nullptr, nullptr);
     site_.reset();
     record_.reset();

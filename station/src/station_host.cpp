@@ -48,6 +48,21 @@ void StationHost::alarmChanged(bool alarmOn) {
     emit alarmStateChanged(alarmOn);
 }
 
+void StationHost::alarmSwitchedOn() {
+    if (AlarmEpisodes* episodes = episodes_.load())
+        episodes->switchedOn();
+}
+
+void StationHost::alarmFrameDone(std::optional<double> alarmedReadingCelsius) {
+    if (AlarmEpisodes* episodes = episodes_.load())
+        episodes->frameDone(alarmedReadingCelsius);
+}
+
+void StationHost::alarmSwitchedOff() {
+    if (AlarmEpisodes* episodes = episodes_.load())
+        episodes->switchedOff();
+}
+
 void StationHost::startAlarmSound(const std::string& soundFilePath) {
     sound_.requestPlay(QString::fromStdString(soundFilePath));
 }

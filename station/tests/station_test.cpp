@@ -247,6 +247,24 @@ TEST_F(StationTest, LostCameraEndsTheAlarmAtOnceAndScreeningResumesWithItsFrames
     EXPECT_EQ(signalsSeen, (std::vector<CameraSignal>{CameraSignal::Live, CameraSignal::Lost,
                                                       CameraSignal::Live, CameraSignal::Lost}));
     EXPECT_EQ(log.model().entry(0).message, "Camera connected: SIM-A [16F0A001] KVX-384TRA");
+    station->stop();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(alarms.count(), 4) << "an alarm the lost camera ended is not ended again";
+}
+
+TEST_F(StationTest, TheStationsEndEndsAnAlarmStillOnExactlyOnce) {
+    library.cameras[0].codeAt = feverishPerson;
+    started();
+    QSignalSpy alarms(station.get(), &Station::alarmChanged);
+    connect();
+    runWithFrames(1500);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(alarms.count(), 1);
+    station->stop();
+    station->stop();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(alarms.count(), 2);
+    EXPECT_FALSE(alarms.at(1).at(0).toBool());
 }
 
 TEST_F(StationTest, MeasuredOffsetAndAMissingIpToolAreLogged) {

@@ -51,8 +51,9 @@ public:
     // Frames that went through the whole procedure up to showing, since construction.
     uint64_t shownFrameCount() const { return shownFrames_.load(std::memory_order_relaxed); }
 
-    // Any thread: the camera is gone or silent. An alarm on ends at once (sound off, alarmChanged)
-    // and no alarm or snapshot comes until the next acquisition start allocates the buffers.
+    // Any thread: the camera is gone, silent or closed. An alarm on ends at once (sound off,
+    // alarmChanged, alarmSwitchedOff) and no alarm or snapshot comes until the next acquisition
+    // start allocates the buffers.
     void signalLost();
 
     // The offset calibration: started by the operator, ended by its time-out or a mode change.
@@ -83,6 +84,8 @@ private:
     void keepCleanCopy();
     void updateAlarm();
     void saveSnapshotIfDue();
+    // Under the alarm lock, once the frame's alarm and snapshot are settled.
+    void reportAlarmFrame();
     maskfile::MaskRecords readMasks();
 
     FramePipelineHost& host_;
@@ -91,7 +94,9 @@ private:
     DetectionResults detection_;
     OperatorSettings operatorSettings_;
     std::mutex frameLock_; // guards buffers_.cleanCopy only
-    std::mutex alarmLock_; // guards alarm_ and alarmHeldOff_: the frame thread and signalLost
+    // Guards alarm_ and alarmHeldOff_ (the frame thread and signalLost), and is held through the
+    // host's alarm calls so they come in the alarm's order.
+    std::mutex alarmLock_;
     AlarmState alarm_;
     bool alarmHeldOff_ = false;
     std::vector<cv::Rect> maskRegions_;

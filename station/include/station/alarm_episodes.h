@@ -1,8 +1,14 @@
 #pragma once
-// The station's alarm episodes, from ALARM ON to ALARM OFF, followed on the frame thread: each one
-// goes to the alarm record (start, readings, snapshots, end) and to the site's broker (a message
-// at ON, with the first snapshot, and one at OFF). Events of one frame are taken in the order
-// the alarm saw them: the switch first, then the frame's snapshot or its failure.
+// The station's alarm episodes, from ALARM ON to ALARM OFF: each one goes to the alarm record
+// (start, readings, snapshots, end) and to the site's broker (a message at ON, with the first
+// snapshot, and one at OFF). The pipeline's alarm is the only judge of on and off; this is told
+// its course through the pipeline's host.
+//
+// What guards what: nothing of its own. Every call but attach comes from the pipeline's alarm
+// calls to its host (switch, snapshot, frame done), which the pipeline makes one at a time under
+// its alarm lock, from the frame thread or from the thread that ends the alarm without a frame;
+// attach runs on the owner thread while no frame arrives and the alarm is off. Holding no lock,
+// it adds no lock order between the station and the pipeline.
 
 #include "siteevents/site_events_inputs.h"
 
@@ -10,13 +16,11 @@
 #include <QObject>
 #include <QString>
 
-#include <mutex>
-#include <vector>
+#include <optional>
 
 namespace calidra {
 
 class AlarmRecord;
-class FramePipeline;
 class SiteEventsPublisher;
 
 class AlarmEpisodes : public QObject {
@@ -27,51 +31,31 @@ public:
 
     explicit AlarmEpisodes(Now now = &QDateTime::currentDateTime, QObject* parent = nullptr);
 
-    // Owner thread, while no frame arrives; either may be null.
+    // Owner thread, while no frame arrives and the alarm is off; either may be null.
     void attach(AlarmRecord* record, SiteEventsPublisher* site);
 
-    // Frame thread, during the frame: what its snapshot stage did.
+    // The pipeline's alarm, in its order: on, then the frame's snapshot or its failure and the
+    // frame's reading for each frame while on, then off.
+    void switchedOn();
     void snapshotSaved(const QString& path, double highestCelsius);
     void snapshotFailed(int errorNumber);
-    // Frame thread, once the frame is done: the alarm's state, and the frame's warmest accepted
-    // region, counted when the frame itself is alarmed.
-    void frameDone(FramePipeline& pipeline);
-
-    // Any thread: the alarm was switched off without a frame (the camera was lost). The episode
-    // ends now; a frame already under way cannot start a new one from the old state.
-    void alarmSwitchedOff();
-    // Owner thread, after the last frame: an alarm still on ends now at the site (the record ends
-    // its own episode when it closes).
-    void finish();
-
-    bool alarmOn() const;
+    void frameDone(std::optional<double> alarmedReadingCelsius);
+    void switchedOff();
 
 signals:
     // Emitted on the frame thread, at most once per episode; connect queued.
     void snapshotFailedInEpisode(int errorNumber);
 
 private:
-    struct Snapshot {
-        QString path;
-        double highestCelsius;
-    };
-    void addSnapshots(const std::vector<Snapshot>& snapshots);
-    void endEpisode();
+    void tellSiteOn();
 
-    // The episode: the frame thread, and the station's thread when the camera is lost. Taken
-    // before the pipeline's alarm lock, which the snapshot stage holds while it reports here: so
-    // the frame's snapshots wait under a lock of their own, the last in that order.
-    mutable std::mutex lock_;
-    std::mutex frameLock_;
     Now now_;
     AlarmRecord* record_ = nullptr;
     SiteEventsPublisher* site_ = nullptr;
 
-    bool alarmOn_ = false;
+    bool siteOnDue_ = false; // at the end of the first frame, so the message holds its snapshot
     bool failureReported_ = false;
     SiteAlarmEpisode episode_;
-    std::vector<Snapshot> frameSnapshots_; // of the frame under way, under frameLock_
-    int frameFailure_ = 0;                 // under frameLock_
 };
 
 } // namespace calidra

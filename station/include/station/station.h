@@ -63,7 +63,8 @@ public:
     // The operator's values loaded and published, the camera library up, the search and the
     // read-outs running. Safe to call again (the live view's second initial update).
     void start();
-    // Acquisition stopped, the camera closed, the library down, the sound off; safe to call twice.
+    // Acquisition stopped, the camera closed, the library down, the sound off, and an alarm still
+    // on ended (alarmChanged(false), queued like every alarm change); safe to call twice.
     void stop();
 
     // The operator's values: their slots take the operator's choices.
@@ -137,7 +138,7 @@ private:
     EventLog& log_;
     StationOptions options_;
     std::unique_ptr<CameraLibrary> ownLibrary_;
-    AlarmEpisodes episodes_; // followed on the frame thread
+    AlarmEpisodes episodes_; // told by the pipeline's alarm through host_
     AlarmSoundPlayer sound_;
     StationHost host_;
     FramePipeline pipeline_;

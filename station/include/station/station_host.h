@@ -34,7 +34,8 @@ public:
     void setCamera(Camera* camera) { camera_.store(camera); }
     void publishOperatorSettings(const OperatorSettings& settings);
     void setViewWindowExists(bool exists) { viewWindowExists_.store(exists); }
-    // Owner thread, before frames arrive: who follows the alarm episodes on the frame thread.
+    // Owner thread, before frames arrive: who keeps the alarm episodes, told in the pipeline's
+    // alarm calls.
     void setAlarmEpisodes(AlarmEpisodes* episodes) { episodes_.store(episodes); }
     // Below this many MiB free for ThermalAlarm/ no picture is attempted; 0 or less: no check.
     void setMinimumFreeMegabytes(int megabytes) { minimumFreeMegabytes_.store(megabytes); }
@@ -51,6 +52,9 @@ public:
     bool cameraUserOffset(double& celsius) override;
     OperatorSettings operatorSettings() override;
     void alarmChanged(bool alarmOn) override;
+    void alarmSwitchedOn() override;
+    void alarmFrameDone(std::optional<double> alarmedReadingCelsius) override;
+    void alarmSwitchedOff() override;
     void startAlarmSound(const std::string& soundFilePath) override;
     void stopAlarmSound() override;
     bool viewWindowExists() override { return viewWindowExists_.load(); }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <ctime>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,9 @@ public:
         return settings;
     }
     void alarmChanged(bool alarmOn) override { alarmChanges.push_back(alarmOn); }
+    void alarmSwitchedOn() override { alarmCourse += '+'; }
+    void alarmFrameDone(std::optional<double> reading) override { alarmCourse += reading ? 'R' : '.'; }
+    void alarmSwitchedOff() override { alarmCourse += '-'; }
     void startAlarmSound(const std::string& path) override { soundStarts.push_back(path); }
     void stopAlarmSound() override { ++soundStops; }
     bool viewWindowExists() override { return windowExists; }
@@ -46,12 +50,16 @@ public:
     void offsetMeasured(const std::string& text) override { offsetTexts.push_back(text); }
     void snapshotSaved(const std::string& path, double highestCelsius) override {
         snapshots.push_back({path, highestCelsius});
+        alarmCourse += 'S';
     }
     bool roomForSnapshot() override {
         ++roomQuestions;
         return room;
     }
-    void snapshotFailed(int errorNumber) override { snapshotFailures.push_back(errorNumber); }
+    void snapshotFailed(int errorNumber) override {
+        snapshotFailures.push_back(errorNumber);
+        alarmCourse += 'F';
+    }
     void maskFileChanged(const maskfile::MaskFileReading& reading, const std::string&) override {
         maskFileChanges.push_back(reading.state);
     }
@@ -72,6 +80,9 @@ public:
     int rgbDataCalls = 0;
     int settingsReads = 0;
     std::vector<bool> alarmChanges;
+    // The episode's calls in order: + on, S snapshot, F failed snapshot, R frame with its reading,
+    // . frame without one, - off.
+    std::string alarmCourse;
     std::vector<std::string> soundStarts;
     int soundStops = 0;
     std::vector<cv::Mat> shownFrames;
