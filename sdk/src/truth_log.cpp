@@ -20,8 +20,10 @@ namespace {
 
 using Line = nlohmann::ordered_json; // keys in the order written: time first
 
-double rounded(double value, double step) {
-    return std::round(value / step) * step;
+// To decimals places: dividing by a power of ten gives the double nearest the decimal number.
+double rounded(double value, int decimals) {
+    const double scale = std::pow(10.0, decimals);
+    return std::round(value * scale) / scale;
 }
 
 bool writeWhole(int descriptor, const std::string& text) {
@@ -151,11 +153,11 @@ void TruthLog::writeUpTo(double seconds, bool status) {
     std::string text;
     for (const Timed& entry : timed) {
         Line line;
-        line["t"] = rounded(entry.passage.seconds, 0.001);
+        line["t"] = rounded(entry.passage.seconds, 3);
         line["camera"] = cameras_[entry.camera].scenario.identity;
         line["person"] = entry.passage.person;
         line["event"] = entry.passage.enter ? "enter" : "leave";
-        line["temperature"] = rounded(entry.passage.temperatureCelsius, 0.001);
+        line["temperature"] = rounded(entry.passage.temperatureCelsius, 3);
         text += line.dump() + "\n";
     }
     for (std::size_t i = 0; status && i < cameras_.size(); ++i) {
@@ -163,9 +165,9 @@ void TruthLog::writeUpTo(double seconds, bool status) {
         Line line;
         line["t"] = seconds;
         line["camera"] = camera.scenario.identity;
-        line["error"] = camera.drift ? rounded(camera.drift->error(seconds), 0.0001) : 0.0;
+        line["error"] = camera.drift ? rounded(camera.drift->error(seconds), 4) : 0.0;
         line["reference"] = camera.scenario.reference
-                                ? Line(rounded(referenceTemperatureAt(camera.scenario, seconds), 0.001))
+                                ? Line(rounded(referenceTemperatureAt(camera.scenario, seconds), 3))
                                 : Line(nullptr);
         text += line.dump() + "\n";
     }
