@@ -188,9 +188,9 @@ bool readCrowd(Reader& reader, const json& object, Crowd& crowd, const std::stri
         !readSeed(reader, object, crowd.seed, where)) {
         return false;
     }
-    // A million walkers are days of scene; more is a mistake.
-    if (crowd.count < 0 || crowd.count > 1000000) {
-        return reader.fail("\"count\" in " + where + " must be 0 to 1000000");
+    // Every frame looks at every walker: a day of them at one a second is plenty.
+    if (crowd.count < 0 || crowd.count > 100000) {
+        return reader.fail("\"count\" in " + where + " must be 0 to 100000");
     }
     if (!(crowd.everySeconds > 0.0) || !(crowd.walkSeconds > 0.0)) {
         return reader.fail("\"every\" and \"walk\" in " + where + " must be above 0");

@@ -197,7 +197,7 @@ TEST(ScenarioTest, PhysicsKeysWithWrongValuesFailWithOneLine) {
          "\"leave\" must come after \"enter\""},
         {R"({ "crowd": { "every": 0 } })", "\"every\" and \"walk\" in \"crowd\" of camera 1 must be above 0"},
         {R"({ "crowd": { "walk": -2 } })", "must be above 0"},
-        {R"({ "crowd": { "count": -1 } })", "\"count\" in \"crowd\" of camera 1 must be 0 to 1000000"},
+        {R"({ "crowd": { "count": -1 } })", "\"count\" in \"crowd\" of camera 1 must be 0 to 100000"},
         {R"({ "crowd": { "feverEvery": -1 } })", "must not be negative"},
         {R"({ "crowd": { "size": 4 } })", "unknown key \"size\""},
     };
