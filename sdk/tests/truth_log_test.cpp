@@ -33,6 +33,11 @@ std::vector<json> logLines(const std::string& path) {
 
 class DriftingCameraTest : public SimulatorTest {
 protected:
+    void TearDown() override {
+        SimulatorTest::TearDown();
+        ::unsetenv("SORVIK_SIM_TRUTH"); // later tests count the scene's threads without its own
+    }
+
     // Starts a scenario, opens its camera in format 103 and collects its frames once the scene's
     // threads wait for their first time.
     SvkHandle startCollecting(const std::string& scenario, std::size_t threads = 1) {
@@ -140,7 +145,6 @@ TEST_F(DriftingCameraTest, TheTruthLogListsTheCrowdWithTheTemperaturesTheFramesS
         collector_.frames.clear();
     }
     svkUninit();
-    ::unsetenv("SORVIK_SIM_TRUTH");
 
     struct Seen {
         double enter = -1, leave = -1, temperature = 0;
