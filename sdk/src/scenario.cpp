@@ -1,5 +1,6 @@
 #include "scenario.h"
 
+#include "crowd.h"
 #include "json_reader.h"
 #include "regular_file.h"
 
@@ -18,8 +19,40 @@ using Reader = sorvik::JsonReader;
 
 namespace {
 
+// [[seconds, x, y], ...] with the seconds rising.
+bool readPath(Reader& reader, const json& object, Person& person, const std::string& where) {
+    auto it = object.find("path");
+    if (it == object.end()) {
+        return true;
+    }
+    if (object.contains("from") || object.contains("to")) {
+        return reader.fail("\"path\" in " + where + " replaces \"from\" and \"to\"");
+    }
+    if (!it->is_array() || it->size() < 2) {
+        return reader.fail("\"path\" in " + where + " must be a list of at least two [seconds, x, y]");
+    }
+    for (const json& point : *it) {
+        if (!point.is_array() || point.size() != 3 || !point[0].is_number() || !point[1].is_number() ||
+            !point[2].is_number()) {
+            return reader.fail("\"path\" in " + where + " must be a list of at least two [seconds, x, y]");
+        }
+        const PathPoint read{point[0].get<double>(), point[1].get<double>(), point[2].get<double>()};
+        if (!std::isfinite(read.seconds) || !std::isfinite(read.x) || !std::isfinite(read.y)) {
+            return reader.fail("\"path\" in " + where + " must hold numbers");
+        }
+        if (read.seconds < 0.0 || (!person.path.empty() && read.seconds <= person.path.back().seconds)) {
+            return reader.fail("the times of \"path\" in " + where + " must rise from 0 or later");
+        }
+        person.path.push_back(read);
+    }
+    if (!object.contains("leave")) {
+        person.leaveSeconds = person.enterSeconds + person.path.back().seconds;
+    }
+    return true;
+}
+
 bool readPerson(Reader& reader, const json& object, Person& person, const std::string& where) {
-    if (!reader.onlyKeys(object, {"enter", "leave", "temperature", "from", "to", "height"}, where)) {
+    if (!reader.onlyKeys(object, {"enter", "leave", "temperature", "from", "to", "height", "path"}, where)) {
         return false;
     }
     if (!reader.number(object, "enter", person.enterSeconds, where) ||
@@ -27,7 +60,8 @@ bool readPerson(Reader& reader, const json& object, Person& person, const std::s
         !reader.number(object, "temperature", person.temperatureCelsius, where) ||
         !reader.point(object, "from", person.fromX, person.fromY, where) ||
         !reader.point(object, "to", person.toX, person.toY, where) ||
-        !reader.number(object, "height", person.heightFraction, where)) {
+        !reader.number(object, "height", person.heightFraction, where) ||
+        !readPath(reader, object, person, where)) {
         return false;
     }
     if (person.leaveSeconds <= person.enterSeconds) {
@@ -50,18 +84,136 @@ bool readObject(Reader& reader, const json& object, WarmObject& warm, const std:
 }
 
 bool readEvent(Reader& reader, const json& object, Event& event, const std::string& where) {
-    if (!reader.onlyKeys(object, {"at", "unplug", "plug", "stallFor"}, where)) {
+    if (!reader.onlyKeys(object, {"at", "unplug", "plug", "stallFor", "reference", "referenceTemperature"},
+                         where)) {
         return false;
     }
+    bool referenceOn = false;
+    double referenceCelsius = 0.0;
     if (!reader.number(object, "at", event.atSeconds, where) ||
         !reader.boolean(object, "unplug", event.unplug, where) ||
         !reader.boolean(object, "plug", event.plug, where) ||
-        !reader.number(object, "stallFor", event.stallSeconds, where)) {
+        !reader.number(object, "stallFor", event.stallSeconds, where) ||
+        !reader.boolean(object, "reference", referenceOn, where) ||
+        !reader.number(object, "referenceTemperature", referenceCelsius, where)) {
         return false;
+    }
+    if (object.contains("reference")) {
+        event.referenceOn = referenceOn;
+    }
+    if (object.contains("referenceTemperature")) {
+        event.referenceCelsius = referenceCelsius;
     }
     if (event.stallSeconds < 0.0) {
         return reader.fail("\"stallFor\" in " + where + " must not be negative");
     }
+    return true;
+}
+
+bool readSeed(Reader& reader, const json& object, uint32_t& seed, const std::string& where) {
+    int read = int(seed);
+    if (!reader.integer(object, "seed", read, where)) {
+        return false;
+    }
+    if (read < 0) {
+        return reader.fail("\"seed\" in " + where + " must not be negative");
+    }
+    seed = uint32_t(read);
+    return true;
+}
+
+bool readDrift(Reader& reader, const json& object, DriftSettings& drift, const std::string& where) {
+    if (!reader.onlyKeys(
+            object, {"start", "settle", "ramp", "walk", "shutterEvery", "shutterResidual", "gain", "seed"},
+            where)) {
+        return false;
+    }
+    if (!reader.number(object, "start", drift.startCelsius, where) ||
+        !reader.number(object, "settle", drift.settleSeconds, where) ||
+        !reader.number(object, "ramp", drift.rampCelsiusPerMinute, where) ||
+        !reader.number(object, "walk", drift.walkCelsiusPerRootMinute, where) ||
+        !reader.number(object, "shutterEvery", drift.shutterEverySeconds, where) ||
+        !reader.number(object, "shutterResidual", drift.shutterResidualCelsius, where) ||
+        !reader.number(object, "gain", drift.gain, where) || !readSeed(reader, object, drift.seed, where)) {
+        return false;
+    }
+    if (drift.settleSeconds < 0.0 || drift.walkCelsiusPerRootMinute < 0.0 ||
+        drift.shutterEverySeconds < 0.0 || drift.shutterResidualCelsius < 0.0) {
+        return reader.fail("\"settle\", \"walk\", \"shutterEvery\" and \"shutterResidual\" in " + where +
+                           " must not be negative");
+    }
+    if (drift.gain <= -1.0) {
+        return reader.fail("\"gain\" in " + where + " must be above -1");
+    }
+    return true;
+}
+
+bool readReference(Reader& reader, const json& object, ReferenceSource& reference,
+                   const CameraScenario& camera, const std::string& where) {
+    if (!reader.onlyKeys(object, {"x", "y", "w", "h", "temperature", "settle"}, where)) {
+        return false;
+    }
+    if (!reader.integer(object, "x", reference.x, where) ||
+        !reader.integer(object, "y", reference.y, where) ||
+        !reader.integer(object, "w", reference.width, where) ||
+        !reader.integer(object, "h", reference.height, where) ||
+        !reader.number(object, "temperature", reference.temperatureCelsius, where) ||
+        !reader.number(object, "settle", reference.settleSeconds, where)) {
+        return false;
+    }
+    if (reference.x < 0 || reference.y < 0 || reference.width < 1 || reference.height < 1 ||
+        reference.x > camera.width - reference.width || reference.y > camera.height - reference.height) {
+        return reader.fail(where + " must lie inside the frame");
+    }
+    if (reference.settleSeconds < 0.0) {
+        return reader.fail("\"settle\" in " + where + " must not be negative");
+    }
+    return true;
+}
+
+bool readCrowd(Reader& reader, const json& object, Crowd& crowd, const std::string& where) {
+    if (!reader.onlyKeys(object,
+                         {"start", "count", "every", "walk", "mean", "sd", "feverEvery", "fever", "seed"},
+                         where)) {
+        return false;
+    }
+    if (!reader.number(object, "start", crowd.startSeconds, where) ||
+        !reader.integer(object, "count", crowd.count, where) ||
+        !reader.number(object, "every", crowd.everySeconds, where) ||
+        !reader.number(object, "walk", crowd.walkSeconds, where) ||
+        !reader.number(object, "mean", crowd.meanCelsius, where) ||
+        !reader.number(object, "sd", crowd.deviationCelsius, where) ||
+        !reader.integer(object, "feverEvery", crowd.feverEvery, where) ||
+        !reader.number(object, "fever", crowd.feverCelsius, where) ||
+        !readSeed(reader, object, crowd.seed, where)) {
+        return false;
+    }
+    // Every frame looks at every walker: a day of them at one a second is plenty.
+    if (crowd.count < 0 || crowd.count > 100000) {
+        return reader.fail("\"count\" in " + where + " must be 0 to 100000");
+    }
+    if (!(crowd.everySeconds > 0.0) || !(crowd.walkSeconds > 0.0)) {
+        return reader.fail("\"every\" and \"walk\" in " + where + " must be above 0");
+    }
+    if (crowd.startSeconds < 0.0 || crowd.deviationCelsius < 0.0 || crowd.feverEvery < 0) {
+        return reader.fail("\"start\", \"sd\" and \"feverEvery\" in " + where + " must not be negative");
+    }
+    return true;
+}
+
+// An optional record under key, read by readItem into value.
+template <typename Item, typename ReadItem>
+bool readRecord(Reader& reader, const json& object, const char* key, ReadItem readItem,
+                std::optional<Item>& value, const std::string& where) {
+    auto it = object.find(key);
+    if (it == object.end()) {
+        return true;
+    }
+    Item item;
+    if (!readItem(reader, *it, item, "\"" + std::string(key) + "\" of " + where)) {
+        return false;
+    }
+    value = item;
     return true;
 }
 
@@ -110,7 +262,7 @@ bool readCamera(Reader& reader, const json& object, CameraScenario& camera, cons
         "height",     "fps",        "present",    "openResult", "acquisitionResult",
         "infoResult", "offsetNode", "userOffset", "ambient",    "noise",
         "seed",       "loop",       "people",     "objects",    "events",
-        "replay"};
+        "replay",     "drift",      "reference",  "crowd"};
     if (!reader.onlyKeys(object, keys, where)) {
         return false;
     }
@@ -146,10 +298,30 @@ bool readCamera(Reader& reader, const json& object, CameraScenario& camera, cons
         return reader.fail("\"noise\" and \"loop\" in " + where + " must not be negative");
     }
     camera.people.clear();
-    return readList(reader, object, "people", "person", readPerson, camera.people, where) &&
-           readList(reader, object, "objects", "object", readObject, camera.objects, where) &&
-           readList(reader, object, "events", "event", readEvent, camera.events, where) &&
-           (camera.replayPath.empty() || readReplay(reader, camera, baseFolder, where));
+    std::optional<Crowd> crowd;
+    const auto readCameraReference = [&camera](Reader& r, const json& o, ReferenceSource& reference,
+                                               const std::string& w) {
+        return readReference(r, o, reference, camera, w);
+    };
+    if (!readList(reader, object, "people", "person", readPerson, camera.people, where) ||
+        !readList(reader, object, "objects", "object", readObject, camera.objects, where) ||
+        !readList(reader, object, "events", "event", readEvent, camera.events, where) ||
+        !readRecord(reader, object, "drift", readDrift, camera.drift, where) ||
+        !readRecord(reader, object, "reference", readCameraReference, camera.reference, where) ||
+        !readRecord(reader, object, "crowd", readCrowd, crowd, where)) {
+        return false;
+    }
+    for (const Event& event : camera.events) {
+        if ((event.referenceOn || event.referenceCelsius) && !camera.reference) {
+            return reader.fail("an event of " + where + " changes the reference, which " + where +
+                               " has not");
+        }
+    }
+    if (crowd) {
+        const std::vector<Person> walkers = crowdPeople(*crowd);
+        camera.people.insert(camera.people.end(), walkers.begin(), walkers.end());
+    }
+    return camera.replayPath.empty() || readReplay(reader, camera, baseFolder, where);
 }
 
 } // namespace

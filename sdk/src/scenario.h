@@ -5,10 +5,16 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace calidra::simulator {
+
+// A point of a walker's path: seconds since entering, figure centre as fractions of the frame.
+struct PathPoint {
+    double seconds = 0.0, x = 0.0, y = 0.0;
+};
 
 struct Person {
     double enterSeconds = 3.0;
@@ -17,6 +23,7 @@ struct Person {
     double fromX = 0.2, fromY = 0.55; // figure centre, fractions of the frame
     double toX = 0.8, toY = 0.55;
     double heightFraction = 0.6; // of the frame height
+    std::vector<PathPoint> path; // when given, instead of from and to
 };
 
 struct WarmObject {
@@ -29,6 +36,40 @@ struct Event {
     bool unplug = false;
     bool plug = false;
     double stallSeconds = 0.0;
+    std::optional<bool> referenceOn;
+    std::optional<double> referenceCelsius; // a new set point
+};
+
+// How an uncooled camera drifts: a warm-up, a ramp and a random walk since its last shutter cycle.
+struct DriftSettings {
+    double startCelsius = 1.5;
+    double settleSeconds = 480.0;
+    double rampCelsiusPerMinute = 0.02;
+    double walkCelsiusPerRootMinute = 0.01;
+    double shutterEverySeconds = 300.0; // 0: only when commanded
+    double shutterResidualCelsius = 0.15;
+    double gain = 0.0;
+    uint32_t seed = 7;
+};
+
+// A flat reference source (a blackbody) in the frame, under the people.
+struct ReferenceSource {
+    int x = 340, y = 16, width = 24, height = 24;
+    double temperatureCelsius = 35.0;
+    double settleSeconds = 5.0; // time constant of its heating and cooling
+};
+
+// People walking across one after another, entering at start, start + every, ...
+struct Crowd {
+    double startSeconds = 2.0;
+    int count = 200;
+    double everySeconds = 1.5;
+    double walkSeconds = 2.5;
+    double meanCelsius = 36.6;
+    double deviationCelsius = 0.3;
+    int feverEvery = 20; // 0: nobody
+    double feverCelsius = 1.5;
+    uint32_t seed = 3;
 };
 
 // Recorded frames, read from the file one at a time: however long the recording, at most a frame
@@ -78,6 +119,8 @@ struct CameraScenario {
     std::vector<Person> people;
     std::vector<WarmObject> objects;
     std::vector<Event> events;
+    std::optional<DriftSettings> drift;
+    std::optional<ReferenceSource> reference;
     // Replay of recorded frames: offset-scale codes, frame after frame.
     std::string replayPath;
     std::shared_ptr<const ReplayFile> replay;

@@ -1,5 +1,7 @@
 #include "scene.h"
 
+#include "reference_source.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -47,10 +49,10 @@ void fillRows(std::vector<Value>& values, int width, int left, int top, int righ
 // Value is a temperature (float) or its code; toValue turns a temperature into one, and
 // fill(left, top, right, bottom, value) paints a rectangle inside the frame.
 template <typename ToValue, typename Fill>
-void drawPerson(const Person& person, double progress, int width, int height, double offsetCelsius,
-                ToValue toValue, Fill fill) {
-    const double centreX = (person.fromX + (person.toX - person.fromX) * progress) * width;
-    const double centreY = (person.fromY + (person.toY - person.fromY) * progress) * height;
+void drawPerson(const Person& person, double fractionX, double fractionY, int width, int height,
+                const CameraReading& reading, double ambientCelsius, ToValue toValue, Fill fill) {
+    const double centreX = fractionX * width;
+    const double centreY = fractionY * height;
     const double figureHeight = person.heightFraction * height;
     const int faceSide = std::max(9, int(std::lround(figureHeight * 0.10)));
     const double headWidth = std::max(figureHeight * 0.18, faceSide + 4.0);
@@ -58,9 +60,10 @@ void drawPerson(const Person& person, double progress, int width, int height, do
     const double top = centreY - figureHeight / 2.0;
     const double bodyWidth = figureHeight * 0.34;
 
-    const auto skin = toValue(float(person.temperatureCelsius + offsetCelsius - 1.0));
-    const auto body = toValue(float(person.temperatureCelsius + offsetCelsius - 3.0));
-    const auto face = toValue(float(person.temperatureCelsius + offsetCelsius));
+    const double faceCelsius = reading.reported(person.temperatureCelsius, ambientCelsius);
+    const auto skin = toValue(float(faceCelsius - 1.0 * reading.gainFactor));
+    const auto body = toValue(float(faceCelsius - 3.0 * reading.gainFactor));
+    const auto face = toValue(float(faceCelsius));
     const auto paint = [&](int left, int top, int right, int bottom, auto value) {
         fillRectangle(width, height, left, top, right, bottom,
                       [&](int l, int t, int r, int b) { fill(l, t, r, b, value); });
@@ -98,14 +101,23 @@ uint16_t offsetCode(double celsius) {
 
 namespace {
 
-// Warm objects and people, painted with fill(left, top, right, bottom, value) over the background.
+// Warm objects, the reference and people, painted with fill(left, top, right, bottom, value) over the
+// background; a person later in the list in front of one before.
 template <typename ToValue, typename Fill>
-void drawFigures(const CameraScenario& camera, double offsetCelsius, double timeSeconds, ToValue toValue,
-                 Fill fill) {
+void drawFigures(const CameraScenario& camera, const CameraReading& reading, double timeSeconds,
+                 ToValue toValue, Fill fill) {
     const int width = camera.width, height = camera.height;
+    const double ambient = camera.ambientCelsius;
     for (const WarmObject& warm : camera.objects) {
-        const auto value = toValue(float(warm.temperatureCelsius + offsetCelsius));
+        const auto value = toValue(float(reading.reported(warm.temperatureCelsius, ambient)));
         fillRectangle(width, height, warm.x, warm.y, warm.x + warm.width, warm.y + warm.height,
+                      [&](int l, int t, int r, int b) { fill(l, t, r, b, value); });
+    }
+    if (camera.reference) {
+        const ReferenceSource& source = *camera.reference;
+        const auto value =
+            toValue(float(reading.reported(referenceTemperatureAt(camera, timeSeconds), ambient)));
+        fillRectangle(width, height, source.x, source.y, source.x + source.width, source.y + source.height,
                       [&](int l, int t, int r, int b) { fill(l, t, r, b, value); });
     }
     double timeline = timeSeconds;
@@ -113,12 +125,10 @@ void drawFigures(const CameraScenario& camera, double offsetCelsius, double time
         timeline = std::fmod(timeSeconds, camera.loopSeconds);
     }
     for (const Person& person : camera.people) {
-        if (timeline < person.enterSeconds || timeline >= person.leaveSeconds) {
-            continue;
+        double x = 0.0, y = 0.0;
+        if (personPosition(person, timeline, x, y)) {
+            drawPerson(person, x, y, width, height, reading, ambient, toValue, fill);
         }
-        const double progress =
-            (timeline - person.enterSeconds) / (person.leaveSeconds - person.enterSeconds);
-        drawPerson(person, progress, width, height, offsetCelsius, toValue, fill);
     }
 }
 
@@ -130,12 +140,55 @@ uint32_t frameSeed(const CameraScenario& camera, uint64_t frameIndex) {
     return mix(camera.seed * 0x9E3779B9U ^ uint32_t(frameIndex * 0x85EBCA6BULL));
 }
 
+CameraReading offsetReading(double offsetCelsius) {
+    CameraReading reading;
+    reading.offsetCelsius = offsetCelsius;
+    return reading;
+}
+
 } // namespace
+
+bool personPosition(const Person& person, double timeline, double& x, double& y) {
+    if (timeline < person.enterSeconds || timeline >= person.leaveSeconds) {
+        return false;
+    }
+    if (person.path.empty()) {
+        const double progress =
+            (timeline - person.enterSeconds) / (person.leaveSeconds - person.enterSeconds);
+        x = person.fromX + (person.toX - person.fromX) * progress;
+        y = person.fromY + (person.toY - person.fromY) * progress;
+        return true;
+    }
+    // At the first point until its time, along straight lines, then at the last point.
+    const double since = timeline - person.enterSeconds;
+    const auto& path = person.path;
+    std::size_t next = 0;
+    while (next < path.size() && path[next].seconds <= since) {
+        ++next;
+    }
+    if (next == 0 || next == path.size()) {
+        const PathPoint& at = next == 0 ? path.front() : path.back();
+        x = at.x;
+        y = at.y;
+        return true;
+    }
+    const PathPoint& from = path[next - 1];
+    const PathPoint& to = path[next];
+    const double progress = (since - from.seconds) / (to.seconds - from.seconds);
+    x = from.x + (to.x - from.x) * progress;
+    y = from.y + (to.y - from.y) * progress;
+    return true;
+}
 
 void drawScene(const CameraScenario& camera, double offsetCelsius, double timeSeconds, uint64_t frameIndex,
                std::vector<float>& temperatures) {
+    drawScene(camera, offsetReading(offsetCelsius), timeSeconds, frameIndex, temperatures);
+}
+
+void drawScene(const CameraScenario& camera, const CameraReading& reading, double timeSeconds,
+               uint64_t frameIndex, std::vector<float>& temperatures) {
     temperatures.resize(std::size_t(camera.width) * std::size_t(camera.height));
-    const float ambient = float(camera.ambientCelsius + offsetCelsius);
+    const float ambient = float(reading.reported(camera.ambientCelsius, camera.ambientCelsius));
     if (camera.noiseCelsius > 0.0) {
         const float amplitude = noiseAmplitude(camera);
         const uint32_t seed = frameSeed(camera, frameIndex);
@@ -146,7 +199,7 @@ void drawScene(const CameraScenario& camera, double offsetCelsius, double timeSe
         std::fill(temperatures.begin(), temperatures.end(), ambient);
     }
     drawFigures(
-        camera, offsetCelsius, timeSeconds, [](float celsius) { return celsius; },
+        camera, reading, timeSeconds, [](float celsius) { return celsius; },
         [&](int left, int top, int right, int bottom, float celsius) {
             fillRows(temperatures, camera.width, left, top, right, bottom, celsius);
         });
@@ -154,10 +207,13 @@ void drawScene(const CameraScenario& camera, double offsetCelsius, double timeSe
 
 void SceneCodeDrawer::prepareBackground(const CameraScenario& camera, float ambient) {
     const std::size_t pixelCount = std::size_t(camera.width) * std::size_t(camera.height);
-    if (layout_.background && layout_.background->size() == pixelCount && ambient == backgroundAmbient_) {
-        return;
+    const bool noisy = camera.noiseCelsius > 0.0;
+    if (layout_.background && layout_.background->size() == pixelCount &&
+        (noisy ? ambient == backgroundAmbient_ : offsetCode(ambient) == backgroundCode_)) {
+        return; // a flat background changes only with its code
     }
     backgroundAmbient_ = ambient;
+    backgroundCode_ = offsetCode(ambient);
     // A new field: pictures of earlier frames may still be made from the old one.
     auto background = std::make_shared<std::vector<uint16_t>>(pixelCount);
     if (camera.noiseCelsius <= 0.0) {
@@ -174,7 +230,17 @@ void SceneCodeDrawer::prepareBackground(const CameraScenario& camera, float ambi
 
 void SceneCodeDrawer::draw(const CameraScenario& camera, double offsetCelsius, double timeSeconds,
                            uint64_t frameIndex, std::vector<uint16_t>& codes) {
-    prepareBackground(camera, float(camera.ambientCelsius + offsetCelsius));
+    draw(camera, offsetReading(offsetCelsius), timeSeconds, frameIndex, codes);
+}
+
+void SceneCodeDrawer::draw(const CameraScenario& camera, const CameraReading& reading, double timeSeconds,
+                           uint64_t frameIndex, std::vector<uint16_t>& codes) {
+    // A noisy background follows the drift in steps of a hundredth of a degree, a tenth of a code:
+    // it is made again every few seconds of drift rather than every frame.
+    double level = camera.ambientCelsius + reading.offsetCelsius;
+    level +=
+        camera.noiseCelsius > 0.0 ? std::round(reading.driftCelsius * 100.0) / 100.0 : reading.driftCelsius;
+    prepareBackground(camera, float(level));
     const std::vector<uint16_t>& background = *layout_.background;
     codes.resize(background.size());
     const std::size_t turn = background.empty() ? 0 : frameSeed(camera, frameIndex + 1) % background.size();
@@ -183,7 +249,7 @@ void SceneCodeDrawer::draw(const CameraScenario& camera, double offsetCelsius, d
     std::copy(background.begin(), background.begin() + std::ptrdiff_t(turn), middle);
     layout_.fills.clear();
     drawFigures(
-        camera, offsetCelsius, timeSeconds, [](float celsius) { return offsetCode(celsius); },
+        camera, reading, timeSeconds, [](float celsius) { return offsetCode(celsius); },
         [&](int left, int top, int right, int bottom, uint16_t code) {
             fillRows(codes, camera.width, left, top, right, bottom, code);
             layout_.fills.push_back({left, top, right, bottom, code});

@@ -2,6 +2,7 @@
 // Draws the synthetic thermal scene of one camera: temperatures in degrees
 // Celsius per pixel, row 0 at the top.
 
+#include "camera_drift.h"
 #include "scenario.h"
 
 #include <cstddef>
@@ -16,6 +17,12 @@ namespace calidra::simulator {
 // offsetCelsius is the camera's current compensation, added to every temperature.
 void drawScene(const CameraScenario& camera, double offsetCelsius, double timeSeconds, uint64_t frameIndex,
                std::vector<float>& temperatures);
+// The same as a drifting camera reports it.
+void drawScene(const CameraScenario& camera, const CameraReading& reading, double timeSeconds,
+               uint64_t frameIndex, std::vector<float>& temperatures);
+
+// Where a person's figure centre is (fractions of the frame) at timeline seconds, when present.
+bool personPosition(const Person& person, double timeline, double& x, double& y);
 
 // Offset-scale code of a temperature: code = 10 x degrees + 1000.
 uint16_t offsetCode(double celsius);
@@ -43,6 +50,8 @@ class SceneCodeDrawer {
 public:
     void draw(const CameraScenario& camera, double offsetCelsius, double timeSeconds, uint64_t frameIndex,
               std::vector<uint16_t>& codes);
+    void draw(const CameraScenario& camera, const CameraReading& reading, double timeSeconds,
+              uint64_t frameIndex, std::vector<uint16_t>& codes);
     // How the frame drawn last was made.
     const SceneFrameLayout& layout() const { return layout_; }
 
@@ -50,6 +59,7 @@ private:
     void prepareBackground(const CameraScenario& camera, float ambient);
 
     float backgroundAmbient_ = 0.0f;
+    uint16_t backgroundCode_ = 0; // of a background without noise
     SceneFrameLayout layout_;
 };
 

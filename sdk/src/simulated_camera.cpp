@@ -28,6 +28,8 @@ SimulatorProvider::SimulatorProvider(Scenario scenario, SceneClock& clock) : clo
                 device.stalls.emplace_back(event.atSeconds, event.atSeconds + event.stallSeconds);
             }
         }
+        drifts_.push_back(device.scenario.drift ? std::make_shared<CameraDrift>(*device.scenario.drift)
+                                                : nullptr);
         devices_.push_back(std::move(device));
     }
 }
@@ -40,6 +42,16 @@ int SimulatorProvider::start(sorvik::ProviderEvents& events) {
     std::lock_guard<std::mutex> lock(mutex_);
     events_ = &events;
     start_ = clock_.now();
+    // The truth log: what the scenes held, beside what the cameras reported.
+    std::vector<TruthLog::Camera> truthCameras;
+    for (std::size_t i = 0; i < devices_.size(); ++i) {
+        truthCameras.push_back({devices_[i].scenario, drifts_[i]});
+    }
+    std::string error;
+    if (!TruthLog::startIfAsked(std::move(truthCameras), clock_, start_, truth_, error)) {
+        std::fprintf(stderr, "svkInit: %s\n", error.c_str());
+        return SVK_ERROR_SCENARIO;
+    }
     stopEvents_ = false;
     eventThread_ = std::thread([this] { runEvents(); });
     return SVK_OK;
@@ -48,12 +60,15 @@ int SimulatorProvider::start(sorvik::ProviderEvents& events) {
 void SimulatorProvider::stop() {
     std::vector<std::weak_ptr<Session>> sessions;
     std::thread events;
+    std::unique_ptr<TruthLog> truth;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stopEvents_ = true;
         sessions.swap(sessions_);
         events = std::move(eventThread_);
+        truth.swap(truth_);
     }
+    truth.reset();
     eventWake_.notify_all();
     if (events.joinable()) {
         if (events.get_id() == std::this_thread::get_id()) {
@@ -205,6 +220,7 @@ void SimulatorProvider::runEvents() {
 Session::Session(SimulatorProvider& provider, std::size_t deviceIndex, uint64_t generation,
                  const CameraScenario& scenario)
     : provider_(provider), deviceIndex_(deviceIndex), generation_(generation), scenario_(scenario),
+      drift_(provider.drift(deviceIndex)),
       nodes_(/*keepsNucSettings=*/true, /*keepsUserOffset=*/scenario.offsetNode, scenario.userOffset) {
     thread_ = std::thread([this] {
         runFrames();
@@ -297,21 +313,27 @@ void Session::runFrames() {
         std::vector<uint16_t>& codes = frameCodes_;
         codes.resize(pixelCount);
         const double offset = nodes_.userOffset();
+        const CameraReading reading =
+            drift_ ? drift_->reading(offset, seconds) : CameraReading{offset, 0.0, 1.0};
         bool drawn = false;
-        if (seconds < flatUntilSeconds_.load()) {
-            std::fill(codes.begin(), codes.end(), offsetCode(scenario_.ambientCelsius + offset));
+        if (seconds < flatUntilSeconds_.load() || (drift_ && drift_->shutterClosed(seconds))) {
+            const double ambient = scenario_.ambientCelsius;
+            std::fill(codes.begin(), codes.end(), offsetCode(reading.reported(ambient, ambient)));
         } else if (scenario_.replayFrameCount > 0) {
             // A file cut short since svkInit shows the background instead.
             if (!scenario_.replay->readFrame(replayFrame, codes)) {
                 std::fill(codes.begin(), codes.end(), offsetCode(scenario_.ambientCelsius));
             }
             const long shift = std::lround(offset * 10.0);
-            for (std::size_t i = 0; i < pixelCount; ++i) {
+            for (std::size_t i = 0; i < pixelCount && !drift_; ++i) {
                 codes[i] = uint16_t(std::clamp(long(codes[i]) + shift, 0L, 65535L));
+            }
+            if (drift_) {
+                applyReading(reading, scenario_.ambientCelsius, codes.data(), pixelCount);
             }
             replayFrame = (replayFrame + 1) % scenario_.replayFrameCount;
         } else {
-            sceneDrawer_.draw(scenario_, offset, seconds, frameIndex_, codes);
+            sceneDrawer_.draw(scenario_, reading, seconds, frameIndex_, codes);
             drawn = true;
         }
         ++frameIndex_;
@@ -501,6 +523,9 @@ int Session::setNodeCommand(const char* node) {
     }
     // The shutter closes for about half a second: the picture goes flat.
     flatUntilSeconds_.store(provider_.secondsSinceStart() + 0.5);
+    if (drift_) {
+        drift_->shutterCycle(provider_.secondsSinceStart());
+    }
     return SVK_OK;
 }
 

@@ -2,6 +2,7 @@
 // The simulated cameras: attached cameras, open sessions with their frame
 // threads, and the scenario's timeline of plug, unplug and stall events.
 
+#include "camera_drift.h"
 #include "camera_provider.h"
 #include "kept_nodes.h"
 #include "scenario.h"
@@ -9,6 +10,7 @@
 #include "scene.h"
 #include "scene_clock.h"
 #include "svk.h"
+#include "truth_log.h"
 
 #include <atomic>
 #include <chrono>
@@ -46,6 +48,7 @@ public:
     double secondsSinceStart() const;
     bool deviceUsable(std::size_t deviceIndex, uint64_t generation);
     bool stalled(std::size_t deviceIndex, double seconds);
+    std::shared_ptr<CameraDrift> drift(std::size_t deviceIndex) const { return drifts_[deviceIndex]; }
 
 private:
     void runEvents();
@@ -59,6 +62,9 @@ private:
     std::thread eventThread_;
     std::condition_variable eventWake_;
     bool stopEvents_ = false;
+    std::vector<std::shared_ptr<CameraDrift>>
+        drifts_; // per device, null without drift; as long as the provider
+    std::unique_ptr<TruthLog> truth_;
 };
 
 // An open camera: settings, callbacks and the frame thread.
@@ -102,6 +108,7 @@ private:
     const std::size_t deviceIndex_;
     const uint64_t generation_;
     const CameraScenario scenario_;
+    const std::shared_ptr<CameraDrift> drift_; // null: no drift
 
     std::mutex mutex_; // callbacks, acquisition state
     std::condition_variable wake_;

@@ -19,7 +19,11 @@ constexpr double kNucSeconds = 0.5;
 
 ThermalFrameSource::ThermalFrameSource(simulator::CameraScenario camera, ArvFakeCamera* fakeCamera)
     : camera_(std::move(camera)), fakeCamera_(fakeCamera), start_(std::chrono::steady_clock::now()),
-      temperatures_(std::size_t(camera_.width) * std::size_t(camera_.height)) {}
+      temperatures_(std::size_t(camera_.width) * std::size_t(camera_.height)) {
+    if (camera_.drift) {
+        drift_ = std::make_unique<simulator::CameraDrift>(*camera_.drift);
+    }
+}
 
 void ThermalFrameSource::fillPattern(ArvBuffer* buffer, void* source, guint32, guint32,
                                      ArvPixelFormat pixelFormat) {
@@ -27,19 +31,25 @@ void ThermalFrameSource::fillPattern(ArvBuffer* buffer, void* source, guint32, g
 }
 
 void ThermalFrameSource::drawTemperatures(double seconds) {
-    if (seconds < flatUntilSeconds_) {
-        std::fill(temperatures_.begin(), temperatures_.end(), float(camera_.ambientCelsius));
+    const double ambient = camera_.ambientCelsius;
+    const simulator::CameraReading reading =
+        drift_ ? drift_->reading(0.0, seconds) : simulator::CameraReading{};
+    if (seconds < flatUntilSeconds_ || (drift_ && drift_->shutterClosed(seconds))) {
+        std::fill(temperatures_.begin(), temperatures_.end(), float(reading.reported(ambient, ambient)));
     } else if (camera_.replayFrameCount > 0) {
         if (camera_.replay->readFrame(replayFrame_, replayCodes_)) {
             for (std::size_t i = 0; i < temperatures_.size(); ++i) {
                 temperatures_[i] = (float(replayCodes_[i]) - 1000.0f) * 0.1f; // offset scale
+            }
+            for (std::size_t i = 0; drift_ && i < temperatures_.size(); ++i) {
+                temperatures_[i] = float(reading.reported(temperatures_[i], ambient));
             }
         } else {
             std::fill(temperatures_.begin(), temperatures_.end(), float(camera_.ambientCelsius));
         }
         replayFrame_ = (replayFrame_ + 1) % camera_.replayFrameCount;
     } else {
-        simulator::drawScene(camera_, 0.0, seconds, frameIndex_, temperatures_);
+        simulator::drawScene(camera_, reading, seconds, frameIndex_, temperatures_);
     }
     ++frameIndex_;
 }
@@ -66,6 +76,9 @@ void ThermalFrameSource::fill(ArvBuffer* buffer, ArvPixelFormat pixelFormat) {
     guint32 nucAction = 0;
     if (arv_fake_camera_read_register(fakeCamera_, kNucActionRegister, &nucAction) && nucAction != 0) {
         flatUntilSeconds_ = seconds + kNucSeconds;
+        if (drift_) {
+            drift_->shutterCycle(seconds);
+        }
         arv_fake_camera_write_register(fakeCamera_, kNucActionRegister, 0); // the command is done
     }
     guint32 irFormat = kIrFormatLinear10mK;
