@@ -5,6 +5,7 @@
 #include "camera_palettes.h"
 #include "camera_picture.h"
 #include "scene.h"
+#include "scene_picture.h"
 
 #include "svk.h"
 
@@ -16,6 +17,7 @@
 namespace {
 
 using namespace calidra::simulator;
+using namespace calidra::sorvik;
 
 // Ten people standing apart across the frame, one of them feverish, in the room's noise.
 CameraScenario tenPeople(int width, int height) {

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstring>
 
-namespace calidra::simulator {
+namespace calidra::sorvik {
 
 const char* const kCameraPaletteNames[kCameraPaletteCount] = {
     "BlueRed", "FireMetal", "Gray",    "Iron", "Rainbow",  "DryWet",   "Seis",   "Ocean",
@@ -75,4 +75,4 @@ const uint8_t* cameraPaletteTable(int palette) {
     return tables[std::size_t(std::clamp(palette, 0, kCameraPaletteCount - 1))].data();
 }
 
-} // namespace calidra::simulator
+} // namespace calidra::sorvik

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-namespace calidra::simulator {
+namespace calidra::sorvik {
 
 constexpr int kCameraPaletteCount = 16;
 extern const char* const kCameraPaletteNames[kCameraPaletteCount];
@@ -17,4 +17,4 @@ void cameraPaletteColour(int palette, int index, uint8_t bgr[3]);
 // The same 256 colours of a palette, worked out once: 256 x (blue, green, red).
 const uint8_t* cameraPaletteTable(int palette);
 
-} // namespace calidra::simulator
+} // namespace calidra::sorvik

@@ -34,16 +34,16 @@ bool readText(ArvDevice* device, guint64 address, guint32 length, std::string& t
 // Our address on the way to a camera, as the kernel routes to it: connecting a UDP socket sends
 // nothing. Aravis finds it by sending discovery from every interface with broadcast allowed, which
 // only "discover" may do.
-GInetAddress* interfaceAddressTowards(const std::string& address) {
+GObjectHandle<GInetAddress> interfaceAddressTowards(const std::string& address) {
     sockaddr_in remote{};
     remote.sin_family = AF_INET;
     remote.sin_port = htons(kGvcpPort);
     if (inet_pton(AF_INET, address.c_str(), &remote.sin_addr) != 1) {
-        return nullptr;
+        return {};
     }
     const int socketFd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (socketFd < 0) {
-        return nullptr;
+        return {};
     }
     sockaddr_in local{};
     socklen_t length = sizeof local;
@@ -51,9 +51,11 @@ GInetAddress* interfaceAddressTowards(const std::string& address) {
                         ::getsockname(socketFd, reinterpret_cast<sockaddr*>(&local), &length) == 0 &&
                         local.sin_family == AF_INET;
     ::close(socketFd);
-    return routed ? g_inet_address_new_from_bytes(reinterpret_cast<const guint8*>(&local.sin_addr),
-                                                  G_SOCKET_FAMILY_IPV4)
-                  : nullptr;
+    if (!routed) {
+        return {};
+    }
+    return GObjectHandle<GInetAddress>(g_inet_address_new_from_bytes(
+        reinterpret_cast<const guint8*>(&local.sin_addr), G_SOCKET_FAMILY_IPV4));
 }
 
 } // namespace
@@ -134,9 +136,9 @@ void GenicamProvider::settle() {
     dropRetired(true); // waits for cameras being let go of
     std::lock_guard<std::mutex> lock(mutex_);
     for (Device& device : devices_) {
-        g_clear_object(&device.monitor);
-        g_clear_object(&device.interfaceAddress);
-        g_clear_object(&device.deviceAddress);
+        device.monitor.reset();
+        device.interfaceAddress.reset();
+        device.deviceAddress.reset();
         device.present = false;
     }
 }
@@ -210,57 +212,52 @@ void GenicamProvider::run() {
 
 GenicamProvider::Probe GenicamProvider::probe(Device& device) {
     Probe result;
-    if (device.monitor != nullptr) {
+    if (device.monitor) {
         // A known device: one short read says whether it is still the same camera.
-        if (!readText(device.monitor, kSerialNumberRegister, 16, result.serial)) {
+        if (!readText(device.monitor.get(), kSerialNumberRegister, 16, result.serial)) {
             return result;
         }
-        if (result.serial == device.serial && device.interfaceAddress != nullptr &&
-            device.deviceAddress != nullptr) {
+        if (result.serial == device.serial && device.interfaceAddress && device.deviceAddress) {
             // Also after it was taken for gone (a lost control channel): a device listed again must
             // carry the addresses a session is opened with.
             result.answered = true;
             result.vendor = device.vendor;
             result.model = device.model;
             result.userName = device.userName;
-            result.interfaceAddress = G_INET_ADDRESS(g_object_ref(device.interfaceAddress));
-            result.deviceAddress = G_INET_ADDRESS(g_object_ref(device.deviceAddress));
+            result.interfaceAddress = GObjectHandle<GInetAddress>::share(device.interfaceAddress.get());
+            result.deviceAddress = GObjectHandle<GInetAddress>::share(device.deviceAddress.get());
             return result;
         }
     } else {
-        GInetAddress* local = interfaceAddressTowards(device.address);
-        GInetAddress* remote = g_inet_address_new_from_string(device.address.c_str());
+        const GObjectHandle<GInetAddress> local = interfaceAddressTowards(device.address);
+        const GObjectHandle<GInetAddress> remote(g_inet_address_new_from_string(device.address.c_str()));
         GError* error = nullptr;
-        ArvDevice* opened =
-            local != nullptr && remote != nullptr ? arv_gv_device_new(local, remote, &error) : nullptr;
+        GObjectHandle<ArvDevice> opened(local && remote ? arv_gv_device_new(local.get(), remote.get(), &error)
+                                                        : nullptr);
         g_clear_error(&error);
-        g_clear_object(&local);
-        g_clear_object(&remote);
-        if (opened == nullptr || !ARV_IS_GV_DEVICE(opened)) {
-            if (opened != nullptr) {
-                g_object_unref(opened);
-            }
+        if (!opened || !ARV_IS_GV_DEVICE(opened.get())) {
             return result;
         }
         // Opening took control of it; the list only reads, a session takes control when opened.
-        if (arv_gv_device_is_controller(ARV_GV_DEVICE(opened))) {
-            arv_gv_device_leave_control(ARV_GV_DEVICE(opened), nullptr);
+        if (arv_gv_device_is_controller(ARV_GV_DEVICE(opened.get()))) {
+            arv_gv_device_leave_control(ARV_GV_DEVICE(opened.get()), nullptr);
         }
-        device.monitor = opened;
+        device.monitor = std::move(opened);
     }
-    result.answered = readText(device.monitor, kManufacturerNameRegister, 32, result.vendor) &&
-                      readText(device.monitor, kModelNameRegister, 32, result.model) &&
-                      readText(device.monitor, kSerialNumberRegister, 16, result.serial) &&
-                      readText(device.monitor, kUserDefinedNameRegister, 16, result.userName);
-    GSocketAddress* local = arv_gv_device_get_interface_address(ARV_GV_DEVICE(device.monitor));
-    GSocketAddress* remote = arv_gv_device_get_device_address(ARV_GV_DEVICE(device.monitor));
+    ArvDevice* monitor = device.monitor.get();
+    result.answered = readText(monitor, kManufacturerNameRegister, 32, result.vendor) &&
+                      readText(monitor, kModelNameRegister, 32, result.model) &&
+                      readText(monitor, kSerialNumberRegister, 16, result.serial) &&
+                      readText(monitor, kUserDefinedNameRegister, 16, result.userName);
+    GSocketAddress* local = arv_gv_device_get_interface_address(ARV_GV_DEVICE(monitor));
+    GSocketAddress* remote = arv_gv_device_get_device_address(ARV_GV_DEVICE(monitor));
     if (result.answered && G_IS_INET_SOCKET_ADDRESS(local) && G_IS_INET_SOCKET_ADDRESS(remote)) {
-        result.interfaceAddress =
-            G_INET_ADDRESS(g_object_ref(g_inet_socket_address_get_address(G_INET_SOCKET_ADDRESS(local))));
-        result.deviceAddress =
-            G_INET_ADDRESS(g_object_ref(g_inet_socket_address_get_address(G_INET_SOCKET_ADDRESS(remote))));
+        result.interfaceAddress = GObjectHandle<GInetAddress>::share(
+            g_inet_socket_address_get_address(G_INET_SOCKET_ADDRESS(local)));
+        result.deviceAddress = GObjectHandle<GInetAddress>::share(
+            g_inet_socket_address_get_address(G_INET_SOCKET_ADDRESS(remote)));
     }
-    result.answered = result.answered && result.interfaceAddress != nullptr;
+    result.answered = result.answered && result.interfaceAddress;
     return result;
 }
 
@@ -291,7 +288,7 @@ void GenicamProvider::scan() {
     // Only this thread adds or removes devices, so the first count entries stay put while they
     // are probed without the lock; a probe touches only the entry's monitor.
     std::vector<Probe> probes(count);
-    std::vector<ArvDevice*> silent;
+    std::vector<GObjectHandle<ArvDevice>> silent;
     for (std::size_t i = 0; i < count; ++i) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -300,8 +297,8 @@ void GenicamProvider::scan() {
             }
         }
         probes[i] = probe(devices_[i]);
-        if (!probes[i].answered && devices_[i].monitor != nullptr) {
-            silent.push_back(std::exchange(devices_[i].monitor, nullptr));
+        if (!probes[i].answered && devices_[i].monitor) {
+            silent.push_back(std::move(devices_[i].monitor));
         }
     }
     struct Change {
@@ -314,10 +311,7 @@ void GenicamProvider::scan() {
         std::lock_guard<std::mutex> lock(mutex_);
         for (std::size_t i = 0; i < count; ++i) {
             if (stopping_) {
-                // Cut short by the shutdown: what was not asked is not gone.
-                g_clear_object(&probes[i].interfaceAddress);
-                g_clear_object(&probes[i].deviceAddress);
-                continue;
+                continue; // cut short by the shutdown: what was not asked is not gone
             }
             Device& device = devices_[i];
             Probe& seen = probes[i];
@@ -343,22 +337,13 @@ void GenicamProvider::scan() {
                 std::swap(device.deviceAddress, seen.deviceAddress);
                 changes.push_back({device.address, device.generation, true});
             }
-            g_clear_object(&seen.interfaceAddress);
-            g_clear_object(&seen.deviceAddress);
         }
         // A discovered camera that neither answers nor is discovered any more is forgotten.
         devices_.erase(std::remove_if(devices_.begin(), devices_.end(),
-                                      [&](Device& device) {
-                                          const bool forgotten =
-                                              !device.configured && !device.present &&
-                                              device.monitor == nullptr &&
-                                              std::find(discovered.begin(), discovered.end(),
-                                                        device.address) == discovered.end();
-                                          if (forgotten) {
-                                              g_clear_object(&device.interfaceAddress);
-                                              g_clear_object(&device.deviceAddress);
-                                          }
-                                          return forgotten;
+                                      [&](const Device& device) {
+                                          return !device.configured && !device.present && !device.monitor &&
+                                                 std::find(discovered.begin(), discovered.end(),
+                                                           device.address) == discovered.end();
                                       }),
                        devices_.end());
     }
@@ -371,9 +356,7 @@ void GenicamProvider::scan() {
         });
     }
     // Last: letting go of a device that stopped answering waits for its time-outs.
-    for (ArvDevice* device : silent) {
-        g_object_unref(device);
-    }
+    silent.clear();
 }
 
 void GenicamProvider::unplugSessionsOf(const std::string& address, uint64_t generation) {
@@ -447,8 +430,8 @@ int GenicamProvider::open(const std::string& openKey, std::shared_ptr<CameraSess
         return SVK_ERROR_NOT_FOUND;
     }
     const std::string address = openKey.substr(prefix.size());
-    GInetAddress* interfaceAddress = nullptr;
-    GInetAddress* deviceAddress = nullptr;
+    GObjectHandle<GInetAddress> interfaceAddress;
+    GObjectHandle<GInetAddress> deviceAddress;
     std::shared_ptr<GenicamSession> created;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -470,15 +453,13 @@ int GenicamProvider::open(const std::string& openKey, std::shared_ptr<CameraSess
                 return SVK_ERROR_ACCESS; // one live session per camera
             }
         }
-        interfaceAddress = G_INET_ADDRESS(g_object_ref(device->interfaceAddress));
-        deviceAddress = G_INET_ADDRESS(g_object_ref(device->deviceAddress));
+        interfaceAddress = GObjectHandle<GInetAddress>::share(device->interfaceAddress.get());
+        deviceAddress = GObjectHandle<GInetAddress>::share(device->deviceAddress.get());
         created = std::make_shared<GenicamSession>(*this, address, device->serial, device->generation,
                                                    configuration_.cameras[std::size_t(device->profile)],
                                                    configuration_.answerWait);
     }
-    const int result = created->connect(interfaceAddress, deviceAddress);
-    g_object_unref(interfaceAddress);
-    g_object_unref(deviceAddress);
+    const int result = created->connect(interfaceAddress.get(), deviceAddress.get());
     if (result != SVK_OK) {
         return result;
     }

@@ -12,6 +12,7 @@
 // until it is done, after the last device or unplug callback has returned.
 
 #include "camera_provider.h"
+#include "gobject_handle.h"
 #include "library_configuration.h"
 
 #include <arv.h>
@@ -58,16 +59,16 @@ private:
         std::string model;
         std::string serial;
         std::string userName;
-        int profile = -1;                         // index into the configuration's cameras, -1 for none
-        GInetAddress* interfaceAddress = nullptr; // ours, on the way to it
-        GInetAddress* deviceAddress = nullptr;
-        ArvDevice* monitor = nullptr; // worker thread only: asked for its serial number each round
+        int profile = -1;                             // index into the configuration's cameras, -1 for none
+        GObjectHandle<GInetAddress> interfaceAddress; // ours, on the way to it
+        GObjectHandle<GInetAddress> deviceAddress;
+        GObjectHandle<ArvDevice> monitor; // worker thread only: asked for its serial number each round
     };
     struct Probe {
         bool answered = false;
         std::string vendor, model, serial, userName;
-        GInetAddress* interfaceAddress = nullptr;
-        GInetAddress* deviceAddress = nullptr;
+        GObjectHandle<GInetAddress> interfaceAddress;
+        GObjectHandle<GInetAddress> deviceAddress;
     };
 
     void run();

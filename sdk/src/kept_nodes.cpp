@@ -44,8 +44,7 @@ int KeptNodes::enumeration(const char* node, SvkEnumRecord& record) {
     std::vector<std::string> entries;
     int current = 0;
     if (nodeIs(node, "ImageColorPalette")) {
-        entries.assign(simulator::kCameraPaletteNames,
-                       simulator::kCameraPaletteNames + simulator::kCameraPaletteCount);
+        entries.assign(kCameraPaletteNames, kCameraPaletteNames + kCameraPaletteCount);
         current = palette_.load();
     } else if (keepsNucSettings_ && nodeIs(node, "NUCMode")) {
         entries.assign(std::begin(kNucModes), std::end(kNucModes));
@@ -95,7 +94,7 @@ int KeptNodes::setFloat(const char* node, double value) {
 
 int KeptNodes::setEnum(const char* node, const char* entry) {
     if (nodeIs(node, "ImageColorPalette")) {
-        const int palette = simulator::cameraPaletteIndex(entry);
+        const int palette = cameraPaletteIndex(entry);
         if (palette < 0) {
             return SVK_ERROR_INVALID_ARGUMENT;
         }

@@ -2,7 +2,6 @@
 
 #include "camera_picture.h"
 #include "camera_records.h"
-#include "scene.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,6 +11,7 @@
 
 namespace calidra::simulator {
 
+using sorvik::layoutFramePixels;
 using sorvik::nodeIs;
 
 // ---------------------------------------------------------------------------
@@ -219,9 +219,10 @@ void SimulatorProvider::runEvents() {
 
 Session::Session(SimulatorProvider& provider, std::size_t deviceIndex, uint64_t generation,
                  const CameraScenario& scenario)
-    : provider_(provider), deviceIndex_(deviceIndex), generation_(generation), scenario_(scenario),
-      drift_(provider.drift(deviceIndex)),
-      nodes_(/*keepsNucSettings=*/true, /*keepsUserOffset=*/scenario.offsetNode, scenario.userOffset) {
+    : SessionCore(/*keepsNucSettings=*/true, /*keepsUserOffset=*/scenario.offsetNode, scenario.userOffset),
+      provider_(provider), deviceIndex_(deviceIndex), generation_(generation), scenario_(scenario),
+      drift_(provider.drift(deviceIndex)) {
+    frames().setFrameSize(std::size_t(scenario.width), std::size_t(scenario.height));
     thread_ = std::thread([this] {
         runFrames();
         std::shared_ptr<Session> last;
@@ -265,8 +266,8 @@ void Session::close() {
     }
 }
 
-bool Session::usable() {
-    return provider_.deviceUsable(deviceIndex_, generation_);
+int Session::usable() const {
+    return provider_.deviceUsable(deviceIndex_, generation_) ? SVK_OK : SVK_ERROR_DEVICE_GONE;
 }
 
 void Session::runFrames() {
@@ -277,8 +278,6 @@ void Session::runFrames() {
     uint64_t seenStarts = 0;
     std::size_t replayFrame = 0;
     for (;;) {
-        SvkFrameCallback callback;
-        void* context;
         bool acquiring;
         uint64_t starts;
         {
@@ -286,8 +285,6 @@ void Session::runFrames() {
             if (clock.waitUntil(lock, wake_, next, stopping_)) {
                 return;
             }
-            callback = frameCallback_;
-            context = frameContext_;
             acquiring = acquiring_;
             starts = acquisitionStarts_;
         }
@@ -296,7 +293,7 @@ void Session::runFrames() {
         if (next < now) {
             next = now; // a slow consumer delays frames instead of getting a burst
         }
-        if (!acquiring || !usable()) {
+        if (!acquiring || usable() != SVK_OK) {
             continue;
         }
         const double seconds = provider_.secondsSinceStart();
@@ -312,7 +309,7 @@ void Session::runFrames() {
         // The picture handed out last frame comes back here: no allocation per frame.
         std::vector<uint16_t>& codes = frameCodes_;
         codes.resize(pixelCount);
-        const double offset = nodes_.userOffset();
+        const double offset = nodes().userOffset();
         const CameraReading reading =
             drift_ ? drift_->reading(offset, seconds) : CameraReading{offset, 0.0, 1.0};
         bool drawn = false;
@@ -337,57 +334,20 @@ void Session::runFrames() {
             drawn = true;
         }
         ++frameIndex_;
-        layoutFramePixels(codes.data(), pixelCount, pixelFormat_.load(), pixels_);
-        {
-            std::lock_guard<std::mutex> lock(latestMutex_);
-            latestCodes_.swap(codes);
+        layoutFramePixels(codes.data(), pixelCount, frames().format(), pixels_);
+        frames().keep(codes, {}, [&] {
             latestDrawn_ = drawn;
             if (drawn) {
                 latestLayout_ = sceneDrawer_.layout();
             }
-        }
-        if (callback == nullptr) {
-            continue;
-        }
-        SvkFrameRecord record;
-        std::memset(&record, 0, sizeof record);
-        record.width = uint32_t(scenario_.width);
-        record.height = uint32_t(scenario_.height);
-        record.data = pixels_.data();
-        callback(&record, context);
-    }
-}
-
-int Session::setFrameCallback(SvkFrameCallback callback, void* context) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    frameCallback_ = callback;
-    frameContext_ = context;
-    return SVK_OK;
-}
-
-int Session::setUnplugCallback(SvkUnplugCallback callback, void* context) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    unplugCallback_ = callback;
-    unplugContext_ = context;
-    return SVK_OK;
-}
-
-void Session::fireUnplug() {
-    SvkUnplugCallback callback;
-    void* context;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        callback = unplugCallback_;
-        context = unplugContext_;
-    }
-    if (callback != nullptr) {
-        callback(context);
+        });
+        frames().deliverFrame(pixels_.data(), uint32_t(scenario_.width), uint32_t(scenario_.height));
     }
 }
 
 int Session::setAcquisition(int enable) {
-    if (!usable()) {
-        return SVK_ERROR_DEVICE_GONE;
+    if (const int result = usable(); result != SVK_OK) {
+        return result;
     }
     if (scenario_.acquisitionResult != 0) {
         return scenario_.acquisitionResult;
@@ -400,124 +360,29 @@ int Session::setAcquisition(int enable) {
     return SVK_OK;
 }
 
-int Session::imageSize(SvkImageSize* size) {
-    if (size == nullptr) {
-        return SVK_ERROR_INVALID_ARGUMENT;
-    }
-    if (!usable()) {
-        return SVK_ERROR_DEVICE_GONE;
-    }
-    size->offsetX = 0;
-    size->offsetY = 0;
-    size->width = scenario_.width;
-    size->height = scenario_.height;
+int Session::frameSize(int& width, int& height) {
+    width = scenario_.width;
+    height = scenario_.height;
     return SVK_OK;
 }
 
-int Session::setPixelFormat(int format) {
-    if (format != SVK_PIXEL_FORMAT_OFFSET16 && format != SVK_PIXEL_FORMAT_DIRECT16 &&
-        format != SVK_PIXEL_FORMAT_RGB_CODE32) {
-        return SVK_ERROR_INVALID_ARGUMENT;
+bool Session::drawPictureShortcut(std::size_t width, std::size_t height, int palette, unsigned char* bgr) {
+    if (!latestDrawn_) {
+        return false;
     }
-    if (!usable()) {
-        return SVK_ERROR_DEVICE_GONE;
-    }
-    pixelFormat_.store(format);
-    return SVK_OK;
+    pictureRenderer_.render(latestLayout_, width, height, palette, bgr);
+    return true;
 }
 
-int Session::pixelFormat(int* format) {
-    if (format == nullptr) {
-        return SVK_ERROR_INVALID_ARGUMENT;
-    }
-    *format = pixelFormat_.load();
-    return SVK_OK;
-}
-
-int Session::rgbData(unsigned char* buffer, int bytes) {
-    const std::size_t width = std::size_t(scenario_.width), height = std::size_t(scenario_.height);
-    if (buffer == nullptr || bytes < 0 || std::size_t(bytes) < width * height * 3) {
-        return SVK_ERROR_BUFFER_TOO_SMALL;
-    }
-    std::lock_guard<std::mutex> lock(latestMutex_);
-    if (latestCodes_.size() != width * height) {
-        return SVK_ERROR_NOT_FOUND; // no frame yet: nothing written
-    }
-    if (latestDrawn_) {
-        pictureRenderer_.render(latestLayout_, width, height, nodes_.palette(), buffer);
-        return SVK_OK;
-    }
-    CodePlane plane;
-    plane.codes = latestCodes_.data();
-    renderCameraPicture(plane, width, height, nodes_.palette(), buffer);
-    return SVK_OK;
-}
-
-int Session::nodeInfo(const char* node, SvkNodeInfo* info) {
-    if (info == nullptr) {
-        return SVK_ERROR_INVALID_ARGUMENT;
-    }
-    if (!usable()) {
-        return SVK_ERROR_DEVICE_GONE;
-    }
-    if (const int result = nodes_.info(node, *info); result != SVK_ERROR_UNKNOWN_NODE) {
-        return result;
-    }
+int Session::cameraNodeInfo(const char* node, SvkNodeInfo& info) {
     if (!nodeIs(node, "NUCManualRun")) {
         return SVK_ERROR_UNKNOWN_NODE;
     }
-    sorvik::describeLibraryNode(*info);
+    sorvik::describeLibraryNode(info);
     return SVK_OK;
 }
 
-int Session::nodeEnum(const char* node, SvkEnumRecord* record) {
-    if (record == nullptr) {
-        return SVK_ERROR_INVALID_ARGUMENT;
-    }
-    if (!usable()) {
-        return SVK_ERROR_DEVICE_GONE;
-    }
-    return nodes_.enumeration(node, *record);
-}
-
-int Session::nodeFloat(const char* node, SvkFloatRecord* record) {
-    if (record == nullptr) {
-        return SVK_ERROR_INVALID_ARGUMENT;
-    }
-    if (!usable()) {
-        return SVK_ERROR_DEVICE_GONE;
-    }
-    return nodes_.floatValue(node, *record);
-}
-
-int Session::setNodeInt(const char* node, int value) {
-    if (!usable()) {
-        return SVK_ERROR_DEVICE_GONE;
-    }
-    return nodes_.setInt(node, value);
-}
-
-int Session::setNodeFloat(const char* node, double value) {
-    if (!usable()) {
-        return SVK_ERROR_DEVICE_GONE;
-    }
-    return nodes_.setFloat(node, value);
-}
-
-int Session::setNodeEnum(const char* node, const char* entry) {
-    if (entry == nullptr) {
-        return SVK_ERROR_INVALID_ARGUMENT;
-    }
-    if (!usable()) {
-        return SVK_ERROR_DEVICE_GONE;
-    }
-    return nodes_.setEnum(node, entry);
-}
-
-int Session::setNodeCommand(const char* node) {
-    if (!usable()) {
-        return SVK_ERROR_DEVICE_GONE;
-    }
+int Session::runCameraCommand(const char* node) {
     if (!nodeIs(node, "NUCManualRun")) {
         return SVK_ERROR_UNKNOWN_NODE;
     }

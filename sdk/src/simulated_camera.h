@@ -4,11 +4,11 @@
 
 #include "camera_drift.h"
 #include "camera_provider.h"
-#include "kept_nodes.h"
 #include "scenario.h"
-#include "camera_picture.h"
 #include "scene.h"
 #include "scene_clock.h"
+#include "scene_picture.h"
+#include "session_core.h"
 #include "svk.h"
 #include "truth_log.h"
 
@@ -67,8 +67,8 @@ private:
     std::unique_ptr<TruthLog> truth_;
 };
 
-// An open camera: settings, callbacks and the frame thread.
-class Session : public sorvik::CameraSession, public std::enable_shared_from_this<Session> {
+// An open camera: acquisition, the NUC command and the frame thread.
+class Session : public sorvik::SessionCore, public std::enable_shared_from_this<Session> {
 public:
     Session(SimulatorProvider& provider, std::size_t deviceIndex, uint64_t generation,
             const CameraScenario& scenario);
@@ -82,27 +82,16 @@ public:
     // Called from that very callback, it cannot wait for itself: the thread
     // then keeps the session alive until it has left the session's code.
     void close() override;
-
-    int setFrameCallback(SvkFrameCallback callback, void* context) override;
-    int setUnplugCallback(SvkUnplugCallback callback, void* context) override;
-    void fireUnplug();
+    void fireUnplug() { frames().deliverUnplug(); }
     int setAcquisition(int enable) override;
-    int imageSize(SvkImageSize* size) override;
-    int setPixelFormat(int format) override;
-    int pixelFormat(int* format) override;
-    int rgbData(unsigned char* buffer, int bytes) override;
-    int nodeInfo(const char* node, SvkNodeInfo* info) override;
-    int nodeEnum(const char* node, SvkEnumRecord* record) override;
-    int nodeFloat(const char* node, SvkFloatRecord* record) override;
-    int setNodeInt(const char* node, int value) override;
-    int setNodeFloat(const char* node, double value) override;
-    int setNodeEnum(const char* node, const char* entry) override;
-    int setNodeCommand(const char* node) override;
 
 private:
+    int usable() const override;
+    int frameSize(int& width, int& height) override;
+    int cameraNodeInfo(const char* node, SvkNodeInfo& info) override;
+    int runCameraCommand(const char* node) override;
+    bool drawPictureShortcut(std::size_t width, std::size_t height, int palette, unsigned char* bgr) override;
     void runFrames();
-    void produceFrame(double seconds);
-    bool usable();
 
     SimulatorProvider& provider_;
     const std::size_t deviceIndex_;
@@ -110,31 +99,25 @@ private:
     const CameraScenario scenario_;
     const std::shared_ptr<CameraDrift> drift_; // null: no drift
 
-    std::mutex mutex_; // callbacks, acquisition state
+    std::mutex mutex_; // acquisition state
     std::condition_variable wake_;
     bool stopping_ = false;
     std::shared_ptr<Session> keepAlive_; // set when stopped from its own frame thread
     bool acquiring_ = false;
     uint64_t acquisitionStarts_ = 0;
-    SvkFrameCallback frameCallback_ = nullptr;
-    void* frameContext_ = nullptr;
-    SvkUnplugCallback unplugCallback_ = nullptr;
-    void* unplugContext_ = nullptr;
 
-    std::atomic<int> pixelFormat_{SVK_PIXEL_FORMAT_RGB_CODE32};
     std::atomic<double> flatUntilSeconds_{-1.0};
-    sorvik::KeptNodes nodes_; // palette, NUC settings, and the offset where the scenario has its node
 
-    std::mutex latestMutex_;            // the latest frame's temperatures, for the RGB rendering
-    std::vector<uint16_t> latestCodes_; // offset scale
-    bool latestDrawn_ = false;          // drawn by the scene drawer, whose layout follows
+    // Kept with the latest frame's codes, under the frame outlet's lock: a frame drawn by the
+    // scene drawer is pictured from its layout.
+    bool latestDrawn_ = false;
     SceneFrameLayout latestLayout_;
     ScenePictureRenderer pictureRenderer_;
 
     // Frame thread only.
     SceneCodeDrawer sceneDrawer_;
     std::vector<uint16_t> frameCodes_;
-    std::vector<uint8_t> pixels_; // frame thread only
+    std::vector<uint8_t> pixels_;
     uint64_t frameIndex_ = 0;
     std::thread thread_;
 };

@@ -155,14 +155,12 @@ int UvcProvider::open(const std::string& openKey, std::shared_ptr<CameraSession>
         return SVK_ERROR_ACCESS; // no profile says how to read its pixels
     }
     int result = SVK_OK;
-    std::shared_ptr<uvc::CaptureSession> capture =
-        uvc::CaptureSession::open(*system_, *camera, &reportLine, result);
-    if (!capture) {
+    std::shared_ptr<UvcSession> created = UvcSession::open(*system_, *camera, &reportLine, result);
+    if (!created) {
         std::fprintf(stderr, "svkOpen: USB camera %s at %s cannot be used (error %d)\n", identity.c_str(),
                      camera->path.c_str(), result);
         return result != SVK_OK ? result : SVK_ERROR_ACCESS;
     }
-    auto created = std::make_shared<UvcSession>(std::move(capture));
     {
         std::lock_guard<std::mutex> lock(mutex_);
         if (!stopping_) {

@@ -5,21 +5,20 @@
 // svkGetRGBData and the NUC settings. "NUCManualRun" runs the camera's own
 // flat-field correction where its profile knows the command.
 
-#include "camera_provider.h"
 #include "capture_session.h"
-#include "kept_nodes.h"
+#include "session_core.h"
 
 #include <atomic>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <vector>
 
 namespace calidra::sorvik {
 
-class UvcSession : public CameraSession {
+class UvcSession : public SessionCore, private uvc::CaptureSink {
 public:
-    explicit UvcSession(std::shared_ptr<uvc::CaptureSession> capture);
+    // Opens the camera; null, with result an SVK_ code, when it cannot be used.
+    static std::shared_ptr<UvcSession> open(uvc::DeviceSystem& system, const uvc::DiscoveredCamera& camera,
+                                            uvc::CaptureSession::ReportSink report, int& result);
     ~UvcSession() override;
 
     const uvc::DiscoveredCamera& camera() const { return capture_->camera(); }
@@ -32,31 +31,27 @@ public:
     void deviceRemoved(int timeoutMs);
 
     void close() override;
-    int setFrameCallback(SvkFrameCallback callback, void* context) override;
-    int setUnplugCallback(SvkUnplugCallback callback, void* context) override;
     int setAcquisition(int enable) override;
-    int imageSize(SvkImageSize* size) override;
-    int setPixelFormat(int format) override;
-    int pixelFormat(int* format) override;
-    int rgbData(unsigned char* buffer, int bytes) override;
-    int nodeInfo(const char* node, SvkNodeInfo* info) override;
-    int nodeEnum(const char* node, SvkEnumRecord* record) override;
-    int nodeFloat(const char* node, SvkFloatRecord* record) override;
-    int setNodeInt(const char* node, int value) override;
-    int setNodeFloat(const char* node, double value) override;
-    int setNodeEnum(const char* node, const char* entry) override;
-    int setNodeCommand(const char* node) override;
 
 private:
-    // SVK_OK while the camera can be used, else why not.
-    int usable() const;
+    UvcSession();
 
-    const std::shared_ptr<uvc::CaptureSession> capture_;
+    int usable() const override;
+    int frameSize(int& width, int& height) override;
+    int cameraNodeInfo(const char* node, SvkNodeInfo& info) override;
+    int cameraNodeFloat(const char* node, SvkFloatRecord& record) override;
+    int setCameraNodeFloat(const char* node, double value) override;
+    int runCameraCommand(const char* node) override;
+
+    int frameFormat() const override { return frames().format(); }
+    void keepCodes(std::vector<uint16_t>& codes) override { frames().keep(codes); }
+    void frameDecoded(const void* data, uint32_t width, uint32_t height) override {
+        frames().deliverFrame(data, width, height);
+    }
+    void cameraGone() override { frames().deliverUnplug(); }
+
+    std::shared_ptr<uvc::CaptureSession> capture_;
     std::atomic<bool> closed_{false};
-    KeptNodes nodes_; // palette and NUC settings; the offset is the capture session's
-
-    std::mutex pictureMutex_;
-    std::vector<uint16_t> pictureCodes_; // the newest frame's codes, reused for every picture
 };
 
 } // namespace calidra::sorvik

@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <cmath>
-#include <cstring>
 
 namespace calidra::uvc {
 
@@ -31,7 +30,7 @@ int toSvkResult(DeviceResult result) {
 } // namespace
 
 std::shared_ptr<CaptureSession> CaptureSession::open(DeviceSystem& system, const DiscoveredCamera& camera,
-                                                     ReportSink report, int& result) {
+                                                     CaptureSink& sink, ReportSink report, int& result) {
     if (camera.profile == nullptr) {
         result = SVK_ERROR_NOT_FOUND;
         return nullptr;
@@ -48,7 +47,7 @@ std::shared_ptr<CaptureSession> CaptureSession::open(DeviceSystem& system, const
         return nullptr;
     }
     std::shared_ptr<CaptureSession> session(
-        new CaptureSession(std::move(device), current, std::move(report)));
+        new CaptureSession(std::move(device), current, sink, std::move(report)));
     result = session->prepare();
     if (result != SVK_OK) {
         return nullptr;
@@ -60,8 +59,8 @@ std::shared_ptr<CaptureSession> CaptureSession::open(DeviceSystem& system, const
 }
 
 CaptureSession::CaptureSession(std::unique_ptr<VideoDevice> device, const DiscoveredCamera& camera,
-                               ReportSink report)
-    : device_(std::move(device)), camera_(camera), report_(std::move(report)) {}
+                               CaptureSink& sink, ReportSink report)
+    : device_(std::move(device)), camera_(camera), sink_(sink), report_(std::move(report)) {}
 
 CaptureSession::~CaptureSession() {
     close();
@@ -90,7 +89,6 @@ int CaptureSession::prepare() {
     const std::size_t pixels = std::size_t(mode.countsWidth) * mode.countsHeight;
     frame_.assign(pixels * 4, 0);
     workingCodes_.assign(pixels, 0);
-    latestCodes_.assign(pixels, 0);
     return SVK_OK;
 }
 
@@ -111,20 +109,6 @@ void CaptureSession::close() {
     }
 }
 
-int CaptureSession::setFrameCallback(SvkFrameCallback callback, void* context) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    frameCallback_ = callback;
-    frameContext_ = context;
-    return SVK_OK;
-}
-
-int CaptureSession::setUnplugCallback(SvkUnplugCallback callback, void* context) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    unplugCallback_ = callback;
-    unplugContext_ = context;
-    return SVK_OK;
-}
-
 int CaptureSession::setAcquisition(bool enable) {
     if (unplugged_.load()) {
         return SVK_ERROR_DEVICE_GONE;
@@ -134,17 +118,6 @@ int CaptureSession::setAcquisition(bool enable) {
         acquiring_ = enable;
     }
     wake_.notify_all();
-    return SVK_OK;
-}
-
-int CaptureSession::setPixelFormat(int format) {
-    if (bytesPerPixel(format) == 0) {
-        return SVK_ERROR_INVALID_ARGUMENT;
-    }
-    if (unplugged_.load()) {
-        return SVK_ERROR_DEVICE_GONE;
-    }
-    pixelFormat_.store(format);
     return SVK_OK;
 }
 
@@ -170,15 +143,6 @@ int CaptureSession::runFlatFieldCorrection() {
         device_->extensionUnitQuery(command->unit, command->selector, ExtensionQuery::SetCurrent, &value, 1));
 }
 
-bool CaptureSession::latestCodes(std::vector<uint16_t>& codes) const {
-    std::lock_guard<std::mutex> lock(latestMutex_);
-    if (!hasLatest_) {
-        return false;
-    }
-    codes = latestCodes_;
-    return true;
-}
-
 void CaptureSession::deviceRemoved() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -197,17 +161,13 @@ void CaptureSession::fireUnplug() {
     if (unplugged_.exchange(true)) {
         return;
     }
-    SvkUnplugCallback callback = nullptr;
-    void* context = nullptr;
+    bool closing;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (!stopping_) {
-            callback = unplugCallback_;
-            context = unplugContext_;
-        }
+        closing = stopping_;
     }
-    if (callback != nullptr) {
-        callback(context);
+    if (!closing) {
+        sink_.cameraGone();
     }
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -261,8 +221,9 @@ bool CaptureSession::decode(const DequeuedBuffer& buffer) {
     counts.width = mode.countsWidth;
     counts.height = mode.countsHeight;
     counts.bytesPerLine = format_.bytesPerLine;
+    workingCodes_.resize(std::size_t(mode.countsWidth) * mode.countsHeight); // the sink may have taken them
     const uint16_t highest = decodeCounts(counts, {profile.countsPerKelvin, userOffset_.load()},
-                                          pixelFormat_.load(), frame_.data(), workingCodes_.data());
+                                          sink_.frameFormat(), frame_.data(), workingCodes_.data());
     const FrameVerdict verdict = judgeFrame(profile, highest);
     if (verdict != FrameVerdict::Temperatures) {
         ++refused_;
@@ -273,9 +234,7 @@ bool CaptureSession::decode(const DequeuedBuffer& buffer) {
         return false;
     }
     refusalReported_ = false; // a later refusal is a new episode, reported again
-    std::lock_guard<std::mutex> lock(latestMutex_);
-    latestCodes_.swap(workingCodes_);
-    hasLatest_ = true;
+    sink_.keepCodes(workingCodes_);
     return true;
 }
 
@@ -334,25 +293,14 @@ void CaptureSession::run() {
         if (!deliver) {
             continue;
         }
-        SvkFrameCallback callback;
-        void* context;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             if (stopping_ || !acquiring_) {
                 continue;
             }
-            callback = frameCallback_;
-            context = frameContext_;
         }
         ++delivered_;
-        if (callback != nullptr) {
-            SvkFrameRecord record;
-            std::memset(&record, 0, sizeof record);
-            record.width = width();
-            record.height = height();
-            record.data = frame_.data();
-            callback(&record, context);
-        }
+        sink_.frameDecoded(frame_.data(), width(), height());
     }
     if (streaming_) {
         stopStream();

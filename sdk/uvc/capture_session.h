@@ -1,6 +1,6 @@
 #pragma once
-// An open USB camera: its stream, the capture thread that decodes each buffer
-// and calls the frame callback, and the settings the library keeps for it.
+// An open USB camera: its stream and the capture thread that decodes each
+// buffer and hands it to the session's owner.
 
 #include "camera_probe.h"
 #include "svk.h"
@@ -17,6 +17,21 @@
 
 namespace calidra::uvc {
 
+// Where a capture session's frames and unplug go: its owner, who keeps the
+// callbacks, the pixel format and the newest frame. Called on the capture thread.
+class CaptureSink {
+public:
+    virtual ~CaptureSink() = default;
+    // The SVK_PIXEL_FORMAT_ code frames are decoded into.
+    virtual int frameFormat() const = 0;
+    // A frame's offset-scale codes (width x height), before it is delivered; taken by swapping,
+    // codes comes back with room for another frame's or empty.
+    virtual void keepCodes(std::vector<uint16_t>& codes) = 0;
+    virtual void frameDecoded(const void* data, uint32_t width, uint32_t height) = 0;
+    // Once per session, unless it was closed first.
+    virtual void cameraGone() = 0;
+};
+
 class CaptureSession : public std::enable_shared_from_this<CaptureSession> {
 public:
     // Where the session's problems go, one line each (called on the capture thread).
@@ -24,9 +39,10 @@ public:
 
     // Opens a camera found by probeCamera or the watcher: sets its stream and
     // frame rate, maps its buffers and starts the capture thread (frames are
-    // delivered once acquisition is on). result is an SVK_ code.
+    // delivered to sink once acquisition is on; sink outlives the session's
+    // thread or closes the session first). result is an SVK_ code.
     static std::shared_ptr<CaptureSession> open(DeviceSystem& system, const DiscoveredCamera& camera,
-                                                ReportSink report, int& result);
+                                                CaptureSink& sink, ReportSink report, int& result);
     ~CaptureSession();
     CaptureSession(const CaptureSession&) = delete;
     CaptureSession& operator=(const CaptureSession&) = delete;
@@ -42,21 +58,13 @@ public:
     uint32_t height() const { return camera_.mode.countsHeight; }
 
     // The operations below return SVK_ codes.
-    int setFrameCallback(SvkFrameCallback callback, void* context);
-    int setUnplugCallback(SvkUnplugCallback callback, void* context);
     int setAcquisition(bool enable);
-    int setPixelFormat(int format);
-    int pixelFormat() const { return pixelFormat_.load(); }
     // "UserCompensationParaB": degrees added to every temperature in the conversion.
     int setUserOffset(double celsius);
     double userOffset() const { return userOffset_.load(); }
     bool hasFlatFieldCorrection() const { return camera_.profile->flatFieldCorrection.has_value(); }
     // "NUCManualRun": SVK_ERROR_UNKNOWN_NODE for a camera without a known command.
     int runFlatFieldCorrection();
-
-    // The last delivered frame's offset-scale codes (width x height), for
-    // palette rendering; false before the first frame.
-    bool latestCodes(std::vector<uint16_t>& codes) const;
 
     // Tells the session its device has gone (a watcher saw it leave). The
     // unplug callback fires once per session, always on the capture thread,
@@ -73,7 +81,8 @@ public:
     uint64_t incompleteFrames() const { return incomplete_.load(); }
 
 private:
-    CaptureSession(std::unique_ptr<VideoDevice> device, const DiscoveredCamera& camera, ReportSink report);
+    CaptureSession(std::unique_ptr<VideoDevice> device, const DiscoveredCamera& camera, CaptureSink& sink,
+                   ReportSink report);
     int prepare();
     void run();
     bool startStream();
@@ -85,35 +94,27 @@ private:
 
     std::unique_ptr<VideoDevice> device_;
     const DiscoveredCamera camera_;
+    CaptureSink& sink_;
     const ReportSink report_;
     ActiveFormat format_;
     uint32_t bufferCount_ = 0;
 
-    mutable std::mutex mutex_; // callbacks and the acquisition / stop requests
+    mutable std::mutex mutex_; // the acquisition / stop requests
     std::condition_variable wake_;
     bool stopping_ = false;
     bool acquiring_ = false;
     bool removed_ = false;
     bool unplugDelivered_ = false; // the unplug callback returned, or was skipped by a close
     bool finished_ = false;        // the capture thread left its loop
-    SvkFrameCallback frameCallback_ = nullptr;
-    void* frameContext_ = nullptr;
-    SvkUnplugCallback unplugCallback_ = nullptr;
-    void* unplugContext_ = nullptr;
-    std::mutex threadMutex_; // joining or detaching the capture thread
+    std::mutex threadMutex_;       // joining or detaching the capture thread
     std::thread thread_;
 
     std::mutex controlMutex_; // control requests from the caller's thread
-    std::atomic<int> pixelFormat_{SVK_PIXEL_FORMAT_RGB_CODE32};
     std::atomic<double> userOffset_{0.0};
     std::atomic<bool> unplugged_{false};
     std::atomic<uint64_t> delivered_{0};
     std::atomic<uint64_t> refused_{0};
     std::atomic<uint64_t> incomplete_{0};
-
-    mutable std::mutex latestMutex_;
-    std::vector<uint16_t> latestCodes_;
-    bool hasLatest_ = false;
 
     // Capture thread only.
     bool streaming_ = false;

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -44,33 +45,48 @@ std::shared_ptr<FakeCamera> leptonCamera(uint32_t width, uint32_t height) {
     return std::make_shared<FakeCamera>(spec);
 }
 
-// Frames and lines a session hands out, kept for the test's thread.
-class Receiver {
+// Frames, codes and lines a session hands out, kept for the test's thread.
+class Receiver : public CaptureSink {
 public:
-    static void onFrame(const SvkFrameRecord* record, void* context) {
-        auto* self = static_cast<Receiver*>(context);
-        const auto* data = static_cast<const uint8_t*>(record->data);
-        std::lock_guard<std::mutex> lock(self->mutex_);
-        self->last_.assign(data, data + std::size_t(record->width) * record->height * self->bytesPerPixel_);
-        ++self->frames_;
-        self->changed_.notify_all();
+    int frameFormat() const override { return format_.load(); }
+    void keepCodes(std::vector<uint16_t>& codes) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        latest_.swap(codes);
+        hasLatest_ = true;
     }
-    static void onUnplug(void* context) {
-        auto* self = static_cast<Receiver*>(context);
-        std::lock_guard<std::mutex> lock(self->mutex_);
-        ++self->unplugs_;
-        self->changed_.notify_all();
+    void frameDecoded(const void* data, uint32_t width, uint32_t height) override {
+        if (duringFrame) {
+            duringFrame();
+            return;
+        }
+        const auto* bytes = static_cast<const uint8_t*>(data);
+        std::lock_guard<std::mutex> lock(mutex_);
+        last_.assign(bytes, bytes + std::size_t(width) * height * bytesPerPixel_);
+        ++frames_;
+        changed_.notify_all();
     }
-    CaptureSession::ReportSink sink() {
+    void cameraGone() override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++unplugs_;
+        changed_.notify_all();
+    }
+    CaptureSession::ReportSink report() {
         return [this](const std::string& line) {
             std::lock_guard<std::mutex> lock(mutex_);
             lines_.push_back(line);
         };
     }
 
-    void expectFormat(int format) {
+    // Frames decoded from now on are in format.
+    void setFormat(int format) {
         std::lock_guard<std::mutex> lock(mutex_);
+        format_.store(format);
         bytesPerPixel_ = format == SVK_PIXEL_FORMAT_RGB_CODE32 ? 4 : 2;
+    }
+    bool latestCodes(std::vector<uint16_t>& codes) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        codes = latest_;
+        return hasLatest_;
     }
     // Waits for `count` more frames; the last one's bytes.
     std::vector<uint8_t> nextFrames(int count) {
@@ -96,7 +112,13 @@ public:
         return lines_;
     }
 
+    // Runs on the capture thread instead of keeping the frame; set before acquisition starts.
+    std::function<void()> duringFrame;
+
 private:
+    std::atomic<int> format_{SVK_PIXEL_FORMAT_RGB_CODE32};
+    std::vector<uint16_t> latest_;
+    bool hasLatest_ = false;
     std::mutex mutex_;
     std::condition_variable changed_;
     int frames_ = 0;
@@ -119,12 +141,8 @@ protected:
         DeviceResult probed;
         EXPECT_TRUE(probeCamera(system_, path, camera, probed));
         int result = -1;
-        auto session = CaptureSession::open(system_, camera, receiver.sink(), result);
+        auto session = CaptureSession::open(system_, camera, receiver, receiver.report(), result);
         EXPECT_EQ(result, SVK_OK);
-        if (session) {
-            session->setFrameCallback(&Receiver::onFrame, &receiver);
-            session->setUnplugCallback(&Receiver::onUnplug, &receiver);
-        }
         return session;
     }
 
@@ -156,8 +174,7 @@ TEST_F(UvcCapture, InfiRayFramesCarryTheSceneOnEachScaleWithThePictureHalfIgnore
                           Case{SVK_PIXEL_FORMAT_OFFSET16, 1382, 800, 2500, 1240},
                           Case{SVK_PIXEL_FORMAT_RGB_CODE32, 1382, 800, 2500, 1240}}) {
         SCOPED_TRACE(c.format);
-        ASSERT_EQ(session->setPixelFormat(c.format), SVK_OK);
-        receiver.expectFormat(c.format);
+        receiver.setFormat(c.format);
         const std::vector<uint8_t> frame = receiver.nextFrames(2);
         EXPECT_EQ(codeAt(frame, 256, 120, 85, c.format), c.face);
         EXPECT_EQ(codeAt(frame, 256, 0, 0, c.format), c.coldest); // -20 C has no direct code: clamped to 0
@@ -176,7 +193,7 @@ TEST_F(UvcCapture, InfiRayFramesCarryTheSceneOnEachScaleWithThePictureHalfIgnore
     receiver.nextFrames(2);
     EXPECT_EQ(codeAt(receiver.nextFrames(1), 256, 120, 85, SVK_PIXEL_FORMAT_RGB_CODE32), 1387);
     std::vector<uint16_t> latest;
-    ASSERT_TRUE(session->latestCodes(latest));
+    ASSERT_TRUE(receiver.latestCodes(latest));
     EXPECT_EQ(latest[85 * 256 + 120], 1387);
     session->close();
 }
@@ -194,8 +211,7 @@ TEST_F(UvcCapture, LeptonFramesCarryTheSceneAtBothSizes) {
         Receiver receiver;
         auto session = openAt("/dev/video2", receiver);
         ASSERT_TRUE(session);
-        session->setPixelFormat(SVK_PIXEL_FORMAT_OFFSET16);
-        receiver.expectFormat(SVK_PIXEL_FORMAT_OFFSET16);
+        receiver.setFormat(SVK_PIXEL_FORMAT_OFFSET16);
         session->setAcquisition(true);
         const std::vector<uint8_t> frame = receiver.nextFrames(2);
         EXPECT_EQ(codeAt(frame, width, width / 3 + 1, height / 3 + 1, SVK_PIXEL_FORMAT_OFFSET16), 1382);
@@ -227,7 +243,7 @@ TEST_F(UvcCapture, RefusedFramesAreReportedOnceAndNeverDelivered) {
         ASSERT_EQ(receiver.lines().size(), 1u);
         EXPECT_NE(receiver.lines()[0].find("not used"), std::string::npos) << receiver.lines()[0];
         std::vector<uint16_t> latest;
-        EXPECT_FALSE(session->latestCodes(latest));
+        EXPECT_FALSE(receiver.latestCodes(latest));
         session->close();
     }
 
@@ -301,10 +317,8 @@ TEST_F(UvcCapture, PlugAndUnplugAreNoticedByTheWatcherAndTheSession) {
 
     Receiver receiver;
     int result = -1;
-    auto session = CaptureSession::open(system_, watcher.cameras()[0], receiver.sink(), result);
+    auto session = CaptureSession::open(system_, watcher.cameras()[0], receiver, receiver.report(), result);
     ASSERT_EQ(result, SVK_OK);
-    session->setFrameCallback(&Receiver::onFrame, &receiver);
-    session->setUnplugCallback(&Receiver::onUnplug, &receiver);
     session->setAcquisition(true);
     receiver.nextFrames(1);
 
@@ -340,16 +354,13 @@ TEST_F(UvcCapture, CloseDuringCaptureJoinsAndNoCallbackFollows) {
         Receiver receiver;
         auto session = openAt("/dev/video0", receiver);
         ASSERT_TRUE(session);
-        session->setFrameCallback(
-            [](const SvkFrameRecord*, void* context) {
-                auto* p = static_cast<Probe*>(context);
-                std::this_thread::sleep_for(1ms); // a callback with some work, so a close can meet it
-                ++p->calls;
-                if (p->closed.load()) {
-                    ++p->late;
-                }
-            },
-            &probe);
+        receiver.duringFrame = [&probe] {
+            std::this_thread::sleep_for(1ms); // a callback with some work, so a close can meet it
+            ++probe.calls;
+            if (probe.closed.load()) {
+                ++probe.late;
+            }
+        };
         session->setAcquisition(true);
         ASSERT_TRUE(waitFor([&] { return probe.calls.load() >= 3; }));
         session->close();
@@ -367,13 +378,10 @@ TEST_F(UvcCapture, CloseDuringCaptureJoinsAndNoCallbackFollows) {
     auto session = openAt("/dev/video0", receiver);
     ASSERT_TRUE(session);
     selfClosing.session = session.get();
-    session->setFrameCallback(
-        [](const SvkFrameRecord*, void* context) {
-            auto* s = static_cast<SelfClosing*>(context);
-            ++s->calls;
-            s->session->close();
-        },
-        &selfClosing);
+    receiver.duringFrame = [&selfClosing] {
+        ++selfClosing.calls;
+        selfClosing.session->close();
+    };
     session->setAcquisition(true);
     ASSERT_TRUE(waitFor([&] { return selfClosing.calls.load() >= 1; }));
     std::this_thread::sleep_for(30ms); // thirty frames' time in which no second call may come
