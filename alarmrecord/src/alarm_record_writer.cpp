@@ -1,16 +1,18 @@
 #include "alarm_record_writer.h"
 
 #include "alarmrecord/snapshot_names.h"
+#include "files/snapshot_names.h"
+#include "files/station_layout.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QLocale>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 
 #include <algorithm>
+#include <ctime>
 #include <tuple>
 #include <vector>
 
@@ -141,9 +143,11 @@ void AlarmRecordWriter::moveDamagedRecordAside() {
     broken_ = false;
     episodeRows_.clear();
     const QString record = alarmRecordPath(alarmFolder_);
+    const std::time_t now = std::time(nullptr);
+    std::tm localNow{};
+    localtime_r(&now, &localNow);
     const QString aside =
-        record + QStringLiteral(".damaged-") +
-        QLocale::c().toString(QDateTime::currentDateTime(), QStringLiteral("yyyyMMdd_HHmmss"));
+        QDir(alarmFolder_).filePath(QString::fromStdString(files::damagedAlarmRecordFileName(localNow)));
     const bool moved = QFile::rename(record, aside);
     // A journal belongs to the file it was written for.
     for (const char* suffix : {"-journal", "-wal", "-shm"})
@@ -333,7 +337,9 @@ void AlarmRecordWriter::removeExpired() {
     // which a copy or a touch cannot change.
     std::vector<ExpiredFile> expired;
     const QFileInfoList entries =
-        QDir(alarmFolder_).entryInfoList({QStringLiteral("ThermalAlarm_*")}, QDir::Files | QDir::NoSymLinks);
+        QDir(alarmFolder_)
+            .entryInfoList({QLatin1String(files::snapshotNamePrefix) + QLatin1Char('*')},
+                           QDir::Files | QDir::NoSymLinks);
     for (const QFileInfo& entry : entries) {
         const std::optional<StationSnapshotName> name = parseStationSnapshotName(entry.fileName());
         if (!name)

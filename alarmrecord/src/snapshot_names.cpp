@@ -1,31 +1,35 @@
 #include "alarmrecord/snapshot_names.h"
 
+#include "files/snapshot_names.h"
+#include "files/station_layout.h"
+
 #include <QDir>
 #include <QLocale>
-#include <QRegularExpression>
 
 namespace calidra {
 
+QString alarmFolderPath(const QString& programFolder) {
+    return programFolder + QLatin1Char('/') + QLatin1String(files::alarmFolderName);
+}
+
 QString alarmRecordPath(const QString& alarmFolder) {
-    return QDir(alarmFolder).filePath(QLatin1String(alarmRecordFileName));
+    return QDir(alarmFolder).filePath(QLatin1String(files::alarmRecordFileName));
 }
 
 std::optional<StationSnapshotName> parseStationSnapshotName(const QString& fileName) {
-    static const QRegularExpression pattern(QStringLiteral(
-        "^ThermalAlarm_(\\d{4})(\\d{2})(\\d{2})_(\\d{2})(\\d{2})(\\d{2})(?:-([2-9]|[1-9]\\d{1,8}))?\\.jpg$"));
-    const QRegularExpressionMatch match = pattern.match(fileName);
-    if (!match.hasMatch())
+    const std::optional<files::SnapshotName> parsed = files::parseSnapshotFileName(fileName.toStdString());
+    if (!parsed)
         return std::nullopt;
-    const QDate date(match.captured(1).toInt(), match.captured(2).toInt(), match.captured(3).toInt());
-    const QTime time(match.captured(4).toInt(), match.captured(5).toInt(), match.captured(6).toInt());
+    const std::tm& local = parsed->localTime;
+    const QDate date(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+    const QTime time(local.tm_hour, local.tm_min, local.tm_sec);
     if (!date.isValid() || !time.isValid())
         return std::nullopt;
     StationSnapshotName name;
     name.localTime = QDateTime(date, time, Qt::LocalTime);
     if (!name.localTime.isValid()) // a time skipped by a daylight-saving change
         return std::nullopt;
-    if (match.capturedLength(7) > 0)
-        name.sequence = match.captured(7).toInt();
+    name.sequence = parsed->sequence;
     return name;
 }
 

@@ -1,6 +1,6 @@
 #include "sqlite_connection.h"
 
-#include "maskfile/file_io.h"
+#include "files/file_io.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -62,7 +62,7 @@ SqliteConnection::SqliteConnection(const QString& path, Mode mode, int busyTimeo
     // SQLite makes new files 0644 whatever the umask allows; the operators of the station's group
     // must all be able to write the record (its journals take the file's permissions).
     if (!existed && QFileInfo::exists(path))
-        ::chmod(QFile::encodeName(path).constData(), maskfile::newFilePermissions());
+        ::chmod(QFile::encodeName(path).constData(), files::newFilePermissions());
 }
 
 SqliteConnection::~SqliteConnection() {

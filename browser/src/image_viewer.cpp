@@ -1,6 +1,7 @@
 #include "browser/image_viewer.h"
 
 #include "alarmrecord/snapshot_names.h"
+#include "files/snapshot_names.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -13,7 +14,6 @@
 #include <QMetaObject>
 #include <QPainter>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTableWidget>
 
@@ -29,14 +29,17 @@ constexpr int celsiusRole = Qt::UserRole + 1;
 // A snapshot whose second's name was already taken is saved as "ThermalAlarm_..._HHMMSS-N.jpg".
 // Returns the name it would have had and N; other names come back as they are, with 1.
 std::pair<QString, int> snapshotNameAndSequence(const QString& fileName) {
-    static const QRegularExpression suffixed(
-        QStringLiteral("^(ThermalAlarm_\\d{8}_\\d{6})-([2-9]|[1-9]\\d{1,8})\\.jpg$"));
     if (!fileName.contains(QLatin1Char('-')))
         return {fileName, 1};
-    const QRegularExpressionMatch match = suffixed.match(fileName);
-    if (!match.hasMatch())
+    const std::optional<files::SnapshotName> name = files::parseSnapshotFileName(fileName.toStdString());
+    if (!name || name->sequence == 1)
         return {fileName, 1};
-    return {match.captured(1) + QStringLiteral(".jpg"), match.captured(2).toInt()};
+    return {QString::fromStdString(files::snapshotFileName(name->localTime)), name->sequence};
+}
+
+// ThermalAlarm/ beside the program, ending in '/'.
+QString defaultSnapshotFolder() {
+    return alarmFolderPath(QCoreApplication::applicationDirPath()) + QLatin1Char('/');
 }
 
 // One row per second of writing; a snapshot that took a "-N" name is a row of its own, whatever
@@ -128,7 +131,7 @@ void CImageViewer::OnInitialUpdate() {
                                                    textWidth(tr("Max Temp."))}));
     layOut(); // the list takes the width of its columns
     if (folder_.isEmpty())
-        folder_ = QCoreApplication::applicationDirPath() + QStringLiteral("/ThermalAlarm/");
+        folder_ = defaultSnapshotFolder();
     firstListing_.start(firstListingDelayMs);
 }
 
@@ -138,19 +141,19 @@ std::vector<SnapshotRow> CImageViewer::listFolder(const QString& folder) {
     const QHash<QString, double> readings = readSnapshotHighestCelsius(alarmRecordPath(folder));
     // Name order, as the station's original file system enumerates; a plain directory read here
     // comes in hash order and would scatter the rows in time.
-    QFileInfoList files = QDir(folder).entryInfoList({QStringLiteral("*.jpg")},
-                                                     QDir::Files | QDir::Hidden | QDir::CaseSensitive,
-                                                     QDir::Name | QDir::IgnoreCase);
+    QFileInfoList pictures = QDir(folder).entryInfoList(
+        {QLatin1Char('*') + QLatin1String(files::pictureSuffix)},
+        QDir::Files | QDir::Hidden | QDir::CaseSensitive, QDir::Name | QDir::IgnoreCase);
     // "-2" sorts before ".jpg" and "-10" before "-2": each suffixed snapshot goes after the one whose
     // name it could not have, in the order the suffixes were given.
-    std::stable_sort(files.begin(), files.end(), [](const QFileInfo& left, const QFileInfo& right) {
+    std::stable_sort(pictures.begin(), pictures.end(), [](const QFileInfo& left, const QFileInfo& right) {
         const auto leftName = snapshotNameAndSequence(left.fileName());
         const auto rightName = snapshotNameAndSequence(right.fileName());
         const int names = leftName.first.compare(rightName.first, Qt::CaseInsensitive);
         return names != 0 ? names < 0 : leftName.second < rightName.second;
     });
-    for (const QFileInfo& file : files) {
-        if (!file.fileName().endsWith(QLatin1String(".jpg"), Qt::CaseSensitive))
+    for (const QFileInfo& file : pictures) {
+        if (!files::isPictureFileName(file.fileName().toStdString()))
             continue;
         const QDateTime written = file.lastModified().toLocalTime();
         const QDate date = written.date();
@@ -291,9 +294,7 @@ void CImageViewer::OnExport() {
 }
 
 CsvExportResult CImageViewer::exportTo(const QString& csvPath) const {
-    const QString folder = folder_.isEmpty()
-                               ? QCoreApplication::applicationDirPath() + QStringLiteral("/ThermalAlarm/")
-                               : folder_;
+    const QString folder = folder_.isEmpty() ? defaultSnapshotFolder() : folder_;
     return exportAlarmEpisodesCsv(alarmRecordPath(folder), csvPath,
                                   unit_ == TemperatureUnit::Fahrenheit ? CsvTemperatureUnit::Fahrenheit
                                                                        : CsvTemperatureUnit::Celsius);

@@ -9,8 +9,7 @@ CsvExportResult exportStationAlarms(SettingsSection& settings, const QString& pr
     const CsvTemperatureUnit unit = readSetting(settings, settings::temperatureUnit) == 1
                                         ? CsvTemperatureUnit::Fahrenheit
                                         : CsvTemperatureUnit::Celsius;
-    return exportAlarmEpisodesCsv(alarmRecordPath(programFolder + QStringLiteral("/ThermalAlarm")), csvPath,
-                                  unit);
+    return exportAlarmEpisodesCsv(alarmRecordPath(alarmFolderPath(programFolder)), csvPath, unit);
 }
 
 } // namespace calidra

@@ -1,6 +1,7 @@
 #include "editor_files.h"
 
-#include "maskfile/file_io.h"
+#include "files/file_io.h"
+#include "files/station_layout.h"
 
 #include <QFile>
 
@@ -9,11 +10,12 @@
 namespace zonara {
 
 QString snapshotFilePath(const QString& applicationFolder) {
-    return QStringLiteral("%1/snapshot.jpg").arg(applicationFolder);
+    return QStringLiteral("%1/%2").arg(applicationFolder,
+                                       QLatin1String(calidra::files::liveSnapshotFileName));
 }
 
 QString maskFilePath(const QString& applicationFolder) {
-    return QStringLiteral("%1/%2").arg(applicationFolder, QStringLiteral("maskinfo.cfg"));
+    return QStringLiteral("%1/%2").arg(applicationFolder, QLatin1String(calidra::files::maskFileName));
 }
 
 QString languageCode(const QString& localeName) {
@@ -26,17 +28,14 @@ QString translationFilePath(const QString& applicationFolder, const QString& lan
 
 bool readRegularFile(const QString& path, std::size_t maxBytes, QByteArray& content) {
     std::vector<uint8_t> bytes;
-    const maskfile::FileReadResult read =
-        maskfile::readRegularFile(QFile::encodeName(path).toStdString(), maxBytes, bytes);
+    const calidra::files::FileReadResult read =
+        calidra::files::readRegularFile(QFile::encodeName(path).toStdString(), maxBytes, bytes);
     content = QByteArray(reinterpret_cast<const char*>(bytes.data()), int(bytes.size()));
-    return read.status == maskfile::FileReadStatus::Read;
+    return read.status == calidra::files::FileReadStatus::Read;
 }
 
 void removeLeftoverMaskFiles(const QString& applicationFolder) {
-    constexpr int leftoverAgeSeconds = 60;
-    maskfile::removeLeftoverTemporaryFiles(
-        QFile::encodeName(applicationFolder).toStdString(),
-        [](const std::string& name) { return name == "maskinfo.cfg"; }, leftoverAgeSeconds);
+    calidra::files::removeMaskEditorLeftovers(QFile::encodeName(applicationFolder).toStdString());
 }
 
 } // namespace zonara

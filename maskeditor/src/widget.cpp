@@ -3,6 +3,7 @@
 #include "editor_files.h"
 #include "ui_widget.h"
 
+#include "files/file_io.h"
 #include "maskfile/maskinfo.h"
 
 #include <QDir>
@@ -142,8 +143,8 @@ void Widget::on_btnApply_clicked() {
         const maskfile::FileBytes bytes = maskfile::encodeRecords(saved);
         const QString path = zonara::maskFilePath(applicationFolder_);
         int error = 0;
-        if (!maskfile::writeFileAtomically(QFile::encodeName(path).toStdString(), bytes.data(), bytes.size(),
-                                           &error)) {
+        if (!calidra::files::writeFileAtomically(QFile::encodeName(path).toStdString(), bytes.data(),
+                                                 bytes.size(), &error)) {
             // What the operator drew stays on the screen, so that Apply can be tried again.
             QMessageBox::warning(
                 this, windowTitle(),

@@ -5,6 +5,7 @@
 #include "roi_label_view.h"
 #include "widget.h"
 
+#include "files/station_layout.h"
 #include "maskfile/maskinfo.h"
 #include "pipeline/frame_buffers.h"
 #include "pipeline/human_detection.h"
@@ -47,8 +48,8 @@ calidra::DetectionList detectWithStationMasks(const QString& programFolder) {
     calidra::intakeFrame(frame, calidra::PixelFormat::Offset16, buffers);
 
     maskfile::FileBytes bytes{};
-    maskfile::readMaskRegions(maskfile::stationMaskFilePath(QFile::encodeName(programFolder).toStdString()),
-                              bytes);
+    maskfile::readMaskRegions(
+        calidra::files::stationMaskFilePath(QFile::encodeName(programFolder).toStdString()), bytes);
     calidra::HumanDetector detector;
     calidra::DetectionResults results;
     detector.detectAndMeasure(

@@ -1,9 +1,15 @@
 #include "maskfile/maskinfo.h"
 
+#include "files/file_io.h"
+
 #include <algorithm>
 #include <vector>
 
 namespace maskfile {
+
+using calidra::files::FileReadResult;
+using calidra::files::FileReadStatus;
+using calidra::files::readRegularFile;
 
 namespace {
 
@@ -17,10 +23,6 @@ void writeLittleEndian16(uint8_t* bytes, uint16_t value) {
 }
 
 } // namespace
-
-std::string stationMaskFilePath(const std::string& programFolder) {
-    return programFolder + "/Zonara/maskinfo.cfg";
-}
 
 MaskFileReading readMaskRegions(const std::string& path, FileBytes& buffer) {
     buffer.fill(0);

@@ -2,13 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
-#include <dirent.h>
 #include <fstream>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -21,19 +17,6 @@ public:
     }
     ~TemporaryFolder() { std::system(("rm -rf '" + path_ + "'").c_str()); }
     const std::string& path() const { return path_; }
-    std::vector<std::string> entries() const {
-        std::vector<std::string> names;
-        if (DIR* dir = ::opendir(path_.c_str())) {
-            while (dirent* entry = ::readdir(dir)) {
-                const std::string name = entry->d_name;
-                if (name != "." && name != "..") {
-                    names.push_back(name);
-                }
-            }
-            ::closedir(dir);
-        }
-        return names;
-    }
 
 private:
     std::string path_;
@@ -117,42 +100,4 @@ TEST(MaskFileApply, OnlyWholeMatchingRecordsInsideTheFrameApply) {
     // A sum past 65535 must not wrap into the frame.
     EXPECT_FALSE(maskfile::recordApplies(record(1, 65535, 0, 2, 20, 65535, 288), 65535, 288));
     EXPECT_FALSE(maskfile::recordApplies(record(1, 65000, 0, 1000, 20, 65535, 288), 65535, 288));
-}
-
-TEST(MaskFileAtomicWrite, ReplacesTheFileWholeAndLeavesNoTemporary) {
-    TemporaryFolder folder;
-    const std::string path = folder.path() + "/maskinfo.cfg";
-    writeBytes(path, std::vector<uint8_t>(64, 1));
-    const std::vector<uint8_t> replacement(64, 9);
-    ASSERT_TRUE(maskfile::writeFileAtomically(path, replacement.data(), replacement.size()));
-    maskfile::FileBytes buffer;
-    ASSERT_EQ(maskfile::readMaskRegions(path, buffer).state, maskfile::MaskFileState::Read);
-    EXPECT_EQ(buffer[0], 9);
-    EXPECT_EQ(buffer[63], 9);
-    EXPECT_EQ(folder.entries(), std::vector<std::string>{"maskinfo.cfg"});
-    struct stat info {};
-    ASSERT_EQ(::stat(path.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0666u & ~0022u);
-
-    // Under the packaged launchers' umask the operators' group may write what another put there.
-    const mode_t previous = ::umask(0002);
-    const bool written = maskfile::writeFileAtomically(path, replacement.data(), replacement.size());
-    ::umask(previous);
-    ASSERT_TRUE(written);
-    ASSERT_EQ(::stat(path.c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0664u);
-}
-
-TEST(MaskFileAtomicWrite, FailureLeavesTheOldFileAndNoTemporary) {
-    TemporaryFolder folder;
-    const std::string missingFolderPath = folder.path() + "/missing/maskinfo.cfg";
-    const std::vector<uint8_t> bytes(64, 3);
-    EXPECT_FALSE(maskfile::writeFileAtomically(missingFolderPath, bytes.data(), bytes.size()));
-
-    // The target is a folder: the rename fails, the temporary must go.
-    const std::string folderTarget = folder.path() + "/target";
-    ASSERT_EQ(::mkdir(folderTarget.c_str(), 0755), 0);
-    ::mkdir((folderTarget + "/keep").c_str(), 0755);
-    EXPECT_FALSE(maskfile::writeFileAtomically(folderTarget, bytes.data(), bytes.size()));
-    EXPECT_EQ(folder.entries(), std::vector<std::string>{"target"});
 }

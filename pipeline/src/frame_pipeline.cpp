@@ -7,6 +7,7 @@
 
 #include "pipeline/snapshot_writer.h"
 
+#include "files/station_layout.h"
 #include "maskfile/maskinfo.h"
 
 #include <sys/stat.h>
@@ -106,7 +107,7 @@ void FramePipeline::processFrame(const SvkFrameRecord* record) {
 
 maskfile::MaskRecords FramePipeline::readMasks() {
     // Read afresh every frame: the mask editor may have rewritten the file a moment ago.
-    const std::string path = maskfile::stationMaskFilePath(programFolder_);
+    const std::string path = files::stationMaskFilePath(programFolder_);
     maskfile::FileBytes bytes{};
     const maskfile::MaskFileReading reading = maskfile::readMaskRegions(path, bytes);
     const bool changed = maskFileState_ ? *maskFileState_ != reading.state

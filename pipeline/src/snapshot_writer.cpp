@@ -1,13 +1,14 @@
 #include "pipeline/snapshot_writer.h"
 
-#include "maskfile/maskinfo.h"
+#include "files/file_io.h"
+#include "files/snapshot_names.h"
+#include "files/station_layout.h"
 
 #include <turbojpeg.h>
 
 #include <sys/stat.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <functional>
 
 namespace calidra {
@@ -38,22 +39,13 @@ bool withJpeg(const cv::Mat& bgrPicture, int quality,
 
 bool writeJpegAtomically(const std::string& path, const cv::Mat& bgrPicture, int quality) {
     return !path.empty() && withJpeg(bgrPicture, quality, [&path](const uint8_t* data, std::size_t size) {
-        return maskfile::writeFileAtomically(path, data, size);
+        return files::writeFileAtomically(path, data, size);
     });
-}
-
-std::string alarmSnapshotFileName(const std::tm& localTime, int sequence) {
-    char name[80];
-    std::snprintf(name, sizeof name, "ThermalAlarm_%04d%02d%02d_%02d%02d%02d", localTime.tm_year + 1900,
-                  localTime.tm_mon + 1, localTime.tm_mday, localTime.tm_hour, localTime.tm_min,
-                  localTime.tm_sec);
-    return sequence > 1 ? std::string(name) + "-" + std::to_string(sequence) + ".jpg"
-                        : std::string(name) + ".jpg";
 }
 
 AlarmSnapshotResult saveAlarmSnapshot(const std::string& programFolder, const cv::Mat& bgrPicture,
                                       bool writePicture, const std::tm& localTime) {
-    const std::string folder = programFolder + "/ThermalAlarm";
+    const std::string folder = files::alarmFolderOf(programFolder);
     errno = 0;
     const int madeFolder = ::mkdir(folder.c_str(), 0755);
     const int folderError = madeFolder == 0 || errno == EEXIST ? 0 : errno; // an existing folder is fine
@@ -64,9 +56,7 @@ AlarmSnapshotResult saveAlarmSnapshot(const std::string& programFolder, const cv
     std::string path;
     errno = 0;
     withJpeg(bgrPicture, snapshotJpegQuality, [&](const uint8_t* data, std::size_t size) {
-        path = maskfile::writeFileUnderFreeName(
-            folder, [&localTime](int sequence) { return alarmSnapshotFileName(localTime, sequence); },
-            snapshotNamesPerSecond, data, size);
+        path = files::writeSnapshotFile(folder, localTime, data, size);
         return !path.empty();
     });
     if (path.empty())

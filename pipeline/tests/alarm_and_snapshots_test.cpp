@@ -4,6 +4,8 @@
 
 #include "testsupport/fake_pipeline_host.h"
 
+#include "files/snapshot_names.h"
+
 #include <turbojpeg.h>
 
 #include <gtest/gtest.h>
@@ -109,7 +111,6 @@ protected:
 };
 
 TEST_F(SnapshotTest, FileNamedAfterTheLocalTimeDecodesToThePicture) {
-    EXPECT_EQ(alarmSnapshotFileName(march7()), "ThermalAlarm_20210307_090503.jpg");
     cv::Mat picture(288, 384, CV_8UC3, cv::Scalar(0, 0, 255));
     picture(cv::Rect(0, 0, 192, 288)).setTo(cv::Scalar(255, 0, 0));
     const std::optional<std::string> path = saveAlarmSnapshot(folder.string(), picture, true, march7()).path;
@@ -233,7 +234,7 @@ TEST_F(SnapshotTest, ASnapshotNeverReplacesAnother) {
     std::tm setBack{};
     const std::time_t second = start + 2;
     localtime_r(&second, &setBack);
-    EXPECT_EQ(paths.count((folder / "ThermalAlarm" / alarmSnapshotFileName(setBack, 2)).string()), 1u);
+    EXPECT_EQ(paths.count((folder / "ThermalAlarm" / files::snapshotFileName(setBack, 2)).string()), 1u);
 
     const fs::path shared = folder / "shared";
     fs::create_directories(shared);

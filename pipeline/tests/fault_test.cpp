@@ -6,6 +6,8 @@
 
 #include "testsupport/fake_pipeline_host.h"
 
+#include "files/file_io.h"
+#include "files/station_layout.h"
 #include "maskfile/maskinfo.h"
 
 #include <gtest/gtest.h>
@@ -92,7 +94,7 @@ TEST_F(FaultTest, FullDiskLeavesNoPartialPictureUnderTheFinalName) {
 }
 
 TEST_F(FaultTest, MaskFileRewrittenWhileFramesRunIsAlwaysReadWhole) {
-    const std::string path = maskfile::stationMaskFilePath(folder.string());
+    const std::string path = files::stationMaskFilePath(folder.string());
     maskfile::MaskRecords covering{};
     covering[0] = MaskInfo{0, 1, 25, 5, 30, 60, 96, 80};
     const maskfile::FileBytes on = maskfile::encodeRecords(covering);
@@ -103,7 +105,7 @@ TEST_F(FaultTest, MaskFileRewrittenWhileFramesRunIsAlwaysReadWhole) {
     std::thread editor([&] {
         for (int write = 0; !done.load(); ++write) {
             const maskfile::FileBytes& bytes = write % 2 == 0 ? on : off;
-            maskfile::writeFileAtomically(path, bytes.data(), bytes.size());
+            files::writeFileAtomically(path, bytes.data(), bytes.size());
         }
     });
     // At least 400 frames, and on until both files were met (bounded: the editor rewrites all along).
@@ -127,7 +129,7 @@ TEST_F(FaultTest, MaskFileRewrittenWhileFramesRunIsAlwaysReadWhole) {
 }
 
 TEST_F(FaultTest, MaskFileThatIsNoWholeRegularFileMeansNoMasksReportedOncePerChange) {
-    const std::string path = maskfile::stationMaskFilePath(folder.string());
+    const std::string path = files::stationMaskFilePath(folder.string());
     ASSERT_EQ(::mkfifo(path.c_str(), 0644), 0);
     // A frame waiting on the FIFO is freed by a writer opening its other end: the test then fails
     // instead of hanging.
@@ -159,10 +161,10 @@ TEST_F(FaultTest, MaskFileThatIsNoWholeRegularFileMeansNoMasksReportedOncePerCha
     };
 
     EXPECT_TRUE(framesSeePerson(3));
-    ASSERT_TRUE(maskfile::writeFileAtomically(path, whole.data(), whole.size()));
+    ASSERT_TRUE(files::writeFileAtomically(path, whole.data(), whole.size()));
     EXPECT_FALSE(framesSeePerson(1));
     EXPECT_TRUE(pipeline.detectionResults().detections.empty());
-    ASSERT_TRUE(maskfile::writeFileAtomically(path, whole.data(), 48)); // three records only
+    ASSERT_TRUE(files::writeFileAtomically(path, whole.data(), 48)); // three records only
     EXPECT_TRUE(framesSeePerson(2));
     fs::remove(path);
     EXPECT_TRUE(framesSeePerson(2));

@@ -3,6 +3,8 @@
 #include "testsupport/fake_pipeline_host.h"
 #include "pipeline/palette_rendering.h"
 
+#include "files/file_io.h"
+#include "files/station_layout.h"
 #include "maskfile/maskinfo.h"
 
 #include <gtest/gtest.h>
@@ -197,12 +199,12 @@ TEST_F(FramePipelineTest, MaskFileIsReadAfreshForEveryFrame) {
         std::filesystem::temp_directory_path() / ("frame-pipeline-masks-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder / "Zonara");
     host.folder = folder.string();
-    const std::string maskPath = maskfile::stationMaskFilePath(host.folder);
+    const std::string maskPath = files::stationMaskFilePath(host.folder);
 
     maskfile::MaskRecords masks{};
     masks[2] = MaskInfo{2, 1, 25, 5, 30, 60, uint16_t(frameWidth), uint16_t(frameHeight)};
     const maskfile::FileBytes bytes = maskfile::encodeRecords(masks);
-    ASSERT_TRUE(maskfile::writeFileAtomically(maskPath, bytes.data(), bytes.size()));
+    ASSERT_TRUE(files::writeFileAtomically(maskPath, bytes.data(), bytes.size()));
 
     const CameraFrame frame = sceneWithPerson();
     pipeline.processFrame(frame.record());
@@ -210,7 +212,7 @@ TEST_F(FramePipelineTest, MaskFileIsReadAfreshForEveryFrame) {
 
     masks[2].bEnabled = 0;
     const maskfile::FileBytes disabled = maskfile::encodeRecords(masks);
-    ASSERT_TRUE(maskfile::writeFileAtomically(maskPath, disabled.data(), disabled.size()));
+    ASSERT_TRUE(files::writeFileAtomically(maskPath, disabled.data(), disabled.size()));
     pipeline.processFrame(frame.record());
     EXPECT_TRUE(pipeline.personPresent());
 

@@ -1,6 +1,6 @@
 #include "settings/settings_store.h"
 
-#include "maskfile/file_io.h"
+#include "files/file_io.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -102,10 +102,10 @@ bool settingsText(const QVariantMap& values, QByteArray& text) {
 }
 
 // The file's text, only from a regular file: a FIFO in its place must not hang the start.
-maskfile::FileReadResult readSettingsFile(const QString& path, QByteArray& text) {
+files::FileReadResult readSettingsFile(const QString& path, QByteArray& text) {
     std::vector<uint8_t> bytes;
-    const maskfile::FileReadResult result =
-        maskfile::readRegularFile(QFile::encodeName(path).toStdString(), largestSettingsFileBytes, bytes);
+    const files::FileReadResult result =
+        files::readRegularFile(QFile::encodeName(path).toStdString(), largestSettingsFileBytes, bytes);
     text = QByteArray(reinterpret_cast<const char*>(bytes.data()), int(bytes.size()));
     return result;
 }
@@ -122,7 +122,7 @@ QString settingsFilePath(const QString& applicationName) {
 SettingsStore::SettingsStore(const QString& filePath) : filePath_(filePath) {
     const QFileInfo file(filePath_);
     const QString fileName = file.fileName();
-    maskfile::removeLeftoverTemporaryFiles(
+    files::removeLeftoverTemporaryFiles(
         QFile::encodeName(file.absolutePath()).toStdString(),
         [&fileName](const std::string& finalName) {
             return QFile::decodeName(finalName.c_str()) == fileName;
@@ -131,13 +131,13 @@ SettingsStore::SettingsStore(const QString& filePath) : filePath_(filePath) {
     removeLeftoverScratchFolders();
 
     QByteArray text;
-    const maskfile::FileReadResult read = readSettingsFile(filePath_, text);
-    if (read.status == maskfile::FileReadStatus::Read)
+    const files::FileReadResult read = readSettingsFile(filePath_, text);
+    if (read.status == files::FileReadStatus::Read)
         parseSettingsText(text, values_);
-    else if (read.status != maskfile::FileReadStatus::Missing)
+    else if (read.status != files::FileReadStatus::Missing)
         qWarning("Settings file %s cannot be read (%s); the defaults are used.", qPrintable(filePath_),
-                 read.status == maskfile::FileReadStatus::Unreadable ? std::strerror(read.errorNumber)
-                                                                     : "not a regular settings file");
+                 read.status == files::FileReadStatus::Unreadable ? std::strerror(read.errorNumber)
+                                                                  : "not a regular settings file");
 }
 
 SettingsStore::~SettingsStore() = default;
@@ -198,11 +198,11 @@ bool SettingsStore::saveNow() {
 
     // What another hand changed in the file meanwhile stays, under this run's own changes.
     QByteArray current;
-    const maskfile::FileReadResult read = readSettingsFile(target, current);
-    if (read.status != maskfile::FileReadStatus::Read && read.status != maskfile::FileReadStatus::Missing)
+    const files::FileReadResult read = readSettingsFile(target, current);
+    if (read.status != files::FileReadStatus::Read && read.status != files::FileReadStatus::Missing)
         return false;
     QVariantMap merged;
-    if (read.status == maskfile::FileReadStatus::Read && !parseSettingsText(current, merged))
+    if (read.status == files::FileReadStatus::Read && !parseSettingsText(current, merged))
         merged = values_;
     for (const QString& key : written_)
         merged.insert(key, values_.value(key));
@@ -212,9 +212,9 @@ bool SettingsStore::saveNow() {
         return false;
     if (!QDir().mkpath(QFileInfo(target).absolutePath()))
         return false;
-    if (!maskfile::writeFileAtomically(QFile::encodeName(target).toStdString(),
-                                       reinterpret_cast<const uint8_t*>(text.constData()),
-                                       std::size_t(text.size())))
+    if (!files::writeFileAtomically(QFile::encodeName(target).toStdString(),
+                                    reinterpret_cast<const uint8_t*>(text.constData()),
+                                    std::size_t(text.size())))
         return false;
     values_ = merged;
     return true;

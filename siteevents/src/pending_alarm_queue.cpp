@@ -1,6 +1,6 @@
 #include "siteevents/pending_alarm_queue.h"
 
-#include "maskfile/file_io.h"
+#include "files/file_io.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -29,14 +29,14 @@ bool PendingAlarmQueue::open(const std::function<bool(const QByteArray& payload)
         return true;
     // Only a regular file is read: a FIFO in its place must not hold the site events' thread.
     std::vector<uint8_t> bytes;
-    const maskfile::FileReadResult read =
-        maskfile::readRegularFile(QFile::encodeName(filePath_).toStdString(), largestJournalBytes, bytes);
-    if (read.status == maskfile::FileReadStatus::NotRegularFile) {
+    const files::FileReadResult read =
+        files::readRegularFile(QFile::encodeName(filePath_).toStdString(), largestJournalBytes, bytes);
+    if (read.status == files::FileReadStatus::NotRegularFile) {
         notAFile_ = true;
         setFileError(QStringLiteral("it is not a regular file"), 0);
         return false;
     }
-    if (read.status == maskfile::FileReadStatus::Read) {
+    if (read.status == files::FileReadStatus::Read) {
         QBuffer earlier;
         earlier.setData(reinterpret_cast<const char*>(bytes.data()), int(bytes.size()));
         earlier.open(QIODevice::ReadOnly);

@@ -28,7 +28,7 @@ AuxiliaryPrograms::AuxiliaryPrograms(QString programFolder) : programFolder_(std
 
 bool AuxiliaryPrograms::LaunchMaskEditor(const SnapshotWriter& writeSnapshot) {
     if (writeSnapshot)
-        writeSnapshot(maskEditorFolder() + QStringLiteral("/snapshot.jpg"));
+        writeSnapshot(maskEditorFolder() + QLatin1Char('/') + QLatin1String(files::liveSnapshotFileName));
     return startDetached(maskEditorFolder() + QStringLiteral("/Zonara"), {});
 }
 

@@ -3,7 +3,8 @@
 #include "alarmrecord/alarm_record.h"
 #include "alarmrecord/free_space.h"
 #include "camera/sorvik_camera_library.h"
-#include "maskfile/file_io.h"
+#include "alarmrecord/snapshot_names.h"
+#include "files/station_layout.h"
 #include "pipeline/snapshot_writer.h"
 #include "settings/value_limits.h"
 #include "siteevents/site_events_publisher.h"
@@ -11,33 +12,12 @@
 #include <QFileInfo>
 
 #include <QFile>
-#include <QRegularExpression>
 
 namespace calidra {
 namespace {
 
 ConnectionClock& clockOf(const StationOptions& options) {
     return options.clock != nullptr ? *options.clock : systemConnectionClock();
-}
-
-// A temporary file younger than this may still be being written.
-constexpr int leftoverAgeSeconds = 60;
-
-// What a station killed while writing a snapshot left behind: in the folders it writes, its own
-// temporary files and nothing else.
-void removeLeftoverTemporaryFiles(const QString& programFolder) {
-    const std::string folder = QFile::encodeName(programFolder).toStdString();
-    maskfile::removeLeftoverTemporaryFiles(
-        folder + "/ThermalAlarm",
-        [](const std::string& name) {
-            static const QRegularExpression snapshot(
-                QStringLiteral("^ThermalAlarm_\\d{8}_\\d{6}(-\\d+)?\\.jpg$"));
-            return snapshot.match(QString::fromStdString(name)).hasMatch();
-        },
-        leftoverAgeSeconds);
-    maskfile::removeLeftoverTemporaryFiles(
-        folder + "/Zonara", [](const std::string& name) { return name == "snapshot.jpg"; },
-        leftoverAgeSeconds);
 }
 
 SiteCameraState siteCameraState(CameraState::Status status) {
@@ -130,7 +110,7 @@ Station::~Station() {
 }
 
 void Station::start() {
-    removeLeftoverTemporaryFiles(options_.programFolder);
+    files::removeStationLeftovers(QFile::encodeName(options_.programFolder).toStdString());
     values_.load();
     connection_->setIdentityPrefixes(
         CameraConnection::identityPrefixesFromText(readSetting(settings_, settings::cameraIdentityPrefixes)));
@@ -183,7 +163,7 @@ void Station::stop() {
 }
 
 QString Station::alarmFolder() const {
-    return options_.programFolder + QStringLiteral("/ThermalAlarm");
+    return alarmFolderPath(options_.programFolder);
 }
 
 void Station::startAlarmRecord() {
@@ -215,7 +195,8 @@ void Station::startSiteEvents() {
     site.user = readSetting(settings_, settings::mqttUser);
     site.passwordFile = readSetting(settings_, settings::mqttPasswordFile);
     site.stationName = readSetting(settings_, settings::stationName);
-    site.pendingAlarmsFile = alarmFolder() + QStringLiteral("/site-events-pending");
+    site.pendingAlarmsFile =
+        alarmFolder() + QLatin1Char('/') + QLatin1String(files::pendingSiteEventsFileName);
     site_ = std::make_unique<SiteEventsPublisher>(site);
     connect(
         site_.get(), &SiteEventsPublisher::reported, this,

@@ -1,6 +1,7 @@
 #include "station/station_host.h"
 
 #include "alarmrecord/free_space.h"
+#include "alarmrecord/snapshot_names.h"
 
 #include "eventlog/log_sink.h"
 
@@ -117,8 +118,7 @@ void StationHost::snapshotSaved(const std::string& path, double highestCelsius) 
 
 bool StationHost::roomForSnapshot() {
     const int minimum = minimumFreeMegabytes_.load();
-    if (minimum <= 0 ||
-        enoughFreeSpaceFor(QString::fromStdString(programFolder_) + QStringLiteral("/ThermalAlarm"), minimum))
+    if (minimum <= 0 || enoughFreeSpaceFor(alarmFolderPath(QString::fromStdString(programFolder_)), minimum))
         return true;
     emit snapshotSkippedForRoom();
     return false;

@@ -1,5 +1,6 @@
 #pragma once
-// The names the station gives its alarm files, and the time texts of the record.
+// The station's alarm files as Qt sees them (the names themselves are in files/), and the time texts
+// of the record.
 
 #include <QDateTime>
 #include <QString>
@@ -8,8 +9,8 @@
 
 namespace calidra {
 
-// The record lives beside the snapshots.
-inline constexpr char alarmRecordFileName[] = "alarms.sqlite";
+// <program folder>/ThermalAlarm: the snapshots, their record and the unsent alarm messages.
+QString alarmFolderPath(const QString& programFolder);
 
 // <alarm folder>/alarms.sqlite
 QString alarmRecordPath(const QString& alarmFolder);
@@ -19,8 +20,8 @@ struct StationSnapshotName {
     int sequence = 1;    // 1 for the plain name, N for the "-N" taken when the plain one was in use
 };
 
-// Only "ThermalAlarm_YYYYMMDD_HHMMSS.jpg" and "ThermalAlarm_YYYYMMDD_HHMMSS-N.jpg" (N from 2) with a
-// real date and time; anything else was not written by the station.
+// A snapshot name (files::parseSnapshotFileName) whose local time exists; anything else was not
+// written by the station.
 std::optional<StationSnapshotName> parseStationSnapshotName(const QString& fileName);
 
 // "yyyy-MM-dd HH:mm:ss" in local time, with Latin digits whatever the system locale.

@@ -2,8 +2,6 @@
 // One mask record of maskinfo.cfg: eight unsigned 16-bit fields, stored as a
 // raw little-endian memory image. The file holds four records, 64 bytes.
 
-#include "maskfile/file_io.h"
-
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -29,9 +27,6 @@ constexpr std::size_t kFileBytes = kMaskCount * kRecordBytes;
 
 using MaskRecords = std::array<MaskInfo, kMaskCount>;
 using FileBytes = std::array<uint8_t, kFileBytes>;
-
-// Path of the mask file as the station sees it: <program folder>/Zonara/maskinfo.cfg.
-std::string stationMaskFilePath(const std::string& programFolder);
 
 // What the station found at the mask file's path on its latest read.
 enum class MaskFileState { Read, Missing, NotRegularFile, WrongSize, Unreadable };

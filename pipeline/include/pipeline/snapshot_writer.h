@@ -16,22 +16,14 @@ constexpr int snapshotJpegQuality = 80;
 // truncated JPEG there. On failure nothing is left behind and false is returned.
 bool writeJpegAtomically(const std::string& path, const cv::Mat& bgrPicture, int quality);
 
-// "ThermalAlarm_YYYYMMDD_HHMMSS.jpg" of a local time; from sequence 2 on "..._HHMMSS-2.jpg" and so on.
-std::string alarmSnapshotFileName(const std::tm& localTime, int sequence = 1);
-
-// The most snapshots one second of local time can hold.
-constexpr int snapshotNamesPerSecond = 10000;
-
 struct AlarmSnapshotResult {
     std::optional<std::string> path; // the file written
     int errorNumber = 0;             // errno of the step that failed; 0 when nothing failed
 };
 
 // Creates <program folder>/ThermalAlarm and, when pictures are wanted, writes the picture there
-// under the local time's name, never over another snapshot: a name already taken (a clock set
-// back, the repeated hour of daylight saving, a second station on the folder, several pictures in
-// one second) gets the next free "-N". Without a picture to write, a folder that cannot be made is
-// no failure.
+// under the local time's snapshot name, never over another file (files::writeSnapshotFile).
+// Without a picture to write, a folder that cannot be made is no failure.
 AlarmSnapshotResult saveAlarmSnapshot(const std::string& programFolder, const cv::Mat& bgrPicture,
                                       bool writePicture, const std::tm& localTime);
 

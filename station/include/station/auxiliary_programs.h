@@ -2,6 +2,8 @@
 // Starting the programs beside the station: the mask editor with a snapshot of the scene, the
 // stream server, and the camera maker's IP tool. Nothing here reports a failure to the operator.
 
+#include "files/station_layout.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -27,7 +29,9 @@ public:
 
     void LaunchIpTool();
 
-    QString maskEditorFolder() const { return programFolder_ + QStringLiteral("/Zonara"); }
+    QString maskEditorFolder() const {
+        return programFolder_ + QLatin1Char('/') + QLatin1String(files::maskEditorFolderName);
+    }
 
     // The IP tool's fixed place, or $CALIDRA_IP_TOOL when set.
     static QString ipToolPath();

@@ -1,6 +1,7 @@
-#include "maskfile/file_io.h"
+#include "files/file_io.h"
 
-#include <cctype>
+#include "files/temporary_names.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
@@ -9,11 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace maskfile {
+namespace calidra::files {
 namespace {
-
-constexpr char temporarySuffix[] = ".XXXXXX";
-constexpr std::size_t temporarySuffixLength = sizeof temporarySuffix - 1;
 
 bool writeAll(int descriptor, const uint8_t* data, std::size_t size) {
     while (size > 0) {
@@ -58,15 +56,6 @@ int writeTemporaryFile(std::string& temporary, const uint8_t* data, std::size_t 
 FileReadStatus statusOfOpenFailure(int errorNumber) {
     return errorNumber == ENOENT || errorNumber == ENOTDIR ? FileReadStatus::Missing
                                                            : FileReadStatus::Unreadable;
-}
-
-bool isTemporaryName(const std::string& name) {
-    if (name.size() <= temporarySuffixLength || name[name.size() - temporarySuffixLength] != '.')
-        return false;
-    for (std::size_t index = name.size() - temporarySuffixLength + 1; index < name.size(); ++index)
-        if (!std::isalnum(static_cast<unsigned char>(name[index])))
-            return false;
-    return true;
 }
 
 } // namespace
@@ -144,7 +133,7 @@ unsigned newFilePermissions() {
 }
 
 bool writeFileAtomically(const std::string& path, const uint8_t* data, std::size_t size, int* errorNumber) {
-    std::string temporary = path + temporarySuffix;
+    std::string temporary = temporaryNameTemplate(path);
     bool ok = writeTemporaryFile(temporary, data, size) == 0;
     if (ok && std::rename(temporary.c_str(), path.c_str()) != 0) {
         const int failure = errno;
@@ -161,7 +150,7 @@ std::string writeFileUnderFreeName(const std::string& folder, const std::functio
                                    int maxNames, const uint8_t* data, std::size_t size) {
     if (maxNames < 1)
         return {};
-    std::string temporary = folder + "/" + nameFor(1) + temporarySuffix;
+    std::string temporary = temporaryNameTemplate(folder + "/" + nameFor(1));
     if (writeTemporaryFile(temporary, data, size) != 0)
         return {};
     int failure = EEXIST; // every name taken
@@ -199,7 +188,8 @@ std::size_t removeLeftoverTemporaryFiles(const std::string& folder,
     std::size_t removed = 0;
     while (const dirent* entry = ::readdir(directory)) {
         const std::string name = entry->d_name;
-        if (!isTemporaryName(name) || !ownsName(name.substr(0, name.size() - temporarySuffixLength)))
+        const std::optional<std::string> finalName = finalNameOfTemporary(name);
+        if (!finalName || !ownsName(*finalName))
             continue;
         struct stat info {};
         if (::fstatat(::dirfd(directory), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 ||
@@ -214,4 +204,4 @@ std::size_t removeLeftoverTemporaryFiles(const std::string& folder,
     return removed;
 }
 
-} // namespace maskfile
+} // namespace calidra::files

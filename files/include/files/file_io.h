@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace maskfile {
+namespace calidra::files {
 
 enum class FileReadStatus { Read, Missing, NotRegularFile, TooLarge, Unreadable };
 
@@ -51,4 +51,4 @@ std::size_t removeLeftoverTemporaryFiles(const std::string& folder,
                                          const std::function<bool(const std::string& finalName)>& ownsName,
                                          int minimumAgeSeconds);
 
-} // namespace maskfile
+} // namespace calidra::files
