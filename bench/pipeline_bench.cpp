@@ -8,6 +8,8 @@
 #include "testsupport/literal_detection.h"
 #include "synthetic_scene.h"
 
+#include "camera/frame_record_decoding.h"
+
 #include "pipeline/frame_buffers.h"
 #include "pipeline/frame_pipeline.h"
 #include "pipeline/frame_settings.h"
@@ -16,8 +18,6 @@
 #include "pipeline/palette_rendering.h"
 #include "pipeline/palettes.h"
 #include "pipeline/snapshot_writer.h"
-
-#include "svk.h"
 
 #include <benchmark/benchmark.h>
 #include <opencv2/core.hpp>
@@ -35,19 +35,17 @@
 namespace calidra::bench {
 namespace {
 
-// The whole frame procedure's host, answering from the scene: the camera's picture for format
-// 110, the operator's usual values, a window whose show costs nothing and no stream server.
+// The whole frame procedure's host, answering from the scene: the camera's picture for
+// RgbCode32, the operator's usual values, a window whose show costs nothing and no stream server.
 class SceneHost : public FramePipelineHost {
 public:
-    SceneHost(const SceneSpec& spec, const std::vector<unsigned char>& cameraPicture)
-        : spec_(spec), cameraPicture_(cameraPicture) {
+    explicit SceneHost(const std::vector<unsigned char>& cameraPicture) : cameraPicture_(cameraPicture) {
         settings_.frame.detectionCelsius = 30.0;
         settings_.frame.alarmCelsius = 37.5;
         settings_.frame.alarmSavePeriodMs = 2000;
         settings_.frame.minimumRegionArea = 40;
     }
     uint32_t tickMs() override { return ++tick_; }
-    int pixelFormatCode() override { return int(spec_.format); }
     int cameraRgbData(unsigned char* buffer, int bytes) override {
         std::memcpy(buffer, cameraPicture_.data(),
                     std::min<std::size_t>(std::size_t(bytes), cameraPicture_.size()));
@@ -69,7 +67,6 @@ public:
     std::string programFolder() override { return "/nonexistent-bench-folder"; }
 
 private:
-    SceneSpec spec_;
     const std::vector<unsigned char>& cameraPicture_;
     OperatorSettings settings_;
     uint32_t tick_ = 0;
@@ -78,19 +75,14 @@ private:
 // One scene with everything its stages work on, built once and kept for all cases.
 struct BenchScene {
     explicit BenchScene(const SceneSpec& sceneSpec)
-        : spec(sceneSpec), frame(makeSyntheticFrame(sceneSpec)), host(spec, frame.cameraPicture),
-          pipeline(host) {
+        : spec(sceneSpec), frame(makeSyntheticFrame(sceneSpec)), host(frame.cameraPicture), pipeline(host) {
         buffers.allocate(spec.width, spec.height);
         settings.alarmCelsius = 37.5;
         pipeline.allocateBuffers(spec.width, spec.height);
         pipeline.setStreamSocketPath("/nonexistent-bench-folder/stream");
-        std::memset(&record, 0, sizeof record);
-        record.width = uint32_t(spec.width);
-        record.height = uint32_t(spec.height);
-        record.data = frame.record().data;
     }
 
-    void processFrame() { pipeline.processFrame(&record); }
+    void processFrame() { pipeline.processFrame(frame.view()); }
 
     // The steps of the frame procedure with the detection as first described.
     void processFrameLiterally() {
@@ -102,7 +94,7 @@ struct BenchScene {
         benchmark::ClobberMemory();
     }
 
-    void intake() { benchmark::DoNotOptimize(intakeFrame(frame.record(), spec.format, buffers)); }
+    void intake() { benchmark::DoNotOptimize(intakeFrame(frame.view(), buffers)); }
 
     void detect() {
         detector.detectAndMeasure(
@@ -122,7 +114,7 @@ struct BenchScene {
             std::memcpy(picture.data, frame.cameraPicture.data(), frame.cameraPicture.size());
             flipCameraPicture(picture);
         } else {
-            renderOwnPalette(frame.record(), spec.format, paletteTable(0), picture);
+            renderOwnPalette(frame.view(), paletteTable(0), picture);
         }
         benchmark::ClobberMemory();
     }
@@ -150,7 +142,6 @@ struct BenchScene {
     SyntheticFrame frame;
     SceneHost host;
     FramePipeline pipeline;
-    SvkFrameRecord record;
     FrameBuffers buffers;
     FrameSettings settings = emptyFieldFallbacks();
     maskfile::MaskRecords masks{};
@@ -219,9 +210,11 @@ void registerAll() {
             for (const cv::Size& size : sizes)
                 for (int people : {0, 3, 10}) {
                     const SceneSpec spec{size.width, size.height, format, people};
-                    const std::string name = stage.name + "/" + std::to_string(int(format)) + "/" +
-                                             std::to_string(size.width) + "x" + std::to_string(size.height) +
-                                             "/" + std::to_string(people) + "people";
+                    // Named by the camera's format code, as the guide's figures are.
+                    const std::string name = stage.name + "/" + std::to_string(pixelFormatCode(format)) +
+                                             "/" + std::to_string(size.width) + "x" +
+                                             std::to_string(size.height) + "/" + std::to_string(people) +
+                                             "people";
                     benchmark::RegisterBenchmark(name.c_str(), [stage, spec](benchmark::State& state) {
                         BenchScene& scene = sceneFor(spec);
                         const std::string problem = scene.checkDetections();

@@ -22,8 +22,8 @@ void fillBlock(std::vector<double>& celsius, int width, int left, int top, int w
 
 } // namespace
 
-FrameRecord SyntheticFrame::record() const {
-    return FrameRecord{uint32_t(width), uint32_t(height), pixels.data()};
+CameraFrame SyntheticFrame::view() const {
+    return CameraFrame{uint32_t(width), uint32_t(height), format, pixels.data()};
 }
 
 SyntheticFrame makeSyntheticFrame(const SceneSpec& spec) {
@@ -57,6 +57,7 @@ SyntheticFrame makeSyntheticFrame(const SceneSpec& spec) {
     SyntheticFrame frame;
     frame.width = width;
     frame.height = height;
+    frame.format = spec.format;
     const std::size_t bytes = bytesPerPixel(spec.format);
     frame.pixels.resize(celsius.size() * bytes);
     for (std::size_t index = 0; index < celsius.size(); ++index) {

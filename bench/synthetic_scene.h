@@ -18,10 +18,11 @@ struct SceneSpec {
 
 struct SyntheticFrame {
     std::vector<unsigned char> pixels;        // width x height pixels as the camera sends them
-    std::vector<unsigned char> cameraPicture; // what the camera renders itself (format 110), bottom row first
-    FrameRecord record() const;
+    std::vector<unsigned char> cameraPicture; // what the camera renders itself (RgbCode32), bottom row first
+    CameraFrame view() const;
     int width = 0;
     int height = 0;
+    PixelFormat format = PixelFormat::Direct16;
 };
 
 // Figures are evenly spaced and far enough apart that the detection's closing never joins two;

@@ -1,15 +1,21 @@
-// Camera frames of any size, format and content, also of another size than the acquisition's:
-// the intake and detection on their own, then the whole frame procedure with a recording host.
+// Camera frame records of any size, format and content, also of another size than the
+// acquisition's, decoded at the camera seam: the intake and detection on their own, then the whole
+// frame procedure with a recording host.
 #include "testsupport/fake_pipeline_host.h"
 #include "pipeline/frame_settings.h"
 
+#include "camera/frame_record_decoding.h"
 #include "pipeline/frame_buffers.h"
 #include "pipeline/frame_pipeline.h"
 #include "pipeline/human_detection.h"
 
+#include "svk.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -33,16 +39,17 @@ const std::string& programFolder() {
     return folder;
 }
 
-int formatCodeFrom(uint8_t selector) {
+// The format the camera reports with the frame; empty: it could not say.
+std::optional<int> formatCodeFrom(uint8_t selector) {
     switch (selector % 5) {
     case 0:
-        return 103;
+        return SVK_PIXEL_FORMAT_OFFSET16;
     case 1:
-        return 104;
+        return SVK_PIXEL_FORMAT_DIRECT16;
     case 2:
-        return 110;
+        return SVK_PIXEL_FORMAT_RGB_CODE32;
     case 3:
-        return 0;
+        return (selector & 0x80) ? std::nullopt : std::optional<int>(0);
     default:
         return int(int8_t(selector)) * 7;
     }
@@ -59,7 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const bool sameSize = (data[2] & 0x80) == 0;
     const int frameWidth = sameSize ? acquisitionWidth : 1 + data[2] % 80;
     const int frameHeight = sameSize ? acquisitionHeight : 1 + data[3] % 80;
-    const int formatCode = formatCodeFrom(data[4]);
+    const std::optional<int> formatCode = formatCodeFrom(data[4]);
     const uint8_t flags = data[5];
     const uint8_t detectionByteText = data[6];
     const uint8_t areaText = data[7];
@@ -72,18 +79,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (std::size_t index = 0; size > 0 && index < pixelBytes; ++index)
         pixels[index] = data[index % size];
 
-    const std::optional<calidra::PixelFormat> format = calidra::pixelFormatFromCode(formatCode);
-    calidra::FrameRecord frame;
-    frame.width = uint32_t(frameWidth);
-    frame.height = uint32_t(frameHeight);
-    frame.data = (flags & 1) ? nullptr : pixels.data();
+    // The packed record as the library hands it over, at an odd address as its pointer may be.
+    unsigned char recordBytes[1 + sizeof(SvkFrameRecord)] = {};
+    const uint32_t recordWidth = uint32_t(frameWidth);
+    const uint32_t recordHeight = uint32_t(frameHeight);
+    const void* recordData = (flags & 1) ? nullptr : pixels.data();
+    std::memcpy(recordBytes + 1 + offsetof(SvkFrameRecord, width), &recordWidth, sizeof recordWidth);
+    std::memcpy(recordBytes + 1 + offsetof(SvkFrameRecord, height), &recordHeight, sizeof recordHeight);
+    std::memcpy(recordBytes + 1 + offsetof(SvkFrameRecord, data), &recordData, sizeof recordData);
+    const std::optional<calidra::CameraFrame> decoded =
+        calidra::decodeFrameRecord(reinterpret_cast<const SvkFrameRecord*>(recordBytes + 1), formatCode);
+    if (!decoded || decoded->width != recordWidth || decoded->height != recordHeight ||
+        decoded->pixels != recordData ||
+        decoded->format != (formatCode ? calidra::pixelFormatFromCode(*formatCode) : std::nullopt))
+        abort();
+    const calidra::CameraFrame& frame = *decoded;
+    const std::optional<calidra::PixelFormat> format = frame.format;
 
     calidra::FrameBuffers buffers;
     buffers.allocate(acquisitionWidth, acquisitionHeight);
-    const calidra::IntakeResult intake = calidra::intakeFrame(frame, format, buffers);
+    const calidra::IntakeResult intake = calidra::intakeFrame(frame, buffers);
     if (intake.outcome == calidra::IntakeOutcome::Written &&
         (!format || frameWidth != acquisitionWidth || frameHeight != acquisitionHeight ||
-         frame.data == nullptr))
+         frame.pixels == nullptr))
         abort();
     if (intake.outcome == calidra::IntakeOutcome::SizeMismatch && buffers.skippedFrameCount() != 1)
         abort();
@@ -108,7 +126,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // The whole procedure, twice so the second frame sees the first one's state.
     calidra::FakePipelineHost host;
-    host.formatCode = formatCode;
     host.folder = programFolder();
     host.windowExists = (flags & 2) == 0;
     host.settings.unit =
@@ -124,12 +141,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     calidra::FramePipeline pipeline(host);
     pipeline.setStreamSocketPath(programFolder() + "/no-stream-server");
     pipeline.allocateBuffers(acquisitionWidth, acquisitionHeight);
-    SvkFrameRecord record{};
-    record.width = uint32_t(frameWidth);
-    record.height = uint32_t(frameHeight);
-    record.data = frame.data;
-    pipeline.processFrame(&record);
+    pipeline.processFrame(frame);
     pipeline.setNucRunning((flags & 8) != 0);
-    pipeline.processFrame(&record);
+    pipeline.processFrame(frame);
     return 0;
 }

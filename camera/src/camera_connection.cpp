@@ -1,13 +1,11 @@
 #include "camera/camera_connection.h"
 
+#include "camera/camera_models.h"
+
 #include <QMetaObject>
 
 namespace calidra {
 namespace {
-
-constexpr const char* directScaleModel = "KVX-340TRA";
-constexpr int directScaleFormat = 104;
-constexpr int cameraPictureFormat = 110;
 
 // Bands of frames dropped incomplete in the last minute: 0 below 10 (as the library's own stderr
 // line, a few drops are no news), then one per power of ten.
@@ -86,7 +84,7 @@ QString CameraConnection::cameraText(const CameraRecord& record) {
 }
 
 bool CameraConnection::qualifies(const CameraRecord& record, const QStringList& identityPrefixes) {
-    if (record.kind != 2)
+    if (!kindConnectsAutomatically(record.kind))
         return false;
     for (const QString& prefix : identityPrefixes)
         if (!prefix.isEmpty() && record.identity.startsWith(prefix))
@@ -226,10 +224,9 @@ int CameraConnection::StartAcquisition() {
     imageWidth_ = width;
     imageHeight_ = height;
     receiver_.allocateBuffers(imageWidth_, imageHeight_);
-    if (cameraRecord_.model.startsWith(QLatin1String(directScaleModel))) {
-        succeeded(camera_->setPixelFormat(directScaleFormat), "svkSetPixelFormat Failed");
-    } else {
-        succeeded(camera_->setPixelFormat(cameraPictureFormat), "svkSetPixelFormat Failed");
+    const CameraModelRules rules = rulesForModel(cameraRecord_.model);
+    succeeded(camera_->setPixelFormat(rules.pixelFormat), "svkSetPixelFormat Failed");
+    if (rules.nucSwitchedToManual) {
         // A camera without automatic NUC (many GigE and USB cameras) has nothing to switch to
         // manual: its missing nodes are not failures the operator should see at every connect.
         const auto nucSetting = [this](int result, const char* failureText) {
@@ -348,7 +345,7 @@ void CameraConnection::onUnplugged() {
     frontEnd_.connectionChanged();
 }
 
-void CameraConnection::frameArrived(const SvkFrameRecord* frame) {
+void CameraConnection::frameArrived(const CameraFrame& frame) {
     receiver_.processFrame(frame);
 }
 

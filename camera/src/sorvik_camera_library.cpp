@@ -1,5 +1,7 @@
 #include "camera/sorvik_camera_library.h"
 
+#include "camera/frame_record_decoding.h"
+
 #include "svk.h"
 
 #include <cstring>
@@ -53,8 +55,9 @@ public:
         height = size.height;
         return result;
     }
-    int setPixelFormat(int formatCode) override { return svkSetPixelFormat(handle_, formatCode); }
-    int pixelFormat(int& formatCode) override { return svkGetPixelFormat(handle_, &formatCode); }
+    int setPixelFormat(PixelFormat format) override {
+        return svkSetPixelFormat(handle_, pixelFormatCode(format));
+    }
     int rgbData(unsigned char* buffer, int bytes) override { return svkGetRGBData(handle_, buffer, bytes); }
 
     bool offersUserOffset() override {
@@ -106,9 +109,17 @@ private:
             value = record.value;
         return result;
     }
-    static void frameCallback(const SvkFrameRecord* frame, void* context) {
-        if (context != nullptr && frame != nullptr)
-            static_cast<SorvikCamera*>(context)->events_.frameArrived(frame);
+    // The record does not carry the format: the camera is asked for it with every frame.
+    static void frameCallback(const SvkFrameRecord* record, void* context) {
+        if (context == nullptr)
+            return;
+        auto* camera = static_cast<SorvikCamera*>(context);
+        int formatCode = 0;
+        const bool formatKnown = svkGetPixelFormat(camera->handle_, &formatCode) == SVK_OK;
+        const std::optional<CameraFrame> frame =
+            decodeFrameRecord(record, formatKnown ? std::optional<int>(formatCode) : std::nullopt);
+        if (frame)
+            camera->events_.frameArrived(*frame);
     }
     static void unplugCallback(void* context) {
         if (context != nullptr)

@@ -6,6 +6,8 @@
 #include "testsupport/fake_camera_library.h"
 #include "testsupport/fake_clock.h"
 
+#include "svk.h"
+
 #include <gtest/gtest.h>
 
 namespace calidra {
@@ -74,7 +76,7 @@ public:
         allocated = {width, height};
         ++allocations;
     }
-    void processFrame(const SvkFrameRecord*) override {
+    void processFrame(const CameraFrame&) override {
         ++frames;
         lastTick = clock_.nowMs();
     }
@@ -340,7 +342,7 @@ TEST_F(CameraConnectionTest, DirectScaleModelGetsFormat104AndStillRunsNuc) {
     frontEnd.nucInterval = 10000;
     start({direct});
     runWithFrames(12000);
-    EXPECT_EQ(library.pixelFormat(), 104);
+    EXPECT_EQ(library.pixelFormat(), PixelFormat::Direct16);
     EXPECT_EQ(library.count("setNucMode Manual"), 0); // left on the camera's own automatic NUC
     EXPECT_EQ(library.count("runNuc"), 1);
 }

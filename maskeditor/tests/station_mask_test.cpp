@@ -41,11 +41,9 @@ calidra::DetectionList detectWithStationMasks(const QString& programFolder) {
     const std::vector<uint16_t> codes = twoPeopleFrame();
     calidra::FrameBuffers buffers;
     buffers.allocate(kFrameWidth, kFrameHeight);
-    calidra::FrameRecord frame;
-    frame.width = kFrameWidth;
-    frame.height = kFrameHeight;
-    frame.data = codes.data();
-    calidra::intakeFrame(frame, calidra::PixelFormat::Offset16, buffers);
+    const calidra::CameraFrame frame{kFrameWidth, kFrameHeight, calidra::PixelFormat::Offset16,
+                                     reinterpret_cast<const unsigned char*>(codes.data())};
+    calidra::intakeFrame(frame, buffers);
 
     maskfile::FileBytes bytes{};
     maskfile::readMaskRegions(

@@ -15,7 +15,7 @@ void FrameBuffers::allocate(int width, int height) {
     skippedFrames_.store(0, std::memory_order_relaxed);
 }
 
-bool FrameBuffers::matches(const FrameRecord& frame) const {
+bool FrameBuffers::matches(const CameraFrame& frame) const {
     return frame.width == static_cast<uint32_t>(width()) && frame.height == static_cast<uint32_t>(height());
 }
 
@@ -76,9 +76,9 @@ FrameExtremes takePixels(const unsigned char* __restrict pixel, std::size_t pixe
 
 } // namespace
 
-IntakeResult intakeFrame(const FrameRecord& frame, std::optional<PixelFormat> format, FrameBuffers& buffers) {
+IntakeResult intakeFrame(const CameraFrame& frame, FrameBuffers& buffers) {
     IntakeResult result;
-    if (!format) {
+    if (!frame.format) {
         result.outcome = IntakeOutcome::UnknownFormat;
         return result;
     }
@@ -88,14 +88,14 @@ IntakeResult intakeFrame(const FrameRecord& frame, std::optional<PixelFormat> fo
         return result;
     }
     const std::size_t pixelCount = buffers.detectionImage.total();
-    if (frame.data == nullptr && pixelCount > 0) {
+    if (frame.pixels == nullptr && pixelCount > 0) {
         result.outcome = IntakeOutcome::NoPixels;
         return result;
     }
-    const auto* pixels = static_cast<const unsigned char*>(frame.data);
+    const unsigned char* pixels = frame.pixels;
     auto* detection = buffers.detectionImage.ptr<uint8_t>();
     auto* codes = buffers.codePlane.ptr<uint16_t>();
-    switch (*format) {
+    switch (*frame.format) {
     case PixelFormat::Offset16:
         result.extremes = takePixels<PixelFormat::Offset16>(pixels, pixelCount, detection, codes);
         break;

@@ -38,14 +38,10 @@ void FramePipeline::signalLost() {
     host_.alarmSwitchedOff();
 }
 
-void FramePipeline::processFrame(const SvkFrameRecord* record) {
-    if (record == nullptr)
-        return;
+void FramePipeline::processFrame(const CameraFrame& frame) {
     lastFrameTick_.store(host_.tickMs());
-    const std::optional<PixelFormat> format = pixelFormatFromCode(host_.pixelFormatCode());
-    const FrameRecord frame = FrameRecord::fromCamera(record);
 
-    const IntakeResult intake = intakeFrame(frame, format, buffers_);
+    const IntakeResult intake = intakeFrame(frame, buffers_);
     frameMaxTemperature_.store(intake.extremes.maximumCelsius);
     frameMinTemperature_.store(intake.extremes.minimumCelsius);
 
@@ -66,7 +62,8 @@ void FramePipeline::processFrame(const SvkFrameRecord* record) {
         if (maskfile::recordApplies(record, buffers_.width(), buffers_.height()))
             maskRegions_.emplace_back(record.nX, record.nY, record.nWidth, record.nHeight);
     detector_.detectAndMeasure(
-        buffers_, format, operatorSettings_.frame, masks, [this] { return host_.tickMs(); }, detection_);
+        buffers_, frame.format, operatorSettings_.frame, masks, [this] { return host_.tickMs(); },
+        detection_);
     trackingTemperature_.store(detection_.trackingTemperature);
     personPresent_.store(detection_.personPresent);
 
@@ -78,7 +75,7 @@ void FramePipeline::processFrame(const SvkFrameRecord* record) {
     }
     alarmLock.unlock();
 
-    renderFrame(frame, format);
+    renderFrame(frame);
     keepCleanCopy();
 
     if (measurement_.measuring()) {
@@ -164,17 +161,17 @@ void FramePipeline::reportAlarmFrame() {
                              : std::nullopt);
 }
 
-void FramePipeline::renderFrame(const FrameRecord& frame, std::optional<PixelFormat> format) {
-    if (!format)
+void FramePipeline::renderFrame(const CameraFrame& frame) {
+    if (!frame.format)
         return;
     cv::Mat& render = buffers_.renderImage;
-    if (*format == PixelFormat::RgbCode32) {
+    if (*frame.format == PixelFormat::RgbCode32) {
         // The camera draws its own palette; whatever it does not write keeps the last picture.
         host_.cameraRgbData(render.data, static_cast<int>(render.total() * render.elemSize()));
         flipCameraPicture(render);
         return;
     }
-    renderOwnPalette(frame, *format, paletteTable(operatorSettings_.paletteNumber), render);
+    renderOwnPalette(frame, paletteTable(operatorSettings_.paletteNumber), render);
 }
 
 void FramePipeline::keepCleanCopy() {

@@ -6,15 +6,16 @@
 
 namespace calidra {
 
-bool renderOwnPalette(const FrameRecord& frame, PixelFormat format, const PaletteTable& palette,
-                      cv::Mat& renderImage) {
-    if (format == PixelFormat::RgbCode32 || renderImage.type() != CV_8UC3 || !renderImage.isContinuous())
+bool renderOwnPalette(const CameraFrame& frame, const PaletteTable& palette, cv::Mat& renderImage) {
+    if (!frame.format || *frame.format == PixelFormat::RgbCode32 || renderImage.type() != CV_8UC3 ||
+        !renderImage.isContinuous())
         return false;
+    const PixelFormat format = *frame.format;
     if (frame.width != static_cast<uint32_t>(renderImage.cols) ||
         frame.height != static_cast<uint32_t>(renderImage.rows))
         return false;
     const std::size_t pixelCount = renderImage.total();
-    if (frame.data == nullptr && pixelCount > 0)
+    if (frame.pixels == nullptr && pixelCount > 0)
         return false;
 
     // The index depends only on the clamped code, so each of its 221 values is looked up once.
@@ -26,7 +27,7 @@ bool renderOwnPalette(const FrameRecord& frame, PixelFormat format, const Palett
         colours[std::size_t(value - paletteLowestCode)] =
             uint32_t(row.blue & 0xFF) | uint32_t(row.green & 0xFF) << 8 | uint32_t(row.red & 0xFF) << 16;
     }
-    const auto* pixel = static_cast<const unsigned char*>(frame.data);
+    const unsigned char* pixel = frame.pixels;
     unsigned char* out = renderImage.data;
     const auto colourOf = [&](std::size_t index) {
         uint16_t code;

@@ -159,12 +159,12 @@ TEST_F(SnapshotTest, PipelineAlarmSoundAndSnapshotsFollowTheFrames) {
     FramePipeline pipeline(host);
     pipeline.allocateBuffers(96, 80);
 
-    CameraFrame feverish(96, 80, 104, 250);
+    PixelFrame feverish(96, 80, PixelFormat::Direct16, 250);
     feverish.fill(30, 10, 20, 50, 382); // 38.2 degrees
-    const CameraFrame room(96, 80, 104, 250);
+    const PixelFrame room(96, 80, PixelFormat::Direct16, 250);
     for (int frame = 0; frame < 50; ++frame)
-        pipeline.processFrame(feverish.record());
-    pipeline.processFrame(room.record());
+        pipeline.processFrame(feverish.view());
+    pipeline.processFrame(room.view());
 
     EXPECT_EQ(host.alarmChanges, (std::vector<bool>{true, false}));
     // The episode: on, each alarmed frame's reading after its snapshot, off.
@@ -186,15 +186,15 @@ TEST_F(SnapshotTest, PipelineAsksForRoomAndReportsFailedPictures) {
     host.settings.frame.alarmSavePeriodMs = 0; // every frame's picture is due
     FramePipeline pipeline(host);
     pipeline.allocateBuffers(96, 80);
-    CameraFrame feverish(96, 80, 104, 250);
+    PixelFrame feverish(96, 80, PixelFormat::Direct16, 250);
     feverish.fill(30, 10, 20, 50, 382);
 
-    pipeline.processFrame(feverish.record()); // "Only Sound": no question, no failure
+    pipeline.processFrame(feverish.view()); // "Only Sound": no question, no failure
     EXPECT_EQ(host.roomQuestions, 0);
     host.settings.alarmEvent = 1;
     host.room = false;
     for (int frame = 0; frame < 3; ++frame)
-        pipeline.processFrame(feverish.record());
+        pipeline.processFrame(feverish.view());
     EXPECT_EQ(host.roomQuestions, 3);
     EXPECT_TRUE(host.snapshots.empty());
     EXPECT_TRUE(host.snapshotFailures.empty());
@@ -204,7 +204,7 @@ TEST_F(SnapshotTest, PipelineAsksForRoomAndReportsFailedPictures) {
     fs::remove_all(folder / "ThermalAlarm");
     std::ofstream(folder / "ThermalAlarm") << "not a folder";
     for (int frame = 0; frame < 2; ++frame)
-        pipeline.processFrame(feverish.record());
+        pipeline.processFrame(feverish.view());
     EXPECT_EQ(host.snapshotFailures, (std::vector<int>{ENOTDIR, ENOTDIR}));
     EXPECT_TRUE(host.snapshots.empty());
 }
@@ -219,12 +219,12 @@ TEST_F(SnapshotTest, ASnapshotNeverReplacesAnother) {
     host.settings.frame.alarmSavePeriodMs = 0;
     FramePipeline pipeline(host);
     pipeline.allocateBuffers(96, 80);
-    CameraFrame feverish(96, 80, 104, 250);
+    PixelFrame feverish(96, 80, PixelFormat::Direct16, 250);
     feverish.fill(30, 10, 20, 50, 382);
     const std::time_t start = 1792000000;
     for (int frame = 0; frame < 24; ++frame) {
         host.wallClock = start + (frame < 12 ? frame : frame - 10);
-        pipeline.processFrame(feverish.record());
+        pipeline.processFrame(feverish.view());
     }
     std::set<std::string> paths;
     for (const auto& snapshot : host.snapshots)
@@ -261,9 +261,9 @@ TEST_F(SnapshotTest, AlarmStillSwitchesDuringNucButNothingIsSaved) {
     FramePipeline pipeline(host);
     pipeline.allocateBuffers(96, 80);
     pipeline.setNucRunning(true);
-    CameraFrame feverish(96, 80, 104, 250);
+    PixelFrame feverish(96, 80, PixelFormat::Direct16, 250);
     feverish.fill(30, 10, 20, 50, 382);
-    pipeline.processFrame(feverish.record());
+    pipeline.processFrame(feverish.view());
     EXPECT_EQ(host.alarmChanges, std::vector<bool>{true});
     EXPECT_FALSE(fs::exists(folder / "ThermalAlarm"));
     EXPECT_TRUE(host.shownFrames.empty());

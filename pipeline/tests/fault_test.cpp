@@ -55,13 +55,13 @@ protected:
     fs::path folder;
     FakePipelineHost host;
     FramePipeline pipeline{host};
-    CameraFrame feverish{96, 80, 104, 250};
+    PixelFrame feverish{96, 80, PixelFormat::Direct16, 250};
 };
 
 TEST_F(FaultTest, FileInPlaceOfTheAlarmFolderSkipsSnapshotsButNotTheAlarm) {
     std::ofstream(folder / "ThermalAlarm") << "not a folder";
     for (int frame = 0; frame < 5; ++frame)
-        pipeline.processFrame(feverish.record());
+        pipeline.processFrame(feverish.view());
     EXPECT_TRUE(pipeline.alarmOn());
     EXPECT_EQ(host.alarmChanges, std::vector<bool>{true});
     EXPECT_TRUE(pipeline.personPresent());
@@ -112,7 +112,7 @@ TEST_F(FaultTest, MaskFileRewrittenWhileFramesRunIsAlwaysReadWhole) {
     int masked = 0;
     int seen = 0;
     for (int frame = 0; frame < 20000 && (frame < 400 || masked == 0 || seen == 0); ++frame) {
-        pipeline.processFrame(feverish.record());
+        pipeline.processFrame(feverish.view());
         (pipeline.personPresent() ? seen : masked) += 1;
         // Whole files only: the person is either fully there or fully masked.
         if (pipeline.personPresent()) {
@@ -154,7 +154,7 @@ TEST_F(FaultTest, MaskFileThatIsNoWholeRegularFileMeansNoMasksReportedOncePerCha
     const auto framesSeePerson = [&](int frames) {
         bool seen = true;
         for (int frame = 0; frame < frames; ++frame) {
-            pipeline.processFrame(feverish.record());
+            pipeline.processFrame(feverish.view());
             seen = seen && pipeline.personPresent();
         }
         return seen;

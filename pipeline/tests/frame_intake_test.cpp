@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace calidra {
@@ -22,8 +23,9 @@ std::vector<unsigned char> pixelBytes(const std::vector<uint16_t>& codes, PixelF
     return bytes;
 }
 
-FrameRecord frameOf(const std::vector<unsigned char>& bytes, uint32_t width, uint32_t height) {
-    return FrameRecord{width, height, bytes.data()};
+CameraFrame frameOf(const std::vector<unsigned char>& bytes, uint32_t width, uint32_t height,
+                    std::optional<PixelFormat> format) {
+    return CameraFrame{width, height, format, bytes.data()};
 }
 
 TEST(FrameBuffersTest, AllocatesTheFourBuffersAtTheCameraSize) {
@@ -47,7 +49,7 @@ TEST(FrameIntakeTest, WritesBothPlanesInRowMajorOrderWithoutReallocating) {
     const std::vector<uint16_t> codes = {1365, 1000, 800, 1450, 1449, 900};
     const auto bytes = pixelBytes(codes, PixelFormat::RgbCode32);
 
-    const IntakeResult result = intakeFrame(frameOf(bytes, 3, 2), PixelFormat::RgbCode32, buffers);
+    const IntakeResult result = intakeFrame(frameOf(bytes, 3, 2, PixelFormat::RgbCode32), buffers);
     ASSERT_EQ(result.outcome, IntakeOutcome::Written);
     EXPECT_EQ(buffers.detectionImage.data, detectionStorage);
     EXPECT_EQ(buffers.codePlane.data, codeStorage);
@@ -64,18 +66,18 @@ TEST(FrameIntakeTest, ExtremesLeaveOutPixelsAtOrAboveFortyFive) {
     FrameBuffers buffers;
     buffers.allocate(2, 1);
     auto hot = pixelBytes({1450, 1600}, PixelFormat::Offset16);
-    IntakeResult result = intakeFrame(frameOf(hot, 2, 1), PixelFormat::Offset16, buffers);
+    IntakeResult result = intakeFrame(frameOf(hot, 2, 1, PixelFormat::Offset16), buffers);
     EXPECT_EQ(result.outcome, IntakeOutcome::Written);
     EXPECT_EQ(result.extremes.maximumCelsius, -100.0);
     EXPECT_EQ(result.extremes.minimumCelsius, 45.0);
 
     auto justBelow = pixelBytes({1450, 1449}, PixelFormat::Offset16);
-    result = intakeFrame(frameOf(justBelow, 2, 1), PixelFormat::Offset16, buffers);
+    result = intakeFrame(frameOf(justBelow, 2, 1, PixelFormat::Offset16), buffers);
     EXPECT_DOUBLE_EQ(result.extremes.maximumCelsius, 44.9);
     EXPECT_DOUBLE_EQ(result.extremes.minimumCelsius, 44.9);
 
     auto direct = pixelBytes({365, 449}, PixelFormat::Direct16);
-    result = intakeFrame(frameOf(direct, 2, 1), PixelFormat::Direct16, buffers);
+    result = intakeFrame(frameOf(direct, 2, 1, PixelFormat::Direct16), buffers);
     EXPECT_DOUBLE_EQ(result.extremes.maximumCelsius, 44.9);
     EXPECT_DOUBLE_EQ(result.extremes.minimumCelsius, 36.5);
     EXPECT_EQ(buffers.detectionImage.at<uint8_t>(0, 0), 91);
@@ -85,10 +87,10 @@ TEST(FrameIntakeTest, UnknownFormatKeepsThePreviousPlanes) {
     FrameBuffers buffers;
     buffers.allocate(2, 1);
     auto first = pixelBytes({1365, 1300}, PixelFormat::Offset16);
-    intakeFrame(frameOf(first, 2, 1), PixelFormat::Offset16, buffers);
+    intakeFrame(frameOf(first, 2, 1, PixelFormat::Offset16), buffers);
 
     auto second = pixelBytes({1000, 1000}, PixelFormat::Offset16);
-    const IntakeResult result = intakeFrame(frameOf(second, 2, 1), pixelFormatFromCode(105), buffers);
+    const IntakeResult result = intakeFrame(frameOf(second, 2, 1, std::nullopt), buffers);
     EXPECT_EQ(result.outcome, IntakeOutcome::UnknownFormat);
     EXPECT_EQ(result.extremes.maximumCelsius, -100.0);
     EXPECT_EQ(result.extremes.minimumCelsius, 45.0);
@@ -102,18 +104,18 @@ TEST(FrameIntakeTest, FrameOfAnotherSizeIsSkippedAndCounted) {
     FrameBuffers buffers;
     buffers.allocate(2, 2);
     auto fitting = pixelBytes({1100, 1200, 1300, 1400}, PixelFormat::Offset16);
-    intakeFrame(frameOf(fitting, 2, 2), PixelFormat::Offset16, buffers);
+    intakeFrame(frameOf(fitting, 2, 2, PixelFormat::Offset16), buffers);
     const cv::Mat detectionBefore = buffers.detectionImage.clone();
     const cv::Mat codesBefore = buffers.codePlane.clone();
 
     // Larger frames would overrun the buffers; a smaller one must not be mixed into them either.
     auto larger = pixelBytes(std::vector<uint16_t>(12, 1365), PixelFormat::Offset16);
     auto wider = pixelBytes(std::vector<uint16_t>(3, 1365), PixelFormat::Offset16);
-    EXPECT_EQ(intakeFrame(frameOf(larger, 4, 3), PixelFormat::Offset16, buffers).outcome,
+    EXPECT_EQ(intakeFrame(frameOf(larger, 4, 3, PixelFormat::Offset16), buffers).outcome,
               IntakeOutcome::SizeMismatch);
-    EXPECT_EQ(intakeFrame(frameOf(wider, 3, 1), PixelFormat::Offset16, buffers).outcome,
+    EXPECT_EQ(intakeFrame(frameOf(wider, 3, 1, PixelFormat::Offset16), buffers).outcome,
               IntakeOutcome::SizeMismatch);
-    const IntakeResult result = intakeFrame(frameOf(larger, 2, 6), PixelFormat::Offset16, buffers);
+    const IntakeResult result = intakeFrame(frameOf(larger, 2, 6, PixelFormat::Offset16), buffers);
     EXPECT_EQ(result.outcome, IntakeOutcome::SizeMismatch);
     EXPECT_EQ(result.extremes.maximumCelsius, -100.0);
     EXPECT_EQ(result.extremes.minimumCelsius, 45.0);
@@ -124,14 +126,14 @@ TEST(FrameIntakeTest, FrameOfAnotherSizeIsSkippedAndCounted) {
     // A new acquisition starts the count afresh.
     buffers.allocate(4, 3);
     EXPECT_EQ(buffers.skippedFrameCount(), 0u);
-    EXPECT_EQ(intakeFrame(frameOf(larger, 4, 3), PixelFormat::Offset16, buffers).outcome,
+    EXPECT_EQ(intakeFrame(frameOf(larger, 4, 3, PixelFormat::Offset16), buffers).outcome,
               IntakeOutcome::Written);
 }
 
 TEST(FrameIntakeTest, NullPixelDataIsNotRead) {
     FrameBuffers buffers;
     buffers.allocate(2, 1);
-    const IntakeResult result = intakeFrame(FrameRecord{2, 1, nullptr}, PixelFormat::Direct16, buffers);
+    const IntakeResult result = intakeFrame(CameraFrame{2, 1, PixelFormat::Direct16, nullptr}, buffers);
     EXPECT_EQ(result.outcome, IntakeOutcome::NoPixels);
     EXPECT_EQ(result.extremes.maximumCelsius, -100.0);
     EXPECT_EQ(cv::countNonZero(buffers.codePlane), 0);
@@ -154,7 +156,7 @@ TEST(FrameIntakeTest, EveryCodeGivesTheDoublePrecisionByteAndExtremes) {
         FrameBuffers buffers;
         buffers.allocate(256, 256);
         const auto bytes = pixelBytes(codes, format);
-        const IntakeResult result = intakeFrame(frameOf(bytes, 256, 256), format, buffers);
+        const IntakeResult result = intakeFrame(frameOf(bytes, 256, 256, format), buffers);
         double maximum = -100.0;
         double minimum = 45.0;
         for (int index = 0; index < 65536; ++index) {

@@ -20,9 +20,9 @@ constexpr int frameHeight = 80;
 constexpr uint16_t roomCode = 250;   // 25.0 degrees, direct scale
 constexpr uint16_t personCode = 365; // 36.5 degrees, direct scale
 
-CameraFrame sceneWithPerson(int formatCode = 104) {
-    const bool offsetScale = formatCode != 104;
-    CameraFrame frame(frameWidth, frameHeight, formatCode, offsetScale ? roomCode + 1000 : roomCode);
+PixelFrame sceneWithPerson(PixelFormat format = PixelFormat::Direct16) {
+    const bool offsetScale = usesOffsetScale(format);
+    PixelFrame frame(frameWidth, frameHeight, format, offsetScale ? roomCode + 1000 : roomCode);
     frame.fill(30, 10, 20, 50, offsetScale ? personCode + 1000 : personCode);
     return frame;
 }
@@ -46,8 +46,8 @@ TEST_F(FramePipelineTest, FrameGoesThroughEveryStageInOrder) {
     EXPECT_EQ(pipeline.frameMinTemperature(), -10.0);
 
     host.tick = 5000;
-    const CameraFrame frame = sceneWithPerson();
-    pipeline.processFrame(frame.record());
+    const PixelFrame frame = sceneWithPerson();
+    pipeline.processFrame(frame.view());
 
     EXPECT_EQ(pipeline.lastFrameTick(), 5001u); // taken first, before the region pass
     EXPECT_EQ(pipeline.detectionResults().regionPassTick, 5002u);
@@ -85,44 +85,44 @@ TEST_F(FramePipelineTest, FrameGoesThroughEveryStageInOrder) {
 }
 
 TEST_F(FramePipelineTest, EmptySceneIsShownAsItsCleanCopy) {
-    const CameraFrame room(frameWidth, frameHeight, 104, roomCode);
-    pipeline.processFrame(room.record());
+    const PixelFrame room(frameWidth, frameHeight, PixelFormat::Direct16, roomCode);
+    pipeline.processFrame(room.view());
     ASSERT_EQ(host.shownFrames.size(), 1u);
     pipeline.withCleanCopy([&](const cv::Mat& clean) { EXPECT_TRUE(same(clean, host.shownFrames.front())); });
 }
 
 TEST_F(FramePipelineTest, SelectedPaletteIsUsedFromTheSameFrame) {
     host.settings.paletteNumber = 5;
-    const CameraFrame frame = sceneWithPerson();
-    pipeline.processFrame(frame.record());
+    const PixelFrame frame = sceneWithPerson();
+    pipeline.processFrame(frame.view());
     const PaletteRow& expected = paletteTable(5)[paletteIndex(roomCode, PixelFormat::Direct16)];
     EXPECT_EQ(pipeline.buffers().renderImage.at<cv::Vec3b>(0, 0),
               cv::Vec3b(uint8_t(expected.blue), uint8_t(expected.green), uint8_t(expected.red)));
 }
 
 TEST_F(FramePipelineTest, DuringNucFramesAreMeasuredButNotShown) {
-    const CameraFrame room(frameWidth, frameHeight, 104, roomCode);
-    pipeline.processFrame(room.record());
+    const PixelFrame room(frameWidth, frameHeight, PixelFormat::Direct16, roomCode);
+    pipeline.processFrame(room.view());
     const cv::Mat shownBefore = renderCopy();
 
     pipeline.setNucRunning(true);
-    const CameraFrame frame = sceneWithPerson();
-    pipeline.processFrame(frame.record());
+    const PixelFrame frame = sceneWithPerson();
+    pipeline.processFrame(frame.view());
     EXPECT_TRUE(pipeline.personPresent());
     EXPECT_DOUBLE_EQ(pipeline.frameMaxTemperature(), 36.5);
     EXPECT_EQ(host.shownFrames.size(), 1u);
     EXPECT_TRUE(same(renderCopy(), shownBefore));
 
     pipeline.setNucRunning(false);
-    pipeline.processFrame(frame.record());
+    pipeline.processFrame(frame.view());
     EXPECT_EQ(host.shownFrames.size(), 2u);
     EXPECT_FALSE(same(renderCopy(), shownBefore));
 }
 
 TEST_F(FramePipelineTest, WithoutWindowTheFrameIsRenderedButNotShown) {
     host.windowExists = false;
-    const CameraFrame frame = sceneWithPerson();
-    pipeline.processFrame(frame.record());
+    const PixelFrame frame = sceneWithPerson();
+    pipeline.processFrame(frame.view());
     EXPECT_TRUE(host.shownFrames.empty());
     EXPECT_TRUE(pipeline.personPresent());
     pipeline.withCleanCopy([](const cv::Mat& clean) { EXPECT_GT(cv::countNonZero(clean.reshape(1)), 0); });
@@ -130,14 +130,14 @@ TEST_F(FramePipelineTest, WithoutWindowTheFrameIsRenderedButNotShown) {
 
 TEST_F(FramePipelineTest, UnknownFormatKeepsTheLastFrameAndReportsNoExtremes) {
     // Offset scale, so the kept detection bytes lie in the band an unknown format is cut with.
-    host.formatCode = 103;
-    const CameraFrame frame = sceneWithPerson(103);
-    pipeline.processFrame(frame.record());
+    const PixelFrame frame = sceneWithPerson(PixelFormat::Offset16);
+    pipeline.processFrame(frame.view());
     const cv::Mat rendered = renderCopy();
 
-    host.formatCode = 999;
-    const CameraFrame room(frameWidth, frameHeight, 104, roomCode);
-    pipeline.processFrame(room.record());
+    const PixelFrame room(frameWidth, frameHeight, PixelFormat::Direct16, roomCode);
+    CameraFrame unknown = room.view();
+    unknown.format.reset();
+    pipeline.processFrame(unknown);
     EXPECT_EQ(pipeline.frameMaxTemperature(), -100.0);
     EXPECT_EQ(pipeline.frameMinTemperature(), 45.0);
     EXPECT_TRUE(pipeline.personPresent()); // detection runs on the kept planes
@@ -146,14 +146,14 @@ TEST_F(FramePipelineTest, UnknownFormatKeepsTheLastFrameAndReportsNoExtremes) {
 }
 
 TEST_F(FramePipelineTest, FrameOfAnotherSizeIsSkippedAndCounted) {
-    const CameraFrame frame = sceneWithPerson();
-    pipeline.processFrame(frame.record());
+    const PixelFrame frame = sceneWithPerson();
+    pipeline.processFrame(frame.view());
     const cv::Mat codes = pipeline.buffers().codePlane.clone();
 
-    CameraFrame larger(frameWidth * 2, frameHeight * 2, 104, 400);
-    pipeline.processFrame(larger.record());
-    CameraFrame smaller(8, 8, 104, 400);
-    pipeline.processFrame(smaller.record());
+    PixelFrame larger(frameWidth * 2, frameHeight * 2, PixelFormat::Direct16, 400);
+    pipeline.processFrame(larger.view());
+    PixelFrame smaller(8, 8, PixelFormat::Direct16, 400);
+    pipeline.processFrame(smaller.view());
 
     EXPECT_EQ(pipeline.skippedFrameCount(), 2u);
     EXPECT_TRUE(same(pipeline.buffers().codePlane, codes));
@@ -161,7 +161,7 @@ TEST_F(FramePipelineTest, FrameOfAnotherSizeIsSkippedAndCounted) {
 
     pipeline.allocateBuffers(frameWidth * 2, frameHeight * 2);
     EXPECT_EQ(pipeline.skippedFrameCount(), 0u);
-    pipeline.processFrame(larger.record());
+    pipeline.processFrame(larger.view());
     EXPECT_EQ(pipeline.skippedFrameCount(), 0u);
     EXPECT_EQ(pipeline.buffers().codePlane.at<uint16_t>(0, 0), 400);
 }
@@ -169,23 +169,21 @@ TEST_F(FramePipelineTest, FrameOfAnotherSizeIsSkippedAndCounted) {
 TEST_F(FramePipelineTest, FramesBeforeAnyAcquisitionStartAreHarmless) {
     FakePipelineHost otherHost;
     FramePipeline unallocated(otherHost);
-    const CameraFrame frame = sceneWithPerson();
-    unallocated.processFrame(frame.record());
-    unallocated.processFrame(nullptr);
+    const PixelFrame frame = sceneWithPerson();
+    unallocated.processFrame(frame.view());
     EXPECT_EQ(unallocated.skippedFrameCount(), 1u);
     EXPECT_FALSE(unallocated.personPresent());
-    EXPECT_EQ(otherHost.tick, 1u); // the frame tick of the one real frame
+    EXPECT_EQ(otherHost.tick, 1u); // the frame's tick
     EXPECT_EQ(otherHost.settingsReads, 0);
     EXPECT_TRUE(otherHost.shownFrames.empty());
 }
 
 TEST_F(FramePipelineTest, CameraPictureIsFetchedAndTurnedTheRightWayUp) {
-    host.formatCode = 110;
     host.cameraPicture.assign(std::size_t(frameWidth) * frameHeight * 3, 0);
     // Top row of the camera's picture white, the rest black.
     std::fill_n(host.cameraPicture.begin(), frameWidth * 3, 255);
-    const CameraFrame frame = sceneWithPerson(110);
-    pipeline.processFrame(frame.record());
+    const PixelFrame frame = sceneWithPerson(PixelFormat::RgbCode32);
+    pipeline.processFrame(frame.view());
 
     EXPECT_EQ(host.rgbDataCalls, 1);
     EXPECT_EQ(pipeline.buffers().renderImage.at<cv::Vec3b>(frameHeight - 1, 5), cv::Vec3b(255, 255, 255));
@@ -206,28 +204,28 @@ TEST_F(FramePipelineTest, MaskFileIsReadAfreshForEveryFrame) {
     const maskfile::FileBytes bytes = maskfile::encodeRecords(masks);
     ASSERT_TRUE(files::writeFileAtomically(maskPath, bytes.data(), bytes.size()));
 
-    const CameraFrame frame = sceneWithPerson();
-    pipeline.processFrame(frame.record());
+    const PixelFrame frame = sceneWithPerson();
+    pipeline.processFrame(frame.view());
     EXPECT_FALSE(pipeline.personPresent());
 
     masks[2].bEnabled = 0;
     const maskfile::FileBytes disabled = maskfile::encodeRecords(masks);
     ASSERT_TRUE(files::writeFileAtomically(maskPath, disabled.data(), disabled.size()));
-    pipeline.processFrame(frame.record());
+    pipeline.processFrame(frame.view());
     EXPECT_TRUE(pipeline.personPresent());
 
     std::filesystem::remove_all(folder);
 }
 
 TEST_F(FramePipelineTest, OperatorValuesTakeEffectOnTheNextFrame) {
-    const CameraFrame frame = sceneWithPerson();
+    const PixelFrame frame = sceneWithPerson();
     host.settings.frame.detectionCelsius = 37.0;
-    pipeline.processFrame(frame.record());
+    pipeline.processFrame(frame.view());
     EXPECT_FALSE(pipeline.personPresent());
 
     // 95 degrees Fahrenheit, as published: the 36.5 degree person is in the band again.
     host.settings.frame = readFrameSettings({std::string("95"), {}, {}, {}}, TemperatureUnit::Fahrenheit);
-    pipeline.processFrame(frame.record());
+    pipeline.processFrame(frame.view());
     EXPECT_TRUE(pipeline.personPresent());
     EXPECT_NEAR(pipeline.frameSettings().detectionCelsius, 35.0, 1e-9);
 }

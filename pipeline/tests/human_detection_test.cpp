@@ -35,9 +35,9 @@ public:
             bytes.push_back(uint8_t(code & 0xFF));
             bytes.push_back(uint8_t(code >> 8));
         }
-        const FrameRecord frame{uint32_t(width_), uint32_t(codes_.size() / std::size_t(width_)),
+        const CameraFrame frame{uint32_t(width_), uint32_t(codes_.size() / std::size_t(width_)), format_,
                                 bytes.data()};
-        EXPECT_EQ(intakeFrame(frame, format_, buffers_).outcome, IntakeOutcome::Written);
+        EXPECT_EQ(intakeFrame(frame, buffers_).outcome, IntakeOutcome::Written);
         detector_.detectAndMeasure(
             buffers_, format_, settings, masks, [this] { return ++ticks_; }, results_);
         return results_;

@@ -52,14 +52,14 @@ TEST(OwnPaletteRenderingTest, WritesBlueGreenRedOfTheIndexedRow) {
     cv::Mat render(1, 3, CV_8UC3, cv::Scalar(1, 2, 3));
     const auto bytes = codeBytes({365, 100, 40000});
     ASSERT_TRUE(
-        renderOwnPalette(FrameRecord{3, 1, bytes.data()}, PixelFormat::Direct16, paletteTable(1), render));
+        renderOwnPalette(CameraFrame{3, 1, PixelFormat::Direct16, bytes.data()}, paletteTable(1), render));
     EXPECT_EQ(render.at<cv::Vec3b>(0, 0), cv::Vec3b(214, 214, 214));
     EXPECT_EQ(render.at<cv::Vec3b>(0, 1), cv::Vec3b(0, 0, 0));
     EXPECT_EQ(render.at<cv::Vec3b>(0, 2), cv::Vec3b(0, 0, 0));
 
     // Table 0 row 0 is #01034A: red 0x01, green 0x03, blue 0x4A.
     ASSERT_TRUE(
-        renderOwnPalette(FrameRecord{3, 1, bytes.data()}, PixelFormat::Direct16, paletteTable(0), render));
+        renderOwnPalette(CameraFrame{3, 1, PixelFormat::Direct16, bytes.data()}, paletteTable(0), render));
     EXPECT_EQ(render.at<cv::Vec3b>(0, 1), cv::Vec3b(0x4A, 0x03, 0x01));
     const PaletteRow& row214 = paletteTable(0)[214];
     EXPECT_EQ(render.at<cv::Vec3b>(0, 0),
@@ -70,7 +70,7 @@ TEST(OwnPaletteRenderingTest, RowsStayInCameraOrder) {
     cv::Mat render(2, 1, CV_8UC3);
     const auto bytes = codeBytes({1180, 1400});
     ASSERT_TRUE(
-        renderOwnPalette(FrameRecord{1, 2, bytes.data()}, PixelFormat::Offset16, paletteTable(1), render));
+        renderOwnPalette(CameraFrame{1, 2, PixelFormat::Offset16, bytes.data()}, paletteTable(1), render));
     EXPECT_EQ(render.at<cv::Vec3b>(0, 0), cv::Vec3b(0, 0, 0));
     EXPECT_EQ(render.at<cv::Vec3b>(1, 0), cv::Vec3b(255, 255, 255));
 }
@@ -80,13 +80,14 @@ TEST(OwnPaletteRenderingTest, LeavesThePictureAloneWhenItCannotDraw) {
     const cv::Mat before = render.clone();
     const auto bytes = codeBytes(std::vector<uint16_t>(6, 365));
     EXPECT_FALSE(
-        renderOwnPalette(FrameRecord{3, 2, bytes.data()}, PixelFormat::Direct16, paletteTable(1), render));
+        renderOwnPalette(CameraFrame{3, 2, PixelFormat::Direct16, bytes.data()}, paletteTable(1), render));
     EXPECT_FALSE(
-        renderOwnPalette(FrameRecord{2, 3, bytes.data()}, PixelFormat::Direct16, paletteTable(1), render));
+        renderOwnPalette(CameraFrame{2, 3, PixelFormat::Direct16, bytes.data()}, paletteTable(1), render));
     EXPECT_FALSE(
-        renderOwnPalette(FrameRecord{2, 2, nullptr}, PixelFormat::Direct16, paletteTable(1), render));
+        renderOwnPalette(CameraFrame{2, 2, PixelFormat::Direct16, nullptr}, paletteTable(1), render));
     EXPECT_FALSE(
-        renderOwnPalette(FrameRecord{2, 2, bytes.data()}, PixelFormat::RgbCode32, paletteTable(1), render));
+        renderOwnPalette(CameraFrame{2, 2, PixelFormat::RgbCode32, bytes.data()}, paletteTable(1), render));
+    EXPECT_FALSE(renderOwnPalette(CameraFrame{2, 2, std::nullopt, bytes.data()}, paletteTable(1), render));
     cv::Mat difference;
     cv::absdiff(render, before, difference);
     EXPECT_EQ(cv::countNonZero(difference.reshape(1)), 0);
@@ -124,11 +125,11 @@ TEST(OwnPaletteRenderingTest, EveryCodeShowsTheRowOfItsIndex) {
         bytes.push_back(static_cast<unsigned char>(code & 0xFF));
         bytes.push_back(static_cast<unsigned char>(code >> 8));
     }
-    const FrameRecord frame{256, 256, bytes.data()};
     for (PixelFormat format : {PixelFormat::Offset16, PixelFormat::Direct16}) {
+        const CameraFrame frame{256, 256, format, bytes.data()};
         const PaletteTable& palette = paletteTable(14);
         cv::Mat picture(256, 256, CV_8UC3, cv::Scalar::all(7));
-        ASSERT_TRUE(renderOwnPalette(frame, format, palette, picture));
+        ASSERT_TRUE(renderOwnPalette(frame, palette, picture));
         for (uint32_t code = 0; code < 65536; ++code) {
             const PaletteRow& row = palette[std::size_t(paletteIndex(uint16_t(code), format))];
             const cv::Vec3b pixel = picture.at<cv::Vec3b>(int(code / 256), int(code % 256));

@@ -1,21 +1,26 @@
 // Detection checked against the library operations it stands in for: the closing on random masks,
-// the whole detection on frames of the simulated camera, taken in and measured on its frame thread
-// the way the station does it.
+// the whole detection on frames of the simulated camera, taken in through the camera seam and
+// measured on its frame thread the way the station does it.
 
 #include "pipeline/frame_buffers.h"
 #include "pipeline/frame_settings.h"
 #include "pipeline/human_detection.h"
 
+#include "camera/sorvik_camera_library.h"
 #include "testsupport/literal_detection.h"
-
-#include "../../sdk/tests/simulator_fixture.h"
+#include "testsupport/wait.h"
 
 #include <opencv2/imgproc.hpp>
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace calidra {
@@ -52,20 +57,19 @@ TEST(MaskClosingTest, MatchesTheLibraryClosingOnRandomMasks) {
 
 // What the frame thread measured in one frame, once per operator setting.
 struct MeasuredFrame {
-    int formatCode = 0;
+    std::optional<PixelFormat> format;
     std::vector<DetectionResults> results;
     DetectionList literal;
 };
 
 // Runs the intake and the detection inside the camera's frame callback.
-class DetectingReceiver {
+class DetectingReceiver : public CameraEvents {
 public:
-    DetectingReceiver(SvkHandle handle, std::vector<FrameSettings> settings, bool compareLiterally)
-        : handle_(handle), settings_(std::move(settings)), compareLiterally_(compareLiterally) {}
+    DetectingReceiver(std::vector<FrameSettings> settings, bool compareLiterally)
+        : settings_(std::move(settings)), compareLiterally_(compareLiterally) {}
 
-    static void callback(const SvkFrameRecord* record, void* context) {
-        static_cast<DetectingReceiver*>(context)->onFrame(record);
-    }
+    void frameArrived(const CameraFrame& frame) override { onFrame(frame); }
+    void unplugged() override {}
 
     bool waitFor(std::size_t frameCount) {
         std::unique_lock<std::mutex> lock(mutex_);
@@ -78,14 +82,13 @@ public:
     }
 
 private:
-    void onFrame(const SvkFrameRecord* record) {
+    void onFrame(const CameraFrame& frame) {
         MeasuredFrame measured;
-        svkGetPixelFormat(handle_, &measured.formatCode);
-        const FrameRecord frame = FrameRecord::fromCamera(record);
-        const std::optional<PixelFormat> format = pixelFormatFromCode(measured.formatCode);
+        measured.format = frame.format;
+        const std::optional<PixelFormat> format = frame.format;
         if (buffers_.width() != int(frame.width) || buffers_.height() != int(frame.height))
             buffers_.allocate(int(frame.width), int(frame.height));
-        if (!format || intakeFrame(frame, format, buffers_).outcome != IntakeOutcome::Written)
+        if (!format || intakeFrame(frame, buffers_).outcome != IntakeOutcome::Written)
             return;
         for (const FrameSettings& settings : settings_) {
             DetectionResults results;
@@ -103,7 +106,6 @@ private:
         arrived_.notify_all();
     }
 
-    SvkHandle handle_;
     std::vector<FrameSettings> settings_;
     bool compareLiterally_;
     test::LiteralDetector literalDetector_;
@@ -114,20 +116,47 @@ private:
     std::vector<MeasuredFrame> frames_;
 };
 
-class SimulatedDetectionTest : public SimulatorTest {
+class SimulatedDetectionTest : public ::testing::Test {
 protected:
-    std::vector<MeasuredFrame> measure(int formatCode, const std::vector<FrameSettings>& settings,
+    void TearDown() override {
+        if (library_)
+            library_->shutdown();
+        ::unsetenv("SORVIK_SIM_SCENARIO");
+        std::filesystem::remove(scenarioPath_);
+    }
+
+    int startWith(const std::string& json) {
+        std::ofstream(scenarioPath_, std::ios::binary) << json;
+        ::setenv("SORVIK_SIM_SCENARIO", scenarioPath_.c_str(), 1);
+        library_ = makeSorvikCameraLibrary();
+        return library_->initialise();
+    }
+
+    std::vector<MeasuredFrame> measure(PixelFormat format, const std::vector<FrameSettings>& settings,
                                        std::size_t frameCount, bool compareLiterally = false) {
-        SvkHandle handle = openFirst();
-        EXPECT_EQ(svkSetPixelFormat(handle, formatCode), 0);
-        DetectingReceiver receiver(handle, settings, compareLiterally);
-        EXPECT_EQ(svkSetFrameCallback(handle, &DetectingReceiver::callback, &receiver), 0);
-        EXPECT_EQ(svkSetAcquisition(handle, 1), 0);
+        int count = 0;
+        std::vector<CameraRecord> records;
+        EXPECT_EQ(library_->cameraCount(count), 0);
+        EXPECT_EQ(library_->cameraInfo(count, records), 0);
+        if (records.empty())
+            return {};
+        DetectingReceiver receiver(settings, compareLiterally);
+        std::unique_ptr<Camera> camera;
+        EXPECT_EQ(library_->open(records[0], receiver, camera), 0);
+        if (!camera)
+            return {};
+        EXPECT_EQ(camera->setPixelFormat(format), 0);
+        EXPECT_EQ(camera->setAcquisition(true), 0);
         EXPECT_TRUE(receiver.waitFor(frameCount));
-        svkSetAcquisition(handle, 0);
-        svkClose(handle); // returns after the last callback
+        camera->setAcquisition(false);
+        camera.reset(); // returns after the last callback
         return receiver.frames();
     }
+
+    const std::string scenarioPath_ = (std::filesystem::temp_directory_path() /
+                                       ("simulated-detection-" + std::to_string(::getpid()) + ".json"))
+                                          .string();
+    std::unique_ptr<CameraLibrary> library_;
 };
 
 FrameSettings withAlarmAt(double alarmCelsius) {
@@ -145,12 +174,12 @@ TEST_F(SimulatedDetectionTest, FeverishPersonIsMeasuredAtTheirTemperatureOnEvery
               0);
     const double alarmBelow = 37.5;
     const double alarmAbove = 38.5;
-    for (int formatCode : {103, 104, 110}) {
-        SCOPED_TRACE(formatCode);
-        const auto frames = measure(formatCode, {withAlarmAt(alarmBelow), withAlarmAt(alarmAbove)}, 8);
+    for (PixelFormat format : {PixelFormat::Offset16, PixelFormat::Direct16, PixelFormat::RgbCode32}) {
+        SCOPED_TRACE(int(format));
+        const auto frames = measure(format, {withAlarmAt(alarmBelow), withAlarmAt(alarmAbove)}, 8);
         ASSERT_GE(frames.size(), 8u);
         for (const MeasuredFrame& frame : frames) {
-            ASSERT_EQ(frame.formatCode, formatCode);
+            ASSERT_EQ(frame.format, format);
             const DetectionResults& alarmed = frame.results.at(0);
             ASSERT_EQ(alarmed.detections.size(), 1u);
             const Detection& person = alarmed.detections[0];
@@ -187,9 +216,9 @@ TEST_F(SimulatedDetectionTest, WalkingCrowdIsMeasuredAsTheWholePlaneMeanWouldMea
                      { "x": 370, "y": 20, "w": 4, "h": 40, "temperature": 39.0 },
                      { "x": 380, "y": 20, "w": 4, "h": 40, "temperature": 39.0 } ] } ] })"),
               0);
-    for (int formatCode : {103, 104}) {
-        SCOPED_TRACE(formatCode);
-        const auto frames = measure(formatCode, {withAlarmAt(37.0)}, 12, true);
+    for (PixelFormat format : {PixelFormat::Offset16, PixelFormat::Direct16}) {
+        SCOPED_TRACE(int(format));
+        const auto frames = measure(format, {withAlarmAt(37.0)}, 12, true);
         ASSERT_GE(frames.size(), 12u);
         std::size_t regions = 0;
         for (const MeasuredFrame& frame : frames) {

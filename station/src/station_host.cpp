@@ -25,14 +25,6 @@ OperatorSettings StationHost::operatorSettings() {
     return settings_;
 }
 
-int StationHost::pixelFormatCode() {
-    int format = 0;
-    Camera* camera = camera_.load();
-    if (camera == nullptr || camera->pixelFormat(format) != 0)
-        return 0; // not a format the pipeline knows: nothing is taken in
-    return format;
-}
-
 int StationHost::cameraRgbData(unsigned char* buffer, int bytes) {
     Camera* camera = camera_.load();
     if (camera == nullptr || buffer == nullptr || bytes <= 0)

@@ -1,5 +1,9 @@
 #include "testsupport/fake_camera_library.h"
 
+#include "camera/frame_record_decoding.h"
+
+#include "svk.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -28,14 +32,10 @@ public:
         height = spec_.height;
         return library_.result("imageSize");
     }
-    int setPixelFormat(int formatCode) override {
-        library_.record("setPixelFormat " + std::to_string(formatCode));
-        library_.pixelFormat_ = formatCode;
+    int setPixelFormat(PixelFormat format) override {
+        library_.record("setPixelFormat " + std::to_string(pixelFormatCode(format)));
+        library_.pixelFormat_ = format;
         return library_.result("setPixelFormat");
-    }
-    int pixelFormat(int& formatCode) override {
-        formatCode = library_.pixelFormat_;
-        return 0;
     }
     int rgbData(unsigned char* buffer, int bytes) override {
         std::memset(buffer, 0x40, std::size_t(std::max(bytes, 0)));
@@ -187,19 +187,17 @@ bool FakeCameraLibrary::deliverFrame() {
         return false;
     pixels_.assign(std::size_t(spec->width) * std::size_t(spec->height) * 2, uint16_t(1250));
     if (spec->codeAt) {
-        // Format 110 carries the code in the second word of each pixel, the others in the only one.
-        const bool twoWords = pixelFormat_ == 110;
+        // RgbCode32 carries the code in the second word of each pixel, the others in the only one.
+        const bool twoWords = pixelFormat_ == PixelFormat::RgbCode32;
         for (int y = 0; y < spec->height; ++y)
             for (int x = 0; x < spec->width; ++x) {
                 const std::size_t pixel = std::size_t(y) * std::size_t(spec->width) + std::size_t(x);
                 pixels_[twoWords ? pixel * 2 + 1 : pixel] = spec->codeAt(x, y);
             }
     }
-    std::memset(&frame_, 0, sizeof frame_);
-    frame_.width = uint32_t(spec->width);
-    frame_.height = uint32_t(spec->height);
-    frame_.data = pixels_.data();
-    openEvents_->frameArrived(&frame_);
+    const CameraFrame frame{uint32_t(spec->width), uint32_t(spec->height), pixelFormat_,
+                            reinterpret_cast<const unsigned char*>(pixels_.data())};
+    openEvents_->frameArrived(frame);
     return true;
 }
 

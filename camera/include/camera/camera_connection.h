@@ -96,7 +96,7 @@ private:
     bool succeeded(int result, const char* failureText);
 
     // CameraEvents, on the library's threads.
-    void frameArrived(const SvkFrameRecord* frame) override;
+    void frameArrived(const CameraFrame& frame) override;
     void unplugged() override;
 
     CameraLibrary& library_;

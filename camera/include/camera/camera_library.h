@@ -2,6 +2,7 @@
 // The camera library as the station uses it: a C++ seam over the C contract of svk.h. The
 // station's own code reaches cameras only through these classes; tests put a scripted fake here.
 
+#include "cameraframe/camera_frame.h"
 #include "eventlog/log_sink.h"
 
 #include <QByteArray>
@@ -11,8 +12,6 @@
 #include <memory>
 #include <vector>
 
-struct SvkFrameRecord;
-
 namespace calidra {
 
 // The library's result for a node the camera does not have (SVK_ERROR_UNKNOWN_NODE).
@@ -21,7 +20,7 @@ inline constexpr int unknownNodeResult = -5;
 // A camera the library reports.
 struct CameraRecord {
     QString label;
-    int kind = -1; // 2: may be connected automatically
+    int kind = -1; // see kindConnectsAutomatically
     QString model;
     QString identity;
     QByteArray openKey;
@@ -31,8 +30,8 @@ struct CameraRecord {
 class CameraEvents {
 public:
     virtual ~CameraEvents() = default;
-    // The record is valid during the call only.
-    virtual void frameArrived(const SvkFrameRecord* frame) = 0;
+    // The frame's pixels are valid during the call only.
+    virtual void frameArrived(const CameraFrame& frame) = 0;
     virtual void unplugged() = 0;
 };
 
@@ -44,8 +43,8 @@ public:
 
     virtual int setAcquisition(bool running) = 0;
     virtual int imageSize(int& width, int& height) = 0;
-    virtual int setPixelFormat(int formatCode) = 0;
-    virtual int pixelFormat(int& formatCode) = 0;
+    // Each frame arrives in the format the camera reports for it then.
+    virtual int setPixelFormat(PixelFormat format) = 0;
     // The camera's own false-colour picture, bottom row first.
     virtual int rgbData(unsigned char* buffer, int bytes) = 0;
 

@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <cstdint>
-#include <optional>
 
 namespace calidra {
 
@@ -19,7 +18,7 @@ public:
 
     int width() const { return detectionImage.cols; }
     int height() const { return detectionImage.rows; }
-    bool matches(const FrameRecord& frame) const;
+    bool matches(const CameraFrame& frame) const;
 
     cv::Mat detectionImage; // CV_8UC1, one detection byte per pixel
     cv::Mat codePlane;      // CV_16UC1, the camera's temperature codes
@@ -54,6 +53,6 @@ struct IntakeResult {
 
 // One pass over the pixels, row 0 first; writes the detection image and the code plane and
 // measures the extremes. Allocates nothing.
-IntakeResult intakeFrame(const FrameRecord& frame, std::optional<PixelFormat> format, FrameBuffers& buffers);
+IntakeResult intakeFrame(const CameraFrame& frame, FrameBuffers& buffers);
 
 } // namespace calidra

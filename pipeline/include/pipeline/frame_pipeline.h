@@ -18,8 +18,6 @@
 #include <mutex>
 #include <optional>
 
-struct SvkFrameRecord;
-
 namespace calidra {
 
 class FramePipeline {
@@ -31,9 +29,9 @@ public:
     // Acquisition start, before the camera delivers frames: buffers for the camera's image size.
     void allocateBuffers(int width, int height);
 
-    // The whole per-frame procedure; the record is read only during the call. Never entered twice
-    // at once (the camera delivers one frame after the other).
-    void processFrame(const SvkFrameRecord* record);
+    // The whole per-frame procedure; the frame's pixels are read only during the call. Never
+    // entered twice at once (the camera delivers one frame after the other).
+    void processFrame(const CameraFrame& frame);
 
     // While the camera corrects its non-uniformity, frames are measured but not shown.
     void setNucRunning(bool running) { nucRunning_.store(running); }
@@ -80,7 +78,7 @@ public:
     const CompensationMeasurement& measurement() const { return measurement_; }
 
 private:
-    void renderFrame(const FrameRecord& frame, std::optional<PixelFormat> format);
+    void renderFrame(const CameraFrame& frame);
     void keepCleanCopy();
     void updateAlarm();
     void saveSnapshotIfDue();

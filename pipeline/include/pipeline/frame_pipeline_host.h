@@ -41,7 +41,6 @@ public:
     virtual std::time_t wallClockSeconds() { return std::time(nullptr); }
 
     // The open camera's calls; the camera handle stays with the host.
-    virtual int pixelFormatCode() = 0;
     virtual int cameraRgbData(unsigned char* buffer, int bytes) = 0;
     // The camera's own offset in degrees Celsius; false when it cannot be read.
     virtual bool cameraUserOffset(double& celsius) = 0;

@@ -16,7 +16,7 @@ constexpr float paletteIndexFactor = 0x1.28BA2Ep+0f;
 constexpr int paletteLowestCode = 180;
 constexpr int paletteHighestCode = 400;
 
-// Only for the own-palette formats 103 and 104.
+// Only for the own-palette formats Offset16 and Direct16.
 inline int paletteIndex(uint16_t code, PixelFormat format) {
     const uint16_t shifted = format == PixelFormat::Offset16 ? static_cast<uint16_t>(code - 1000u) : code;
     int value = static_cast<int16_t>(shifted);
@@ -27,10 +27,9 @@ inline int paletteIndex(uint16_t code, PixelFormat format) {
     return static_cast<int>(static_cast<float>(value - paletteLowestCode) * paletteIndexFactor);
 }
 
-// Formats 103 and 104 only; a frame of another size than the render image is not drawn.
+// Offset16 and Direct16 only; a frame of another size than the render image is not drawn.
 // Returns whether the render image was written.
-bool renderOwnPalette(const FrameRecord& frame, PixelFormat format, const PaletteTable& palette,
-                      cv::Mat& renderImage);
+bool renderOwnPalette(const CameraFrame& frame, const PaletteTable& palette, cv::Mat& renderImage);
 
 // The camera's own picture stands the other way up from an own-palette one; turned in place.
 void flipCameraPicture(cv::Mat& renderImage);

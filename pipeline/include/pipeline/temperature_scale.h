@@ -1,19 +1,11 @@
 #pragma once
-// The camera's frame record, its pixel formats and the scale of its temperature codes.
+// The scale of the camera's temperature codes, by pixel format.
 
-#include <cstddef>
+#include "cameraframe/camera_frame.h"
+
 #include <cstdint>
-#include <optional>
-
-struct SvkFrameRecord;
 
 namespace calidra {
-
-enum class PixelFormat : int {
-    Offset16 = 103,  // 16-bit code, offset scale
-    Direct16 = 104,  // 16-bit code, direct scale
-    RgbCode32 = 110, // two 16-bit words, the second the code (offset scale)
-};
 
 enum class TemperatureUnit : int {
     Celsius = 0,
@@ -22,21 +14,6 @@ enum class TemperatureUnit : int {
 
 // No temperature the station measures, stores or shows goes above this.
 constexpr double temperatureCeilingCelsius = 45.0;
-
-// The frame as the camera library hands it over; data is borrowed for the callback only.
-struct FrameRecord {
-    uint32_t width = 0;
-    uint32_t height = 0;
-    const void* data = nullptr;
-
-    // Reads the packed camera record byte by byte: its data pointer is not aligned.
-    static FrameRecord fromCamera(const SvkFrameRecord* record);
-};
-
-// Empty for a format code the station does not understand.
-std::optional<PixelFormat> pixelFormatFromCode(int formatCode);
-
-std::size_t bytesPerPixel(PixelFormat format);
 
 // The temperature code of one pixel; pixel points at its first byte (little-endian, any alignment).
 inline uint16_t pixelCode(const unsigned char* pixel, PixelFormat format) {

@@ -18,8 +18,8 @@ public:
 
     void cameraChanged(Camera* camera) override { host_.setCamera(camera); }
     void allocateBuffers(int width, int height) override { pipeline_.allocateBuffers(width, height); }
-    void processFrame(const SvkFrameRecord* record) override {
-        pipeline_.processFrame(record);
+    void processFrame(const CameraFrame& frame) override {
+        pipeline_.processFrame(frame);
         if (afterFrame_)
             afterFrame_();
     }

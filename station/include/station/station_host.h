@@ -47,7 +47,6 @@ public:
 
     // FramePipelineHost, called on the frame thread.
     uint32_t tickMs() override { return clock_.nowMs(); }
-    int pixelFormatCode() override;
     int cameraRgbData(unsigned char* buffer, int bytes) override;
     bool cameraUserOffset(double& celsius) override;
     OperatorSettings operatorSettings() override;

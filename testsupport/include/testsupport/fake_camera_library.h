@@ -4,8 +4,6 @@
 
 #include "camera/camera_library.h"
 
-#include "svk.h"
-
 #include <functional>
 #include <map>
 #include <string>
@@ -58,7 +56,7 @@ public:
     bool up() const { return up_; }
     const QString& openLabel() const { return openLabel_; }
     bool acquiring() const { return acquiring_; }
-    int pixelFormat() const { return pixelFormat_; }
+    PixelFormat pixelFormat() const { return pixelFormat_; }
     double userOffset() const { return userOffset_; }
 
     // What the open camera answers for its incomplete frames of the last minute; below 0 it does
@@ -79,10 +77,9 @@ private:
     QString openLabel_;
     CameraEvents* openEvents_ = nullptr;
     bool acquiring_ = false;
-    int pixelFormat_ = 110;
+    PixelFormat pixelFormat_ = PixelFormat::RgbCode32;
     double userOffset_ = 0.0;
     std::vector<uint16_t> pixels_;
-    SvkFrameRecord frame_{};
 };
 
 } // namespace calidra::test

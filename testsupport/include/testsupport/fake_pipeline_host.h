@@ -4,8 +4,6 @@
 #include "pipeline/frame_pipeline_host.h"
 #include "pipeline/frame_settings.h"
 
-#include "svk.h"
-
 #include <cstdint>
 #include <cstring>
 #include <ctime>
@@ -19,13 +17,12 @@ class FakePipelineHost : public FramePipelineHost {
 public:
     uint32_t tickMs() override { return tick += tickStepMs; }
     std::time_t wallClockSeconds() override { return wallClock != 0 ? wallClock : std::time(nullptr); }
-    int pixelFormatCode() override { return formatCode; }
     int cameraRgbData(unsigned char* buffer, int bytes) override {
         ++rgbDataCalls;
         const int count = std::min<int>(bytes, static_cast<int>(cameraPicture.size()));
         if (count > 0)
             std::memcpy(buffer, cameraPicture.data(), std::size_t(count));
-        return SVK_OK;
+        return 0;
     }
     bool cameraUserOffset(double& celsius) override {
         celsius = nodeValue;
@@ -68,7 +65,6 @@ public:
     uint32_t tick = 0;
     uint32_t tickStepMs = 1;
     std::time_t wallClock = 0; // 0: the system's
-    int formatCode = 104;
     std::vector<unsigned char> cameraPicture;
     double nodeValue = 0.0;
     bool nodeReadable = true;
@@ -103,20 +99,16 @@ private:
     }
 };
 
-// Pixels of one frame in the camera's layout, and the packed record that points at them.
-class CameraFrame {
+// Pixels of one frame in the camera's layout, and the frame the camera seam hands over for them.
+class PixelFrame {
 public:
-    CameraFrame(int width, int height, int formatCode, uint16_t background)
-        : width_(width), height_(height), bytesPerPixel_(formatCode == 110 ? 4 : 2),
+    PixelFrame(int width, int height, PixelFormat format, uint16_t background)
+        : width_(width), height_(height), format_(format), bytesPerPixel_(int(bytesPerPixel(format))),
           pixels_(std::size_t(width) * std::size_t(height) * std::size_t(bytesPerPixel_)) {
         fill(0, 0, width, height, background);
-        std::memset(&record_, 0, sizeof record_);
-        record_.width = uint32_t(width);
-        record_.height = uint32_t(height);
-        record_.data = pixels_.data();
     }
 
-    CameraFrame& fill(int x, int y, int w, int h, uint16_t code) {
+    PixelFrame& fill(int x, int y, int w, int h, uint16_t code) {
         for (int row = y; row < y + h; ++row)
             for (int column = x; column < x + w; ++column) {
                 unsigned char* pixel = &pixels_[(std::size_t(row) * width_ + column) * bytesPerPixel_];
@@ -127,16 +119,19 @@ public:
         return *this;
     }
 
-    const SvkFrameRecord* record() const { return &record_; }
+    // A view over the pixels, as the seam decodes a frame: nothing copied.
+    CameraFrame view() const {
+        return CameraFrame{uint32_t(width_), uint32_t(height_), format_, pixels_.data()};
+    }
     int width() const { return width_; }
     int height() const { return height_; }
 
 private:
     int width_;
     int height_;
+    PixelFormat format_;
     int bytesPerPixel_;
     std::vector<unsigned char> pixels_;
-    SvkFrameRecord record_;
 };
 
 } // namespace calidra
