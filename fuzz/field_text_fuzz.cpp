@@ -1,7 +1,7 @@
 // The options pane's field texts, however typed: integers, numbers, temperatures in either unit,
 // and the per-frame settings read from them.
 #include "pipeline/frame_settings.h"
-#include "settings/field_text.h"
+#include "operatorvalues/field_text.h"
 
 #include <cmath>
 #include <cstdint>

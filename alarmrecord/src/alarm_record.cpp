@@ -4,6 +4,8 @@
 
 #include "alarmrecord/snapshot_names.h"
 
+#include "threadaffinity/thread_affinity.h"
+
 #include <QFileInfo>
 #include <QThread>
 
@@ -88,7 +90,7 @@ void AlarmRecord::removeExpiredNow() {
 }
 
 void AlarmRecord::waitUntilWritten() {
-    Q_ASSERT(QThread::currentThread() != thread_);
+    requireOtherThread(thread_, Q_FUNC_INFO);
     QMetaObject::invokeMethod(
         writer_, [] {}, Qt::BlockingQueuedConnection);
 }

@@ -13,6 +13,7 @@ int main(int argc, char* argv[]) {
     calidra::quitOnTerminationSignals(application);
     CCalidraApp::Options options;
     options.features = calidra::stationFeatures;
+    options.makeShared = calidra::makeStation;
     options.programFolder = QCoreApplication::applicationDirPath();
     CCalidraApp calidra(options);
     if (!calidra.InitInstance()) {

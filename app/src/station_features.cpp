@@ -8,28 +8,26 @@
 namespace calidra {
 namespace {
 
+Station* stationOf(const ViewEnvironment& environment) {
+    return qobject_cast<Station*>(environment.shared);
+}
+
 CCalidraView* createLiveView(const ViewEnvironment& environment) {
-    if (environment.settings == nullptr || environment.log == nullptr)
+    Station* station = stationOf(environment);
+    if (station == nullptr)
         return nullptr;
-    CLiveViewer::Environment live;
-    live.log = environment.log;
-    live.settings = environment.settings;
-    live.programFolder = QCoreApplication::applicationDirPath();
-    return new CLiveViewer(live, environment.parent);
+    return new CLiveViewer(*station, QCoreApplication::applicationDirPath(), environment.parent);
 }
 
 CCalidraView* createImageView(const ViewEnvironment& environment) {
     auto* images = new CImageViewer(environment.parent);
-    // The live view is made first, beside this one: its station's snapshots and unit reach the
-    // list without a Refresh.
-    CLiveViewer* live =
-        environment.parent != nullptr ? environment.parent->findChild<CLiveViewer*>() : nullptr;
-    if (live == nullptr)
+    // The station's snapshots and unit reach the list without a Refresh.
+    Station* station = stationOf(environment);
+    if (station == nullptr)
         return images;
-    Station& station = live->station();
-    QObject::connect(&station, &Station::snapshotSaved, images, &CImageViewer::addSnapshot);
-    const auto followUnit = [images, &station] { images->setTemperatureUnit(station.values().unit()); };
-    QObject::connect(&station.values(), &OperatorValuesModel::valuesChanged, images, followUnit);
+    QObject::connect(station, &Station::snapshotSaved, images, &CImageViewer::addSnapshot);
+    const auto followUnit = [images, station] { images->setTemperatureUnit(station->values().unit()); };
+    QObject::connect(&station->values(), &OperatorValuesModel::valuesChanged, images, followUnit);
     followUnit();
     return images;
 }
@@ -44,6 +42,12 @@ std::vector<CDemoFeature> stationFeatures() {
         {CDemoFeature::viewsGroup, 0, QCoreApplication::translate("CViewsBar", "Image View"), createImageView,
          nullptr},
     };
+}
+
+std::unique_ptr<Station> makeStation(SettingsSection& settings, EventLog& log) {
+    StationOptions options;
+    options.programFolder = QCoreApplication::applicationDirPath();
+    return std::make_unique<Station>(settings, log, options);
 }
 
 } // namespace calidra

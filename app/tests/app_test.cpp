@@ -64,6 +64,7 @@ protected:
         CCalidraApp::Options result;
         result.applicationName = name;
         result.features = calidra::stationFeatures;
+        result.makeShared = calidra::makeStation;
         result.runtimeFolder = runtime.path();
         result.translationsFolder = runtime.filePath("no-translations");
         result.showMessage = [this](const QString& caption, const QString& text) {

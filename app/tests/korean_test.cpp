@@ -37,6 +37,7 @@ TEST(KoreanDesktop, TheMainWindowSpeaksKorean) {
     CCalidraApp::Options options;
     options.applicationName = "Calidra";
     options.features = calidra::stationFeatures;
+    options.makeShared = calidra::makeStation;
     options.runtimeFolder = folder.path();
     options.translationsFolder = QDir(qEnvironmentVariable("CALIDRA_RUNTIME_DIR")).filePath("translations");
     CCalidraApp app(options);

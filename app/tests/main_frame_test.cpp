@@ -78,8 +78,10 @@ protected:
         calidra::applyVisualTheme(calidra::VisualTheme::Dark);
     }
 
+    // Each frame with its own station, as each run of the program has.
     std::unique_ptr<CMainFrame> start(std::vector<CDemoFeature> features = calidra::stationFeatures()) {
-        auto frame = std::make_unique<CMainFrame>(settings, std::move(features), log);
+        stations.push_back(calidra::makeStation(settings, log));
+        auto frame = std::make_unique<CMainFrame>(settings, std::move(features), log, stations.back().get());
         EXPECT_TRUE(frame->create());
         frame->initialUpdateViews();
         frame->SelectView(frame->currentViewNumber());
@@ -91,9 +93,12 @@ protected:
         emit frame.themeCombo()->activated(index);
     }
 
+    calidra::Station& station() { return *stations.back(); }
+
     QTemporaryDir folder;
     calidra::EventLog log;
     calidra::SettingsStore settings{folder.filePath("Calidra.conf")};
+    std::vector<std::unique_ptr<calidra::Station>> stations; // outlive the frames of a test
 };
 
 QString shownHeading(const CMainFrame& frame) {
@@ -169,18 +174,18 @@ TEST_F(MainFrameTest, ViewsAreInitialisedOnceAfterTheFrameIsBuilt) {
     EXPECT_EQ(static_cast<CountingView*>(frame.views()[1])->initialUpdates, 1);
 }
 
-// The Image View follows the live view's station: its unit, and each snapshot it saves.
+// The Image View follows the application's station: its unit, and each snapshot it saves.
 TEST_F(MainFrameTest, TheImageViewHearsTheStationsSnapshotsAndUnit) {
     auto frame = start();
     auto* live = qobject_cast<calidra::CLiveViewer*>(frame->views()[0]);
     auto* images = qobject_cast<calidra::CImageViewer*>(frame->views()[1]);
     ASSERT_TRUE(live != nullptr && images != nullptr);
-    live->station().values().select(calidra::OperatorValuesModel::List::Unit, 1);
+    station().values().chooseUnit(calidra::TemperatureUnit::Fahrenheit);
     EXPECT_EQ(images->temperatureUnit(), calidra::TemperatureUnit::Fahrenheit);
 
     const QString saved = folder.filePath("ThermalAlarm_20210307_090503.jpg");
     QFile(saved).open(QIODevice::WriteOnly);
-    emit live->station().snapshotSaved(saved, 38.2);
+    emit station().snapshotSaved(saved, 38.2);
     QElapsedTimer waited; // the row comes after the view's first listing
     waited.start();
     while (images->list()->rowCount() == 0 && waited.elapsed() < 5000)
@@ -285,7 +290,7 @@ TEST_F(MainFrameTest, StatusBarNamesTheCameraAndShowsWhatAViewSays) {
     connected.label = "SIM-A";
     connected.identity = "16F0A001";
     connected.model = "KVX-384TRA";
-    emit live->station().cameraStateChanged(connected);
+    emit station().cameraStateChanged(connected);
     EXPECT_EQ(frame->viewStatusPane()->text(), "SIM-A [16F0A001] KVX-384TRA");
 
     emit live->statusMessage("Alarm Temp must be ...", 5000);

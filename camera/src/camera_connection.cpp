@@ -2,6 +2,8 @@
 
 #include "camera/camera_models.h"
 
+#include "threadaffinity/thread_affinity.h"
+
 #include <QMetaObject>
 
 namespace calidra {
@@ -38,6 +40,7 @@ bool CameraConnection::succeeded(int result, const char* failureText) {
 }
 
 int CameraConnection::initialise() {
+    CALIDRA_REQUIRE_OWNER_THREAD();
     const int result = library_.initialise();
     // A library that cannot start (a broken camera configuration, for one) leaves the station
     // searching for ever: the operator must be able to read why.
@@ -57,6 +60,7 @@ int CameraConnection::initialise() {
 }
 
 void CameraConnection::shutdown() {
+    CALIDRA_REQUIRE_OWNER_THREAD();
     connectTimer_->stop();
     openWaitTimer_->stop();
     readoutTimer_->stop();
@@ -112,6 +116,7 @@ QStringList CameraConnection::cameraEntries() const {
 }
 
 void CameraConnection::EnumerateCameras() {
+    CALIDRA_REQUIRE_OWNER_THREAD();
     cameraList_.clear();
     int count = 0;
     // A failed count means no camera is reachable: not an event for the operator.
@@ -129,6 +134,7 @@ void CameraConnection::EnumerateCameras() {
 }
 
 int CameraConnection::OpenCamera(const CameraRecord& record) {
+    CALIDRA_REQUIRE_OWNER_THREAD();
     CloseCamera();
     std::unique_ptr<Camera> opened;
     const int result = library_.open(record, *this, opened);
@@ -151,6 +157,7 @@ int CameraConnection::OpenCamera(const CameraRecord& record) {
 }
 
 void CameraConnection::CloseCamera() {
+    CALIDRA_REQUIRE_OWNER_THREAD();
     if (!camera_)
         return;
     receiver_.cameraChanged(nullptr);
@@ -216,6 +223,7 @@ void CameraConnection::tryNextQualifying() {
 }
 
 int CameraConnection::StartAcquisition() {
+    CALIDRA_REQUIRE_OWNER_THREAD();
     if (!camera_)
         return 0;
     int width = 0;
@@ -248,6 +256,7 @@ int CameraConnection::StartAcquisition() {
 }
 
 int CameraConnection::StopAcquisition() {
+    CALIDRA_REQUIRE_OWNER_THREAD();
     if (!camera_)
         return 0;
     const int result = camera_->setAcquisition(false);
@@ -258,6 +267,7 @@ int CameraConnection::StopAcquisition() {
 }
 
 void CameraConnection::SetNucInterval(int intervalMs) {
+    CALIDRA_REQUIRE_OWNER_THREAD();
     nucTimer_->stop();
     // A zero or negative interval would fire without pause: periodic NUC is off instead.
     if (intervalMs > 0)

@@ -12,31 +12,19 @@
 #include <cstdio>
 
 namespace calidra {
-namespace {
 
-StationOptions stationOptions(const CLiveViewer::Environment& environment) {
-    StationOptions options;
-    options.programFolder = environment.programFolder;
-    options.timings = environment.timings;
-    options.cameraLibrary = environment.cameraLibrary;
-    return options;
-}
-
-} // namespace
-
-CLiveViewer::CLiveViewer(Environment environment, QWidget* parent)
-    : CCalidraView(parent), environment_(std::move(environment)),
-      station_(std::make_unique<Station>(*environment_.settings, *environment_.log,
-                                         stationOptions(environment_))) {
+CLiveViewer::CLiveViewer(Station& station, QString programFolder, QWidget* parent)
+    : CCalidraView(parent), station_(station), programFolder_(std::move(programFolder)) {
     picture_ = new PictureArea(this);
-    picture_->setSource(&station_->host());
-    picture_->setCameraSignal(station_->cameraSignal());
+    picture_->setSource(&station_.pictures());
+    picture_->setCameraSignal(station_.cameraSignal());
+    station_.setViewWindowExists(true);
     connect(picture_, &PictureArea::leftDoubleClicked, this, &CLiveViewer::toggleFullView);
-    connect(station_.get(), &Station::alarmChanged, this, &CLiveViewer::onAlarmChanged);
-    connect(station_.get(), &Station::cameraSignalChanged, picture_, &PictureArea::setCameraSignal);
-    connect(station_.get(), &Station::cameraStateChanged, this,
+    connect(&station_, &Station::alarmChanged, this, &CLiveViewer::onAlarmChanged);
+    connect(&station_, &Station::cameraSignalChanged, picture_, &PictureArea::setCameraSignal);
+    connect(&station_, &Station::cameraStateChanged, this,
             [this](const CameraState& state) { emit statusTextChanged(cameraStatusText(state)); });
-    connect(&station_->values(), &OperatorValuesModel::entryRefused, this,
+    connect(&station_.values(), &OperatorValuesModel::entryRefused, this,
             [this](OperatorValuesModel::Field, const QString& reason) {
                 emit statusMessage(reason, refusalShownMs);
             });
@@ -48,13 +36,13 @@ CLiveViewer::~CLiveViewer() {
     // Whether the picture keeps up with the camera, for a person checking the station.
     if (qEnvironmentVariableIsSet("CALIDRA_PICTURE_STATS"))
         std::fprintf(stderr, "pictures: %llu handed over, %llu taken, %llu painted\n",
-                     static_cast<unsigned long long>(station_->pipeline().shownFrameCount()),
+                     static_cast<unsigned long long>(station_.shownFrameCount()),
                      static_cast<unsigned long long>(picture_->picturesTaken()),
                      static_cast<unsigned long long>(picture_->picturesPainted()));
     // Acquisition stopped, the camera closed and the library down first, so no frame reaches the
     // pipeline or the picture while they go.
-    station_->stop();
-    station_->host().setViewWindowExists(false);
+    station_.stop();
+    station_.setViewWindowExists(false);
     delete paneArea_;
     paneArea_ = nullptr;
     pane_ = nullptr;
@@ -64,9 +52,9 @@ void CLiveViewer::OnInitialUpdate() {
     CCalidraView::OnInitialUpdate();
     if (pane_ == nullptr)
         createPane();
-    station_->start();
-    picture_->setCameraSignal(station_->cameraSignal());
-    emit statusTextChanged(cameraStatusText(station_->cameraState()));
+    station_.start();
+    picture_->setCameraSignal(station_.cameraSignal());
+    emit statusTextChanged(cameraStatusText(station_.cameraState()));
     layoutChildren();
 }
 
@@ -93,16 +81,16 @@ void CLiveViewer::createPane() {
     paneArea_ = new QScrollArea(this);
     paneArea_->setFrameShape(QFrame::NoFrame);
     paneArea_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    pane_ = new CLiveViewerCtrl(station_->values());
+    pane_ = new CLiveViewerCtrl(station_.values());
     pane_->setFixedSize(CLiveViewerCtrl::paneWidth - paneScrollBarAllowance, CLiveViewerCtrl::contentHeight);
     paneArea_->setWidget(pane_);
     paneArea_->setGeometry(0, 0, 100, 100);
     paneArea_->show();
-    const QString pictures = environment_.programFolder + QStringLiteral("/pictures/");
+    const QString pictures = programFolder_ + QStringLiteral("/pictures/");
     pane_->alarmAnimation().load(localizedPicture(pictures, QStringLiteral("alarm_animation")), 207);
     pane_->banner().load(localizedPicture(pictures, QStringLiteral("pane_banner")), 380);
 
-    Station* station = station_.get();
+    Station* station = &station_;
     connect(pane_, &CLiveViewerCtrl::measureRequested, station, &Station::startMeasurement);
     connect(pane_, &CLiveViewerCtrl::maskingRequested, station, &Station::launchMaskEditor);
     connect(pane_, &CLiveViewerCtrl::ipSettingRequested, station, &Station::launchIpTool);

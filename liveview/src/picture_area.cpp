@@ -1,7 +1,5 @@
 #include "liveview/picture_area.h"
 
-#include "station/station_host.h"
-
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPainter>
@@ -39,21 +37,21 @@ PictureArea::PictureArea(QWidget* parent) : QWidget(parent) {
     setAutoFillBackground(false);
 }
 
-void PictureArea::setSource(StationHost* host) {
-    if (host_ != nullptr)
-        disconnect(host_, nullptr, this, nullptr);
-    host_ = host;
-    if (host_ != nullptr)
-        connect(host_, &StationHost::pictureReady, this, &PictureArea::takeNewestPicture,
+void PictureArea::setSource(PictureSource* source) {
+    if (source_ != nullptr)
+        disconnect(source_, nullptr, this, nullptr);
+    source_ = source;
+    if (source_ != nullptr)
+        connect(source_, &PictureSource::pictureReady, this, &PictureArea::takeNewestPicture,
                 Qt::QueuedConnection);
 }
 
 void PictureArea::takeNewestPicture() {
-    if (host_ == nullptr)
+    if (source_ == nullptr)
         return;
     bool measuring = false;
     std::string status;
-    if (!host_->takeLatestPicture(newest_, measuring, status, &maskRegions_) || newest_.empty() ||
+    if (!source_->takeLatestPicture(newest_, measuring, status, &maskRegions_) || newest_.empty() ||
         newest_.type() != CV_8UC3)
         return;
     // Kept, so a repaint after a resize or an expose shows the picture again.

@@ -35,18 +35,17 @@ protected:
         file.write(scenario);
         file.close();
         qputenv("SORVIK_SIM_SCENARIO", scenarioPath.toUtf8());
-        environment.timings.connectFirstMs = 20;
-        environment.timings.openWaitMs = 20;
-        environment.timings.readoutMs = 50;
-        environment.settings = &store;
-        environment.log = &log;
-        environment.programFolder = folder.path();
+        options.timings.connectFirstMs = 20;
+        options.timings.openWaitMs = 20;
+        options.timings.readoutMs = 50;
+        options.programFolder = folder.path();
         // The pane's pictures from the runnable folder of this build.
         QDir(folder.path()).mkpath("pictures");
         const QString built = qEnvironmentVariable("CALIDRA_RUNTIME_DIR") + "/pictures/";
         for (const char* name : {"alarm_animation.png", "pane_banner.png"})
             QFile::copy(built + name, folder.filePath(QString("pictures/") + name));
-        viewer = new CLiveViewer(environment);
+        station = std::make_unique<Station>(store, log, options);
+        viewer = new CLiveViewer(*station, folder.path());
         stack.addWidget(viewer);
         stack.resize(1000, 700);
         stack.show();
@@ -71,7 +70,8 @@ protected:
     QTemporaryDir folder;
     SettingsStore store{folder.filePath("settings/Calidra.conf")};
     EventLog log;
-    CLiveViewer::Environment environment;
+    StationOptions options;
+    std::unique_ptr<Station> station;
     QStackedWidget stack;
     CLiveViewer* viewer = nullptr;
 };
@@ -82,7 +82,7 @@ TEST_F(LiveViewerTest, PaneOnTheRightPictureOnTheLeft) {
     EXPECT_EQ(viewer->pictureArea()->geometry(), QRect(7, 7, 590, 700));
     EXPECT_FALSE(control<QLineEdit>("detectTestField")->isVisibleTo(viewer->pane()));
     EXPECT_FALSE(control<QPushButton>("cameraSettingButton")->isVisibleTo(viewer->pane()));
-    EXPECT_EQ(viewer->station().host().operatorSettings().fontSize, 1); // no stored size: labels stay large
+    EXPECT_EQ(station->host().operatorSettings().fontSize, 1); // no stored size: labels stay large
 }
 
 TEST_F(LiveViewerTest, DoubleClickTwiceReturnsTheViewToItsPlace) {
@@ -113,22 +113,22 @@ TEST_F(LiveViewerTest, F2TogglesAndEscOnlyLeaves) {
 TEST_F(LiveViewerTest, AlarmNotificationPlaysAndStopsThePaneAnimation) {
     ASSERT_EQ(viewer->pane()->alarmAnimation().frameCount(), 8);
     EXPECT_EQ(viewer->pane()->banner().frameCount(), 1);
-    emit viewer->station().alarmChanged(true);
+    emit station->alarmChanged(true);
     QApplication::processEvents();
     EXPECT_TRUE(viewer->pane()->alarmAnimation().isPlaying());
-    emit viewer->station().alarmChanged(false);
+    emit station->alarmChanged(false);
     QApplication::processEvents();
     EXPECT_FALSE(viewer->pane()->alarmAnimation().isPlaying());
 }
 
 TEST_F(LiveViewerTest, MeasureRunsUntilTheOffsetArrives) {
     control<QPushButton>("measureButton")->click();
-    EXPECT_TRUE(viewer->station().pipeline().measuring());
-    EXPECT_TRUE(viewer->station().measurementTimerActive());
-    viewer->station().host().offsetMeasured("0.8");
+    EXPECT_TRUE(station->pipeline().measuring());
+    EXPECT_TRUE(station->measurementTimerActive());
+    station->host().offsetMeasured("0.8");
     QApplication::processEvents();
     EXPECT_EQ(control<QLineEdit>("offsetField")->text(), "0.8");
-    EXPECT_FALSE(viewer->station().measurementTimerActive());
+    EXPECT_FALSE(station->measurementTimerActive());
 }
 
 TEST_F(LiveViewerTest, TheFrameThreadSeesThePanesValues) {
@@ -137,7 +137,7 @@ TEST_F(LiveViewerTest, TheFrameThreadSeesThePanesValues) {
     QTest::keyClick(control<QLineEdit>("alarmField"), Qt::Key_Return);
     control<QComboBox>("paletteList")->setCurrentIndex(4);
     emit control<QComboBox>("paletteList")->activated(4);
-    const OperatorSettings settings = viewer->station().host().operatorSettings();
+    const OperatorSettings settings = station->host().operatorSettings();
     EXPECT_EQ(settings.frame.alarmCelsius, 36.6);
     EXPECT_EQ(settings.frame.detectionCelsius, 32.0);
     EXPECT_EQ(settings.paletteNumber, 4);
@@ -155,7 +155,7 @@ TEST_F(LiveViewerTest, TheFrameThreadSeesThePanesValues) {
 
 TEST_F(LiveViewerTest, MaskingWritesTheCleanPictureForTheEditor) {
     QDir(folder.path()).mkpath("Zonara");
-    viewer->station().pipeline().allocateBuffers(32, 24);
+    station->pipeline().allocateBuffers(32, 24);
     control<QPushButton>("maskingButton")->click();
     const QImage snapshot(folder.filePath("Zonara/snapshot.jpg"));
     EXPECT_EQ(snapshot.size(), QSize(32, 24));
@@ -181,11 +181,11 @@ TEST_F(LiveViewerTest, BothFrontEndsPublishTheSameValuesFromTheStore) {
         StationOptions headless;
         headless.cameraLibrary = &noCamera;
         headless.writesOperatorValues = false;
-        Station station(store, log, headless);
-        station.start();
+        Station headlessStation(store, log, headless);
+        headlessStation.start();
         viewer->OnInitialUpdate(); // the pane reads the store again
-        const OperatorSettings windowed = viewer->station().host().operatorSettings();
-        const OperatorSettings printed = station.host().operatorSettings();
+        const OperatorSettings windowed = station->host().operatorSettings();
+        const OperatorSettings printed = headlessStation.host().operatorSettings();
         EXPECT_EQ(printed.frame.detectionCelsius, windowed.frame.detectionCelsius) << key.toStdString();
         EXPECT_EQ(printed.frame.alarmCelsius, windowed.frame.alarmCelsius) << key.toStdString();
         EXPECT_EQ(printed.frame.alarmSavePeriodMs, windowed.frame.alarmSavePeriodMs) << key.toStdString();
@@ -211,14 +211,13 @@ protected:
         library.cameras[0].codeAt = [](int x, int y) {
             return x >= 150 && x < 200 && y >= 80 && y < 230 ? uint16_t(1385) : uint16_t(1250);
         };
-        environment.timings.connectFirstMs = 10;
-        environment.timings.openWaitMs = 10;
-        environment.timings.readoutMs = 20;
-        environment.settings = &store;
-        environment.log = &log;
-        environment.programFolder = folder.path();
-        environment.cameraLibrary = &library;
-        viewer = std::make_unique<CLiveViewer>(environment);
+        options.timings.connectFirstMs = 10;
+        options.timings.openWaitMs = 10;
+        options.timings.readoutMs = 20;
+        options.programFolder = folder.path();
+        options.cameraLibrary = &library;
+        station = std::make_unique<Station>(store, log, options);
+        viewer = std::make_unique<CLiveViewer>(*station, folder.path());
         viewer->resize(1000, 700);
         viewer->show();
         viewer->OnInitialUpdate();
@@ -237,7 +236,8 @@ protected:
     SettingsStore store{folder.filePath("Calidra.conf")};
     EventLog log;
     test::FakeCameraLibrary library;
-    CLiveViewer::Environment environment;
+    StationOptions options;
+    std::unique_ptr<Station> station;
     std::unique_ptr<CLiveViewer> viewer;
 };
 
@@ -245,15 +245,14 @@ TEST_F(UnpluggedDuringAnAlarmTest, PictureSaysNoSignalAndTheAlarmAndReadoutsEnd)
     PictureArea* picture = viewer->pictureArea();
     QLabel* large = viewer->pane()->findChild<QLabel*>("largeReadout");
     ASSERT_TRUE(runUntil([&] {
-        return picture->picturesTaken() > 0 && viewer->station().pipeline().alarmOn() &&
-               large->text() == "38.5 C";
+        return picture->picturesTaken() > 0 && station->pipeline().alarmOn() && large->text() == "38.5 C";
     }));
     const QColor live = picture->grab().toImage().pixelColor(5, 5);
 
     library.unplug("SIM-A");
     ASSERT_TRUE(runUntil([&] { return picture->cameraSignal() == CameraSignal::Lost; }));
     QApplication::processEvents();
-    EXPECT_FALSE(viewer->station().pipeline().alarmOn());
+    EXPECT_FALSE(station->pipeline().alarmOn());
     EXPECT_EQ(large->text(), "");
     EXPECT_EQ(viewer->pane()->findChild<QLabel*>("maximumReadout")->text(), "");
     EXPECT_EQ(picture->signalText(), "No camera signal — searching…");
@@ -287,7 +286,7 @@ TEST_F(FeverishSceneTest, FeverishPersonGetsARedRectangleTheAlarmAndTheReadout) 
     ASSERT_TRUE(runUntil([&] { return redPixels(viewer->pictureArea()->grab().toImage()) > 20; }));
     EXPECT_TRUE(runUntil([&] { return viewer->pane()->alarmAnimation().isPlaying(); }));
     EXPECT_TRUE(runUntil([&] { return readout("largeReadout") == "38.2 C"; }));
-    EXPECT_TRUE(viewer->station().connection().connected());
+    EXPECT_TRUE(station->connection().connected());
 }
 
 TEST_F(FeverishSceneTest, ClosingWhileAcquiringStopsEverythingInOrder) {

@@ -1,21 +1,19 @@
-// The options pane as the operator uses it: controls found by name, the values' rules in the
-// model behind it, what reaches the store and what is asked of the camera.
+// The options pane as the operator uses it: controls found by name, typed values taken once the
+// entry is finished, the controls each mode shows. The values' rules are tested with the model.
 
 #include "liveview/live_viewer_ctrl.h"
+
+#include "testsupport/operator_values_record.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMap>
 #include <QPushButton>
-#include <QVariant>
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <limits>
 #include <vector>
 
 namespace calidra {
@@ -35,34 +33,10 @@ void enter(QLineEdit* edit, const QString& text, Finish finish = Finish::Return)
     }
 }
 
-class MemoryStore : public SettingsSection {
-public:
-    int readInteger(const QString& key, int defaultValue) override {
-        return values.contains(key) ? values[key].toInt() : defaultValue;
-    }
-    double readDouble(const QString& key, double defaultValue) override {
-        return values.contains(key) ? values[key].toDouble() : defaultValue;
-    }
-    void writeInteger(const QString& key, int value) override { values[key] = value; }
-    void writeDouble(const QString& key, double value) override { values[key] = value; }
-    QMap<QString, QVariant> values;
-};
-
 class OptionsPaneTest : public ::testing::Test {
 protected:
     OptionsPaneTest() {
-        model.setCameraTakesOffset([this] { return cameraTakesOffset; });
-        QObject::connect(&model, &OperatorValuesModel::userOffsetChosen,
-                         [this](double celsius) { offsetsSent.push_back(celsius); });
-        QObject::connect(&model, &OperatorValuesModel::paletteChosen,
-                         [this](const QString& name) { palettesSent.push_back(name); });
-        QObject::connect(&model, &OperatorValuesModel::nucIntervalApplied,
-                         [this](int intervalMs) { nucIntervals.push_back(intervalMs); });
-        QObject::connect(&model, &OperatorValuesModel::measuringStopRequested, [this] { ++measuringStops; });
-        QObject::connect(&model, &OperatorValuesModel::valuesChanged, [this] { ++publications; });
         QObject::connect(&pane, &CLiveViewerCtrl::measureRequested, [this] { ++measurementsStarted; });
-        QObject::connect(&model, &OperatorValuesModel::entryRefused,
-                         [this](OperatorValuesModel::Field, const QString& reason) { refusals << reason; });
     }
 
     QLineEdit* field(const char* name) const { return pane.findChild<QLineEdit*>(name); }
@@ -76,17 +50,11 @@ protected:
         emit box->activated(index);
     }
 
-    MemoryStore store;
+    test::MemorySettings store;
     OperatorValuesModel model{store};
+    test::OperatorValuesRecord record{model};
     CLiveViewerCtrl pane{model};
-    bool cameraTakesOffset = false;
-    std::vector<double> offsetsSent;
-    std::vector<QString> palettesSent;
-    std::vector<int> nucIntervals;
-    int measuringStops = 0;
     int measurementsStarted = 0;
-    int publications = 0;
-    QStringList refusals;
 };
 
 TEST_F(OptionsPaneTest, FirstRunShowsTheDefaultsAndStoresThemBack) {
@@ -125,30 +93,6 @@ TEST_F(OptionsPaneTest, FirstRunShowsTheDefaultsAndStoresThemBack) {
     EXPECT_EQ(model.operatorSettings().frame.alarmSavePeriodMs, 2000);
 }
 
-TEST_F(OptionsPaneTest, UnitSwitchRewritesBothFieldsAndKeepsCelsiusStored) {
-    model.load();
-    pick(list("unitList"), 1);
-    EXPECT_EQ(field("alarmField")->text(), "99.5");
-    EXPECT_EQ(field("detectionField")->text(), "89.6");
-    EXPECT_EQ(unitLabel(), "℉");
-    EXPECT_DOUBLE_EQ(store.values["AlarmTemperature"].toDouble(), 37.5);
-    EXPECT_EQ(store.values["TemperatureUnit"].toInt(), 1);
-    EXPECT_EQ(model.unit(), TemperatureUnit::Fahrenheit);
-    EXPECT_DOUBLE_EQ(model.operatorSettings().frame.alarmCelsius, 37.5);
-
-    pick(list("unitList"), 0);
-    EXPECT_EQ(field("alarmField")->text(), "37.5");
-    EXPECT_EQ(unitLabel(), "℃");
-}
-
-TEST_F(OptionsPaneTest, FahrenheitStartRoundsTheStoredTemperatureToTheShownDecimal) {
-    store.values["TemperatureUnit"] = 1;
-    store.values["AlarmTemperature"] = 36.9;
-    model.load();
-    EXPECT_EQ(field("alarmField")->text(), "98.4");
-    EXPECT_DOUBLE_EQ(store.values["AlarmTemperature"].toDouble(), (98.4 - 32) / 1.8);
-}
-
 // One typed text in one unit, finished one way: taken (perhaps capped) or refused.
 struct TypedEntry {
     const char* field;
@@ -164,7 +108,7 @@ class TypedEntryTest : public OptionsPaneTest, public ::testing::WithParamInterf
 
 TEST_P(TypedEntryTest, TakesWholeValuesWithinTheLimitsOnlyWhenTheEntryIsFinished) {
     const TypedEntry& entry = GetParam();
-    cameraTakesOffset = true;
+    record.cameraTakesOffset = true;
     store.values["TemperatureMode"] = 2; // Manual: the offset field shows
     model.load();
     pick(list("unitList"), entry.unit);
@@ -180,9 +124,9 @@ TEST_P(TypedEntryTest, TakesWholeValuesWithinTheLimitsOnlyWhenTheEntryIsFinished
     enter(edit, entry.typed, entry.finish);
     EXPECT_EQ(edit->text(), entry.shownAfter);
     const bool refused = edit->text() == inForce && inForce != entry.typed;
-    EXPECT_EQ(refusals.size(), refused ? 1 : 0);
+    EXPECT_EQ(record.refusals.size(), refused ? 1 : 0);
     if (refused) {
-        EXPECT_FALSE(refusals.value(0).isEmpty());
+        EXPECT_FALSE(record.refusals.value(0).isEmpty());
     }
     EXPECT_NEAR(store.values[entry.key].toDouble(), entry.storedAfter, 1e-9);
 }
@@ -221,47 +165,18 @@ TEST_F(OptionsPaneTest, NucIntervalIsZeroOrWithinItsLimitsAndApplyTakesOnlySuch)
     }
     field("nucField")->setText("off"); // Apply finishes the entry itself
     button("applyButton")->click();
-    EXPECT_TRUE(nucIntervals.empty());
+    EXPECT_TRUE(record.nucIntervals.empty());
     field("nucField")->setText("30");
     button("applyButton")->click();
     enter(field("nucField"), "0");
     button("applyButton")->click();
-    EXPECT_EQ(nucIntervals, (std::vector<int>{30000, 0}));
+    EXPECT_EQ(record.nucIntervals, (std::vector<int>{30000, 0}));
     EXPECT_EQ(store.values["NUCPeriod"].toInt(), 0);
-    EXPECT_EQ(refusals.size(), 6);
-}
-
-TEST_F(OptionsPaneTest, StoredValuesOutsideTheLimitsAreBroughtIntoThem) {
-    const double notANumber = std::numeric_limits<double>::quiet_NaN();
-    store.values["TrackingTemperature"] = notANumber;
-    store.values["AlarmTemperature"] = 0.0;
-    store.values["AlarmSavePeriod"] = -5;
-    store.values["NUCPeriod"] = 5;
-    store.values["DetectTest"] = 0;
-    store.values["TemperatureMode"] = 2;
-    store.values["UserOffset"] = std::numeric_limits<double>::infinity();
-    model.load();
-    // Alarm at its lowest, detection (the default 32.0 would be above it) just below.
-    EXPECT_EQ(field("alarmField")->text(), "30.0");
-    EXPECT_EQ(field("detectionField")->text(), "29.9");
-    EXPECT_EQ(field("savePeriodField")->text(), "1");
-    EXPECT_EQ(field("nucField")->text(), "10");
-    EXPECT_EQ(field("detectTestField")->text(), "1");
-    EXPECT_EQ(field("offsetField")->text(), "20.0");
-    EXPECT_DOUBLE_EQ(store.values["AlarmTemperature"].toDouble(), 30.0);
-    EXPECT_EQ(store.values["AlarmSavePeriod"].toInt(), 1);
-    EXPECT_EQ(model.operatorSettings().frame.alarmSavePeriodMs, 1000);
-
-    store.values["DetectTest"] = 2147483647; // the pipeline bounds it by the frame's area
-    store.values["AlarmTemperature"] = std::numeric_limits<double>::infinity();
-    model.load();
-    EXPECT_EQ(field("alarmField")->text(), "45.0");
-    EXPECT_EQ(field("detectTestField")->text(), "2147483647");
-    EXPECT_TRUE(refusals.isEmpty());
+    EXPECT_EQ(record.refusals.size(), 6);
 }
 
 TEST_F(OptionsPaneTest, ModeListShowsTheRightControlAndNormalResetsTheOffset) {
-    cameraTakesOffset = true;
+    record.cameraTakesOffset = true;
     store.values["TemperatureMode"] = 2;
     store.values["UserOffset"] = 0.7;
     model.load();
@@ -278,60 +193,14 @@ TEST_F(OptionsPaneTest, ModeListShowsTheRightControlAndNormalResetsTheOffset) {
     button("measureButton")->click();
     EXPECT_EQ(measurementsStarted, 1);
 
-    offsetsSent.clear();
-    measuringStops = 0;
+    record.offsetsSent.clear();
+    record.measuringStops = 0;
     pick(list("modeList"), 0);
     EXPECT_EQ(field("offsetField")->text(), "0.0");
-    EXPECT_EQ(measuringStops, 1);
-    EXPECT_EQ(offsetsSent, std::vector<double>{0.0});
+    EXPECT_EQ(record.measuringStops, 1);
+    EXPECT_EQ(record.offsetsSent, std::vector<double>{0.0});
     EXPECT_DOUBLE_EQ(store.values["UserOffset"].toDouble(), 0.0);
     EXPECT_EQ(store.values["TemperatureMode"].toInt(), 0);
-}
-
-TEST_F(OptionsPaneTest, OffsetReachesTheCameraOnlyWhenItTakesOne) {
-    model.load();
-    enter(field("offsetField"), "1.5");
-    EXPECT_TRUE(offsetsSent.empty());
-    EXPECT_FALSE(store.values.contains("UserOffset"));
-    cameraTakesOffset = true;
-    enter(field("offsetField"), "1.7");
-    EXPECT_EQ(offsetsSent, std::vector<double>{1.7});
-    EXPECT_DOUBLE_EQ(store.values["UserOffset"].toDouble(), 1.7);
-    EXPECT_DOUBLE_EQ(model.userOffsetCelsius(), 1.7);
-}
-
-TEST_F(OptionsPaneTest, StoredModeOutsideTheListIsStoredBackAsNoSelection) {
-    store.values["TemperatureMode"] = 7;
-    model.load();
-    EXPECT_EQ(list("modeList")->currentIndex(), -1);
-    EXPECT_EQ(store.values["TemperatureMode"].toInt(), -1);
-}
-
-TEST_F(OptionsPaneTest, PaletteGoesToTheCameraByNameAndToTheRendering) {
-    model.load();
-    const int before = publications;
-    pick(list("paletteList"), 8);
-    EXPECT_EQ(palettesSent, std::vector<QString>{"Jet"});
-    EXPECT_EQ(model.operatorSettings().paletteNumber, 8);
-    EXPECT_GT(publications, before);
-    model.showCameraPalette(3); // the open camera's own: shown, not sent back
-    EXPECT_EQ(list("paletteList")->currentIndex(), 3);
-    EXPECT_EQ(palettesSent.size(), 1u);
-}
-
-TEST_F(OptionsPaneTest, ListsReachTheFrameThreadAndTheStore) {
-    store.values["FontSize"] = 0;
-    store.values["AlarmEvent"] = 1;
-    store.values["AlarmType"] = 1;
-    model.load();
-    EXPECT_EQ(model.operatorSettings().fontSize, 0);
-    EXPECT_EQ(model.operatorSettings().alarmEvent, 1);
-    EXPECT_EQ(model.operatorSettings().alarmType, 1);
-    pick(list("fontList"), 1);
-    EXPECT_EQ(model.operatorSettings().fontSize, 1);
-    EXPECT_EQ(store.values["FontSize"].toInt(), 1);
-    pick(list("alarmTypeList"), 0);
-    EXPECT_EQ(store.values["AlarmType"].toInt(), 0);
 }
 
 TEST_F(OptionsPaneTest, ForcedNormalModeStoresNothing) {
@@ -343,19 +212,6 @@ TEST_F(OptionsPaneTest, ForcedNormalModeStoresNothing) {
     EXPECT_FALSE(list("modeList")->isEnabled());
     EXPECT_FALSE(store.values.contains("TemperatureMode"));
     EXPECT_TRUE(shown(field("offsetField")));
-}
-
-TEST_F(OptionsPaneTest, AStationWithoutAnOperatorReadsTheValuesButWritesNothing) {
-    store.values["TemperatureUnit"] = 1;
-    store.values["AlarmTemperature"] = 36.9;
-    OperatorValuesModel headless(store);
-    headless.setWritesToStore(false);
-    const QMap<QString, QVariant> before = store.values;
-    headless.load();
-    EXPECT_EQ(store.values, before);
-    model.load();
-    EXPECT_EQ(headless.fieldText(OperatorValuesModel::Field::AlarmTemperature), "98.4");
-    EXPECT_EQ(headless.operatorSettings().frame.alarmCelsius, model.operatorSettings().frame.alarmCelsius);
 }
 
 } // namespace

@@ -1,7 +1,5 @@
 #include "settings/settings_store.h"
 
-#include "pipeline/human_detection.h"
-
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
@@ -83,7 +81,7 @@ TEST(SettingsTest, EverySettingHasItsDefaultAndItsKey) {
 }
 
 // Texts an installer writes by hand: a list of prefixes is the file format's list, and comes back
-// as typed; a missing key gives the station's default, an empty one stays empty.
+// as typed; a missing key gives the default, an empty one stays empty.
 TEST_F(SettingsStoreTest, TextsReadBackAsTheInstallerWroteThem) {
     QDir().mkpath(QFileInfo(path()).path());
     writeContent(path(), "[Settings]\nCameraIdentityPrefixes=164, 16F0B001,XY\nMqttHost=desk.local\n"
@@ -95,7 +93,7 @@ TEST_F(SettingsStoreTest, TextsReadBackAsTheInstallerWroteThem) {
     EXPECT_EQ(readSetting(store, settings::mqttPasswordFile), "/etc/calidra/mqtt password");
     EXPECT_EQ(readSetting(store, settings::mqttUser), "");
     EmptySection empty;
-    EXPECT_EQ(readSetting(empty, settings::cameraIdentityPrefixes), "164,165,16F,116F");
+    EXPECT_EQ(readSetting(empty, settings::cameraIdentityPrefixes), ""); // the camera's own prefixes
     EXPECT_EQ(readSetting(empty, settings::alarmKeepDays), 0);
     EXPECT_EQ(readSetting(empty, settings::alarmMinFreeMB), 200);
     EXPECT_EQ(readSetting(empty, settings::mqttPort), 1883);
@@ -118,20 +116,12 @@ TEST_F(SettingsStoreTest, NonAsciiTextsAreUtf8InTheFile) {
     EXPECT_EQ(readSetting(older, settings::stationName), QStringLiteral("정문"));
 }
 
-TEST(SettingsTest, TheFramePipelineStartsFromTheSameDefaults) {
-    EmptySection empty;
-    const FrameSettings unpublished;
-    EXPECT_EQ(unpublished.detectionCelsius, readSetting(empty, settings::trackingTemperature));
-    EXPECT_EQ(unpublished.alarmCelsius, readSetting(empty, settings::alarmTemperature));
-    EXPECT_EQ(unpublished.alarmSavePeriodMs, readSetting(empty, settings::alarmSavePeriod) * 1000);
-    EXPECT_EQ(unpublished.minimumRegionArea, readSetting(empty, settings::detectTest));
-}
-
 TEST_F(SettingsStoreTest, FirstRunGivesTheCallersDefaults) {
     SettingsStore store(path());
-    EXPECT_EQ(store.readInteger(settings_keys::nucPeriod, settings_defaults::nucPeriod), 120);
-    EXPECT_EQ(store.readDouble(settings_keys::alarmTemperature, settings_defaults::alarmTemperature), 37.5);
-    EXPECT_EQ(store.readInteger(settings_keys::colorTheme, settings_defaults::colorTheme), 1);
+    EXPECT_EQ(store.readInteger(settings::nucPeriod.key, settings::nucPeriod.defaultValue), 120);
+    EXPECT_EQ(store.readDouble(settings::alarmTemperature.key, settings::alarmTemperature.defaultValue),
+              37.5);
+    EXPECT_EQ(store.readInteger(settings::colorTheme.key, settings::colorTheme.defaultValue), 1);
     EXPECT_FALSE(QFile::exists(path())); // reading creates nothing
 }
 
@@ -140,34 +130,34 @@ TEST_F(SettingsStoreTest, ValuesReadBackExactlyAcrossInstances) {
     const double sum = 0.1 + 0.2;
     {
         SettingsStore store(path());
-        store.writeDouble(settings_keys::alarmTemperature, third);
-        store.writeDouble(settings_keys::userOffset, sum);
-        store.writeDouble(settings_keys::trackingTemperature, 36.888888888888886);
-        store.writeInteger(settings_keys::temperatureMode, -1);
+        store.writeDouble(settings::alarmTemperature.key, third);
+        store.writeDouble(settings::userOffset.key, sum);
+        store.writeDouble(settings::trackingTemperature.key, 36.888888888888886);
+        store.writeInteger(settings::temperatureMode.key, -1);
         writeSetting(store, settings::nucPeriod, 2147483647);
         writeSetting(store, settings::detectTest, -2147483647 - 1);
     }
     SettingsStore reopened(path());
-    EXPECT_EQ(reopened.readDouble(settings_keys::alarmTemperature, 0), third);
-    EXPECT_EQ(reopened.readDouble(settings_keys::trackingTemperature, 0), 36.888888888888886);
-    EXPECT_EQ(reopened.readDouble(settings_keys::userOffset, 0), sum);
-    EXPECT_EQ(reopened.readInteger(settings_keys::temperatureMode, 0), -1);
-    EXPECT_EQ(reopened.readInteger(settings_keys::nucPeriod, 0), 2147483647);
+    EXPECT_EQ(reopened.readDouble(settings::alarmTemperature.key, 0), third);
+    EXPECT_EQ(reopened.readDouble(settings::trackingTemperature.key, 0), 36.888888888888886);
+    EXPECT_EQ(reopened.readDouble(settings::userOffset.key, 0), sum);
+    EXPECT_EQ(reopened.readInteger(settings::temperatureMode.key, 0), -1);
+    EXPECT_EQ(reopened.readInteger(settings::nucPeriod.key, 0), 2147483647);
     EXPECT_EQ(readSetting(reopened, settings::detectTest), -2147483647 - 1);
     EXPECT_TRUE(fileContent(path()).contains("[Settings]"));
 }
 
 TEST_F(SettingsStoreTest, WritesReachTheFileAtOnce) {
     SettingsStore store(path());
-    store.writeInteger(settings_keys::alarmEvent, 1);
+    store.writeInteger(settings::alarmEvent.key, 1);
     SettingsStore other(path());
-    EXPECT_EQ(other.readInteger(settings_keys::alarmEvent, 0), 1);
+    EXPECT_EQ(other.readInteger(settings::alarmEvent.key, 0), 1);
 }
 
 TEST_F(SettingsStoreTest, GarbageGivesDefaultsAndTheFileStaysUntilAValueChanges) {
     {
         SettingsStore store(path()); // makes the folder
-        store.writeInteger(settings_keys::alarmType, 1);
+        store.writeInteger(settings::alarmType.key, 1);
     }
     // Lines that still read as a key and a number keep their value; everything else is a default.
     const QByteArray garbage("\x01\x02 not an ini file\n[Settings\nAlarmType=abc\nFontSize=\n=\nNUCPeriod=7\n"
@@ -183,7 +173,7 @@ TEST_F(SettingsStoreTest, GarbageGivesDefaultsAndTheFileStaysUntilAValueChanges)
     EXPECT_EQ(fileContent(path()), garbage);
 
     SettingsStore store(path());
-    store.writeInteger(settings_keys::alarmType, 1);
+    store.writeInteger(settings::alarmType.key, 1);
     EXPECT_FALSE(store.lastWriteFailed());
     const QByteArray rewritten = fileContent(path());
     EXPECT_FALSE(rewritten.contains("not an ini file"));
@@ -195,28 +185,28 @@ TEST_F(SettingsStoreTest, GarbageGivesDefaultsAndTheFileStaysUntilAValueChanges)
 TEST_F(SettingsStoreTest, AFileThatCannotBeWrittenIsReportedAndTheRunKeepsTheValue) {
     writeContent(folder.filePath("Quro-Duzu"), "a file where the folder should be");
     SettingsStore store(path());
-    store.writeInteger(settings_keys::alarmEvent, 1);
+    store.writeInteger(settings::alarmEvent.key, 1);
     EXPECT_TRUE(store.lastWriteFailed());
-    EXPECT_EQ(store.readInteger(settings_keys::alarmEvent, 0), 1);
-    store.writeDouble(settings_keys::alarmTemperature, 38.0);
+    EXPECT_EQ(store.readInteger(settings::alarmEvent.key, 0), 1);
+    store.writeDouble(settings::alarmTemperature.key, 38.0);
     EXPECT_TRUE(store.lastWriteFailed());
 
     writeContent(path().replace("Quro-Duzu/Calidra/", ""), "damaged\n[Settings\n");
     SettingsStore damaged(folder.filePath("Calidra.conf"));
-    damaged.writeInteger(settings_keys::alarmEvent, 1);
+    damaged.writeInteger(settings::alarmEvent.key, 1);
     EXPECT_FALSE(damaged.lastWriteFailed());
 }
 
 TEST_F(SettingsStoreTest, UnreadableFileGivesDefaults) {
     {
         SettingsStore store(path());
-        store.writeInteger(settings_keys::alarmType, 1);
+        store.writeInteger(settings::alarmType.key, 1);
     }
     QFile::setPermissions(path(), QFileDevice::Permissions());
     if (QFile(path()).open(QIODevice::ReadOnly))
         GTEST_SKIP() << "running with rights that read any file";
     SettingsStore store(path());
-    EXPECT_EQ(store.readInteger(settings_keys::alarmType, 0), 0);
+    EXPECT_EQ(store.readInteger(settings::alarmType.key, 0), 0);
 }
 
 // A program killed while it wrote its settings leaves its scratch folder; the next store removes
@@ -275,7 +265,7 @@ int writeOnAFullDisk(const QString& settingsPath, const QByteArray& before, cons
             return NoFullDisk;
     }
     SettingsStore store(path);
-    store.writeInteger(settings_keys::colorTheme, 2);
+    store.writeInteger(settings::colorTheme.key, 2);
     if (!store.lastWriteFailed())
         return NotReported;
     return fileContent(path) == before ? Kept : FileChanged;
@@ -318,7 +308,7 @@ TEST_F(SettingsStoreTest, AFifoInPlaceOfTheFileIsNeitherWaitedOnNorReplaced) {
     {
         SettingsStore store(path());
         EXPECT_EQ(readSetting(store, settings::alarmEvent), 0);
-        store.writeInteger(settings_keys::alarmEvent, 1);
+        store.writeInteger(settings::alarmEvent.key, 1);
         EXPECT_TRUE(store.lastWriteFailed());
         EXPECT_EQ(readSetting(store, settings::alarmEvent), 1);
     }

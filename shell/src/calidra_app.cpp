@@ -57,6 +57,7 @@ CCalidraApp::CCalidraApp(Options options) : options_(std::move(options)) {
 
 CCalidraApp::~CCalidraApp() {
     mainFrame_.reset();
+    shared_.reset();
     if (runningApp == this)
         runningApp = nullptr;
 }
@@ -100,12 +101,15 @@ bool CCalidraApp::InitInstance() {
 
     // Entries written while the frame is still being built are dropped: no window shows them yet.
     log_ = std::make_unique<calidra::EventLog>();
+    if (options_.makeShared)
+        shared_ = options_.makeShared(*settings_, *log_);
 
     std::unique_ptr<CMainFrame> frame;
     bool created = false;
     try {
         frame = std::make_unique<CMainFrame>(
-            *settings_, options_.features ? options_.features() : std::vector<CDemoFeature>{}, *log_);
+            *settings_, options_.features ? options_.features() : std::vector<CDemoFeature>{}, *log_,
+            shared_.get());
         created = frame->create();
     } catch (const std::exception&) {
         // Out of memory while building the window ends start-up like any other failure.
@@ -137,6 +141,7 @@ int CCalidraApp::ExitInstance() {
     if (log_)
         log_->setStationUp(false);
     mainFrame_.reset();
+    shared_.reset();
     translations_.removeAll();
     return 0;
 }

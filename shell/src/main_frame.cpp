@@ -40,8 +40,8 @@ public:
 } // namespace
 
 CMainFrame::CMainFrame(calidra::SettingsSection& settings, std::vector<CDemoFeature> features,
-                       calidra::EventLog& log, QWidget* parent)
-    : QMainWindow(parent), settings_(settings), features_(std::move(features)), log_(log),
+                       calidra::EventLog& log, QObject* shared, QWidget* parent)
+    : QMainWindow(parent), settings_(settings), features_(std::move(features)), log_(log), shared_(shared),
       colorThemeIndex_(calidra::readSetting(settings, calidra::settings::colorTheme)),
       lockKeys_(calidra::makeLockKeyReader()) {
     setObjectName(QStringLiteral("MainFrame"));
@@ -189,7 +189,7 @@ void CMainFrame::createViews() {
             break;
         CCalidraView* view = nullptr;
         try {
-            view = viewClass(calidra::ViewEnvironment{clientArea_, &log_, &settings_});
+            view = viewClass(calidra::ViewEnvironment{clientArea_, &log_, &settings_, shared_});
         } catch (const std::exception&) {
             // A view that cannot be made leaves its slot empty; the station runs without it.
             view = nullptr;

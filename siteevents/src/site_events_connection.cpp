@@ -3,8 +3,9 @@
 #include "password_file.h"
 #include "siteevents/site_events_messages.h"
 
+#include "threadaffinity/thread_affinity.h"
+
 #include <QSocketNotifier>
-#include <QThread>
 
 #include <mosquitto.h>
 
@@ -52,7 +53,7 @@ QString SiteEventsConnection::brokerName() const {
 }
 
 void SiteEventsConnection::begin() {
-    Q_ASSERT(QThread::currentThread() == thread());
+    CALIDRA_REQUIRE_OWNER_THREAD();
     retryDelayMs_ = std::max(1, settings_.firstRetryDelayMs);
     const QString configured = settings_.stationName.trimmed();
     if (!configured.isEmpty() && siteStationName(configured) != configured)

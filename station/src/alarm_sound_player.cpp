@@ -1,9 +1,10 @@
 #include "station/alarm_sound_player.h"
 
+#include "threadaffinity/thread_affinity.h"
+
 #include <QAudioDeviceInfo>
 #include <QMetaObject>
 #include <QSoundEffect>
-#include <QThread>
 #include <QUrl>
 
 namespace calidra {
@@ -23,7 +24,7 @@ void AlarmSoundPlayer::requestStop() {
 }
 
 void AlarmSoundPlayer::play(const QString& soundFilePath) {
-    Q_ASSERT(QThread::currentThread() == thread());
+    CALIDRA_REQUIRE_OWNER_THREAD();
     // The effect is made on first use so a station that never alarms opens no audio device.
     if (effect_ == nullptr) {
         // Without a sound server the list may still hold a nameless device; the default tells.
@@ -47,7 +48,7 @@ void AlarmSoundPlayer::play(const QString& soundFilePath) {
 }
 
 void AlarmSoundPlayer::stop() {
-    Q_ASSERT(QThread::currentThread() == thread());
+    CALIDRA_REQUIRE_OWNER_THREAD();
     if (effect_ != nullptr)
         effect_->stop();
     playingFile_.clear();

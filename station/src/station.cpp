@@ -5,9 +5,10 @@
 #include "camera/sorvik_camera_library.h"
 #include "alarmrecord/snapshot_names.h"
 #include "files/station_layout.h"
+#include "operatorvalues/value_limits.h"
 #include "pipeline/snapshot_writer.h"
-#include "settings/value_limits.h"
 #include "siteevents/site_events_publisher.h"
+#include "threadaffinity/thread_affinity.h"
 
 #include <QFileInfo>
 
@@ -110,6 +111,7 @@ Station::~Station() {
 }
 
 void Station::start() {
+    CALIDRA_REQUIRE_OWNER_THREAD();
     files::removeStationLeftovers(QFile::encodeName(options_.programFolder).toStdString());
     values_.load();
     connection_->setIdentityPrefixes(
@@ -148,6 +150,7 @@ void Station::setCameraSignal(CameraSignal signal) {
 }
 
 void Station::stop() {
+    CALIDRA_REQUIRE_OWNER_THREAD();
     connection_->StopAcquisition();
     connection_->CloseCamera();
     connection_->shutdown();
@@ -228,6 +231,7 @@ void Station::onSnapshotSkippedForRoom() {
 }
 
 CameraState Station::cameraState() const {
+    CALIDRA_REQUIRE_OWNER_THREAD();
     CameraState state;
     if (!connection_->libraryUp())
         return state;
@@ -285,11 +289,13 @@ void Station::connectionChanged() {
 }
 
 void Station::startMeasurement() {
+    CALIDRA_REQUIRE_OWNER_THREAD();
     pipeline_.startMeasurement();
     measurementTimer_.start(measurementTimeoutMs);
 }
 
 void Station::stopMeasurement() {
+    CALIDRA_REQUIRE_OWNER_THREAD();
     pipeline_.stopMeasurement();
     measurementTimer_.stop();
 }
@@ -307,10 +313,12 @@ void Station::onOffsetMeasured(const QString& offsetText) {
 }
 
 void Station::setNucInterval(int intervalMs) {
+    CALIDRA_REQUIRE_OWNER_THREAD();
     connection_->SetNucInterval(intervalMs);
 }
 
 void Station::launchMaskEditor() {
+    CALIDRA_REQUIRE_OWNER_THREAD();
     programs_.LaunchMaskEditor([this](const QString& path) {
         bool written = false;
         pipeline_.withCleanCopy([&](const cv::Mat& clean) {
@@ -321,6 +329,7 @@ void Station::launchMaskEditor() {
 }
 
 void Station::launchIpTool() {
+    CALIDRA_REQUIRE_OWNER_THREAD();
     const QString tool = AuxiliaryPrograms::ipToolPath();
     if (!QFileInfo(tool).isExecutable()) {
         log_.WriteLog(
@@ -332,6 +341,7 @@ void Station::launchIpTool() {
 }
 
 void Station::startStreamingServer() {
+    CALIDRA_REQUIRE_OWNER_THREAD();
     Camera* open = camera();
     if (open == nullptr)
         return;
@@ -342,11 +352,13 @@ void Station::startStreamingServer() {
 }
 
 void Station::stopStreamingServer() {
+    CALIDRA_REQUIRE_OWNER_THREAD();
     if (camera() != nullptr)
         programs_.StopStreamingServer();
 }
 
 void Station::showCameraDialog() {
+    CALIDRA_REQUIRE_OWNER_THREAD();
     if (Camera* open = camera())
         cameraCallSucceeded(log_, open->showControlDialog(), QStringLiteral("svkShowControlDialog Failed"));
 }

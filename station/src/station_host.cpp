@@ -13,7 +13,7 @@ namespace calidra {
 
 StationHost::StationHost(AlarmSoundPlayer& sound, QString programFolder, ConnectionClock& clock,
                          QObject* parent)
-    : QObject(parent), sound_(sound), programFolder_(programFolder.toStdString()), clock_(clock) {}
+    : PictureSource(parent), sound_(sound), programFolder_(programFolder.toStdString()), clock_(clock) {}
 
 void StationHost::publishOperatorSettings(const OperatorSettings& settings) {
     std::lock_guard<std::mutex> lock(settingsLock_);

@@ -67,7 +67,7 @@ TEST_F(StationTest, ReadoutsInTheShownUnitAndDuringNuc) {
     EXPECT_EQ(readouts.large, "");
     EXPECT_EQ(readouts.maximum, "");
     EXPECT_EQ(readouts.minimum, "");
-    station->values().select(List::Unit, 1);
+    station->values().chooseUnit(TemperatureUnit::Fahrenheit);
 
     store.writeInteger("NUCPeriod", 10);
     station->values().load();
@@ -136,7 +136,7 @@ TEST_F(StationTest, CameraWithoutTheOffsetNodeLocksNormalModeAndTakesNoOffset) {
     store.writeInteger("TemperatureMode", 2);
     started();
     connect();
-    EXPECT_EQ(station->values().selection(List::Mode), 0);
+    EXPECT_EQ(station->values().mode(), TemperatureMode::Normal);
     EXPECT_FALSE(station->values().modeListEnabled());
     EXPECT_EQ(station->values().selection(List::Palette), 4);
     EXPECT_EQ(store.readInteger("TemperatureMode", -1), 2); // locked, not stored
@@ -158,8 +158,21 @@ TEST_F(StationTest, MeasurementEndsWithTheOffsetInTheFieldOrItsTimeOut) {
     ASSERT_EQ(measured.count(), 1);
 
     station->startMeasurement();
-    station->values().select(List::Mode, 2); // Manual has no measurement
+    station->values().chooseMode(TemperatureMode::Manual); // it has no measurement
     EXPECT_FALSE(station->pipeline().measuring());
+}
+
+// Release builds too: a slot called from a thread other than the station's stops the program
+// with the call's name instead of racing with the station's timers.
+TEST_F(StationTest, ACallFromAnotherThreadStopsTheProgram) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    started();
+    EXPECT_DEATH(
+        {
+            std::thread other([this] { station->startMeasurement(); });
+            other.join();
+        },
+        "Station::startMeasurement.* must run on its owner's thread");
 }
 
 TEST_F(StationTest, AlarmsAndSnapshotsFromTheFrameThreadAreSignalledOnTheStationsOwn) {

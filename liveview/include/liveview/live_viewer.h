@@ -1,6 +1,7 @@
 #pragma once
 // The live view: the thermal picture beside the options pane, laid out, switched to the whole
-// screen and wired to the station it wraps.
+// screen and wired to the application's station, which it starts on its initial update and stops
+// when it goes.
 
 #include "liveview/live_viewer_ctrl.h"
 #include "liveview/picture_area.h"
@@ -10,8 +11,6 @@
 
 #include <QPointer>
 #include <QScrollArea>
-
-#include <memory>
 
 namespace calidra {
 
@@ -25,15 +24,8 @@ public:
     // How long the status bar says why a typed value was refused.
     static constexpr int refusalShownMs = 6000;
 
-    struct Environment {
-        EventLog* log = nullptr;                // the application's event log; outlives the view
-        SettingsSection* settings = nullptr;    // the application's settings; outlives the view
-        QString programFolder;                  // sounds, pictures, alarm snapshots, the mask editor
-        ConnectionTimings timings;              // shortened by tests
-        CameraLibrary* cameraLibrary = nullptr; // default: libSorvikC
-    };
-
-    explicit CLiveViewer(Environment environment, QWidget* parent = nullptr);
+    // The station outlives the view; the pane's pictures come from programFolder/pictures.
+    CLiveViewer(Station& station, QString programFolder, QWidget* parent = nullptr);
     ~CLiveViewer() override;
 
     void OnInitialUpdate() override;
@@ -43,7 +35,6 @@ public:
     void leaveFullView();
     bool fullView() const { return fullView_; }
 
-    Station& station() { return *station_; }
     CLiveViewerCtrl* pane() const { return pane_; }
     // The column the pane lives in; it scrolls when the view is lower than the pane.
     QWidget* paneArea() const { return paneArea_; }
@@ -65,8 +56,8 @@ private:
     void onAlarmChanged(bool alarmOn);
     bool withinOwnWindow(const QWidget* widget) const;
 
-    Environment environment_;
-    std::unique_ptr<Station> station_;
+    Station& station_;
+    QString programFolder_;
     CLiveViewerCtrl* pane_ = nullptr;
     QScrollArea* paneArea_ = nullptr;
     PictureArea* picture_ = nullptr;

@@ -6,7 +6,7 @@
 
 #include "liveview/sprite_animation.h"
 
-#include "settings/operator_values_model.h"
+#include "operatorvalues/operator_values_model.h"
 
 #include <QString>
 #include <QWidget>

@@ -23,8 +23,8 @@ class PictureArea : public QWidget {
 public:
     explicit PictureArea(QWidget* parent = nullptr);
 
-    // Pictures come from this host's newest-picture slot; the host outlives the area.
-    void setSource(StationHost* host);
+    // Pictures come from this newest-picture slot; the slot outlives the area.
+    void setSource(PictureSource* source);
 
     // Pictures taken from the slot and painted, for tests and the speed check.
     uint64_t picturesTaken() const { return picturesTaken_; }
@@ -52,7 +52,7 @@ private:
     void paintMaskOutlines(QPainter& painter);
     void paintSignalText(QPainter& painter);
 
-    StationHost* host_ = nullptr;
+    PictureSource* source_ = nullptr;
     CameraSignal cameraSignal_ = CameraSignal::Live; // the live view tells it otherwise
     std::vector<cv::Rect> maskRegions_;
     cv::Mat newest_; // reused for every frame of one size

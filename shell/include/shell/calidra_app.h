@@ -8,6 +8,7 @@
 #include "shell/translations.h"
 
 #include <QLocale>
+#include <QObject>
 #include <QString>
 
 #include <functional>
@@ -17,6 +18,7 @@
 class CMainFrame;
 
 namespace calidra {
+class SettingsSection;
 class SettingsStore;
 class EventLog;
 } // namespace calidra
@@ -31,6 +33,9 @@ public:
         QString translationsFolder; // default: translations/ beside the program
         std::optional<QLocale> interfaceLocale;              // default: the user's interface language
         std::function<std::vector<CDemoFeature>()> features; // the views; none without it
+        // What the views share, made once the settings and the log exist and before the main
+        // window; it goes after the main window. None without it.
+        std::function<std::unique_ptr<QObject>(calidra::SettingsSection&, calidra::EventLog&)> makeShared;
         // Shows a message box; tests record the text instead.
         std::function<void(const QString& caption, const QString& text)> showMessage;
     };
@@ -66,6 +71,7 @@ private:
     calidra::InstalledTranslations translations_;
     std::unique_ptr<calidra::SettingsStore> settings_;
     std::unique_ptr<calidra::EventLog> log_;
+    std::unique_ptr<QObject> shared_; // outlives the main window and its views
     std::unique_ptr<CMainFrame> mainFrame_;
 };
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 class CCalidraView;
+class QObject;
 class QStandardItem;
 class QWidget;
 
@@ -22,6 +23,9 @@ struct ViewEnvironment {
     EventLog* log = nullptr;
     // The application's settings section, already at its location.
     SettingsSection* settings = nullptr;
+    // What the application made for its views to share (Calidra: its station); the shell only
+    // hands it on. It outlives every view.
+    QObject* shared = nullptr;
 };
 
 // Makes one view; nullptr when the view cannot be made (the main window then keeps an empty slot).

@@ -29,8 +29,9 @@ class CMainFrame : public QMainWindow {
 public:
     static constexpr int themeComboWidth = 150; // at 96 dots per inch
 
+    // shared goes to every view (ViewEnvironment::shared) and outlives the frame.
     CMainFrame(calidra::SettingsSection& settings, std::vector<CDemoFeature> features, calidra::EventLog& log,
-               QWidget* parent = nullptr);
+               QObject* shared = nullptr, QWidget* parent = nullptr);
     ~CMainFrame() override;
 
     // Builds toolbar, status bar, panes and the views (not yet initialised) and applies the stored
@@ -80,6 +81,7 @@ private:
     calidra::SettingsSection& settings_;
     std::vector<CDemoFeature> features_;
     calidra::EventLog& log_;
+    QObject* shared_;
     CViewsBar* viewsBar_ = nullptr;
     CLogBar* logBar_ = nullptr;
     QStackedWidget* clientArea_ = nullptr;

@@ -1,8 +1,8 @@
 #pragma once
 // A running station without its windows: the camera connection, the frame pipeline and its host,
-// the alarm sound, the helper programs and the operator's values, wired together once. The live
-// view and calidra-headless each wrap one; whatever else reacts to an alarm, a snapshot or the
-// camera attaches to its signals.
+// the alarm sound, the helper programs and the operator's values, wired together once. Calidra's
+// application and calidra-headless each make one; the views and whatever else reacts to an alarm,
+// a snapshot or the camera attach to its signals. Its methods run on the thread that made it.
 
 #include "station/alarm_episodes.h"
 #include "station/alarm_sound_player.h"
@@ -14,7 +14,7 @@
 #include "camera/camera_connection.h"
 #include "eventlog/event_log.h"
 #include "pipeline/frame_pipeline.h"
-#include "settings/operator_values_model.h"
+#include "operatorvalues/operator_values_model.h"
 
 #include <QMetaType>
 #include <QObject>
@@ -61,7 +61,7 @@ public:
     ~Station() override;
 
     // The operator's values loaded and published, the camera library up, the search and the
-    // read-outs running. Safe to call again (the live view's second initial update).
+    // read-outs running. Safe to call again (the live view starts it on each initial update).
     void start();
     // Acquisition stopped, the camera closed, the library down, the sound off, and an alarm still
     // on ended (alarmChanged(false), queued like every alarm change); safe to call twice.
@@ -69,6 +69,12 @@ public:
 
     // The operator's values: their slots take the operator's choices.
     OperatorValuesModel& values() { return values_; }
+    // The live picture's slot; and how many pictures the pipeline handed to it.
+    PictureSource& pictures() { return host_; }
+    uint64_t shownFrameCount() const { return pipeline_.shownFrameCount(); }
+    // Without a view window the frame thread renders no picture and tells no alarm change.
+    void setViewWindowExists(bool exists) { host_.setViewWindowExists(exists); }
+    // The parts themselves, for the station's tests and the frame observer.
     FramePipeline& pipeline() { return pipeline_; }
     StationHost& host() { return host_; }
     CameraConnection& connection() { return *connection_; }

@@ -4,6 +4,7 @@
 
 #include "station/alarm_episodes.h"
 #include "station/alarm_sound_player.h"
+#include "station/picture_source.h"
 
 #include "camera/camera_library.h"
 #include "camera/connection_clock.h"
@@ -20,7 +21,7 @@
 
 namespace calidra {
 
-class StationHost : public QObject, public FramePipelineHost {
+class StationHost : public PictureSource, public FramePipelineHost {
     Q_OBJECT
 public:
     // What cameraRgbData gives without a camera.
@@ -40,10 +41,8 @@ public:
     // Below this many MiB free for ThermalAlarm/ no picture is attempted; 0 or less: no check.
     void setMinimumFreeMegabytes(int megabytes) { minimumFreeMegabytes_.store(megabytes); }
 
-    // The newest picture since the last call (older ones are dropped); false when none is new.
-    // maskRegions, when given, receives the mask regions applied to that picture's frame.
     bool takeLatestPicture(cv::Mat& picture, bool& measuring, std::string& statusText,
-                           std::vector<cv::Rect>* maskRegions = nullptr);
+                           std::vector<cv::Rect>* maskRegions = nullptr) override;
 
     // FramePipelineHost, called on the frame thread.
     uint32_t tickMs() override { return clock_.nowMs(); }
@@ -75,8 +74,6 @@ signals:
     void logEntryWanted(int type, const QString& message, int code);
     // A picture was due but the disk is short of room: none was attempted.
     void snapshotSkippedForRoom();
-    // Once per picture that finds the slot empty, so a slow GUI is not flooded.
-    void pictureReady();
 
 private:
     AlarmSoundPlayer& sound_;

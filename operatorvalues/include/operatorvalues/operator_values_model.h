@@ -15,8 +15,12 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 
 namespace calidra {
+
+// The mode list's entries; the numbers are what TemperatureMode stores.
+enum class TemperatureMode : int { Normal = 0, Auto = 1, Manual = 2 };
 
 class OperatorValuesModel : public QObject {
     Q_OBJECT
@@ -47,9 +51,9 @@ public:
     QString fieldText(Field field) const { return texts_[index(field)]; }
     int selection(List list) const { return selections_[index(list)]; }
     // The unit the temperatures are shown and typed in; it changes only through the unit list.
-    TemperatureUnit unit() const {
-        return paneUnit_ == 1 ? TemperatureUnit::Fahrenheit : TemperatureUnit::Celsius;
-    }
+    TemperatureUnit unit() const { return unit_; }
+    // The mode list's selection; none for a stored mode outside the list.
+    std::optional<TemperatureMode> mode() const;
     // Shown beside the temperatures: "C" until the unit list first changes the unit.
     QString unitLabel() const { return unitLabel_; }
     bool offsetFieldShown() const { return offsetFieldShown_; }
@@ -70,6 +74,8 @@ public slots:
     // the value in force stays, its text is shown again and entryRefused says why. False then.
     bool setFieldText(Field field, const QString& text);
     void select(List list, int position);
+    void chooseUnit(TemperatureUnit unit) { select(List::Unit, int(unit)); }
+    void chooseMode(TemperatureMode mode) { select(List::Mode, int(mode)); }
     void applyNucInterval();
 
     // What the camera reports: its palette's position (-1 none), a camera without the offset
@@ -120,7 +126,7 @@ private:
     bool writesToStore_ = true;
     std::array<QString, fieldCount> texts_;
     std::array<int, listCount> selections_;
-    int paneUnit_ = 0;
+    TemperatureUnit unit_ = TemperatureUnit::Celsius;
     QString unitLabel_ = QStringLiteral("C");
     int fontSize_ = 1;
     int alarmEvent_ = 0;

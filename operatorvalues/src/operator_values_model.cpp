@@ -1,10 +1,12 @@
-#include "settings/operator_values_model.h"
+#include "operatorvalues/operator_values_model.h"
 
-#include "settings/field_text.h"
-#include "settings/value_limits.h"
+#include "operatorvalues/field_text.h"
+#include "operatorvalues/value_limits.h"
 
 #include "pipeline/frame_settings.h"
 #include "pipeline/palettes.h"
+
+#include "threadaffinity/thread_affinity.h"
 
 #include <algorithm>
 #include <climits>
@@ -15,6 +17,17 @@ namespace {
 
 QString oneDecimal(double value) {
     return QString::asprintf("%.1f", value);
+}
+
+std::optional<TemperatureMode> temperatureModeAt(int position) {
+    switch (position) {
+    case int(TemperatureMode::Normal):
+    case int(TemperatureMode::Auto):
+    case int(TemperatureMode::Manual):
+        return TemperatureMode(position);
+    default:
+        return std::nullopt;
+    }
 }
 
 } // namespace
@@ -42,6 +55,7 @@ int OperatorValuesModel::entryCount(List list) {
 
 // The pane's order: each list with its rule, then the fields, whose rules store them back as shown.
 void OperatorValuesModel::load() {
+    CALIDRA_REQUIRE_OWNER_THREAD();
     const auto stored = [this](List list, const Setting<int>& setting) {
         const int position = readSetting(store_, setting);
         showSelection(list, position >= 0 && position < entryCount(list) ? position : -1);
@@ -49,8 +63,9 @@ void OperatorValuesModel::load() {
     stored(List::Unit, settings::temperatureUnit);
     onUnitChosen();
 
-    const int mode = readSetting(store_, settings::temperatureMode);
-    if (mode == 1 || mode == 2)
+    const std::optional<TemperatureMode> storedMode =
+        temperatureModeAt(readSetting(store_, settings::temperatureMode));
+    if (storedMode == TemperatureMode::Auto || storedMode == TemperatureMode::Manual)
         showFieldText(Field::UserOffset,
                       oneDecimal(limitedOffset(readSetting(store_, settings::userOffset))));
     stored(List::Mode, settings::temperatureMode);
@@ -83,7 +98,12 @@ void OperatorValuesModel::showSelection(List list, int position) {
     emit selectionChanged(list, position);
 }
 
+std::optional<TemperatureMode> OperatorValuesModel::mode() const {
+    return temperatureModeAt(selection(List::Mode));
+}
+
 void OperatorValuesModel::select(List list, int position) {
+    CALIDRA_REQUIRE_OWNER_THREAD();
     showSelection(list, position >= 0 && position < entryCount(list) ? position : -1);
     const int chosen = selection(list);
     switch (list) {
@@ -122,14 +142,14 @@ void OperatorValuesModel::select(List list, int position) {
 
 void OperatorValuesModel::onUnitChosen() {
     const int chosen = selection(List::Unit);
-    if (chosen < 0 || chosen == paneUnit_)
+    if (chosen < 0 || TemperatureUnit(chosen) == unit_)
         return;
-    paneUnit_ = chosen;
-    unitLabel_ = chosen == 1 ? QStringLiteral("℉") : QStringLiteral("℃");
+    unit_ = TemperatureUnit(chosen);
+    unitLabel_ = unit_ == TemperatureUnit::Fahrenheit ? QStringLiteral("℉") : QStringLiteral("℃");
     emit unitLabelChanged(unitLabel_);
-    rewriteTemperature(Field::DetectionTemperature, unit());
-    rewriteTemperature(Field::AlarmTemperature, unit());
-    store(settings::temperatureUnit, chosen);
+    rewriteTemperature(Field::DetectionTemperature, unit_);
+    rewriteTemperature(Field::AlarmTemperature, unit_);
+    store(settings::temperatureUnit, int(unit_));
     emit valuesChanged();
 }
 
@@ -143,36 +163,39 @@ void OperatorValuesModel::rewriteTemperature(Field field, TemperatureUnit to) {
 }
 
 void OperatorValuesModel::onModeChosen() {
-    const int chosen = selection(List::Mode);
-    if (chosen == 0) {
+    const std::optional<TemperatureMode> chosen = mode();
+    if (chosen == TemperatureMode::Normal) {
         offsetFieldShown_ = false;
         measureShown_ = false;
         showFieldText(Field::UserOffset, QStringLiteral("0.0"));
         emit measuringStopRequested();
-    } else if (chosen == 1) {
+    } else if (chosen == TemperatureMode::Auto) {
         offsetFieldShown_ = false;
         measureShown_ = true;
-    } else if (chosen == 2) {
+    } else if (chosen == TemperatureMode::Manual) {
         offsetFieldShown_ = true;
         measureShown_ = false;
         emit measuringStopRequested();
     }
     emit modeControlsChanged();
-    store(settings::temperatureMode, chosen);
+    store(settings::temperatureMode, selection(List::Mode)); // -1 for none, as the list says
 }
 
 void OperatorValuesModel::forceNormalMode() {
-    showSelection(List::Mode, 0);
+    CALIDRA_REQUIRE_OWNER_THREAD();
+    showSelection(List::Mode, int(TemperatureMode::Normal));
     modeListEnabled_ = false;
     emit modeControlsChanged();
 }
 
 void OperatorValuesModel::showCameraPalette(int position) {
+    CALIDRA_REQUIRE_OWNER_THREAD();
     showSelection(List::Palette, position >= 0 && position < entryCount(List::Palette) ? position : -1);
     emit valuesChanged();
 }
 
 bool OperatorValuesModel::setFieldText(Field field, const QString& text) {
+    CALIDRA_REQUIRE_OWNER_THREAD();
     if (texts_[index(field)] == text)
         return true;
     const QString reason = refusalOf(field, text);
@@ -302,6 +325,7 @@ void OperatorValuesModel::onOffsetField() {
 }
 
 void OperatorValuesModel::applyNucInterval() {
+    CALIDRA_REQUIRE_OWNER_THREAD();
     store(settings::nucPeriod, parseFieldInteger(fieldText(Field::NucInterval)));
     emit nucIntervalApplied(nucIntervalMs());
 }

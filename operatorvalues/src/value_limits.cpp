@@ -1,4 +1,4 @@
-#include "settings/value_limits.h"
+#include "operatorvalues/value_limits.h"
 
 #include "settings/settings_store.h"
 
@@ -36,15 +36,15 @@ std::optional<int> wholeInteger(const QString& text) {
 StoredTemperatures limitedTemperatures(double detectionCelsius, double alarmCelsius) {
     using namespace value_limits;
     if (std::isnan(alarmCelsius))
-        alarmCelsius = settings_defaults::alarmTemperature;
+        alarmCelsius = settings::alarmTemperature.defaultValue;
     if (std::isnan(detectionCelsius))
-        detectionCelsius = settings_defaults::trackingTemperature;
+        detectionCelsius = settings::trackingTemperature.defaultValue;
     alarmCelsius = std::clamp(alarmCelsius, minimumAlarmCelsius, temperatureCeilingCelsius);
     detectionCelsius = std::clamp(detectionCelsius, minimumDetectionCelsius, temperatureCeilingCelsius);
     // Lowering the detection temperature keeps every alarm; raising the alarm one would lose some.
     if (detectionCelsius >= alarmCelsius)
         detectionCelsius = std::max(minimumDetectionCelsius,
-                                    std::min(settings_defaults::trackingTemperature, alarmCelsius - 0.1));
+                                    std::min(settings::trackingTemperature.defaultValue, alarmCelsius - 0.1));
     return {detectionCelsius, alarmCelsius};
 }
 
@@ -65,7 +65,7 @@ int limitedRegionArea(int pixels) {
 
 double limitedOffset(double celsius) {
     if (std::isnan(celsius))
-        return settings_defaults::userOffset;
+        return settings::userOffset.defaultValue;
     return std::clamp(celsius, -value_limits::maximumOffsetCelsius, value_limits::maximumOffsetCelsius);
 }
 

@@ -1,4 +1,4 @@
-#include "settings/field_text.h"
+#include "operatorvalues/field_text.h"
 
 #include "pipeline/frame_settings.h"
 

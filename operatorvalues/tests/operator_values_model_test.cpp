@@ -1,0 +1,151 @@
+// The operator's values without any widget: the rules that turn choices and stored values into
+// what is stored, what the camera is asked and what the frame thread reads.
+
+#include "operatorvalues/operator_values_model.h"
+
+#include "testsupport/operator_values_record.h"
+
+#include "pipeline/frame_settings.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <vector>
+
+namespace calidra {
+namespace {
+
+using Field = OperatorValuesModel::Field;
+using List = OperatorValuesModel::List;
+
+class OperatorValuesModelTest : public ::testing::Test {
+protected:
+    test::MemorySettings store;
+    OperatorValuesModel model{store};
+    test::OperatorValuesRecord record{model};
+};
+
+TEST_F(OperatorValuesModelTest, UnitSwitchRewritesBothFieldsAndKeepsCelsiusStored) {
+    model.load();
+    model.chooseUnit(TemperatureUnit::Fahrenheit);
+    EXPECT_EQ(model.fieldText(Field::AlarmTemperature), "99.5");
+    EXPECT_EQ(model.fieldText(Field::DetectionTemperature), "89.6");
+    EXPECT_EQ(model.unitLabel(), "℉");
+    EXPECT_DOUBLE_EQ(store.values["AlarmTemperature"].toDouble(), 37.5);
+    EXPECT_EQ(store.values["TemperatureUnit"].toInt(), 1);
+    EXPECT_EQ(model.unit(), TemperatureUnit::Fahrenheit);
+    EXPECT_DOUBLE_EQ(model.operatorSettings().frame.alarmCelsius, 37.5);
+
+    model.chooseUnit(TemperatureUnit::Celsius);
+    EXPECT_EQ(model.fieldText(Field::AlarmTemperature), "37.5");
+    EXPECT_EQ(model.unitLabel(), "℃");
+}
+
+TEST_F(OperatorValuesModelTest, FahrenheitStartRoundsTheStoredTemperatureToTheShownDecimal) {
+    store.values["TemperatureUnit"] = 1;
+    store.values["AlarmTemperature"] = 36.9;
+    model.load();
+    EXPECT_EQ(model.fieldText(Field::AlarmTemperature), "98.4");
+    EXPECT_DOUBLE_EQ(store.values["AlarmTemperature"].toDouble(), (98.4 - 32) / 1.8);
+}
+
+TEST_F(OperatorValuesModelTest, StoredValuesOutsideTheLimitsAreBroughtIntoThem) {
+    const double notANumber = std::numeric_limits<double>::quiet_NaN();
+    store.values["TrackingTemperature"] = notANumber;
+    store.values["AlarmTemperature"] = 0.0;
+    store.values["AlarmSavePeriod"] = -5;
+    store.values["NUCPeriod"] = 5;
+    store.values["DetectTest"] = 0;
+    store.values["TemperatureMode"] = 2;
+    store.values["UserOffset"] = std::numeric_limits<double>::infinity();
+    model.load();
+    // Alarm at its lowest, detection (the default 32.0 would be above it) just below.
+    EXPECT_EQ(model.fieldText(Field::AlarmTemperature), "30.0");
+    EXPECT_EQ(model.fieldText(Field::DetectionTemperature), "29.9");
+    EXPECT_EQ(model.fieldText(Field::AlarmSavePeriod), "1");
+    EXPECT_EQ(model.fieldText(Field::NucInterval), "10");
+    EXPECT_EQ(model.fieldText(Field::DetectTest), "1");
+    EXPECT_EQ(model.fieldText(Field::UserOffset), "20.0");
+    EXPECT_DOUBLE_EQ(store.values["AlarmTemperature"].toDouble(), 30.0);
+    EXPECT_EQ(store.values["AlarmSavePeriod"].toInt(), 1);
+    EXPECT_EQ(model.operatorSettings().frame.alarmSavePeriodMs, 1000);
+
+    store.values["DetectTest"] = 2147483647; // the pipeline bounds it by the frame's area
+    store.values["AlarmTemperature"] = std::numeric_limits<double>::infinity();
+    model.load();
+    EXPECT_EQ(model.fieldText(Field::AlarmTemperature), "45.0");
+    EXPECT_EQ(model.fieldText(Field::DetectTest), "2147483647");
+    EXPECT_TRUE(record.refusals.isEmpty());
+}
+
+TEST_F(OperatorValuesModelTest, OffsetReachesTheCameraOnlyWhenItTakesOne) {
+    model.load();
+    model.setFieldText(Field::UserOffset, "1.5");
+    EXPECT_TRUE(record.offsetsSent.empty());
+    EXPECT_FALSE(store.values.contains("UserOffset"));
+    record.cameraTakesOffset = true;
+    model.setFieldText(Field::UserOffset, "1.7");
+    EXPECT_EQ(record.offsetsSent, std::vector<double>{1.7});
+    EXPECT_DOUBLE_EQ(store.values["UserOffset"].toDouble(), 1.7);
+    EXPECT_DOUBLE_EQ(model.userOffsetCelsius(), 1.7);
+}
+
+TEST_F(OperatorValuesModelTest, StoredModeOutsideTheListIsStoredBackAsNoSelection) {
+    store.values["TemperatureMode"] = 7;
+    model.load();
+    EXPECT_EQ(model.selection(List::Mode), -1);
+    EXPECT_EQ(model.mode(), std::nullopt);
+    EXPECT_EQ(store.values["TemperatureMode"].toInt(), -1);
+}
+
+TEST_F(OperatorValuesModelTest, PaletteGoesToTheCameraByNameAndToTheRendering) {
+    model.load();
+    const int before = record.publications;
+    model.select(List::Palette, 8);
+    EXPECT_EQ(record.palettesSent, std::vector<QString>{"Jet"});
+    EXPECT_EQ(model.operatorSettings().paletteNumber, 8);
+    EXPECT_GT(record.publications, before);
+    model.showCameraPalette(3); // the open camera's own: shown, not sent back
+    EXPECT_EQ(model.selection(List::Palette), 3);
+    EXPECT_EQ(record.palettesSent.size(), 1u);
+}
+
+TEST_F(OperatorValuesModelTest, ListsReachTheFrameThreadAndTheStore) {
+    store.values["FontSize"] = 0;
+    store.values["AlarmEvent"] = 1;
+    store.values["AlarmType"] = 1;
+    model.load();
+    EXPECT_EQ(model.operatorSettings().fontSize, 0);
+    EXPECT_EQ(model.operatorSettings().alarmEvent, 1);
+    EXPECT_EQ(model.operatorSettings().alarmType, 1);
+    model.select(List::FontSize, 1);
+    EXPECT_EQ(model.operatorSettings().fontSize, 1);
+    EXPECT_EQ(store.values["FontSize"].toInt(), 1);
+    model.select(List::AlarmType, 0);
+    EXPECT_EQ(store.values["AlarmType"].toInt(), 0);
+}
+
+TEST_F(OperatorValuesModelTest, AStationWithoutAnOperatorReadsTheValuesButWritesNothing) {
+    store.values["TemperatureUnit"] = 1;
+    store.values["AlarmTemperature"] = 36.9;
+    OperatorValuesModel headless(store);
+    headless.setWritesToStore(false);
+    const QMap<QString, QVariant> before = store.values;
+    headless.load();
+    EXPECT_EQ(store.values, before);
+    model.load();
+    EXPECT_EQ(headless.fieldText(Field::AlarmTemperature), "98.4");
+    EXPECT_EQ(headless.operatorSettings().frame.alarmCelsius, model.operatorSettings().frame.alarmCelsius);
+}
+
+TEST(OperatorValuesDefaultsTest, TheFramePipelineStartsFromTheSameDefaults) {
+    test::MemorySettings empty;
+    const FrameSettings unpublished;
+    EXPECT_EQ(unpublished.detectionCelsius, readSetting(empty, settings::trackingTemperature));
+    EXPECT_EQ(unpublished.alarmCelsius, readSetting(empty, settings::alarmTemperature));
+    EXPECT_EQ(unpublished.alarmSavePeriodMs, readSetting(empty, settings::alarmSavePeriod) * 1000);
+    EXPECT_EQ(unpublished.minimumRegionArea, readSetting(empty, settings::detectTest));
+}
+
+} // namespace
+} // namespace calidra

@@ -1,0 +1,30 @@
+#pragma once
+// The newest picture the pipeline finished, for whoever paints it on the owner thread: all the
+// live picture needs of a running station.
+
+#include <QObject>
+
+#include <opencv2/core.hpp>
+
+#include <string>
+#include <vector>
+
+namespace calidra {
+
+class PictureSource : public QObject {
+    Q_OBJECT
+public:
+    using QObject::QObject;
+
+    // The newest picture since the last call (older ones are dropped); false when none is new.
+    // maskRegions, when given, receives the mask regions applied to that picture's frame.
+    virtual bool takeLatestPicture(cv::Mat& picture, bool& measuring, std::string& statusText,
+                                   std::vector<cv::Rect>* maskRegions = nullptr) = 0;
+
+signals:
+    // Emitted on the frame thread once per picture that finds the slot empty, so a slow GUI is
+    // not flooded: connect with a queued connection.
+    void pictureReady();
+};
+
+} // namespace calidra
