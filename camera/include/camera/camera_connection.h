@@ -30,18 +30,13 @@ struct ConnectionTimings {
 class CameraConnection : public QObject, private CameraEvents {
     Q_OBJECT
 public:
-    static constexpr int connectTimerId = 102;
-    static constexpr int readoutTimerId = 103;
-    static constexpr int nucTimerId = 104;
-    static constexpr int nucWindowTimerId = 105;
-
     // The clock defaults to the system's.
     CameraConnection(CameraLibrary& library, ConnectionFrontEnd& frontEnd, FrameReceiver& receiver,
                      LogSink& log, ConnectionTimings timings = {}, ConnectionClock* clock = nullptr,
                      QObject* parent = nullptr);
     ~CameraConnection() override;
 
-    // Library up, camera list filled, device notifications on, timers 102 and 103 started.
+    // Library up, camera list filled, device notifications on, the connect and read-out timers started.
     // Safe to call again (the live view's second initial update).
     int initialise();
     // Camera closed, notifications off, library down. Also run by the destructor.

@@ -53,7 +53,6 @@ enum class CameraSignal { Searching, Live, Lost };
 class Station : public QObject, private ConnectionFrontEnd {
     Q_OBJECT
 public:
-    static constexpr int measurementTimerId = 106;
     static constexpr int measurementTimeoutMs = 60000;
     static constexpr uint32_t roomEntryIntervalMs = 60 * 60 * 1000;
 
