@@ -136,12 +136,14 @@ public:
             process_.waitForFinished(5000);
         }
         // The null muxer's complaint about timestamps that ffmpeg's RTSP receiver re-bases when the
-        // first RTCP sender report arrives (seen on a loaded machine) says nothing about the pictures.
+        // first RTCP sender report arrives (seen on a loaded machine) says nothing about the pictures;
+        // nor does ffmpeg's "Last message repeated" line, which follows a message already kept.
         QStringList errors =
             QString::fromUtf8(process_.readAllStandardError()).split('\n', Qt::SkipEmptyParts);
         errors.erase(std::remove_if(errors.begin(), errors.end(),
                                     [](const QString& line) {
-                                        return line.contains("non monotonically increasing dts to muxer");
+                                        return line.contains("non monotonically increasing dts to muxer") ||
+                                               line.contains("Last message repeated");
                                     }),
                      errors.end());
         return errors.join('\n');
