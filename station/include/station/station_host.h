@@ -63,6 +63,8 @@ public:
     void maskFileChanged(const maskfile::MaskFileReading& reading, const std::string& path) override;
     bool roomForSnapshot() override;
     void snapshotFailed(int errorNumber) override;
+    void referenceChanged(const ReferenceReport& report) override { emit referenceReported(report); }
+    void writeReferenceCorrection(double celsius) override { emit referenceCorrectionWanted(celsius); }
     std::string programFolder() override { return programFolder_; }
 
 signals:
@@ -74,6 +76,9 @@ signals:
     void logEntryWanted(int type, const QString& message, int code);
     // A picture was due but the disk is short of room: none was attempted.
     void snapshotSkippedForRoom();
+    // Temperature mode Reference: the tracker's news, and the offset the camera should take.
+    void referenceReported(const calidra::ReferenceReport& report);
+    void referenceCorrectionWanted(double celsius);
 
 private:
     AlarmSoundPlayer& sound_;
