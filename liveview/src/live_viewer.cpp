@@ -101,6 +101,11 @@ void CLiveViewer::createPane() {
         pane->setReadouts(shown.large, shown.maximum, shown.minimum);
     });
     connect(station, &Station::cameraListChanged, pane_, &CLiveViewerCtrl::setCameraEntries);
+    connect(station, &Station::referenceStatusChanged, pane_,
+            [pane = pane_, station](const ReferenceStatus& status) {
+                pane->setReferenceStatus(status.state, status.correctionCelsius,
+                                         station->values().unitLabel(), station->values().unit());
+            });
 }
 
 void CLiveViewer::layoutChildren() {

@@ -114,6 +114,11 @@ void CLiveViewerCtrl::buildControls() {
     modeList_ = list(List::Mode, "modeList", 1);
     offsetField_ = field(Field::UserOffset, "offsetField", QRect(sideLeft, rowTop(1), sideWidth, rowHeight));
     measureButton_ = button(tr("Measure"), "measureButton", QRect(sideLeft, rowTop(1), sideWidth, rowHeight));
+    // Mode Reference: the source's set temperature in the offset's place, its state below the read-outs.
+    referenceField_ = field(Field::ReferenceTemperature, "referenceField",
+                            QRect(sideLeft, rowTop(1), sideWidth, rowHeight));
+    referenceStatus_ = label(QString(), QRect(22, 216, 360, 22));
+    referenceStatus_->setObjectName(QStringLiteral("referenceStatus"));
     label(tr("Palette Color :"), QRect(labelLeft, rowTop(2), labelWidth, rowHeight));
     list(List::Palette, "paletteList", 2);
     label(tr("Font Size :"), QRect(labelLeft, rowTop(3), labelWidth, rowHeight));
@@ -183,7 +188,8 @@ void CLiveViewerCtrl::buildControls() {
 
 void CLiveViewerCtrl::fillLists() {
     lists_[List::Unit]->addItems({QStringLiteral("℃"), QStringLiteral("℉")});
-    lists_[List::Mode]->addItems({tr("Normal", "temperature mode"), tr("Auto"), tr("Manual")});
+    lists_[List::Mode]->addItems(
+        {tr("Normal", "temperature mode"), tr("Auto"), tr("Manual"), tr("Reference")});
     for (int number = 0; number < paletteCount; ++number)
         lists_[List::Palette]->addItem(QString::fromLatin1(paletteName(number)));
     lists_[List::FontSize]->addItems({tr("Normal", "font size"), tr("Large")});
@@ -213,7 +219,35 @@ void CLiveViewerCtrl::showModeControls() {
                                           sideLeft - controlLeft - narrowListWidth - 8, rowHeight)
                                   : QRect(sideLeft, rowTop(1), sideWidth, rowHeight));
     measureButton_->setVisible(values_.measureShown());
+    referenceField_->setVisible(values_.referenceFieldShown());
+    referenceStatus_->setVisible(values_.referenceFieldShown());
     modeList_->setEnabled(values_.modeListEnabled());
+}
+
+void CLiveViewerCtrl::setReferenceStatus(ReferenceState state, double correctionCelsius,
+                                         const QString& unitLabel, TemperatureUnit unit) {
+    QString text;
+    switch (state) {
+    case ReferenceState::Off:
+        break;
+    case ReferenceState::Searching:
+        text = tr("Reference: searching");
+        break;
+    case ReferenceState::Locked:
+    case ReferenceState::Holding:
+        // A difference of temperatures: converted by the unit's scale only.
+        text =
+            (state == ReferenceState::Locked ? tr("Reference: locked, correction %1 %2")
+                                             : tr("Reference: holding, correction %1 %2"))
+                .arg(QString::asprintf("%+.1f", unit == TemperatureUnit::Fahrenheit ? correctionCelsius * 1.8
+                                                                                    : correctionCelsius),
+                     unitLabel);
+        break;
+    case ReferenceState::Lost:
+        text = tr("Reference: lost");
+        break;
+    }
+    referenceStatus_->setText(text);
 }
 
 void CLiveViewerCtrl::showUnitLabel(const QString& label) {

@@ -7,6 +7,7 @@
 #include "liveview/sprite_animation.h"
 
 #include "operatorvalues/operator_values_model.h"
+#include "pipeline/reference_tracker.h"
 
 #include <QString>
 #include <QWidget>
@@ -31,6 +32,9 @@ public:
 
     // Read-outs, refreshed by the station every 500 ms.
     void setReadouts(const QString& large, const QString& maximum, const QString& minimum);
+    // Mode Reference's state and the correction in force, read-only.
+    void setReferenceStatus(ReferenceState state, double correctionCelsius, const QString& unitLabel,
+                            TemperatureUnit unit);
     // The (hidden) list of cameras.
     void setCameraEntries(const QStringList& entries);
 
@@ -70,6 +74,8 @@ private:
     QComboBox* cameraList_ = nullptr;
     QLineEdit* offsetField_ = nullptr;
     QPushButton* measureButton_ = nullptr;
+    QLineEdit* referenceField_ = nullptr;
+    QLabel* referenceStatus_ = nullptr;
     std::map<OperatorValuesModel::Field, QLineEdit*> fields_;
     std::map<OperatorValuesModel::List, QComboBox*> lists_;
 };
