@@ -15,15 +15,4 @@ void drawPausedOverlays(cv::Mat& bgrPicture, const DetectionList& detections) {
                       grey, 1, cv::LINE_8);
 }
 
-const char* pausedScreeningNotice(ReferenceState state) {
-    switch (state) {
-    case ReferenceState::Searching:
-        return "Searching for the reference…";
-    case ReferenceState::Lost:
-        return "Reference lost — screening paused";
-    default:
-        return "";
-    }
-}
-
 } // namespace calidra
