@@ -215,8 +215,10 @@ void Station::publishCameraStatus() {
     if (!site_)
         return;
     const CameraState state = cameraState();
+    const ReferenceStatus& reference = reference_.status();
     site_->setCameraStatus({siteCameraState(state.status), state.model, state.identity,
-                            state.status == CameraState::Status::Connected ? framesPerSecond_ : 0.0});
+                            state.status == CameraState::Status::Connected ? framesPerSecond_ : 0.0,
+                            QLatin1String(referenceStateWord(reference.state)), reference.correctionCelsius});
 }
 
 void Station::onSnapshotSkippedForRoom() {

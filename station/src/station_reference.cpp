@@ -8,6 +8,7 @@ void Station::connectReference() {
     connect(&host_, &StationHost::referenceReported, &reference_, &ReferenceSupervisor::takeReport,
             Qt::QueuedConnection);
     connect(&reference_, &ReferenceSupervisor::statusChanged, this, &Station::referenceStatusChanged);
+    connect(&reference_, &ReferenceSupervisor::statusChanged, this, &Station::publishCameraStatus);
     connect(
         &host_, &StationHost::referenceCorrectionWanted, this,
         [this](double celsius) {

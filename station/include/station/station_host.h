@@ -15,6 +15,7 @@
 #include <QString>
 
 #include <atomic>
+#include <limits>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -63,7 +64,7 @@ public:
     void maskFileChanged(const maskfile::MaskFileReading& reading, const std::string& path) override;
     bool roomForSnapshot() override;
     void snapshotFailed(int errorNumber) override;
-    void referenceChanged(const ReferenceReport& report) override { emit referenceReported(report); }
+    void referenceChanged(const ReferenceReport& report) override;
     void writeReferenceCorrection(double celsius) override { emit referenceCorrectionWanted(celsius); }
     std::string programFolder() override { return programFolder_; }
 
@@ -87,6 +88,9 @@ private:
     std::atomic<Camera*> camera_{nullptr};
     std::atomic<bool> viewWindowExists_{true};
     std::atomic<AlarmEpisodes*> episodes_{nullptr};
+    // Frame thread: the reference's correction in force, NaN outside temperature mode Reference;
+    // an alarm episode keeps the one of its start.
+    std::atomic<double> referenceCorrection_{std::numeric_limits<double>::quiet_NaN()};
     std::atomic<int> minimumFreeMegabytes_{0};
 
     std::mutex settingsLock_;
