@@ -15,6 +15,7 @@
 #include <map>
 
 class QComboBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -25,8 +26,8 @@ class CLiveViewerCtrl : public QWidget {
     Q_OBJECT
 public:
     static constexpr int paneWidth = 400;
-    // Height of all the pane's controls.
-    static constexpr int contentHeight = 660;
+    // Height of all the pane's controls, mode Reference's two rows included.
+    static constexpr int contentHeight = 724;
 
     explicit CLiveViewerCtrl(OperatorValuesModel& values, QWidget* parent = nullptr);
 
@@ -74,7 +75,12 @@ private:
     QComboBox* cameraList_ = nullptr;
     QLineEdit* offsetField_ = nullptr;
     QPushButton* measureButton_ = nullptr;
+    QGroupBox* optionGroup_ = nullptr;
+    QPushButton* masking_ = nullptr;
+    QPushButton* ipSetting_ = nullptr;
+    QLabel* referenceLabel_ = nullptr;
     QLineEdit* referenceField_ = nullptr;
+    QLabel* referenceUnitLabel_ = nullptr;
     QLabel* referenceStatus_ = nullptr;
     std::map<OperatorValuesModel::Field, QLineEdit*> fields_;
     std::map<OperatorValuesModel::List, QComboBox*> lists_;
