@@ -388,6 +388,8 @@ void WindowTest::koreanTranslationReplacesWindowTexts() {
     QCOMPARE(window.windowTitle(), QString::fromUtf8("Calidra - 마스크 설정"));
     QCOMPARE(window.findChild<QLabel*>("laX")->text(), QString::fromUtf8("시작 X :"));
     QCOMPARE(window.findChild<QPushButton*>("btnApply")->text(), QString::fromUtf8("적용"));
+    QCOMPARE(combo()->itemText(4), QString::fromUtf8("기준"));
+    QCOMPARE(area()->band(RoiLabelView::kReferenceId)->markerLabel(), QString::fromUtf8("기준"));
     QCoreApplication::removeTranslator(&translator);
 #endif
 }
