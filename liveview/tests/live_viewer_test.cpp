@@ -130,6 +130,8 @@ TEST_F(LiveViewerTest, PausedScreeningIsSaidOverThePictureUntilTheLock) {
     EXPECT_TRUE(notice->isVisible());
     EXPECT_EQ(notice->text(), QString::fromUtf8("Reference lost — screening paused"));
     EXPECT_TRUE(viewer->pictureArea()->geometry().contains(notice->geometry()));
+    // Whole on a picture shown at the camera's own 384 pixels.
+    EXPECT_LE(notice->sizeHint().width(), 384 - 16);
     status.state = ReferenceState::Searching;
     emit station->referenceStatusChanged(status);
     EXPECT_EQ(notice->text(), QString::fromUtf8("Searching for the reference…"));
