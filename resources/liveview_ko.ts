@@ -11,6 +11,30 @@
 <context>
     <name>calidra::CLiveViewerCtrl</name>
     <message>
+        <source>Reference</source>
+        <translation>기준체 보정</translation>
+    </message>
+    <message>
+        <source>Reference Temp :</source>
+        <translation>기준 온도 :</translation>
+    </message>
+    <message>
+        <source>Reference: searching</source>
+        <translation>기준체: 찾는 중</translation>
+    </message>
+    <message>
+        <source>Reference: locked, correction %1 %2</source>
+        <translation>기준체: 고정, 보정 %1 %2</translation>
+    </message>
+    <message>
+        <source>Reference: holding, correction %1 %2</source>
+        <translation>기준체: 유지 중, 보정 %1 %2</translation>
+    </message>
+    <message>
+        <source>Reference: lost</source>
+        <translation>기준체: 잃음</translation>
+    </message>
+    <message>
         <source>Normal</source>
         <comment>temperature mode</comment>
         <translation>일반용</translation>
@@ -173,6 +197,17 @@
     <message>
         <source>No camera signal — searching…</source>
         <translation>카메라 신호 없음 — 찾는 중…</translation>
+    </message>
+</context>
+<context>
+    <name>calidra::ScreeningNotice</name>
+    <message>
+        <source>Searching for the reference…</source>
+        <translation>기준체를 찾는 중…</translation>
+    </message>
+    <message>
+        <source>Reference lost — screening paused</source>
+        <translation>기준체를 잃음 — 검사 일시 중지</translation>
     </message>
 </context>
 </TS>

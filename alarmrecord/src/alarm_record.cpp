@@ -56,9 +56,11 @@ template <typename Work> void AlarmRecord::post(Work&& work) {
     QMetaObject::invokeMethod(writer_, std::forward<Work>(work), Qt::QueuedConnection);
 }
 
-void AlarmRecord::alarmOn(const QDateTime& time) {
+void AlarmRecord::alarmOn(const QDateTime& time, std::optional<double> referenceCorrectionCelsius) {
     highestOfEpisode_.store(noReadingYet);
-    post([writer = writer_, time] { writer->beginEpisode(time); });
+    post([writer = writer_, time, referenceCorrectionCelsius] {
+        writer->beginEpisode(time, referenceCorrectionCelsius);
+    });
 }
 
 void AlarmRecord::noteReading(double celsius) {

@@ -25,7 +25,8 @@ const char* const schemaStatements[] = {
     " start_local TEXT NOT NULL, start_utc INTEGER NOT NULL,"
     " end_local TEXT, end_utc INTEGER,"
     " highest_celsius REAL,"
-    " snapshots INTEGER NOT NULL DEFAULT 0)",
+    " snapshots INTEGER NOT NULL DEFAULT 0,"
+    " reference_correction_celsius REAL)",
     "CREATE TABLE IF NOT EXISTS snapshots ("
     " id INTEGER PRIMARY KEY,"
     " episode_id INTEGER REFERENCES episodes(id),"
@@ -93,7 +94,27 @@ AlarmRecordWriter::Outcome AlarmRecordWriter::openRecord(SqliteConnection::Mode 
         fail(QStringLiteral("opened"), QString(connection_->errorText()));
         return Outcome::Failed;
     }
-    return runAll(schemaStatements, "opened");
+    const Outcome outcome = addCorrectionColumn();
+    return outcome == Outcome::Written ? runAll(schemaStatements, "opened") : outcome;
+}
+
+AlarmRecordWriter::Outcome AlarmRecordWriter::addCorrectionColumn() {
+    // SQLite has no ADD COLUMN IF NOT EXISTS: the table's columns say whether it is needed.
+    QSqlQuery columns(connection_->database());
+    if (!columns.exec(QStringLiteral("PRAGMA table_info(episodes)")))
+        return failure(columns.lastError(), "opened");
+    bool tableExists = false;
+    while (columns.next()) {
+        tableExists = true;
+        if (columns.value(1).toString() == QLatin1String("reference_correction_celsius"))
+            return Outcome::Written;
+    }
+    if (!tableExists)
+        return Outcome::Written; // made whole by the schema
+    QSqlQuery upgrade(connection_->database());
+    if (!upgrade.prepare(QStringLiteral("ALTER TABLE episodes ADD COLUMN reference_correction_celsius REAL")))
+        return failure(upgrade.lastError(), "opened");
+    return run(upgrade, "opened");
 }
 
 AlarmRecordWriter::Outcome AlarmRecordWriter::failure(const QSqlError& error, const char* what) {
@@ -203,11 +224,14 @@ void AlarmRecordWriter::writePending() {
     }
 }
 
-AlarmRecordWriter::Outcome AlarmRecordWriter::insertEpisode(uint64_t episode, const QDateTime& start) {
+AlarmRecordWriter::Outcome AlarmRecordWriter::insertEpisode(uint64_t episode, const QDateTime& start,
+                                                            std::optional<double> correctionCelsius) {
     QSqlQuery query(connection_->database());
-    query.prepare(QStringLiteral("INSERT INTO episodes (start_local, start_utc) VALUES (?, ?)"));
+    query.prepare(QStringLiteral(
+        "INSERT INTO episodes (start_local, start_utc, reference_correction_celsius) VALUES (?, ?, ?)"));
     query.addBindValue(recordTimeText(start));
     query.addBindValue(start.toSecsSinceEpoch());
+    query.addBindValue(correctionCelsius ? QVariant(*correctionCelsius) : QVariant());
     const Outcome outcome = run(query, "written");
     if (outcome == Outcome::Written)
         episodeRows_[episode] = query.lastInsertId().toLongLong();
@@ -218,7 +242,7 @@ AlarmRecordWriter::Outcome AlarmRecordWriter::write(const PendingWrite& pending)
     const auto row = episodeRows_.find(pending.episode);
     switch (pending.kind) {
     case PendingWrite::Kind::Begin:
-        return insertEpisode(pending.episode, pending.time);
+        return insertEpisode(pending.episode, pending.time, pending.referenceCorrectionCelsius);
     case PendingWrite::Kind::Highest: {
         if (row == episodeRows_.end())
             return Outcome::Written; // its episode began in a record since moved aside
@@ -233,7 +257,7 @@ AlarmRecordWriter::Outcome AlarmRecordWriter::write(const PendingWrite& pending)
     case PendingWrite::Kind::Snapshot: {
         // An episode that began in a record since moved aside goes on in the new one.
         if (row == episodeRows_.end()) {
-            const Outcome begun = insertEpisode(pending.episode, pending.time);
+            const Outcome begun = insertEpisode(pending.episode, pending.time, std::nullopt);
             if (begun != Outcome::Written)
                 return begun;
         }
@@ -287,18 +311,19 @@ AlarmRecordWriter::Outcome AlarmRecordWriter::write(const PendingWrite& pending)
     return Outcome::Written;
 }
 
-void AlarmRecordWriter::beginEpisode(const QDateTime& start) {
+void AlarmRecordWriter::beginEpisode(const QDateTime& start,
+                                     std::optional<double> referenceCorrectionCelsius) {
     const EntryScope scope(*this);
     if (openEpisode_ != 0)
         endEpisode(start);
     openEpisode_ = ++lastEpisode_;
-    enqueue({PendingWrite::Kind::Begin, openEpisode_, start, 0.0, QString()});
+    enqueue({PendingWrite::Kind::Begin, openEpisode_, start, 0.0, QString(), referenceCorrectionCelsius});
 }
 
 void AlarmRecordWriter::raiseHighest(double celsius) {
     const EntryScope scope(*this);
     if (openEpisode_ != 0)
-        enqueue({PendingWrite::Kind::Highest, openEpisode_, QDateTime(), celsius, QString()});
+        enqueue({PendingWrite::Kind::Highest, openEpisode_, QDateTime(), celsius, QString(), std::nullopt});
 }
 
 void AlarmRecordWriter::addSnapshot(const QString& fileName, const QDateTime& time, double highestCelsius) {
@@ -306,14 +331,14 @@ void AlarmRecordWriter::addSnapshot(const QString& fileName, const QDateTime& ti
     // A snapshot is only taken during an alarm; one whose start was lost opens its own episode.
     if (openEpisode_ == 0)
         beginEpisode(time);
-    enqueue({PendingWrite::Kind::Snapshot, openEpisode_, time, highestCelsius, fileName});
+    enqueue({PendingWrite::Kind::Snapshot, openEpisode_, time, highestCelsius, fileName, std::nullopt});
 }
 
 void AlarmRecordWriter::endEpisode(const QDateTime& end) {
     const EntryScope scope(*this);
     if (openEpisode_ == 0)
         return;
-    enqueue({PendingWrite::Kind::End, openEpisode_, end, 0.0, QString()});
+    enqueue({PendingWrite::Kind::End, openEpisode_, end, 0.0, QString(), std::nullopt});
     openEpisode_ = 0;
 }
 

@@ -19,6 +19,7 @@
 #include <deque>
 #include <map>
 #include <memory>
+#include <optional>
 
 class QSqlError;
 class QSqlQuery;
@@ -37,7 +38,8 @@ public:
 
     // All of these run on the writer thread.
     void start();
-    void beginEpisode(const QDateTime& start);
+    void beginEpisode(const QDateTime& start,
+                      std::optional<double> referenceCorrectionCelsius = std::nullopt);
     void raiseHighest(double celsius);
     void addSnapshot(const QString& fileName, const QDateTime& time, double highestCelsius);
     void endEpisode(const QDateTime& end);
@@ -59,6 +61,7 @@ private:
         QDateTime time;
         double celsius = 0.0;
         QString fileName;
+        std::optional<double> referenceCorrectionCelsius; // with Begin
     };
     enum class Outcome { Written, Busy, Damaged, Failed };
 
@@ -89,7 +92,9 @@ private:
     // Writes what waits, in order, until it is all written or the record cannot take more for now.
     void writePending();
     Outcome write(const PendingWrite& pending);
-    Outcome insertEpisode(uint64_t episode, const QDateTime& start);
+    Outcome insertEpisode(uint64_t episode, const QDateTime& start, std::optional<double> correctionCelsius);
+    // Records made before episodes kept the reference's correction get its column, in place.
+    Outcome addCorrectionColumn();
     // The damaged file goes to alarms.sqlite.damaged-<time>; the next row starts a new record.
     void moveDamagedRecordAside();
 

@@ -141,6 +141,58 @@ TEST_F(DamagedDatabaseTest, RowsWaitOutALockAndArriveInOrder) {
     EXPECT_EQ(failures.count(), 0);
 }
 
+// A record from before episodes kept the reference's correction gets the column in place: its
+// rows stay, new episodes carry the correction of their start (none outside mode Reference).
+TEST_F(DamagedDatabaseTest, OlderRecordIsUpgradedInPlaceAndKeepsTheCorrectionOfEachStart) {
+    ASSERT_TRUE(QDir().mkpath(folder()));
+    const QString path = alarmRecordPath(folder());
+    {
+        QSqlDatabase old = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
+        old.setDatabaseName(path);
+        ASSERT_TRUE(old.open());
+        QSqlQuery make(old);
+        ASSERT_TRUE(make.exec(QStringLiteral(
+            "CREATE TABLE episodes (id INTEGER PRIMARY KEY, start_local TEXT NOT NULL, start_utc INTEGER NOT "
+            "NULL, end_local TEXT, end_utc INTEGER, highest_celsius REAL, snapshots INTEGER NOT NULL DEFAULT "
+            "0)")));
+        ASSERT_TRUE(
+            make.exec(QStringLiteral("INSERT INTO episodes (start_local, start_utc, end_local, end_utc)"
+                                     " VALUES ('2021-03-07 09:00:00', 1615107600, '2021-03-07 09:00:02',"
+                                     " 1615107602)")));
+        old.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("old"));
+    {
+        AlarmRecord record(folder());
+        QSignalSpy failures(&record, &AlarmRecord::recordFailed);
+        const QDateTime start(QDate(2021, 3, 7), QTime(10, 0, 0));
+        record.alarmOn(start, -1.25);
+        record.alarmOff(start.addSecs(2));
+        record.alarmOn(start.addSecs(60));
+        record.alarmOff(start.addSecs(62));
+        record.waitUntilWritten();
+        EXPECT_EQ(failures.count(), 0);
+    }
+    {
+        QSqlDatabase read = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("read"));
+        read.setDatabaseName(path);
+        ASSERT_TRUE(read.open());
+        QSqlQuery rows(read);
+        ASSERT_TRUE(
+            rows.exec(QStringLiteral("SELECT id, reference_correction_celsius FROM episodes ORDER BY id")));
+        std::vector<QVariant> corrections;
+        while (rows.next())
+            corrections.push_back(rows.value(1));
+        ASSERT_EQ(corrections.size(), 3u);
+        EXPECT_TRUE(corrections[0].isNull());
+        EXPECT_DOUBLE_EQ(corrections[1].toDouble(), -1.25);
+        EXPECT_TRUE(corrections[2].isNull());
+        read.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("read"));
+    EXPECT_EQ(readAlarmEpisodes(path).episodes.size(), 3u);
+}
+
 // An export never replaces a device or a FIFO that stands at its name, and says so.
 TEST_F(DamagedDatabaseTest, ExportRefusesWhatIsNotARegularFile) {
     {

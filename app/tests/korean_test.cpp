@@ -72,6 +72,11 @@ TEST(KoreanDesktop, TheMainWindowSpeaksKorean) {
     EXPECT_EQ(live->pane()->findChild<QPushButton*>("ipSettingButton")->text(), QString::fromUtf8("IP 설정"));
     EXPECT_EQ(live->pane()->findChild<QComboBox*>("alarmTypeList")->itemText(0), QString::fromUtf8("알람1"));
     EXPECT_EQ(live->pictureArea()->signalText(), QString::fromUtf8("카메라를 찾는 중…"));
+    EXPECT_EQ(live->pane()->findChild<QComboBox*>("modeList")->itemText(3), QString::fromUtf8("기준체 보정"));
+    live->screeningNotice()->setReferenceState(calidra::ReferenceState::Lost);
+    EXPECT_EQ(live->screeningNotice()->text(), QString::fromUtf8("기준체를 잃음 — 검사 일시 중지"));
+    live->screeningNotice()->setReferenceState(calidra::ReferenceState::Searching);
+    EXPECT_EQ(live->screeningNotice()->text(), QString::fromUtf8("기준체를 찾는 중…"));
     auto* images = qobject_cast<calidra::CImageViewer*>(frame->views()[1]);
     ASSERT_NE(images, nullptr);
     EXPECT_EQ(images->list()->horizontalHeaderItem(1)->text(), QString::fromUtf8("파일 이름"));

@@ -18,6 +18,10 @@ std::string stationMaskFilePath(const std::string& programFolder) {
     return maskEditorFolderOf(programFolder) + "/" + maskFileName;
 }
 
+std::string stationReferenceFilePath(const std::string& programFolder) {
+    return maskEditorFolderOf(programFolder) + "/" + referenceFileName;
+}
+
 std::string damagedAlarmRecordFileName(const std::tm& localTime) {
     return std::string(alarmRecordFileName) + ".damaged-" + timeStamp(localTime);
 }

@@ -25,6 +25,10 @@ HeadlessStation::HeadlessStation(const HeadlessOptions& options, SettingsSection
     connect(&station_, &Station::logEntryAdded, this, [this](const LogEntry& entry) {
         out_.write(logLine(entry.timeText, logTypeName(entry.type), entry.message, entry.code));
     });
+    connect(&station_, &Station::referenceStatusChanged, this, [this](const ReferenceStatus& status) {
+        if (const std::optional<QString> line = referenceLines_.lineFor(status))
+            out_.write(*line);
+    });
     if (options_.readouts)
         connect(&station_, &Station::readoutsChanged, this, [this](const Readouts& shown) {
             out_.writeDroppable(readoutLine(shown.large, shown.maximum, shown.minimum));

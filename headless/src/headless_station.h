@@ -5,6 +5,7 @@
 #include "headless_lines.h"
 #include "headless_options.h"
 #include "line_writer.h"
+#include "reference_lines.h"
 
 #include "eventlog/event_log.h"
 #include "station/station.h"
@@ -34,6 +35,7 @@ private:
     LineWriter& out_;
     EventLog log_;
     Station station_;
+    ReferenceLines referenceLines_;
     std::atomic<uint64_t> frameNumber_{0};
 };
 

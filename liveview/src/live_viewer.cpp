@@ -20,6 +20,10 @@ CLiveViewer::CLiveViewer(Station& station, QString programFolder, QWidget* paren
     picture_->setCameraSignal(station_.cameraSignal());
     station_.setViewWindowExists(true);
     connect(picture_, &PictureArea::leftDoubleClicked, this, &CLiveViewer::toggleFullView);
+    notice_ = new ScreeningNotice(this);
+    notice_->setReferenceState(station_.referenceStatus().state);
+    connect(&station_, &Station::referenceStatusChanged, notice_,
+            [notice = notice_](const ReferenceStatus& status) { notice->setReferenceState(status.state); });
     connect(&station_, &Station::alarmChanged, this, &CLiveViewer::onAlarmChanged);
     connect(&station_, &Station::cameraSignalChanged, picture_, &PictureArea::setCameraSignal);
     connect(&station_, &Station::cameraStateChanged, this,
@@ -101,6 +105,11 @@ void CLiveViewer::createPane() {
         pane->setReadouts(shown.large, shown.maximum, shown.minimum);
     });
     connect(station, &Station::cameraListChanged, pane_, &CLiveViewerCtrl::setCameraEntries);
+    connect(station, &Station::referenceStatusChanged, pane_,
+            [pane = pane_, station](const ReferenceStatus& status) {
+                pane->setReferenceStatus(status.state, status.correctionCelsius,
+                                         station->values().unitLabel(), station->values().unit());
+            });
 }
 
 void CLiveViewer::layoutChildren() {
@@ -116,6 +125,7 @@ void CLiveViewer::layoutChildren() {
                                    height - paneTop);
         picture_->setGeometry(pictureMargin, pictureMargin, width - CLiveViewerCtrl::paneWidth - 10, height);
     }
+    notice_->placeOver(picture_->geometry());
     update();
 }
 

@@ -32,6 +32,10 @@ constexpr int firstRowTop = 262;
 constexpr int rowStep = 32;
 constexpr int rowHeight = 26;
 
+// Rows 0 to 9 for every mode; mode Reference adds its set temperature and its state below them.
+constexpr int commonRowCount = 10;
+constexpr int referenceRowCount = 2;
+
 int rowTop(int row) {
     return firstRowTop + row * rowStep;
 }
@@ -104,9 +108,8 @@ void CLiveViewerCtrl::buildControls() {
     alarmAnimation_->setObjectName(QStringLiteral("alarmAnimation"));
     alarmAnimation_->setGeometry(96, 172, 207, 64);
 
-    auto* optionGroup = new QGroupBox(tr("Option :"), this);
-    optionGroup->setGeometry(10, 240, 380, rowTop(10) - 240 + 8);
-    optionGroup->lower();
+    optionGroup_ = new QGroupBox(tr("Option :"), this);
+    optionGroup_->lower();
 
     label(tr("Temp Unit :"), QRect(labelLeft, rowTop(0), labelWidth, rowHeight));
     list(List::Unit, "unitList", 0);
@@ -137,10 +140,16 @@ void CLiveViewerCtrl::buildControls() {
         ->setGeometry(controlLeft, rowTop(8), controlWidth + sideWidth + 6, rowHeight);
     label(tr("Alarm Type :"), QRect(labelLeft, rowTop(9), labelWidth, rowHeight));
     list(List::AlarmType, "alarmTypeList", 9);
+    // Mode Reference: the source's set temperature, and its state with the correction in force.
+    referenceLabel_ = label(tr("Reference Temp :"), QRect(labelLeft, rowTop(10), labelWidth, rowHeight));
+    referenceField_ = fieldRow(Field::ReferenceTemperature, "referenceField", 10);
+    referenceUnitLabel_ = label(QString(), QRect(sideLeft, rowTop(10), sideWidth, rowHeight));
+    referenceStatus_ =
+        label(QString(), QRect(labelLeft, rowTop(11), sideLeft + sideWidth - labelLeft, rowHeight));
+    referenceStatus_->setObjectName(QStringLiteral("referenceStatus"));
 
-    QPushButton* masking = button(tr("Masking"), "maskingButton", QRect(22, rowTop(10) + 24, 170, 32));
-    QPushButton* ipSetting =
-        button(tr("IP Setting"), "ipSettingButton", QRect(208, rowTop(10) + 24, 170, 32));
+    masking_ = button(tr("Masking"), "maskingButton", QRect());
+    ipSetting_ = button(tr("IP Setting"), "ipSettingButton", QRect());
 
     // Present for the detection area, the camera's own dialog, the stream server and the camera
     // list, never shown.
@@ -174,8 +183,8 @@ void CLiveViewerCtrl::buildControls() {
         if (values_.setFieldText(Field::NucInterval, fields_.at(Field::NucInterval)->text()))
             values_.applyNucInterval();
     });
-    connect(masking, &QPushButton::clicked, this, &CLiveViewerCtrl::maskingRequested);
-    connect(ipSetting, &QPushButton::clicked, this, &CLiveViewerCtrl::ipSettingRequested);
+    connect(masking_, &QPushButton::clicked, this, &CLiveViewerCtrl::maskingRequested);
+    connect(ipSetting_, &QPushButton::clicked, this, &CLiveViewerCtrl::ipSettingRequested);
     connect(cameraSetting, &QPushButton::clicked, this, &CLiveViewerCtrl::cameraSettingRequested);
     connect(startStreaming, &QPushButton::clicked, this, &CLiveViewerCtrl::startStreamingRequested);
     connect(stopStreaming, &QPushButton::clicked, this, &CLiveViewerCtrl::stopStreamingRequested);
@@ -183,7 +192,8 @@ void CLiveViewerCtrl::buildControls() {
 
 void CLiveViewerCtrl::fillLists() {
     lists_[List::Unit]->addItems({QStringLiteral("℃"), QStringLiteral("℉")});
-    lists_[List::Mode]->addItems({tr("Normal", "temperature mode"), tr("Auto"), tr("Manual")});
+    lists_[List::Mode]->addItems(
+        {tr("Normal", "temperature mode"), tr("Auto"), tr("Manual"), tr("Reference")});
     for (int number = 0; number < paletteCount; ++number)
         lists_[List::Palette]->addItem(QString::fromLatin1(paletteName(number)));
     lists_[List::FontSize]->addItems({tr("Normal", "font size"), tr("Large")});
@@ -213,12 +223,48 @@ void CLiveViewerCtrl::showModeControls() {
                                           sideLeft - controlLeft - narrowListWidth - 8, rowHeight)
                                   : QRect(sideLeft, rowTop(1), sideWidth, rowHeight));
     measureButton_->setVisible(values_.measureShown());
+    const bool referenceShown = values_.referenceFieldShown();
+    for (QWidget* part : std::initializer_list<QWidget*>{referenceLabel_, referenceField_,
+                                                         referenceUnitLabel_, referenceStatus_})
+        part->setVisible(referenceShown);
+    // The group closes below its last shown row, the two buttons below it.
+    const int rows = commonRowCount + (referenceShown ? referenceRowCount : 0);
+    optionGroup_->setGeometry(10, 240, 380, rowTop(rows) - 240 + 8);
+    masking_->setGeometry(22, rowTop(rows) + 24, 170, 32);
+    ipSetting_->setGeometry(208, rowTop(rows) + 24, 170, 32);
     modeList_->setEnabled(values_.modeListEnabled());
+}
+
+void CLiveViewerCtrl::setReferenceStatus(ReferenceState state, double correctionCelsius,
+                                         const QString& unitLabel, TemperatureUnit unit) {
+    QString text;
+    switch (state) {
+    case ReferenceState::Off:
+        break;
+    case ReferenceState::Searching:
+        text = tr("Reference: searching");
+        break;
+    case ReferenceState::Locked:
+    case ReferenceState::Holding:
+        // A difference of temperatures: converted by the unit's scale only.
+        text =
+            (state == ReferenceState::Locked ? tr("Reference: locked, correction %1 %2")
+                                             : tr("Reference: holding, correction %1 %2"))
+                .arg(QString::asprintf("%+.1f", unit == TemperatureUnit::Fahrenheit ? correctionCelsius * 1.8
+                                                                                    : correctionCelsius),
+                     unitLabel);
+        break;
+    case ReferenceState::Lost:
+        text = tr("Reference: lost");
+        break;
+    }
+    referenceStatus_->setText(text);
 }
 
 void CLiveViewerCtrl::showUnitLabel(const QString& label) {
     detectionUnitLabel_->setText(label);
     alarmUnitLabel_->setText(label);
+    referenceUnitLabel_->setText(label);
 }
 
 void CLiveViewerCtrl::setReadouts(const QString& large, const QString& maximum, const QString& minimum) {

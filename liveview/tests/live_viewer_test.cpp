@@ -121,6 +121,29 @@ TEST_F(LiveViewerTest, AlarmNotificationPlaysAndStopsThePaneAnimation) {
     EXPECT_FALSE(viewer->pane()->alarmAnimation().isPlaying());
 }
 
+TEST_F(LiveViewerTest, PausedScreeningIsSaidOverThePictureUntilTheLock) {
+    ScreeningNotice* notice = viewer->screeningNotice();
+    EXPECT_FALSE(notice->isVisible());
+    ReferenceStatus status;
+    status.state = ReferenceState::Lost;
+    emit station->referenceStatusChanged(status);
+    EXPECT_TRUE(notice->isVisible());
+    EXPECT_EQ(notice->text(), QString::fromUtf8("Reference lost — screening paused"));
+    EXPECT_TRUE(viewer->pictureArea()->geometry().contains(notice->geometry()));
+    // Whole on a picture shown at the camera's own 384 pixels.
+    EXPECT_LE(notice->sizeHint().width(), 384 - 16);
+    status.state = ReferenceState::Searching;
+    emit station->referenceStatusChanged(status);
+    EXPECT_EQ(notice->text(), QString::fromUtf8("Searching for the reference…"));
+    // Still over the picture alone on the screen.
+    viewer->toggleFullView();
+    EXPECT_TRUE(viewer->pictureArea()->geometry().contains(notice->geometry()));
+    viewer->leaveFullView();
+    status.state = ReferenceState::Locked;
+    emit station->referenceStatusChanged(status);
+    EXPECT_FALSE(notice->isVisible());
+}
+
 TEST_F(LiveViewerTest, MeasureRunsUntilTheOffsetArrives) {
     control<QPushButton>("measureButton")->click();
     EXPECT_TRUE(station->pipeline().measuring());

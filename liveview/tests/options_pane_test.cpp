@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -201,6 +202,54 @@ TEST_F(OptionsPaneTest, ModeListShowsTheRightControlAndNormalResetsTheOffset) {
     EXPECT_EQ(record.offsetsSent, std::vector<double>{0.0});
     EXPECT_DOUBLE_EQ(store.values["UserOffset"].toDouble(), 0.0);
     EXPECT_EQ(store.values["TemperatureMode"].toInt(), 0);
+}
+
+// Every control the operator sees in a mode, and none of them lies over another or off the pane.
+std::vector<QWidget*> visibleControls(const QWidget& pane) {
+    std::vector<QWidget*> controls;
+    for (QWidget* child : pane.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        if (child->isVisibleTo(&pane) && qobject_cast<QGroupBox*>(child) == nullptr)
+            controls.push_back(child);
+    return controls;
+}
+
+TEST_F(OptionsPaneTest, ModeReferenceShowsItsLabelledRowsWhereNothingElseIs) {
+    model.load();
+    pick(list("modeList"), 3);
+    ASSERT_TRUE(shown(field("referenceField")));
+    EXPECT_EQ(field("referenceField")->text(), "35.0");
+    auto* status = pane.findChild<QLabel*>("referenceStatus");
+    ASSERT_TRUE(shown(status));
+    pane.setReferenceStatus(ReferenceState::Locked, -1.234, QStringLiteral("F"), TemperatureUnit::Fahrenheit);
+    EXPECT_EQ(status->text(), "Reference: locked, correction -2.2 F");
+
+    const std::vector<QWidget*> controls = visibleControls(pane);
+    const QRect paneArea(0, 0, CLiveViewerCtrl::paneWidth, CLiveViewerCtrl::contentHeight);
+    for (std::size_t one = 0; one < controls.size(); ++one) {
+        EXPECT_TRUE(paneArea.contains(controls[one]->geometry()))
+            << controls[one]->objectName().toStdString();
+        for (std::size_t other = one + 1; other < controls.size(); ++other)
+            EXPECT_FALSE(controls[one]->geometry().intersects(controls[other]->geometry()))
+                << controls[one]->objectName().toStdString() << " over "
+                << controls[other]->objectName().toStdString();
+    }
+    const auto labelled = [&](const QString& text) {
+        for (QLabel* label : pane.findChildren<QLabel*>())
+            if (label->text() == text && shown(label))
+                return label;
+        return static_cast<QLabel*>(nullptr);
+    };
+    QLabel* label = labelled("Reference Temp :");
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->y(), field("referenceField")->y());
+
+    // Back in Normal the rows go and the buttons close up below the alarm type.
+    const int maskingTop = button("maskingButton")->y();
+    pick(list("modeList"), 0);
+    EXPECT_FALSE(shown(field("referenceField")));
+    EXPECT_FALSE(shown(status));
+    EXPECT_LT(button("maskingButton")->y(), maskingTop);
+    EXPECT_GT(button("maskingButton")->y(), list("alarmTypeList")->geometry().bottom());
 }
 
 TEST_F(OptionsPaneTest, ForcedNormalModeStoresNothing) {

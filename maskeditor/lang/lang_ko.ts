@@ -4,6 +4,16 @@
 <context>
     <name>Widget</name>
     <message>
+        <source>REF</source>
+        <translation>기준</translation>
+    </message>
+    <message>
+        <source>The reference could not be saved to %1:
+%2</source>
+        <translation>기준체를 %1에 저장하지 못했습니다:
+%2</translation>
+    </message>
+    <message>
         <source>Calidra - Mask Setting</source>
         <translation>Calidra - 마스크 설정</translation>
     </message>
@@ -40,6 +50,13 @@
 %2</source>
         <translation>마스크를 %1에 저장하지 못했습니다:
 %2</translation>
+    </message>
+</context>
+<context>
+    <name>RoiLabelView</name>
+    <message>
+        <source>REF</source>
+        <translation>기준</translation>
     </message>
 </context>
 </TS>

@@ -5,8 +5,9 @@
 
 MyRubberBand::MyRubberBand(QWidget* parent) : QRubberBand(QRubberBand::Rectangle, parent) {}
 
-void MyRubberBand::setMarker(int number, const QColor& color) {
+void MyRubberBand::setMarker(int number, const QColor& color, const QString& label) {
     markerNumber_ = number;
+    markerLabel_ = label;
     markerColor_ = color;
     update();
 }
@@ -15,5 +16,8 @@ void MyRubberBand::paintEvent(QPaintEvent* event) {
     QRubberBand::paintEvent(event);
     QPainter painter(this);
     painter.setPen(QPen(QBrush(markerColor_), 2.0, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
-    painter.drawText(width() / 2 - 8, height() / 2, QStringLiteral("[%1]").arg(markerNumber_));
+    if (markerLabel_.isEmpty())
+        painter.drawText(width() / 2 - 8, height() / 2, QStringLiteral("[%1]").arg(markerNumber_));
+    else
+        painter.drawText(rect(), Qt::AlignCenter, markerLabel_);
 }

@@ -1,9 +1,10 @@
 #pragma once
 // A mask rectangle on the picture area: the style's rubber band with the
-// mask's number drawn in its marker colour.
+// mask's number, or a label of its own, drawn in its marker colour.
 
 #include <QColor>
 #include <QRubberBand>
+#include <QString>
 
 class MyRubberBand : public QRubberBand {
     Q_OBJECT
@@ -11,8 +12,10 @@ class MyRubberBand : public QRubberBand {
 public:
     explicit MyRubberBand(QWidget* parent = nullptr);
 
-    void setMarker(int number, const QColor& color);
+    // An empty label shows "[number]".
+    void setMarker(int number, const QColor& color, const QString& label = QString());
     int markerNumber() const { return markerNumber_; }
+    QString markerLabel() const { return markerLabel_; }
     QColor markerColor() const { return markerColor_; }
 
 protected:
@@ -20,5 +23,6 @@ protected:
 
 private:
     int markerNumber_ = 0;
+    QString markerLabel_;
     QColor markerColor_ = Qt::gray;
 };

@@ -87,10 +87,14 @@ void resizeAxis(EdgeChange change, int pointer, int limit, int& start, int& leng
     }
 }
 
+const QColor kReferenceMarker(140, 70, 0);
+const QColor kReferenceFill(255, 150, 0);
+const QColor kReferenceCurrentFill(200, 100, 0);
+
 } // namespace
 
 RoiLabelView::RoiLabelView(QWidget* parent) : QLabel(parent) {
-    for (int id = 0; id < kMaskCount; ++id) {
+    for (int id = 0; id < kEntryCount; ++id) {
         MaskEntry& entry = entries_[id];
         entry.nID = id;
         entry.band = new MyRubberBand(this);
@@ -173,9 +177,16 @@ void RoiLabelView::moveHandles(MaskEntry& entry) {
 }
 
 // The one rule for a mask's colours: the current mask dark red (its fill only when enabled), the
-// others dark blue on blue when enabled, light gray on nothing when not.
+// others dark blue on blue when enabled, light gray on nothing when not. The reference's fill is
+// orange when enabled.
 void RoiLabelView::showLook(MaskEntry& entry, bool current) {
-    if (current) {
+    if (entry.nID == kReferenceId) {
+        // Orange, so the source is never taken for a mask.
+        entry.band->setMarker(entry.nID, current ? QColor(Qt::darkRed) : kReferenceMarker, tr("REF"));
+        setBandFill(entry, !entry.bEnabled ? QColor(Qt::transparent)
+                           : current       ? kReferenceCurrentFill
+                                           : kReferenceFill);
+    } else if (current) {
         entry.band->setMarker(entry.nID, Qt::darkRed);
         setBandFill(entry, entry.bEnabled ? QColor(Qt::darkRed) : QColor(Qt::transparent));
     } else if (entry.bEnabled) {

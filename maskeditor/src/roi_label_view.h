@@ -1,6 +1,7 @@
 #pragma once
 // The picture area of the mask editor: the scaled snapshot with the four mask
-// rectangles, each with eight handles, moved and resized with the mouse.
+// rectangles and the reference source's, each with eight handles, moved and
+// resized with the mouse.
 
 #include "mask_info_meta_type.h"
 #include "my_rubber_band.h"
@@ -17,6 +18,9 @@ class RoiLabelView : public QLabel {
 
 public:
     static constexpr int kMaskCount = 4;
+    // The reference source's rectangle follows the masks: labelled "REF", in its own colour.
+    static constexpr int kReferenceId = kMaskCount;
+    static constexpr int kEntryCount = kMaskCount + 1;
     static constexpr int kHandleCount = 8;
     static constexpr int kHandleSize = 8;
     static constexpr int kMinimumSide = 20;
@@ -71,7 +75,7 @@ private:
         QColor handleFill;
     };
 
-    static bool validId(uint32_t nID) { return nID < uint32_t(kMaskCount); }
+    static bool validId(uint32_t nID) { return nID < uint32_t(kEntryCount); }
     static void setBandFill(MaskEntry& entry, const QColor& color);
     static void setHandleFill(MaskEntry& entry, const QColor& color);
     void layoutHandles(MaskEntry& entry);
@@ -83,7 +87,7 @@ private:
     void moveCurrent(QPoint pointer);
     void emitCurrent();
 
-    std::array<MaskEntry, kMaskCount> entries_;
+    std::array<MaskEntry, kEntryCount> entries_;
     int16_t selectionIndex_ = -1;
     MaskEntry* current_ = nullptr;
     DragMode dragMode_ = DragMode::None;

@@ -1,6 +1,7 @@
 #include "widget.h"
 
 #include "editor_files.h"
+#include "reference_entry.h"
 #include "ui_widget.h"
 
 #include "files/file_io.h"
@@ -96,6 +97,7 @@ Widget::Widget(const QString& applicationFolder, QWidget* parent)
     for (int id = 0; id < maskfile::kMaskCount; ++id) {
         ui_->cmbID->addItem(QString::number(id));
     }
+    ui_->cmbID->addItem(tr("REF"));
     for (QLineEdit* edit : {ui_->editX, ui_->editY, ui_->editW, ui_->editH}) {
         edit->installEventFilter(this);
     }
@@ -131,6 +133,18 @@ void Widget::loadMaskInfo() {
         const MaskInfo& info = maskInfo_[id];
         emit sigInitMaskInfo(uint32_t(id), info.bEnabled != 0, rectOf(info));
     }
+    const zonara::LoadedReference reference =
+        zonara::loadReference(applicationFolder_, editorScale(), ui_->laPic->width(), ui_->laPic->height());
+    referenceInfo_ = reference.info;
+    referenceFromFile_ = reference.fromFile;
+    emit sigInitMaskInfo(uint32_t(RoiLabelView::kReferenceId), referenceInfo_.bEnabled != 0,
+                         rectOf(referenceInfo_));
+}
+
+MaskInfo* Widget::entry(int index) {
+    if (index == RoiLabelView::kReferenceId)
+        return &referenceInfo_;
+    return index >= 0 && index < maskfile::kMaskCount ? &maskInfo_[index] : nullptr;
 }
 
 void Widget::on_btnApply_clicked() {
@@ -152,31 +166,43 @@ void Widget::on_btnApply_clicked() {
                     .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(std::strerror(error))));
             return;
         }
+        if ((referenceFromFile_ || referenceInfo_.bEnabled != 0) &&
+            !zonara::saveReference(applicationFolder_, referenceInfo_, editorScale(), &error)) {
+            QMessageBox::warning(
+                this, windowTitle(),
+                tr("The reference could not be saved to %1:\n%2")
+                    .arg(QDir::toNativeSeparators(zonara::referenceFilePath(applicationFolder_)),
+                         QString::fromLocal8Bit(std::strerror(error))));
+            return;
+        }
     }
     loadMaskInfo();
     on_cmbID_activated(ui_->cmbID->currentIndex());
 }
 
 void Widget::on_cmbID_activated(int index) {
-    if (index < 0 || index >= maskfile::kMaskCount) {
+    const MaskInfo* info = entry(index);
+    if (info == nullptr) {
         return;
     }
-    slotCurMaskInfo(maskInfo_[index]);
+    slotCurMaskInfo(*info);
     emit sigSelMaskInfo(uint32_t(index));
 }
 
 void Widget::on_chkEnable_clicked(bool checked) {
     const int index = ui_->cmbID->currentIndex();
-    if (index < 0 || index >= maskfile::kMaskCount) {
+    MaskInfo* found = entry(index);
+    if (found == nullptr) {
         return;
     }
-    MaskInfo& info = maskInfo_[index];
+    MaskInfo& info = *found;
     info.bEnabled = checked ? 1 : 0;
     emit sigSetMaskInfo(uint32_t(index), checked, rectOf(info));
 }
 
 void Widget::slotCurMaskInfo(MaskInfo info) {
-    if (info.nID >= maskfile::kMaskCount) {
+    MaskInfo* stored = entry(info.nID);
+    if (stored == nullptr) {
         return;
     }
     ui_->cmbID->setCurrentIndex(info.nID);
@@ -185,7 +211,7 @@ void Widget::slotCurMaskInfo(MaskInfo info) {
     ui_->editY->setText(QString::number(info.nY));
     ui_->editW->setText(QString::number(info.nWidth));
     ui_->editH->setText(QString::number(info.nHeight));
-    maskInfo_[info.nID] = info;
+    *stored = info;
 }
 
 void Widget::keyPressEvent(QKeyEvent* event) {
@@ -214,11 +240,12 @@ bool Widget::eventFilter(QObject* watched, QEvent* event) {
 
 void Widget::applyTypedValues() {
     const int index = ui_->cmbID->currentIndex();
-    if (index < 0 || index >= maskfile::kMaskCount) {
+    MaskInfo* found = entry(index);
+    if (found == nullptr) {
         return;
     }
     const bool ticked = ui_->chkEnable->isChecked();
-    MaskInfo& info = maskInfo_[index];
+    MaskInfo& info = *found;
     const int areaWidth = ui_->laPic->width();
     const int areaHeight = ui_->laPic->height();
     // The position bounds use the size stored before this key press.

@@ -4,6 +4,8 @@
 #include "roi_label_view.h"
 #include "widget.h"
 
+#include "referencefile/reference_file.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -42,6 +44,7 @@ private slots:
     void applyReplacesTheFileInOneStep();
     void missingSnapshotOpensEmptyAndApplyLeavesFileAlone();
     void failedApplySaysWhyAndKeepsTheDrawing();
+    void referenceIsSavedOnApplyAndReadAtTheNextStart();
     void koreanTranslationReplacesWindowTexts();
 
 private:
@@ -82,7 +85,8 @@ void WindowTest::cleanup() {
 void WindowTest::formHasItsControlsOnce() {
     Widget& window = open();
     QCOMPARE(window.windowTitle(), QString("Calidra - Mask Setting"));
-    QCOMPARE(combo()->count(), 4);
+    QCOMPARE(combo()->count(), 5); // the four masks and the reference
+    QCOMPARE(combo()->itemText(4), QString("REF"));
     // The snapshot fills the picture area whatever its own size.
     QCOMPARE(area()->pixmap(Qt::ReturnByValue).size(), QSize(768, 576));
 }
@@ -340,6 +344,39 @@ void WindowTest::failedApplySaysWhyAndKeepsTheDrawing() {
     QCOMPARE(saved[0].nX, uint16_t(51));
 }
 
+void WindowTest::referenceIsSavedOnApplyAndReadAtTheNextStart() {
+    open();
+    // Not there until asked for: a disabled reference at the top right, in orange, labelled REF.
+    QCOMPARE(area()->maskRect(RoiLabelView::kReferenceId), QRect(680, 32, 48, 48));
+    QVERIFY(!area()->maskEnabled(RoiLabelView::kReferenceId));
+    QCOMPARE(area()->band(RoiLabelView::kReferenceId)->markerLabel(), QString("REF"));
+    apply();
+    QVERIFY(!QFile::exists(folder_->filePath("reference.cfg")));
+
+    combo()->setFocus();
+    QTest::keyClick(combo(), Qt::Key_End);
+    QCOMPARE(area()->selectionIndex(), RoiLabelView::kReferenceId);
+    QTest::mouseClick(enabledBox(), Qt::LeftButton);
+    type("editX", "601");
+    type("editY", "40");
+    type("editW", "60");
+    QCOMPARE(fillOf(area()->band(RoiLabelView::kReferenceId)), QColor(200, 100, 0));
+    apply();
+    const QByteArray masks = zonara::test::readMaskFile(folder_->path());
+    QCOMPARE(masks.size(), 64); // the mask file as it always was
+    QCOMPARE(zonara::test::decodeFile(masks)[3].nX, uint16_t(66));
+    const calidra::referencefile::ReferenceFileReading saved =
+        calidra::referencefile::readReferenceFile(folder_->filePath("reference.cfg").toStdString());
+    QCOMPARE(int(saved.state), int(calidra::referencefile::ReferenceFileState::Read));
+    QCOMPARE(saved.rectangle, (calidra::referencefile::ReferenceRectangle{true, 301, 20, 30, 24}));
+
+    window_.reset();
+    open();
+    QCOMPARE(area()->maskRect(RoiLabelView::kReferenceId), QRect(602, 40, 60, 48));
+    QVERIFY(area()->maskEnabled(RoiLabelView::kReferenceId));
+    QCOMPARE(fillOf(area()->band(RoiLabelView::kReferenceId)), QColor(255, 150, 0));
+}
+
 void WindowTest::koreanTranslationReplacesWindowTexts() {
 #ifndef ZONARA_KOREAN_TRANSLATION
     QSKIP("built without lrelease");
@@ -351,6 +388,8 @@ void WindowTest::koreanTranslationReplacesWindowTexts() {
     QCOMPARE(window.windowTitle(), QString::fromUtf8("Calidra - 마스크 설정"));
     QCOMPARE(window.findChild<QLabel*>("laX")->text(), QString::fromUtf8("시작 X :"));
     QCOMPARE(window.findChild<QPushButton*>("btnApply")->text(), QString::fromUtf8("적용"));
+    QCOMPARE(combo()->itemText(4), QString::fromUtf8("기준"));
+    QCOMPARE(area()->band(RoiLabelView::kReferenceId)->markerLabel(), QString::fromUtf8("기준"));
     QCoreApplication::removeTranslator(&translator);
 #endif
 }

@@ -24,6 +24,7 @@ std::optional<TemperatureMode> temperatureModeAt(int position) {
     case int(TemperatureMode::Normal):
     case int(TemperatureMode::Auto):
     case int(TemperatureMode::Manual):
+    case int(TemperatureMode::Reference):
         return TemperatureMode(position);
     default:
         return std::nullopt;
@@ -45,7 +46,7 @@ template <typename Value> void OperatorValuesModel::store(const Setting<Value>& 
 int OperatorValuesModel::entryCount(List list) {
     switch (list) {
     case List::Mode:
-        return 3;
+        return 4;
     case List::Palette:
         return paletteCount;
     default:
@@ -90,6 +91,13 @@ void OperatorValuesModel::load() {
                   QString::number(limitedNucPeriod(readSetting(store_, settings::nucPeriod))));
     showFieldText(Field::DetectTest,
                   QString::number(limitedRegionArea(readSetting(store_, settings::detectTest))));
+    const double reference =
+        std::clamp(readSetting(store_, settings::referenceTemperature), value_limits::minimumReferenceCelsius,
+                   value_limits::maximumReferenceCelsius);
+    showFieldText(Field::ReferenceTemperature, oneDecimal(toDisplayUnit(reference, unit())));
+    referenceHoldSeconds_ =
+        std::clamp(readSetting(store_, settings::referenceHoldSeconds),
+                   value_limits::minimumReferenceHoldSeconds, value_limits::maximumReferenceHoldSeconds);
     emit valuesChanged();
 }
 
@@ -149,6 +157,7 @@ void OperatorValuesModel::onUnitChosen() {
     emit unitLabelChanged(unitLabel_);
     rewriteTemperature(Field::DetectionTemperature, unit_);
     rewriteTemperature(Field::AlarmTemperature, unit_);
+    rewriteTemperature(Field::ReferenceTemperature, unit_);
     store(settings::temperatureUnit, int(unit_));
     emit valuesChanged();
 }
@@ -176,7 +185,13 @@ void OperatorValuesModel::onModeChosen() {
         offsetFieldShown_ = true;
         measureShown_ = false;
         emit measuringStopRequested();
+    } else if (chosen == TemperatureMode::Reference) {
+        // The reference source sets the offset; the typed one stays stored for Manual.
+        offsetFieldShown_ = false;
+        measureShown_ = false;
+        emit measuringStopRequested();
     }
+    emit valuesChanged();
     emit modeControlsChanged();
     store(settings::temperatureMode, selection(List::Mode)); // -1 for none, as the list says
 }
@@ -263,6 +278,17 @@ QString OperatorValuesModel::refusalOf(Field field, const QString& text) const {
         return tr("The offset must be a number from %1 to %2 °C.")
             .arg(oneDecimal(-maximumOffsetCelsius), oneDecimal(maximumOffsetCelsius));
     }
+    case Field::ReferenceTemperature: {
+        const std::optional<double> typed = wholeNumber(text);
+        const double celsius = typed ? toCelsius(*typed, unit()) : 0.0;
+        constexpr double sameValue = 1e-9; // the limits typed in Fahrenheit convert back exactly
+        if (typed && celsius >= minimumReferenceCelsius - sameValue &&
+            celsius <= maximumReferenceCelsius + sameValue)
+            return QString();
+        return tr("Reference Temp must be a number from %1 to %2.")
+            .arg(oneDecimal(toDisplayUnit(minimumReferenceCelsius, unit())) + QLatin1Char(' ') + unitLabel_,
+                 oneDecimal(toDisplayUnit(maximumReferenceCelsius, unit())) + QLatin1Char(' ') + unitLabel_);
+    }
     case Field::DetectTest: {
         const std::optional<int> pixels = wholeInteger(text);
         if (pixels && *pixels >= minimumRegionArea)
@@ -298,6 +324,10 @@ void OperatorValuesModel::showFieldText(Field field, const QString& text) {
         break;
     case Field::NucInterval:
         break; // only Apply takes it
+    case Field::ReferenceTemperature:
+        store(settings::referenceTemperature, referenceCelsius());
+        emit valuesChanged();
+        break;
     }
 }
 
@@ -330,6 +360,11 @@ void OperatorValuesModel::applyNucInterval() {
     emit nucIntervalApplied(nucIntervalMs());
 }
 
+double OperatorValuesModel::referenceCelsius() const {
+    return std::clamp(toCelsius(parseFieldNumber(fieldText(Field::ReferenceTemperature)), unit()),
+                      value_limits::minimumReferenceCelsius, value_limits::maximumReferenceCelsius);
+}
+
 double OperatorValuesModel::userOffsetCelsius() const {
     return parseFieldNumber(fieldText(Field::UserOffset));
 }
@@ -355,6 +390,9 @@ OperatorSettings OperatorValuesModel::operatorSettings() const {
     settings.fontSize = fontSize_;
     settings.alarmType = alarmType_;
     settings.alarmEvent = alarmEvent_;
+    settings.reference.correcting = mode() == TemperatureMode::Reference;
+    settings.reference.setCelsius = referenceCelsius();
+    settings.reference.holdMs = uint32_t(referenceHoldSeconds_) * 1000u;
     return settings;
 }
 

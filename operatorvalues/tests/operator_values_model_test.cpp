@@ -149,3 +149,34 @@ TEST(OperatorValuesDefaultsTest, TheFramePipelineStartsFromTheSameDefaults) {
 
 } // namespace
 } // namespace calidra
+
+namespace calidra {
+namespace {
+
+TEST_F(OperatorValuesModelTest, ReferenceModeAndItsTemperatureInTheShownUnit) {
+    store.values["TemperatureMode"] = 3;
+    store.values["ReferenceTemperature"] = 60.0; // outside the limits: brought to 50.0
+    store.values["ReferenceHoldSeconds"] = 4;
+    model.load();
+    EXPECT_EQ(model.mode(), TemperatureMode::Reference);
+    EXPECT_FALSE(model.offsetFieldShown());
+    EXPECT_FALSE(model.measureShown());
+    EXPECT_EQ(model.fieldText(Field::ReferenceTemperature), "50.0");
+    OperatorSettings published = model.operatorSettings();
+    EXPECT_TRUE(published.reference.correcting);
+    EXPECT_DOUBLE_EQ(published.reference.setCelsius, 50.0);
+    EXPECT_EQ(published.reference.holdMs, 4000u);
+
+    model.chooseUnit(TemperatureUnit::Fahrenheit);
+    EXPECT_EQ(model.fieldText(Field::ReferenceTemperature), "122.0");
+    EXPECT_FALSE(model.setFieldText(Field::ReferenceTemperature, "67.9")); // below 20 °C
+    EXPECT_EQ(record.refusals.size(), 1);
+    EXPECT_TRUE(model.setFieldText(Field::ReferenceTemperature, "95"));
+    EXPECT_DOUBLE_EQ(store.values["ReferenceTemperature"].toDouble(), 35.0);
+
+    model.chooseMode(TemperatureMode::Normal);
+    EXPECT_FALSE(model.operatorSettings().reference.correcting);
+}
+
+} // namespace
+} // namespace calidra

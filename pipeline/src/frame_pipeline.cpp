@@ -4,6 +4,7 @@
 #include "pipeline/overlays.h"
 #include "pipeline/palette_rendering.h"
 #include "pipeline/palettes.h"
+#include "pipeline/paused_overlays.h"
 
 #include "pipeline/snapshot_writer.h"
 
@@ -24,6 +25,7 @@ void FramePipeline::allocateBuffers(int width, int height) {
         buffers_.allocate(width, height);
     }
     detection_ = DetectionResults{};
+    reference_.restart();
     std::lock_guard<std::mutex> lock(alarmLock_);
     alarmHeldOff_ = false; // a new start: frames may raise the alarm again
 }
@@ -61,13 +63,20 @@ void FramePipeline::processFrame(const CameraFrame& frame) {
     for (const MaskInfo& record : masks)
         if (maskfile::recordApplies(record, buffers_.width(), buffers_.height()))
             maskRegions_.emplace_back(record.nX, record.nY, record.nWidth, record.nHeight);
+    reference_.keepOutOfDetection(buffers_, frame.format, operatorSettings_.reference,
+                                  operatorSettings_.frame.detectionCelsius);
     detector_.detectAndMeasure(
         buffers_, frame.format, operatorSettings_.frame, masks, [this] { return host_.tickMs(); },
         detection_);
-    trackingTemperature_.store(detection_.trackingTemperature);
+    const bool paused =
+        reference_.track(buffers_, frame.format, operatorSettings_.reference, host_.tickMs(), host_);
+    screeningPaused_.store(paused);
+    trackingTemperature_.store(paused ? 0.0 : detection_.trackingTemperature);
     personPresent_.store(detection_.personPresent);
 
     std::unique_lock<std::mutex> alarmLock(alarmLock_);
+    if (paused)
+        pauseScreening();
     updateAlarm();
     if (nucRunning_.load()) {
         reportAlarmFrame();
@@ -87,8 +96,11 @@ void FramePipeline::processFrame(const CameraFrame& frame) {
             host_.offsetMeasured(*offset);
     }
 
-    drawOverlays(buffers_.renderImage, detection_.detections, operatorSettings_.fontSize,
-                 operatorSettings_.unit);
+    if (paused)
+        drawPausedOverlays(buffers_.renderImage, detection_.detections);
+    else
+        drawOverlays(buffers_.renderImage, detection_.detections, operatorSettings_.fontSize,
+                     operatorSettings_.unit);
     alarmLock.lock();
     saveSnapshotIfDue();
     reportAlarmFrame();
@@ -114,6 +126,19 @@ maskfile::MaskRecords FramePipeline::readMasks() {
     if (changed)
         host_.maskFileChanged(reading, path);
     return maskfile::decodeRecords(bytes);
+}
+
+void FramePipeline::pauseScreening() {
+    detection_.frameAlarm = false;
+    detection_.trackingTemperature = 0.0;
+    for (Detection& detection : detection_.detections)
+        detection.alarm = false;
+    if (!alarm_.switchOff())
+        return;
+    host_.stopAlarmSound();
+    if (host_.viewWindowExists())
+        host_.alarmChanged(false);
+    host_.alarmSwitchedOff();
 }
 
 void FramePipeline::updateAlarm() {

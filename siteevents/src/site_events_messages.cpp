@@ -57,6 +57,8 @@ QByteArray statusPayload(const SiteCameraStatus& camera, bool alarmOn, const QDa
                     {QStringLiteral("identity"), camera.identity},
                     {QStringLiteral("fps"), connected ? tenths(camera.framesPerSecond) : QJsonValue(0.0)},
                     {QStringLiteral("alarm"), alarmOn},
+                    {QStringLiteral("reference"), camera.reference},
+                    {QStringLiteral("correction"), tenths(camera.correctionCelsius)},
                     {QStringLiteral("time"), isoTimeWithOffset(now)}});
 }
 

@@ -109,8 +109,8 @@ TEST_F(SiteEventsTest, StatusAlarmsAndLogReachTheDesk) {
     Desk desk(broker.port());
     auto publisher = std::make_unique<SiteEventsPublisher>(settings(broker.port()));
     Reports reports(*publisher);
-    publisher->setCameraStatus(
-        {SiteCameraState::Connected, QStringLiteral("TestModel"), QStringLiteral("164-0001"), 8.96});
+    publisher->setCameraStatus({SiteCameraState::Connected, QStringLiteral("TestModel"),
+                                QStringLiteral("164-0001"), 8.96, QStringLiteral("locked"), -1.23});
     publisher->start();
     ASSERT_TRUE(waitFor([&] { return reports.isConnected(); }));
 
@@ -137,7 +137,9 @@ TEST_F(SiteEventsTest, StatusAlarmsAndLogReachTheDesk) {
                                                                             {"model", "TestModel"},
                                                                             {"identity", "164-0001"},
                                                                             {"fps", 9.0},
-                                                                            {"alarm", false}}));
+                                                                            {"alarm", false},
+                                                                            {"reference", "locked"},
+                                                                            {"correction", -1.2}}));
     EXPECT_TRUE(status[1].payload.value("alarm").toBool());
     EXPECT_FALSE(status[2].payload.value("alarm").toBool());
 

@@ -24,13 +24,13 @@ void AlarmEpisodes::attach(AlarmRecord* record, SiteEventsPublisher* site) {
     site_ = site;
 }
 
-void AlarmEpisodes::switchedOn() {
+void AlarmEpisodes::switchedOn(std::optional<double> referenceCorrectionCelsius) {
     episode_ = SiteAlarmEpisode{};
     episode_.start = now_();
     failureReported_ = false;
     siteOnDue_ = true;
     if (record_)
-        record_->alarmOn(episode_.start);
+        record_->alarmOn(episode_.start, referenceCorrectionCelsius);
 }
 
 void AlarmEpisodes::snapshotSaved(const QString& path, double highestCelsius) {

@@ -49,7 +49,7 @@ Station::Station(SettingsSection& settings, EventLog& log, StationOptions option
                         QMetaObject::invokeMethod(
                             this, [this] { onFramesFlowing(); }, Qt::QueuedConnection);
                 }),
-      values_(settings) {
+      values_(settings), reference_(log, QFile::encodeName(options_.programFolder).toStdString()) {
     qRegisterMetaType<Readouts>();
     qRegisterMetaType<CameraState>();
     qRegisterMetaType<CameraSignal>();
@@ -102,6 +102,8 @@ Station::Station(SettingsSection& settings, EventLog& log, StationOptions option
             cameraCallSucceeded(log_, open->setPalette(name), QStringLiteral("svkSetNodeEnum Failed"));
     });
 
+    connectReference();
+
     measurementTimer_.setSingleShot(true);
     connect(&measurementTimer_, &QTimer::timeout, this, [this] { pipeline_.stopMeasurement(); });
 }
@@ -113,6 +115,7 @@ Station::~Station() {
 void Station::start() {
     CALIDRA_REQUIRE_OWNER_THREAD();
     files::removeStationLeftovers(QFile::encodeName(options_.programFolder).toStdString());
+    reference_.refreshRegion();
     values_.load();
     connection_->setIdentityPrefixes(
         CameraConnection::identityPrefixesFromText(readSetting(settings_, settings::cameraIdentityPrefixes)));
@@ -212,8 +215,10 @@ void Station::publishCameraStatus() {
     if (!site_)
         return;
     const CameraState state = cameraState();
+    const ReferenceStatus& reference = reference_.status();
     site_->setCameraStatus({siteCameraState(state.status), state.model, state.identity,
-                            state.status == CameraState::Status::Connected ? framesPerSecond_ : 0.0});
+                            state.status == CameraState::Status::Connected ? framesPerSecond_ : 0.0,
+                            QLatin1String(referenceStateWord(reference.state)), reference.correctionCelsius});
 }
 
 void Station::onSnapshotSkippedForRoom() {
@@ -247,7 +252,9 @@ CameraState Station::cameraState() const {
 }
 
 void Station::publishOperatorValues() {
-    host_.publishOperatorSettings(values_.operatorSettings());
+    OperatorSettings settings = values_.operatorSettings();
+    settings.reference.region = reference_.region();
+    host_.publishOperatorSettings(settings);
 }
 
 void Station::setCameraEntries(const QStringList& entries) {
@@ -256,6 +263,9 @@ void Station::setCameraEntries(const QStringList& entries) {
 }
 
 void Station::readoutDue() {
+    // Zonara may have moved the reference a moment ago.
+    if (reference_.refreshRegion())
+        publishOperatorValues();
     // Before the first frame and while the camera is lost there is nothing to read out.
     if (cameraSignal_ != CameraSignal::Live) {
         emit readoutsChanged(Readouts{});
@@ -263,7 +273,7 @@ void Station::readoutDue() {
     }
     FrameReadings readings;
     readings.nucRunning = connection_ && connection_->nucRunning();
-    readings.personPresent = pipeline_.personPresent();
+    readings.personPresent = pipeline_.personPresent() && !pipeline_.screeningPaused();
     readings.trackingCelsius = pipeline_.trackingTemperature();
     readings.maximumCelsius = pipeline_.frameMaxTemperature();
     readings.minimumCelsius = pipeline_.frameMinTemperature();

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstring>
 
 namespace calidra {
@@ -42,8 +43,15 @@ void StationHost::alarmChanged(bool alarmOn) {
 }
 
 void StationHost::alarmSwitchedOn() {
+    const double correction = referenceCorrection_.load();
     if (AlarmEpisodes* episodes = episodes_.load())
-        episodes->switchedOn();
+        episodes->switchedOn(std::isnan(correction) ? std::nullopt : std::optional<double>(correction));
+}
+
+void StationHost::referenceChanged(const ReferenceReport& report) {
+    referenceCorrection_.store(report.state == ReferenceState::Off ? std::numeric_limits<double>::quiet_NaN()
+                                                                   : report.correctionCelsius);
+    emit referenceReported(report);
 }
 
 void StationHost::alarmFrameDone(std::optional<double> alarmedReadingCelsius) {

@@ -14,6 +14,7 @@
 #include <QString>
 
 #include <atomic>
+#include <optional>
 
 class QThread;
 
@@ -47,8 +48,9 @@ public:
     const QString& alarmFolder() const { return alarmFolder_; }
     QString databasePath() const;
 
-    // The alarm went on: a new episode starts (an open one ends first).
-    void alarmOn(const QDateTime& time);
+    // The alarm went on: a new episode starts (an open one ends first). In temperature mode
+    // Reference the correction then in force is kept with it (reference_correction_celsius).
+    void alarmOn(const QDateTime& time, std::optional<double> referenceCorrectionCelsius = std::nullopt);
     // The highest region temperature of a frame during the alarm. Cheap enough for every frame:
     // only a reading above the highest so far reaches the writer.
     void noteReading(double celsius);

@@ -17,11 +17,14 @@ inline constexpr char pendingSiteEventsFileName[] = "site-events-pending";
 inline constexpr char maskEditorFolderName[] = "Zonara";
 inline constexpr char maskFileName[] = "maskinfo.cfg";
 inline constexpr char liveSnapshotFileName[] = "snapshot.jpg";
+inline constexpr char referenceFileName[] = "reference.cfg";
 
 std::string alarmFolderOf(const std::string& programFolder);
 std::string maskEditorFolderOf(const std::string& programFolder);
 // <program folder>/Zonara/maskinfo.cfg, read by the station on every frame.
 std::string stationMaskFilePath(const std::string& programFolder);
+// <program folder>/Zonara/reference.cfg: the reference source's rectangle, read while running.
+std::string stationReferenceFilePath(const std::string& programFolder);
 
 // "alarms.sqlite.damaged-YYYYMMDD_HHMMSS": where a damaged record found at that local time goes.
 std::string damagedAlarmRecordFileName(const std::tm& localTime);

@@ -5,6 +5,7 @@
 
 #include "liveview/live_viewer_ctrl.h"
 #include "liveview/picture_area.h"
+#include "liveview/screening_notice.h"
 
 #include "station/station.h"
 #include "viewbase/calidra_view.h"
@@ -39,6 +40,7 @@ public:
     // The column the pane lives in; it scrolls when the view is lower than the pane.
     QWidget* paneArea() const { return paneArea_; }
     PictureArea* pictureArea() const { return picture_; }
+    ScreeningNotice* screeningNotice() const { return notice_; }
 
     // The status bar's camera line: "label [identity] model", or "No camera".
     static QString cameraStatusText(const CameraState& state);
@@ -61,6 +63,7 @@ private:
     CLiveViewerCtrl* pane_ = nullptr;
     QScrollArea* paneArea_ = nullptr;
     PictureArea* picture_ = nullptr;
+    ScreeningNotice* notice_ = nullptr;
     bool fullView_ = false;
     QPointer<QWidget> savedParent_;
     int savedStackIndex_ = -1;

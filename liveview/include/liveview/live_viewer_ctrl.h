@@ -7,6 +7,7 @@
 #include "liveview/sprite_animation.h"
 
 #include "operatorvalues/operator_values_model.h"
+#include "pipeline/reference_tracker.h"
 
 #include <QString>
 #include <QWidget>
@@ -14,6 +15,7 @@
 #include <map>
 
 class QComboBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -24,13 +26,16 @@ class CLiveViewerCtrl : public QWidget {
     Q_OBJECT
 public:
     static constexpr int paneWidth = 400;
-    // Height of all the pane's controls.
-    static constexpr int contentHeight = 660;
+    // Height of all the pane's controls, mode Reference's two rows included.
+    static constexpr int contentHeight = 724;
 
     explicit CLiveViewerCtrl(OperatorValuesModel& values, QWidget* parent = nullptr);
 
     // Read-outs, refreshed by the station every 500 ms.
     void setReadouts(const QString& large, const QString& maximum, const QString& minimum);
+    // Mode Reference's state and the correction in force, read-only.
+    void setReferenceStatus(ReferenceState state, double correctionCelsius, const QString& unitLabel,
+                            TemperatureUnit unit);
     // The (hidden) list of cameras.
     void setCameraEntries(const QStringList& entries);
 
@@ -70,6 +75,13 @@ private:
     QComboBox* cameraList_ = nullptr;
     QLineEdit* offsetField_ = nullptr;
     QPushButton* measureButton_ = nullptr;
+    QGroupBox* optionGroup_ = nullptr;
+    QPushButton* masking_ = nullptr;
+    QPushButton* ipSetting_ = nullptr;
+    QLabel* referenceLabel_ = nullptr;
+    QLineEdit* referenceField_ = nullptr;
+    QLabel* referenceUnitLabel_ = nullptr;
+    QLabel* referenceStatus_ = nullptr;
     std::map<OperatorValuesModel::Field, QLineEdit*> fields_;
     std::map<OperatorValuesModel::List, QComboBox*> lists_;
 };

@@ -20,7 +20,7 @@
 namespace calidra {
 
 // The mode list's entries; the numbers are what TemperatureMode stores.
-enum class TemperatureMode : int { Normal = 0, Auto = 1, Manual = 2 };
+enum class TemperatureMode : int { Normal = 0, Auto = 1, Manual = 2, Reference = 3 };
 
 class OperatorValuesModel : public QObject {
     Q_OBJECT
@@ -31,10 +31,11 @@ public:
         AlarmSavePeriod,
         NucInterval,
         DetectTest,
-        UserOffset
+        UserOffset,
+        ReferenceTemperature // display unit
     };
     enum class List { Unit, Mode, Palette, FontSize, AlarmEvent, AlarmType };
-    static constexpr int fieldCount = 6;
+    static constexpr int fieldCount = 7;
     static constexpr int listCount = 6;
 
     explicit OperatorValuesModel(SettingsSection& store, QObject* parent = nullptr);
@@ -59,6 +60,10 @@ public:
     bool offsetFieldShown() const { return offsetFieldShown_; }
     bool measureShown() const { return measureShown_; }
     bool modeListEnabled() const { return modeListEnabled_; }
+    bool referenceFieldShown() const { return mode() == TemperatureMode::Reference; }
+    // The reference source's set temperature and how long a hidden source is held.
+    double referenceCelsius() const;
+    int referenceHoldSeconds() const { return referenceHoldSeconds_; }
 
     // The values the frame thread reads, the texts parsed once here.
     OperatorSettings operatorSettings() const;
@@ -131,6 +136,7 @@ private:
     int fontSize_ = 1;
     int alarmEvent_ = 0;
     int alarmType_ = 0;
+    int referenceHoldSeconds_ = 10;
     bool offsetFieldShown_ = true;
     bool measureShown_ = true;
     bool modeListEnabled_ = true;

@@ -16,6 +16,10 @@ constexpr int maximumSavePeriodSeconds = 3600;
 constexpr double maximumOffsetCelsius = 20.0; // and its negative
 constexpr int minimumNucSeconds = 10;         // or 0: no periodic NUC
 constexpr int maximumNucSeconds = 3600;
+constexpr double minimumReferenceCelsius = 20.0; // the reference source's set temperature
+constexpr double maximumReferenceCelsius = 50.0;
+constexpr int minimumReferenceHoldSeconds = 1;
+constexpr int maximumReferenceHoldSeconds = 3600;
 constexpr int minimumRegionArea = 1; // the frame's area is the upper bound, applied per frame
 } // namespace value_limits
 

@@ -8,6 +8,7 @@
 #include "pipeline/frame_buffers.h"
 #include "pipeline/frame_pipeline_host.h"
 #include "pipeline/human_detection.h"
+#include "pipeline/reference_stage.h"
 #include "pipeline/stream_feed.h"
 
 #include <opencv2/core.hpp>
@@ -45,6 +46,8 @@ public:
     double frameMinTemperature() const { return frameMinTemperature_.load(); }
     double trackingTemperature() const { return trackingTemperature_.load(); }
     bool personPresent() const { return personPresent_.load(); }
+    // Temperature mode Reference without a lock: no reading is a measurement, no alarm goes on.
+    bool screeningPaused() const { return screeningPaused_.load(); }
     uint32_t skippedFrameCount() const { return buffers_.skippedFrameCount(); }
     // Frames that went through the whole procedure up to showing, since construction.
     uint64_t shownFrameCount() const { return shownFrames_.load(std::memory_order_relaxed); }
@@ -85,6 +88,8 @@ private:
     // Under the alarm lock, once the frame's alarm and snapshot are settled.
     void reportAlarmFrame();
     maskfile::MaskRecords readMasks();
+    // Under the alarm lock: the frame measures nothing and an alarm that is on ends.
+    void pauseScreening();
 
     FramePipelineHost& host_;
     FrameBuffers buffers_;
@@ -99,6 +104,7 @@ private:
     bool alarmHeldOff_ = false;
     std::vector<cv::Rect> maskRegions_;
     CompensationMeasurement measurement_;
+    ReferenceStage reference_;
     StreamFeed streamFeed_;
     std::string programFolder_;
     std::optional<maskfile::MaskFileState> maskFileState_; // none before the first read
@@ -109,6 +115,7 @@ private:
     std::atomic<double> frameMinTemperature_{-10.0};
     std::atomic<double> trackingTemperature_{0.0};
     std::atomic<bool> personPresent_{false};
+    std::atomic<bool> screeningPaused_{false};
     std::atomic<bool> nucRunning_{false};
     std::atomic<uint64_t> shownFrames_{0};
 };

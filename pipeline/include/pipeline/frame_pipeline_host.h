@@ -6,6 +6,7 @@
 // copies what it keeps and hands work for the GUI thread over through queued calls.
 
 #include "pipeline/frame_settings.h"
+#include "pipeline/reference_region.h"
 #include "pipeline/temperature_scale.h"
 
 #include "maskfile/maskinfo.h"
@@ -29,6 +30,7 @@ struct OperatorSettings {
     int fontSize = 1;       // overlay label size, 0..3
     int alarmType = 0;      // sound file alarm<alarmType + 1>.wav
     int alarmEvent = 0;     // 1: save a snapshot of every alarm
+    ReferenceSettings reference;
 };
 
 class FramePipelineHost {
@@ -96,6 +98,11 @@ public:
         (void)reading;
         (void)path;
     }
+
+    // Temperature mode Reference: the tracker's state, its reason and the correction in force
+    // changed; and the correction to write to the camera's offset node (at most once a second).
+    virtual void referenceChanged(const ReferenceReport& report) { (void)report; }
+    virtual void writeReferenceCorrection(double celsius) { (void)celsius; }
 
     // Where the program lives: sound files, the alarm folder and the mask editor's folder.
     virtual std::string programFolder() = 0;

@@ -44,6 +44,8 @@ inline const Setting<int> detectTest{QStringLiteral("DetectTest"), 40};
 inline const Setting<int> temperatureUnit{QStringLiteral("TemperatureUnit"), 0};
 inline const Setting<int> temperatureMode{QStringLiteral("TemperatureMode"), 0};
 inline const Setting<double> userOffset{QStringLiteral("UserOffset"), 0.0};
+inline const Setting<double> referenceTemperature{QStringLiteral("ReferenceTemperature"), 35.0};
+inline const Setting<int> referenceHoldSeconds{QStringLiteral("ReferenceHoldSeconds"), 10};
 inline const Setting<int> fontSize{QStringLiteral("FontSize"), 2};
 inline const Setting<int> alarmEvent{QStringLiteral("AlarmEvent"), 0};
 inline const Setting<int> alarmType{QStringLiteral("AlarmType"), 0};

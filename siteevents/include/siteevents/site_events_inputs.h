@@ -18,6 +18,8 @@ struct SiteCameraStatus {
     QString model;
     QString identity;
     double framesPerSecond = 0.0;
+    QString reference = QStringLiteral("off"); // temperature mode Reference's state word
+    double correctionCelsius = 0.0;            // the reference's correction in force
 };
 
 // One alarm episode from ALARM ON to ALARM OFF, as the alarm record keeps it.

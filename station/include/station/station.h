@@ -9,6 +9,7 @@
 #include "station/auxiliary_programs.h"
 #include "station/pipeline_receiver.h"
 #include "station/readouts.h"
+#include "station/reference_supervisor.h"
 #include "station/station_host.h"
 
 #include "camera/camera_connection.h"
@@ -81,6 +82,8 @@ public:
     CameraState cameraState() const;
     CameraSignal cameraSignal() const { return cameraSignal_; }
     const QStringList& cameraEntries() const { return cameraEntries_; }
+    // Temperature mode Reference: its state and the correction in force.
+    const ReferenceStatus& referenceStatus() const { return reference_.status(); }
     bool measurementTimerActive() const { return measurementTimer_.isActive(); }
     // <program folder>/ThermalAlarm: the snapshots, their record and the unsent alarm messages.
     QString alarmFolder() const;
@@ -117,6 +120,7 @@ signals:
     // highestCelsius: the highest accepted region temperature of the frame the JPEG shows.
     void snapshotSaved(const QString& path, double highestCelsius);
     void logEntryAdded(const calidra::LogEntry& entry);
+    void referenceStatusChanged(const calidra::ReferenceStatus& status);
 
 private:
     // ConnectionFrontEnd
@@ -137,6 +141,7 @@ private:
     void onSnapshotSkippedForRoom();
     void publishOperatorValues();
     void onOffsetMeasured(const QString& offsetText);
+    void connectReference();
     Camera* camera() const { return connection_ ? connection_->camera() : nullptr; }
 
     SettingsSection& settings_;
@@ -150,6 +155,8 @@ private:
     AuxiliaryPrograms programs_;
     PipelineReceiver receiver_;
     OperatorValuesModel values_;
+    ReferenceSupervisor reference_;
+    bool referenceModeBefore_ = false;
     std::unique_ptr<CameraConnection> connection_;
     QTimer measurementTimer_;
     QStringList cameraEntries_;

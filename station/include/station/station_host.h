@@ -15,6 +15,7 @@
 #include <QString>
 
 #include <atomic>
+#include <limits>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -63,6 +64,8 @@ public:
     void maskFileChanged(const maskfile::MaskFileReading& reading, const std::string& path) override;
     bool roomForSnapshot() override;
     void snapshotFailed(int errorNumber) override;
+    void referenceChanged(const ReferenceReport& report) override;
+    void writeReferenceCorrection(double celsius) override { emit referenceCorrectionWanted(celsius); }
     std::string programFolder() override { return programFolder_; }
 
 signals:
@@ -74,6 +77,9 @@ signals:
     void logEntryWanted(int type, const QString& message, int code);
     // A picture was due but the disk is short of room: none was attempted.
     void snapshotSkippedForRoom();
+    // Temperature mode Reference: the tracker's news, and the offset the camera should take.
+    void referenceReported(const calidra::ReferenceReport& report);
+    void referenceCorrectionWanted(double celsius);
 
 private:
     AlarmSoundPlayer& sound_;
@@ -82,6 +88,9 @@ private:
     std::atomic<Camera*> camera_{nullptr};
     std::atomic<bool> viewWindowExists_{true};
     std::atomic<AlarmEpisodes*> episodes_{nullptr};
+    // Frame thread: the reference's correction in force, NaN outside temperature mode Reference;
+    // an alarm episode keeps the one of its start.
+    std::atomic<double> referenceCorrection_{std::numeric_limits<double>::quiet_NaN()};
     std::atomic<int> minimumFreeMegabytes_{0};
 
     std::mutex settingsLock_;

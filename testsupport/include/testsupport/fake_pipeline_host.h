@@ -60,6 +60,12 @@ public:
     void maskFileChanged(const maskfile::MaskFileReading& reading, const std::string&) override {
         maskFileChanges.push_back(reading.state);
     }
+    void referenceChanged(const ReferenceReport& report) override { referenceReports.push_back(report); }
+    // As the camera does: the offset node takes the correction, the next frames carry it.
+    void writeReferenceCorrection(double celsius) override {
+        nodeValue = celsius;
+        correctionWrites.push_back(celsius);
+    }
     std::string programFolder() override { return folder; }
 
     uint32_t tick = 0;
@@ -89,6 +95,8 @@ public:
     int roomQuestions = 0;
     std::vector<int> snapshotFailures;
     std::vector<maskfile::MaskFileState> maskFileChanges;
+    std::vector<ReferenceReport> referenceReports;
+    std::vector<double> correctionWrites;
 
 private:
     // As the pane's boxes are before anyone typed: every value its fallback.
