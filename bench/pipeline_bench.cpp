@@ -14,6 +14,7 @@
 #include "pipeline/frame_pipeline.h"
 #include "pipeline/frame_settings.h"
 #include "pipeline/human_detection.h"
+#include "pipeline/intake_kernels.h"
 #include "pipeline/overlays.h"
 #include "pipeline/palette_rendering.h"
 #include "pipeline/palettes.h"
@@ -96,6 +97,16 @@ struct BenchScene {
 
     void intake() { benchmark::DoNotOptimize(intakeFrame(frame.view(), buffers)); }
 
+    // The intake's per-pixel work as the plain loop its vector form is tested against.
+    void intakePlainly() {
+        CodeRange range;
+        const uint16_t ceilingCode = usesOffsetScale(spec.format) ? 1450 : 450; // 45 degrees
+        takePixelsPlainly(spec.format, frame.pixels.data(), buffers.detectionImage.total(),
+                          buffers.detectionImage.ptr<uint8_t>(), buffers.codePlane.ptr<uint16_t>(),
+                          ceilingCode, range);
+        benchmark::DoNotOptimize(range);
+    }
+
     void detect() {
         detector.detectAndMeasure(
             buffers, spec.format, settings, masks, [this] { return ++tick; }, results);
@@ -171,6 +182,7 @@ std::vector<StageCase> stageCases() {
     const auto afterIntake = [](BenchScene& scene) { scene.intake(); };
     return {
         {"intake", nothing, [](BenchScene& scene) { scene.intake(); }},
+        {"intake_plain", nothing, [](BenchScene& scene) { scene.intakePlainly(); }},
         {"detection", afterIntake, [](BenchScene& scene) { scene.detect(); }},
         {"detection_reference", afterIntake, [](BenchScene& scene) { scene.detectLiterally(); }},
         {"rendering", nothing, [](BenchScene& scene) { scene.render(); }},

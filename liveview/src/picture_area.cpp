@@ -4,7 +4,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include <cstring>
+#include <opencv2/imgproc.hpp>
 
 namespace calidra {
 namespace {
@@ -54,12 +54,19 @@ void PictureArea::takeNewestPicture() {
     if (!source_->takeLatestPicture(newest_, measuring, status, &maskRegions_) || newest_.empty() ||
         newest_.type() != CV_8UC3)
         return;
-    // Kept, so a repaint after a resize or an expose shows the picture again.
+    // Kept, so a repaint after a resize or an expose shows the picture again. In the raster
+    // engine's own format the paint is a plain scaled blit, with no converted copy per paint.
     if (picture_.width() != newest_.cols || picture_.height() != newest_.rows)
-        picture_ = QImage(newest_.cols, newest_.rows, QImage::Format_BGR888);
-    const std::size_t rowBytes = std::size_t(newest_.cols) * 3u;
-    for (int row = 0; row < newest_.rows; ++row)
-        std::memcpy(picture_.scanLine(row), newest_.ptr(row), rowBytes);
+        picture_ = QImage(newest_.cols, newest_.rows, QImage::Format_RGB32);
+#if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
+    // Its pixels are the bytes blue, green, red, 255.
+    cv::Mat shown(picture_.height(), picture_.width(), CV_8UC4, picture_.bits(),
+                  std::size_t(picture_.bytesPerLine()));
+    cv::cvtColor(newest_, shown, cv::COLOR_BGR2BGRA);
+#else
+    picture_ = QImage(newest_.data, newest_.cols, newest_.rows, int(newest_.step), QImage::Format_BGR888)
+                   .convertToFormat(QImage::Format_RGB32);
+#endif
     measuring_ = measuring;
     statusText_ = shownMeasurementText(status);
     unpaintedPicture_ = true;

@@ -23,6 +23,7 @@ void FramePipeline::allocateBuffers(int width, int height) {
     {
         std::lock_guard<std::mutex> lock(frameLock_);
         buffers_.allocate(width, height);
+        cleanPatchCount_ = 0;
     }
     detection_ = DetectionResults{};
     reference_.restart();
@@ -84,23 +85,32 @@ void FramePipeline::processFrame(const CameraFrame& frame) {
     }
     alarmLock.unlock();
 
-    renderFrame(frame);
-    keepCleanCopy();
+    {
+        // Ends the drawing however this block is left, so a clean-copy reader never waits for good.
+        struct Drawing {
+            explicit Drawing(FramePipeline& pipeline) : pipeline(pipeline) { pipeline.setDrawing(true); }
+            ~Drawing() { pipeline.setDrawing(false); }
+            FramePipeline& pipeline;
+        } drawing(*this);
+        renderFrame(frame);
 
-    if (measurement_.measuring()) {
-        const std::optional<std::string> offset = measurement_.step(detection_.detections, [this] {
-            double value = 0.0;
-            return host_.cameraUserOffset(value) ? std::optional<double>(value) : std::nullopt;
-        });
-        if (offset)
-            host_.offsetMeasured(*offset);
+        if (measurement_.measuring()) {
+            const std::optional<std::string> offset = measurement_.step(detection_.detections, [this] {
+                double value = 0.0;
+                return host_.cameraUserOffset(value) ? std::optional<double>(value) : std::nullopt;
+            });
+            if (offset)
+                host_.offsetMeasured(*offset);
+        }
+
+        // The footprint of the full overlays covers the paused ones (boxes without labels) too.
+        keepPixelsUnderOverlays();
+        if (paused)
+            drawPausedOverlays(buffers_.renderImage, detection_.detections);
+        else
+            drawOverlays(buffers_.renderImage, detection_.detections, operatorSettings_.fontSize,
+                         operatorSettings_.unit);
     }
-
-    if (paused)
-        drawPausedOverlays(buffers_.renderImage, detection_.detections);
-    else
-        drawOverlays(buffers_.renderImage, detection_.detections, operatorSettings_.fontSize,
-                     operatorSettings_.unit);
     alarmLock.lock();
     saveSnapshotIfDue();
     reportAlarmFrame();
@@ -199,13 +209,33 @@ void FramePipeline::renderFrame(const CameraFrame& frame) {
     renderOwnPalette(frame, paletteTable(operatorSettings_.paletteNumber), render);
 }
 
-void FramePipeline::keepCleanCopy() {
-    std::lock_guard<std::mutex> lock(frameLock_);
-    buffers_.renderImage.copyTo(buffers_.cleanCopy);
+void FramePipeline::setDrawing(bool drawing) {
+    {
+        std::lock_guard<std::mutex> lock(frameLock_);
+        drawing_ = drawing;
+    }
+    if (!drawing)
+        drawingDone_.notify_all();
+}
+
+void FramePipeline::keepPixelsUnderOverlays() {
+    overlayFootprint(detection_.detections, operatorSettings_.fontSize, operatorSettings_.unit,
+                     buffers_.renderImage.size(), footprint_);
+    if (cleanPatches_.size() < footprint_.size())
+        cleanPatches_.resize(footprint_.size());
+    for (std::size_t index = 0; index < footprint_.size(); ++index) {
+        cleanPatches_[index].area = footprint_[index];
+        buffers_.renderImage(footprint_[index]).copyTo(cleanPatches_[index].pixels);
+    }
+    cleanPatchCount_ = footprint_.size();
 }
 
 void FramePipeline::withCleanCopy(const std::function<void(const cv::Mat&)>& reader) {
-    std::lock_guard<std::mutex> lock(frameLock_);
+    std::unique_lock<std::mutex> lock(frameLock_);
+    drawingDone_.wait(lock, [this] { return !drawing_; });
+    buffers_.renderImage.copyTo(buffers_.cleanCopy);
+    for (std::size_t index = 0; index < cleanPatchCount_; ++index)
+        cleanPatches_[index].pixels.copyTo(buffers_.cleanCopy(cleanPatches_[index].area));
     reader(buffers_.cleanCopy);
 }
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -15,17 +16,9 @@ namespace {
 constexpr double maximumAspect = 8.0;
 constexpr double minimumAspect = 0.125;
 
-void blankMaskRegions(cv::Mat& mask, const maskfile::MaskRecords& masks) {
-    for (const MaskInfo& record : masks) {
-        if (!maskfile::recordApplies(record, mask.cols, mask.rows))
-            continue;
-        mask(cv::Rect(record.nX, record.nY, record.nWidth, record.nHeight)).setTo(0);
-    }
-}
-
 // Whole byte values in the band form one run, so a range test stands in for a per-value table
-// and runs over many pixels at once.
-void cutBand(const cv::Mat& detectionImage, const DetectionBand& band, cv::Mat& mask) {
+// and runs over many pixels at once. Empty when no byte value is in the band.
+std::optional<ByteRun> bandBytes(const DetectionBand& band) {
     int first = -1;
     int last = -1;
     for (int value = 0; value < 256; ++value) {
@@ -35,20 +28,14 @@ void cutBand(const cv::Mat& detectionImage, const DetectionBand& band, cv::Mat& 
             last = value;
         }
     }
-    mask.create(detectionImage.size(), CV_8UC1);
-    if (first < 0) {
-        mask.setTo(0);
-        return;
-    }
-    const auto lowest = static_cast<uint8_t>(first);
-    const auto span = static_cast<uint8_t>(last - first);
-    const int width = detectionImage.cols;
-    for (int row = 0; row < detectionImage.rows; ++row) {
-        const uint8_t* __restrict source = detectionImage.ptr<uint8_t>(row);
-        uint8_t* __restrict target = mask.ptr<uint8_t>(row);
-        for (int column = 0; column < width; ++column)
-            target[column] = static_cast<uint8_t>(source[column] - lowest) <= span ? 255 : 0;
-    }
+    if (first < 0)
+        return std::nullopt;
+    return ByteRun{static_cast<uint8_t>(first), static_cast<uint8_t>(last - first)};
+}
+
+void cutRow(const uint8_t* __restrict source, int width, ByteRun run, uint8_t* __restrict target) {
+    for (int column = 0; column < width; ++column)
+        target[column] = static_cast<uint8_t>(source[column] - run.lowest) <= run.span ? 255 : 0;
 }
 
 constexpr int closingReach = MaskCloser::size / 2;
@@ -120,20 +107,35 @@ inline void unpackSixteen(uint32_t bits, uint8_t* bytes) {
 #endif
 }
 
+// Sixty-four mask bytes of 0 or 255 per word, byte j to bit j; the row's last word is padded.
+void packRow(const uint8_t* source, int width, uint64_t* words) {
+    int column = 0;
+    for (; column + 64 <= width; column += 64)
+        words[column / 64] = uint64_t(packSixteen(source + column)) |
+                             uint64_t(packSixteen(source + column + 16)) << 16 |
+                             uint64_t(packSixteen(source + column + 32)) << 32 |
+                             uint64_t(packSixteen(source + column + 48)) << 48;
+    uint64_t last = 0;
+    for (; column + 16 <= width; column += 16)
+        last |= uint64_t(packSixteen(source + column)) << (column % 64);
+    for (; column < width; ++column)
+        last |= uint64_t(source[column] >> 7) << (column % 64);
+    if (width % 64 != 0)
+        words[width / 64] = last;
+}
+
 } // namespace
 
-void MaskCloser::clearPadding(std::vector<uint64_t>& words) const {
-    for (std::size_t start = 0; start < words.size(); start += rowMask_.size())
+void MaskCloser::clearPadding(uint64_t* words, std::size_t count) const {
+    for (std::size_t start = 0; start < count; start += rowMask_.size())
         for (std::size_t index = 0; index < rowMask_.size(); ++index)
             words[start + index] &= rowMask_[index];
 }
 
-void MaskCloser::spreadSquare(std::vector<uint64_t>& bits) {
+void MaskCloser::spreadSquare(uint64_t* in, std::size_t count) {
     // Every bit becomes the union of the 11 x 11 square centred on it: along the rows the union
     // of the 6 bits from it onwards and the 6 up to it, each by doubling; then the same across rows.
-    const std::size_t count = bits.size();
     const std::size_t row = rowMask_.size();
-    uint64_t* in = bits.data();
     uint64_t* first = first_.data();
     uint64_t* second = second_.data();
     uint64_t* out = third_.data();
@@ -145,7 +147,7 @@ void MaskCloser::spreadSquare(std::vector<uint64_t>& bits) {
     spreadUp(second, first, count, 2);
     for (std::size_t index = 0; index < count; ++index)
         out[index] |= first[index];
-    clearPadding(third_);
+    clearPadding(out, count);
 
     spreadAcross(out, first, count, row, true);
     spreadAcross(first, second, count, 2 * row, true);
@@ -157,58 +159,128 @@ void MaskCloser::spreadSquare(std::vector<uint64_t>& bits) {
         in[index] = first[index] | second[index];
 }
 
-void MaskCloser::close(const cv::Mat& mask, cv::Mat& closed) {
-    CV_Assert(mask.type() == CV_8UC1);
-    closed.create(mask.size(), CV_8UC1);
-    if (mask.empty())
-        return;
-    const int width = mask.cols;
-    const int rows = mask.rows;
-    const std::size_t wordsPerRow = std::size_t(width + closingReach + 63) / 64;
-    rowMask_.assign(wordsPerRow, 0);
+void MaskCloser::prepare(int width, int rows) {
+    wordsPerRow_ = std::size_t(width + closingReach + 63) / 64;
+    rowMask_.assign(wordsPerRow_, 0);
     for (int column = 0; column < width; ++column)
         rowMask_[std::size_t(column) / 64] |= 1ull << (column % 64);
-    const std::size_t total = wordsPerRow * std::size_t(rows);
+    const std::size_t total = wordsPerRow_ * std::size_t(rows);
     bits_.assign(total, 0);
     first_.resize(total);
     second_.resize(total);
     third_.resize(total);
+}
 
-    for (int row = 0; row < rows; ++row) {
-        const uint8_t* source = mask.ptr<uint8_t>(row);
-        uint64_t* words = bits_.data() + std::size_t(row) * wordsPerRow;
-        int column = 0;
-        for (; column + 64 <= width; column += 64)
-            words[column / 64] = uint64_t(packSixteen(source + column)) |
-                                 uint64_t(packSixteen(source + column + 16)) << 16 |
-                                 uint64_t(packSixteen(source + column + 32)) << 32 |
-                                 uint64_t(packSixteen(source + column + 48)) << 48;
-        uint64_t last = 0;
-        for (; column + 16 <= width; column += 16)
-            last |= uint64_t(packSixteen(source + column)) << (column % 64);
-        for (; column < width; ++column)
-            last |= uint64_t(source[column] >> 7) << (column % 64);
-        if (width % 64 != 0)
-            words[width / 64] = last;
+void MaskCloser::close(const cv::Mat& mask, cv::Mat& closed) {
+    CV_Assert(mask.type() == CV_8UC1);
+    closed.create(mask.size(), CV_8UC1);
+    extent_ = cv::Rect();
+    if (mask.empty())
+        return;
+    prepare(mask.cols, mask.rows);
+    for (int row = 0; row < mask.rows; ++row)
+        packRow(mask.ptr<uint8_t>(row), mask.cols, bits_.data() + std::size_t(row) * wordsPerRow_);
+    closePacked(closed);
+}
+
+void MaskCloser::closeBand(const cv::Mat& detectionImage, std::optional<ByteRun> band,
+                           const std::vector<cv::Rect>& blanked, cv::Mat& closed) {
+    CV_Assert(detectionImage.type() == CV_8UC1);
+    closed.create(detectionImage.size(), CV_8UC1);
+    extent_ = cv::Rect();
+    if (detectionImage.empty())
+        return;
+    if (!band) {
+        closed.setTo(0);
+        return;
     }
+    const int width = detectionImage.cols;
+    prepare(width, detectionImage.rows);
+    // One row of band bytes at a time, blanked and packed while it is still in the nearest cache.
+    rowBytes_.resize(std::size_t(width));
+    for (int row = 0; row < detectionImage.rows; ++row) {
+        cutRow(detectionImage.ptr<uint8_t>(row), width, *band, rowBytes_.data());
+        for (const cv::Rect& rectangle : blanked)
+            if (row >= rectangle.y && row < rectangle.y + rectangle.height)
+                std::fill_n(rowBytes_.data() + rectangle.x, rectangle.width, uint8_t(0));
+        packRow(rowBytes_.data(), width, bits_.data() + std::size_t(row) * wordsPerRow_);
+    }
+    closePacked(closed);
+}
+
+void MaskCloser::closePacked(cv::Mat& closed) {
+    const int width = closed.cols;
+    const int rows = closed.rows;
+    const auto rowWords = [this](int row) { return bits_.data() + std::size_t(row) * wordsPerRow_; };
+    const auto anySet = [this](const uint64_t* words) {
+        return std::any_of(words, words + wordsPerRow_, [](uint64_t word) { return word != 0; });
+    };
+    int firstSet = 0;
+    while (firstSet < rows && !anySet(rowWords(firstSet)))
+        ++firstSet;
+    if (firstSet == rows) {
+        closed.setTo(0);
+        return;
+    }
+    int lastSet = rows - 1;
+    while (!anySet(rowWords(lastSet)))
+        --lastSet;
+
+    // Only the rows near set ones are worked on, as if the rest were outside the image. The
+    // dilation is exact there (the rest is clear); the erosion is exact on every row within
+    // closingReach of a set row, as its square stays inside the worked rows or leaves the image;
+    // the rows beyond are clear in the dilation and so in the closing, which the erosion keeps.
+    const int windowFirst = std::max(0, firstSet - 2 * closingReach);
+    const int windowEnd = std::min(rows, lastSet + 1 + 2 * closingReach);
+    uint64_t* window = rowWords(windowFirst);
+    const std::size_t count = std::size_t(windowEnd - windowFirst) * wordsPerRow_;
 
     // Dilation is the union over the square; erosion the intersection, which is the complement
     // of the union of the complement. Outside the image stays clear in both, so it never counts.
-    spreadSquare(bits_);
-    for (uint64_t& word : bits_)
-        word = ~word;
-    clearPadding(bits_);
-    spreadSquare(bits_);
+    spreadSquare(window, count);
+    for (std::size_t index = 0; index < count; ++index)
+        window[index] = ~window[index];
+    clearPadding(window, count);
+    spreadSquare(window, count);
 
+    int extentTop = rows;
+    int extentBottom = -1;
+    std::vector<uint64_t>& columnsSet = first_;
+    std::fill_n(columnsSet.begin(), wordsPerRow_, 0);
     for (int row = 0; row < rows; ++row) {
         uint8_t* target = closed.ptr<uint8_t>(row);
-        const uint64_t* words = bits_.data() + std::size_t(row) * wordsPerRow;
+        if (row < windowFirst || row >= windowEnd) {
+            std::fill_n(target, width, uint8_t(0));
+            continue;
+        }
+        const uint64_t* words = rowWords(row);
+        uint64_t anyInRow = 0;
+        for (std::size_t index = 0; index < wordsPerRow_; ++index) {
+            const uint64_t set = ~words[index] & rowMask_[index];
+            columnsSet[index] |= set;
+            anyInRow |= set;
+        }
+        if (anyInRow != 0) {
+            extentTop = std::min(extentTop, row);
+            extentBottom = row;
+        }
         int column = 0;
         for (; column + 16 <= width; column += 16)
             unpackSixteen(~uint32_t(words[column / 64] >> (column % 64)) & 0xFFFFu, target + column);
         for (; column < width; ++column)
             target[column] = (words[column / 64] >> (column % 64)) & 1u ? 0 : 255;
     }
+    if (extentBottom < 0)
+        return;
+    int extentLeft = width;
+    int extentRight = -1;
+    for (std::size_t index = 0; index < wordsPerRow_; ++index) {
+        if (columnsSet[index] == 0)
+            continue;
+        extentLeft = std::min(extentLeft, int(index) * 64 + __builtin_ctzll(columnsSet[index]));
+        extentRight = int(index) * 64 + 63 - __builtin_clzll(columnsSet[index]);
+    }
+    extent_ = cv::Rect(extentLeft, extentTop, extentRight - extentLeft + 1, extentBottom - extentTop + 1);
 }
 
 DetectionBand detectionBand(std::optional<PixelFormat> format, double detectionCelsius) {
@@ -228,16 +300,20 @@ DetectionBand detectionBand(std::optional<PixelFormat> format, double detectionC
 void HumanDetector::detectAndMeasure(const FrameBuffers& buffers, std::optional<PixelFormat> format,
                                      const FrameSettings& settings, const maskfile::MaskRecords& masks,
                                      const TickSource& tick, DetectionResults& results) {
-    const DetectionBand band = detectionBand(format, settings.detectionCelsius);
-    cutBand(buffers.detectionImage, band, bandMask_);
+    blanked_.clear();
+    for (const MaskInfo& record : masks)
+        if (maskfile::recordApplies(record, buffers.detectionImage.cols, buffers.detectionImage.rows))
+            blanked_.emplace_back(record.nX, record.nY, record.nWidth, record.nHeight);
+    closer_.closeBand(buffers.detectionImage, bandBytes(detectionBand(format, settings.detectionCelsius)),
+                      blanked_, closedMask_);
 
-    blankMaskRegions(bandMask_, masks);
-
-    closer_.close(bandMask_, closedMask_);
-
+    // Everything outside the set pixels' bounding box is clear, so the contour finder, which
+    // scans in rows and pads with clear pixels itself, finds the same contours in that box alone.
     contours_.clear();
-    if (!closedMask_.empty())
-        cv::findContours(closedMask_, contours_, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_NONE);
+    const cv::Rect extent = closer_.extent();
+    if (!extent.empty())
+        cv::findContours(closedMask_(extent), contours_, cv::RETR_EXTERNAL, cv::CHAIN_APPROX_NONE,
+                         extent.tl());
 
     results.trackingTemperature = 0.0;
     results.detections.clear();

@@ -3,6 +3,7 @@
 #include <opencv2/imgproc.hpp>
 
 #include <cstdio>
+#include <string>
 
 namespace calidra {
 namespace {
@@ -10,6 +11,21 @@ namespace {
 const cv::Scalar alarmColour(0, 0, 255);
 const cv::Scalar regionColour(0, 255, 0);
 const cv::Scalar labelColour(0, 255, 0);
+
+cv::Rect regionOf(const Detection& detection) {
+    return cv::Rect(detection.left, detection.top, detection.right - detection.left,
+                    detection.bottom - detection.top);
+}
+
+std::string labelOf(const Detection& detection, TemperatureUnit unit) {
+    char label[32];
+    std::snprintf(label, sizeof label, "%.1f", toDisplayUnit(detection.temperature, unit));
+    return label;
+}
+
+cv::Point labelOrigin(const Detection& detection, const LabelStyle& style) {
+    return cv::Point(detection.left + 1, detection.top + style.offsetBelowTopPixels);
+}
 
 } // namespace
 
@@ -29,14 +45,38 @@ void drawOverlays(cv::Mat& bgrPicture, const DetectionList& detections, int font
         return;
     const LabelStyle style = labelStyle(fontSize);
     for (const Detection& detection : detections) {
-        const cv::Rect region(detection.left, detection.top, detection.right - detection.left,
-                              detection.bottom - detection.top);
-        cv::rectangle(bgrPicture, region, detection.alarm ? alarmColour : regionColour, 1, cv::LINE_8);
-        char label[32];
-        std::snprintf(label, sizeof label, "%.1f", toDisplayUnit(detection.temperature, unit));
-        cv::putText(bgrPicture, label,
-                    cv::Point(detection.left + 1, detection.top + style.offsetBelowTopPixels),
+        cv::rectangle(bgrPicture, regionOf(detection), detection.alarm ? alarmColour : regionColour, 1,
+                      cv::LINE_8);
+        cv::putText(bgrPicture, labelOf(detection, unit), labelOrigin(detection, style),
                     cv::FONT_HERSHEY_DUPLEX, style.fontScale, labelColour, labelStrokeThickness, cv::LINE_8);
+    }
+}
+
+void overlayFootprint(const DetectionList& detections, int fontSize, TemperatureUnit unit, cv::Size picture,
+                      std::vector<cv::Rect>& areas) {
+    areas.clear();
+    const cv::Rect whole(cv::Point(), picture);
+    const LabelStyle style = labelStyle(fontSize);
+    const auto add = [&](const cv::Rect& area) {
+        const cv::Rect inside = area & whole;
+        if (!inside.empty())
+            areas.push_back(inside);
+    };
+    for (const Detection& detection : detections) {
+        // The four one-pixel edges, each with a pixel of room on both sides.
+        const cv::Rect region = regionOf(detection);
+        add(cv::Rect(region.x - 1, region.y - 1, region.width + 2, 3));
+        add(cv::Rect(region.x - 1, region.y + region.height - 2, region.width + 2, 3));
+        add(cv::Rect(region.x - 1, region.y - 1, 3, region.height + 2));
+        add(cv::Rect(region.x + region.width - 2, region.y - 1, 3, region.height + 2));
+        // The label's box from its origin, with room for the strokes' ends.
+        int baseline = 0;
+        const cv::Size text = cv::getTextSize(labelOf(detection, unit), cv::FONT_HERSHEY_DUPLEX,
+                                              style.fontScale, labelStrokeThickness, &baseline);
+        const cv::Point origin = labelOrigin(detection, style);
+        constexpr int room = 4;
+        add(cv::Rect(origin.x - room, origin.y - text.height - room, text.width + 2 * room,
+                     text.height + baseline + 2 * room));
     }
 }
 

@@ -80,6 +80,17 @@ const uint32_t* RegionSmoother::nextRowSums() {
             accumulateRow<false>(sourceRows_[row], columns, firstPlainColumn_, endPlainColumn_, paddedWidth,
                                  windowLeft_, sums);
     } else {
+        // A rectangle row is a short piece of a long plane row, too far from the last one for the
+        // hardware to fetch ahead: ask for the piece a few rows down now.
+        constexpr int rowsAhead = 4;
+        const int aheadRow = windowRow_ + size + rowsAhead;
+        if (aheadRow < int(sourceRows_.size())) {
+            const auto* ahead =
+                reinterpret_cast<const char*>(sourceRows_[aheadRow] + windowLeft_ + firstPlainColumn_);
+            const int bytes = (endPlainColumn_ - firstPlainColumn_) * int(sizeof(uint16_t));
+            for (int offset = 0; offset < bytes; offset += 64)
+                __builtin_prefetch(ahead + offset);
+        }
         // Slide the five-row window down by one: add the new bottom row, drop the old top one.
         accumulateRow<false>(sourceRows_[windowRow_ + size], columns, firstPlainColumn_, endPlainColumn_,
                              paddedWidth, windowLeft_, sums);

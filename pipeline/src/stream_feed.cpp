@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <time.h>
 #include <unistd.h>
@@ -60,6 +61,10 @@ StreamOutcome StreamFeed::streamFrame(const cv::Mat& bgrPicture, uint32_t tickMs
     if (socketPath_.empty() || socketPath_.size() >= sizeof address.sun_path)
         return StreamOutcome::NoServer;
     std::memcpy(address.sun_path, socketPath_.c_str(), socketPath_.size() + 1);
+    // Most frames of a station without a stream server end here, without making a socket.
+    struct stat entry {};
+    if (::stat(socketPath_.c_str(), &entry) != 0 || !S_ISSOCK(entry.st_mode))
+        return StreamOutcome::NoServer;
 
     // Non-blocking throughout: a full backlog or a full socket buffer never holds the frame.
     Socket connection(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));

@@ -2,6 +2,8 @@
 // that fills up mid-file, a mask file rewritten while frames run or replaced by a FIFO.
 
 #include "pipeline/frame_pipeline.h"
+#include "pipeline/palette_rendering.h"
+#include "pipeline/palettes.h"
 #include "pipeline/snapshot_writer.h"
 
 #include "testsupport/fake_pipeline_host.h"
@@ -126,6 +128,41 @@ TEST_F(FaultTest, MaskFileRewrittenWhileFramesRunIsAlwaysReadWhole) {
     EXPECT_GT(seen, 0);
     for (const auto& entry : fs::directory_iterator(folder / "Zonara"))
         EXPECT_EQ(entry.path().filename(), "maskinfo.cfg"); // no temporary left behind
+}
+
+// The mask editor asks for the clean picture while frames are being drawn: it gets the picture
+// without overlays, whole, every time.
+TEST_F(FaultTest, CleanPictureTakenWhileFramesRunNeverCarriesAnOverlay) {
+    host.windowExists = false;
+    host.settings.alarmEvent = 0;
+    cv::Mat expected(80, 96, CV_8UC3);
+    ASSERT_TRUE(renderOwnPalette(feverish.view(), paletteTable(0), expected));
+
+    std::atomic<bool> done{false};
+    std::thread frames([&] {
+        for (int frame = 0; frame < 300; ++frame)
+            pipeline.processFrame(feverish.view());
+        done.store(true);
+    });
+    int drawn = 0;
+    int differing = 0;
+    const auto take = [&] {
+        pipeline.withCleanCopy([&](const cv::Mat& clean) {
+            // Black only before the first frame was drawn.
+            if (cv::countNonZero(clean.reshape(1)) == 0)
+                return;
+            ++drawn;
+            differing += cv::countNonZero(cv::Mat(clean != expected).reshape(1)) != 0 ? 1 : 0;
+        });
+    };
+    for (int taken = 0; taken < 200000 && !done.load(); ++taken)
+        take();
+    frames.join();
+    take();
+    EXPECT_GT(drawn, 0);
+    EXPECT_EQ(differing, 0) << "of " << drawn;
+    // The overlays are in the shown picture all the same.
+    EXPECT_NE(cv::countNonZero(cv::Mat(pipeline.buffers().renderImage != expected).reshape(1)), 0);
 }
 
 TEST_F(FaultTest, MaskFileThatIsNoWholeRegularFileMeansNoMasksReportedOncePerChange) {

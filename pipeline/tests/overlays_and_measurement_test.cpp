@@ -79,6 +79,41 @@ DetectionList people(std::initializer_list<std::pair<cv::Size, double>> sizes) {
     return list;
 }
 
+// The pipeline keeps only the footprint's pixels to give the clean picture back: a pixel drawn
+// outside it would leave an overlay in the mask editor's picture.
+TEST(OverlaysTest, FootprintHoldsEveryPixelTheOverlaysChange) {
+    cv::RNG random(7);
+    std::vector<cv::Rect> areas;
+    for (int trial = 0; trial < 60; ++trial) {
+        const cv::Size size(random.uniform(40, 300), random.uniform(30, 200));
+        DetectionList detections;
+        for (int count = random.uniform(1, 5); count > 0; --count) {
+            const int left = random.uniform(0, size.width - 1);
+            const int top = random.uniform(0, size.height - 1);
+            detections.push_back(Detection{left, top, random.uniform(left + 1, size.width + 1),
+                                           random.uniform(top + 1, size.height + 1),
+                                           random.uniform(-20.0, 45.0), random.uniform(0, 2) == 1});
+        }
+        const int fontSize = trial % 3;
+        const auto unit = trial % 2 == 0 ? TemperatureUnit::Celsius : TemperatureUnit::Fahrenheit;
+        cv::Mat picture(size, CV_8UC3);
+        random.fill(picture, cv::RNG::UNIFORM, 0, 256);
+        cv::Mat drawn = picture.clone();
+        drawOverlays(drawn, detections, fontSize, unit);
+        overlayFootprint(detections, fontSize, unit, size, areas);
+        cv::Mat covered(size, CV_8UC1, cv::Scalar(0));
+        for (const cv::Rect& area : areas)
+            covered(area).setTo(255);
+        cv::Mat difference;
+        cv::absdiff(drawn, picture, difference);
+        cv::Mat changed;
+        cv::transform(difference, changed, cv::Matx13f(1, 1, 1));
+        ASSERT_EQ(cv::countNonZero(changed & ~covered), 0) << "trial " << trial;
+        // Edges and labels, not whole regions.
+        EXPECT_LT(cv::countNonZero(covered), size.area()) << "trial " << trial;
+    }
+}
+
 TEST(CompensationMeasurementTest, HundredReadingsBringTheMeanTo36) {
     CompensationMeasurement measurement;
     measurement.start();

@@ -51,6 +51,7 @@ TEST(MaskClosingTest, MatchesTheLibraryClosingOnRandomMasks) {
             closer.close(mask, closed);
             ASSERT_EQ(closed.size(), size);
             ASSERT_EQ(cv::countNonZero(closed != expected), 0) << size << " density " << density;
+            ASSERT_EQ(closer.extent(), cv::boundingRect(expected)) << size << " density " << density;
         }
     }
 }

@@ -96,7 +96,7 @@ bool StationHost::takeLatestPicture(cv::Mat& picture, bool& measuring, std::stri
     std::lock_guard<std::mutex> lock(pictureLock_);
     if (!pictureWaiting_)
         return false;
-    picture_.copyTo(picture);
+    cv::swap(picture_, picture); // the slot takes the caller's old buffer for the next frame: no copy
     measuring = pictureMeasuring_;
     statusText = pictureStatus_;
     if (maskRegions != nullptr)

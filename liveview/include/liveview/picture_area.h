@@ -56,6 +56,8 @@ private:
     CameraSignal cameraSignal_ = CameraSignal::Live; // the live view tells it otherwise
     std::vector<cv::Rect> maskRegions_;
     cv::Mat newest_; // reused for every frame of one size
+    // The newest picture in the raster engine's own format: each paint stretches it straight
+    // onto the window, with no converted or scaled copy in between.
     QImage picture_;
     bool measuring_ = false;
     QString statusText_;

@@ -14,6 +14,7 @@
 #include <opencv2/core.hpp>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -82,7 +83,9 @@ public:
 
 private:
     void renderFrame(const CameraFrame& frame);
-    void keepCleanCopy();
+    // Marks the render image as being drawn, under the frame lock; withCleanCopy waits for the end.
+    void setDrawing(bool drawing);
+    void keepPixelsUnderOverlays();
     void updateAlarm();
     void saveSnapshotIfDue();
     // Under the alarm lock, once the frame's alarm and snapshot are settled.
@@ -96,7 +99,20 @@ private:
     HumanDetector detector_;
     DetectionResults detection_;
     OperatorSettings operatorSettings_;
-    std::mutex frameLock_; // guards buffers_.cleanCopy only
+    // Guards buffers_.cleanCopy, drawing_ and the patches' count. The clean picture is made only
+    // when asked for (the mask editor's rare snapshot), from the render image and the pixels the
+    // overlays cover, instead of copying the whole picture every frame; the frame thread writes
+    // the render image and the patches only while drawing_ is set.
+    std::mutex frameLock_;
+    std::condition_variable drawingDone_;
+    bool drawing_ = false;
+    struct CleanPatch {
+        cv::Rect area;
+        cv::Mat pixels;
+    };
+    std::vector<CleanPatch> cleanPatches_; // reused; the first cleanPatchCount_ are this frame's
+    std::size_t cleanPatchCount_ = 0;
+    std::vector<cv::Rect> footprint_;
     // Guards alarm_ and alarmHeldOff_ (the frame thread and signalLost), and is held through the
     // host's alarm calls so they come in the alarm's order.
     std::mutex alarmLock_;

@@ -42,6 +42,12 @@ struct DetectionResults {
     uint32_t regionPassTick = 0;
 };
 
+// A run of byte values: lowest <= byte <= lowest + span.
+struct ByteRun {
+    uint8_t lowest = 0;
+    uint8_t span = 0;
+};
+
 // Morphological closing of a 0/255 mask with an 11 x 11 square anchored at its centre, pixels
 // outside the image never counting: what morphologyEx gives with its default border, worked out
 // on 64 pixels per word. Only for masks whose every byte is 0 or 255.
@@ -50,11 +56,22 @@ public:
     static constexpr int size = 11;
 
     void close(const cv::Mat& mask, cv::Mat& closed);
+    // The closing of the mask of the bytes in band (none when empty), blanked rectangles clear.
+    void closeBand(const cv::Mat& detectionImage, std::optional<ByteRun> band,
+                   const std::vector<cv::Rect>& blanked, cv::Mat& closed);
+
+    // The bounding box of the last closing's set pixels; empty when none is set.
+    cv::Rect extent() const { return extent_; }
 
 private:
-    void spreadSquare(std::vector<uint64_t>& bits);
-    void clearPadding(std::vector<uint64_t>& words) const;
+    void prepare(int width, int rows);
+    void closePacked(cv::Mat& closed);
+    void spreadSquare(uint64_t* bits, std::size_t count);
+    void clearPadding(uint64_t* words, std::size_t count) const;
 
+    std::size_t wordsPerRow_ = 0;
+    std::vector<uint8_t> rowBytes_;
+    cv::Rect extent_;
     std::vector<uint64_t> rowMask_; // the bits of one row that are image columns
     std::vector<uint64_t> bits_;
     std::vector<uint64_t> first_;
@@ -75,7 +92,7 @@ public:
     const cv::Mat& closedMask() const { return closedMask_; }
 
 private:
-    cv::Mat bandMask_;
+    std::vector<cv::Rect> blanked_;
     cv::Mat closedMask_;
     MaskCloser closer_;
     RegionSmoother smoother_;

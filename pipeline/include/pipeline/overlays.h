@@ -6,6 +6,8 @@
 
 #include <opencv2/core.hpp>
 
+#include <vector>
+
 namespace calidra {
 
 struct LabelStyle {
@@ -22,5 +24,9 @@ constexpr int labelStrokeThickness = 0;
 // In list order, later detections over earlier ones: red for an alarmed region, green otherwise,
 // the label in green in the display unit with one decimal.
 void drawOverlays(cv::Mat& bgrPicture, const DetectionList& detections, int fontSize, TemperatureUnit unit);
+
+// Areas of a picture of that size holding every pixel drawOverlays may change (some overlap).
+void overlayFootprint(const DetectionList& detections, int fontSize, TemperatureUnit unit, cv::Size picture,
+                      std::vector<cv::Rect>& areas);
 
 } // namespace calidra
