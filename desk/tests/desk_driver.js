@@ -2,6 +2,7 @@
 // a line on standard input, one answer a line on standard output ("ok ..." or "fail ...").
 //   node desk_driver.js PAGE_URL [LANGUAGE]
 //   login USER PASSWORD        a fresh browser context logs in
+//   connected TIMEOUT_MS       until the page has logged in and shows the desk
 //   tiles COUNT TIMEOUT_MS     until COUNT tiles show; ok <epoch ms>
 //   alarm STATION TIMEOUT_MS   until the tile is red with a decoded snapshot;
 //                              ok <epoch ms it turned red> <epoch ms the snapshot decoded>
@@ -58,6 +59,10 @@ async function main() {
       await page.type("#user", user);
       await page.type("#password", password);
       await page.click("#connect");
+      return "ok";
+    },
+    async connected(timeout) {
+      await page.waitForSelector("#desk:not([hidden])", { timeout: Number(timeout) });
       return "ok";
     },
     async tiles(count, timeout) {
