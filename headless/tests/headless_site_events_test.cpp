@@ -1,14 +1,20 @@
 // What a security desk reads from the real calidra-headless through a real mosquitto broker on
 // 127.0.0.1, for a station named in Korean: the alarm of a feverish person, the retained status,
-// an unplugged camera, and the broker's last will when the station is killed.
+// an unplugged camera, and the broker's last will when the station is killed; and what Home
+// Assistant reads of it with mosquitto's own client: its discovery configs and the alarm picture.
 
 #include "headless_process.h"
 
 #include "test_broker.h"
 
+#include <QImage>
 #include <QJsonArray>
+#include <QJsonDocument>
+#include <QStandardPaths>
 
 #include <signal.h>
+
+#include <map>
 
 namespace calidra {
 namespace {
@@ -84,6 +90,111 @@ TEST_F(HeadlessStationTest, TheDeskSeesTheAlarmTheCameraAndAKilledStation) {
     ASSERT_TRUE(waitFor([&] { return lastStatus().contains("online") && !lastStatus()["online"].toBool(); },
                         std::chrono::seconds(45)));
     EXPECT_FALSE(lastStatus().contains("time")) << "published by the broker, not by the station";
+}
+
+// Messages read with mosquitto_sub: topic, tab, payload (the payload's own newlines kept).
+std::map<QString, QByteArray> subscribe(int port, const QString& topic, int count,
+                                        const QStringList& extra = {}) {
+    QProcess client;
+    client.start("mosquitto_sub",
+                 QStringList{"-h", "127.0.0.1", "-p", QString::number(port), "-t", topic, "-C",
+                             QString::number(count), "-W", "15", "-N", "-F", "%t\t%p\x1e"} +
+                     extra);
+    client.waitForFinished(20000);
+    std::map<QString, QByteArray> messages;
+    for (const QByteArray& message : client.readAllStandardOutput().split('\x1e')) {
+        const int tab = message.indexOf('\t');
+        if (tab > 0)
+            messages[QString::fromUtf8(message.left(tab))] = message.mid(tab + 1);
+    }
+    return messages;
+}
+
+// The payload of one message, byte for byte.
+QByteArray readOne(int port, const QString& topic) {
+    QProcess client;
+    client.start("mosquitto_sub", {"-h", "127.0.0.1", "-p", QString::number(port), "-t", topic, "-C", "1",
+                                   "-W", "15", "-N", "-F", "%p"});
+    client.waitForFinished(20000);
+    return client.readAllStandardOutput();
+}
+
+TEST_F(HeadlessStationTest, HomeAssistantFindsTheStationAndTheAlarmPicture) {
+    if (QStandardPaths::findExecutable("mosquitto_sub").isEmpty())
+        GTEST_SKIP() << "mosquitto_sub (mosquitto-clients) is needed to read what Home Assistant reads";
+    ASSERT_TRUE(QDir(folder.path()).mkpath("broker"));
+    TestBroker broker(folder.filePath("broker"));
+    ASSERT_TRUE(broker.start());
+    writeSettings(
+        QString("AlarmEvent=1\nAlarmSavePeriod=1\nMqttHost=127.0.0.1\nMqttPort=%1\nStationName=정문 7\n"
+                "DeskVideoUrl=http://door-7.local:8080/calidra.mjpg\nHomeAssistantPrefix=ha/\n")
+            .arg(broker.port())
+            .toUtf8());
+    start(R"({ "cameras": [ { "width": 160, "height": 120, "fps": 15,
+              "people": [ { "enter": 1.0, "leave": 60, "temperature": 38.2,
+                            "from": [0.5, 0.55], "to": [0.5, 0.55], "height": 0.7 } ] } ] })",
+          {});
+
+    // Retained, so a Home Assistant that starts later finds them.
+    const std::map<QString, QByteArray> configs = subscribe(broker.port(), "ha/#", 3);
+    const QString node = "calidra__ec_a0_95_eb_ac_b8_207";
+    const QString station = "calidra/정문 7";
+    const auto config = [&](const QString& topic) {
+        const auto found = configs.find(topic);
+        return found == configs.end() ? QJsonObject() : QJsonDocument::fromJson(found->second).object();
+    };
+    const QJsonObject alarm = config("ha/binary_sensor/" + node + "/fever_alarm/config");
+    const QJsonObject reading = config("ha/sensor/" + node + "/last_reading/config");
+    const QJsonObject picture = config("ha/image/" + node + "/snapshot/config");
+    ASSERT_FALSE(alarm.isEmpty() || reading.isEmpty() || picture.isEmpty()) << configs.size() << " configs";
+    EXPECT_EQ(alarm["name"], "Fever alarm");
+    EXPECT_EQ(alarm["device_class"], "heat");
+    EXPECT_EQ(alarm["state_topic"], station + "/status");
+    EXPECT_EQ(reading["name"], "Last reading");
+    EXPECT_EQ(reading["device_class"], "temperature");
+    EXPECT_EQ(reading["unit_of_measurement"], "°C");
+    EXPECT_EQ(reading["state_topic"], station + "/alarm");
+    EXPECT_EQ(picture["image_topic"], station + "/snapshot");
+    EXPECT_EQ(picture["content_type"], "image/jpeg");
+    QStringList uniqueIds;
+    for (const QJsonObject& entity : {alarm, reading, picture}) {
+        uniqueIds << entity["unique_id"].toString();
+        EXPECT_TRUE(entity["value_template"].isString() || entity.contains("image_topic"));
+        const QJsonObject device = entity["device"].toObject();
+        EXPECT_EQ(device["identifiers"].toArray(), QJsonArray{node});
+        EXPECT_EQ(device["name"], "정문 7");
+        EXPECT_FALSE(device["model"].toString().isEmpty());
+        const QJsonObject availability = entity["availability"].toArray().at(0).toObject();
+        EXPECT_EQ(availability["topic"], station + "/status");
+        EXPECT_EQ(availability["payload_available"], "online");
+        EXPECT_EQ(availability["payload_not_available"], "offline");
+        EXPECT_TRUE(availability["value_template"].toString().contains("value_json.online"));
+    }
+    uniqueIds.removeDuplicates();
+    EXPECT_EQ(uniqueIds.size(), 3);
+    EXPECT_TRUE(uniqueIds.first().startsWith(node));
+
+    // The alarm's first snapshot, as the raw JPEG the station saved, kept for late readers.
+    ASSERT_GE(waitForLine("SNAPSHOT\t"), 0);
+    const QImage decoded = QImage::fromData(readOne(broker.port(), station + "/snapshot"), "JPEG");
+    EXPECT_EQ(decoded.size(), QSize(160, 120));
+    EXPECT_EQ(QJsonDocument::fromJson(readOne(broker.port(), station + "/status"))["video"],
+              "http://door-7.local:8080/calidra.mjpg");
+
+    // Home Assistant says it has (re)started: the configs come again, to the listeners of now.
+    QProcess fresh;
+    fresh.start("mosquitto_sub", {"-h", "127.0.0.1", "-p", QString::number(broker.port()), "-t",
+                                  "ha/+/+/+/config", "-R", "-C", "3", "-W", "15", "-F", "%t"});
+    ASSERT_TRUE(fresh.waitForStarted());
+    // It may speak before the listener is subscribed, so it speaks until the listener has heard.
+    for (int attempt = 0; attempt < 30 && fresh.state() != QProcess::NotRunning; ++attempt) {
+        QProcess::execute("mosquitto_pub", {"-h", "127.0.0.1", "-p", QString::number(broker.port()), "-t",
+                                            "ha/status", "-m", "online"});
+        fresh.waitForFinished(300);
+    }
+    fresh.waitForFinished(20000);
+    EXPECT_EQ(fresh.readAllStandardOutput().count("/config"), 3);
+    EXPECT_TRUE(endStation());
 }
 
 } // namespace

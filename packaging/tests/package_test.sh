@@ -47,6 +47,10 @@ expected=(
   opt/calidra/Zonara/Zonara
   opt/calidra/Zonara/lang/lang_ko.qm
   opt/calidra/Vantrel/VantrelServer
+  opt/calidra/desk/index.html
+  opt/calidra/desk/desk.js
+  opt/calidra/desk/mqtt.min.js
+  opt/calidra/mosquitto-desk.conf.example
   opt/calidra/alarm1.wav
   opt/calidra/alarm2.wav
   opt/calidra/pictures/alarm_animation.png
@@ -85,7 +89,7 @@ grep -q '^l.* opt/calidra/ThermalAlarm -> /var/opt/calidra/ThermalAlarm$' "$work
   fail "opt/calidra/ThermalAlarm is not the link to /var/opt/calidra/ThermalAlarm"
 depends=$(dpkg-deb -f "$deb" Depends)
 for library in libc6 libqt5core5a libopencv-core libturbojpeg0 libaravis-0.8-0 libgstrtspserver-1.0-0 \
-  gstreamer1.0-plugins-ugly adduser libqt5sql5-sqlite libmosquitto1; do
+  gstreamer1.0-plugins-ugly adduser libqt5sql5-sqlite libmosquitto1 libsoup-3.0-0; do
   [[ $depends == *"$library"* ]] || fail "Depends lacks $library: $depends"
 done
 

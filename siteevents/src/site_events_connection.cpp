@@ -1,10 +1,12 @@
 #include "site_events_connection.h"
 
+#include "home_assistant_discovery.h"
 #include "password_file.h"
 #include "siteevents/site_events_messages.h"
 
 #include "threadaffinity/thread_affinity.h"
 
+#include <QFile>
 #include <QSocketNotifier>
 
 #include <mosquitto.h>
@@ -22,6 +24,8 @@ constexpr int maxAlarmsInFlight = 10;
 constexpr int serviceIntervalMs = 500;
 // The protocol library refuses shorter keep-alive times.
 constexpr int shortestKeepAliveSeconds = 5;
+// A snapshot larger than this is no picture the station wrote.
+constexpr qint64 largestSnapshotBytes = 16 * 1024 * 1024;
 
 enum ConnackCode { BadUserNameOrPassword = 4, NotAuthorised = 5 };
 
@@ -31,8 +35,10 @@ SiteEventsConnection::SiteEventsConnection(SiteEventsSettings settings, QString 
     : settings_(std::move(settings)), topicPrefix_(std::move(topicPrefix)),
       statusTopic_((topicPrefix_ + QStringLiteral("/status")).toUtf8()),
       alarmTopic_((topicPrefix_ + QStringLiteral("/alarm")).toUtf8()),
-      logTopic_((topicPrefix_ + QStringLiteral("/log")).toUtf8()), serviceTimer_(this), retryTimer_(this),
-      statusTimer_(this), shutdownTimer_(this),
+      logTopic_((topicPrefix_ + QStringLiteral("/log")).toUtf8()),
+      snapshotTopic_((topicPrefix_ + QStringLiteral("/snapshot")).toUtf8()),
+      discoveryStatusTopic_((settings_.homeAssistantPrefix + QStringLiteral("/status")).toUtf8()),
+      serviceTimer_(this), retryTimer_(this), statusTimer_(this), shutdownTimer_(this),
       pending_(settings_.pendingAlarmsFile, settings_.maxPendingAlarms) {
     serviceTimer_.setInterval(serviceIntervalMs);
     retryTimer_.setSingleShot(true);
@@ -86,6 +92,7 @@ bool SiteEventsConnection::createClient() {
     mosquitto_disconnect_callback_set(client_, &SiteEventsConnection::handleDisconnect);
     mosquitto_publish_callback_set(client_, &SiteEventsConnection::handlePublished);
     mosquitto_log_callback_set(client_, &SiteEventsConnection::handleLibraryLog);
+    mosquitto_message_callback_set(client_, &SiteEventsConnection::handleMessage);
     const QByteArray will = lastWillPayload();
     const int result =
         mosquitto_will_set(client_, statusTopic_.constData(), will.size(), will.constData(), 1, true);
@@ -235,6 +242,11 @@ void SiteEventsConnection::handlePublished(mosquitto* client, void* self, int me
         mosquitto_disconnect(client);
         return;
     }
+    if (messageId == connection->snapshotMessageId_) {
+        connection->snapshotMessageId_ = 0;
+        connection->snapshotDue_ = false;
+        return;
+    }
     if (!connection->pending_.acknowledge(messageId))
         return;
     connection->checkQueueFile();
@@ -246,6 +258,13 @@ void SiteEventsConnection::handlePublished(mosquitto* client, void* self, int me
 void SiteEventsConnection::handleLibraryLog(mosquitto*, void* self, int level, const char* text) {
     if (level == MOSQ_LOG_ERR && text)
         static_cast<SiteEventsConnection*>(self)->lastLibraryError_ = QString::fromUtf8(text);
+}
+
+void SiteEventsConnection::handleMessage(mosquitto*, void* self, const mosquitto_message* message) {
+    auto* connection = static_cast<SiteEventsConnection*>(self);
+    const QByteArray payload(static_cast<const char*>(message->payload), message->payloadlen);
+    if (connection->discoveryStatusTopic_ == message->topic && payload == "online")
+        QMetaObject::invokeMethod(connection, &SiteEventsConnection::publishDiscovery, Qt::QueuedConnection);
 }
 
 void SiteEventsConnection::linkDown(int result, int errorNumber) {
@@ -302,13 +321,60 @@ void SiteEventsConnection::afterConnect() {
     emit connectedChanged(true);
     publishStatus();
     statusTimer_.start(std::max(1000, settings_.statusIntervalMs));
+    if (settings_.homeAssistantDiscovery) {
+        mosquitto_subscribe(client_, nullptr, discoveryStatusTopic_.constData(), 1);
+        publishDiscovery();
+    }
+    snapshotMessageId_ = 0; // a fresh client: what the last one held is gone
+    publishSnapshot();
     sendPendingAlarms();
+}
+
+void SiteEventsConnection::publishDiscovery() {
+    if (!connected_ || finishing_ || !settings_.homeAssistantDiscovery)
+        return;
+    for (const DiscoveryMessage& message :
+         homeAssistantDiscovery(settings_.homeAssistantPrefix, siteStationName(settings_.stationName),
+                                topicPrefix_, settings_.snapshots))
+        mosquitto_publish(client_, nullptr, message.topic.constData(), message.payload.size(),
+                          message.payload.constData(), 1, true);
+    watchSocket();
+}
+
+// Read when the alarm begins, on this thread: the picture is the one the alarm message names.
+void SiteEventsConnection::keepSnapshot(const SiteAlarmEpisode& episode) {
+    if (!settings_.snapshots || episode.snapshotFiles.isEmpty() || settings_.snapshotFolder.isEmpty())
+        return;
+    QFile file(settings_.snapshotFolder + QLatin1Char('/') + episode.snapshotFiles.first());
+    if (!file.open(QIODevice::ReadOnly) || file.size() > largestSnapshotBytes) {
+        emit reported({LogType::Error,
+                       QStringLiteral("The alarm snapshot %1 cannot be sent to MQTT broker %2: %3.")
+                           .arg(file.fileName(), brokerName(),
+                                file.size() > largestSnapshotBytes ? QStringLiteral("it is too large")
+                                                                   : file.errorString()),
+                       0});
+        return;
+    }
+    snapshot_ = file.readAll();
+    snapshotDue_ = true;
+    snapshotMessageId_ = 0;
+}
+
+void SiteEventsConnection::publishSnapshot() {
+    if (!connected_ || finishing_ || !snapshotDue_ || snapshotMessageId_ != 0)
+        return;
+    int messageId = 0;
+    mosquitto_publish(client_, &messageId, snapshotTopic_.constData(), snapshot_.size(),
+                      snapshot_.constData(), 1, true);
+    snapshotMessageId_ = messageId;
+    watchSocket();
 }
 
 void SiteEventsConnection::publishStatus() {
     if (!connected_ || finishing_)
         return;
-    const QByteArray payload = statusPayload(camera_, alarmOn_, QDateTime::currentDateTime());
+    const QByteArray payload =
+        statusPayload(camera_, alarmOn_, QDateTime::currentDateTime(), settings_.videoUrl);
     mosquitto_publish(client_, nullptr, statusTopic_.constData(), payload.size(), payload.constData(), 1,
                       true);
     watchSocket();
@@ -347,6 +413,10 @@ void SiteEventsConnection::setCameraStatus(const SiteCameraStatus& camera) {
 void SiteEventsConnection::setAlarm(const SiteAlarmEpisode& episode, bool alarmOn) {
     const bool changed = alarmOn != alarmOn_;
     alarmOn_ = alarmOn;
+    if (alarmOn) { // the picture first, so a desk that shows the alarm can show it too
+        keepSnapshot(episode);
+        publishSnapshot();
+    }
     if (pending_.push(alarmPayload(episode, alarmOn)) > 0 && !droppingAlarms_) {
         droppingAlarms_ = true;
         emit reported(

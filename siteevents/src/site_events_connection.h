@@ -15,6 +15,7 @@
 #include <memory>
 
 struct mosquitto;
+struct mosquitto_message;
 class QSocketNotifier;
 
 namespace calidra {
@@ -44,6 +45,7 @@ private:
     static void handleDisconnect(mosquitto* client, void* self, int result);
     static void handlePublished(mosquitto* client, void* self, int messageId);
     static void handleLibraryLog(mosquitto* client, void* self, int level, const char* text);
+    static void handleMessage(mosquitto* client, void* self, const mosquitto_message* message);
 
     void attemptConnection();
     bool createClient();
@@ -57,6 +59,9 @@ private:
     void stopWatchingSocket();
     void publishStatus();
     void sendPendingAlarms();
+    void keepSnapshot(const SiteAlarmEpisode& episode);
+    void publishSnapshot();
+    void publishDiscovery();
     void checkQueueFile();
     void endWorker();
     void setLinkState(LinkState state, LogType type, const QString& message, int code);
@@ -67,6 +72,8 @@ private:
     QByteArray statusTopic_;
     QByteArray alarmTopic_;
     QByteArray logTopic_;
+    QByteArray snapshotTopic_;
+    QByteArray discoveryStatusTopic_; // Home Assistant says "online" here when it (re)starts
     mosquitto* client_ = nullptr;
 
     QSocketNotifier* readNotifier_ = nullptr;
@@ -91,6 +98,9 @@ private:
     PendingAlarmQueue pending_;
     bool queueFileFailing_ = false;
     bool droppingAlarms_ = false;
+    QByteArray snapshot_;      // the first picture of the latest alarm
+    bool snapshotDue_ = false; // until the broker has taken it
+    int snapshotMessageId_ = 0;
 };
 
 } // namespace calidra

@@ -49,17 +49,21 @@ QString isoTimeWithOffset(const QDateTime& time, bool withMilliseconds) {
     return text;
 }
 
-QByteArray statusPayload(const SiteCameraStatus& camera, bool alarmOn, const QDateTime& now) {
+QByteArray statusPayload(const SiteCameraStatus& camera, bool alarmOn, const QDateTime& now,
+                         const QString& videoUrl) {
     const bool connected = camera.state == SiteCameraState::Connected;
-    return compact({{QStringLiteral("online"), true},
-                    {QStringLiteral("camera"), cameraStateName(camera.state)},
-                    {QStringLiteral("model"), camera.model},
-                    {QStringLiteral("identity"), camera.identity},
-                    {QStringLiteral("fps"), connected ? tenths(camera.framesPerSecond) : QJsonValue(0.0)},
-                    {QStringLiteral("alarm"), alarmOn},
-                    {QStringLiteral("reference"), camera.reference},
-                    {QStringLiteral("correction"), tenths(camera.correctionCelsius)},
-                    {QStringLiteral("time"), isoTimeWithOffset(now)}});
+    QJsonObject status{{QStringLiteral("online"), true},
+                       {QStringLiteral("camera"), cameraStateName(camera.state)},
+                       {QStringLiteral("model"), camera.model},
+                       {QStringLiteral("identity"), camera.identity},
+                       {QStringLiteral("fps"), connected ? tenths(camera.framesPerSecond) : QJsonValue(0.0)},
+                       {QStringLiteral("alarm"), alarmOn},
+                       {QStringLiteral("reference"), camera.reference},
+                       {QStringLiteral("correction"), tenths(camera.correctionCelsius)},
+                       {QStringLiteral("time"), isoTimeWithOffset(now)}};
+    if (!videoUrl.trimmed().isEmpty())
+        status.insert(QStringLiteral("video"), videoUrl.trimmed());
+    return compact(status);
 }
 
 QByteArray lastWillPayload() {

@@ -13,6 +13,11 @@ namespace calidra {
 SiteEventsPublisher::SiteEventsPublisher(SiteEventsSettings settings, QObject* parent)
     : QObject(parent), settings_(std::move(settings)), topicPrefix_(siteTopicPrefix(settings_.stationName)) {
     qRegisterMetaType<SiteEventsReport>();
+    QString& discoveryPrefix = settings_.homeAssistantPrefix;
+    while (discoveryPrefix.endsWith(QLatin1Char('/')))
+        discoveryPrefix.chop(1);
+    if (discoveryPrefix.trimmed().isEmpty())
+        discoveryPrefix = SiteEventsSettings().homeAssistantPrefix;
     if (!enabled())
         return;
     static std::once_flag libraryReady;

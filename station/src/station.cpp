@@ -203,6 +203,12 @@ void Station::startSiteEvents() {
     site.stationName = readSetting(settings_, settings::stationName);
     site.pendingAlarmsFile =
         alarmFolder() + QLatin1Char('/') + QLatin1String(files::pendingSiteEventsFileName);
+    site.snapshotFolder = alarmFolder();
+    site.snapshots = settings_.readInteger(QStringLiteral("MqttSnapshots"), 1) != 0;
+    site.videoUrl = settings_.readText(QStringLiteral("DeskVideoUrl"), QString());
+    site.homeAssistantDiscovery = settings_.readInteger(QStringLiteral("HomeAssistantDiscovery"), 1) != 0;
+    site.homeAssistantPrefix =
+        settings_.readText(QStringLiteral("HomeAssistantPrefix"), site.homeAssistantPrefix);
     site_ = std::make_unique<SiteEventsPublisher>(site);
     connect(
         site_.get(), &SiteEventsPublisher::reported, this,

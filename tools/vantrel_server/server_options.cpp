@@ -51,6 +51,8 @@ OptionsOutcome parseServerOptions(int argc, const char* const* argv, ServerOptio
             ++index;
         else if (option == "--port" && hasValue && parseNumber(argv[index + 1], 0, 65535, options.rtspPort))
             ++index;
+        else if (option == "--http" && hasValue && parseNumber(argv[index + 1], 0, 65535, options.httpPort))
+            ++index;
         else if (option == "--bind" && hasValue)
             options.bindAddress = argv[++index];
         else if (option == "--auth" && hasValue)

@@ -18,6 +18,7 @@ struct ServerOptions {
     std::string jpegFolder;
     int jpegEvery = 30;
     int rtspPort = 8554; // 0 lets the system choose a free port
+    int httpPort = -1;   // -1: no HTTP; 0 lets the system choose a free port
     std::string bindAddress = "127.0.0.1";
     std::string authFile;
     bool anonymous = false;

@@ -1,8 +1,10 @@
-// VantrelServer WIDTH HEIGHT [--port N] [--bind ADDRESS] [--auth FILE] [--anonymous]
+// VantrelServer WIDTH HEIGHT [--port N] [--http N] [--bind ADDRESS] [--auth FILE] [--anonymous]
 //               [--jpeg-dir DIR] [--every N]
 // Takes the station's annotated pictures from the local socket and serves them as H.264 over
-// RTSP; with --jpeg-dir it also keeps every Nth picture as a JPEG for a person to look at.
+// RTSP; with --http also as multipart JPEG for browsers; with --jpeg-dir it also keeps every Nth
+// picture as a JPEG for a person to look at.
 
+#include "mjpeg_http_server.h"
 #include "rtsp_publisher.h"
 #include "server_options.h"
 #include "stream_server.h"
@@ -18,6 +20,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -38,14 +41,15 @@ void requestStop(int) {
 }
 
 int usage() {
-    std::fprintf(stderr, "usage: VantrelServer WIDTH HEIGHT [--port N] [--bind ADDRESS] [--auth FILE] "
-                         "[--anonymous] [--jpeg-dir DIR] [--every N]\n");
+    std::fprintf(stderr,
+                 "usage: VantrelServer WIDTH HEIGHT [--port N] [--http N] [--bind ADDRESS] [--auth FILE] "
+                 "[--anonymous] [--jpeg-dir DIR] [--every N]\n");
     return 2;
 }
 
-std::string rtspUrl(const std::string& address, int port) {
+std::string urlOf(const char* scheme, const std::string& address, int port, const char* path) {
     const std::string host = address.find(':') != std::string::npos ? "[" + address + "]" : address;
-    return "rtsp://" + host + ":" + std::to_string(port) + calidra::RtspPublisher::mountPath;
+    return std::string(scheme) + "://" + host + ":" + std::to_string(port) + path;
 }
 
 void warnWhenOthersCanRead(const std::string& path) {
@@ -93,8 +97,13 @@ int main(int argc, char** argv) {
     {
         calidra::StreamServer server(width, height);
         calidra::RtspPublisher publisher(width, height);
+        std::unique_ptr<calidra::MjpegHttpServer> http;
+        if (options.httpPort >= 0)
+            http = std::make_unique<calidra::MjpegHttpServer>(width, height);
         server.setFrameHandler([&](const std::vector<unsigned char>& pixels, uint64_t number) {
             publisher.pushFrame(pixels.data());
+            if (http)
+                http->pushFrame(pixels.data());
             if (options.jpegFolder.empty() ||
                 number % uint64_t(options.jpegEvery) != 1 % uint64_t(options.jpegEvery))
                 return;
@@ -104,14 +113,26 @@ int main(int argc, char** argv) {
             calidra::writeJpegAtomically(options.jpegFolder + name, picture, calidra::snapshotJpegQuality);
         });
         const std::string path = calidra::streamSocketPath();
-        if (!server.listen(path, error) || !publisher.start(rtsp, error)) {
+        calidra::HttpSettings httpSettings{rtsp.bindAddress, options.httpPort, rtsp.credentials};
+        if (!server.listen(path, error) || !publisher.start(rtsp, error) ||
+            (http && !http->start(httpSettings, error))) {
             std::fprintf(stderr, "VantrelServer: %s\n", error.c_str());
             exitCode = 1;
         } else {
             std::printf("listening on %s for %dx%d pictures (%zu bytes each)\n", path.c_str(), width, height,
                         server.frameBytes());
-            std::printf("serving %s%s\n", rtspUrl(options.bindAddress, publisher.boundPort()).c_str(),
-                        rtsp.credentials.empty() ? "" : " (digest authentication)");
+            const char* authentication = rtsp.credentials.empty() ? "" : " (digest authentication)";
+            std::printf(
+                "serving %s%s\n",
+                urlOf("rtsp", options.bindAddress, publisher.boundPort(), calidra::RtspPublisher::mountPath)
+                    .c_str(),
+                authentication);
+            if (http)
+                std::printf("serving %s%s\n",
+                            urlOf("http", options.bindAddress, http->boundPort(),
+                                  calidra::MjpegHttpServer::streamPath)
+                                .c_str(),
+                            authentication);
             std::fflush(stdout);
 
             std::thread serving([&] { server.run(stopRequested); });
@@ -124,10 +145,14 @@ int main(int argc, char** argv) {
                 if (seconds < 1.0)
                     continue;
                 const calidra::StreamStatistics statistics = server.statistics();
-                std::printf("frames %llu  bad %llu  fps %.1f  clients %d\n",
+                std::printf("frames %llu  bad %llu  fps %.1f  clients %d",
                             static_cast<unsigned long long>(statistics.frames),
                             static_cast<unsigned long long>(statistics.badMessages),
                             double(statistics.frames - framesBefore) / seconds, publisher.clientCount());
+                if (http)
+                    std::printf("  http viewers %d  dropped %d", http->viewerCount(),
+                                http->droppedViewerCount());
+                std::printf("\n");
                 std::fflush(stdout);
                 framesBefore = statistics.frames;
                 lastReport = now;

@@ -12,7 +12,9 @@ namespace calidra {
 // "2024-03-07T09:05:03+09:00"; with milliseconds "2024-03-07T09:05:03.042+09:00".
 QString isoTimeWithOffset(const QDateTime& time, bool withMilliseconds = false);
 
-QByteArray statusPayload(const SiteCameraStatus& camera, bool alarmOn, const QDateTime& now);
+// With a video address the status names it as "video", for the desk's live picture.
+QByteArray statusPayload(const SiteCameraStatus& camera, bool alarmOn, const QDateTime& now,
+                         const QString& videoUrl = {});
 // What the broker publishes when the station dies; fixed at connect time, so it carries no time.
 QByteArray lastWillPayload();
 QByteArray offlinePayload(const QDateTime& now);

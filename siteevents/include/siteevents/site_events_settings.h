@@ -17,6 +17,13 @@ struct SiteEventsSettings {
     // Alarm messages the broker has not yet acknowledged, kept across restarts (the station
     // passes a file in ThermalAlarm/); empty: kept in memory only.
     QString pendingAlarmsFile;
+    // Where the alarm snapshots named in the alarm messages are: the first of each alarm goes
+    // to calidra/<station>/snapshot when snapshots is set.
+    QString snapshotFolder;
+    bool snapshots = true;              // MqttSnapshots
+    QString videoUrl;                   // DeskVideoUrl: "video" in the status when set
+    bool homeAssistantDiscovery = true; // HomeAssistantDiscovery
+    QString homeAssistantPrefix = QStringLiteral("homeassistant"); // HomeAssistantPrefix
 
     int keepAliveSeconds = 30; // the broker shows a dead station offline within 1.5 times this (at least 5)
     int statusIntervalMs = 30000;

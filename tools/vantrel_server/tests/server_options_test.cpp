@@ -25,14 +25,21 @@ TEST(ServerOptionsTest, DefaultsServeOnlyThisMachine) {
     EXPECT_EQ(options.rtspPort, 8554);
     EXPECT_EQ(options.bindAddress, "127.0.0.1");
     EXPECT_EQ(options.jpegEvery, 30);
+    EXPECT_EQ(options.httpPort, -1) << "no HTTP unless asked for";
 
-    ASSERT_EQ(parse({"--port", "0", "--jpeg-dir", "/tmp/x", "--every", "5"}, options, error),
+    ASSERT_EQ(parse({"--port", "0", "--jpeg-dir", "/tmp/x", "--every", "5", "--http", "0"}, options, error),
               OptionsOutcome::Ready);
     EXPECT_EQ(options.rtspPort, 0);
+    EXPECT_EQ(options.httpPort, 0);
     EXPECT_EQ(options.jpegFolder, "/tmp/x");
     EXPECT_EQ(options.jpegEvery, 5);
-    for (const auto& wrong : std::vector<std::vector<const char*>>{
-             {"--port", "65536"}, {"--port", "-1"}, {"--every", "0"}, {"--bind"}, {"--loud"}}) {
+    for (const auto& wrong : std::vector<std::vector<const char*>>{{"--port", "65536"},
+                                                                   {"--port", "-1"},
+                                                                   {"--http", "-1"},
+                                                                   {"--http"},
+                                                                   {"--every", "0"},
+                                                                   {"--bind"},
+                                                                   {"--loud"}}) {
         ServerOptions fresh;
         EXPECT_EQ(parse(wrong, fresh, error), OptionsOutcome::Usage) << wrong[0];
     }
