@@ -107,12 +107,13 @@ endfunction()
 
 # A GoogleTest executable of a folder's tests/: one executable per file is the habit; LIBS are
 # linked, the test runs from the build tree. MAIN core or widgets gives it a QCoreApplication or an
-# offscreen QApplication; without MAIN it needs no Qt. The other arguments go to calidra_test.
+# offscreen QApplication; without MAIN it needs no Qt. WRAPPER runs it through a program first (for
+# example sdk/tests/in-own-network). The other arguments go to calidra_test.
 function(calidra_gtest name)
   if(NOT CALIDRA_BUILD_TESTS)
     return()
   endif()
-  cmake_parse_arguments(ARG "" "MAIN;TIMEOUT;RESOURCE_LOCK;FAIL_REGULAR_EXPRESSION"
+  cmake_parse_arguments(ARG "" "MAIN;TIMEOUT;RESOURCE_LOCK;FAIL_REGULAR_EXPRESSION;WRAPPER"
     "SOURCES;LIBS;LABELS;ENVIRONMENT" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   if(ARG_MAIN STREQUAL "core")
@@ -133,5 +134,10 @@ function(calidra_gtest name)
       list(APPEND _options ${_option} "${ARG_${_option}}")
     endif()
   endforeach()
-  calidra_test(NAME ${name} COMMAND ${name} LABELS ${ARG_LABELS} ENVIRONMENT ${ARG_ENVIRONMENT} ${_options})
+  if(ARG_WRAPPER)
+    set(_command ${ARG_WRAPPER} $<TARGET_FILE:${name}>)
+  else()
+    set(_command ${name})
+  endif()
+  calidra_test(NAME ${name} COMMAND ${_command} LABELS ${ARG_LABELS} ENVIRONMENT ${ARG_ENVIRONMENT} ${_options})
 endfunction()
