@@ -1,4 +1,5 @@
 #include "headless_station.h"
+#include "people_lines.h"
 
 #include <QCoreApplication>
 
@@ -25,6 +26,8 @@ HeadlessStation::HeadlessStation(const HeadlessOptions& options, SettingsSection
     connect(&station_, &Station::logEntryAdded, this, [this](const LogEntry& entry) {
         out_.write(logLine(entry.timeText, logTypeName(entry.type), entry.message, entry.code));
     });
+    connect(&station_, &Station::personCounted, this,
+            [this](const PersonEntry& person) { out_.write(personLine(person)); });
     if (options_.readouts)
         connect(&station_, &Station::readoutsChanged, this, [this](const Readouts& shown) {
             out_.writeDroppable(readoutLine(shown.large, shown.maximum, shown.minimum));

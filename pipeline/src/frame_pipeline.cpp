@@ -24,11 +24,13 @@ void FramePipeline::allocateBuffers(int width, int height) {
         buffers_.allocate(width, height);
     }
     detection_ = DetectionResults{};
+    finishPeopleInView();
     std::lock_guard<std::mutex> lock(alarmLock_);
     alarmHeldOff_ = false; // a new start: frames may raise the alarm again
 }
 
 void FramePipeline::signalLost() {
+    finishPeopleInView();
     std::lock_guard<std::mutex> lock(alarmLock_);
     alarmHeldOff_ = true;
     if (!alarm_.switchOff())
@@ -66,6 +68,7 @@ void FramePipeline::processFrame(const CameraFrame& frame) {
         detection_);
     trackingTemperature_.store(detection_.trackingTemperature);
     personPresent_.store(detection_.personPresent);
+    followPeople();
 
     std::unique_lock<std::mutex> alarmLock(alarmLock_);
     updateAlarm();

@@ -17,6 +17,8 @@
 struct mosquitto;
 class QSocketNotifier;
 
+#include <deque>
+
 namespace calidra {
 
 class SiteEventsConnection : public QObject {
@@ -29,6 +31,8 @@ public:
     void setCameraStatus(const SiteCameraStatus& camera);
     void setAlarm(const SiteAlarmEpisode& episode, bool alarmOn);
     void publishLogEntry(const SiteLogEntry& entry);
+    void setPeopleToday(int people, int alarms);
+    void publishPerson(const QByteArray& payload);
     // Publishes offline, disconnects and ends the worker thread.
     void finish();
 
@@ -91,6 +95,11 @@ private:
     PendingAlarmQueue pending_;
     bool queueFileFailing_ = false;
     bool droppingAlarms_ = false;
+
+    // Person results while the broker is away, newest kept (site_people.cpp).
+    static constexpr std::size_t largestWaitingPeople = 1000;
+    std::deque<QByteArray> waitingPeople_;
+    void sendWaitingPeople();
 };
 
 } // namespace calidra

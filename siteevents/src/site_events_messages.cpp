@@ -1,4 +1,5 @@
 #include "siteevents/site_events_messages.h"
+#include "siteevents/site_person.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -51,13 +52,15 @@ QString isoTimeWithOffset(const QDateTime& time, bool withMilliseconds) {
 
 QByteArray statusPayload(const SiteCameraStatus& camera, bool alarmOn, const QDateTime& now) {
     const bool connected = camera.state == SiteCameraState::Connected;
-    return compact({{QStringLiteral("online"), true},
-                    {QStringLiteral("camera"), cameraStateName(camera.state)},
-                    {QStringLiteral("model"), camera.model},
-                    {QStringLiteral("identity"), camera.identity},
-                    {QStringLiteral("fps"), connected ? tenths(camera.framesPerSecond) : QJsonValue(0.0)},
-                    {QStringLiteral("alarm"), alarmOn},
-                    {QStringLiteral("time"), isoTimeWithOffset(now)}});
+    return compact(withPeopleCounts(
+        {{QStringLiteral("online"), true},
+         {QStringLiteral("camera"), cameraStateName(camera.state)},
+         {QStringLiteral("model"), camera.model},
+         {QStringLiteral("identity"), camera.identity},
+         {QStringLiteral("fps"), connected ? tenths(camera.framesPerSecond) : QJsonValue(0.0)},
+         {QStringLiteral("alarm"), alarmOn},
+         {QStringLiteral("time"), isoTimeWithOffset(now)}},
+        camera));
 }
 
 QByteArray lastWillPayload() {

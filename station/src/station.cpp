@@ -81,6 +81,8 @@ Station::Station(SettingsSection& settings, EventLog& log, StationOptions option
         emit logEntryAdded(entry);
     });
     host_.setAlarmEpisodes(&episodes_);
+    qRegisterMetaType<PersonEntry>();
+    connect(&host_, &StationHost::peopleFinished, this, &Station::takeFinishedPeople, Qt::QueuedConnection);
     connect(&host_, &StationHost::snapshotSkippedForRoom, this, &Station::onSnapshotSkippedForRoom,
             Qt::QueuedConnection);
     connect(
@@ -120,6 +122,7 @@ void Station::start() {
     // Before the camera: the first frame may already be an alarm.
     startAlarmRecord();
     startSiteEvents();
+    resumePeopleCount();
     episodes_.attach(record_.get(), site_.get());
     connection_->initialise();
 }
@@ -158,6 +161,7 @@ void Station::stop() {
     // No frame comes any more: an alarm under way ends with the station, as a lost camera ends
     // it (ALARM OFF, the episode's end to the record and the broker); one already ended stays so.
     pipeline_.signalLost();
+    takeFinishedPeople(); // those in view, finished with the station, before the record closes
     sound_.stop();
     // The broker is told that the station goes offline, and the record finishes its writes.
     episodes_.attach(nullptr, nullptr);

@@ -8,6 +8,7 @@
 #include "pipeline/frame_buffers.h"
 #include "pipeline/frame_pipeline_host.h"
 #include "pipeline/human_detection.h"
+#include "pipeline/people_tracker.h"
 #include "pipeline/stream_feed.h"
 
 #include <opencv2/core.hpp>
@@ -85,6 +86,9 @@ private:
     // Under the alarm lock, once the frame's alarm and snapshot are settled.
     void reportAlarmFrame();
     maskfile::MaskRecords readMasks();
+    // After detection: the regions matched to the people in view; finished people go to the host.
+    void followPeople();
+    void finishPeopleInView();
 
     FramePipelineHost& host_;
     FrameBuffers buffers_;
@@ -98,6 +102,9 @@ private:
     AlarmState alarm_;
     bool alarmHeldOff_ = false;
     std::vector<cv::Rect> maskRegions_;
+    std::mutex peopleLock_; // guards the tracker: the frame thread and signalLost
+    PeopleTracker tracker_;
+    std::vector<PersonResult> finishedPeople_;
     CompensationMeasurement measurement_;
     StreamFeed streamFeed_;
     std::string programFolder_;

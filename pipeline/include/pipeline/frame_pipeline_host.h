@@ -6,6 +6,7 @@
 // copies what it keeps and hands work for the GUI thread over through queued calls.
 
 #include "pipeline/frame_settings.h"
+#include "pipeline/person_result.h"
 #include "pipeline/temperature_scale.h"
 
 #include "maskfile/maskinfo.h"
@@ -96,6 +97,10 @@ public:
         (void)reading;
         (void)path;
     }
+
+    // A person left the picture, was unseen too long, or was in view when the camera was lost: their
+    // one result. Also made from the thread that calls signalLost.
+    virtual void personFinished(const PersonResult& result) { (void)result; }
 
     // Where the program lives: sound files, the alarm folder and the mask editor's folder.
     virtual std::string programFolder() = 0;

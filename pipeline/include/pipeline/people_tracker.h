@@ -8,23 +8,14 @@
 // Plain C++ on the frame thread; the caller keeps it to one thread at a time.
 
 #include "pipeline/detection.h"
+#include "pipeline/person_result.h"
 
 #include <opencv2/video/tracking.hpp>
 
 #include <cstdint>
-#include <optional>
 #include <vector>
 
 namespace calidra {
-
-struct PersonResult {
-    uint64_t trackNumber = 0; // the tracker's own, from 1; the station numbers people per day
-    uint32_t firstSeenTick = 0;
-    uint32_t lastSeenTick = 0;
-    std::optional<double> readingCelsius; // none: "not measured"
-    bool alarmed = false;                 // the reading at or above the alarm threshold in force
-    int countedFrames = 0;
-};
 
 class PeopleTracker {
 public:

@@ -18,6 +18,9 @@ struct SiteCameraStatus {
     QString model;
     QString identity;
     double framesPerSecond = 0.0;
+    // The day's people and alarms ("peopleToday", "alarmsToday"); -1 until the station counts.
+    int peopleToday = -1;
+    int alarmsToday = -1;
 };
 
 // One alarm episode from ALARM ON to ALARM OFF, as the alarm record keeps it.

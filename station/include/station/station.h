@@ -7,6 +7,7 @@
 #include "station/alarm_episodes.h"
 #include "station/alarm_sound_player.h"
 #include "station/auxiliary_programs.h"
+#include "station/people_count.h"
 #include "station/pipeline_receiver.h"
 #include "station/readouts.h"
 #include "station/station_host.h"
@@ -118,6 +119,9 @@ signals:
     // highestCelsius: the highest accepted region temperature of the frame the JPEG shows.
     void snapshotSaved(const QString& path, double highestCelsius);
     void logEntryAdded(const calidra::LogEntry& entry);
+    // A person was finished and numbered; then the day's counts.
+    void personCounted(const calidra::PersonEntry& person);
+    void peopleTodayChanged(int people, int alarms);
 
 private:
     // ConnectionFrontEnd
@@ -138,6 +142,16 @@ private:
     void onSnapshotSkippedForRoom();
     void publishOperatorValues();
     void onOffsetMeasured(const QString& offsetText);
+    // The people the pipeline finished: numbered, kept, sent and shown.
+    void takeFinishedPeople();
+    void resumePeopleCount();
+
+public:
+    // The day's counts as shown in the options pane.
+    int peopleToday() const;
+    int alarmsToday() const;
+
+private:
     Camera* camera() const { return connection_ ? connection_->camera() : nullptr; }
 
     SettingsSection& settings_;
@@ -167,6 +181,7 @@ private:
     uint64_t framesAtRateTick_ = 0;
     uint32_t rateTick_ = 0;
     double framesPerSecond_ = 0.0;
+    PeopleCount peopleCount_;
 };
 
 } // namespace calidra

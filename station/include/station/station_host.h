@@ -64,6 +64,9 @@ public:
     bool roomForSnapshot() override;
     void snapshotFailed(int errorNumber) override;
     std::string programFolder() override { return programFolder_; }
+    void personFinished(const PersonResult& result) override;
+    // Owner thread: the finished people handed over since the last call, in order.
+    std::vector<PersonResult> takeFinishedPeople();
 
 signals:
     // Emitted on the frame thread: connect with queued connections.
@@ -74,6 +77,8 @@ signals:
     void logEntryWanted(int type, const QString& message, int code);
     // A picture was due but the disk is short of room: none was attempted.
     void snapshotSkippedForRoom();
+    // Finished people wait for takeFinishedPeople; sent once per batch.
+    void peopleFinished();
 
 private:
     AlarmSoundPlayer& sound_;
@@ -94,6 +99,9 @@ private:
     std::vector<cv::Rect> pictureMasks_;
     std::vector<cv::Rect> nextPictureMasks_; // frame thread only, until its picture is shown
     bool pictureWaiting_ = false;
+
+    std::mutex peopleLock_;
+    std::vector<PersonResult> finishedPeople_;
 };
 
 } // namespace calidra
