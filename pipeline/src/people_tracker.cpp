@@ -109,21 +109,23 @@ void PeopleTracker::update(const FrameInput& frame, std::vector<PersonResult>& f
     for (Track& track : tracks_)
         predict(track, frame.tick);
 
-    // A region that covers most of two people's predictions is the two of them run together
+    // A region that covers a good part of two people's predictions is the two of them run together
     // (crossing, side by side): it belongs to neither, and both go on as predicted.
     sharedBy_.assign(regions.size(), 0);
     trackTaken_.assign(tracks_.size(), 0);
+    const auto covers = [](const cv::Rect& region, const cv::Rect& predicted) {
+        return (region & predicted).area() * 4 >= predicted.area();
+    };
     for (std::size_t r = 0; r < regions.size(); ++r) {
         const cv::Rect box = boxOf(regions[r]);
-        int covering = 0;
-        for (const Track& track : tracks_)
-            if ((box & track.predicted).area() * 2 >= track.predicted.area())
-                ++covering;
+        const int covering = int(std::count_if(tracks_.begin(), tracks_.end(), [&](const Track& track) {
+            return covers(box, track.predicted);
+        }));
         if (covering < 2)
             continue;
         sharedBy_[r] = covering;
         for (std::size_t t = 0; t < tracks_.size(); ++t)
-            if ((box & tracks_[t].predicted).area() * 2 >= tracks_[t].predicted.area()) {
+            if (covers(box, tracks_[t].predicted)) {
                 trackTaken_[t] = 1;
                 tracks_[t].lastSeenTick = frame.tick;
             }
@@ -150,6 +152,14 @@ void PeopleTracker::update(const FrameInput& frame, std::vector<PersonResult>& f
         const cv::Rect box = boxOf(region);
         matched[t] = 1;
         regionTaken[std::size_t(r)] = 1;
+        // Far wider than the person was, wholly in view: someone else ran into them, whom the
+        // prediction missed. Seen, but neither measured nor moved by it.
+        if (!track.touchedBorder && box.width * 2 > track.box.width * 3) {
+            track.lastSeenTick = frame.tick;
+            if (track.confirmed)
+                regionNumbers_[std::size_t(r)] = track.number;
+            continue;
+        }
         cv::Mat measurement =
             (cv::Mat_<float>(2, 1) << float(box.x + box.width * 0.5f), float(box.y + box.height * 0.5f));
         track.filter.correct(measurement);
