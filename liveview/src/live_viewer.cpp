@@ -101,6 +101,8 @@ void CLiveViewer::createPane() {
         pane->setReadouts(shown.large, shown.maximum, shown.minimum);
     });
     connect(station, &Station::cameraListChanged, pane_, &CLiveViewerCtrl::setCameraEntries);
+    connect(station, &Station::peopleTodayChanged, pane_, &CLiveViewerCtrl::setPeopleToday);
+    pane_->setPeopleToday(station->peopleToday(), station->alarmsToday());
 }
 
 void CLiveViewer::layoutChildren() {

@@ -141,6 +141,9 @@ void CLiveViewerCtrl::buildControls() {
     QPushButton* masking = button(tr("Masking"), "maskingButton", QRect(22, rowTop(10) + 24, 170, 32));
     QPushButton* ipSetting =
         button(tr("IP Setting"), "ipSettingButton", QRect(208, rowTop(10) + 24, 170, 32));
+    peopleToday_ = label(QString(), QRect(22, rowTop(10) + 62, 356, 22));
+    peopleToday_->setObjectName(QStringLiteral("peopleToday"));
+    setPeopleToday(0, 0);
 
     // Present for the detection area, the camera's own dialog, the stream server and the camera
     // list, never shown.

@@ -25,7 +25,7 @@ class CLiveViewerCtrl : public QWidget {
 public:
     static constexpr int paneWidth = 400;
     // Height of all the pane's controls.
-    static constexpr int contentHeight = 660;
+    static constexpr int contentHeight = 690;
 
     explicit CLiveViewerCtrl(OperatorValuesModel& values, QWidget* parent = nullptr);
 
@@ -33,6 +33,8 @@ public:
     void setReadouts(const QString& large, const QString& maximum, const QString& minimum);
     // The (hidden) list of cameras.
     void setCameraEntries(const QStringList& entries);
+    // "People today: N · Alarms: M" under the buttons.
+    void setPeopleToday(int people, int alarms);
 
     SpriteAnimation& alarmAnimation() { return *alarmAnimation_; }
     SpriteAnimation& banner() { return *banner_; }
@@ -64,6 +66,7 @@ private:
     QLabel* largeReadout_ = nullptr;
     QLabel* maximumReadout_ = nullptr;
     QLabel* minimumReadout_ = nullptr;
+    QLabel* peopleToday_ = nullptr;
     QLabel* detectionUnitLabel_ = nullptr;
     QLabel* alarmUnitLabel_ = nullptr;
     QComboBox* modeList_ = nullptr;
