@@ -63,8 +63,8 @@ std::vector<double> temperaturesInOrder(const QString& truthPath) {
 
 TEST_F(HeadlessStationTest, ACrowdOfFortyGivesFortyReadingsMatchingTheTruth) {
     writeSettings("AlarmTemperature=37.5\n");
-    // Up to four people in view, every second one walking the other way: they cross all the time.
-    const QByteArray crowd = R"({ "cameras": [ { "crowd": { "start": 3.0, "count": 40, "every": 0.6,
+    // Up to three people in view, every second one walking the other way: they cross all the time.
+    const QByteArray crowd = R"({ "cameras": [ { "crowd": { "start": 3.0, "count": 40, "every": 0.7,
         "walk": 2.0, "feverEvery": 5, "seed": 4 } } ] })";
     QProcessEnvironment truth;
     truth.insert("SORVIK_SIM_TRUTH", folder.filePath("truth.jsonl"));

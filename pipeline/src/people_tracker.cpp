@@ -190,17 +190,16 @@ void PeopleTracker::update(const FrameInput& frame, std::vector<PersonResult>& f
             kept.push_back(std::move(track));
             continue;
         }
-        if (!track.confirmed)
-            continue; // a new person must be seen in consecutive frames
         // Walked out: last seen at the border and expected beyond it now.
         const cv::Rect& next = track.predicted;
         const bool goneOut =
             track.touchedBorder && (next.x < 0 || next.y < 0 || next.x + next.width > frame.width ||
                                     next.y + next.height > frame.height);
         const bool unseenTooLong = uint32_t(frame.tick - track.lastSeenTick) > unseenLimitMs;
-        if (goneOut || unseenTooLong)
+        // A new person not yet seen in enough frames when they go was nobody (a reflection, a hand).
+        if ((goneOut || unseenTooLong) && track.confirmed)
             finished.push_back(resultOf(track));
-        else
+        else if (!goneOut && !unseenTooLong)
             kept.push_back(std::move(track));
     }
     for (std::size_t r = 0; r < regions.size(); ++r)
