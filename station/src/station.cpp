@@ -120,9 +120,11 @@ void Station::start() {
         CameraConnection::identityPrefixesFromText(readSetting(settings_, settings::cameraIdentityPrefixes)));
     host_.setMinimumFreeMegabytes(readSetting(settings_, settings::alarmMinFreeMB));
     // Before the camera: the first frame may already be an alarm.
+    const bool recordOpened = !record_;
     startAlarmRecord();
     startSiteEvents();
-    resumePeopleCount();
+    if (recordOpened) // a second start keeps its own count: the record may not hold it all yet
+        resumePeopleCount();
     episodes_.attach(record_.get(), site_.get());
     connection_->initialise();
 }
