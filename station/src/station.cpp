@@ -262,6 +262,7 @@ void Station::setCameraEntries(const QStringList& entries) {
 }
 
 void Station::readoutDue() {
+    startNewPeopleDay();
     // Before the first frame and while the camera is lost there is nothing to read out.
     if (cameraSignal_ != CameraSignal::Live) {
         emit readoutsChanged(Readouts{});

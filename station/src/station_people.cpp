@@ -39,6 +39,16 @@ void Station::resumePeopleCount() {
     emit peopleTodayChanged(people, alarms);
 }
 
+void Station::startNewPeopleDay() {
+    const QDate today = QDate::currentDate();
+    if (!peopleCount_.day().isValid() || peopleCount_.day() == today)
+        return;
+    peopleCount_.resume(today, 0, 0);
+    if (site_)
+        site_->setPeopleToday(0, 0);
+    emit peopleTodayChanged(0, 0);
+}
+
 int Station::peopleToday() const {
     return peopleCount_.peopleToday(QDate::currentDate());
 }

@@ -22,6 +22,7 @@ public:
     // The counts of the day of now (0 once a new day began).
     int peopleToday(const QDate& today) const { return today == day_ ? people_ : 0; }
     int alarmsToday(const QDate& today) const { return today == day_ ? alarms_ : 0; }
+    const QDate& day() const { return day_; }
 
 private:
     QDate day_;

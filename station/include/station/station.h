@@ -145,6 +145,8 @@ private:
     // The people the pipeline finished: numbered, kept, sent and shown.
     void takeFinishedPeople();
     void resumePeopleCount();
+    // At midnight the shown counts start again from 0, before anybody is counted.
+    void startNewPeopleDay();
 
 public:
     // The day's counts as shown in the options pane.
