@@ -12,6 +12,7 @@
 
 #include "pipeline/frame_buffers.h"
 #include "pipeline/frame_pipeline.h"
+#include "pipeline/people_tracker.h"
 #include "pipeline/frame_settings.h"
 #include "pipeline/human_detection.h"
 #include "pipeline/intake_kernels.h"
@@ -113,6 +114,16 @@ struct BenchScene {
         benchmark::DoNotOptimize(results.trackingTemperature);
     }
 
+    // The frame's regions matched to the people followed; the same people stand still frame after frame.
+    void follow() {
+        finished.clear();
+        tick += 33;
+        PeopleTracker::FrameInput input{&results.detections,        spec.width,           spec.height, tick,
+                                        settings.minimumRegionArea, settings.alarmCelsius};
+        tracker.update(input, finished);
+        benchmark::DoNotOptimize(finished.data());
+    }
+
     void detectLiterally() {
         literal.detectAndMeasure(buffers, spec.format, settings, masks, results);
         benchmark::DoNotOptimize(results.trackingTemperature);
@@ -159,6 +170,8 @@ struct BenchScene {
     HumanDetector detector;
     test::LiteralDetector literal;
     DetectionResults results;
+    PeopleTracker tracker;
+    std::vector<PersonResult> finished;
     uint32_t tick = 0;
 };
 
@@ -198,6 +211,14 @@ std::vector<StageCase> stageCases() {
              scene.detectLiterally();
              scene.render();
          }},
+        {"following_people",
+         [](BenchScene& scene) {
+             scene.intake();
+             scene.detect();
+             for (int frame = 0; frame < PeopleTracker::confirmFrames; ++frame)
+                 scene.follow(); // everyone confirmed, as in a steady scene
+         },
+         [](BenchScene& scene) { scene.follow(); }},
         {"process_frame", nothing, [](BenchScene& scene) { scene.processFrame(); }},
         {"process_frame_reference", nothing, [](BenchScene& scene) { scene.processFrameLiterally(); }},
     };

@@ -152,6 +152,10 @@
         <source>Alarm%1</source>
         <translation>알람%1</translation>
     </message>
+    <message>
+        <source>People today: %1 · Alarms: %2</source>
+        <translation>오늘 인원: %1 · 알람: %2</translation>
+    </message>
 </context>
 <context>
     <name>calidra::OperatorValuesModel</name>

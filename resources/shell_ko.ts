@@ -132,5 +132,9 @@
         <source>Image View</source>
         <translation>이미지 보기</translation>
     </message>
+    <message>
+        <source>Statistics</source>
+        <translation>통계</translation>
+    </message>
 </context>
 </TS>

@@ -83,6 +83,10 @@ void AlarmRecord::alarmOff(const QDateTime& time) {
     post([writer = writer_, time] { writer->endEpisode(time); });
 }
 
+void AlarmRecord::personFinished(const PersonEntry& person) {
+    post([writer = writer_, person] { writer->addPerson(person); });
+}
+
 void AlarmRecord::setKeepDays(int days) {
     post([writer = writer_, days] { writer->setKeepDays(days); });
 }

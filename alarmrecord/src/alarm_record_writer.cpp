@@ -1,4 +1,5 @@
 #include "alarm_record_writer.h"
+#include "people_schema.h"
 
 #include "alarmrecord/snapshot_names.h"
 #include "files/snapshot_names.h"
@@ -36,6 +37,7 @@ const char* const schemaStatements[] = {
     "CREATE INDEX IF NOT EXISTS snapshots_by_episode ON snapshots(episode_id)",
     "CREATE INDEX IF NOT EXISTS snapshots_by_time ON snapshots(time_utc)",
     "CREATE INDEX IF NOT EXISTS episodes_by_end ON episodes(end_utc)",
+    PEOPLE_SCHEMA_STATEMENTS
     // Episodes a killed station left open end with their last snapshot, or where they began.
     "UPDATE episodes SET"
     " end_local = COALESCE((SELECT s.time_local FROM snapshots s WHERE s.episode_id = episodes.id"
@@ -294,6 +296,8 @@ AlarmRecordWriter::Outcome AlarmRecordWriter::write(const PendingWrite& pending)
             return outcome;
         return database.commit() ? Outcome::Written : failure(database.lastError(), "written");
     }
+    case PendingWrite::Kind::Person:
+        return insertPerson(pending.person);
     case PendingWrite::Kind::End: {
         if (row == episodeRows_.end())
             return Outcome::Written;
@@ -394,6 +398,7 @@ void AlarmRecordWriter::removeExpiredRows(qint64 cutoffUtc) {
         QStringLiteral("DELETE FROM snapshots WHERE time_utc < ?"),
         // An episode still open is never old, whenever it began.
         QStringLiteral("DELETE FROM episodes WHERE end_utc IS NOT NULL AND end_utc < ?"),
+        QStringLiteral("DELETE FROM people WHERE last_utc < ?"),
     };
     for (const QString& statement : statements) {
         QSqlQuery query(database);

@@ -8,6 +8,7 @@
 // a database, or a damaged one, is moved aside and a new record started.
 
 #include "alarmrecord/alarm_record.h"
+#include "alarmrecord/person_entry.h"
 #include "sqlite_connection.h"
 
 #include <QDateTime>
@@ -43,6 +44,7 @@ public:
     void raiseHighest(double celsius);
     void addSnapshot(const QString& fileName, const QDateTime& time, double highestCelsius);
     void endEpisode(const QDateTime& end);
+    void addPerson(const PersonEntry& person);
     void setKeepDays(int days);
     void removeExpired();
     // The station is closing: an episode still open ends now, and what waits is tried once more.
@@ -56,12 +58,13 @@ signals:
 private:
     // One row to write; episodes are numbered here, their database ids are known once written.
     struct PendingWrite {
-        enum class Kind { Begin, Highest, Snapshot, End } kind;
+        enum class Kind { Begin, Highest, Snapshot, End, Person } kind;
         uint64_t episode;
         QDateTime time;
         double celsius = 0.0;
         QString fileName;
         std::optional<double> referenceCorrectionCelsius; // with Begin
+        PersonEntry person = {};
     };
     enum class Outcome { Written, Busy, Damaged, Failed };
 
@@ -95,6 +98,7 @@ private:
     Outcome insertEpisode(uint64_t episode, const QDateTime& start, std::optional<double> correctionCelsius);
     // Records made before episodes kept the reference's correction get its column, in place.
     Outcome addCorrectionColumn();
+    Outcome insertPerson(const PersonEntry& person);
     // The damaged file goes to alarms.sqlite.damaged-<time>; the next row starts a new record.
     void moveDamagedRecordAside();
 

@@ -2,6 +2,9 @@
 
 #include "browser/image_viewer.h"
 #include "liveview/live_viewer.h"
+#include "statistics/statistics_view.h"
+
+#include "alarmrecord/snapshot_names.h"
 
 #include <QCoreApplication>
 
@@ -32,6 +35,17 @@ CCalidraView* createImageView(const ViewEnvironment& environment) {
     return images;
 }
 
+CCalidraView* createStatisticsView(const ViewEnvironment& environment) {
+    Station* station = stationOf(environment);
+    if (station == nullptr)
+        return nullptr;
+    auto* view = new CStatisticsView(
+        alarmRecordPath(station->alarmFolder()),
+        [station] { return station->values().operatorSettings().frame.alarmCelsius; }, environment.parent);
+    QObject::connect(station, &Station::personCounted, view, &CStatisticsView::refresh);
+    return view;
+}
+
 } // namespace
 
 std::vector<CDemoFeature> stationFeatures() {
@@ -41,6 +55,8 @@ std::vector<CDemoFeature> stationFeatures() {
          nullptr},
         {CDemoFeature::viewsGroup, 0, QCoreApplication::translate("CViewsBar", "Image View"), createImageView,
          nullptr},
+        {CDemoFeature::viewsGroup, 0, QCoreApplication::translate("CViewsBar", "Statistics"),
+         createStatisticsView, nullptr},
     };
 }
 

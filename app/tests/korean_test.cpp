@@ -60,6 +60,7 @@ TEST(KoreanDesktop, TheMainWindowSpeaksKorean) {
     const QAbstractItemModel* views = frame->viewsBar()->tree()->model();
     EXPECT_EQ(views->index(0, 0).data().toString(), QString::fromUtf8("화면"));
     EXPECT_EQ(views->index(0, 0, views->index(0, 0)).data().toString(), QString::fromUtf8("실시간 보기"));
+    EXPECT_EQ(views->index(2, 0, views->index(0, 0)).data().toString(), QString::fromUtf8("통계"));
     EXPECT_EQ(frame->menuBar()->actions().value(0)->text(), QString::fromUtf8("파일(&F)"));
     EXPECT_EQ(frame->exitAction()->text(), QString::fromUtf8("끝내기(&X)"));
     EXPECT_EQ(frame->viewStatusPane()->text(), QString::fromUtf8("카메라 없음"));
@@ -77,6 +78,8 @@ TEST(KoreanDesktop, TheMainWindowSpeaksKorean) {
     EXPECT_EQ(live->screeningNotice()->text(), QString::fromUtf8("기준체를 잃음 — 검사 일시 중지"));
     live->screeningNotice()->setReferenceState(calidra::ReferenceState::Searching);
     EXPECT_EQ(live->screeningNotice()->text(), QString::fromUtf8("기준체를 찾는 중…"));
+    EXPECT_EQ(live->pane()->findChild<QLabel*>("peopleToday")->text(),
+              QString::fromUtf8("오늘 인원: 0 · 알람: 0"));
     auto* images = qobject_cast<calidra::CImageViewer*>(frame->views()[1]);
     ASSERT_NE(images, nullptr);
     EXPECT_EQ(images->list()->horizontalHeaderItem(1)->text(), QString::fromUtf8("파일 이름"));

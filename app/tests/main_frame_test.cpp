@@ -4,6 +4,7 @@
 
 #include "browser/image_viewer.h"
 #include "liveview/live_viewer.h"
+#include "statistics/statistics_view.h"
 #include "shell/color_theme.h"
 #include "shell/lock_key_state.h"
 #include "shell/views_bar.h"
@@ -106,6 +107,8 @@ QString shownHeading(const CMainFrame& frame) {
         return QStringLiteral("Live View");
     if (qobject_cast<calidra::CImageViewer*>(frame.activeView()) != nullptr)
         return QStringLiteral("Image View");
+    if (qobject_cast<calidra::CStatisticsView*>(frame.activeView()) != nullptr)
+        return QStringLiteral("Statistics");
     return QString();
 }
 
@@ -123,7 +126,7 @@ TEST_F(MainFrameTest, FirstStartShowsTheLiveViewInTheDarkTheme) {
     EXPECT_EQ(frame->viewsBar()->tree()->currentIndex().data().toString(), "Live View");
     EXPECT_FALSE(frame->backAction()->isEnabled());
     EXPECT_TRUE(frame->forwardAction()->isEnabled());
-    ASSERT_EQ(frame->views().size(), 2u);
+    ASSERT_EQ(frame->views().size(), 3u); // live, images, statistics
     EXPECT_NE(frame->views()[0], frame->views()[1]);
 }
 
@@ -203,8 +206,13 @@ TEST_F(MainFrameTest, ViewsPaneAndBackForwardSwitchTheClientArea) {
     EXPECT_EQ(shownHeading(*frame), "Image View");
     EXPECT_EQ(frame->currentViewNumber(), 2);
     EXPECT_TRUE(frame->backAction()->isEnabled());
+    EXPECT_TRUE(frame->forwardAction()->isEnabled());
+    pane->tree()->setCurrentIndex(pane->tree()->model()->index(2, 0, root));
+    EXPECT_EQ(shownHeading(*frame), "Statistics");
     EXPECT_FALSE(frame->forwardAction()->isEnabled());
 
+    frame->backAction()->trigger();
+    EXPECT_EQ(shownHeading(*frame), "Image View");
     frame->backAction()->trigger();
     EXPECT_EQ(shownHeading(*frame), "Live View");
     EXPECT_EQ(pane->tree()->currentIndex().data().toString(), "Live View");
@@ -253,9 +261,11 @@ TEST_F(MainFrameTest, KeyboardBackAndForwardOnlyWhereThereIsAWayToGo) {
     QTest::keyClick(frame.get(), Qt::Key_W, Qt::ControlModifier);
     EXPECT_EQ(shownHeading(*frame), "Image View");
     QTest::keyClick(frame.get(), Qt::Key_W, Qt::ControlModifier);
-    EXPECT_EQ(shownHeading(*frame), "Image View");
+    EXPECT_EQ(shownHeading(*frame), "Statistics");
+    QTest::keyClick(frame.get(), Qt::Key_W, Qt::ControlModifier);
+    EXPECT_EQ(shownHeading(*frame), "Statistics");
     QTest::keyClick(frame.get(), Qt::Key_Q, Qt::ControlModifier);
-    EXPECT_EQ(shownHeading(*frame), "Live View");
+    EXPECT_EQ(shownHeading(*frame), "Image View");
     EXPECT_TRUE(frame->isVisible());
 }
 

@@ -45,6 +45,16 @@ OptionsOutcome parseHeadlessOptions(const QStringList& arguments, HeadlessOption
                 error = QStringLiteral("--export-alarms needs a file name");
                 return OptionsOutcome::Invalid;
             }
+        } else if (argument == QLatin1String("--export-people") ||
+                   argument.startsWith(QLatin1String("--export-people="))) {
+            if (argument.contains(QLatin1Char('=')))
+                options.exportPeoplePath = argument.section(QLatin1Char('='), 1);
+            else if (index + 1 < arguments.size())
+                options.exportPeoplePath = arguments[++index];
+            if (options.exportPeoplePath.isEmpty()) {
+                error = QStringLiteral("--export-people needs a file name");
+                return OptionsOutcome::Invalid;
+            }
         } else {
             error = QStringLiteral("unknown option \"%1\"").arg(argument);
             return OptionsOutcome::Invalid;
@@ -57,13 +67,16 @@ QString headlessUsage() {
     return QStringLiteral(
         "usage: calidra-headless [--seconds N] [--readouts] [--detections] [--help]\n"
         "       calidra-headless --export-alarms FILE.csv\n"
+        "       calidra-headless --export-people FILE.csv\n"
         "Runs the screening loop on the first suitable camera without any window.\n"
         "  --seconds N    stop after N seconds, ten years at most (default: until a signal ends it)\n"
         "  --readouts     print READOUT lines every 500 ms\n"
         "  --detections   print a DETECT line for every processed frame\n"
         "  --export-alarms FILE.csv\n"
         "                 write the alarm record's episodes as CSV and exit (no camera)\n"
-        "Output lines (tab-separated): LOG, ALARM, SNAPSHOT, READOUT, DETECT, DROPPED.\n");
+        "  --export-people FILE.csv\n"
+        "                 write the people counted (one reading each) as CSV and exit (no camera)\n"
+        "Output lines (tab-separated): LOG, ALARM, SNAPSHOT, PERSON, READOUT, DETECT, DROPPED.\n");
 }
 
 } // namespace calidra

@@ -15,6 +15,7 @@ struct HeadlessOptions {
     bool detections = false;
     bool help = false;
     QString exportAlarmsPath; // --export-alarms: write the CSV there and run no camera
+    QString exportPeoplePath; // --export-people: likewise for the people
 };
 
 enum class OptionsOutcome { Run, ShowHelp, Invalid };

@@ -1,4 +1,5 @@
 #include "headless_station.h"
+#include "people_lines.h"
 
 #include <QCoreApplication>
 
@@ -29,6 +30,8 @@ HeadlessStation::HeadlessStation(const HeadlessOptions& options, SettingsSection
         if (const std::optional<QString> line = referenceLines_.lineFor(status))
             out_.write(*line);
     });
+    connect(&station_, &Station::personCounted, this,
+            [this](const PersonEntry& person) { out_.write(personLine(person)); });
     if (options_.readouts)
         connect(&station_, &Station::readoutsChanged, this, [this](const Readouts& shown) {
             out_.writeDroppable(readoutLine(shown.large, shown.maximum, shown.minimum));

@@ -1,6 +1,7 @@
 // calidra-headless: the screening loop of the station without any window.
 
 #include "alarm_export.h"
+#include "people_lines.h"
 #include "headless_options.h"
 #include "headless_station.h"
 #include "line_writer.h"
@@ -76,6 +77,18 @@ int main(int argc, char** argv) {
         }
         std::printf("%d alarm episodes written to %s\n", exported.episodes,
                     options.exportAlarmsPath.toUtf8().constData());
+        return 0;
+    }
+
+    if (!options.exportPeoplePath.isEmpty()) {
+        const calidra::CsvExportResult exported =
+            calidra::exportStationPeople(*settings, programFolder, options.exportPeoplePath);
+        if (!exported.succeeded) {
+            std::fprintf(stderr, "calidra-headless: %s\n", exported.errorText.toUtf8().constData());
+            return 1;
+        }
+        std::printf("%d people written to %s\n", exported.episodes,
+                    options.exportPeoplePath.toUtf8().constData());
         return 0;
     }
 

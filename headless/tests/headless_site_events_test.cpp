@@ -76,6 +76,15 @@ TEST_F(HeadlessStationTest, TheDeskSeesTheAlarmTheCameraAndAKilledStation) {
     EXPECT_FALSE(off.payload["end"].toString().isEmpty());
     EXPECT_FALSE(lastStatus()["alarm"].toBool());
     ASSERT_GE(waitForLine("ALARM\tOFF"), 0);
+    // The person in view when the camera went is finished as they stood, once, and counted.
+    ASSERT_TRUE(desk.waitForCount(QStringLiteral("정문-7/person"), 1));
+    const DeskMessage person = desk.messages(QStringLiteral("정문-7/person")).front();
+    EXPECT_FALSE(person.retained);
+    EXPECT_EQ(person.payload["number"].toInt(), 1);
+    EXPECT_DOUBLE_EQ(person.payload["readingCelsius"].toDouble(), 38.2);
+    EXPECT_EQ(person.payload["result"].toString(), "alarm");
+    EXPECT_TRUE(waitFor([&] { return lastStatus()["peopleToday"].toInt() == 1; }));
+    EXPECT_EQ(lastStatus()["alarmsToday"].toInt(), 1);
     EXPECT_EQ(off.payload["snapshots"].toArray().size(), linesStartingWith("SNAPSHOT\t").size());
     bool unplugLogged = false;
     for (const DeskMessage& entry : desk.messages(QStringLiteral("정문-7/log")))

@@ -110,6 +110,8 @@ void CLiveViewer::createPane() {
                 pane->setReferenceStatus(status.state, status.correctionCelsius,
                                          station->values().unitLabel(), station->values().unit());
             });
+    connect(station, &Station::peopleTodayChanged, pane_, &CLiveViewerCtrl::setPeopleToday);
+    pane_->setPeopleToday(station->peopleToday(), station->alarmsToday());
 }
 
 void CLiveViewer::layoutChildren() {

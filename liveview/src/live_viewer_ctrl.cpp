@@ -150,6 +150,9 @@ void CLiveViewerCtrl::buildControls() {
 
     masking_ = button(tr("Masking"), "maskingButton", QRect());
     ipSetting_ = button(tr("IP Setting"), "ipSettingButton", QRect());
+    peopleToday_ = label(QString(), QRect());
+    peopleToday_->setObjectName(QStringLiteral("peopleToday"));
+    setPeopleToday(0, 0);
 
     // Present for the detection area, the camera's own dialog, the stream server and the camera
     // list, never shown.
@@ -232,6 +235,7 @@ void CLiveViewerCtrl::showModeControls() {
     optionGroup_->setGeometry(10, 240, 380, rowTop(rows) - 240 + 8);
     masking_->setGeometry(22, rowTop(rows) + 24, 170, 32);
     ipSetting_->setGeometry(208, rowTop(rows) + 24, 170, 32);
+    peopleToday_->setGeometry(22, rowTop(rows) + 62, 356, 22);
     modeList_->setEnabled(values_.modeListEnabled());
 }
 

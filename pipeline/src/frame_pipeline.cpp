@@ -27,11 +27,13 @@ void FramePipeline::allocateBuffers(int width, int height) {
     }
     detection_ = DetectionResults{};
     reference_.restart();
+    finishPeopleInView();
     std::lock_guard<std::mutex> lock(alarmLock_);
     alarmHeldOff_ = false; // a new start: frames may raise the alarm again
 }
 
 void FramePipeline::signalLost() {
+    finishPeopleInView();
     std::lock_guard<std::mutex> lock(alarmLock_);
     alarmHeldOff_ = true;
     if (!alarm_.switchOff())
@@ -74,6 +76,7 @@ void FramePipeline::processFrame(const CameraFrame& frame) {
     screeningPaused_.store(paused);
     trackingTemperature_.store(paused ? 0.0 : detection_.trackingTemperature);
     personPresent_.store(detection_.personPresent);
+    followPeople();
 
     std::unique_lock<std::mutex> alarmLock(alarmLock_);
     if (paused)

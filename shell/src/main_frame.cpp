@@ -183,7 +183,7 @@ void CMainFrame::createViews() {
     clientArea_->addWidget(templateView_);
     setCentralWidget(clientArea_);
 
-    for (int viewNumber = 1; viewNumber <= 2; ++viewNumber) {
+    for (int viewNumber = 1;; ++viewNumber) { // as many as the views pane lists
         const calidra::ViewClass viewClass = viewsBar_->viewClassFor(viewNumber);
         if (!viewClass)
             break;

@@ -319,6 +319,7 @@ void SiteEventsConnection::afterConnect() {
     setLinkState(LinkState::Connected, LogType::Information,
                  QStringLiteral("Connected to MQTT broker %1 as %2.").arg(brokerName(), topicPrefix_), 0);
     emit connectedChanged(true);
+    sendWaitingPeople();
     publishStatus();
     statusTimer_.start(std::max(1000, settings_.statusIntervalMs));
     if (settings_.homeAssistantDiscovery) {

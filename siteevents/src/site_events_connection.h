@@ -18,6 +18,8 @@ struct mosquitto;
 struct mosquitto_message;
 class QSocketNotifier;
 
+#include <deque>
+
 namespace calidra {
 
 class SiteEventsConnection : public QObject {
@@ -30,6 +32,8 @@ public:
     void setCameraStatus(const SiteCameraStatus& camera);
     void setAlarm(const SiteAlarmEpisode& episode, bool alarmOn);
     void publishLogEntry(const SiteLogEntry& entry);
+    void setPeopleToday(int people, int alarms);
+    void publishPerson(const QByteArray& payload);
     // Publishes offline, disconnects and ends the worker thread.
     void finish();
 
@@ -101,6 +105,11 @@ private:
     QByteArray snapshot_;      // the first picture of the latest alarm
     bool snapshotDue_ = false; // until the broker has taken it
     int snapshotMessageId_ = 0;
+
+    // Person results while the broker is away, newest kept (site_people.cpp).
+    static constexpr std::size_t largestWaitingPeople = 1000;
+    std::deque<QByteArray> waitingPeople_;
+    void sendWaitingPeople();
 };
 
 } // namespace calidra

@@ -1,4 +1,5 @@
 #include "siteevents/site_events_messages.h"
+#include "siteevents/site_person.h"
 
 #include <QFileInfo>
 #include <QJsonArray>
@@ -52,15 +53,17 @@ QString isoTimeWithOffset(const QDateTime& time, bool withMilliseconds) {
 QByteArray statusPayload(const SiteCameraStatus& camera, bool alarmOn, const QDateTime& now,
                          const QString& videoUrl) {
     const bool connected = camera.state == SiteCameraState::Connected;
-    QJsonObject status{{QStringLiteral("online"), true},
-                       {QStringLiteral("camera"), cameraStateName(camera.state)},
-                       {QStringLiteral("model"), camera.model},
-                       {QStringLiteral("identity"), camera.identity},
-                       {QStringLiteral("fps"), connected ? tenths(camera.framesPerSecond) : QJsonValue(0.0)},
-                       {QStringLiteral("alarm"), alarmOn},
-                       {QStringLiteral("reference"), camera.reference},
-                       {QStringLiteral("correction"), tenths(camera.correctionCelsius)},
-                       {QStringLiteral("time"), isoTimeWithOffset(now)}};
+    QJsonObject status = withPeopleCounts(
+        {{QStringLiteral("online"), true},
+         {QStringLiteral("camera"), cameraStateName(camera.state)},
+         {QStringLiteral("model"), camera.model},
+         {QStringLiteral("identity"), camera.identity},
+         {QStringLiteral("fps"), connected ? tenths(camera.framesPerSecond) : QJsonValue(0.0)},
+         {QStringLiteral("alarm"), alarmOn},
+         {QStringLiteral("reference"), camera.reference},
+         {QStringLiteral("correction"), tenths(camera.correctionCelsius)},
+         {QStringLiteral("time"), isoTimeWithOffset(now)}},
+        camera);
     if (!videoUrl.trimmed().isEmpty())
         status.insert(QStringLiteral("video"), videoUrl.trimmed());
     return compact(status);

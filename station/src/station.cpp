@@ -81,6 +81,8 @@ Station::Station(SettingsSection& settings, EventLog& log, StationOptions option
         emit logEntryAdded(entry);
     });
     host_.setAlarmEpisodes(&episodes_);
+    qRegisterMetaType<PersonEntry>();
+    connect(&host_, &StationHost::peopleFinished, this, &Station::takeFinishedPeople, Qt::QueuedConnection);
     connect(&host_, &StationHost::snapshotSkippedForRoom, this, &Station::onSnapshotSkippedForRoom,
             Qt::QueuedConnection);
     connect(
@@ -121,8 +123,11 @@ void Station::start() {
         CameraConnection::identityPrefixesFromText(readSetting(settings_, settings::cameraIdentityPrefixes)));
     host_.setMinimumFreeMegabytes(readSetting(settings_, settings::alarmMinFreeMB));
     // Before the camera: the first frame may already be an alarm.
+    const bool recordOpened = !record_;
     startAlarmRecord();
     startSiteEvents();
+    if (recordOpened) // a second start keeps its own count: the record may not hold it all yet
+        resumePeopleCount();
     episodes_.attach(record_.get(), site_.get());
     connection_->initialise();
 }
@@ -161,6 +166,7 @@ void Station::stop() {
     // No frame comes any more: an alarm under way ends with the station, as a lost camera ends
     // it (ALARM OFF, the episode's end to the record and the broker); one already ended stays so.
     pipeline_.signalLost();
+    takeFinishedPeople(); // those in view, finished with the station, before the record closes
     sound_.stop();
     // The broker is told that the station goes offline, and the record finishes its writes.
     episodes_.attach(nullptr, nullptr);
@@ -272,6 +278,7 @@ void Station::readoutDue() {
     // Zonara may have moved the reference a moment ago.
     if (reference_.refreshRegion())
         publishOperatorValues();
+    startNewPeopleDay();
     // Before the first frame and while the camera is lost there is nothing to read out.
     if (cameraSignal_ != CameraSignal::Live) {
         emit readoutsChanged(Readouts{});

@@ -9,6 +9,8 @@
 // every retry interval; the first problem is reported once through recordFailed. A damaged file is
 // moved aside and a new record started.
 
+#include "alarmrecord/person_entry.h"
+
 #include <QDateTime>
 #include <QObject>
 #include <QString>
@@ -60,6 +62,8 @@ public:
     void snapshotSaved(const QString& filePath, double highestCelsius);
     // The alarm went off: the open episode ends.
     void alarmOff(const QDateTime& time);
+    // A person was finished: one row of the people table.
+    void personFinished(const PersonEntry& person);
 
     // AlarmKeepDays changed: a value above 0 removes old snapshots at once and then every hour.
     void setKeepDays(int days);

@@ -26,8 +26,8 @@ class CLiveViewerCtrl : public QWidget {
     Q_OBJECT
 public:
     static constexpr int paneWidth = 400;
-    // Height of all the pane's controls, mode Reference's two rows included.
-    static constexpr int contentHeight = 724;
+    // Height of all the pane's controls, mode Reference's two rows and the people line included.
+    static constexpr int contentHeight = 754;
 
     explicit CLiveViewerCtrl(OperatorValuesModel& values, QWidget* parent = nullptr);
 
@@ -38,6 +38,8 @@ public:
                             TemperatureUnit unit);
     // The (hidden) list of cameras.
     void setCameraEntries(const QStringList& entries);
+    // "People today: N · Alarms: M" under the buttons.
+    void setPeopleToday(int people, int alarms);
 
     SpriteAnimation& alarmAnimation() { return *alarmAnimation_; }
     SpriteAnimation& banner() { return *banner_; }
@@ -69,6 +71,7 @@ private:
     QLabel* largeReadout_ = nullptr;
     QLabel* maximumReadout_ = nullptr;
     QLabel* minimumReadout_ = nullptr;
+    QLabel* peopleToday_ = nullptr;
     QLabel* detectionUnitLabel_ = nullptr;
     QLabel* alarmUnitLabel_ = nullptr;
     QComboBox* modeList_ = nullptr;

@@ -9,6 +9,7 @@
 #include "pipeline/frame_pipeline_host.h"
 #include "pipeline/human_detection.h"
 #include "pipeline/reference_stage.h"
+#include "pipeline/people_tracker.h"
 #include "pipeline/stream_feed.h"
 
 #include <opencv2/core.hpp>
@@ -93,6 +94,9 @@ private:
     maskfile::MaskRecords readMasks();
     // Under the alarm lock: the frame measures nothing and an alarm that is on ends.
     void pauseScreening();
+    // After detection: the regions matched to the people in view; finished people go to the host.
+    void followPeople();
+    void finishPeopleInView();
 
     FramePipelineHost& host_;
     FrameBuffers buffers_;
@@ -119,6 +123,9 @@ private:
     AlarmState alarm_;
     bool alarmHeldOff_ = false;
     std::vector<cv::Rect> maskRegions_;
+    std::mutex peopleLock_; // guards the tracker: the frame thread and signalLost
+    PeopleTracker tracker_;
+    std::vector<PersonResult> finishedPeople_;
     CompensationMeasurement measurement_;
     ReferenceStage reference_;
     StreamFeed streamFeed_;

@@ -7,6 +7,7 @@
 
 #include "pipeline/frame_settings.h"
 #include "pipeline/reference_region.h"
+#include "pipeline/person_result.h"
 #include "pipeline/temperature_scale.h"
 
 #include "maskfile/maskinfo.h"
@@ -103,6 +104,9 @@ public:
     // changed; and the correction to write to the camera's offset node (at most once a second).
     virtual void referenceChanged(const ReferenceReport& report) { (void)report; }
     virtual void writeReferenceCorrection(double celsius) { (void)celsius; }
+    // A person left the picture, was unseen too long, or was in view when the camera was lost: their
+    // one result. Also made from the thread that calls signalLost.
+    virtual void personFinished(const PersonResult& result) { (void)result; }
 
     // Where the program lives: sound files, the alarm folder and the mask editor's folder.
     virtual std::string programFolder() = 0;

@@ -20,6 +20,9 @@ struct SiteCameraStatus {
     double framesPerSecond = 0.0;
     QString reference = QStringLiteral("off"); // temperature mode Reference's state word
     double correctionCelsius = 0.0;            // the reference's correction in force
+    // The day's people and alarms ("peopleToday", "alarmsToday"); -1 until the station counts.
+    int peopleToday = -1;
+    int alarmsToday = -1;
 };
 
 // One alarm episode from ALARM ON to ALARM OFF, as the alarm record keeps it.

@@ -5,6 +5,7 @@
 // never wait for the broker. With an empty host nothing is started and every input is ignored.
 
 #include "siteevents/site_events_inputs.h"
+#include "siteevents/site_person.h"
 #include "siteevents/site_events_settings.h"
 
 #include <QMetaType>
@@ -46,6 +47,9 @@ public:
     void alarmOn(const SiteAlarmEpisode& episode);
     void alarmOff(const SiteAlarmEpisode& episode);
     void logEntry(const SiteLogEntry& entry);
+    // A finished person on calidra/<station>/person, and the day's counts for the status.
+    void personFinished(const SitePerson& person, int peopleToday, int alarmsToday);
+    void setPeopleToday(int people, int alarms);
 
 signals:
     // Emitted on the worker thread; connect with a receiver on the station's thread.

@@ -7,6 +7,7 @@
 #include "station/alarm_episodes.h"
 #include "station/alarm_sound_player.h"
 #include "station/auxiliary_programs.h"
+#include "station/people_count.h"
 #include "station/pipeline_receiver.h"
 #include "station/readouts.h"
 #include "station/reference_supervisor.h"
@@ -121,6 +122,9 @@ signals:
     void snapshotSaved(const QString& path, double highestCelsius);
     void logEntryAdded(const calidra::LogEntry& entry);
     void referenceStatusChanged(const calidra::ReferenceStatus& status);
+    // A person was finished and numbered; then the day's counts.
+    void personCounted(const calidra::PersonEntry& person);
+    void peopleTodayChanged(int people, int alarms);
 
 private:
     // ConnectionFrontEnd
@@ -142,6 +146,18 @@ private:
     void publishOperatorValues();
     void onOffsetMeasured(const QString& offsetText);
     void connectReference();
+    // The people the pipeline finished: numbered, kept, sent and shown.
+    void takeFinishedPeople();
+    void resumePeopleCount();
+    // At midnight the shown counts start again from 0, before anybody is counted.
+    void startNewPeopleDay();
+
+public:
+    // The day's counts as shown in the options pane.
+    int peopleToday() const;
+    int alarmsToday() const;
+
+private:
     Camera* camera() const { return connection_ ? connection_->camera() : nullptr; }
 
     SettingsSection& settings_;
@@ -173,6 +189,7 @@ private:
     uint64_t framesAtRateTick_ = 0;
     uint32_t rateTick_ = 0;
     double framesPerSecond_ = 0.0;
+    PeopleCount peopleCount_;
 };
 
 } // namespace calidra

@@ -67,6 +67,9 @@ public:
     void referenceChanged(const ReferenceReport& report) override;
     void writeReferenceCorrection(double celsius) override { emit referenceCorrectionWanted(celsius); }
     std::string programFolder() override { return programFolder_; }
+    void personFinished(const PersonResult& result) override;
+    // Owner thread: the finished people handed over since the last call, in order.
+    std::vector<PersonResult> takeFinishedPeople();
 
 signals:
     // Emitted on the frame thread: connect with queued connections.
@@ -80,6 +83,8 @@ signals:
     // Temperature mode Reference: the tracker's news, and the offset the camera should take.
     void referenceReported(const calidra::ReferenceReport& report);
     void referenceCorrectionWanted(double celsius);
+    // Finished people wait for takeFinishedPeople; sent once per batch.
+    void peopleFinished();
 
 private:
     AlarmSoundPlayer& sound_;
@@ -103,6 +108,9 @@ private:
     std::vector<cv::Rect> pictureMasks_;
     std::vector<cv::Rect> nextPictureMasks_; // frame thread only, until its picture is shown
     bool pictureWaiting_ = false;
+
+    std::mutex peopleLock_;
+    std::vector<PersonResult> finishedPeople_;
 };
 
 } // namespace calidra

@@ -1,0 +1,33 @@
+#include "alarm_record_writer.h"
+
+#include "alarmrecord/snapshot_names.h"
+
+#include <QSqlQuery>
+#include <QVariant>
+
+namespace calidra {
+
+void AlarmRecordWriter::addPerson(const PersonEntry& person) {
+    const EntryScope scope(*this);
+    PendingWrite write{PendingWrite::Kind::Person, 0, person.lastSeen, 0.0, QString(), std::nullopt};
+    write.person = person;
+    enqueue(std::move(write));
+}
+
+AlarmRecordWriter::Outcome AlarmRecordWriter::insertPerson(const PersonEntry& person) {
+    QSqlQuery query(connection_->database());
+    query.prepare(
+        QStringLiteral("INSERT INTO people (number, first_local, first_utc, last_local, last_utc,"
+                       " reading_celsius, alarmed, counted_frames) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
+    query.addBindValue(person.number);
+    query.addBindValue(recordTimeText(person.firstSeen));
+    query.addBindValue(person.firstSeen.toSecsSinceEpoch());
+    query.addBindValue(recordTimeText(person.lastSeen));
+    query.addBindValue(person.lastSeen.toSecsSinceEpoch());
+    query.addBindValue(person.readingCelsius ? QVariant(*person.readingCelsius) : QVariant(QVariant::Double));
+    query.addBindValue(person.alarmed ? 1 : 0);
+    query.addBindValue(person.countedFrames);
+    return run(query, "written");
+}
+
+} // namespace calidra

@@ -1,0 +1,14 @@
+#pragma once
+// The people table of the alarm record, made with the rest of its schema: one row per finished
+// person. Times as the episodes keep them; reading_celsius NULL for a person not measured.
+
+#define PEOPLE_SCHEMA_STATEMENTS                                                                             \
+    "CREATE TABLE IF NOT EXISTS people ("                                                                    \
+    " id INTEGER PRIMARY KEY,"                                                                               \
+    " number INTEGER NOT NULL,"                                                                              \
+    " first_local TEXT NOT NULL, first_utc INTEGER NOT NULL,"                                                \
+    " last_local TEXT NOT NULL, last_utc INTEGER NOT NULL,"                                                  \
+    " reading_celsius REAL,"                                                                                 \
+    " alarmed INTEGER NOT NULL DEFAULT 0,"                                                                   \
+    " counted_frames INTEGER NOT NULL DEFAULT 0)",                                                           \
+        "CREATE INDEX IF NOT EXISTS people_by_last ON people(last_utc)",

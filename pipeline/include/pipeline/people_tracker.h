@@ -1,0 +1,75 @@
+#pragma once
+// People followed from frame to frame: each frame's accepted regions are matched to the people in
+// view (a constant-velocity Kalman prediction of each person's centre, then the cheapest whole
+// assignment on overlap and distance), so that two people who cross keep their own numbers and one
+// who stops keeps theirs. Each person finished gives one result with one reading: the highest
+// region temperature over the frames that showed them whole and alone.
+//
+// Plain C++ on the frame thread; the caller keeps it to one thread at a time.
+
+#include "pipeline/detection.h"
+#include "pipeline/person_result.h"
+
+#include <opencv2/video/tracking.hpp>
+
+#include <cstdint>
+#include <vector>
+
+namespace calidra {
+
+class PeopleTracker {
+public:
+    static constexpr int confirmFrames = 3;        // a new person is confirmed after this many frames
+    static constexpr uint32_t unseenLimitMs = 500; // a person unseen this long is finished
+    static constexpr int measuredFrames = 3;       // counted frames a reading needs
+
+    struct FrameInput {
+        const DetectionList* detections = nullptr;
+        int width = 0;
+        int height = 0;
+        uint32_t tick = 0;
+        int64_t minimumRegionArea = 0;
+        double alarmCelsius = 0.0;
+    };
+
+    // One frame; the people it finished are appended to finished, in the order they were first seen.
+    void update(const FrameInput& frame, std::vector<PersonResult>& finished);
+    // The camera is gone: everyone confirmed is finished as they stand, the rest forgotten.
+    void finishAll(std::vector<PersonResult>& finished);
+
+    // Confirmed people being followed now.
+    int peopleInView() const;
+    // After update: the tracker's number of the confirmed person each region went to, 0 for none.
+    const std::vector<uint64_t>& regionNumbers() const { return regionNumbers_; }
+
+private:
+    struct Track {
+        cv::KalmanFilter filter;
+        cv::Rect box;       // last matched region
+        cv::Rect predicted; // this frame's predicted box
+        uint32_t firstTick = 0;
+        uint32_t lastSeenTick = 0;
+        uint32_t lastPredictTick = 0;
+        int hits = 0;
+        bool confirmed = false;
+        bool touchedBorder = false; // the last matched region touched the frame's border
+        uint64_t number = 0;
+        double highest = 0.0;
+        bool highestAlarmed = false;
+        int counted = 0;
+    };
+
+    Track newTrack(const Detection& region, uint32_t tick, bool touchesBorder);
+    void predict(Track& track, uint32_t tick);
+    static PersonResult resultOf(const Track& track);
+
+    std::vector<Track> tracks_;
+    std::vector<uint64_t> regionNumbers_;
+    uint64_t nextNumber_ = 1;
+    // Working lists kept between frames.
+    std::vector<std::vector<double>> cost_;
+    std::vector<int> sharedBy_;
+    std::vector<char> trackTaken_;
+};
+
+} // namespace calidra

@@ -1,0 +1,29 @@
+#pragma once
+// A finished person as the site is told (topic calidra/<station>/person, QoS 1, not retained), and
+// the day's counts the status carries.
+
+#include "siteevents/site_events_inputs.h"
+
+#include <QDateTime>
+#include <QJsonObject>
+
+#include <optional>
+
+namespace calidra {
+
+struct SitePerson {
+    int number = 0;
+    QDateTime firstSeen;
+    QDateTime lastSeen;
+    std::optional<double> readingCelsius; // none: not measured
+    bool alarmed = false;
+    int countedFrames = 0;
+};
+
+// {"number", "firstSeen", "lastSeen", "readingCelsius" (null: not measured), "result" (alarm,
+// normal, unmeasured), "countedFrames"}.
+QByteArray personPayload(const SitePerson& person);
+// The status object with "peopleToday" and "alarmsToday" once the station counts.
+QJsonObject withPeopleCounts(QJsonObject status, const SiteCameraStatus& camera);
+
+} // namespace calidra
