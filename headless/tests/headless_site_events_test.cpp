@@ -145,7 +145,7 @@ TEST_F(HeadlessStationTest, HomeAssistantFindsTheStationAndTheAlarmPicture) {
           {});
 
     // Retained, so a Home Assistant that starts later finds them.
-    const std::map<QString, QByteArray> configs = subscribe(broker.port(), "ha/#", 3);
+    const std::map<QString, QByteArray> configs = subscribe(broker.port(), "ha/#", 5);
     const QString node = "calidra__ec_a0_95_eb_ac_b8_207";
     const QString station = "calidra/정문 7";
     const auto config = [&](const QString& topic) {
@@ -155,7 +155,14 @@ TEST_F(HeadlessStationTest, HomeAssistantFindsTheStationAndTheAlarmPicture) {
     const QJsonObject alarm = config("ha/binary_sensor/" + node + "/fever_alarm/config");
     const QJsonObject reading = config("ha/sensor/" + node + "/last_reading/config");
     const QJsonObject picture = config("ha/image/" + node + "/snapshot/config");
-    ASSERT_FALSE(alarm.isEmpty() || reading.isEmpty() || picture.isEmpty()) << configs.size() << " configs";
+    const QJsonObject people = config("ha/sensor/" + node + "/people_today/config");
+    const QJsonObject alarms = config("ha/sensor/" + node + "/alarms_today/config");
+    ASSERT_FALSE(alarm.isEmpty() || reading.isEmpty() || picture.isEmpty() || people.isEmpty() ||
+                 alarms.isEmpty())
+        << configs.size() << " configs";
+    EXPECT_EQ(people["name"], "People today");
+    EXPECT_EQ(people["value_template"], "{{ value_json.peopleToday }}");
+    EXPECT_EQ(alarms["state_topic"], station + "/status");
     EXPECT_EQ(alarm["name"], "Fever alarm");
     EXPECT_EQ(alarm["device_class"], "heat");
     EXPECT_EQ(alarm["state_topic"], station + "/status");
@@ -166,7 +173,7 @@ TEST_F(HeadlessStationTest, HomeAssistantFindsTheStationAndTheAlarmPicture) {
     EXPECT_EQ(picture["image_topic"], station + "/snapshot");
     EXPECT_EQ(picture["content_type"], "image/jpeg");
     QStringList uniqueIds;
-    for (const QJsonObject& entity : {alarm, reading, picture}) {
+    for (const QJsonObject& entity : {alarm, reading, picture, people, alarms}) {
         uniqueIds << entity["unique_id"].toString();
         EXPECT_TRUE(entity["value_template"].isString() || entity.contains("image_topic"));
         const QJsonObject device = entity["device"].toObject();
@@ -180,7 +187,7 @@ TEST_F(HeadlessStationTest, HomeAssistantFindsTheStationAndTheAlarmPicture) {
         EXPECT_TRUE(availability["value_template"].toString().contains("value_json.online"));
     }
     uniqueIds.removeDuplicates();
-    EXPECT_EQ(uniqueIds.size(), 3);
+    EXPECT_EQ(uniqueIds.size(), 5);
     EXPECT_TRUE(uniqueIds.first().startsWith(node));
 
     // The alarm's first snapshot, as the raw JPEG the station saved, kept for late readers.
@@ -193,7 +200,7 @@ TEST_F(HeadlessStationTest, HomeAssistantFindsTheStationAndTheAlarmPicture) {
     // Home Assistant says it has (re)started: the configs come again, to the listeners of now.
     QProcess fresh;
     fresh.start("mosquitto_sub", {"-h", "127.0.0.1", "-p", QString::number(broker.port()), "-t",
-                                  "ha/+/+/+/config", "-R", "-C", "3", "-W", "15", "-F", "%t"});
+                                  "ha/+/+/+/config", "-R", "-C", "5", "-W", "15", "-F", "%t"});
     ASSERT_TRUE(fresh.waitForStarted());
     // It may speak before the listener is subscribed, so it speaks until the listener has heard.
     for (int attempt = 0; attempt < 30 && fresh.state() != QProcess::NotRunning; ++attempt) {
@@ -202,7 +209,7 @@ TEST_F(HeadlessStationTest, HomeAssistantFindsTheStationAndTheAlarmPicture) {
         fresh.waitForFinished(300);
     }
     fresh.waitForFinished(20000);
-    EXPECT_EQ(fresh.readAllStandardOutput().count("/config"), 3);
+    EXPECT_EQ(fresh.readAllStandardOutput().count("/config"), 5);
     EXPECT_TRUE(endStation());
 }
 

@@ -58,6 +58,17 @@ std::vector<DiscoveryMessage> homeAssistantDiscovery(const QString& discoveryPre
             {QStringLiteral("state_class"), QStringLiteral("measurement")},
             {QStringLiteral("state_topic"), topicPrefix + QStringLiteral("/alarm")},
             {QStringLiteral("value_template"), QStringLiteral("{{ value_json.highestCelsius }}")}});
+    // The status carries the day's counts once the station counts people.
+    const auto dayCount = [&](const char* object, const char* name, const char* field) {
+        entity("sensor", object,
+               {{QStringLiteral("name"), QLatin1String(name)},
+                {QStringLiteral("state_class"), QStringLiteral("total_increasing")},
+                {QStringLiteral("state_topic"), statusTopic},
+                {QStringLiteral("value_template"),
+                 QStringLiteral("{{ value_json.%1 }}").arg(QLatin1String(field))}});
+    };
+    dayCount("people_today", "People today", "peopleToday");
+    dayCount("alarms_today", "Alarms today", "alarmsToday");
     if (snapshots) {
         entity("image", "snapshot",
                {{QStringLiteral("name"), QStringLiteral("Alarm snapshot")},
