@@ -1,26 +1,16 @@
 #include "alarmrecord/alarm_record_reader.h"
 
+#include "csv_file.h"
 #include "sqlite_connection.h"
 
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
 #include <QVariant>
 
-#include <sys/stat.h>
-
 namespace calidra {
-namespace {
-
-QString temperatureText(double celsius, CsvTemperatureUnit unit) {
-    const double shown = unit == CsvTemperatureUnit::Fahrenheit ? celsius * 1.8 + 32.0 : celsius;
-    return QString::number(shown, 'f', 1);
-}
-
-} // namespace
+namespace {} // namespace
 
 AlarmEpisodesResult readAlarmEpisodes(const QString& databasePath) {
     AlarmEpisodesResult result;
@@ -98,40 +88,22 @@ CsvExportResult exportAlarmEpisodesCsv(const QString& databasePath, const QStrin
         return result;
     }
 
-    const QString unitName =
-        unit == CsvTemperatureUnit::Fahrenheit ? QStringLiteral("°F") : QStringLiteral("°C");
-    const QString lineEnd = QStringLiteral("\r\n");
-    QString text = QStringList{QStringLiteral("Start"), QStringLiteral("End"), QStringLiteral("Highest °C"),
-                               QStringLiteral("Highest ") + unitName, QStringLiteral("Snapshots")}
-                       .join(QLatin1Char(',')) +
-                   lineEnd;
+    QList<QStringList> rows;
     for (const AlarmEpisode& episode : read.episodes) {
-        const QStringList fields{
+        rows.append({
             episode.startLocal,
             episode.endLocal,
-            episode.highestCelsius ? temperatureText(*episode.highestCelsius, CsvTemperatureUnit::Celsius)
+            episode.highestCelsius ? csvTemperatureText(*episode.highestCelsius, CsvTemperatureUnit::Celsius)
                                    : QString(),
-            episode.highestCelsius ? temperatureText(*episode.highestCelsius, unit) : QString(),
+            episode.highestCelsius ? csvTemperatureText(*episode.highestCelsius, unit) : QString(),
             QString::number(episode.snapshots),
-        };
-        QStringList quoted;
-        for (const QString& field : fields)
-            quoted << csvField(field);
-        text += quoted.join(QLatin1Char(',')) + lineEnd;
+        });
     }
-
-    // The export replaces a file, never a device, a FIFO or a folder that stands at the name.
-    struct stat status {};
-    if (::stat(QFile::encodeName(csvPath).constData(), &status) == 0 && !S_ISREG(status.st_mode)) {
-        result.errorText = QStringLiteral("%1 could not be written: it is not a regular file.").arg(csvPath);
+    if (!writeCsvFile(csvPath,
+                      {QStringLiteral("Start"), QStringLiteral("End"), QStringLiteral("Highest °C"),
+                       QStringLiteral("Highest ") + csvUnitName(unit), QStringLiteral("Snapshots")},
+                      rows, result.errorText))
         return result;
-    }
-    QSaveFile file(csvPath);
-    const QByteArray bytes = text.toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        result.errorText = QStringLiteral("%1 could not be written: %2").arg(csvPath, file.errorString());
-        return result;
-    }
     result.succeeded = true;
     result.episodes = int(read.episodes.size());
     return result;

@@ -1,26 +1,18 @@
 #include "alarmrecord/people_reader.h"
 
+#include "csv_file.h"
 #include "sqlite_connection.h"
 
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
 #include <QVariant>
 
-#include <sys/stat.h>
-
 #include <limits>
 
 namespace calidra {
 namespace {
-
-QString readingText(double celsius, CsvTemperatureUnit unit) {
-    const double shown = unit == CsvTemperatureUnit::Fahrenheit ? celsius * 1.8 + 32.0 : celsius;
-    return QString::number(shown, 'f', 1);
-}
 
 QString outcomeText(const PersonRow& person) {
     if (!person.readingCelsius)
@@ -109,46 +101,26 @@ CsvExportResult exportPeopleCsv(const QString& databasePath, const QString& csvP
             QStringLiteral("The alarm record %1 could not be read: %2").arg(databasePath, read.errorText);
         return result;
     }
-    const QString unitName =
-        unit == CsvTemperatureUnit::Fahrenheit ? QStringLiteral("°F") : QStringLiteral("°C");
-    const QString lineEnd = QStringLiteral("\r\n");
-    QString text = QStringList{QStringLiteral("Number"),
-                               QStringLiteral("First seen"),
-                               QStringLiteral("Last seen"),
-                               QStringLiteral("Reading °C"),
-                               QStringLiteral("Reading ") + unitName,
-                               QStringLiteral("Result"),
-                               QStringLiteral("Counted frames")}
-                       .join(QLatin1Char(',')) +
-                   lineEnd;
+    QList<QStringList> rows;
     for (const PersonRow& person : read.people) {
-        const QStringList fields{
+        rows.append({
             QString::number(person.number),
             person.firstLocal,
             person.lastLocal,
-            person.readingCelsius ? readingText(*person.readingCelsius, CsvTemperatureUnit::Celsius)
+            person.readingCelsius ? csvTemperatureText(*person.readingCelsius, CsvTemperatureUnit::Celsius)
                                   : QString(),
-            person.readingCelsius ? readingText(*person.readingCelsius, unit) : QString(),
+            person.readingCelsius ? csvTemperatureText(*person.readingCelsius, unit) : QString(),
             outcomeText(person),
             QString::number(person.countedFrames),
-        };
-        QStringList quoted;
-        for (const QString& field : fields)
-            quoted << csvField(field);
-        text += quoted.join(QLatin1Char(',')) + lineEnd;
+        });
     }
     // As the alarm export: a regular file or nothing, replaced only whole.
-    struct stat status {};
-    if (::stat(QFile::encodeName(csvPath).constData(), &status) == 0 && !S_ISREG(status.st_mode)) {
-        result.errorText = QStringLiteral("%1 could not be written: it is not a regular file.").arg(csvPath);
+    if (!writeCsvFile(csvPath,
+                      {QStringLiteral("Number"), QStringLiteral("First seen"), QStringLiteral("Last seen"),
+                       QStringLiteral("Reading °C"), QStringLiteral("Reading ") + csvUnitName(unit),
+                       QStringLiteral("Result"), QStringLiteral("Counted frames")},
+                      rows, result.errorText))
         return result;
-    }
-    QSaveFile file(csvPath);
-    const QByteArray bytes = text.toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        result.errorText = QStringLiteral("%1 could not be written: %2").arg(csvPath, file.errorString());
-        return result;
-    }
     result.succeeded = true;
     result.episodes = int(read.people.size());
     return result;
