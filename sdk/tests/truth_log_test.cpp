@@ -200,6 +200,7 @@ TEST_F(SimulatorTest, TheTruthLogHoldsWholeLinesWhenItsWriterIsKilled) {
         }
         for (int step = 0; step < 1000000; ++step) { // until killed
             clock_.advance(std::chrono::milliseconds(100));
+            // Paces the writer only: the test waits for the file's size, then kills it mid-write.
             std::this_thread::sleep_for(std::chrono::microseconds(50));
         }
         ::_exit(2);
@@ -208,6 +209,7 @@ TEST_F(SimulatorTest, TheTruthLogHoldsWholeLinesWhenItsWriterIsKilled) {
     struct stat status {};
     calidra::test::waitFor([&] { return ::stat(truth.c_str(), &status) == 0 && status.st_size > (1 << 20); },
                            calidra::test::kEventDeadline,
+                           // A short poll: the kill should land while the writer is busy.
                            [] { std::this_thread::sleep_for(std::chrono::milliseconds(1)); });
     ::kill(child, SIGKILL);
     int exit = 0;
