@@ -181,11 +181,8 @@ void CLiveViewerCtrl::buildControls() {
                 [this, field = part, edit = edit] { values_.setFieldText(field, edit->text()); });
 
     connect(measureButton_, &QPushButton::clicked, this, &CLiveViewerCtrl::measureRequested);
-    connect(apply, &QPushButton::clicked, this, [this] {
-        // The typed interval is finished by the click itself; a refused one applies nothing.
-        if (values_.setFieldText(Field::NucInterval, fields_.at(Field::NucInterval)->text()))
-            values_.applyNucInterval();
-    });
+    connect(apply, &QPushButton::clicked, this,
+            [this] { values_.applyNucInterval(fields_.at(Field::NucInterval)->text()); });
     connect(masking_, &QPushButton::clicked, this, &CLiveViewerCtrl::maskingRequested);
     connect(ipSetting_, &QPushButton::clicked, this, &CLiveViewerCtrl::ipSettingRequested);
     connect(cameraSetting, &QPushButton::clicked, this, &CLiveViewerCtrl::cameraSettingRequested);

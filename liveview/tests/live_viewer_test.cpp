@@ -174,6 +174,12 @@ TEST_F(LiveViewerTest, TheFrameThreadSeesThePanesValues) {
     EXPECT_TRUE(
         statusMessages.at(0).at(0).toString().startsWith("Alarm Temp must be a number of at least 30.0 C"));
     EXPECT_EQ(statusMessages.at(0).at(1).toInt(), CLiveViewer::refusalShownMs);
+    control<QLineEdit>("alarmField")->setText("375"); // 37.5 without its point
+    QTest::keyClick(control<QLineEdit>("alarmField"), Qt::Key_Return);
+    EXPECT_EQ(control<QLineEdit>("alarmField")->text(), "36.6");
+    EXPECT_EQ(station->host().operatorSettings().frame.alarmCelsius, 36.6);
+    ASSERT_EQ(statusMessages.count(), 2);
+    EXPECT_TRUE(statusMessages.at(1).at(0).toString().contains("at most 40.0 C"));
 }
 
 TEST_F(LiveViewerTest, MaskingWritesTheCleanPictureForTheEditor) {

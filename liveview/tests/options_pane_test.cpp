@@ -141,10 +141,15 @@ INSTANTIATE_TEST_SUITE_P(
         TypedEntry{"alarmField", 0, "", Finish::Return, "37.5", "AlarmTemperature", 37.5},
         TypedEntry{"alarmField", 0, "29.9", Finish::FocusOut, "37.5", "AlarmTemperature", 37.5},
         TypedEntry{"alarmField", 0, "31", Finish::Return, "37.5", "AlarmTemperature", 37.5}, // not above 32.0
-        TypedEntry{"alarmField", 0, "99", Finish::Return, "45.0", "AlarmTemperature", 45.0},
+        // A forgotten decimal point is refused, never capped into an alarm temperature in force.
+        TypedEntry{"alarmField", 0, "99", Finish::Return, "37.5", "AlarmTemperature", 37.5},
+        TypedEntry{"alarmField", 0, "375", Finish::FocusOut, "37.5", "AlarmTemperature", 37.5},
+        TypedEntry{"alarmField", 0, "40.1", Finish::Return, "37.5", "AlarmTemperature", 37.5},
+        TypedEntry{"alarmField", 0, "40", Finish::Return, "40", "AlarmTemperature", 40.0},
         TypedEntry{"alarmField", 1, "91.4", Finish::FocusOut, "91.4", "AlarmTemperature", (91.4 - 32) / 1.8},
         TypedEntry{"alarmField", 1, "85.9", Finish::Return, "99.5", "AlarmTemperature", 37.5},
-        TypedEntry{"alarmField", 1, "200", Finish::Return, "113.0", "AlarmTemperature", 45.0},
+        TypedEntry{"alarmField", 1, "104.1", Finish::Return, "99.5", "AlarmTemperature", 37.5},
+        TypedEntry{"alarmField", 1, "104.0", Finish::FocusOut, "104.0", "AlarmTemperature", 40.0},
         TypedEntry{"detectionField", 0, "20", Finish::Return, "20", "TrackingTemperature", 20.0},
         TypedEntry{"detectionField", 0, "19.9", Finish::FocusOut, "32.0", "TrackingTemperature", 32.0},
         TypedEntry{"detectionField", 0, "37.5", Finish::Return, "32.0", "TrackingTemperature", 32.0},
@@ -174,6 +179,24 @@ TEST_F(OptionsPaneTest, NucIntervalIsZeroOrWithinItsLimitsAndApplyTakesOnlySuch)
     EXPECT_EQ(record.nucIntervals, (std::vector<int>{30000, 0}));
     EXPECT_EQ(store.values["NUCPeriod"].toInt(), 0);
     EXPECT_EQ(record.refusals.size(), 6);
+}
+
+TEST_F(OptionsPaneTest, RefusedApplyStoresNoIntervalTypedBeforeButNeverApplied) {
+    model.load();
+    enter(field("nucField"), "60");
+    // Typing 5 and clicking Apply: the click first takes the focus, which finishes the entry.
+    enter(field("nucField"), "5", Finish::FocusOut);
+    button("applyButton")->click();
+    EXPECT_EQ(field("nucField")->text(), "120");
+    EXPECT_FALSE(store.values.contains("NUCPeriod"));
+    EXPECT_TRUE(record.nucIntervals.empty());
+    EXPECT_EQ(model.nucIntervalMs(), 120000);
+
+    field("nucField")->setText("5"); // a click that leaves the focus where it was
+    button("applyButton")->click();
+    EXPECT_FALSE(store.values.contains("NUCPeriod"));
+    button("applyButton")->click(); // the interval in force, applied on purpose
+    EXPECT_EQ(store.values["NUCPeriod"].toInt(), 120);
 }
 
 TEST_F(OptionsPaneTest, ModeListShowsTheRightControlAndNormalResetsTheOffset) {

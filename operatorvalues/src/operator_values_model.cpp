@@ -31,6 +31,10 @@ std::optional<TemperatureMode> temperatureModeAt(int position) {
     }
 }
 
+QString outsideLimits(const QString& key) {
+    return QStringLiteral("outside its limits (%1)").arg(storedLimits(key)->text());
+}
+
 } // namespace
 
 OperatorValuesModel::OperatorValuesModel(SettingsSection& store, QObject* parent)
@@ -54,6 +58,25 @@ int OperatorValuesModel::entryCount(List list) {
     }
 }
 
+template <typename Value> Value OperatorValuesModel::storedValue(const Setting<Value>& setting) {
+    const StoredReading<Value> stored = readWithinLimits(store_, setting);
+    if (stored.replaced)
+        reportStoredValue(setting.key, stored.storedText, outsideLimits(setting.key), double(stored.value));
+    return stored.value;
+}
+
+// The live view loads twice at start-up, and a value only Apply stores stays bad in the store:
+// one entry for each bad text is enough.
+void OperatorValuesModel::reportStoredValue(const QString& key, const QString& storedText, const QString& why,
+                                            double used) {
+    const QString message =
+        QStringLiteral("Stored %1 \"%2\" is %3; %4 is used instead.").arg(key, storedText, why).arg(used);
+    if (reportedStoredValues_.contains(message))
+        return;
+    reportedStoredValues_.insert(message);
+    emit storedValueReplaced(message);
+}
+
 // The pane's order: each list with its rule, then the fields, whose rules store them back as shown.
 void OperatorValuesModel::load() {
     CALIDRA_REQUIRE_OWNER_THREAD();
@@ -67,8 +90,7 @@ void OperatorValuesModel::load() {
     const std::optional<TemperatureMode> storedMode =
         temperatureModeAt(readSetting(store_, settings::temperatureMode));
     if (storedMode == TemperatureMode::Auto || storedMode == TemperatureMode::Manual)
-        showFieldText(Field::UserOffset,
-                      oneDecimal(limitedOffset(readSetting(store_, settings::userOffset))));
+        showFieldText(Field::UserOffset, oneDecimal(storedValue(settings::userOffset)));
     stored(List::Mode, settings::temperatureMode);
     onModeChosen();
 
@@ -80,24 +102,30 @@ void OperatorValuesModel::load() {
     select(List::AlarmType, selection(List::AlarmType));
     showSelection(List::Palette, -1); // the camera's own palette is selected once it is open
 
-    // Stored values outside their limits are brought into them; the rules store them back.
-    const StoredTemperatures temperatures = limitedTemperatures(
-        readSetting(store_, settings::trackingTemperature), readSetting(store_, settings::alarmTemperature));
-    showFieldText(Field::DetectionTemperature, temperatureFieldText(temperatures.detectionCelsius, unit()));
-    showFieldText(Field::AlarmTemperature, temperatureFieldText(temperatures.alarmCelsius, unit()));
-    showFieldText(Field::AlarmSavePeriod,
-                  QString::number(limitedSavePeriod(readSetting(store_, settings::alarmSavePeriod))));
-    showFieldText(Field::NucInterval,
-                  QString::number(limitedNucPeriod(readSetting(store_, settings::nucPeriod))));
-    showFieldText(Field::DetectTest,
-                  QString::number(limitedRegionArea(readSetting(store_, settings::detectTest))));
-    const double reference =
-        std::clamp(readSetting(store_, settings::referenceTemperature), value_limits::minimumReferenceCelsius,
-                   value_limits::maximumReferenceCelsius);
-    showFieldText(Field::ReferenceTemperature, oneDecimal(toDisplayUnit(reference, unit())));
-    referenceHoldSeconds_ =
-        std::clamp(readSetting(store_, settings::referenceHoldSeconds),
-                   value_limits::minimumReferenceHoldSeconds, value_limits::maximumReferenceHoldSeconds);
+    // A stored value outside its limits gives its default, never the nearest limit: an alarm
+    // temperature of 0 must not become 30.0 and alarm for everybody. The rules store them back.
+    const double alarm = storedValue(settings::alarmTemperature);
+    const StoredReading<double> storedDetection = readWithinLimits(store_, settings::trackingTemperature);
+    double detection = storedDetection.value;
+    if (detection >= alarm)
+        detection = detectionBelowAlarm(alarm);
+    if (storedDetection.replaced)
+        reportStoredValue(settings::trackingTemperature.key, storedDetection.storedText,
+                          outsideLimits(settings::trackingTemperature.key), detection);
+    else if (detection != storedDetection.value && !storedDetection.storedText.isEmpty())
+        reportStoredValue(settings::trackingTemperature.key, storedDetection.storedText,
+                          QStringLiteral("not below %1 (%2)").arg(settings::alarmTemperature.key).arg(alarm),
+                          detection);
+    showFieldText(Field::DetectionTemperature, temperatureFieldText(detection, unit()));
+    showFieldText(Field::AlarmTemperature, temperatureFieldText(alarm, unit()));
+    showFieldText(Field::AlarmSavePeriod, QString::number(storedValue(settings::alarmSavePeriod)));
+    appliedNucText_ = QString::number(storedValue(settings::nucPeriod));
+    nucEntryRefused_ = false;
+    showFieldText(Field::NucInterval, appliedNucText_);
+    showFieldText(Field::DetectTest, QString::number(storedValue(settings::detectTest)));
+    showFieldText(Field::ReferenceTemperature,
+                  oneDecimal(toDisplayUnit(storedValue(settings::referenceTemperature), unit())));
+    referenceHoldSeconds_ = storedValue(settings::referenceHoldSeconds);
     emit valuesChanged();
 }
 
@@ -211,10 +239,17 @@ void OperatorValuesModel::showCameraPalette(int position) {
 
 bool OperatorValuesModel::setFieldText(Field field, const QString& text) {
     CALIDRA_REQUIRE_OWNER_THREAD();
+    if (field == Field::NucInterval)
+        nucEntryRefused_ = false;
     if (texts_[index(field)] == text)
         return true;
     const QString reason = refusalOf(field, text);
     if (!reason.isEmpty()) {
+        if (field == Field::NucInterval) {
+            // An interval typed before but never applied is not in force: it goes too.
+            texts_[index(field)] = appliedNucText_;
+            nucEntryRefused_ = true;
+        }
         emit fieldTextChanged(field, texts_[index(field)]); // the value in force, shown again
         emit entryRefused(field, reason);
         return false;
@@ -237,8 +272,8 @@ QString OperatorValuesModel::refusalOf(Field field, const QString& text) const {
     case Field::AlarmTemperature: {
         const bool detection = field == Field::DetectionTemperature;
         const std::optional<double> typed = wholeNumber(text);
-        // Compared as the field will hold it: capped at the ceiling, in Celsius.
-        const double celsius = typed ? std::min(toCelsius(*typed, unit()), temperatureCeilingCelsius) : 0.0;
+        // A value refused is never capped into another one that would then be in force.
+        const double celsius = typed ? toCelsius(*typed, unit()) : 0.0;
         // Texts of the same value in both units differ by rounding only; this much is equal.
         constexpr double sameValue = 1e-9;
         if (detection) {
@@ -249,10 +284,11 @@ QString OperatorValuesModel::refusalOf(Field field, const QString& text) const {
                 .arg(shown(minimumDetectionCelsius), shown(alarm));
         }
         const double detectionCelsius = fieldCelsius(Field::DetectionTemperature);
-        if (typed && celsius >= minimumAlarmCelsius - sameValue && celsius > detectionCelsius + sameValue)
+        if (typed && celsius >= minimumAlarmCelsius - sameValue &&
+            celsius <= maximumAlarmCelsius + sameValue && celsius > detectionCelsius + sameValue)
             return QString();
-        return tr("Alarm Temp must be a number of at least %1 and above Detection Temp (%2).")
-            .arg(shown(minimumAlarmCelsius), shown(detectionCelsius));
+        return tr("Alarm Temp must be a number of at least %1, at most %2 and above Detection Temp (%3).")
+            .arg(shown(minimumAlarmCelsius), shown(maximumAlarmCelsius), shown(detectionCelsius));
     }
     case Field::AlarmSavePeriod: {
         const std::optional<int> seconds = wholeInteger(text);
@@ -354,10 +390,19 @@ void OperatorValuesModel::onOffsetField() {
     store(settings::userOffset, offset);
 }
 
-void OperatorValuesModel::applyNucInterval() {
+bool OperatorValuesModel::applyNucInterval(const QString& typed) {
     CALIDRA_REQUIRE_OWNER_THREAD();
-    store(settings::nucPeriod, parseFieldInteger(fieldText(Field::NucInterval)));
+    // The click took the focus from the field first, which finished and refused the entry: the
+    // field shows the interval in force again, and the click was meant for the refused one.
+    const bool refusedByTheClick = nucEntryRefused_ && typed == fieldText(Field::NucInterval);
+    const bool taken = !refusedByTheClick && setFieldText(Field::NucInterval, typed);
+    nucEntryRefused_ = false; // told already: the next click starts afresh
+    if (!taken)
+        return false;
+    appliedNucText_ = fieldText(Field::NucInterval);
+    store(settings::nucPeriod, parseFieldInteger(appliedNucText_));
     emit nucIntervalApplied(nucIntervalMs());
+    return true;
 }
 
 double OperatorValuesModel::referenceCelsius() const {

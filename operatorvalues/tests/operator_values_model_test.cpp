@@ -49,33 +49,71 @@ TEST_F(OperatorValuesModelTest, FahrenheitStartRoundsTheStoredTemperatureToTheSh
     EXPECT_DOUBLE_EQ(store.values["AlarmTemperature"].toDouble(), (98.4 - 32) / 1.8);
 }
 
-TEST_F(OperatorValuesModelTest, StoredValuesOutsideTheLimitsAreBroughtIntoThem) {
-    const double notANumber = std::numeric_limits<double>::quiet_NaN();
-    store.values["TrackingTemperature"] = notANumber;
-    store.values["AlarmTemperature"] = 0.0;
-    store.values["AlarmSavePeriod"] = -5;
-    store.values["NUCPeriod"] = 5;
-    store.values["DetectTest"] = 0;
-    store.values["TemperatureMode"] = 2;
-    store.values["UserOffset"] = std::numeric_limits<double>::infinity();
-    model.load();
-    // Alarm at its lowest, detection (the default 32.0 would be above it) just below.
-    EXPECT_EQ(model.fieldText(Field::AlarmTemperature), "30.0");
-    EXPECT_EQ(model.fieldText(Field::DetectionTemperature), "29.9");
-    EXPECT_EQ(model.fieldText(Field::AlarmSavePeriod), "1");
-    EXPECT_EQ(model.fieldText(Field::NucInterval), "10");
-    EXPECT_EQ(model.fieldText(Field::DetectTest), "1");
-    EXPECT_EQ(model.fieldText(Field::UserOffset), "20.0");
-    EXPECT_DOUBLE_EQ(store.values["AlarmTemperature"].toDouble(), 30.0);
-    EXPECT_EQ(store.values["AlarmSavePeriod"].toInt(), 1);
-    EXPECT_EQ(model.operatorSettings().frame.alarmSavePeriodMs, 1000);
+// One stored value outside its limits (or no number at all), and what the operator then sees.
+struct StoredOutsideLimits {
+    const char* key;
+    QVariant stored;
+    Field field;
+    const char* shown; // the key's default, never the nearest limit
+};
 
-    store.values["DetectTest"] = 2147483647; // the pipeline bounds it by the frame's area
-    store.values["AlarmTemperature"] = std::numeric_limits<double>::infinity();
+class StoredOutsideLimitsTest : public OperatorValuesModelTest,
+                                public ::testing::WithParamInterface<StoredOutsideLimits> {};
+
+TEST_P(StoredOutsideLimitsTest, GivesTheDefaultAndOneReportNamingKeyTextAndValue) {
+    const StoredOutsideLimits& bad = GetParam();
+    store.values["TemperatureMode"] = 2; // Manual: the stored offset is loaded
+    store.values[bad.key] = bad.stored;
     model.load();
-    EXPECT_EQ(model.fieldText(Field::AlarmTemperature), "45.0");
-    EXPECT_EQ(model.fieldText(Field::DetectTest), "2147483647");
+    model.load(); // the live view loads twice at start-up
+    EXPECT_EQ(model.fieldText(bad.field), bad.shown);
+    ASSERT_EQ(record.replacedStoredValues.size(), 1) << record.replacedStoredValues.join('\n').toStdString();
+    const QString report = record.replacedStoredValues.at(0);
+    EXPECT_TRUE(report.contains(bad.key)) << report.toStdString();
+    EXPECT_TRUE(report.contains('"' + bad.stored.toString() + '"')) << report.toStdString();
+    EXPECT_TRUE(report.contains(QString::number(QString(bad.shown).toDouble()) + " is used"))
+        << report.toStdString();
     EXPECT_TRUE(record.refusals.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, StoredOutsideLimitsTest,
+    ::testing::Values(
+        StoredOutsideLimits{"AlarmTemperature", 0.0, Field::AlarmTemperature, "37.5"},
+        StoredOutsideLimits{"AlarmTemperature", 99.0, Field::AlarmTemperature, "37.5"},
+        StoredOutsideLimits{"AlarmTemperature", "37,5", Field::AlarmTemperature, "37.5"},
+        StoredOutsideLimits{"TrackingTemperature", std::numeric_limits<double>::quiet_NaN(),
+                            Field::DetectionTemperature, "32.0"},
+        StoredOutsideLimits{"TrackingTemperature", 38.0, Field::DetectionTemperature, "32.0"}, // above alarm
+        StoredOutsideLimits{"AlarmSavePeriod", -5, Field::AlarmSavePeriod, "2"},
+        StoredOutsideLimits{"NUCPeriod", 5, Field::NucInterval, "120"},
+        StoredOutsideLimits{"DetectTest", 0, Field::DetectTest, "40"},
+        StoredOutsideLimits{"UserOffset", std::numeric_limits<double>::infinity(), Field::UserOffset, "0.0"},
+        StoredOutsideLimits{"ReferenceTemperature", 60.0, Field::ReferenceTemperature, "35.0"}));
+
+TEST_F(OperatorValuesModelTest, StoredValuesWithinTheLimitsLoadAsStoredWithoutReport) {
+    store.values["TemperatureUnit"] = 1;
+    store.values["AlarmTemperature"] = 40.0; // the highest, shown in Fahrenheit and stored back
+    store.values["TrackingTemperature"] = 20.0;
+    store.values["NUCPeriod"] = 0;           // off
+    store.values["DetectTest"] = 2147483647; // the pipeline bounds it by the frame's area
+    store.values["ReferenceHoldSeconds"] = 3600;
+    model.load();
+    model.load();
+    EXPECT_EQ(model.fieldText(Field::AlarmTemperature), "104.0");
+    EXPECT_EQ(model.fieldText(Field::DetectionTemperature), "68.0");
+    EXPECT_EQ(model.fieldText(Field::NucInterval), "0");
+    EXPECT_EQ(model.fieldText(Field::DetectTest), "2147483647");
+    EXPECT_EQ(model.referenceHoldSeconds(), 3600);
+    EXPECT_TRUE(record.replacedStoredValues.isEmpty())
+        << record.replacedStoredValues.join('\n').toStdString();
+
+    // An alarm temperature stored at its lowest keeps the detection one (by default 32.0) below it.
+    store.values["AlarmTemperature"] = 30.0;
+    store.values.remove("TrackingTemperature");
+    model.load();
+    EXPECT_EQ(model.fieldText(Field::AlarmTemperature), "86.0");
+    EXPECT_DOUBLE_EQ(model.operatorSettings().frame.detectionCelsius, (85.8 - 32) / 1.8);
 }
 
 TEST_F(OperatorValuesModelTest, OffsetReachesTheCameraOnlyWhenItTakesOne) {
@@ -155,7 +193,7 @@ namespace {
 
 TEST_F(OperatorValuesModelTest, ReferenceModeAndItsTemperatureInTheShownUnit) {
     store.values["TemperatureMode"] = 3;
-    store.values["ReferenceTemperature"] = 60.0; // outside the limits: brought to 50.0
+    store.values["ReferenceTemperature"] = 50.0; // the highest
     store.values["ReferenceHoldSeconds"] = 4;
     model.load();
     EXPECT_EQ(model.mode(), TemperatureMode::Reference);

@@ -95,6 +95,8 @@ Station::Station(SettingsSection& settings, EventLog& log, StationOptions option
     connect(&values_, &OperatorValuesModel::valuesChanged, this, &Station::publishOperatorValues);
     connect(&values_, &OperatorValuesModel::measuringStopRequested, this, &Station::stopMeasurement);
     connect(&values_, &OperatorValuesModel::nucIntervalApplied, this, &Station::setNucInterval);
+    connect(&values_, &OperatorValuesModel::storedValueReplaced, this,
+            [this](const QString& message) { log_.WriteLog(LogType::Error, message, 0); });
     connect(&values_, &OperatorValuesModel::userOffsetChosen, this, [this](double celsius) {
         if (Camera* open = camera())
             cameraCallSucceeded(log_, open->setUserOffset(celsius), QStringLiteral("svkSetNodeFloat Failed"));

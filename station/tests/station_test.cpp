@@ -212,6 +212,21 @@ TEST_F(StationTest, AppliedNucIntervalRestartsTheNucTimerAndIsStored) {
     EXPECT_FALSE(station->connection().nucTimerActive());
 }
 
+TEST_F(StationTest, StoredAlarmTemperatureOutsideItsLimitsGivesTheDefaultWithOneErrorEntry) {
+    store.writeDouble("AlarmTemperature", 0.0); // every person would alarm at the nearest limit
+    started();
+    station->start(); // the live view starts it on each initial update
+    EXPECT_EQ(station->host().operatorSettings().frame.alarmCelsius, 37.5);
+    EXPECT_EQ(store.readDouble("AlarmTemperature", 0.0), 37.5);
+    QStringList errors;
+    for (int row = 0; row < log.model().rowCount(); ++row)
+        if (log.model().entry(row).type == LogType::Error)
+            errors << log.model().entry(row).message;
+    ASSERT_EQ(errors.size(), 1) << errors.join('\n').toStdString();
+    EXPECT_EQ(errors.at(0),
+              "Stored AlarmTemperature \"0\" is outside its limits (30 to 40); 37.5 is used instead.");
+}
+
 // A person at 38.5 °C standing in the middle of the fake camera's picture.
 uint16_t feverishPerson(int x, int y) {
     return x >= 150 && x < 200 && y >= 80 && y < 230 ? uint16_t(1385) : uint16_t(1250);

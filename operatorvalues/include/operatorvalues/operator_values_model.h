@@ -1,6 +1,6 @@
 #pragma once
 // The operator's values as the options pane shows them: the field texts and list positions, the
-// rules that turn them into stored values (unit conversion, the ceiling, empty and unreadable
+// rules that turn them into stored values (unit conversion, the limits, empty and unreadable
 // texts), the store writes, and the snapshot the frame thread reads. The pane's widget only shows
 // what this model holds and hands it what the operator chose; the headless station reads the
 // same values through it without any widget.
@@ -11,6 +11,7 @@
 #include "pipeline/temperature_scale.h"
 
 #include <QObject>
+#include <QSet>
 #include <QString>
 
 #include <array>
@@ -75,13 +76,17 @@ public:
 
 public slots:
     // The operator's choices. A field's text is taken only when it is a whole number within the
-    // field's limits (a temperature above the ceiling is capped and its text rewritten); otherwise
-    // the value in force stays, its text is shown again and entryRefused says why. False then.
+    // field's limits; otherwise the value in force stays (for the NUC interval: the applied one),
+    // its text is shown again and entryRefused says why. False then.
     bool setFieldText(Field field, const QString& text);
     void select(List list, int position);
     void chooseUnit(TemperatureUnit unit) { select(List::Unit, int(unit)); }
     void chooseMode(TemperatureMode mode) { select(List::Mode, int(mode)); }
-    void applyNucInterval();
+    // Apply: the typed interval's entry finished, then stored and applied. A refused entry, also
+    // one the click itself finished by taking the focus, applies and stores nothing: false. Only
+    // an applied interval is ever stored, never one typed before it.
+    bool applyNucInterval(const QString& typed);
+    bool applyNucInterval() { return applyNucInterval(fieldText(Field::NucInterval)); }
 
     // What the camera reports: its palette's position (-1 none), a camera without the offset
     // node (Normal, locked, nothing stored), and an offset the measurement found.
@@ -109,6 +114,9 @@ signals:
     void nucIntervalApplied(int intervalMs);
     // A mode that has no measurement was chosen.
     void measuringStopRequested();
+    // A stored value outside its limits was replaced when loading: a sentence for the event log
+    // naming the key, the stored text and the value used. Once per stored text in a run.
+    void storedValueReplaced(const QString& message);
 
 private:
     static std::size_t index(Field field) { return std::size_t(field); }
@@ -126,6 +134,9 @@ private:
     void onOffsetField();
     void rewriteTemperature(Field field, TemperatureUnit to);
     template <typename Value> void store(const Setting<Value>& setting, Value value);
+    // A stored value within its limits, or its default, reported.
+    template <typename Value> Value storedValue(const Setting<Value>& setting);
+    void reportStoredValue(const QString& key, const QString& storedText, const QString& why, double used);
 
     SettingsSection& store_;
     bool writesToStore_ = true;
@@ -137,6 +148,9 @@ private:
     int alarmEvent_ = 0;
     int alarmType_ = 0;
     int referenceHoldSeconds_ = 10;
+    QString appliedNucText_; // the NUC interval in force, as loaded or last applied
+    bool nucEntryRefused_ = false;
+    QSet<QString> reportedStoredValues_;
     bool offsetFieldShown_ = true;
     bool measureShown_ = true;
     bool modeListEnabled_ = true;

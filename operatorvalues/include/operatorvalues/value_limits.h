@@ -1,6 +1,8 @@
 #pragma once
 // The sensible range of each operator value. A typed value outside it is refused; a stored one
-// (an old settings file, a hand edit) is brought into it when read.
+// (an old settings file, a hand edit) is replaced by its key's default when read, and reported.
+
+#include "settings/settings_store.h"
 
 #include <QString>
 
@@ -10,7 +12,9 @@ namespace calidra {
 
 namespace value_limits {
 constexpr double minimumDetectionCelsius = 20.0; // and below the alarm temperature
-constexpr double minimumAlarmCelsius = 30.0;     // both capped at temperatureCeilingCelsius
+constexpr double minimumAlarmCelsius = 30.0;
+// Above this an alarm temperature is a slip (99 for 39.9, 375 for 37.5), never a fever threshold.
+constexpr double maximumAlarmCelsius = 40.0;
 constexpr int minimumSavePeriodSeconds = 1;
 constexpr int maximumSavePeriodSeconds = 3600;
 constexpr double maximumOffsetCelsius = 20.0; // and its negative
@@ -28,16 +32,31 @@ constexpr int minimumRegionArea = 1; // the frame's area is the upper bound, app
 std::optional<double> wholeNumber(const QString& text);
 std::optional<int> wholeInteger(const QString& text);
 
-// Stored values brought into their ranges. A stored value that is not a number at all gives the
-// default; the detection temperature is moved below the alarm temperature, never the reverse.
-struct StoredTemperatures {
-    double detectionCelsius;
-    double alarmCelsius;
+// A stored value's limits: minimum to maximum, and 0 as well where 0 means off.
+struct StoredLimits {
+    double minimum;
+    double maximum;
+    bool zeroAllowed = false;
+
+    bool allow(double value) const;
+    // "30 to 40", "0 or 10 to 3600", "at least 1".
+    QString text() const;
 };
-StoredTemperatures limitedTemperatures(double detectionCelsius, double alarmCelsius);
-int limitedSavePeriod(int seconds);
-int limitedNucPeriod(int seconds);
-int limitedRegionArea(int pixels);
-double limitedOffset(double celsius);
+
+// The limits of an operator value by its key; none for a key without limits.
+std::optional<StoredLimits> storedLimits(const QString& key);
+
+// A stored value as read against its key's limits.
+template <typename Value> struct StoredReading {
+    Value value;           // within the limits
+    QString storedText;    // as the store holds it; empty for a missing key
+    bool replaced = false; // outside the limits or no number at all: value is the key's default
+};
+StoredReading<int> readWithinLimits(SettingsSection& store, const Setting<int>& setting);
+StoredReading<double> readWithinLimits(SettingsSection& store, const Setting<double>& setting);
+
+// The detection temperature for an alarm temperature it is not below: its default, or just below
+// the alarm temperature when the default is not. The alarm temperature itself is never raised.
+double detectionBelowAlarm(double alarmCelsius);
 
 } // namespace calidra

@@ -20,6 +20,9 @@ public:
     double readDouble(const QString& key, double defaultValue) override {
         return values.contains(key) ? values[key].toDouble() : defaultValue;
     }
+    QString readText(const QString& key, const QString& defaultValue) override {
+        return values.contains(key) ? values[key].toString() : defaultValue;
+    }
     void writeInteger(const QString& key, int value) override { values[key] = value; }
     void writeDouble(const QString& key, double value) override { values[key] = value; }
     QMap<QString, QVariant> values;
@@ -38,6 +41,8 @@ struct OperatorValuesRecord {
         QObject::connect(&model, &OperatorValuesModel::valuesChanged, [this] { ++publications; });
         QObject::connect(&model, &OperatorValuesModel::entryRefused,
                          [this](OperatorValuesModel::Field, const QString& reason) { refusals << reason; });
+        QObject::connect(&model, &OperatorValuesModel::storedValueReplaced,
+                         [this](const QString& message) { replacedStoredValues << message; });
     }
 
     bool cameraTakesOffset = false;
@@ -47,6 +52,7 @@ struct OperatorValuesRecord {
     int measuringStops = 0;
     int publications = 0;
     QStringList refusals;
+    QStringList replacedStoredValues;
 };
 
 } // namespace calidra::test
