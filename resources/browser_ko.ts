@@ -37,5 +37,10 @@
         <source>The alarms could not be exported.</source>
         <translation>알람 기록을 내보낼 수 없습니다.</translation>
     </message>
+    <message>
+        <extracomment>Status bar after the export: %1 the file written, %2 the number of episodes (rows).</extracomment>
+        <source>Alarm episodes written to %1: %2</source>
+        <translation>%1에 알람 기록 %2건을 내보냈습니다.</translation>
+    </message>
 </context>
 </TS>

@@ -56,10 +56,11 @@ template <typename Work> void AlarmRecord::post(Work&& work) {
     QMetaObject::invokeMethod(writer_, std::forward<Work>(work), Qt::QueuedConnection);
 }
 
-void AlarmRecord::alarmOn(const QDateTime& time, std::optional<double> referenceCorrectionCelsius) {
+void AlarmRecord::alarmOn(const QDateTime& time, std::optional<double> referenceCorrectionCelsius,
+                          std::optional<double> thresholdCelsius) {
     highestOfEpisode_.store(noReadingYet);
-    post([writer = writer_, time, referenceCorrectionCelsius] {
-        writer->beginEpisode(time, referenceCorrectionCelsius);
+    post([writer = writer_, time, values = EpisodeValues{referenceCorrectionCelsius, thresholdCelsius}] {
+        writer->beginEpisode(time, values);
     });
 }
 

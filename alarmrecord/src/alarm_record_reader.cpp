@@ -10,25 +10,58 @@
 #include <QVariant>
 
 namespace calidra {
-namespace {} // namespace
+namespace {
 
-AlarmEpisodesResult readAlarmEpisodes(const QString& databasePath) {
-    AlarmEpisodesResult result;
-    if (!QFileInfo::exists(databasePath)) {
-        result.succeeded = true;
-        return result;
+// The table's columns, none when it does not exist. Records from before a column was added hold
+// it only once a station has opened them again; a reader never adds it.
+bool readTableColumns(QSqlDatabase& database, const QString& table, QStringList& columns,
+                      QString& errorText) {
+    QSqlQuery query(database);
+    if (!query.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table))) {
+        errorText = sqlErrorText(query.lastError());
+        return false;
     }
-    SqliteConnection connection(databasePath, SqliteConnection::Mode::OpenExisting);
-    if (!connection.isOpen()) {
-        result.errorText = connection.errorText();
-        return result;
+    while (query.next())
+        columns << query.value(1).toString();
+    return true;
+}
+
+// Episode row id -> its snapshot files' names in the order they were taken.
+bool readSnapshotFilesByEpisode(QSqlDatabase& database, QHash<qint64, QStringList>& files,
+                                QString& errorText) {
+    QStringList columns;
+    if (!readTableColumns(database, QStringLiteral("snapshots"), columns, errorText))
+        return false;
+    if (columns.isEmpty())
+        return true;
+    QSqlQuery query(database);
+    query.setForwardOnly(true);
+    if (!query.exec(QStringLiteral("SELECT episode_id, file_name FROM snapshots"
+                                   " WHERE episode_id IS NOT NULL ORDER BY time_utc, id"))) {
+        errorText = sqlErrorText(query.lastError());
+        return false;
     }
-    QSqlQuery query(connection.database());
+    while (query.next())
+        files[query.value(0).toLongLong()] << query.value(1).toString();
+    if (query.lastError().isValid()) {
+        errorText = sqlErrorText(query.lastError());
+        return false;
+    }
+    return true;
+}
+
+bool readEpisodes(QSqlDatabase& database, std::vector<AlarmEpisode>& episodes, QString& errorText) {
+    QStringList columns;
+    if (!readTableColumns(database, QStringLiteral("episodes"), columns, errorText))
+        return false;
+    const bool hasThreshold = columns.contains(QStringLiteral("threshold_celsius"));
+    QSqlQuery query(database);
     query.setForwardOnly(true);
     if (!query.exec(QStringLiteral("SELECT id, start_local, start_utc, end_local, end_utc, highest_celsius,"
-                                   " snapshots FROM episodes ORDER BY start_utc, id"))) {
-        result.errorText = sqlErrorText(query.lastError());
-        return result;
+                                   " snapshots, %1 FROM episodes ORDER BY start_utc, id")
+                        .arg(hasThreshold ? QStringLiteral("threshold_celsius") : QStringLiteral("NULL")))) {
+        errorText = sqlErrorText(query.lastError());
+        return false;
     }
     while (query.next()) {
         AlarmEpisode episode;
@@ -41,14 +74,50 @@ AlarmEpisodesResult readAlarmEpisodes(const QString& databasePath) {
         if (!query.value(5).isNull())
             episode.highestCelsius = query.value(5).toDouble();
         episode.snapshots = query.value(6).toInt();
-        result.episodes.push_back(std::move(episode));
+        if (!query.value(7).isNull())
+            episode.thresholdCelsius = query.value(7).toDouble();
+        episodes.push_back(std::move(episode));
     }
     if (query.lastError().isValid()) {
-        result.errorText = sqlErrorText(query.lastError());
-        result.episodes.clear();
+        errorText = sqlErrorText(query.lastError());
+        episodes.clear();
+        return false;
+    }
+    return true;
+}
+
+// The episodes and their snapshots' names as of one moment: a station may write meanwhile.
+bool readEpisodesWithSnapshotFiles(const QString& databasePath, std::vector<AlarmEpisode>& episodes,
+                                   QHash<qint64, QStringList>& files, QString& errorText) {
+    if (!QFileInfo::exists(databasePath))
+        return true;
+    SqliteConnection connection(databasePath, SqliteConnection::Mode::OpenExisting);
+    if (!connection.isOpen()) {
+        errorText = connection.errorText();
+        return false;
+    }
+    QSqlDatabase& database = connection.database();
+    database.transaction();
+    const bool read =
+        readEpisodes(database, episodes, errorText) && readSnapshotFilesByEpisode(database, files, errorText);
+    database.rollback(); // only read
+    return read;
+}
+
+} // namespace
+
+AlarmEpisodesResult readAlarmEpisodes(const QString& databasePath) {
+    AlarmEpisodesResult result;
+    if (!QFileInfo::exists(databasePath)) {
+        result.succeeded = true;
         return result;
     }
-    result.succeeded = true;
+    SqliteConnection connection(databasePath, SqliteConnection::Mode::OpenExisting);
+    if (!connection.isOpen()) {
+        result.errorText = connection.errorText();
+        return result;
+    }
+    result.succeeded = readEpisodes(connection.database(), result.episodes, result.errorText);
     return result;
 }
 
@@ -79,33 +148,42 @@ QString csvField(const QString& text) {
 }
 
 CsvExportResult exportAlarmEpisodesCsv(const QString& databasePath, const QString& csvPath,
-                                       CsvTemperatureUnit unit) {
+                                       CsvTemperatureUnit unit, const QString& stationName) {
     CsvExportResult result;
-    const AlarmEpisodesResult read = readAlarmEpisodes(databasePath);
-    if (!read.succeeded) {
+    std::vector<AlarmEpisode> episodes;
+    QHash<qint64, QStringList> snapshotFiles;
+    QString errorText;
+    if (!readEpisodesWithSnapshotFiles(databasePath, episodes, snapshotFiles, errorText)) {
         result.errorText =
-            QStringLiteral("The alarm record %1 could not be read: %2").arg(databasePath, read.errorText);
+            QStringLiteral("The alarm record %1 could not be read: %2").arg(databasePath, errorText);
         return result;
     }
 
     QList<QStringList> rows;
-    for (const AlarmEpisode& episode : read.episodes) {
+    for (const AlarmEpisode& episode : episodes) {
         rows.append({
-            episode.startLocal,
-            episode.endLocal,
+            csvTimeText(episode.startUtc),
+            episode.endUtc ? csvTimeText(*episode.endUtc) : QString(),
             episode.highestCelsius ? csvTemperatureText(*episode.highestCelsius, CsvTemperatureUnit::Celsius)
                                    : QString(),
             episode.highestCelsius ? csvTemperatureText(*episode.highestCelsius, unit) : QString(),
             QString::number(episode.snapshots),
+            stationName,
+            episode.thresholdCelsius
+                ? csvTemperatureText(*episode.thresholdCelsius, CsvTemperatureUnit::Celsius)
+                : QString(),
+            snapshotFiles.value(episode.id).join(QLatin1Char(';')),
         });
     }
-    if (!writeCsvFile(csvPath,
-                      {QStringLiteral("Start"), QStringLiteral("End"), QStringLiteral("Highest °C"),
-                       QStringLiteral("Highest ") + csvUnitName(unit), QStringLiteral("Snapshots")},
-                      rows, result.errorText))
+    // Columns only ever come at the end, so readers of older exports find theirs where they were.
+    const QStringList header = QStringList{QStringLiteral("Start"), QStringLiteral("End")} +
+                               csvTemperatureColumns(QStringLiteral("Highest"), unit) +
+                               QStringList{QStringLiteral("Snapshots"), QStringLiteral("Station"),
+                                           QStringLiteral("Threshold °C"), QStringLiteral("Snapshot files")};
+    if (!writeCsvFile(csvPath, header, rows, result.errorText))
         return result;
     result.succeeded = true;
-    result.episodes = int(read.episodes.size());
+    result.episodes = int(episodes.size());
     return result;
 }
 

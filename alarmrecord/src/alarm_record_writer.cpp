@@ -27,7 +27,8 @@ const char* const schemaStatements[] = {
     " end_local TEXT, end_utc INTEGER,"
     " highest_celsius REAL,"
     " snapshots INTEGER NOT NULL DEFAULT 0,"
-    " reference_correction_celsius REAL)",
+    " reference_correction_celsius REAL,"
+    " threshold_celsius REAL)",
     "CREATE TABLE IF NOT EXISTS snapshots ("
     " id INTEGER PRIMARY KEY,"
     " episode_id INTEGER REFERENCES episodes(id),"
@@ -96,27 +97,32 @@ AlarmRecordWriter::Outcome AlarmRecordWriter::openRecord(SqliteConnection::Mode 
         fail(QStringLiteral("opened"), QString(connection_->errorText()));
         return Outcome::Failed;
     }
-    const Outcome outcome = addCorrectionColumn();
+    const Outcome outcome = addEpisodeColumns();
     return outcome == Outcome::Written ? runAll(schemaStatements, "opened") : outcome;
 }
 
-AlarmRecordWriter::Outcome AlarmRecordWriter::addCorrectionColumn() {
-    // SQLite has no ADD COLUMN IF NOT EXISTS: the table's columns say whether it is needed.
+AlarmRecordWriter::Outcome AlarmRecordWriter::addEpisodeColumns() {
+    // SQLite has no ADD COLUMN IF NOT EXISTS: the table's columns say which are needed.
     QSqlQuery columns(connection_->database());
     if (!columns.exec(QStringLiteral("PRAGMA table_info(episodes)")))
         return failure(columns.lastError(), "opened");
+    QStringList missing{QStringLiteral("reference_correction_celsius"), QStringLiteral("threshold_celsius")};
     bool tableExists = false;
     while (columns.next()) {
         tableExists = true;
-        if (columns.value(1).toString() == QLatin1String("reference_correction_celsius"))
-            return Outcome::Written;
+        missing.removeAll(columns.value(1).toString());
     }
     if (!tableExists)
         return Outcome::Written; // made whole by the schema
-    QSqlQuery upgrade(connection_->database());
-    if (!upgrade.prepare(QStringLiteral("ALTER TABLE episodes ADD COLUMN reference_correction_celsius REAL")))
-        return failure(upgrade.lastError(), "opened");
-    return run(upgrade, "opened");
+    for (const QString& column : missing) {
+        QSqlQuery upgrade(connection_->database());
+        if (!upgrade.prepare(QStringLiteral("ALTER TABLE episodes ADD COLUMN %1 REAL").arg(column)))
+            return failure(upgrade.lastError(), "opened");
+        const Outcome outcome = run(upgrade, "opened");
+        if (outcome != Outcome::Written)
+            return outcome;
+    }
+    return Outcome::Written;
 }
 
 AlarmRecordWriter::Outcome AlarmRecordWriter::failure(const QSqlError& error, const char* what) {
@@ -227,13 +233,15 @@ void AlarmRecordWriter::writePending() {
 }
 
 AlarmRecordWriter::Outcome AlarmRecordWriter::insertEpisode(uint64_t episode, const QDateTime& start,
-                                                            std::optional<double> correctionCelsius) {
+                                                            const EpisodeValues& values) {
     QSqlQuery query(connection_->database());
-    query.prepare(QStringLiteral(
-        "INSERT INTO episodes (start_local, start_utc, reference_correction_celsius) VALUES (?, ?, ?)"));
+    query.prepare(QStringLiteral("INSERT INTO episodes (start_local, start_utc, reference_correction_celsius,"
+                                 " threshold_celsius) VALUES (?, ?, ?, ?)"));
     query.addBindValue(recordTimeText(start));
     query.addBindValue(start.toSecsSinceEpoch());
-    query.addBindValue(correctionCelsius ? QVariant(*correctionCelsius) : QVariant());
+    query.addBindValue(values.referenceCorrectionCelsius ? QVariant(*values.referenceCorrectionCelsius)
+                                                         : QVariant());
+    query.addBindValue(values.thresholdCelsius ? QVariant(*values.thresholdCelsius) : QVariant());
     const Outcome outcome = run(query, "written");
     if (outcome == Outcome::Written)
         episodeRows_[episode] = query.lastInsertId().toLongLong();
@@ -244,7 +252,7 @@ AlarmRecordWriter::Outcome AlarmRecordWriter::write(const PendingWrite& pending)
     const auto row = episodeRows_.find(pending.episode);
     switch (pending.kind) {
     case PendingWrite::Kind::Begin:
-        return insertEpisode(pending.episode, pending.time, pending.referenceCorrectionCelsius);
+        return insertEpisode(pending.episode, pending.time, pending.episodeValues);
     case PendingWrite::Kind::Highest: {
         if (row == episodeRows_.end())
             return Outcome::Written; // its episode began in a record since moved aside
@@ -259,7 +267,7 @@ AlarmRecordWriter::Outcome AlarmRecordWriter::write(const PendingWrite& pending)
     case PendingWrite::Kind::Snapshot: {
         // An episode that began in a record since moved aside goes on in the new one.
         if (row == episodeRows_.end()) {
-            const Outcome begun = insertEpisode(pending.episode, pending.time, std::nullopt);
+            const Outcome begun = insertEpisode(pending.episode, pending.time, pending.episodeValues);
             if (begun != Outcome::Written)
                 return begun;
         }
@@ -315,34 +323,35 @@ AlarmRecordWriter::Outcome AlarmRecordWriter::write(const PendingWrite& pending)
     return Outcome::Written;
 }
 
-void AlarmRecordWriter::beginEpisode(const QDateTime& start,
-                                     std::optional<double> referenceCorrectionCelsius) {
+void AlarmRecordWriter::beginEpisode(const QDateTime& start, const EpisodeValues& values) {
     const EntryScope scope(*this);
     if (openEpisode_ != 0)
         endEpisode(start);
     openEpisode_ = ++lastEpisode_;
-    enqueue({PendingWrite::Kind::Begin, openEpisode_, start, 0.0, QString(), referenceCorrectionCelsius});
+    openEpisodeValues_ = values;
+    enqueue({PendingWrite::Kind::Begin, openEpisode_, start, 0.0, QString(), values});
 }
 
 void AlarmRecordWriter::raiseHighest(double celsius) {
     const EntryScope scope(*this);
     if (openEpisode_ != 0)
-        enqueue({PendingWrite::Kind::Highest, openEpisode_, QDateTime(), celsius, QString(), std::nullopt});
+        enqueue({PendingWrite::Kind::Highest, openEpisode_, QDateTime(), celsius, QString(), {}});
 }
 
 void AlarmRecordWriter::addSnapshot(const QString& fileName, const QDateTime& time, double highestCelsius) {
     const EntryScope scope(*this);
     // A snapshot is only taken during an alarm; one whose start was lost opens its own episode.
     if (openEpisode_ == 0)
-        beginEpisode(time);
-    enqueue({PendingWrite::Kind::Snapshot, openEpisode_, time, highestCelsius, fileName, std::nullopt});
+        beginEpisode(time, {});
+    // Its episode's values go with it, for a record moved aside since the episode began.
+    enqueue({PendingWrite::Kind::Snapshot, openEpisode_, time, highestCelsius, fileName, openEpisodeValues_});
 }
 
 void AlarmRecordWriter::endEpisode(const QDateTime& end) {
     const EntryScope scope(*this);
     if (openEpisode_ == 0)
         return;
-    enqueue({PendingWrite::Kind::End, openEpisode_, end, 0.0, QString(), std::nullopt});
+    enqueue({PendingWrite::Kind::End, openEpisode_, end, 0.0, QString(), {}});
     openEpisode_ = 0;
 }
 

@@ -27,6 +27,12 @@ class QSqlQuery;
 
 namespace calidra {
 
+// What an episode keeps from the moment it began.
+struct EpisodeValues {
+    std::optional<double> referenceCorrectionCelsius;
+    std::optional<double> thresholdCelsius;
+};
+
 class AlarmRecordWriter : public QObject {
     Q_OBJECT
 public:
@@ -39,8 +45,7 @@ public:
 
     // All of these run on the writer thread.
     void start();
-    void beginEpisode(const QDateTime& start,
-                      std::optional<double> referenceCorrectionCelsius = std::nullopt);
+    void beginEpisode(const QDateTime& start, const EpisodeValues& values);
     void raiseHighest(double celsius);
     void addSnapshot(const QString& fileName, const QDateTime& time, double highestCelsius);
     void endEpisode(const QDateTime& end);
@@ -63,7 +68,7 @@ private:
         QDateTime time;
         double celsius = 0.0;
         QString fileName;
-        std::optional<double> referenceCorrectionCelsius; // with Begin
+        EpisodeValues episodeValues; // with Begin and Snapshot
         PersonEntry person = {};
     };
     enum class Outcome { Written, Busy, Damaged, Failed };
@@ -95,9 +100,10 @@ private:
     // Writes what waits, in order, until it is all written or the record cannot take more for now.
     void writePending();
     Outcome write(const PendingWrite& pending);
-    Outcome insertEpisode(uint64_t episode, const QDateTime& start, std::optional<double> correctionCelsius);
-    // Records made before episodes kept the reference's correction get its column, in place.
-    Outcome addCorrectionColumn();
+    Outcome insertEpisode(uint64_t episode, const QDateTime& start, const EpisodeValues& values);
+    // Records made before episodes kept the reference's correction or the threshold get the
+    // columns, in place; their earlier rows hold NULL there.
+    Outcome addEpisodeColumns();
     Outcome insertPerson(const PersonEntry& person);
     // The damaged file goes to alarms.sqlite.damaged-<time>; the next row starts a new record.
     void moveDamagedRecordAside();
@@ -109,6 +115,7 @@ private:
     std::deque<PendingWrite> pending_;
     std::map<uint64_t, qint64> episodeRows_; // episode number -> row id in the open record
     uint64_t openEpisode_ = 0;               // 0: none
+    EpisodeValues openEpisodeValues_;
     uint64_t lastEpisode_ = 0;
     uint64_t dropped_ = 0;
     bool broken_ = false; // the connection failed and is let go when the entry point ends

@@ -105,8 +105,8 @@ CsvExportResult exportPeopleCsv(const QString& databasePath, const QString& csvP
     for (const PersonRow& person : read.people) {
         rows.append({
             QString::number(person.number),
-            person.firstLocal,
-            person.lastLocal,
+            csvTimeText(person.firstUtc),
+            csvTimeText(person.lastUtc),
             person.readingCelsius ? csvTemperatureText(*person.readingCelsius, CsvTemperatureUnit::Celsius)
                                   : QString(),
             person.readingCelsius ? csvTemperatureText(*person.readingCelsius, unit) : QString(),
@@ -115,11 +115,11 @@ CsvExportResult exportPeopleCsv(const QString& databasePath, const QString& csvP
         });
     }
     // As the alarm export: a regular file or nothing, replaced only whole.
-    if (!writeCsvFile(csvPath,
-                      {QStringLiteral("Number"), QStringLiteral("First seen"), QStringLiteral("Last seen"),
-                       QStringLiteral("Reading °C"), QStringLiteral("Reading ") + csvUnitName(unit),
-                       QStringLiteral("Result"), QStringLiteral("Counted frames")},
-                      rows, result.errorText))
+    const QStringList header =
+        QStringList{QStringLiteral("Number"), QStringLiteral("First seen"), QStringLiteral("Last seen")} +
+        csvTemperatureColumns(QStringLiteral("Reading"), unit) +
+        QStringList{QStringLiteral("Result"), QStringLiteral("Counted frames")};
+    if (!writeCsvFile(csvPath, header, rows, result.errorText))
         return result;
     result.succeeded = true;
     result.episodes = int(read.people.size());

@@ -9,7 +9,7 @@ namespace calidra {
 
 void AlarmRecordWriter::addPerson(const PersonEntry& person) {
     const EntryScope scope(*this);
-    PendingWrite write{PendingWrite::Kind::Person, 0, person.lastSeen, 0.0, QString(), std::nullopt};
+    PendingWrite write{PendingWrite::Kind::Person, 0, person.lastSeen, 0.0, QString(), {}};
     write.person = person;
     enqueue(std::move(write));
 }

@@ -16,6 +16,7 @@
 #include <sys/stat.h>
 
 #include <signal.h>
+#include <time.h>
 
 #include <thread>
 
@@ -116,36 +117,69 @@ TEST_F(AlarmRecordTest, EpisodeOfAKilledStationIsClosedAtItsLastSnapshotByTheNex
     EXPECT_EQ(rows[0].snapshots, 2);
 }
 
-TEST_F(AlarmRecordTest, CsvOfThreeEpisodesReadsBackWithPythonsCsvModule) {
+// Sets TZ for one test, so local times and their offsets are known.
+class TimeZoneForTest {
+public:
+    explicit TimeZoneForTest(const char* zone)
+        : previous_(qgetenv("TZ")), wasSet_(qEnvironmentVariableIsSet("TZ")) {
+        qputenv("TZ", zone);
+        ::tzset();
+    }
+    ~TimeZoneForTest() {
+        if (wasSet_)
+            qputenv("TZ", previous_);
+        else
+            qunsetenv("TZ");
+        ::tzset();
+    }
+    TimeZoneForTest(const TimeZoneForTest&) = delete;
+    TimeZoneForTest& operator=(const TimeZoneForTest&) = delete;
+
+private:
+    QByteArray previous_;
+    bool wasSet_;
+};
+
+// Times carry their offset, so the hour that repeats when the clocks go back gives two distinct
+// starts; every episode names the station, its threshold and its snapshot files.
+TEST_F(AlarmRecordTest, CsvReadsBackWithPythonsCsvModuleAndTimesKeepTheirOffset) {
     const QString python = QStringLiteral(PYTHON_PROGRAM);
     if (python.isEmpty())
         GTEST_SKIP() << "python3 is not installed";
+    const TimeZoneForTest berlin("Europe/Berlin");
     const QString csvPath = temporary.filePath(QStringLiteral("alarms.csv"));
+    const QString station = QStringLiteral("Gate 3, north");
     {
         AlarmRecord record(folder());
         const QDateTime first(QDate(2021, 3, 7), QTime(9, 5, 0));
-        record.alarmOn(first);
+        record.alarmOn(first, std::nullopt, 37.5);
         record.snapshotSaved(path("ThermalAlarm_20210307_090501.jpg"), 38.2);
         record.alarmOff(first.addSecs(6));
         const QDateTime second(QDate(2021, 3, 7), QTime(14, 0, 0));
         record.alarmOn(second);
         record.noteReading(37.6);
         record.alarmOff(second.addSecs(2));
-        record.alarmOn(QDateTime(QDate(2021, 3, 8), QTime(8, 0, 0)));
+        // 02:30 local, once in summer time and once an hour later in winter time.
+        for (const int utcHour : {0, 1}) {
+            const QDateTime repeated(QDate(2026, 10, 25), QTime(utcHour, 30, 0), Qt::UTC);
+            record.alarmOn(repeated.toLocalTime(), std::nullopt, 37.5);
+            record.alarmOff(repeated.toLocalTime().addSecs(5));
+        }
+        record.alarmOn(QDateTime(QDate(2021, 3, 8), QTime(8, 0, 0)), std::nullopt, 37.8);
         record.noteReading(39.0);
         record.snapshotSaved(path("ThermalAlarm_20210308_080001.jpg"), 38.5);
         record.snapshotSaved(path("ThermalAlarm_20210308_080003.jpg"), 39.0);
         record.waitUntilWritten();
 
-        // Exported while the station still writes and the third alarm goes on.
+        // Exported while the station still writes and the last alarm goes on.
         const CsvExportResult exported =
-            exportAlarmEpisodesCsv(record.databasePath(), csvPath, CsvTemperatureUnit::Fahrenheit);
+            exportAlarmEpisodesCsv(record.databasePath(), csvPath, CsvTemperatureUnit::Fahrenheit, station);
         ASSERT_TRUE(exported.succeeded) << exported.errorText.toStdString();
-        EXPECT_EQ(exported.episodes, 3);
+        EXPECT_EQ(exported.episodes, 5);
 
         const CsvExportResult nowhere = exportAlarmEpisodesCsv(
             record.databasePath(), temporary.filePath(QStringLiteral("missing/alarms.csv")),
-            CsvTemperatureUnit::Celsius);
+            CsvTemperatureUnit::Celsius, station);
         EXPECT_FALSE(nowhere.succeeded);
         EXPECT_FALSE(nowhere.errorText.isEmpty());
     }
@@ -163,10 +197,14 @@ TEST_F(AlarmRecordTest, CsvOfThreeEpisodesReadsBackWithPythonsCsvModule) {
     ASSERT_TRUE(reader.waitForFinished(30000));
     ASSERT_EQ(reader.exitCode(), 0) << reader.readAllStandardError().toStdString();
     EXPECT_EQ(QString::fromUtf8(reader.readAllStandardOutput()).toStdString(),
-              "Start|End|Highest °C|Highest °F|Snapshots\n"
-              "2021-03-07 09:05:00|2021-03-07 09:05:06|38.2|100.8|1\n"
-              "2021-03-07 14:00:00|2021-03-07 14:00:02|37.6|99.7|0\n"
-              "2021-03-08 08:00:00||39.0|102.2|2\n");
+              "Start|End|Highest °C|Highest display °F|Snapshots|Station|Threshold °C|Snapshot files\n"
+              "2021-03-07T09:05:00+01:00|2021-03-07T09:05:06+01:00|38.2|100.8|1|Gate 3, north|37.5|"
+              "ThermalAlarm_20210307_090501.jpg\n"
+              "2021-03-07T14:00:00+01:00|2021-03-07T14:00:02+01:00|37.6|99.7|0|Gate 3, north||\n"
+              "2021-03-08T08:00:00+01:00||39.0|102.2|2|Gate 3, north|37.8|"
+              "ThermalAlarm_20210308_080001.jpg;ThermalAlarm_20210308_080003.jpg\n"
+              "2026-10-25T02:30:00+02:00|2026-10-25T02:30:05+02:00|||0|Gate 3, north|37.5|\n"
+              "2026-10-25T02:30:00+01:00|2026-10-25T02:30:05+01:00|||0|Gate 3, north|37.5|\n");
 
     EXPECT_EQ(csvField(QStringLiteral("plain 1.5")), "plain 1.5");
     EXPECT_EQ(csvField(QStringLiteral("a,\"b\"\r\nc")), "\"a,\"\"b\"\"\r\nc\"");

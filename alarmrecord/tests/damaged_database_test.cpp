@@ -141,8 +141,9 @@ TEST_F(DamagedDatabaseTest, RowsWaitOutALockAndArriveInOrder) {
     EXPECT_EQ(failures.count(), 0);
 }
 
-// A record from before episodes kept the reference's correction gets the column in place: its
-// rows stay, new episodes carry the correction of their start (none outside mode Reference).
+// A record from before episodes kept the reference's correction and the threshold is exported as it
+// is, then gets the columns in place: its rows stay, new episodes carry the correction of their
+// start (none outside mode Reference) and the threshold in force.
 TEST_F(DamagedDatabaseTest, OlderRecordIsUpgradedInPlaceAndKeepsTheCorrectionOfEachStart) {
     ASSERT_TRUE(QDir().mkpath(folder()));
     const QString path = alarmRecordPath(folder());
@@ -162,11 +163,23 @@ TEST_F(DamagedDatabaseTest, OlderRecordIsUpgradedInPlaceAndKeepsTheCorrectionOfE
         old.close();
     }
     QSqlDatabase::removeDatabase(QStringLiteral("old"));
+    const QString csvPath = temporary.filePath(QStringLiteral("old.csv"));
+    const auto exportedLines = [&] {
+        const CsvExportResult exported =
+            exportAlarmEpisodesCsv(path, csvPath, CsvTemperatureUnit::Celsius, QStringLiteral("door"));
+        EXPECT_TRUE(exported.succeeded) << exported.errorText.toStdString();
+        QFile csv(csvPath);
+        EXPECT_TRUE(csv.open(QIODevice::ReadOnly));
+        return QString::fromUtf8(csv.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    };
+    QStringList lines = exportedLines();
+    ASSERT_EQ(lines.size(), 2);
+    EXPECT_TRUE(lines[1].endsWith(QStringLiteral(",0,door,,"))) << "no threshold, no files";
     {
         AlarmRecord record(folder());
         QSignalSpy failures(&record, &AlarmRecord::recordFailed);
         const QDateTime start(QDate(2021, 3, 7), QTime(10, 0, 0));
-        record.alarmOn(start, -1.25);
+        record.alarmOn(start, -1.25, 37.5);
         record.alarmOff(start.addSecs(2));
         record.alarmOn(start.addSecs(60));
         record.alarmOff(start.addSecs(62));
@@ -191,6 +204,11 @@ TEST_F(DamagedDatabaseTest, OlderRecordIsUpgradedInPlaceAndKeepsTheCorrectionOfE
     }
     QSqlDatabase::removeDatabase(QStringLiteral("read"));
     EXPECT_EQ(readAlarmEpisodes(path).episodes.size(), 3u);
+    lines = exportedLines();
+    ASSERT_EQ(lines.size(), 4);
+    EXPECT_TRUE(lines[1].endsWith(QStringLiteral(",door,,")));
+    EXPECT_TRUE(lines[2].endsWith(QStringLiteral(",door,37.5,")));
+    EXPECT_TRUE(lines[3].endsWith(QStringLiteral(",door,,")));
 }
 
 // An export never replaces a device or a FIFO that stands at its name, and says so.
@@ -203,15 +221,16 @@ TEST_F(DamagedDatabaseTest, ExportRefusesWhatIsNotARegularFile) {
     ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
     for (const QString& target : {fifo, QStringLiteral("/dev/full")}) {
         const CsvExportResult exported =
-            exportAlarmEpisodesCsv(alarmRecordPath(folder()), target, CsvTemperatureUnit::Celsius);
+            exportAlarmEpisodesCsv(alarmRecordPath(folder()), target, CsvTemperatureUnit::Celsius, {});
         EXPECT_FALSE(exported.succeeded) << target.toStdString();
         EXPECT_TRUE(exported.errorText.contains(QStringLiteral("not a regular file")));
     }
     struct stat status {};
     ASSERT_EQ(::stat(QFile::encodeName(fifo).constData(), &status), 0);
     EXPECT_TRUE(S_ISFIFO(status.st_mode));
-    const CsvExportResult exported = exportAlarmEpisodesCsv(
-        alarmRecordPath(folder()), temporary.filePath(QStringLiteral("a.csv")), CsvTemperatureUnit::Celsius);
+    const CsvExportResult exported =
+        exportAlarmEpisodesCsv(alarmRecordPath(folder()), temporary.filePath(QStringLiteral("a.csv")),
+                               CsvTemperatureUnit::Celsius, {});
     EXPECT_TRUE(exported.succeeded) << exported.errorText.toStdString();
     EXPECT_EQ(exported.episodes, 2);
 }

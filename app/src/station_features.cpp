@@ -29,6 +29,7 @@ CCalidraView* createImageView(const ViewEnvironment& environment) {
     if (station == nullptr)
         return images;
     QObject::connect(station, &Station::snapshotSaved, images, &CImageViewer::addSnapshot);
+    images->setStationNameSource([station] { return station->stationName(); });
     const auto followUnit = [images, station] { images->setTemperatureUnit(station->values().unit()); };
     QObject::connect(&station->values(), &OperatorValuesModel::valuesChanged, images, followUnit);
     followUnit();

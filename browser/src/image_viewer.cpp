@@ -282,8 +282,12 @@ void CImageViewer::OnExport() {
     if (path.isEmpty())
         return;
     const CsvExportResult result = exportTo(path);
-    if (result.succeeded)
+    if (result.succeeded) {
+        emit statusMessage(tr("Alarm episodes written to %1: %2")
+                               .arg(QDir::toNativeSeparators(path), QString::number(result.episodes)),
+                           exportMessageMs);
         return;
+    }
     // Not modal to the caller: the station's loop keeps running while the operator reads it.
     auto* box =
         new QMessageBox(QMessageBox::Warning, tr("Export alarms"),
@@ -297,7 +301,8 @@ CsvExportResult CImageViewer::exportTo(const QString& csvPath) const {
     const QString folder = folder_.isEmpty() ? defaultSnapshotFolder() : folder_;
     return exportAlarmEpisodesCsv(alarmRecordPath(folder), csvPath,
                                   unit_ == TemperatureUnit::Fahrenheit ? CsvTemperatureUnit::Fahrenheit
-                                                                       : CsvTemperatureUnit::Celsius);
+                                                                       : CsvTemperatureUnit::Celsius,
+                                  stationName_ ? stationName_() : QString());
 }
 
 void CImageViewer::finishListing() {

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTranslator>
 
 #include <gtest/gtest.h>
@@ -11,7 +12,7 @@ namespace calidra {
 namespace {
 
 // The compiled Korean texts of the browser, as the station loads them.
-TEST(ImageViewerKorean, RefreshAndTheColumnTitlesAreKorean) {
+TEST(ImageViewerKorean, RefreshTheColumnTitlesAndTheExportMessageAreKorean) {
     QTranslator korean;
     ASSERT_TRUE(korean.load(QStringLiteral(BROWSER_KOREAN_TRANSLATION)));
     QApplication::installTranslator(&korean);
@@ -23,6 +24,15 @@ TEST(ImageViewerKorean, RefreshAndTheColumnTitlesAreKorean) {
     EXPECT_EQ(viewer.list()->horizontalHeaderItem(1)->text(), QString::fromUtf8("파일 이름"));
     EXPECT_EQ(viewer.list()->horizontalHeaderItem(2)->text(), QString::fromUtf8("최대온도"));
     EXPECT_EQ(viewer.exportButton()->text(), QString::fromUtf8("내보내기…"));
+
+    QTemporaryDir folder;
+    const QString csv = folder.filePath(QStringLiteral("alarms.csv"));
+    viewer.setExportFileChooser([&](QWidget*) { return csv; });
+    QString message;
+    QObject::connect(&viewer, &CCalidraView::statusMessage,
+                     [&](const QString& text, int) { message = text; });
+    viewer.exportButton()->click();
+    EXPECT_EQ(message, csv + QString::fromUtf8("에 알람 기록 0건을 내보냈습니다."));
 }
 
 } // namespace

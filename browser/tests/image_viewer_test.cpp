@@ -4,11 +4,13 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHeaderView>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -336,20 +338,33 @@ TEST_F(ImageViewerTest, MaxTempColumnFollowsTheUnitAndNewSnapshotsArriveWithoutR
 TEST_F(ImageViewerTest, ExportWritesTheEpisodesInTheShownUnitAndShowsAFailure) {
     {
         AlarmRecord record(folder.path());
-        record.alarmOn(base);
+        record.alarmOn(base, std::nullopt, 37.5);
         record.noteReading(38.2);
         record.alarmOff(base.addSecs(3));
     }
     viewer.OnInitialUpdate();
     viewer.setTemperatureUnit(TemperatureUnit::Fahrenheit);
+    viewer.setStationNameSource([] { return QString("정문"); });
+    QStringList messages;
+    QObject::connect(&viewer, &CCalidraView::statusMessage,
+                     [&](const QString& text, int) { messages << text; });
     QString answer = folder.filePath("export.csv");
     viewer.setExportFileChooser([&](QWidget*) { return answer; });
     viewer.exportButton()->click();
     QFile csv(answer);
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromUtf8(csv.readAll()), "Start,End,Highest °C,Highest °F,Snapshots\r\n"
-                                                "2021-03-07 09:05:03,2021-03-07 09:05:06,38.2,100.8,0\r\n");
+    const QStringList lines = QString::fromUtf8(csv.readAll()).split("\r\n");
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[0],
+              "Start,End,Highest °C,Highest display °F,Snapshots,Station,Threshold °C,Snapshot files");
+    EXPECT_TRUE(
+        QRegularExpression("^2021-03-07T09:05:03[+-]\\d\\d:\\d\\d,2021-03-07T09:05:06[+-]\\d\\d:\\d\\d,"
+                           "38.2,100.8,0,정문,37.5,$")
+            .match(lines[1])
+            .hasMatch())
+        << lines[1].toStdString();
     EXPECT_TRUE(viewer.findChildren<QMessageBox*>().isEmpty());
+    EXPECT_EQ(messages, QStringList{"Alarm episodes written to " + QDir::toNativeSeparators(answer) + ": 1"});
 
     answer = folder.filePath("missing/export.csv");
     viewer.exportButton()->click();

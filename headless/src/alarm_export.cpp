@@ -1,6 +1,7 @@
 #include "alarm_export.h"
 
 #include "alarmrecord/snapshot_names.h"
+#include "siteevents/site_events_settings.h"
 
 namespace calidra {
 
@@ -9,7 +10,8 @@ CsvExportResult exportStationAlarms(SettingsSection& settings, const QString& pr
     const CsvTemperatureUnit unit = readSetting(settings, settings::temperatureUnit) == 1
                                         ? CsvTemperatureUnit::Fahrenheit
                                         : CsvTemperatureUnit::Celsius;
-    return exportAlarmEpisodesCsv(alarmRecordPath(alarmFolderPath(programFolder)), csvPath, unit);
+    return exportAlarmEpisodesCsv(alarmRecordPath(alarmFolderPath(programFolder)), csvPath, unit,
+                                  siteStationName(readSetting(settings, settings::stationName)));
 }
 
 } // namespace calidra

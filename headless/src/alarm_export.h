@@ -10,7 +10,8 @@
 
 namespace calidra {
 
-// The record of <programFolder>/ThermalAlarm, the unit of the TemperatureUnit setting.
+// The record of <programFolder>/ThermalAlarm, the unit of the TemperatureUnit setting, the station
+// named as to the site; csvPath "-" is standard output.
 CsvExportResult exportStationAlarms(SettingsSection& settings, const QString& programFolder,
                                     const QString& csvPath);
 

@@ -73,9 +73,10 @@ QString headlessUsage() {
         "  --readouts     print READOUT lines every 500 ms\n"
         "  --detections   print a DETECT line for every processed frame\n"
         "  --export-alarms FILE.csv\n"
-        "                 write the alarm record's episodes as CSV and exit (no camera)\n"
+        "                 write the alarm record's episodes as CSV and exit (no camera); - is stdout\n"
         "  --export-people FILE.csv\n"
-        "                 write the people counted (one reading each) as CSV and exit (no camera)\n"
+        "                 write the people counted (one reading each) as CSV and exit (no camera);\n"
+        "                 - is stdout\n"
         "Output lines (tab-separated): LOG, ALARM, SNAPSHOT, PERSON, READOUT, DETECT, DROPPED.\n");
 }
 

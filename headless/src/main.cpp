@@ -6,6 +6,7 @@
 #include "headless_station.h"
 #include "line_writer.h"
 
+#include "alarmrecord/alarm_record_reader.h"
 #include "lifecycle/runnable_folder_lock.h"
 #include "lifecycle/termination_signals.h"
 
@@ -44,6 +45,15 @@ void quitWhenDue(QCoreApplication& application, double seconds) {
     arm();
 }
 
+// "N ... written to FILE"; for "-" the CSV is the standard output, so the line goes to stderr.
+void reportExport(const QString& sentence, int rows, const QString& csvPath) {
+    const bool toStandardOutput = csvPath == calidra::csvStandardOutput;
+    const QString line =
+        sentence.arg(QString::number(rows), toStandardOutput ? QStringLiteral("standard output") : csvPath) +
+        QLatin1Char('\n');
+    std::fputs(line.toUtf8().constData(), toStandardOutput ? stderr : stdout);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -75,8 +85,8 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "calidra-headless: %s\n", exported.errorText.toUtf8().constData());
             return 1;
         }
-        std::printf("%d alarm episodes written to %s\n", exported.episodes,
-                    options.exportAlarmsPath.toUtf8().constData());
+        reportExport(QStringLiteral("%1 alarm episodes written to %2"), exported.episodes,
+                     options.exportAlarmsPath);
         return 0;
     }
 
@@ -87,8 +97,7 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "calidra-headless: %s\n", exported.errorText.toUtf8().constData());
             return 1;
         }
-        std::printf("%d people written to %s\n", exported.episodes,
-                    options.exportPeoplePath.toUtf8().constData());
+        reportExport(QStringLiteral("%1 people written to %2"), exported.episodes, options.exportPeoplePath);
         return 0;
     }
 

@@ -63,7 +63,8 @@ protected:
 };
 
 TEST_F(HeadlessAlarmRecordTest, EachEpisodeIsRecordedWithItsHighestReadingAndExportedAsCsv) {
-    writeSettings("AlarmEvent=1\nAlarmSavePeriod=1\nTemperatureUnit=1\n");
+    writeSettings(
+        "AlarmEvent=1\nAlarmSavePeriod=1\nTemperatureUnit=1\nAlarmTemperature=37.8\nStationName=door/7\n");
     start(people(person(0.5, 5, 38.2) + "," + person(6, 7.2, 38.6) + "," + person(8.2, 9.4, 39.1)), {});
     ASSERT_TRUE(endAfterAlarms(3));
     ASSERT_EQ(linesStartingWith("ALARM\t").size(), 6);
@@ -100,16 +101,34 @@ TEST_F(HeadlessAlarmRecordTest, EachEpisodeIsRecordedWithItsHighestReadingAndExp
     const QJsonArray rows = QJsonDocument::fromJson(python.readAllStandardOutput()).array();
     ASSERT_EQ(rows.size(), 4);
     EXPECT_EQ(rows[0].toArray().toVariantList(),
-              QVariantList({"Start", "End", "Highest °C", "Highest °F", "Snapshots"}));
+              QVariantList({"Start", "End", "Highest °C", "Highest display °F", "Snapshots", "Station",
+                            "Threshold °C", "Snapshot files"}));
+    const QStringList taken = pictures();
+    int firstPicture = 0;
     for (int row = 1; row < 4; ++row) {
         const AlarmEpisode& episode = recorded[std::size_t(row - 1)];
         const QJsonArray fields = rows[row].toArray();
-        EXPECT_EQ(fields[0].toString(), episode.startLocal);
-        EXPECT_EQ(fields[1].toString(), episode.endLocal);
+        EXPECT_EQ(QDateTime::fromString(fields[0].toString(), Qt::ISODate).toSecsSinceEpoch(),
+                  episode.startUtc);
+        EXPECT_EQ(QDateTime::fromString(fields[1].toString(), Qt::ISODate).toSecsSinceEpoch(),
+                  episode.endUtc);
         EXPECT_EQ(fields[2].toString(), QString::number(*episode.highestCelsius, 'f', 1));
         EXPECT_EQ(fields[3].toString(), QString::number(*episode.highestCelsius * 1.8 + 32.0, 'f', 1));
         EXPECT_EQ(fields[4].toString().toInt(), episode.snapshots);
+        EXPECT_EQ(fields[5].toString(), "door_7") << "named as in the station's MQTT topics";
+        EXPECT_EQ(fields[6].toString(), "37.8") << "the threshold in °C, whatever the unit shown";
+        EXPECT_EQ(fields[7].toString(), QStringList(taken.mid(firstPicture, episode.snapshots)).join(';'));
+        firstPicture += episode.snapshots;
     }
+
+    // "-": the same CSV on standard output, the count on stderr.
+    exporter.start(folder.filePath("calidra-headless"), {"--export-alarms", "-"});
+    ASSERT_TRUE(exporter.waitForFinished(20000));
+    ASSERT_EQ(exporter.exitCode(), 0);
+    QFile written(csv);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    EXPECT_EQ(exporter.readAllStandardOutput(), written.readAll());
+    EXPECT_EQ(exporter.readAllStandardError(), "3 alarm episodes written to standard output\n");
 
     exporter.start(folder.filePath("calidra-headless"), {"--export-alarms", folder.filePath("none/x.csv")});
     ASSERT_TRUE(exporter.waitForFinished(20000));

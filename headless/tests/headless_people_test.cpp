@@ -97,7 +97,7 @@ TEST_F(HeadlessStationTest, ACrowdOfFortyGivesFortyReadingsMatchingTheTruth) {
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
     const QList<QByteArray> rows = csv.readAll().split('\n');
     ASSERT_EQ(rows.size(), 42); // header, forty people, the empty rest after the last line end
-    EXPECT_EQ(rows[0], "Number,First seen,Last seen,Reading °C,Reading °C,Result,Counted frames\r");
+    EXPECT_EQ(rows[0], "Number,First seen,Last seen,Reading °C,Reading display °C,Result,Counted frames\r");
     EXPECT_TRUE(rows[1].startsWith("1,")) << rows[1].toStdString();
     EXPECT_TRUE(rows[1].contains(",alarm,")) << rows[1].toStdString();
 }

@@ -318,6 +318,7 @@ void HumanDetector::detectAndMeasure(const FrameBuffers& buffers, std::optional<
     results.trackingTemperature = 0.0;
     results.detections.clear();
     results.frameAlarm = false;
+    results.alarmThresholdCelsius = settings.alarmCelsius;
     results.regionPassTick = tick ? tick() : 0;
     const PixelFormat scale = format.value_or(PixelFormat::Offset16);
     // A stored minimum larger than the picture would hide everybody for good.

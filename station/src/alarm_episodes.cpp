@@ -24,13 +24,13 @@ void AlarmEpisodes::attach(AlarmRecord* record, SiteEventsPublisher* site) {
     site_ = site;
 }
 
-void AlarmEpisodes::switchedOn(std::optional<double> referenceCorrectionCelsius) {
+void AlarmEpisodes::switchedOn(double thresholdCelsius, std::optional<double> referenceCorrectionCelsius) {
     episode_ = SiteAlarmEpisode{};
     episode_.start = now_();
     failureReported_ = false;
     siteOnDue_ = true;
     if (record_)
-        record_->alarmOn(episode_.start, referenceCorrectionCelsius);
+        record_->alarmOn(episode_.start, referenceCorrectionCelsius, thresholdCelsius);
 }
 
 void AlarmEpisodes::snapshotSaved(const QString& path, double highestCelsius) {

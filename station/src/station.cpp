@@ -180,6 +180,10 @@ QString Station::alarmFolder() const {
     return alarmFolderPath(options_.programFolder);
 }
 
+QString Station::stationName() const {
+    return siteStationName(readSetting(settings_, settings::stationName));
+}
+
 void Station::startAlarmRecord() {
     if (record_)
         return;

@@ -42,10 +42,11 @@ void StationHost::alarmChanged(bool alarmOn) {
     emit alarmStateChanged(alarmOn);
 }
 
-void StationHost::alarmSwitchedOn() {
+void StationHost::alarmSwitchedOn(double thresholdCelsius) {
     const double correction = referenceCorrection_.load();
     if (AlarmEpisodes* episodes = episodes_.load())
-        episodes->switchedOn(std::isnan(correction) ? std::nullopt : std::optional<double>(correction));
+        episodes->switchedOn(thresholdCelsius,
+                             std::isnan(correction) ? std::nullopt : std::optional<double>(correction));
 }
 
 void StationHost::referenceChanged(const ReferenceReport& report) {

@@ -1,6 +1,6 @@
 #pragma once
 // The alarm record of a running station: one row per alarm episode (start, end, highest reading,
-// number of snapshots) and one per snapshot, in <alarm folder>/alarms.sqlite, plus the removal of
+// number of snapshots, threshold) and one per snapshot, in <alarm folder>/alarms.sqlite, plus the removal of
 // snapshots older than the kept number of days.
 //
 // Everything is written on the record's own thread: the methods below may be called from any
@@ -51,8 +51,10 @@ public:
     QString databasePath() const;
 
     // The alarm went on: a new episode starts (an open one ends first). In temperature mode
-    // Reference the correction then in force is kept with it (reference_correction_celsius).
-    void alarmOn(const QDateTime& time, std::optional<double> referenceCorrectionCelsius = std::nullopt);
+    // Reference the correction then in force is kept with it (reference_correction_celsius), and
+    // always the alarm threshold the regions were compared with (threshold_celsius).
+    void alarmOn(const QDateTime& time, std::optional<double> referenceCorrectionCelsius = std::nullopt,
+                 std::optional<double> thresholdCelsius = std::nullopt);
     // The highest region temperature of a frame during the alarm. Cheap enough for every frame:
     // only a reading above the highest so far reaches the writer.
     void noteReading(double celsius);

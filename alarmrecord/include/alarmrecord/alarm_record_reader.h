@@ -21,6 +21,7 @@ struct AlarmEpisode {
     std::optional<qint64> endUtc;
     std::optional<double> highestCelsius; // none when the station gave no reading
     int snapshots = 0;
+    std::optional<double> thresholdCelsius; // the alarm threshold in force; none in older records
 };
 
 struct AlarmEpisodesResult {
@@ -42,14 +43,19 @@ enum class CsvTemperatureUnit : int { Celsius = 0, Fahrenheit = 1 };
 struct CsvExportResult {
     bool succeeded = false;
     QString errorText; // a whole sentence, for a message box or stderr
-    int episodes = 0;
+    int episodes = 0;  // rows written
 };
 
+// The csvPath of the exports that means standard output.
+inline const QString csvStandardOutput = QStringLiteral("-");
+
 // Writes every episode as CSV (UTF-8, comma-separated, RFC 4180 quoting, CRLF line ends) with the
-// header row "Start,End,Highest °C,Highest <unit>,Snapshots"; temperatures "%.1f". The file
+// header row "Start,End,Highest °C,Highest display <unit>,Snapshots,Station,Threshold °C,Snapshot
+// files"; times ISO 8601 with their UTC offset, temperatures "%.1f", the snapshot files' names
+// separated by ';'. stationName: the name the station gives the site (siteStationName). The file
 // appears whole or not at all: an existing file is replaced only by a complete export.
 CsvExportResult exportAlarmEpisodesCsv(const QString& databasePath, const QString& csvPath,
-                                       CsvTemperatureUnit unit);
+                                       CsvTemperatureUnit unit, const QString& stationName);
 
 // One CSV field: quoted when it holds a comma, a double quote, CR or LF; quotes doubled.
 QString csvField(const QString& text);

@@ -39,9 +39,9 @@ PeopleResult readAllPeople(const QString& databasePath);
 // The people and alarms of one local day; zeros when the record cannot say.
 void readPeopleCounts(const QString& databasePath, const QDate& day, int& people, int& alarms);
 
-// Every person as CSV, by the alarm export's rules, with the header row
-// "Number,First seen,Last seen,Reading °C,Reading <unit>,Result,Counted frames"; Result is alarm,
-// normal or unmeasured (an empty reading).
+// Every person as CSV, by the alarm export's rules (times too, "-" too), with the header row
+// "Number,First seen,Last seen,Reading °C,Reading display <unit>,Result,Counted frames"; Result is
+// alarm, normal or unmeasured (an empty reading).
 CsvExportResult exportPeopleCsv(const QString& databasePath, const QString& csvPath, CsvTemperatureUnit unit);
 
 } // namespace calidra

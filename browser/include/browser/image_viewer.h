@@ -57,6 +57,8 @@ public:
     static constexpr int minimumListWidth = 330;
     // Rows reach the list in batches so a large folder never holds the GUI thread for long.
     static constexpr std::size_t rowsPerBatch = 250;
+    // Long enough to read a whole path in the status bar.
+    static constexpr int exportMessageMs = 10000;
 
     // folder: where the snapshots are, ending in '/'; empty means ThermalAlarm/ beside the program.
     // lister: empty means listFolder.
@@ -89,7 +91,11 @@ public:
     // Asks where to write the CSV; an empty answer cancels. Tests answer without a dialog.
     using ExportFileChooser = std::function<QString(QWidget* parent)>;
     void setExportFileChooser(ExportFileChooser chooser) { chooseExportFile_ = std::move(chooser); }
-    // "Export…": the record's episodes to the chosen file, a failure shown in a message box.
+    // The station's name for the export's Station column, asked at each export; none leaves it empty.
+    using StationNameSource = std::function<QString()>;
+    void setStationNameSource(StationNameSource source) { stationName_ = std::move(source); }
+    // "Export…": the record's episodes to the chosen file; where and how many in the status bar, a
+    // failure in a message box.
     void OnExport();
     // The export itself, in the column's unit.
     CsvExportResult exportTo(const QString& csvPath) const;
@@ -121,6 +127,7 @@ private:
     bool setUp_ = false;
     TemperatureUnit unit_ = TemperatureUnit::Celsius;
     ExportFileChooser chooseExportFile_;
+    StationNameSource stationName_;
     bool listedOnce_ = false;
     std::vector<SnapshotRow> waitingSnapshots_; // saved while a listing may still add older rows
 

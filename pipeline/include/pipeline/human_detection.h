@@ -39,6 +39,8 @@ struct DetectionResults {
     double trackingTemperature = 0.0;
     bool personPresent = false;
     bool frameAlarm = false;
+    // What each region's temperature was compared with for its alarm, °C.
+    double alarmThresholdCelsius = 0.0;
     uint32_t regionPassTick = 0;
 };
 

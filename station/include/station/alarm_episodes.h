@@ -36,8 +36,9 @@ public:
 
     // The pipeline's alarm, in its order: on, then the frame's snapshot or its failure and the
     // frame's reading for each frame while on, then off.
-    // referenceCorrectionCelsius: in temperature mode Reference, the correction in force.
-    void switchedOn(std::optional<double> referenceCorrectionCelsius = std::nullopt);
+    // thresholdCelsius: what the regions were compared with; referenceCorrectionCelsius: in
+    // temperature mode Reference, the correction in force.
+    void switchedOn(double thresholdCelsius, std::optional<double> referenceCorrectionCelsius = std::nullopt);
     void snapshotSaved(const QString& path, double highestCelsius);
     void snapshotFailed(int errorNumber);
     void frameDone(std::optional<double> alarmedReadingCelsius);

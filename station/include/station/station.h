@@ -88,6 +88,8 @@ public:
     bool measurementTimerActive() const { return measurementTimer_.isActive(); }
     // <program folder>/ThermalAlarm: the snapshots, their record and the unsent alarm messages.
     QString alarmFolder() const;
+    // The name the station gives the site (StationName, else the host name), as in its topics.
+    QString stationName() const;
     // While the station runs: the alarm record, and the site's broker (null when MqttHost is empty).
     AlarmRecord* alarmRecord() const { return record_.get(); }
     SiteEventsPublisher* siteEvents() const { return site_.get(); }

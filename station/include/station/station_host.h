@@ -51,7 +51,7 @@ public:
     bool cameraUserOffset(double& celsius) override;
     OperatorSettings operatorSettings() override;
     void alarmChanged(bool alarmOn) override;
-    void alarmSwitchedOn() override;
+    void alarmSwitchedOn(double thresholdCelsius) override;
     void alarmFrameDone(std::optional<double> alarmedReadingCelsius) override;
     void alarmSwitchedOff() override;
     void startAlarmSound(const std::string& soundFilePath) override;

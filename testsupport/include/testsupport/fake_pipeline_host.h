@@ -33,7 +33,7 @@ public:
         return settings;
     }
     void alarmChanged(bool alarmOn) override { alarmChanges.push_back(alarmOn); }
-    void alarmSwitchedOn() override { alarmCourse += '+'; }
+    void alarmSwitchedOn(double) override { alarmCourse += '+'; }
     void alarmFrameDone(std::optional<double> reading) override { alarmCourse += reading ? 'R' : '.'; }
     void alarmSwitchedOff() override { alarmCourse += '-'; }
     void startAlarmSound(const std::string& path) override { soundStarts.push_back(path); }
