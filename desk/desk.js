@@ -103,7 +103,8 @@ function renderTile(station, now) {
   tile.article.querySelector("h3").textContent = station.alarm ? `${station.name} — ${text("alarmOn")}` : station.name;
   setField(tile, "online", text(station.online ? "online" : "offline"));
   const camera = typeof status.camera === "string" ? status.camera : "";
-  const cameraKey = { connected: "cameraConnected", searching: "cameraSearching", none: "cameraNone" }[camera];
+  const cameraKey = { connected: "cameraConnected", searching: "cameraSearching", stalled: "cameraStalled",
+                      none: "cameraNone" }[camera];
   setField(tile, "camera", station.online ? (cameraKey ? text(cameraKey) : camera) : "");
   setField(tile, "lastMessage", station.lastMessageAt ? formatAge(now - station.lastMessageAt) : "");
   for (const [key, read] of optionalFields) setField(tile, key, read(status));

@@ -142,10 +142,8 @@ TEST_F(SimulatorTest, ReplayDeliversEveryRecordedFrameInOrderFromTheStart) {
 TEST_F(SimulatorTest, RecordedFootageReplays) {
     const char* source = std::getenv("CALIDRA_SOURCE_DIR");
     ASSERT_NE(source, nullptr);
-    const std::string footage = std::string(source) + "/../shared/footage/face-close-warm-320x240.raw";
-    if (::access(footage.c_str(), R_OK) != 0) {
-        GTEST_SKIP() << "no recorded footage beside the source tree";
-    }
+    const std::string footage = std::string(source) + "/footage/face-close-warm-320x240.raw";
+    ASSERT_EQ(::access(footage.c_str(), R_OK), 0) << footage;
     useManualClock();
     ASSERT_EQ(startWith(R"({ "cameras": [ { "width": 320, "height": 240, "fps": 30, "replay": ")" + footage +
                         R"(" } ] })"),

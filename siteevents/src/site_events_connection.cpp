@@ -93,7 +93,7 @@ bool SiteEventsConnection::createClient() {
     mosquitto_publish_callback_set(client_, &SiteEventsConnection::handlePublished);
     mosquitto_log_callback_set(client_, &SiteEventsConnection::handleLibraryLog);
     mosquitto_message_callback_set(client_, &SiteEventsConnection::handleMessage);
-    const QByteArray will = lastWillPayload();
+    const QByteArray will = lastWillPayload(siteStationName(settings_.stationName));
     const int result =
         mosquitto_will_set(client_, statusTopic_.constData(), will.size(), will.constData(), 1, true);
     if (result == MOSQ_ERR_SUCCESS)
@@ -406,7 +406,12 @@ void SiteEventsConnection::sendPendingAlarms() {
 void SiteEventsConnection::setCameraStatus(const SiteCameraStatus& camera) {
     const bool changed = camera.state != camera_.state || camera.model != camera_.model ||
                          camera.identity != camera_.identity || camera.reference != camera_.reference;
+    // The day's counts have an input of their own; a camera status leaves them as they are.
+    const int peopleToday = camera_.peopleToday;
+    const int alarmsToday = camera_.alarmsToday;
     camera_ = camera;
+    camera_.peopleToday = peopleToday;
+    camera_.alarmsToday = alarmsToday;
     if (changed)
         publishStatus();
 }
@@ -414,6 +419,12 @@ void SiteEventsConnection::setCameraStatus(const SiteCameraStatus& camera) {
 void SiteEventsConnection::setAlarm(const SiteAlarmEpisode& episode, bool alarmOn) {
     const bool changed = alarmOn != alarmOn_;
     alarmOn_ = alarmOn;
+    // An alarm goes on only over a frame, from the frame thread: an open camera said to be stalled
+    // or not yet delivering has frames again, though the station's word of it may still be queued.
+    const bool openCamera = !camera_.identity.isEmpty();
+    if (alarmOn && openCamera &&
+        (camera_.state == SiteCameraState::Stalled || camera_.state == SiteCameraState::Searching))
+        camera_.state = SiteCameraState::Connected;
     if (alarmOn) { // the picture first, so a desk that shows the alarm can show it too
         keepSnapshot(episode);
         publishSnapshot();
@@ -460,7 +471,8 @@ void SiteEventsConnection::finish() {
         endWorker();
         return;
     }
-    const QByteArray payload = offlinePayload(QDateTime::currentDateTime());
+    const QByteArray payload =
+        offlinePayload(QDateTime::currentDateTime(), siteStationName(settings_.stationName));
     int messageId = 0;
     mosquitto_publish(client_, &messageId, statusTopic_.constData(), payload.size(), payload.constData(), 1,
                       true);

@@ -18,6 +18,8 @@ QString cameraStateName(SiteCameraState state) {
         return QStringLiteral("connected");
     case SiteCameraState::Searching:
         return QStringLiteral("searching");
+    case SiteCameraState::Stalled:
+        return QStringLiteral("stalled");
     case SiteCameraState::None:
         break;
     }
@@ -33,6 +35,14 @@ QJsonValue tenths(double value) {
 
 QByteArray compact(const QJsonObject& object) {
     return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+// Offline messages replace the retained status: templates that read its station and camera
+// fields find them there too.
+QJsonObject offlineFields(const QString& stationName) {
+    return {{QStringLiteral("online"), false},
+            {QStringLiteral("station"), stationName},
+            {QStringLiteral("camera"), QStringLiteral("unknown")}};
 }
 
 } // namespace
@@ -69,12 +79,14 @@ QByteArray statusPayload(const SiteCameraStatus& camera, bool alarmOn, const QDa
     return compact(status);
 }
 
-QByteArray lastWillPayload() {
-    return compact({{QStringLiteral("online"), false}});
+QByteArray lastWillPayload(const QString& stationName) {
+    return compact(offlineFields(stationName));
 }
 
-QByteArray offlinePayload(const QDateTime& now) {
-    return compact({{QStringLiteral("online"), false}, {QStringLiteral("time"), isoTimeWithOffset(now)}});
+QByteArray offlinePayload(const QDateTime& now, const QString& stationName) {
+    QJsonObject payload = offlineFields(stationName);
+    payload.insert(QStringLiteral("time"), isoTimeWithOffset(now));
+    return compact(payload);
 }
 
 QByteArray alarmPayload(const SiteAlarmEpisode& episode, bool alarmOn) {

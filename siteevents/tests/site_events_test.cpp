@@ -205,6 +205,9 @@ TEST_F(SiteEventsTest, DeadOrSilentStationShowsOfflineThroughTheLastWill) {
             continue;
         offline << will.topic;
         EXPECT_FALSE(will.payload.contains("time"));
+        // Templates that read the station's name and camera find them in the will too.
+        EXPECT_EQ("calidra/" + will.payload.value("station").toString() + "/status", will.topic);
+        EXPECT_EQ(will.payload.value("camera"), "unknown");
     }
     EXPECT_EQ(offline, QStringList({"calidra/killed/status", "calidra/silent/status"}));
 }

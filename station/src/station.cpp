@@ -21,18 +21,6 @@ ConnectionClock& clockOf(const StationOptions& options) {
     return options.clock != nullptr ? *options.clock : systemConnectionClock();
 }
 
-SiteCameraState siteCameraState(CameraState::Status status) {
-    switch (status) {
-    case CameraState::Status::Connected:
-        return SiteCameraState::Connected;
-    case CameraState::Status::Searching:
-        return SiteCameraState::Searching;
-    case CameraState::Status::None:
-        break;
-    }
-    return SiteCameraState::None;
-}
-
 } // namespace
 
 Station::Station(SettingsSection& settings, EventLog& log, StationOptions options, QObject* parent)
@@ -135,11 +123,15 @@ void Station::start() {
 }
 
 void Station::signalLost() {
-    // A lost camera is never shown as a working station: no alarm, no read-outs, no live picture.
-    pipeline_.signalLost();
+    // An open camera gone silent has stalled; an unplugged one is no longer connected here.
+    cameraStalled_ = connection_->connected();
     awaitingFrames_.store(true);
     if (cameraSignal_ == CameraSignal::Live)
         setCameraSignal(CameraSignal::Lost);
+    // Before the alarm ends below: its status must already name the camera's new state.
+    publishCameraStatus();
+    // A lost camera is never shown as a working station: no alarm, no read-outs, no live picture.
+    pipeline_.signalLost();
     readoutDue();
 }
 
@@ -149,7 +141,9 @@ void Station::onFramesFlowing() {
         awaitingFrames_.store(true);
         return;
     }
+    cameraStalled_ = false;
     setCameraSignal(CameraSignal::Live);
+    publishCameraStatus();
 }
 
 void Station::setCameraSignal(CameraSignal signal) {
@@ -229,13 +223,32 @@ void Station::startSiteEvents() {
     site_->start();
 }
 
+SiteCameraState Station::siteCameraState() const {
+    switch (cameraState().status) {
+    case CameraState::Status::None:
+        return SiteCameraState::None;
+    case CameraState::Status::Searching:
+        break;
+    case CameraState::Status::Connected:
+        // The site sees what the screen shows: an open camera is "connected" only while its
+        // frames flow; before its first frame the screen still says it is searching.
+        if (cameraSignal_ == CameraSignal::Live)
+            return SiteCameraState::Connected;
+        if (cameraSignal_ == CameraSignal::Lost && cameraStalled_)
+            return SiteCameraState::Stalled;
+        break;
+    }
+    return SiteCameraState::Searching;
+}
+
 void Station::publishCameraStatus() {
     if (!site_)
         return;
     const CameraState state = cameraState();
+    const SiteCameraState siteState = siteCameraState();
     const ReferenceStatus& reference = reference_.status();
-    site_->setCameraStatus({siteCameraState(state.status), state.model, state.identity,
-                            state.status == CameraState::Status::Connected ? framesPerSecond_ : 0.0,
+    site_->setCameraStatus({siteState, state.model, state.identity,
+                            siteState == SiteCameraState::Connected ? framesPerSecond_ : 0.0,
                             QLatin1String(referenceStateWord(reference.state)), reference.correctionCelsius});
 }
 
@@ -313,6 +326,7 @@ void Station::readoutDue() {
 void Station::connectionChanged() {
     if (!connection_)
         return;
+    cameraStalled_ = false; // a camera just opened or lost has not stalled
     emit cameraStateChanged(cameraState());
     publishCameraStatus();
 }

@@ -45,6 +45,7 @@ struct StreamServer::Connection {
     int descriptor = -1;
     std::vector<unsigned char> buffer; // taken from the spares on the first byte
     std::size_t received = 0;
+    std::size_t skipped = 0; // bytes beyond the buffer of a message too long, counted and not kept
     int64_t lastActivityMs = 0;
 };
 
@@ -160,22 +161,34 @@ bool StreamServer::readFrom(Connection& connection, int64_t nowMs) {
                 spareBuffers_.pop_back();
             }
         }
-        const ssize_t count = ::recv(connection.descriptor, connection.buffer.data() + connection.received,
-                                     connection.buffer.size() - connection.received, MSG_DONTWAIT);
+        // Longer than one picture: the rest is read over the buffer's start, only to learn the length.
+        const bool full = connection.received == connection.buffer.size();
+        const ssize_t count =
+            full ? ::recv(connection.descriptor, connection.buffer.data(), connection.buffer.size(),
+                          MSG_DONTWAIT)
+                 : ::recv(connection.descriptor, connection.buffer.data() + connection.received,
+                          connection.buffer.size() - connection.received, MSG_DONTWAIT);
         if (count > 0) {
-            connection.received += std::size_t(count);
+            (full ? connection.skipped : connection.received) += std::size_t(count);
             connection.lastActivityMs = nowMs;
-            if (connection.received < connection.buffer.size())
-                continue;
-            finish(connection, false); // longer than one picture
-            return false;
+            if (connection.received + connection.skipped > largestCountedMessageBytes) {
+                finish(connection, false); // far too long to be anybody's picture
+                return false;
+            }
+            if (full)
+                return true; // one skipped read per round, so the other senders keep their turn
+            continue;
         }
         if (count < 0 && errno == EINTR)
             continue;
         if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
             return true;
         // The sender closed (or failed): the message is complete.
-        finish(connection, count == 0 && connection.received == frameBytes_ && frameBytes_ > 0);
+        const std::size_t length = connection.received + connection.skipped;
+        const bool good = count == 0 && length == frameBytes_ && frameBytes_ > 0;
+        if (count == 0 && !good && length > 0)
+            noteOtherSize(length);
+        finish(connection, good);
         return false;
     }
 }
@@ -197,12 +210,20 @@ void StreamServer::finish(Connection& connection, bool good) {
         spareBuffers_.push_back(std::move(connection.buffer));
     connection.buffer.clear();
     connection.received = 0;
+    connection.skipped = 0;
+}
+
+void StreamServer::noteOtherSize(std::size_t messageBytes) {
+    lastOtherSizeBytes_.store(messageBytes);
+    otherSizeMessages_.fetch_add(1);
 }
 
 StreamStatistics StreamServer::statistics() const {
     StreamStatistics statistics;
     statistics.frames = frames_.load();
     statistics.badMessages = badMessages_.load();
+    statistics.otherSizeMessages = otherSizeMessages_.load();
+    statistics.lastOtherSizeBytes = lastOtherSizeBytes_.load();
     return statistics;
 }
 

@@ -16,6 +16,9 @@ namespace calidra {
 struct StreamStatistics {
     uint64_t frames = 0;      // messages of exactly one picture
     uint64_t badMessages = 0; // shorter or longer messages, or senders that stalled
+    // Of the bad ones, whole messages of another length (the sender closed), and the latest length.
+    uint64_t otherSizeMessages = 0;
+    std::size_t lastOtherSizeBytes = 0;
 };
 
 class StreamServer {
@@ -25,6 +28,8 @@ public:
 
     // Senders beyond this many open at once push out the one that has been quiet longest.
     static constexpr std::size_t maximumOpenConnections = 32;
+    // A longer message is read to its end, only counted, to tell its length; up to this many bytes.
+    static constexpr std::size_t largestCountedMessageBytes = 64u << 20;
 
     StreamServer(int width, int height);
     ~StreamServer();
@@ -54,6 +59,7 @@ private:
     // False when the connection is finished (whole message, bad message or error).
     bool readFrom(Connection& connection, int64_t nowMs);
     void finish(Connection& connection, bool good);
+    void noteOtherSize(std::size_t messageBytes);
     void closeSocket();
 
     std::size_t frameBytes_;
@@ -65,6 +71,8 @@ private:
     std::vector<std::vector<unsigned char>> spareBuffers_; // reused so a frame allocates nothing
     std::atomic<uint64_t> frames_{0};
     std::atomic<uint64_t> badMessages_{0};
+    std::atomic<uint64_t> otherSizeMessages_{0};
+    std::atomic<std::size_t> lastOtherSizeBytes_{0};
 };
 
 } // namespace calidra

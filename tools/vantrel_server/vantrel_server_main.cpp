@@ -4,6 +4,7 @@
 // RTSP; with --http also as multipart JPEG for browsers; with --jpeg-dir it also keeps every Nth
 // picture as a JPEG for a person to look at.
 
+#include "arriving_size.h"
 #include "mjpeg_http_server.h"
 #include "rtsp_publisher.h"
 #include "server_options.h"
@@ -137,6 +138,8 @@ int main(int argc, char** argv) {
 
             std::thread serving([&] { server.run(stopRequested); });
             uint64_t framesBefore = 0;
+            uint64_t otherSizesBefore = 0;
+            std::string sizeLogged;
             auto lastReport = std::chrono::steady_clock::now();
             while (!stopRequested.load()) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -152,9 +155,21 @@ int main(int argc, char** argv) {
                 if (http)
                     std::printf("  http viewers %d  dropped %d", http->viewerCount(),
                                 http->droppedViewerCount());
+                // Pictures of another size are dropped: the line says which size came while they
+                // come, the log once for each size.
+                if (statistics.otherSizeMessages > otherSizesBefore) {
+                    const std::string sizes =
+                        calidra::arrivingSizeText(statistics.lastOtherSizeBytes, width, height);
+                    std::printf("  %s", sizes.c_str());
+                    if (sizes != sizeLogged) {
+                        std::fprintf(stderr, "VantrelServer: %s\n", sizes.c_str());
+                        sizeLogged = sizes;
+                    }
+                }
                 std::printf("\n");
                 std::fflush(stdout);
                 framesBefore = statistics.frames;
+                otherSizesBefore = statistics.otherSizeMessages;
                 lastReport = now;
             }
             serving.join();

@@ -11,7 +11,8 @@
 
 namespace calidra {
 
-enum class SiteCameraState { None, Searching, Connected };
+// As the screen shows the camera: Stalled is an open camera whose frames stopped.
+enum class SiteCameraState { None, Searching, Connected, Stalled };
 
 struct SiteCameraStatus {
     SiteCameraState state = SiteCameraState::None;

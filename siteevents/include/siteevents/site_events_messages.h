@@ -16,8 +16,9 @@ QString isoTimeWithOffset(const QDateTime& time, bool withMilliseconds = false);
 QByteArray statusPayload(const SiteCameraStatus& camera, bool alarmOn, const QDateTime& now,
                          const QString& videoUrl = {});
 // What the broker publishes when the station dies; fixed at connect time, so it carries no time.
-QByteArray lastWillPayload();
-QByteArray offlinePayload(const QDateTime& now);
+// Both offline messages name the station (as in its topics) and say the camera is "unknown".
+QByteArray lastWillPayload(const QString& stationName);
+QByteArray offlinePayload(const QDateTime& now, const QString& stationName);
 QByteArray alarmPayload(const SiteAlarmEpisode& episode, bool alarmOn);
 // Whether a payload read back from the journal is one alarmPayload could have written by now:
 // well formed, its times valid and not in the future.

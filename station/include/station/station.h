@@ -143,6 +143,7 @@ private:
 
     void startAlarmRecord();
     void startSiteEvents();
+    SiteCameraState siteCameraState() const;
     void publishCameraStatus();
     void onSnapshotSkippedForRoom();
     void publishOperatorValues();
@@ -180,6 +181,7 @@ private:
     QStringList cameraEntries_;
     std::function<void(const FramePipeline&)> frameObserver_;
     CameraSignal cameraSignal_ = CameraSignal::Searching;
+    bool cameraStalled_ = false; // open, but the watchdog found it silent since its frames last flowed
     std::atomic<bool> awaitingFrames_{true}; // the frame thread reports the next frame
 
     // Made by start() and let go by stop() once the camera is closed.

@@ -74,9 +74,9 @@ protected:
         }
     }
 
-    void startServer() {
+    void startServer(const QStringList& size = {"96", "72"}) {
         server.setProcessEnvironment(environment);
-        server.start(folder.filePath("Vantrel/VantrelServer"), {"96", "72", "--port", "0"});
+        server.start(folder.filePath("Vantrel/VantrelServer"), size + QStringList{"--port", "0"});
         ASSERT_TRUE(server.waitForStarted());
         ASSERT_TRUE(server.waitForReadyRead(30000)); // "listening on ...", after a first scan of the plugins
         serverOutput = QString::fromUtf8(server.readAllStandardOutput());
@@ -142,6 +142,20 @@ TEST_F(StreamEndToEndTest, EveryFrameArrivesWholeAndAServerRestartPicksUpAgain) 
     station.terminate();
     ASSERT_TRUE(station.waitForFinished(10000));
     EXPECT_EQ(station.exitCode(), 0);
+}
+
+TEST_F(StreamEndToEndTest, AServerStartedForAnotherSizeNamesTheSizeThatArrivesAndLogsItOnce) {
+    startServer({"160", "120"});
+    station.setProcessEnvironment(environment);
+    station.start(folder.filePath("calidra-headless"), {"--seconds", "30"});
+    ASSERT_TRUE(station.waitForStarted());
+    const QString named = QStringLiteral("frames of 96 × 72 arrive; 160 × 120 expected");
+    ASSERT_TRUE(waitFor([&] {
+        serverFigures();
+        return serverOutput.count(named) >= 3;
+    })) << serverOutput.toStdString();
+    EXPECT_EQ(QString::fromUtf8(server.readAllStandardError()).count(named), 1);
+    EXPECT_EQ(serverFigures().frames, 0);
 }
 
 } // namespace

@@ -87,6 +87,20 @@ TEST(StreamServerTest, CountsWholePicturesAndRejectsOtherSizes) {
     EXPECT_EQ(running.server.statistics().badMessages, 3u);
 }
 
+TEST(StreamServerTest, MessagesOfAnotherLengthAreReadToTheirEndToTellTheirLength) {
+    const std::string path = temporarySocketPath("lengths");
+    RunningServer running(path, 384, 288);
+    ASSERT_TRUE(running.listening);
+    ASSERT_TRUE(sendMessage(path, std::vector<unsigned char>(640 * 480 * 3)));
+    ASSERT_TRUE(waitFor([&] { return running.server.statistics().otherSizeMessages == 1; }));
+    EXPECT_EQ(running.server.statistics().lastOtherSizeBytes, 921600u);
+    ASSERT_TRUE(sendMessage(path, std::vector<unsigned char>(160 * 120 * 3)));
+    ASSERT_TRUE(waitFor([&] { return running.server.statistics().otherSizeMessages == 2; }));
+    EXPECT_EQ(running.server.statistics().lastOtherSizeBytes, 57600u);
+    EXPECT_EQ(running.server.statistics().badMessages, 2u);
+    EXPECT_EQ(running.server.statistics().frames, 0u);
+}
+
 TEST(StreamServerTest, HandsEveryGoodPictureOverIntact) {
     const std::string path = temporarySocketPath("handler");
     StreamServer server(4, 2);
