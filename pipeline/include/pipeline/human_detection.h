@@ -40,6 +40,9 @@ struct DetectionResults {
     bool personPresent = false;
     bool frameAlarm = false;
     uint32_t regionPassTick = 0;
+    // The threshold in force: what every region's temperature was compared with, in degrees
+    // Celsius. Whoever reports the threshold (the snapshot caption) reads it here.
+    double alarmThresholdCelsius = 0.0;
 };
 
 // A run of byte values: lowest <= byte <= lowest + span.
