@@ -131,9 +131,7 @@ void CLiveViewer::layoutChildren() {
     }
     notice_->placeOver(picture_->geometry());
     banner_->placeOver(picture_->geometry());
-    banner_->setVisible(fullView_ && alarmOn_);
-    if (banner_->isVisible())
-        banner_->raise();
+    showAlarmBannerWhenDue();
     update();
 }
 
@@ -208,15 +206,20 @@ bool CLiveViewer::eventFilter(QObject* watched, QEvent* event) {
 
 void CLiveViewer::onAlarmChanged(bool alarmOn) {
     alarmOn_ = alarmOn;
-    banner_->setVisible(fullView_ && alarmOn_);
-    if (banner_->isVisible())
-        banner_->raise();
+    showAlarmBannerWhenDue();
     if (pane_ == nullptr)
         return;
     if (alarmOn)
         pane_->alarmAnimation().play(alarmFrameIntervalMs);
     else
         pane_->alarmAnimation().stop();
+}
+
+void CLiveViewer::showAlarmBannerWhenDue() {
+    // Beside the picture the pane's animation says it; alone on the screen, the banner.
+    banner_->setVisible(fullView_ && alarmOn_);
+    if (banner_->isVisible())
+        banner_->raise();
 }
 
 void CLiveViewer::onReadouts(const Readouts& readouts) {

@@ -60,6 +60,7 @@ private:
     void layoutChildren();
     void onAlarmChanged(bool alarmOn);
     void onReadouts(const Readouts& readouts);
+    void showAlarmBannerWhenDue();
     bool withinOwnWindow(const QWidget* widget) const;
 
     Station& station_;
