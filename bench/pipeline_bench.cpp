@@ -124,6 +124,14 @@ struct BenchScene {
         benchmark::DoNotOptimize(finished.data());
     }
 
+    void drawOverlaysWithFootprint() {
+        overlayFootprint(results.detections, 1, TemperatureUnit::Celsius, buffers.renderImage.size(),
+                         footprint);
+        drawOverlays(buffers.renderImage, results.detections, 1, TemperatureUnit::Celsius);
+        benchmark::DoNotOptimize(footprint.data());
+        benchmark::ClobberMemory();
+    }
+
     void detectLiterally() {
         literal.detectAndMeasure(buffers, spec.format, settings, masks, results);
         benchmark::DoNotOptimize(results.trackingTemperature);
@@ -172,6 +180,7 @@ struct BenchScene {
     DetectionResults results;
     PeopleTracker tracker;
     std::vector<PersonResult> finished;
+    std::vector<cv::Rect> footprint;
     uint32_t tick = 0;
 };
 
@@ -211,6 +220,15 @@ std::vector<StageCase> stageCases() {
              scene.detectLiterally();
              scene.render();
          }},
+        // The rectangles and labels, with the footprint kept for the clean picture, as each frame
+        // draws them: labels placed inside the picture and clear of each other.
+        {"overlays",
+         [](BenchScene& scene) {
+             scene.intake();
+             scene.detect();
+             scene.render();
+         },
+         [](BenchScene& scene) { scene.drawOverlaysWithFootprint(); }},
         {"following_people",
          [](BenchScene& scene) {
              scene.intake();

@@ -204,6 +204,17 @@
     </message>
 </context>
 <context>
+    <name>calidra::AlarmBanner</name>
+    <message>
+        <source>ALARM</source>
+        <translation>알람</translation>
+    </message>
+    <message>
+        <source>ALARM %1</source>
+        <translation>알람 %1</translation>
+    </message>
+</context>
+<context>
     <name>calidra::ScreeningNotice</name>
     <message>
         <source>Searching for the reference…</source>

@@ -24,7 +24,9 @@ CLiveViewer::CLiveViewer(Station& station, QString programFolder, QWidget* paren
     notice_->setReferenceState(station_.referenceStatus().state);
     connect(&station_, &Station::referenceStatusChanged, notice_,
             [notice = notice_](const ReferenceStatus& status) { notice->setReferenceState(status.state); });
+    banner_ = new AlarmBanner(this);
     connect(&station_, &Station::alarmChanged, this, &CLiveViewer::onAlarmChanged);
+    connect(&station_, &Station::readoutsChanged, this, &CLiveViewer::onReadouts);
     connect(&station_, &Station::cameraSignalChanged, picture_, &PictureArea::setCameraSignal);
     connect(&station_, &Station::cameraStateChanged, this,
             [this](const CameraState& state) { emit statusTextChanged(cameraStatusText(state)); });
@@ -128,6 +130,8 @@ void CLiveViewer::layoutChildren() {
         picture_->setGeometry(pictureMargin, pictureMargin, width - CLiveViewerCtrl::paneWidth - 10, height);
     }
     notice_->placeOver(picture_->geometry());
+    banner_->placeOver(picture_->geometry());
+    showAlarmBannerWhenDue();
     update();
 }
 
@@ -201,12 +205,30 @@ bool CLiveViewer::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CLiveViewer::onAlarmChanged(bool alarmOn) {
+    alarmOn_ = alarmOn;
+    showAlarmBannerWhenDue();
     if (pane_ == nullptr)
         return;
     if (alarmOn)
         pane_->alarmAnimation().play(alarmFrameIntervalMs);
     else
         pane_->alarmAnimation().stop();
+}
+
+void CLiveViewer::showAlarmBannerWhenDue() {
+    // Beside the picture the pane's animation says it; alone on the screen, the banner.
+    banner_->setVisible(fullView_ && alarmOn_);
+    if (banner_->isVisible())
+        banner_->raise();
+}
+
+void CLiveViewer::onReadouts(const Readouts& readouts) {
+    // The person's read-out; while the alarm is on, the last one stays when they step out of view
+    // or a NUC blanks it.
+    if (!readouts.large.isEmpty() && readouts.large != QLatin1String("NUC"))
+        banner_->setReading(readouts.large);
+    else if (!alarmOn_)
+        banner_->setReading(QString());
 }
 
 } // namespace calidra

@@ -121,6 +121,34 @@ TEST_F(LiveViewerTest, AlarmNotificationPlaysAndStopsThePaneAnimation) {
     EXPECT_FALSE(viewer->pane()->alarmAnimation().isPlaying());
 }
 
+TEST_F(LiveViewerTest, FullViewSaysTheAlarmInABannerWhileItIsOn) {
+    AlarmBanner* banner = viewer->alarmBanner();
+    emit station->alarmChanged(true);
+    emit station->readoutsChanged(Readouts{QStringLiteral("38.3 C"), QString(), QString()});
+    EXPECT_FALSE(banner->isVisible()); // the pane's animation says it beside the picture
+
+    viewer->toggleFullView();
+    ASSERT_TRUE(banner->isVisible());
+    EXPECT_EQ(banner->text(), QStringLiteral("ALARM 38.3 C"));
+    const QRect picture = viewer->pictureArea()->geometry();
+    EXPECT_EQ(banner->geometry().topLeft(), picture.topLeft());
+    EXPECT_EQ(banner->width(), picture.width());
+    EXPECT_LT(banner->height(), picture.height() / 4);
+    const QColor top = viewer->grab().toImage().pixelColor(picture.center().x(), picture.top() + 2);
+    EXPECT_GT(top.red(), 150);
+    EXPECT_LT(top.green(), 60);
+    // The person stepped out during the alarm's hold: the reading stays until it ends.
+    emit station->readoutsChanged(Readouts{});
+    EXPECT_EQ(banner->text(), QStringLiteral("ALARM 38.3 C"));
+
+    emit station->alarmChanged(false);
+    EXPECT_FALSE(banner->isVisible());
+    emit station->alarmChanged(true);
+    EXPECT_TRUE(banner->isVisible());
+    viewer->leaveFullView();
+    EXPECT_FALSE(banner->isVisible());
+}
+
 TEST_F(LiveViewerTest, PausedScreeningIsSaidOverThePictureUntilTheLock) {
     ScreeningNotice* notice = viewer->screeningNotice();
     EXPECT_FALSE(notice->isVisible());

@@ -6,6 +6,7 @@
 #include "pipeline/palettes.h"
 #include "pipeline/paused_overlays.h"
 
+#include "pipeline/snapshot_caption.h"
 #include "pipeline/snapshot_writer.h"
 
 #include "files/station_layout.h"
@@ -183,12 +184,36 @@ void FramePipeline::saveSnapshotIfDue() {
     localtime_r(&now, &localTime);
     // A disk short of room gets no picture; the folder is still made, as with "Only Sound".
     const bool writePicture = operatorSettings_.alarmEvent == 1 && host_.roomForSnapshot();
-    const AlarmSnapshotResult saved =
-        saveAlarmSnapshot(programFolder_, buffers_.renderImage, writePicture, localTime);
+    if (writePicture)
+        captionedSnapshot(buffers_.renderImage, snapshotCaption(localTime), snapshot_);
+    const AlarmSnapshotResult saved = saveAlarmSnapshot(
+        programFolder_, writePicture ? snapshot_ : buffers_.renderImage, writePicture, localTime);
     if (saved.path)
         host_.snapshotSaved(*saved.path, highestTemperature(detection_.detections));
     else if (saved.errorNumber != 0)
         host_.snapshotFailed(saved.errorNumber);
+}
+
+SnapshotCaption FramePipeline::snapshotCaption(const std::tm& localTime) {
+    SnapshotCaption caption;
+    caption.localTime = localTime;
+    caption.stationName = host_.stationName();
+    caption.highestCelsius = highestTemperature(detection_.detections);
+    caption.thresholdCelsius = detection_.alarmThresholdCelsius;
+    caption.unit = operatorSettings_.unit;
+    // Screening (and so an alarm) in mode Reference runs only with the source locked or held.
+    const ReferenceReport& reference = reference_.report();
+    if (operatorSettings_.reference.correcting &&
+        (reference.state == ReferenceState::Locked || reference.state == ReferenceState::Holding)) {
+        caption.correction = CaptionCorrection::Reference;
+        caption.correctionCelsius = reference.correctionCelsius;
+    } else if (host_.cameraUserOffset(caption.correctionCelsius)) {
+        caption.correction = CaptionCorrection::CameraOffset;
+    } else {
+        caption.correction = CaptionCorrection::OffsetUnknown;
+        caption.correctionCelsius = 0.0;
+    }
+    return caption;
 }
 
 void FramePipeline::reportAlarmFrame() {

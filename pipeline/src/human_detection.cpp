@@ -320,6 +320,7 @@ void HumanDetector::detectAndMeasure(const FrameBuffers& buffers, std::optional<
     results.frameAlarm = false;
     results.alarmThresholdCelsius = settings.alarmCelsius;
     results.regionPassTick = tick ? tick() : 0;
+    results.alarmThresholdCelsius = settings.alarmCelsius;
     const PixelFormat scale = format.value_or(PixelFormat::Offset16);
     // A stored minimum larger than the picture would hide everybody for good.
     const int64_t minimumArea =
@@ -337,7 +338,7 @@ void HumanDetector::detectAndMeasure(const FrameBuffers& buffers, std::optional<
         const int maximumCode = smoother_.maximum(buffers.codePlane, rectangle);
         const double celsius =
             std::min(codeToCelsius(static_cast<uint16_t>(maximumCode), scale), temperatureCeilingCelsius);
-        const bool alarm = celsius > settings.alarmCelsius;
+        const bool alarm = celsius > results.alarmThresholdCelsius;
         if (alarm)
             results.frameAlarm = true;
         // The read-out follows the warmest person in view, the one an alarm is about.

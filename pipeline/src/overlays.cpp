@@ -1,5 +1,7 @@
 #include "pipeline/overlays.h"
 
+#include "pipeline/label_placement.h"
+
 #include <opencv2/imgproc.hpp>
 
 #include <cstdio>
@@ -27,6 +29,26 @@ cv::Point labelOrigin(const Detection& detection, const LabelStyle& style) {
     return cv::Point(detection.left + 1, detection.top + style.offsetBelowTopPixels);
 }
 
+// Each detection's label text and where it goes, in list order; drawing and the footprint place
+// them alike, so the footprint covers the labels where they are drawn.
+template <typename Visit>
+void forEachLabel(const DetectionList& detections, const LabelStyle& style, TemperatureUnit unit,
+                  cv::Size picture, Visit visit) {
+    // Kept per thread so a frame places its handful of labels without allocating.
+    thread_local std::vector<cv::Rect> placed;
+    placed.clear();
+    for (const Detection& detection : detections) {
+        const std::string label = labelOf(detection, unit);
+        int baseline = 0;
+        const cv::Size text =
+            cv::getTextSize(label, cv::FONT_HERSHEY_DUPLEX, style.fontScale, labelStrokeThickness, &baseline);
+        const cv::Point origin =
+            placeLabel(regionOf(detection), labelOrigin(detection, style), text, picture, placed);
+        placed.push_back(labelBox(origin, text));
+        visit(detection, label, origin, text, baseline);
+    }
+}
+
 } // namespace
 
 LabelStyle labelStyle(int fontSize) {
@@ -44,12 +66,13 @@ void drawOverlays(cv::Mat& bgrPicture, const DetectionList& detections, int font
     if (bgrPicture.empty())
         return;
     const LabelStyle style = labelStyle(fontSize);
-    for (const Detection& detection : detections) {
-        cv::rectangle(bgrPicture, regionOf(detection), detection.alarm ? alarmColour : regionColour, 1,
-                      cv::LINE_8);
-        cv::putText(bgrPicture, labelOf(detection, unit), labelOrigin(detection, style),
-                    cv::FONT_HERSHEY_DUPLEX, style.fontScale, labelColour, labelStrokeThickness, cv::LINE_8);
-    }
+    forEachLabel(detections, style, unit, bgrPicture.size(),
+                 [&](const Detection& detection, const std::string& label, cv::Point origin, cv::Size, int) {
+                     cv::rectangle(bgrPicture, regionOf(detection),
+                                   detection.alarm ? alarmColour : regionColour, 1, cv::LINE_8);
+                     cv::putText(bgrPicture, label, origin, cv::FONT_HERSHEY_DUPLEX, style.fontScale,
+                                 labelColour, labelStrokeThickness, cv::LINE_8);
+                 });
 }
 
 void overlayFootprint(const DetectionList& detections, int fontSize, TemperatureUnit unit, cv::Size picture,
@@ -62,22 +85,20 @@ void overlayFootprint(const DetectionList& detections, int fontSize, Temperature
         if (!inside.empty())
             areas.push_back(inside);
     };
-    for (const Detection& detection : detections) {
-        // The four one-pixel edges, each with a pixel of room on both sides.
-        const cv::Rect region = regionOf(detection);
-        add(cv::Rect(region.x - 1, region.y - 1, region.width + 2, 3));
-        add(cv::Rect(region.x - 1, region.y + region.height - 2, region.width + 2, 3));
-        add(cv::Rect(region.x - 1, region.y - 1, 3, region.height + 2));
-        add(cv::Rect(region.x + region.width - 2, region.y - 1, 3, region.height + 2));
-        // The label's box from its origin, with room for the strokes' ends.
-        int baseline = 0;
-        const cv::Size text = cv::getTextSize(labelOf(detection, unit), cv::FONT_HERSHEY_DUPLEX,
-                                              style.fontScale, labelStrokeThickness, &baseline);
-        const cv::Point origin = labelOrigin(detection, style);
-        constexpr int room = 4;
-        add(cv::Rect(origin.x - room, origin.y - text.height - room, text.width + 2 * room,
-                     text.height + baseline + 2 * room));
-    }
+    forEachLabel(
+        detections, style, unit, picture,
+        [&](const Detection& detection, const std::string&, cv::Point origin, cv::Size text, int baseline) {
+            // The four one-pixel edges, each with a pixel of room on both sides.
+            const cv::Rect region = regionOf(detection);
+            add(cv::Rect(region.x - 1, region.y - 1, region.width + 2, 3));
+            add(cv::Rect(region.x - 1, region.y + region.height - 2, region.width + 2, 3));
+            add(cv::Rect(region.x - 1, region.y - 1, 3, region.height + 2));
+            add(cv::Rect(region.x + region.width - 2, region.y - 1, 3, region.height + 2));
+            // The label's box from its origin, with room for the strokes' ends.
+            constexpr int room = 4;
+            add(cv::Rect(origin.x - room, origin.y - text.height - room, text.width + 2 * room,
+                         text.height + baseline + 2 * room));
+        });
 }
 
 } // namespace calidra

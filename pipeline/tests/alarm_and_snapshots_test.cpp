@@ -1,5 +1,6 @@
 #include "pipeline/alarm_state.h"
 #include "pipeline/frame_pipeline.h"
+#include "pipeline/snapshot_caption.h"
 #include "pipeline/snapshot_writer.h"
 
 #include "testsupport/fake_pipeline_host.h"
@@ -127,6 +128,67 @@ TEST_F(SnapshotTest, FileNamedAfterTheLocalTimeDecodesToThePicture) {
     EXPECT_EQ(filesIn(folder / "ThermalAlarm").size(), 1u); // no temporary file left
 }
 
+TEST(SnapshotCaptionTest, SaysWhenWhereAndAgainstWhatInTheOperatorsUnit) {
+    SnapshotCaption caption;
+    caption.localTime.tm_year = 2026 - 1900;
+    caption.localTime.tm_mon = 11;
+    caption.localTime.tm_mday = 8;
+    caption.localTime.tm_hour = 14;
+    caption.localTime.tm_min = 3;
+    caption.localTime.tm_sec = 5;
+    caption.localTime.tm_gmtoff = 3600;
+    caption.stationName = "door-1";
+    caption.highestCelsius = 38.26;
+    caption.thresholdCelsius = 37.5;
+    caption.correction = CaptionCorrection::CameraOffset;
+    caption.correctionCelsius = -0.2;
+    EXPECT_EQ(captionItems(caption),
+              (std::vector<std::string>{"2026-12-08 14:03:05 +01:00", "Station door-1", "Highest 38.3 C",
+                                        "Threshold 37.5 C", "Camera offset -0.2 C"}));
+
+    // Fahrenheit: a correction is a difference, not shifted by 32. West of UTC by half hours. A
+    // name outside ASCII keeps one mark per character; none is left out when there is none.
+    caption.unit = TemperatureUnit::Fahrenheit;
+    caption.correction = CaptionCorrection::Reference;
+    caption.correctionCelsius = 0.5;
+    caption.localTime.tm_gmtoff = -(3 * 3600 + 1800);
+    caption.stationName = "\xec\xa0\x95\xeb\xac\xb8-7";
+    EXPECT_EQ(captionItems(caption), (std::vector<std::string>{"2026-12-08 14:03:05 -03:30",
+                                                               "Station ?"
+                                                               "?-7",
+                                                               "Highest 100.9 F", "Threshold 99.5 F",
+                                                               "Reference correction +0.9 F"}));
+    caption.stationName.clear();
+    caption.correction = CaptionCorrection::OffsetUnknown;
+    EXPECT_EQ(captionItems(caption).size(), 4u);
+    EXPECT_EQ(captionItems(caption).back(), "Camera offset unknown");
+}
+
+TEST_F(SnapshotTest, CaptionBandGoesBelowThePictureItselfUnchanged) {
+    cv::Mat picture(288, 384, CV_8UC3);
+    cv::RNG(3).fill(picture, cv::RNG::UNIFORM, 0, 256);
+    SnapshotCaption caption;
+    caption.stationName = std::string(100, 'W'); // wraps within the width
+    cv::Mat snapshot;
+    captionedSnapshot(picture, caption, snapshot);
+    ASSERT_EQ(snapshot.cols, 384);
+    ASSERT_GT(snapshot.rows, 288 + 20);
+    EXPECT_EQ(cv::norm(snapshot.rowRange(0, 288), picture, cv::NORM_INF), 0.0);
+    // A dark band with light text across it.
+    const cv::Mat band = snapshot.rowRange(288, snapshot.rows);
+    cv::Mat light;
+    cv::inRange(band, cv::Scalar::all(128), cv::Scalar::all(255), light);
+    const cv::Rect text = cv::boundingRect(light);
+    EXPECT_GT(cv::countNonZero(light), 200);
+    EXPECT_LT(cv::countNonZero(light), band.rows * band.cols / 3);
+    EXPECT_GT(text.width, 384 * 3 / 4);
+    EXPECT_GT(text.y + text.height, band.rows / 2);
+
+    const std::optional<std::string> path = saveAlarmSnapshot(folder.string(), snapshot, true, march7()).path;
+    ASSERT_TRUE(path);
+    EXPECT_EQ(decodeJpeg(*path).size(), snapshot.size());
+}
+
 TEST_F(SnapshotTest, OnlySoundCreatesTheFolderButNoFile) {
     const AlarmSnapshotResult result =
         saveAlarmSnapshot(folder.string(), cv::Mat(4, 4, CV_8UC3), false, march7());
@@ -178,9 +240,16 @@ TEST_F(SnapshotTest, PipelineAlarmSoundAndSnapshotsFollowTheFrames) {
     EXPECT_EQ(host.soundStops, 1);
     // Five seconds of alarm, one picture at most every two: three pictures, named by the clock.
     ASSERT_FALSE(filesIn(folder / "ThermalAlarm").empty());
+    // Each the shown picture, as JPEG keeps it, with the caption band below it.
+    ASSERT_FALSE(host.shownFrames.empty());
+    ASSERT_TRUE(writeJpegAtomically((folder / "shown.jpg").string(), host.shownFrames.front(), 80));
+    const cv::Mat shown = decodeJpeg(folder / "shown.jpg");
     for (const fs::path& file : filesIn(folder / "ThermalAlarm")) {
         EXPECT_EQ(file.extension(), ".jpg");
-        EXPECT_EQ(decodeJpeg(file).size(), cv::Size(96, 80));
+        const cv::Mat decoded = decodeJpeg(file);
+        ASSERT_EQ(decoded.cols, 96);
+        ASSERT_GT(decoded.rows, 80 + 10);
+        EXPECT_LT(cv::norm(decoded.rowRange(0, 80), shown, cv::NORM_L1) / shown.total(), 1.0);
     }
 }
 

@@ -69,6 +69,67 @@ TEST(OverlaysTest, LaterDetectionsDrawOverEarlierOnesAndLabelsMayLeaveThePicture
     drawOverlays(picture, {{40, 45, 60, 70, 36.0, false}}, 1, TemperatureUnit::Celsius); // no crash
 }
 
+cv::Mat greenOf(const cv::Mat& picture) {
+    cv::Mat mask;
+    cv::inRange(picture, cv::Scalar(0, 255, 0), cv::Scalar(0, 255, 0), mask);
+    return mask;
+}
+
+// The pixels of the whole label drawn in open space.
+int labelInk(const char* text, int fontSize) {
+    cv::Mat open(200, 400, CV_8UC3, cv::Scalar::all(0));
+    cv::putText(open, text, cv::Point(50, 100), cv::FONT_HERSHEY_DUPLEX, labelStyle(fontSize).fontScale,
+                cv::Scalar(0, 255, 0), labelStrokeThickness, cv::LINE_8);
+    return cv::countNonZero(greenOf(open));
+}
+
+// Alarmed regions have red outlines, so the green pixels are the labels alone.
+TEST(LabelPlacementTest, LabelsAtTheEdgesAreWholeInsideThePicture) {
+    const cv::Size camera(384, 288);
+    for (int fontSize : {0, 1}) {
+        const struct {
+            Detection person;
+            const char* label;
+        } edges[] = {
+            {{350, 60, 384, 288, 38.3, true}, "38.3"},  // the right edge
+            {{100, 270, 160, 288, 36.8, true}, "36.8"}, // a head at the bottom edge
+            {{0, 0, 20, 40, 37.9, true}, "37.9"},       // a narrow one in the corner
+        };
+        for (const auto& edge : edges) {
+            cv::Mat picture(camera, CV_8UC3, cv::Scalar::all(0));
+            drawOverlays(picture, {edge.person}, fontSize, TemperatureUnit::Celsius);
+            EXPECT_EQ(cv::countNonZero(greenOf(picture)), labelInk(edge.label, fontSize))
+                << edge.label << " font " << fontSize;
+        }
+    }
+}
+
+TEST(LabelPlacementTest, NeighboursLabelsDoNotOverlapAndFittingLabelsStayPut) {
+    for (int fontSize : {0, 1}) {
+        // Two people side by side, each narrower than a label.
+        const Detection first{100, 50, 140, 280, 36.8, true};
+        const Detection second{142, 52, 182, 280, 36.5, true};
+        cv::Mat alone(288, 384, CV_8UC3, cv::Scalar::all(0));
+        drawOverlays(alone, {first}, fontSize, TemperatureUnit::Celsius);
+        cv::Mat both(288, 384, CV_8UC3, cv::Scalar::all(0));
+        drawOverlays(both, {first, second}, fontSize, TemperatureUnit::Celsius);
+        const cv::Mat firstLabel = greenOf(alone);
+        const cv::Mat secondLabel = greenOf(both) & ~firstLabel;
+        // The later label whole, sharing no pixel with the first, and their boxes apart.
+        EXPECT_EQ(cv::countNonZero(secondLabel), labelInk("36.5", fontSize)) << "font " << fontSize;
+        EXPECT_TRUE((cv::boundingRect(firstLabel) & cv::boundingRect(secondLabel)).empty())
+            << cv::boundingRect(firstLabel) << " and " << cv::boundingRect(secondLabel);
+
+        // A label that fits where it always stood keeps its pixels.
+        cv::Mat before(288, 384, CV_8UC3, cv::Scalar::all(0));
+        cv::rectangle(before, cv::Rect(100, 50, 40, 230), cv::Scalar(0, 0, 255), 1, cv::LINE_8);
+        cv::putText(before, "36.8", cv::Point(101, 50 + labelStyle(fontSize).offsetBelowTopPixels),
+                    cv::FONT_HERSHEY_DUPLEX, labelStyle(fontSize).fontScale, cv::Scalar(0, 255, 0),
+                    labelStrokeThickness, cv::LINE_8);
+        EXPECT_EQ(cv::countNonZero(cv::Mat(alone != before).reshape(1)), 0);
+    }
+}
+
 DetectionList people(std::initializer_list<std::pair<cv::Size, double>> sizes) {
     DetectionList list;
     int left = 0;
@@ -109,8 +170,14 @@ TEST(OverlaysTest, FootprintHoldsEveryPixelTheOverlaysChange) {
         cv::Mat changed;
         cv::transform(difference, changed, cv::Matx13f(1, 1, 1));
         ASSERT_EQ(cv::countNonZero(changed & ~covered), 0) << "trial " << trial;
-        // Edges and labels, not whole regions.
-        EXPECT_LT(cv::countNonZero(covered), size.area()) << "trial " << trial;
+        // Edges and labels, not whole regions; labels are kept inside the picture, so a picture
+        // smaller than one label is wholly covered.
+        int baseline = 0;
+        const cv::Size largestLabel =
+            cv::getTextSize("-000.0", cv::FONT_HERSHEY_DUPLEX, labelStyle(fontSize).fontScale, 0, &baseline);
+        if (size.width > largestLabel.width + 8 || size.height > largestLabel.height + baseline + 8) {
+            EXPECT_LT(cv::countNonZero(covered), size.area()) << "trial " << trial;
+        }
     }
 }
 

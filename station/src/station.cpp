@@ -8,6 +8,7 @@
 #include "operatorvalues/value_limits.h"
 #include "pipeline/snapshot_writer.h"
 #include "siteevents/site_events_publisher.h"
+#include "siteevents/site_events_settings.h"
 #include "threadaffinity/thread_affinity.h"
 
 #include <QFileInfo>
@@ -112,6 +113,8 @@ void Station::start() {
     connection_->setIdentityPrefixes(
         CameraConnection::identityPrefixesFromText(readSetting(settings_, settings::cameraIdentityPrefixes)));
     host_.setMinimumFreeMegabytes(readSetting(settings_, settings::alarmMinFreeMB));
+    // The snapshots name the station as its site events do, broker or not.
+    host_.setStationName(siteStationName(readSetting(settings_, settings::stationName)).toStdString());
     // Before the camera: the first frame may already be an alarm.
     const bool recordOpened = !record_;
     startAlarmRecord();

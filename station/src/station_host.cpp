@@ -21,6 +21,16 @@ void StationHost::publishOperatorSettings(const OperatorSettings& settings) {
     settings_ = settings;
 }
 
+void StationHost::setStationName(const std::string& name) {
+    std::lock_guard<std::mutex> lock(settingsLock_);
+    stationName_ = name;
+}
+
+std::string StationHost::stationName() {
+    std::lock_guard<std::mutex> lock(settingsLock_);
+    return stationName_;
+}
+
 OperatorSettings StationHost::operatorSettings() {
     std::lock_guard<std::mutex> lock(settingsLock_);
     return settings_;

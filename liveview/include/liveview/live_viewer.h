@@ -3,6 +3,7 @@
 // screen and wired to the application's station, which it starts on its initial update and stops
 // when it goes.
 
+#include "liveview/alarm_banner.h"
 #include "liveview/live_viewer_ctrl.h"
 #include "liveview/picture_area.h"
 #include "liveview/screening_notice.h"
@@ -41,6 +42,8 @@ public:
     QWidget* paneArea() const { return paneArea_; }
     PictureArea* pictureArea() const { return picture_; }
     ScreeningNotice* screeningNotice() const { return notice_; }
+    // Over the picture in full view while the alarm is on.
+    AlarmBanner* alarmBanner() const { return banner_; }
 
     // The status bar's camera line: "label [identity] model", or "No camera".
     static QString cameraStatusText(const CameraState& state);
@@ -56,6 +59,8 @@ private:
     void createPane();
     void layoutChildren();
     void onAlarmChanged(bool alarmOn);
+    void onReadouts(const Readouts& readouts);
+    void showAlarmBannerWhenDue();
     bool withinOwnWindow(const QWidget* widget) const;
 
     Station& station_;
@@ -64,6 +69,8 @@ private:
     QScrollArea* paneArea_ = nullptr;
     PictureArea* picture_ = nullptr;
     ScreeningNotice* notice_ = nullptr;
+    AlarmBanner* banner_ = nullptr;
+    bool alarmOn_ = false;
     bool fullView_ = false;
     QPointer<QWidget> savedParent_;
     int savedStackIndex_ = -1;

@@ -10,6 +10,7 @@
 #include "pipeline/human_detection.h"
 #include "pipeline/reference_stage.h"
 #include "pipeline/people_tracker.h"
+#include "pipeline/snapshot_caption.h"
 #include "pipeline/stream_feed.h"
 
 #include <opencv2/core.hpp>
@@ -89,6 +90,7 @@ private:
     void keepPixelsUnderOverlays();
     void updateAlarm();
     void saveSnapshotIfDue();
+    SnapshotCaption snapshotCaption(const std::tm& localTime);
     // Under the alarm lock, once the frame's alarm and snapshot are settled.
     void reportAlarmFrame();
     maskfile::MaskRecords readMasks();
@@ -117,6 +119,7 @@ private:
     std::vector<CleanPatch> cleanPatches_; // reused; the first cleanPatchCount_ are this frame's
     std::size_t cleanPatchCount_ = 0;
     std::vector<cv::Rect> footprint_;
+    cv::Mat snapshot_; // the picture with its caption band, reused from snapshot to snapshot
     // Guards alarm_ and alarmHeldOff_ (the frame thread and signalLost), and is held through the
     // host's alarm calls so they come in the alarm's order.
     std::mutex alarmLock_;

@@ -109,6 +109,10 @@ public:
     // one result. Also made from the thread that calls signalLost.
     virtual void personFinished(const PersonResult& result) { (void)result; }
 
+    // The station's name for the snapshot caption (UTF-8, the one its site events carry); asked
+    // once per due snapshot. Empty: the caption names no station.
+    virtual std::string stationName() { return std::string(); }
+
     // Where the program lives: sound files, the alarm folder and the mask editor's folder.
     virtual std::string programFolder() = 0;
 };

@@ -42,6 +42,9 @@ struct DetectionResults {
     // What each region's temperature was compared with for its alarm, °C.
     double alarmThresholdCelsius = 0.0;
     uint32_t regionPassTick = 0;
+    // The threshold in force: what every region's temperature was compared with, in degrees
+    // Celsius. Whoever reports the threshold (the snapshot caption) reads it here.
+    double alarmThresholdCelsius = 0.0;
 };
 
 // A run of byte values: lowest <= byte <= lowest + span.

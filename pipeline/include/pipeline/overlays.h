@@ -22,7 +22,8 @@ LabelStyle labelStyle(int fontSize);
 constexpr int labelStrokeThickness = 0;
 
 // In list order, later detections over earlier ones: red for an alarmed region, green otherwise,
-// the label in green in the display unit with one decimal.
+// the label in green in the display unit with one decimal, inside the picture and clear of the
+// labels before it (placeLabel).
 void drawOverlays(cv::Mat& bgrPicture, const DetectionList& detections, int fontSize, TemperatureUnit unit);
 
 // Areas of a picture of that size holding every pixel drawOverlays may change (some overlap).

@@ -35,6 +35,8 @@ public:
     // Owner thread. The camera is only used inside its frame callbacks, which end before it closes.
     void setCamera(Camera* camera) { camera_.store(camera); }
     void publishOperatorSettings(const OperatorSettings& settings);
+    // The name the snapshot captions carry (UTF-8).
+    void setStationName(const std::string& name);
     void setViewWindowExists(bool exists) { viewWindowExists_.store(exists); }
     // Owner thread, before frames arrive: who keeps the alarm episodes, told in the pipeline's
     // alarm calls.
@@ -66,6 +68,7 @@ public:
     void snapshotFailed(int errorNumber) override;
     void referenceChanged(const ReferenceReport& report) override;
     void writeReferenceCorrection(double celsius) override { emit referenceCorrectionWanted(celsius); }
+    std::string stationName() override;
     std::string programFolder() override { return programFolder_; }
     void personFinished(const PersonResult& result) override;
     // Owner thread: the finished people handed over since the last call, in order.
@@ -100,6 +103,7 @@ private:
 
     std::mutex settingsLock_;
     OperatorSettings settings_;
+    std::string stationName_;
 
     std::mutex pictureLock_;
     cv::Mat picture_;
