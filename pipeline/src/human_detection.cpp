@@ -318,7 +318,6 @@ void HumanDetector::detectAndMeasure(const FrameBuffers& buffers, std::optional<
     results.trackingTemperature = 0.0;
     results.detections.clear();
     results.frameAlarm = false;
-    results.alarmThresholdCelsius = settings.alarmCelsius;
     results.regionPassTick = tick ? tick() : 0;
     results.alarmThresholdCelsius = settings.alarmCelsius;
     const PixelFormat scale = format.value_or(PixelFormat::Offset16);

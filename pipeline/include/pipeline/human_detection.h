@@ -39,8 +39,6 @@ struct DetectionResults {
     double trackingTemperature = 0.0;
     bool personPresent = false;
     bool frameAlarm = false;
-    // What each region's temperature was compared with for its alarm, °C.
-    double alarmThresholdCelsius = 0.0;
     uint32_t regionPassTick = 0;
     // The threshold in force: what every region's temperature was compared with, in degrees
     // Celsius. Whoever reports the threshold (the snapshot caption) reads it here.
