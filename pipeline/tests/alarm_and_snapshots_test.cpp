@@ -185,6 +185,7 @@ TEST_F(SnapshotTest, PipelineAlarmSoundAndSnapshotsFollowTheFrames) {
     tenthLater(room);
 
     EXPECT_EQ(host.alarmChanges, (std::vector<bool>{true, false}));
+    EXPECT_EQ(host.switchOnReadings, std::vector<double>{38.2});
     // The episode: on, each frame's reading (if alarmed) after its snapshot, off.
     std::string readings = host.alarmCourse;
     readings.erase(std::remove(readings.begin(), readings.end(), 'S'), readings.end());

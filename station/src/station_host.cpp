@@ -42,10 +42,11 @@ void StationHost::alarmChanged(bool alarmOn) {
     emit alarmStateChanged(alarmOn);
 }
 
-void StationHost::alarmSwitchedOn() {
+void StationHost::alarmSwitchedOn(double highestCelsius) {
     const double correction = referenceCorrection_.load();
     if (AlarmEpisodes* episodes = episodes_.load())
         episodes->switchedOn(std::isnan(correction) ? std::nullopt : std::optional<double>(correction));
+    emit alarmEntryWanted(true, highestCelsius);
 }
 
 void StationHost::referenceChanged(const ReferenceReport& report) {
@@ -62,6 +63,7 @@ void StationHost::alarmFrameDone(std::optional<double> alarmedReadingCelsius) {
 void StationHost::alarmSwitchedOff() {
     if (AlarmEpisodes* episodes = episodes_.load())
         episodes->switchedOff();
+    emit alarmEntryWanted(false, std::numeric_limits<double>::quiet_NaN());
 }
 
 void StationHost::startAlarmSound(const std::string& soundFilePath) {
