@@ -233,9 +233,8 @@ TEST_F(SnapshotTest, AReadingThatDipsAtThePicturesEdgeKeepsOneAlarm) {
 
     EXPECT_EQ(host.alarmChanges, (std::vector<bool>{true, false}));
     EXPECT_EQ(host.soundStarts.size(), 1u);
-    EXPECT_EQ(std::count(host.alarmCourse.begin(), host.alarmCourse.end(), '+'), 1) << host.alarmCourse;
     // Off with the fifth clear frame: half a second after the last alarmed one.
-    EXPECT_EQ(host.alarmCourse, "+" + std::string(13, 'R') + "." + "RR" + "....-") << host.alarmCourse;
+    EXPECT_EQ(host.alarmCourse, "+" + std::string(13, 'R') + ".RR....-");
 }
 
 // A disk without room gets no picture and no failure; a folder that is a file fails each due picture.

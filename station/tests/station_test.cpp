@@ -215,13 +215,9 @@ TEST_F(StationTest, AppliedNucIntervalRestartsTheNucTimerAndIsStored) {
 // The alarm's entries in the log, as the pane shows them.
 QStringList alarmEntries(const EventLog& log) {
     QStringList entries;
-    for (int row = 0; row < log.model().rowCount(); ++row) {
-        const QString shown = log.model()
-                                  .data(log.model().index(row, EventLogModel::MessageColumn), Qt::DisplayRole)
-                                  .toString();
-        if (shown.startsWith("Alarm o") && log.model().entry(row).type == LogType::Event)
-            entries << shown;
-    }
+    for (int row = 0; row < log.model().rowCount(); ++row)
+        if (log.model().entry(row).message.startsWith("Alarm o"))
+            entries << log.model().index(row, EventLogModel::MessageColumn).data().toString();
     return entries;
 }
 
