@@ -40,6 +40,17 @@
     </message>
 </context>
 <context>
+    <name>calidra::EventLog</name>
+    <message>
+        <source>Alarm on: %1 %2</source>
+        <translation>알람 켜짐: %1 %2</translation>
+    </message>
+    <message>
+        <source>Alarm off</source>
+        <translation>알람 꺼짐</translation>
+    </message>
+</context>
+<context>
     <name>CMainFrame</name>
     <message>
         <source>Light Theme</source>

@@ -5,6 +5,8 @@
 
 #include "station_features.h"
 
+#include "eventlog/alarm_entries.h"
+#include "eventlog/event_log.h"
 #include "shell/log_bar.h"
 #include "shell/main_frame.h"
 #include "shell/views_bar.h"
@@ -54,6 +56,13 @@ TEST(KoreanDesktop, TheMainWindowSpeaksKorean) {
 
     log->AddLogEntry(calidra::LogType::Event, "Device has been added.", 0);
     EXPECT_EQ(rows->index(0, 1).data().toString(), "Event");
+    // The alarm's entries are the pane's own words; the entry keeps the English.
+    for (const calidra::LogText& alarm : {calidra::alarmOnLogText(38.3, "°C"), calidra::alarmOffLogText()})
+        app.log().WriteLog(calidra::LogType::Event, alarm.written, 0, alarm.shown);
+    const int last = rows->rowCount() - 1;
+    EXPECT_EQ(rows->index(last - 1, 2).data().toString(), QString::fromUtf8("알람 켜짐: 38.3 °C"));
+    EXPECT_EQ(rows->index(last, 2).data().toString(), QString::fromUtf8("알람 꺼짐"));
+    EXPECT_EQ(app.log().model().entry(last - 1).message, "Alarm on: 38.3 °C");
 
     EXPECT_EQ(frame->themeCombo()->itemText(1), QString::fromUtf8("어두운 테마"));
     EXPECT_EQ(frame->viewsBar()->windowTitle(), QString::fromUtf8("화면"));

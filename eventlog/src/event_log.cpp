@@ -70,7 +70,7 @@ QVariant EventLogModel::data(const QModelIndex& index, int role) const {
     case TypeColumn:
         return logTypeName(row.type);
     case MessageColumn:
-        return row.message;
+        return row.shownMessage.isEmpty() ? row.message : row.shownMessage;
     case ReturnColumn:
         return QString::number(row.code);
     default:
@@ -103,8 +103,8 @@ void EventLogModel::append(LogEntry entry) {
     endInsertRows();
 }
 
-void EventLogModel::appendNow(LogType type, const QString& message, int code) {
-    append({currentLogTimeText(), type, message, code});
+void EventLogModel::appendNow(LogType type, const QString& message, int code, const QString& shownMessage) {
+    append({currentLogTimeText(), type, message, code, shownMessage});
 }
 
 EventLog::EventLog(QObject* parent) : QObject(parent) {
@@ -116,9 +116,13 @@ EventLog::EventLog(QObject* parent) : QObject(parent) {
 }
 
 void EventLog::WriteLog(LogType type, const QString& message, int code) {
+    WriteLog(type, message, code, QString());
+}
+
+void EventLog::WriteLog(LogType type, const QString& message, int code, const QString& shownMessage) {
     if (QThread::currentThread() != thread() || !stationUp_.load())
         return;
-    model_.appendNow(type, message, code);
+    model_.appendNow(type, message, code, shownMessage);
 }
 
 void EventLog::handToOwner(LogType type, const QString& message, int code) {

@@ -3,9 +3,12 @@
 namespace calidra {
 
 AlarmChange AlarmState::update(bool frameAlarm, uint32_t tickMs) {
+    if (frameAlarm)
+        lastAlarmedTick_ = tickMs;
     if (frameAlarm == alarmOn_)
         return AlarmChange::None;
-    if (alarmOn_ && uint32_t(tickMs - alarmChangeTick_) < minimumOnMs)
+    if (alarmOn_ && (uint32_t(tickMs - alarmChangeTick_) < minimumOnMs ||
+                     uint32_t(tickMs - lastAlarmedTick_) < minimumClearMs))
         return AlarmChange::None;
     alarmOn_ = frameAlarm;
     alarmChangeTick_ = tickMs;

@@ -166,7 +166,7 @@ void FramePipeline::updateAlarm() {
         struct stat file;
         if (::stat(sound.c_str(), &file) == 0 && S_ISREG(file.st_mode))
             host_.startAlarmSound(sound);
-        host_.alarmSwitchedOn(detection_.alarmThresholdCelsius);
+        host_.alarmSwitchedOn(highestTemperature(detection_.detections), detection_.alarmThresholdCelsius);
     } else {
         host_.stopAlarmSound();
         host_.alarmSwitchedOff();

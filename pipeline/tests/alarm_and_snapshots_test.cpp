@@ -24,7 +24,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-TEST(AlarmStateTest, OnAtOnceHeldOneSecondOffAtTheFirstClearFrameAfter) {
+TEST(AlarmStateTest, OnAtOnceOffAfterOneSecondOnAndHalfASecondClear) {
     AlarmState alarm;
     EXPECT_EQ(alarm.update(false, 0), AlarmChange::None);
     EXPECT_EQ(alarm.update(true, 5000), AlarmChange::SwitchedOn);
@@ -34,13 +34,23 @@ TEST(AlarmStateTest, OnAtOnceHeldOneSecondOffAtTheFirstClearFrameAfter) {
     EXPECT_EQ(alarm.update(false, 5999), AlarmChange::None);
     EXPECT_EQ(alarm.update(false, 6000), AlarmChange::SwitchedOff);
     EXPECT_EQ(alarm.update(true, 6001), AlarmChange::SwitchedOn); // no lower bound for switching on
+
+    // Alarmed late in its first second: the clear frames must add up to half a second.
+    EXPECT_EQ(alarm.update(true, 6900), AlarmChange::None);
+    EXPECT_EQ(alarm.update(false, 7001), AlarmChange::None);
+    EXPECT_EQ(alarm.update(false, 7399), AlarmChange::None);
+    EXPECT_EQ(alarm.update(true, 7450), AlarmChange::None); // one dipping frame among alarmed ones
+    EXPECT_EQ(alarm.update(false, 7949), AlarmChange::None);
+    EXPECT_TRUE(alarm.alarmOn());
+    EXPECT_EQ(alarm.update(false, 7950), AlarmChange::SwitchedOff);
 }
 
-TEST(AlarmStateTest, HoldCountsAcrossTheTickWrap) {
+TEST(AlarmStateTest, HoldAndClearTimeCountAcrossTheTickWrap) {
     AlarmState alarm;
-    EXPECT_EQ(alarm.update(true, 0xFFFFFF00u), AlarmChange::SwitchedOn);
-    EXPECT_EQ(alarm.update(false, 0x00000100u), AlarmChange::None);        // 512 ms later
-    EXPECT_EQ(alarm.update(false, 0x000002E8u), AlarmChange::SwitchedOff); // 1000 ms later
+    EXPECT_EQ(alarm.update(true, 0xFFFFFD00u), AlarmChange::SwitchedOn);
+    EXPECT_EQ(alarm.update(true, 0xFFFFFF00u), AlarmChange::None);
+    EXPECT_EQ(alarm.update(false, 0x000000E8u), AlarmChange::None);        // 1000 ms on, 488 clear
+    EXPECT_EQ(alarm.update(false, 0x000000F4u), AlarmChange::SwitchedOff); // 500 ms clear
 }
 
 TEST(AlarmStateTest, SnapshotsSpacedByMoreThanTheSavePeriod) {
@@ -213,7 +223,8 @@ TEST_F(SnapshotTest, FailedWriteLeavesTheOldFileAndNoTemporary) {
 TEST_F(SnapshotTest, PipelineAlarmSoundAndSnapshotsFollowTheFrames) {
     FakePipelineHost host;
     host.folder = folder.string();
-    host.tickStepMs = 50; // two ticks per frame: 100 ms between frames
+    host.tick = 100000;
+    host.tickStepMs = 0; // one tick for all of a frame's readings, moved by hand
     host.settings.alarmEvent = 1;
     host.settings.alarmType = 1;
     host.settings.frame.alarmSavePeriodMs = 2000;
@@ -224,22 +235,31 @@ TEST_F(SnapshotTest, PipelineAlarmSoundAndSnapshotsFollowTheFrames) {
     PixelFrame feverish(96, 80, PixelFormat::Direct16, 250);
     feverish.fill(30, 10, 20, 50, 382); // 38.2 degrees
     const PixelFrame room(96, 80, PixelFormat::Direct16, 250);
+    const auto tenthLater = [&](const PixelFrame& frame) {
+        host.tick += 100;
+        pipeline.processFrame(frame.view());
+    };
     for (int frame = 0; frame < 50; ++frame)
-        pipeline.processFrame(feverish.view());
-    pipeline.processFrame(room.view());
+        tenthLater(feverish);
+    for (int frame = 0; frame < 4; ++frame) // up to 400 ms clear: still the same alarm
+        tenthLater(room);
+    EXPECT_EQ(host.alarmChanges, std::vector<bool>{true});
+    tenthLater(room);
 
     EXPECT_EQ(host.alarmChanges, (std::vector<bool>{true, false}));
-    // The episode: on, each alarmed frame's reading after its snapshot, off.
+    EXPECT_EQ(host.switchOnReadings, std::vector<double>{38.2});
+    // The episode: on, each frame's reading (if alarmed) after its snapshot, off.
     std::string readings = host.alarmCourse;
     readings.erase(std::remove(readings.begin(), readings.end(), 'S'), readings.end());
-    EXPECT_EQ(readings, "+" + std::string(50, 'R') + "-") << host.alarmCourse;
+    EXPECT_EQ(readings, "+" + std::string(50, 'R') + "....-") << host.alarmCourse;
     EXPECT_EQ(host.alarmCourse.rfind('+', 0), 0u) << host.alarmCourse;
     EXPECT_EQ(host.alarmCourse.find("SS"), std::string::npos) << host.alarmCourse;
     EXPECT_EQ(host.alarmCourse.find("S-"), std::string::npos) << host.alarmCourse;
     EXPECT_EQ(host.soundStarts, std::vector<std::string>{(folder / "alarm2.wav").string()});
     EXPECT_EQ(host.soundStops, 1);
     // Five seconds of alarm, one picture at most every two: three pictures, named by the clock.
-    ASSERT_FALSE(filesIn(folder / "ThermalAlarm").empty());
+    EXPECT_EQ(host.snapshots.size(), 3u);
+    ASSERT_EQ(filesIn(folder / "ThermalAlarm").size(), 3u);
     // Each the shown picture, as JPEG keeps it, with the caption band below it.
     ASSERT_FALSE(host.shownFrames.empty());
     ASSERT_TRUE(writeJpegAtomically((folder / "shown.jpg").string(), host.shownFrames.front(), 80));
@@ -251,6 +271,39 @@ TEST_F(SnapshotTest, PipelineAlarmSoundAndSnapshotsFollowTheFrames) {
         ASSERT_GT(decoded.rows, 80 + 10);
         EXPECT_LT(cv::norm(decoded.rowRange(0, 80), shown, cv::NORM_L1) / shown.total(), 1.0);
     }
+}
+
+// A feverish person walks out of the picture; at its edge the reading dips below the alarm
+// temperature for one frame, as the hottest part of the face leaves the picture first. One passage
+// is one alarm: one sound, one animation, one episode.
+TEST_F(SnapshotTest, AReadingThatDipsAtThePicturesEdgeKeepsOneAlarm) {
+    FakePipelineHost host;
+    host.folder = folder.string();
+    host.tick = 100000;
+    host.tickStepMs = 0;
+    host.settings.frame.alarmCelsius = 37.5;
+    std::ofstream(folder / "alarm1.wav") << "RIFF";
+    FramePipeline pipeline(host);
+    pipeline.allocateBuffers(96, 80);
+    const auto tenthLater = [&](int left, int width, uint16_t code) {
+        PixelFrame frame(96, 80, PixelFormat::Direct16, 250);
+        if (width > 0)
+            frame.fill(left, 10, width, 50, code);
+        host.tick += 100;
+        pipeline.processFrame(frame.view());
+    };
+    for (int left = 20; left <= 68; left += 4) // 1.3 s in full view
+        tenthLater(left, 20, 383);
+    tenthLater(72, 20, 372); // the dip
+    tenthLater(76, 20, 383);
+    tenthLater(80, 16, 383);
+    for (int frame = 0; frame < 10; ++frame) // gone
+        tenthLater(0, 0, 0);
+
+    EXPECT_EQ(host.alarmChanges, (std::vector<bool>{true, false}));
+    EXPECT_EQ(host.soundStarts.size(), 1u);
+    // Off with the fifth clear frame: half a second after the last alarmed one.
+    EXPECT_EQ(host.alarmCourse, "+" + std::string(13, 'R') + ".RR....-");
 }
 
 // A disk without room gets no picture and no failure; a folder that is a file fails each due picture.

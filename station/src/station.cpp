@@ -3,6 +3,7 @@
 #include "alarmrecord/alarm_record.h"
 #include "alarmrecord/free_space.h"
 #include "camera/sorvik_camera_library.h"
+#include "eventlog/alarm_entries.h"
 #include "alarmrecord/snapshot_names.h"
 #include "files/station_layout.h"
 #include "operatorvalues/value_limits.h"
@@ -62,6 +63,18 @@ Station::Station(SettingsSection& settings, EventLog& log, StationOptions option
     connect(
         &host_, &StationHost::logEntryWanted, this,
         [this](int type, const QString& message, int code) { log_.WriteLog(LogType(type), message, code); },
+        Qt::QueuedConnection);
+    // Queued like the host's other entries, so an alarm's on and off keep their order in the log.
+    connect(
+        &host_, &StationHost::alarmEntryWanted, this,
+        [this](bool alarmOn, double highestCelsius) {
+            const TemperatureUnit unit = values_.unit();
+            const QString symbol =
+                unit == TemperatureUnit::Fahrenheit ? QStringLiteral("°F") : QStringLiteral("°C");
+            const LogText text =
+                alarmOn ? alarmOnLogText(toDisplayUnit(highestCelsius, unit), symbol) : alarmOffLogText();
+            log_.WriteLog(LogType::Event, text.written, 0, text.shown);
+        },
         Qt::QueuedConnection);
     connect(&log_, &EventLog::entryAdded, this, [this](int row) {
         const LogEntry& entry = log_.model().entry(row);

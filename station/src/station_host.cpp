@@ -52,11 +52,12 @@ void StationHost::alarmChanged(bool alarmOn) {
     emit alarmStateChanged(alarmOn);
 }
 
-void StationHost::alarmSwitchedOn(double thresholdCelsius) {
+void StationHost::alarmSwitchedOn(double highestCelsius, double thresholdCelsius) {
     const double correction = referenceCorrection_.load();
     if (AlarmEpisodes* episodes = episodes_.load())
         episodes->switchedOn(thresholdCelsius,
                              std::isnan(correction) ? std::nullopt : std::optional<double>(correction));
+    emit alarmEntryWanted(true, highestCelsius);
 }
 
 void StationHost::referenceChanged(const ReferenceReport& report) {
@@ -73,6 +74,7 @@ void StationHost::alarmFrameDone(std::optional<double> alarmedReadingCelsius) {
 void StationHost::alarmSwitchedOff() {
     if (AlarmEpisodes* episodes = episodes_.load())
         episodes->switchedOff();
+    emit alarmEntryWanted(false, std::numeric_limits<double>::quiet_NaN());
 }
 
 void StationHost::startAlarmSound(const std::string& soundFilePath) {

@@ -227,6 +227,15 @@ TEST_F(StationTest, StoredAlarmTemperatureOutsideItsLimitsGivesTheDefaultWithOne
               "Stored AlarmTemperature \"0\" is outside its limits (30 to 40); 37.5 is used instead.");
 }
 
+// The alarm's entries in the log, as the pane shows them.
+QStringList alarmEntries(const EventLog& log) {
+    QStringList entries;
+    for (int row = 0; row < log.model().rowCount(); ++row)
+        if (log.model().entry(row).message.startsWith("Alarm o"))
+            entries << log.model().index(row, EventLogModel::MessageColumn).data().toString();
+    return entries;
+}
+
 // A person at 38.5 °C standing in the middle of the fake camera's picture.
 uint16_t feverishPerson(int x, int y) {
     return x >= 150 && x < 200 && y >= 80 && y < 230 ? uint16_t(1385) : uint16_t(1250);
@@ -278,11 +287,14 @@ TEST_F(StationTest, LostCameraEndsTheAlarmAtOnceAndScreeningResumesWithItsFrames
     station->stop();
     QCoreApplication::processEvents();
     EXPECT_EQ(alarms.count(), 4) << "an alarm the lost camera ended is not ended again";
+    EXPECT_EQ(alarmEntries(log),
+              QStringList({"Alarm on: 38.5 °C", "Alarm off", "Alarm on: 38.5 °C", "Alarm off"}));
 }
 
 TEST_F(StationTest, TheStationsEndEndsAnAlarmStillOnExactlyOnce) {
     library.cameras[0].codeAt = feverishPerson;
     started();
+    station->values().chooseUnit(TemperatureUnit::Fahrenheit);
     QSignalSpy alarms(station.get(), &Station::alarmChanged);
     connect();
     runWithFrames(1500);
@@ -293,6 +305,7 @@ TEST_F(StationTest, TheStationsEndEndsAnAlarmStillOnExactlyOnce) {
     QCoreApplication::processEvents();
     ASSERT_EQ(alarms.count(), 2);
     EXPECT_FALSE(alarms.at(1).at(0).toBool());
+    EXPECT_EQ(alarmEntries(log), QStringList({"Alarm on: 101.3 °F", "Alarm off"}));
 }
 
 TEST_F(StationTest, MeasuredOffsetAndAMissingIpToolAreLogged) {

@@ -18,8 +18,9 @@ namespace calidra {
 struct LogEntry {
     QString timeText; // local time when added, "yyyy-mm-dd hh:mm:ss.mmm"
     LogType type = LogType::Event;
-    QString message;
+    QString message; // as written: what calidra-headless prints and the site is sent
     int code = 0;
+    QString shownMessage; // the pane's text in the interface language; empty: message
 };
 
 // "Error", "Event" or "Information"; the number itself for any other value.
@@ -43,7 +44,7 @@ public:
 
     void append(LogEntry entry);
     // An entry stamped with the current local time.
-    void appendNow(LogType type, const QString& message, int code);
+    void appendNow(LogType type, const QString& message, int code, const QString& shownMessage = {});
     const LogEntry& entry(int row) const { return entries_[std::size_t(row)]; }
 
 private:
@@ -61,6 +62,8 @@ public:
 
     // Accepted only on the owner thread and once the station is up; anything else is dropped.
     void WriteLog(LogType type, const QString& message, int code) override;
+    // The same, with the text the pane shows in the interface language.
+    void WriteLog(LogType type, const QString& message, int code, const QString& shownMessage);
 
     // For the camera library's device notifications, which arrive on its own threads: the entry
     // is handed to the owner thread and written there under the same rules.

@@ -53,14 +53,18 @@ public:
     // The alarm went on or off; sent once per change.
     virtual void alarmChanged(bool alarmOn) = 0;
 
-    // The alarm's course, for whoever keeps its episodes: on, with the threshold (°C) the frame
-    // that switched it on was compared with; each frame while it is on, after the frame's snapshot
-    // stage (alarmedReadingCelsius: the frame's highest accepted region temperature when the frame
-    // itself is alarmed); off, by a frame or by signalLost. These,
+    // The alarm's course, for whoever keeps its episodes: on (highestCelsius: the highest accepted
+    // region temperature of the frame that switched it on; thresholdCelsius: what that frame was
+    // compared with); each frame while it is on, after the frame's snapshot stage
+    // (alarmedReadingCelsius: the frame's highest accepted region temperature when the frame itself
+    // is alarmed); off, by a frame or by signalLost. These,
     // snapshotSaved and snapshotFailed are made under the pipeline's alarm lock, so they come one
     // at a time in the alarm's own order whichever thread switched it: an implementation only
     // hands them on (queued calls, no lock of its own) and never calls back into the pipeline.
-    virtual void alarmSwitchedOn(double thresholdCelsius) { (void)thresholdCelsius; }
+    virtual void alarmSwitchedOn(double highestCelsius, double thresholdCelsius) {
+        (void)highestCelsius;
+        (void)thresholdCelsius;
+    }
     virtual void alarmFrameDone(std::optional<double> alarmedReadingCelsius) { (void)alarmedReadingCelsius; }
     virtual void alarmSwitchedOff() {}
 

@@ -53,7 +53,7 @@ public:
     bool cameraUserOffset(double& celsius) override;
     OperatorSettings operatorSettings() override;
     void alarmChanged(bool alarmOn) override;
-    void alarmSwitchedOn(double thresholdCelsius) override;
+    void alarmSwitchedOn(double highestCelsius, double thresholdCelsius) override;
     void alarmFrameDone(std::optional<double> alarmedReadingCelsius) override;
     void alarmSwitchedOff() override;
     void startAlarmSound(const std::string& soundFilePath) override;
@@ -81,6 +81,9 @@ signals:
     void snapshotWritten(const QString& path, double highestCelsius);
     // An entry for the event log (type as LogType), which accepts entries only on its own thread.
     void logEntryWanted(int type, const QString& message, int code);
+    // The alarm went on (with the highest reading of its first frame) or off, whether or not a
+    // view window exists: the log's entry is worded on the owner thread, in the operator's unit.
+    void alarmEntryWanted(bool alarmOn, double highestCelsius);
     // A picture was due but the disk is short of room: none was attempted.
     void snapshotSkippedForRoom();
     // Temperature mode Reference: the tracker's news, and the offset the camera should take.

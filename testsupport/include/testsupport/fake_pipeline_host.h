@@ -33,7 +33,10 @@ public:
         return settings;
     }
     void alarmChanged(bool alarmOn) override { alarmChanges.push_back(alarmOn); }
-    void alarmSwitchedOn(double) override { alarmCourse += '+'; }
+    void alarmSwitchedOn(double highestCelsius, double) override {
+        alarmCourse += '+';
+        switchOnReadings.push_back(highestCelsius);
+    }
     void alarmFrameDone(std::optional<double> reading) override { alarmCourse += reading ? 'R' : '.'; }
     void alarmSwitchedOff() override { alarmCourse += '-'; }
     void startAlarmSound(const std::string& path) override { soundStarts.push_back(path); }
@@ -85,6 +88,7 @@ public:
     // The episode's calls in order: + on, S snapshot, F failed snapshot, R frame with its reading,
     // . frame without one, - off.
     std::string alarmCourse;
+    std::vector<double> switchOnReadings;
     std::vector<std::string> soundStarts;
     int soundStops = 0;
     std::vector<cv::Mat> shownFrames;
