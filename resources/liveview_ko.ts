@@ -35,6 +35,10 @@
         <translation>기준체: 잃음</translation>
     </message>
     <message>
+        <source>Offset %1</source>
+        <translation>오프셋 %1</translation>
+    </message>
+    <message>
         <source>Normal</source>
         <comment>temperature mode</comment>
         <translation>일반용</translation>
