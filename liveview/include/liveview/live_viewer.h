@@ -4,6 +4,7 @@
 // when it goes.
 
 #include "liveview/live_viewer_ctrl.h"
+#include "liveview/offset_confirmation.h"
 #include "liveview/picture_area.h"
 #include "liveview/screening_notice.h"
 
@@ -24,6 +25,8 @@ public:
     static constexpr int paneScrollBarAllowance = 16;
     // How long the status bar says why a typed value was refused.
     static constexpr int refusalShownMs = 6000;
+    // How long the status bar says that a measured offset was not applied.
+    static constexpr int declinedOffsetShownMs = 10000;
 
     // The station outlives the view; the pane's pictures come from programFolder/pictures.
     CLiveViewer(Station& station, QString programFolder, QWidget* parent = nullptr);
@@ -41,6 +44,8 @@ public:
     QWidget* paneArea() const { return paneArea_; }
     PictureArea* pictureArea() const { return picture_; }
     ScreeningNotice* screeningNotice() const { return notice_; }
+    // The open question about a measured offset, or null.
+    OffsetConfirmation* offsetConfirmation() const { return offsetQuestion_; }
 
     // The status bar's camera line: "label [identity] model", or "No camera".
     static QString cameraStatusText(const CameraState& state);
@@ -56,6 +61,7 @@ private:
     void createPane();
     void layoutChildren();
     void onAlarmChanged(bool alarmOn);
+    void askOffsetConfirmation(double inForceCelsius, double measuredCelsius, const QString& offsetText);
     bool withinOwnWindow(const QWidget* widget) const;
 
     Station& station_;
@@ -64,6 +70,7 @@ private:
     QScrollArea* paneArea_ = nullptr;
     PictureArea* picture_ = nullptr;
     ScreeningNotice* notice_ = nullptr;
+    QPointer<OffsetConfirmation> offsetQuestion_;
     bool fullView_ = false;
     QPointer<QWidget> savedParent_;
     int savedStackIndex_ = -1;
