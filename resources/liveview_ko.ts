@@ -7,6 +7,10 @@
         <source>No camera</source>
         <translation>카메라 없음</translation>
     </message>
+    <message>
+        <source>Measured offset %1 °C not applied: the offset %2 °C stays in force.</source>
+        <translation>측정된 오프셋 %1 °C는 적용되지 않았습니다: 오프셋 %2 °C가 그대로 적용됩니다.</translation>
+    </message>
 </context>
 <context>
     <name>calidra::CLiveViewerCtrl</name>
@@ -33,6 +37,10 @@
     <message>
         <source>Reference: lost</source>
         <translation>기준체: 잃음</translation>
+    </message>
+    <message>
+        <source>Offset %1</source>
+        <translation>오프셋 %1</translation>
     </message>
     <message>
         <source>Normal</source>
@@ -155,6 +163,29 @@
     <message>
         <source>People today: %1 · Alarms: %2</source>
         <translation>오늘 인원: %1 · 알람: %2</translation>
+    </message>
+</context>
+<context>
+    <name>calidra::OffsetConfirmation</name>
+    <message>
+        <source>Measured offset</source>
+        <translation>측정된 오프셋</translation>
+    </message>
+    <message>
+        <source>The measurement found the offset %1; the offset in force is %2.</source>
+        <translation>측정 결과 오프셋은 %1입니다. 현재 적용 중인 오프셋은 %2입니다.</translation>
+    </message>
+    <message>
+        <source>A change of more than 1.0 °C: apply it only if the subject of the measurement has a normal body temperature. Measured on a person with fever, it would hide the fever of everybody after.</source>
+        <translation>1.0 °C보다 큰 변경입니다. 측정 대상자의 체온이 정상일 때만 적용하십시오. 발열이 있는 사람으로 측정하면 이후 모든 사람의 발열이 가려집니다.</translation>
+    </message>
+    <message>
+        <source>Apply</source>
+        <translation>적용</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>취소</translation>
     </message>
 </context>
 <context>

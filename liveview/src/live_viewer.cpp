@@ -27,6 +27,7 @@ CLiveViewer::CLiveViewer(Station& station, QString programFolder, QWidget* paren
     banner_ = new AlarmBanner(this);
     connect(&station_, &Station::alarmChanged, this, &CLiveViewer::onAlarmChanged);
     connect(&station_, &Station::readoutsChanged, this, &CLiveViewer::onReadouts);
+    connect(&station_, &Station::measuredOffsetHeld, this, &CLiveViewer::askOffsetConfirmation);
     connect(&station_, &Station::cameraSignalChanged, picture_, &PictureArea::setCameraSignal);
     connect(&station_, &Station::cameraStateChanged, this,
             [this](const CameraState& state) { emit statusTextChanged(cameraStatusText(state)); });
@@ -202,6 +203,26 @@ bool CLiveViewer::eventFilter(QObject* watched, QEvent* event) {
         }
     }
     return CCalidraView::eventFilter(watched, event);
+}
+
+void CLiveViewer::askOffsetConfirmation(double inForceCelsius, double measuredCelsius,
+                                        const QString& offsetText) {
+    delete offsetQuestion_; // a newer measurement replaces an unanswered question
+    auto* question = new OffsetConfirmation(inForceCelsius, measuredCelsius, this);
+    question->setAttribute(Qt::WA_DeleteOnClose);
+    offsetQuestion_ = question;
+    connect(question, &QDialog::finished, this, [this, question, offsetText] {
+        if (question->applied()) {
+            station_.confirmMeasuredOffset(offsetText);
+            return;
+        }
+        station_.declineMeasuredOffset(offsetText);
+        emit statusMessage(
+            tr("Measured offset %1 °C not applied: the offset %2 °C stays in force.")
+                .arg(offsetText, QString::asprintf("%.1f", station_.values().offsetInForceCelsius())),
+            declinedOffsetShownMs);
+    });
+    question->open();
 }
 
 void CLiveViewer::onAlarmChanged(bool alarmOn) {

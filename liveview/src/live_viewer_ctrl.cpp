@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 
+#include <cmath>
+
 namespace calidra {
 namespace {
 
@@ -19,6 +21,11 @@ using Field = OperatorValuesModel::Field;
 using List = OperatorValuesModel::List;
 
 constexpr int largeReadoutPointSize = 35;
+// The large read-out spans the pane; with an offset in force it leaves the right end to it.
+constexpr QRect largeReadoutGeometry(10, 82, 380, 60);
+// The pane's right end lies under the scroll bar of a low window: the offset stays left of it.
+constexpr QRect largeReadoutBesideOffset(10, 82, 262, 60);
+constexpr QRect offsetReadoutGeometry(274, 82, 92, 60);
 
 // Row geometry of the option group, in pane pixels.
 constexpr int labelLeft = 22;
@@ -53,11 +60,14 @@ CLiveViewerCtrl::CLiveViewerCtrl(OperatorValuesModel& values, QWidget* parent)
         showSelection(list, values_.selection(list));
     showModeControls();
     showUnitLabel(values_.unitLabel());
+    showOffsetInForce();
 
     connect(&values_, &OperatorValuesModel::fieldTextChanged, this, &CLiveViewerCtrl::showField);
     connect(&values_, &OperatorValuesModel::selectionChanged, this, &CLiveViewerCtrl::showSelection);
     connect(&values_, &OperatorValuesModel::modeControlsChanged, this, &CLiveViewerCtrl::showModeControls);
     connect(&values_, &OperatorValuesModel::unitLabelChanged, this, &CLiveViewerCtrl::showUnitLabel);
+    connect(&values_, &OperatorValuesModel::unitLabelChanged, this, &CLiveViewerCtrl::showOffsetInForce);
+    connect(&values_, &OperatorValuesModel::offsetInForceChanged, this, &CLiveViewerCtrl::showOffsetInForce);
 }
 
 void CLiveViewerCtrl::buildControls() {
@@ -93,13 +103,20 @@ void CLiveViewerCtrl::buildControls() {
     banner_ = new SpriteAnimation(this);
     banner_->setObjectName(QStringLiteral("banner"));
     banner_->setGeometry(10, 5, 380, 72);
-    largeReadout_ = label(QString(), QRect(10, 82, 380, 60));
+    largeReadout_ = label(QString(), largeReadoutGeometry);
     largeReadout_->setObjectName(QStringLiteral("largeReadout"));
     largeReadout_->setAlignment(Qt::AlignCenter);
     QFont large = largeReadout_->font();
     large.setPointSize(largeReadoutPointSize);
     large.setBold(true);
     largeReadout_->setFont(large);
+    offsetReadout_ = label(QString(), offsetReadoutGeometry);
+    offsetReadout_->setObjectName(QStringLiteral("offsetReadout"));
+    offsetReadout_->setAlignment(Qt::AlignCenter);
+    offsetReadout_->setWordWrap(true);
+    QFont offsetFont = offsetReadout_->font();
+    offsetFont.setBold(true);
+    offsetReadout_->setFont(offsetFont);
     maximumReadout_ = label(tr("Max Temp.") + QStringLiteral(" :"), QRect(22, 146, 176, 22));
     maximumReadout_->setObjectName(QStringLiteral("maximumReadout"));
     minimumReadout_ = label(tr("Min Temp.") + QStringLiteral(" :"), QRect(206, 146, 176, 22));
@@ -266,6 +283,21 @@ void CLiveViewerCtrl::showUnitLabel(const QString& label) {
     detectionUnitLabel_->setText(label);
     alarmUnitLabel_->setText(label);
     referenceUnitLabel_->setText(label);
+}
+
+void CLiveViewerCtrl::showOffsetInForce() {
+    const double celsius = values_.offsetInForceCelsius();
+    // A difference of temperatures: converted by the unit's scale only.
+    const double shown = values_.unit() == TemperatureUnit::Fahrenheit ? celsius * 1.8 : celsius;
+    const QString number = QString::asprintf("%.1f", std::abs(shown));
+    const bool inForce = number != QStringLiteral("0.0");
+    offsetReadout_->setVisible(inForce);
+    largeReadout_->setGeometry(inForce ? largeReadoutBesideOffset : largeReadoutGeometry);
+    if (!inForce)
+        return;
+    const QString sign = shown < 0 ? QStringLiteral("\u2212") : QStringLiteral("+");
+    // Wrapped, if at all, between the word and the value, never inside the value.
+    offsetReadout_->setText(tr("Offset %1").arg(sign + number + QChar(QChar::Nbsp) + values_.unitLabel()));
 }
 
 void CLiveViewerCtrl::setReadouts(const QString& large, const QString& maximum, const QString& minimum) {

@@ -5,6 +5,7 @@
 
 #include "svk.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -180,6 +181,59 @@ TEST_F(LiveViewerTest, MeasureRunsUntilTheOffsetArrives) {
     QApplication::processEvents();
     EXPECT_EQ(control<QLineEdit>("offsetField")->text(), "0.8");
     EXPECT_FALSE(station->measurementTimerActive());
+}
+
+// A correction beyond 1.0 °C (a subject with fever, say) waits for the operator; a small one is
+// applied as it comes. The offset in force is shown beside the large read-out and logged.
+TEST_F(LiveViewerTest, ALargeMeasuredCorrectionWaitsForTheOperatorsConfirmation) {
+    log.setStationUp(true);
+    QSignalSpy statusMessages(viewer, &CCalidraView::statusMessage);
+    control<QComboBox>("modeList")->setCurrentIndex(1);
+    emit control<QComboBox>("modeList")->activated(1); // Auto
+    const auto measured = [&](const char* offset) {
+        control<QPushButton>("measureButton")->click();
+        station->host().offsetMeasured(offset);
+        QApplication::processEvents();
+        return viewer->findChild<OffsetConfirmation*>("offsetConfirmation");
+    };
+    const auto offsetShown = [&] {
+        QLabel* shown = control<QLabel>("offsetReadout");
+        return shown->isVisibleTo(viewer->pane()) ? shown->text().replace(QChar::Nbsp, ' ') : QString();
+    };
+    EXPECT_EQ(offsetShown(), "");
+
+    EXPECT_EQ(measured("0.5"), nullptr);
+    EXPECT_EQ(control<QLineEdit>("offsetField")->text(), "0.5");
+    EXPECT_TRUE(offsetShown().startsWith("Offset +0.5 "));
+
+    OffsetConfirmation* question = measured("-1.6");
+    ASSERT_NE(question, nullptr);
+    EXPECT_TRUE(question->text().contains("-1.6 °C") && question->text().contains("0.5 °C"));
+    EXPECT_TRUE(question->informativeText().contains("normal body temperature"));
+    EXPECT_EQ(control<QLineEdit>("offsetField")->text(), "0.5") << "held, not applied";
+    EXPECT_FALSE(station->measurementTimerActive());
+    question->cancelButton()->click();
+    QApplication::processEvents();
+    EXPECT_EQ(control<QLineEdit>("offsetField")->text(), "0.5");
+    ASSERT_EQ(statusMessages.count(), 1);
+    EXPECT_EQ(statusMessages.at(0).at(0).toString(),
+              "Measured offset -1.6 °C not applied: the offset 0.5 °C stays in force.");
+
+    question = measured("-1.6");
+    ASSERT_NE(question, nullptr);
+    question->applyButton()->click();
+    QApplication::processEvents();
+    EXPECT_EQ(control<QLineEdit>("offsetField")->text(), "-1.6");
+    EXPECT_TRUE(offsetShown().startsWith("Offset −1.6 "));
+    control<QComboBox>("unitList")->setCurrentIndex(1); // a difference: scaled, not shifted
+    emit control<QComboBox>("unitList")->activated(1);
+    EXPECT_EQ(offsetShown(), "Offset −2.9 ℉");
+
+    const auto logged = [&](int back) { return log.model().entry(log.model().rowCount() - back).message; };
+    EXPECT_EQ(logged(2), "Measured offset -1.6 °C: a correction of -2.1 °C to the offset in force (0.5 °C), "
+                         "held for the operator's confirmation.");
+    EXPECT_EQ(logged(1),
+              "Offset in force changed from 0.5 °C to -1.6 °C (measured, confirmed by the operator).");
 }
 
 TEST_F(LiveViewerTest, TheFrameThreadSeesThePanesValues) {

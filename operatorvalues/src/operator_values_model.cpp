@@ -34,6 +34,25 @@ std::optional<TemperatureMode> temperatureModeAt(int position) {
 QString outsideLimits(const QString& key) {
     return QStringLiteral("outside its limits (%1)").arg(storedLimits(key)->text());
 }
+// Names the cause of an offset change for the time of one operation; an outer operation's cause
+// (loading, a mode choice) stays over the texts it writes itself.
+class OffsetCause {
+public:
+    OffsetCause(std::optional<OffsetChange>& slot, OffsetChange how) : slot_(slot), owner_(!slot) {
+        if (owner_)
+            slot_ = how;
+    }
+    ~OffsetCause() {
+        if (owner_)
+            slot_.reset();
+    }
+    OffsetCause(const OffsetCause&) = delete;
+    OffsetCause& operator=(const OffsetCause&) = delete;
+
+private:
+    std::optional<OffsetChange>& slot_;
+    bool owner_;
+};
 
 } // namespace
 
@@ -80,6 +99,7 @@ void OperatorValuesModel::reportStoredValue(const QString& key, const QString& s
 // The pane's order: each list with its rule, then the fields, whose rules store them back as shown.
 void OperatorValuesModel::load() {
     CALIDRA_REQUIRE_OWNER_THREAD();
+    const OffsetCause cause(offsetCause_, OffsetChange::Loaded);
     const auto stored = [this](List list, const Setting<int>& setting) {
         const int position = readSetting(store_, setting);
         showSelection(list, position >= 0 && position < entryCount(list) ? position : -1);
@@ -146,9 +166,11 @@ void OperatorValuesModel::select(List list, int position) {
     case List::Unit:
         onUnitChosen();
         return;
-    case List::Mode:
+    case List::Mode: {
+        const OffsetCause cause(offsetCause_, OffsetChange::ModeChosen);
         onModeChosen();
         return;
+    }
     default:
         break;
     }
@@ -222,13 +244,16 @@ void OperatorValuesModel::onModeChosen() {
     emit valuesChanged();
     emit modeControlsChanged();
     store(settings::temperatureMode, selection(List::Mode)); // -1 for none, as the list says
+    noteOffsetInForce();
 }
 
 void OperatorValuesModel::forceNormalMode() {
     CALIDRA_REQUIRE_OWNER_THREAD();
+    const OffsetCause cause(offsetCause_, OffsetChange::CameraWithoutOffset);
     showSelection(List::Mode, int(TemperatureMode::Normal));
     modeListEnabled_ = false;
     emit modeControlsChanged();
+    noteOffsetInForce();
 }
 
 void OperatorValuesModel::showCameraPalette(int position) {
@@ -357,6 +382,7 @@ void OperatorValuesModel::showFieldText(Field field, const QString& text) {
         break;
     case Field::UserOffset:
         onOffsetField();
+        noteOffsetInForce();
         break;
     case Field::NucInterval:
         break; // only Apply takes it
@@ -388,6 +414,26 @@ void OperatorValuesModel::onOffsetField() {
     const double offset = userOffsetCelsius();
     emit userOffsetChosen(offset);
     store(settings::userOffset, offset);
+}
+
+bool OperatorValuesModel::setOffsetText(const QString& text, OffsetChange how) {
+    const OffsetCause cause(offsetCause_, how);
+    return setFieldText(Field::UserOffset, text);
+}
+
+void OperatorValuesModel::noteOffsetInForce() {
+    const double inForce = offsetInForceCelsius();
+    if (inForce == offsetInForce_)
+        return;
+    const double before = offsetInForce_;
+    offsetInForce_ = inForce;
+    emit offsetInForceChanged(before, inForce, offsetCause_.value_or(OffsetChange::Typed));
+}
+
+double OperatorValuesModel::offsetInForceCelsius() const {
+    if (mode() == TemperatureMode::Reference || !modeListEnabled_)
+        return 0.0;
+    return userOffsetCelsius();
 }
 
 bool OperatorValuesModel::applyNucInterval(const QString& typed) {

@@ -128,6 +128,36 @@ TEST_F(OperatorValuesModelTest, OffsetReachesTheCameraOnlyWhenItTakesOne) {
     EXPECT_DOUBLE_EQ(model.userOffsetCelsius(), 1.7);
 }
 
+// Each change of the offset the camera works with is told once, with its cause; mode Reference and
+// a camera without the node have none of the operator's offset in force.
+TEST_F(OperatorValuesModelTest, OffsetInForceChangesAreToldWithTheirCause) {
+    QStringList changes; // before > after, cause
+    QObject::connect(&model, &OperatorValuesModel::offsetInForceChanged,
+                     [&](double before, double after, OffsetChange how) {
+                         changes << QString::asprintf("%.1f>%.1f %d", before, after, int(how));
+                     });
+    store.values["TemperatureMode"] = 2;
+    store.values["UserOffset"] = 0.8;
+    model.load();
+    model.setFieldText(Field::UserOffset, "1.5");
+    model.showMeasuredOffset("1.5"); // the same text: no change
+    model.chooseMode(TemperatureMode::Reference);
+    model.chooseMode(TemperatureMode::Auto);
+    model.applyConfirmedOffset("-1.0");
+    model.chooseMode(TemperatureMode::Normal);
+    model.setFieldText(Field::UserOffset, "2.0");
+    model.forceNormalMode();
+    using C = OffsetChange;
+    EXPECT_EQ(changes, QStringList({QString::asprintf("0.0>0.8 %d", int(C::Loaded)),
+                                    QString::asprintf("0.8>1.5 %d", int(C::Typed)),
+                                    QString::asprintf("1.5>0.0 %d", int(C::ModeChosen)),
+                                    QString::asprintf("0.0>1.5 %d", int(C::ModeChosen)),
+                                    QString::asprintf("1.5>-1.0 %d", int(C::Confirmed)),
+                                    QString::asprintf("-1.0>0.0 %d", int(C::ModeChosen)),
+                                    QString::asprintf("0.0>2.0 %d", int(C::Typed)),
+                                    QString::asprintf("2.0>0.0 %d", int(C::CameraWithoutOffset))}));
+}
+
 TEST_F(OperatorValuesModelTest, StoredModeOutsideTheListIsStoredBackAsNoSelection) {
     store.values["TemperatureMode"] = 7;
     model.load();

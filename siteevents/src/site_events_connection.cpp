@@ -405,7 +405,8 @@ void SiteEventsConnection::sendPendingAlarms() {
 
 void SiteEventsConnection::setCameraStatus(const SiteCameraStatus& camera) {
     const bool changed = camera.state != camera_.state || camera.model != camera_.model ||
-                         camera.identity != camera_.identity || camera.reference != camera_.reference;
+                         camera.identity != camera_.identity || camera.reference != camera_.reference ||
+                         camera.offsetCelsius != camera_.offsetCelsius;
     // The day's counts have an input of their own; a camera status leaves them as they are.
     const int peopleToday = camera_.peopleToday;
     const int alarmsToday = camera_.alarmsToday;

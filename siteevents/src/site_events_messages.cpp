@@ -72,6 +72,7 @@ QByteArray statusPayload(const SiteCameraStatus& camera, bool alarmOn, const QDa
          {QStringLiteral("alarm"), alarmOn},
          {QStringLiteral("reference"), camera.reference},
          {QStringLiteral("correction"), tenths(camera.correctionCelsius)},
+         {QStringLiteral("offset"), tenths(camera.offsetCelsius)},
          {QStringLiteral("time"), isoTimeWithOffset(now)}},
         camera);
     if (!videoUrl.trimmed().isEmpty())

@@ -109,8 +109,11 @@ TEST_F(SiteEventsTest, StatusAlarmsAndLogReachTheDesk) {
     Desk desk(broker.port());
     auto publisher = std::make_unique<SiteEventsPublisher>(settings(broker.port()));
     Reports reports(*publisher);
-    publisher->setCameraStatus({SiteCameraState::Connected, QStringLiteral("TestModel"),
-                                QStringLiteral("164-0001"), 8.96, QStringLiteral("locked"), -1.23});
+    SiteCameraStatus camera{SiteCameraState::Connected, QStringLiteral("TestModel"),
+                            QStringLiteral("164-0001"), 8.96,
+                            QStringLiteral("locked"),   -1.23};
+    camera.offsetCelsius = -1.64;
+    publisher->setCameraStatus(camera);
     publisher->start();
     ASSERT_TRUE(waitFor([&] { return reports.isConnected(); }));
 
@@ -139,7 +142,8 @@ TEST_F(SiteEventsTest, StatusAlarmsAndLogReachTheDesk) {
                                                                             {"fps", 9.0},
                                                                             {"alarm", false},
                                                                             {"reference", "locked"},
-                                                                            {"correction", -1.2}}));
+                                                                            {"correction", -1.2},
+                                                                            {"offset", -1.6}}));
     EXPECT_TRUE(status[1].payload.value("alarm").toBool());
     EXPECT_FALSE(status[2].payload.value("alarm").toBool());
 
@@ -156,6 +160,12 @@ TEST_F(SiteEventsTest, StatusAlarmsAndLogReachTheDesk) {
     EXPECT_EQ(withoutTime(desk.messages(QStringLiteral("/log")).at(0).payload, "time", milliseconds),
               QJsonObject({{"type", "Event"}, {"message", "Retry Acquisition."}, {"code", 0}}));
 
+    // A new offset in force is told at once, not with the next periodic status.
+    camera.offsetCelsius = 0.5;
+    publisher->setCameraStatus(camera);
+    ASSERT_TRUE(desk.waitForCount(QStringLiteral("/status"), 4));
+    EXPECT_EQ(desk.messages(QStringLiteral("/status"))[3].payload.value("offset").toDouble(), 0.5);
+
     // A desk that arrives later finds the station's status kept by the broker.
     Desk lateDesk(broker.port());
     ASSERT_TRUE(lateDesk.waitForCount(QStringLiteral("/status"), 1));
@@ -164,7 +174,7 @@ TEST_F(SiteEventsTest, StatusAlarmsAndLogReachTheDesk) {
 
     // A clean stop says offline itself, with its time (the last will has none).
     publisher.reset();
-    ASSERT_TRUE(desk.waitForCount(QStringLiteral("/status"), 4));
+    ASSERT_TRUE(desk.waitForCount(QStringLiteral("/status"), 5));
     const QJsonObject offline = desk.messages(QStringLiteral("/status")).back().payload;
     EXPECT_FALSE(offline.value("online").toBool());
     EXPECT_TRUE(offline.contains("time"));

@@ -16,11 +16,35 @@
 
 #include <QFile>
 
+#include <cmath>
+
 namespace calidra {
 namespace {
 
 ConnectionClock& clockOf(const StationOptions& options) {
     return options.clock != nullptr ? *options.clock : systemConnectionClock();
+}
+
+QString celsiusText(double celsius) {
+    return QString::asprintf("%.1f", celsius);
+}
+
+const char* offsetChangeWords(OffsetChange how) {
+    switch (how) {
+    case OffsetChange::Loaded:
+        return "stored";
+    case OffsetChange::Typed:
+        return "typed";
+    case OffsetChange::Measured:
+        return "measured";
+    case OffsetChange::Confirmed:
+        return "measured, confirmed by the operator";
+    case OffsetChange::ModeChosen:
+        return "temperature mode chosen";
+    case OffsetChange::CameraWithoutOffset:
+        return "camera without the offset node";
+    }
+    return "";
 }
 
 } // namespace
@@ -99,6 +123,7 @@ Station::Station(SettingsSection& settings, EventLog& log, StationOptions option
     connect(&values_, &OperatorValuesModel::nucIntervalApplied, this, &Station::setNucInterval);
     connect(&values_, &OperatorValuesModel::storedValueReplaced, this,
             [this](const QString& message) { log_.WriteLog(LogType::Error, message, 0); });
+    connect(&values_, &OperatorValuesModel::offsetInForceChanged, this, &Station::onOffsetInForceChanged);
     connect(&values_, &OperatorValuesModel::userOffsetChosen, this, [this](double celsius) {
         if (Camera* open = camera())
             cameraCallSucceeded(log_, open->setUserOffset(celsius), QStringLiteral("svkSetNodeFloat Failed"));
@@ -265,7 +290,8 @@ void Station::publishCameraStatus() {
     const ReferenceStatus& reference = reference_.status();
     site_->setCameraStatus({siteState, state.model, state.identity,
                             siteState == SiteCameraState::Connected ? framesPerSecond_ : 0.0,
-                            QLatin1String(referenceStateWord(reference.state)), reference.correctionCelsius});
+                            QLatin1String(referenceStateWord(reference.state)), reference.correctionCelsius,
+                            values_.offsetInForceCelsius()});
 }
 
 void Station::onSnapshotSkippedForRoom() {
@@ -349,6 +375,7 @@ void Station::connectionChanged() {
 
 void Station::startMeasurement() {
     CALIDRA_REQUIRE_OWNER_THREAD();
+    heldOffset_.clear(); // a new measurement replaces an unanswered one
     pipeline_.startMeasurement();
     measurementTimer_.start(measurementTimeoutMs);
 }
@@ -357,10 +384,30 @@ void Station::stopMeasurement() {
     CALIDRA_REQUIRE_OWNER_THREAD();
     pipeline_.stopMeasurement();
     measurementTimer_.stop();
+    heldOffset_.clear();
 }
 
 void Station::onOffsetMeasured(const QString& offsetText) {
     measurementTimer_.stop();
+    heldOffset_.clear();
+    // A large correction more likely comes from a subject with fever (or chilled from outside) than
+    // from the camera's drift; applied at once it would lift or hide everybody's temperature.
+    const double inForce = values_.offsetInForceCelsius();
+    const std::optional<double> measured = wholeNumber(offsetText);
+    constexpr double textRounding = 1e-6; // the texts hold tenths: 1.1 - 0.1 is within
+    if (measured && std::abs(*measured) <= value_limits::maximumOffsetCelsius &&
+        std::abs(*measured - inForce) > unconfirmedCorrectionCelsius + textRounding) {
+        heldOffset_ = offsetText;
+        log_.WriteLog(
+            LogType::Information,
+            QStringLiteral("Measured offset %1 °C: a correction of %2 °C to the offset in force (%3 "
+                           "°C), held for the operator's confirmation.")
+                .arg(offsetText, QString::asprintf("%+.1f", *measured - inForce), celsiusText(inForce)),
+            0);
+        emit offsetMeasured(offsetText);
+        emit measuredOffsetHeld(inForce, *measured, offsetText);
+        return;
+    }
     // The operator sees the result in the offset field and, with its time, in the log.
     const QString outcome = values_.showMeasuredOffset(offsetText)
                                 ? QStringLiteral("applied")
@@ -369,6 +416,36 @@ void Station::onOffsetMeasured(const QString& offsetText) {
     log_.WriteLog(LogType::Information, QStringLiteral("Measured offset %1 °C: %2.").arg(offsetText, outcome),
                   0);
     emit offsetMeasured(offsetText);
+}
+
+void Station::confirmMeasuredOffset(const QString& offsetText) {
+    CALIDRA_REQUIRE_OWNER_THREAD();
+    if (heldOffset_.isEmpty() || offsetText != heldOffset_)
+        return;
+    heldOffset_.clear();
+    values_.applyConfirmedOffset(offsetText); // the change is logged as confirmed
+}
+
+void Station::declineMeasuredOffset(const QString& offsetText) {
+    CALIDRA_REQUIRE_OWNER_THREAD();
+    if (heldOffset_.isEmpty() || offsetText != heldOffset_)
+        return;
+    heldOffset_.clear();
+    log_.WriteLog(LogType::Information,
+                  QStringLiteral("Measured offset %1 °C: not applied, the operator kept %2 °C.")
+                      .arg(offsetText, celsiusText(values_.offsetInForceCelsius())),
+                  0);
+}
+
+void Station::onOffsetInForceChanged(double beforeCelsius, double afterCelsius, OffsetChange how) {
+    publishCameraStatus();
+    if (how == OffsetChange::Loaded)
+        return;
+    log_.WriteLog(LogType::Information,
+                  QStringLiteral("Offset in force changed from %1 °C to %2 °C (%3).")
+                      .arg(celsiusText(beforeCelsius), celsiusText(afterCelsius),
+                           QLatin1String(offsetChangeWords(how))),
+                  0);
 }
 
 void Station::setNucInterval(int intervalMs) {

@@ -162,6 +162,22 @@ TEST_F(StationTest, MeasurementEndsWithTheOffsetInTheFieldOrItsTimeOut) {
     EXPECT_FALSE(station->pipeline().measuring());
 }
 
+// An answer that comes after its measurement was ended by a mode without one applies nothing.
+TEST_F(StationTest, AHeldOffsetEndsWithItsMeasurement) {
+    store.writeInteger("TemperatureMode", 1);
+    started();
+    QSignalSpy held(station.get(), &Station::measuredOffsetHeld);
+    station->startMeasurement();
+    station->host().offsetMeasured("1.2");
+    QCoreApplication::processEvents();
+    ASSERT_EQ(held.count(), 1);
+    EXPECT_EQ(station->heldOffsetText(), "1.2");
+    station->values().chooseMode(TemperatureMode::Manual);
+    station->confirmMeasuredOffset("1.2");
+    EXPECT_EQ(station->values().fieldText(Field::UserOffset), "0.0");
+    EXPECT_EQ(station->values().offsetInForceCelsius(), 0.0);
+}
+
 // Release builds too: a slot called from a thread other than the station's stops the program
 // with the call's name instead of racing with the station's timers.
 TEST_F(StationTest, ACallFromAnotherThreadStopsTheProgram) {
@@ -326,6 +342,7 @@ TEST_F(StationTest, MeasuredOffsetAndAMissingIpToolAreLogged) {
             messages << log.model().entry(row).message;
     EXPECT_EQ(messages, QStringList({"IP Setting: no IP tool at " + folder.filePath("no-such-tool") +
                                          " (CALIDRA_IP_TOOL names another).",
+                                     "Offset in force changed from 0.0 °C to 0.8 °C (measured).",
                                      "Measured offset 0.8 °C: applied.",
                                      "Measured offset 25.0 °C: outside ±20.0 °C, not applied."}));
     EXPECT_EQ(station->values().fieldText(Field::UserOffset), "0.8");

@@ -5,6 +5,7 @@
 
 #include "liveview/alarm_banner.h"
 #include "liveview/live_viewer_ctrl.h"
+#include "liveview/offset_confirmation.h"
 #include "liveview/picture_area.h"
 #include "liveview/screening_notice.h"
 
@@ -25,6 +26,8 @@ public:
     static constexpr int paneScrollBarAllowance = 16;
     // How long the status bar says why a typed value was refused.
     static constexpr int refusalShownMs = 6000;
+    // How long the status bar says that a measured offset was not applied.
+    static constexpr int declinedOffsetShownMs = 10000;
 
     // The station outlives the view; the pane's pictures come from programFolder/pictures.
     CLiveViewer(Station& station, QString programFolder, QWidget* parent = nullptr);
@@ -44,6 +47,8 @@ public:
     ScreeningNotice* screeningNotice() const { return notice_; }
     // Over the picture in full view while the alarm is on.
     AlarmBanner* alarmBanner() const { return banner_; }
+    // The open question about a measured offset, or null.
+    OffsetConfirmation* offsetConfirmation() const { return offsetQuestion_; }
 
     // The status bar's camera line: "label [identity] model", or "No camera".
     static QString cameraStatusText(const CameraState& state);
@@ -61,6 +66,7 @@ private:
     void onAlarmChanged(bool alarmOn);
     void onReadouts(const Readouts& readouts);
     void showAlarmBannerWhenDue();
+    void askOffsetConfirmation(double inForceCelsius, double measuredCelsius, const QString& offsetText);
     bool withinOwnWindow(const QWidget* widget) const;
 
     Station& station_;
@@ -71,6 +77,7 @@ private:
     ScreeningNotice* notice_ = nullptr;
     AlarmBanner* banner_ = nullptr;
     bool alarmOn_ = false;
+    QPointer<OffsetConfirmation> offsetQuestion_;
     bool fullView_ = false;
     QPointer<QWidget> savedParent_;
     int savedStackIndex_ = -1;

@@ -64,11 +64,14 @@ private:
     void showSelection(OperatorValuesModel::List list, int position);
     void showModeControls();
     void showUnitLabel(const QString& label);
+    // "Offset −1.6 ℃" beside the large read-out while an offset other than 0 is in force.
+    void showOffsetInForce();
 
     OperatorValuesModel& values_;
     SpriteAnimation* banner_ = nullptr;
     SpriteAnimation* alarmAnimation_ = nullptr;
     QLabel* largeReadout_ = nullptr;
+    QLabel* offsetReadout_ = nullptr;
     QLabel* maximumReadout_ = nullptr;
     QLabel* minimumReadout_ = nullptr;
     QLabel* peopleToday_ = nullptr;

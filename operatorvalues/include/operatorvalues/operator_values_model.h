@@ -23,6 +23,9 @@ namespace calidra {
 // The mode list's entries; the numbers are what TemperatureMode stores.
 enum class TemperatureMode : int { Normal = 0, Auto = 1, Manual = 2, Reference = 3 };
 
+// How the offset in force came to change, for the event log; Loaded is the start-up's own.
+enum class OffsetChange { Loaded, Typed, Measured, Confirmed, ModeChosen, CameraWithoutOffset };
+
 class OperatorValuesModel : public QObject {
     Q_OBJECT
 public:
@@ -71,6 +74,9 @@ public:
     // The offset field's number, and the NUC field's seconds as a timer period.
     double userOffsetCelsius() const;
     int nucIntervalMs() const;
+    // The user offset the camera works with: the offset field's number, except in mode Reference
+    // (its correction replaces it) and with a camera that has no offset node (nothing is sent).
+    double offsetInForceCelsius() const;
     // Seconds to a timer period, saturated: a huge interval never turns into "off".
     static int nucIntervalMs(int seconds);
 
@@ -92,7 +98,9 @@ public slots:
     // node (Normal, locked, nothing stored), and an offset the measurement found.
     void showCameraPalette(int position);
     void forceNormalMode();
-    bool showMeasuredOffset(const QString& text) { return setFieldText(Field::UserOffset, text); }
+    bool showMeasuredOffset(const QString& text) { return setOffsetText(text, OffsetChange::Measured); }
+    // A measured offset the operator confirmed after being asked.
+    bool applyConfirmedOffset(const QString& text) { return setOffsetText(text, OffsetChange::Confirmed); }
 
 public:
     // Asked whenever the offset changes: whether an open camera takes it (it offers the node).
@@ -117,6 +125,8 @@ signals:
     // A stored value outside its limits was replaced when loading: a sentence for the event log
     // naming the key, the stored text and the value used. Once per stored text in a run.
     void storedValueReplaced(const QString& message);
+    // offsetInForceCelsius() changed (also while the stored values are loaded).
+    void offsetInForceChanged(double beforeCelsius, double afterCelsius, calidra::OffsetChange how);
 
 private:
     static std::size_t index(Field field) { return std::size_t(field); }
@@ -132,6 +142,9 @@ private:
     void onTemperatureField(Field field, const Setting<double>& setting);
     void onIntegerField(Field field, const Setting<int>& setting);
     void onOffsetField();
+    bool setOffsetText(const QString& text, OffsetChange how);
+    // Tells offsetInForceChanged when the offset in force is no longer the one last told.
+    void noteOffsetInForce();
     void rewriteTemperature(Field field, TemperatureUnit to);
     template <typename Value> void store(const Setting<Value>& setting, Value value);
     // A stored value within its limits, or its default, reported.
@@ -155,6 +168,9 @@ private:
     bool measureShown_ = true;
     bool modeListEnabled_ = true;
     std::function<bool()> cameraTakesOffset_;
+    double offsetInForce_ = 0.0;
+    // The outermost operation's cause; a text with none is the operator's typing.
+    std::optional<OffsetChange> offsetCause_;
 };
 
 } // namespace calidra

@@ -21,6 +21,7 @@ struct SiteCameraStatus {
     double framesPerSecond = 0.0;
     QString reference = QStringLiteral("off"); // temperature mode Reference's state word
     double correctionCelsius = 0.0;            // the reference's correction in force
+    double offsetCelsius = 0.0;                // the operator's offset in force ("offset")
     // The day's people and alarms ("peopleToday", "alarmsToday"); -1 until the station counts.
     int peopleToday = -1;
     int alarmsToday = -1;

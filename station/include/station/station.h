@@ -57,6 +57,9 @@ class Station : public QObject, private ConnectionFrontEnd {
 public:
     static constexpr int measurementTimeoutMs = 60000;
     static constexpr uint32_t roomEntryIntervalMs = 60 * 60 * 1000;
+    // A measured correction (new offset - offset in force) beyond this, either way, is applied only
+    // once the operator confirms the subject's temperature was normal.
+    static constexpr double unconfirmedCorrectionCelsius = 1.0;
 
     Station(SettingsSection& settings, EventLog& log, StationOptions options, QObject* parent = nullptr);
     ~Station() override;
@@ -86,6 +89,8 @@ public:
     // Temperature mode Reference: its state and the correction in force.
     const ReferenceStatus& referenceStatus() const { return reference_.status(); }
     bool measurementTimerActive() const { return measurementTimer_.isActive(); }
+    // The measured offset waiting for the operator's answer; empty when none waits.
+    const QString& heldOffsetText() const { return heldOffset_; }
     // <program folder>/ThermalAlarm: the snapshots, their record and the unsent alarm messages.
     QString alarmFolder() const;
     // The name the station gives the site (StationName, else the host name), as in its topics.
@@ -102,6 +107,10 @@ public:
 public slots:
     void startMeasurement();
     void stopMeasurement();
+    // The operator's answer to measuredOffsetHeld. An offset no longer held (a new measurement, a
+    // mode without one) is neither applied nor reported again.
+    void confirmMeasuredOffset(const QString& offsetText);
+    void declineMeasuredOffset(const QString& offsetText);
     // 0 or less: no periodic NUC.
     void setNucInterval(int intervalMs);
     void choosePalette(int position) { values_.select(OperatorValuesModel::List::Palette, position); }
@@ -120,6 +129,8 @@ signals:
     void cameraStateChanged(const calidra::CameraState& state);
     void cameraSignalChanged(calidra::CameraSignal signal);
     void offsetMeasured(const QString& offsetText);
+    // A measured offset too far from the one in force: it waits for confirm or declineMeasuredOffset.
+    void measuredOffsetHeld(double inForceCelsius, double measuredCelsius, const QString& offsetText);
     // highestCelsius: the highest accepted region temperature of the frame the JPEG shows.
     void snapshotSaved(const QString& path, double highestCelsius);
     void logEntryAdded(const calidra::LogEntry& entry);
@@ -148,6 +159,7 @@ private:
     void onSnapshotSkippedForRoom();
     void publishOperatorValues();
     void onOffsetMeasured(const QString& offsetText);
+    void onOffsetInForceChanged(double beforeCelsius, double afterCelsius, OffsetChange how);
     void connectReference();
     // The people the pipeline finished: numbered, kept, sent and shown.
     void takeFinishedPeople();
@@ -178,6 +190,7 @@ private:
     bool referenceModeBefore_ = false;
     std::unique_ptr<CameraConnection> connection_;
     QTimer measurementTimer_;
+    QString heldOffset_;
     QStringList cameraEntries_;
     std::function<void(const FramePipeline&)> frameObserver_;
     CameraSignal cameraSignal_ = CameraSignal::Searching;
