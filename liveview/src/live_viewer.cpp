@@ -30,8 +30,15 @@ CLiveViewer::CLiveViewer(Station& station, QString programFolder, QWidget* paren
             [this](const CameraState& state) { emit statusTextChanged(cameraStatusText(state)); });
     connect(&station_.values(), &OperatorValuesModel::entryRefused, this,
             [this](OperatorValuesModel::Field, const QString& reason) {
+                shownRefusal_ = reason;
                 emit statusMessage(reason, refusalShownMs);
             });
+    connect(&station_.values(), &OperatorValuesModel::entryAccepted, this, [this] {
+        if (shownRefusal_.isEmpty())
+            return;
+        emit statusMessageWithdrawn(shownRefusal_);
+        shownRefusal_.clear();
+    });
     qApp->installEventFilter(this);
 }
 

@@ -220,6 +220,7 @@ bool OperatorValuesModel::setFieldText(Field field, const QString& text) {
         return false;
     }
     showFieldText(field, text);
+    emit entryAccepted(field);
     return true;
 }
 

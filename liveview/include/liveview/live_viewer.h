@@ -65,6 +65,7 @@ private:
     PictureArea* picture_ = nullptr;
     ScreeningNotice* notice_ = nullptr;
     bool fullView_ = false;
+    QString shownRefusal_; // the last refusal sent to the status bar, until an entry is taken
     QPointer<QWidget> savedParent_;
     int savedStackIndex_ = -1;
 };

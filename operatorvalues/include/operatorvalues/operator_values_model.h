@@ -97,6 +97,8 @@ signals:
     void fieldTextChanged(OperatorValuesModel::Field field, const QString& text);
     // A text was refused; reason is a sentence for the operator, in the shown unit.
     void entryRefused(OperatorValuesModel::Field field, const QString& reason);
+    // A new text was taken: an earlier refusal no longer applies.
+    void entryAccepted(OperatorValuesModel::Field field);
     void selectionChanged(OperatorValuesModel::List list, int position);
     void unitLabelChanged(const QString& label);
     // Which of the offset field and the Measure button shows, and whether the mode list is enabled.
