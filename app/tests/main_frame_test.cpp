@@ -196,7 +196,7 @@ TEST_F(MainFrameTest, TheImageViewHearsTheStationsSnapshotsAndUnit) {
         QApplication::processEvents(QEventLoop::AllEvents, 20);
     ASSERT_EQ(images->list()->rowCount(), 1);
     EXPECT_EQ(images->list()->item(0, 1)->text(), "ThermalAlarm_20210307_090503.jpg");
-    EXPECT_EQ(images->list()->item(0, 2)->text(), "100.8 ℉");
+    EXPECT_EQ(images->list()->item(0, 2)->text(), "100.8 °F");
 }
 
 TEST_F(MainFrameTest, ViewsPaneAndBackForwardSwitchTheClientArea) {

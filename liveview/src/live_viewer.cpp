@@ -114,8 +114,7 @@ void CLiveViewer::createPane() {
     connect(station, &Station::cameraListChanged, pane_, &CLiveViewerCtrl::setCameraEntries);
     connect(station, &Station::referenceStatusChanged, pane_,
             [pane = pane_, station](const ReferenceStatus& status) {
-                pane->setReferenceStatus(status.state, status.correctionCelsius,
-                                         station->values().unitLabel(), station->values().unit());
+                pane->setReferenceStatus(status.state, status.correctionCelsius, station->values().unit());
             });
     connect(station, &Station::peopleTodayChanged, pane_, &CLiveViewerCtrl::setPeopleToday);
     pane_->setPeopleToday(station->peopleToday(), station->alarmsToday());

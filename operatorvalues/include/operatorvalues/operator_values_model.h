@@ -55,8 +55,8 @@ public:
     TemperatureUnit unit() const { return unit_; }
     // The mode list's selection; none for a stored mode outside the list.
     std::optional<TemperatureMode> mode() const;
-    // Shown beside the temperatures: "C" until the unit list first changes the unit.
-    QString unitLabel() const { return unitLabel_; }
+    // Shown beside the temperatures: "°C" or "°F".
+    QString unitLabel() const;
     bool offsetFieldShown() const { return offsetFieldShown_; }
     bool measureShown() const { return measureShown_; }
     bool modeListEnabled() const { return modeListEnabled_; }
@@ -134,7 +134,6 @@ private:
     std::array<QString, fieldCount> texts_;
     std::array<int, listCount> selections_;
     TemperatureUnit unit_ = TemperatureUnit::Celsius;
-    QString unitLabel_ = QStringLiteral("C");
     int fontSize_ = 1;
     int alarmEvent_ = 0;
     int alarmType_ = 0;
