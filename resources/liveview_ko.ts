@@ -27,12 +27,12 @@
         <translation>기준체: 찾는 중</translation>
     </message>
     <message>
-        <source>Reference: locked, correction %1 %2</source>
-        <translation>기준체: 고정, 보정 %1 %2</translation>
+        <source>Reference: locked, correction %1</source>
+        <translation>기준체: 고정, 보정 %1</translation>
     </message>
     <message>
-        <source>Reference: holding, correction %1 %2</source>
-        <translation>기준체: 유지 중, 보정 %1 %2</translation>
+        <source>Reference: holding, correction %1</source>
+        <translation>기준체: 유지 중, 보정 %1</translation>
     </message>
     <message>
         <source>Reference: lost</source>

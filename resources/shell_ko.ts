@@ -15,6 +15,40 @@
         <source>Another station (Calidra or calidra-headless) is already running from %1.</source>
         <translation>다른 스테이션(Calidra 또는 calidra-headless)이 이미 %1에서 실행 중입니다.</translation>
     </message>
+    <message>
+        <source>To leave it running, watch its picture through the stream instead: rtsp://127.0.0.1:8554/calidra (served by VantrelServer) in any RTSP player.</source>
+        <translation>계속 실행해 두려면 대신 스트림으로 화면을 보십시오: RTSP 플레이어에서 rtsp://127.0.0.1:8554/calidra (VantrelServer가 제공).</translation>
+    </message>
+    <message>
+        <source>The station already runs from %1 as the service %2, without a window.
+
+To use this window instead, stop the service first:
+    %3 stop %2
+(and %3 disable %2 to keep it from starting with the computer).
+
+%4</source>
+        <translation>스테이션이 이미 %1에서 창 없이 서비스 %2(으)로 실행 중입니다.
+
+이 창을 대신 사용하려면 먼저 서비스를 중지하십시오:
+    %3 stop %2
+(컴퓨터와 함께 다시 시작되지 않게 하려면 %3 disable %2).
+
+%4</translation>
+    </message>
+    <message>
+        <source>calidra-headless (process %2) already runs the station from %1, without a window.
+
+To use this window instead, end it first: Ctrl+C in its terminal, or
+    kill %2
+
+%3</source>
+        <translation>calidra-headless(프로세스 %2)가 이미 %1에서 창 없이 스테이션을 실행 중입니다.
+
+이 창을 대신 사용하려면 먼저 종료하십시오: 해당 터미널에서 Ctrl+C, 또는
+    kill %2
+
+%3</translation>
+    </message>
 </context>
 <context>
     <name>CLogBar</name>

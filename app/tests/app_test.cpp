@@ -4,6 +4,7 @@
 
 #include "shell/color_theme.h"
 #include "shell/log_bar.h"
+#include "lifecycle/folder_lock_holder.h"
 #include "shell/main_frame.h"
 
 #include "eventlog/event_log.h"
@@ -11,12 +12,19 @@
 #include "viewbase/calidra_view.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QMessageBox>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QThread>
+#include <QTimer>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <gtest/gtest.h>
 
@@ -150,6 +158,67 @@ TEST_F(AppTest, AStationRunningFromTheSameFolderIsRefused) {
     EXPECT_EQ(app.GetMainWnd(), nullptr);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, calidra::runnableFolderTakenMessage(runtime.path()));
+    // The kernel names the holder: here this test, not calidra-headless, hence the plain message.
+    const calidra::FolderLockHolder holder = calidra::findFolderLockHolder(runtime.path());
+    EXPECT_EQ(holder.processId, QCoreApplication::applicationPid());
+    EXPECT_EQ(holder.programName, QFileInfo(QCoreApplication::applicationFilePath()).fileName());
+    EXPECT_EQ(calidra::findFolderLockHolder(config.path()).processId, 0);
+}
+
+// /proc as it shows calidra-headless holding folder, run by systemd or from a terminal.
+void writeHeadlessProcess(const QString& processFolder, const QString& folder, const QByteArray& cgroup) {
+    struct stat folderFile {};
+    ASSERT_EQ(::stat(QFile::encodeName(folder).constData(), &folderFile), 0);
+    const auto write = [&](const QString& name, const QByteArray& content) {
+        QFile file(QDir(processFolder).filePath(name));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(content);
+    };
+    write("locks", QString::asprintf("1: POSIX  ADVISORY  WRITE 17 fe:00:42 0 EOF\n"
+                                     "2: FLOCK  ADVISORY  WRITE 4242 %02x:%02x:%llu 0 EOF\n",
+                                     major(folderFile.st_dev), minor(folderFile.st_dev),
+                                     static_cast<unsigned long long>(folderFile.st_ino))
+                       .toLatin1());
+    ASSERT_TRUE(QDir(processFolder).mkpath("4242"));
+    write("4242/cmdline", QByteArray("/opt/calidra/calidra-headless\0", 30));
+    write("4242/cgroup", cgroup);
+}
+
+TEST_F(AppTest, AHeadlessStationInTheFolderIsNamedInAMessageBoxWithWhatToDo) {
+    calidra::RunnableFolderLock held(runtime.path());
+    ASSERT_EQ(held.claim(), calidra::InstanceClaim::First);
+    QTemporaryDir processes;
+    ASSERT_TRUE(processes.isValid());
+    const auto refusal = [&] {
+        CCalidraApp::Options sameFolder = options("Calidra");
+        sameFolder.programFolder = runtime.path();
+        sameFolder.processFolder = processes.path();
+        sameFolder.showMessage = nullptr; // the real message box
+        QString shown;
+        QTimer::singleShot(0, [&shown] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                shown = box->text();
+                box->accept();
+            }
+        });
+        CCalidraApp app(sameFolder);
+        EXPECT_FALSE(app.InitInstance());
+        EXPECT_EQ(app.GetMainWnd(), nullptr);
+        return shown;
+    };
+
+    writeHeadlessProcess(processes.path(), runtime.path(), "0::/system.slice/calidra-headless.service\n");
+    QString shown = refusal();
+    EXPECT_TRUE(shown.contains("as the service calidra-headless.service")) << qPrintable(shown);
+    EXPECT_TRUE(shown.contains("sudo systemctl stop calidra-headless.service")) << qPrintable(shown);
+    EXPECT_TRUE(shown.contains("rtsp://127.0.0.1:8554/calidra")) << qPrintable(shown);
+
+    writeHeadlessProcess(processes.path(), runtime.path(),
+                         "1:name=systemd:/user.slice/user-1000.slice/session-2.scope\n");
+    shown = refusal();
+    EXPECT_TRUE(shown.contains("calidra-headless (process 4242)")) << qPrintable(shown);
+    EXPECT_TRUE(shown.contains("kill 4242")) << qPrintable(shown);
+    EXPECT_FALSE(shown.contains("systemctl")) << qPrintable(shown);
 }
 
 TEST_F(AppTest, OnlyEntriesWrittenOnTheGuiThreadAfterTheWindowExistsReachTheLog) {

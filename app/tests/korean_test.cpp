@@ -15,6 +15,8 @@
 #include "liveview/live_viewer.h"
 
 #include <QComboBox>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenuBar>
@@ -92,6 +94,15 @@ TEST(KoreanDesktop, TheMainWindowSpeaksKorean) {
     auto* images = qobject_cast<calidra::CImageViewer*>(frame->views()[1]);
     ASSERT_NE(images, nullptr);
     EXPECT_EQ(images->list()->horizontalHeaderItem(1)->text(), QString::fromUtf8("파일 이름"));
+
+    // Qt's own dialogs too: the Export file dialog, and the buttons of a message box.
+    QFileDialog exportDialog(frame, "Export");
+    exportDialog.setOption(QFileDialog::DontUseNativeDialog);
+    exportDialog.setAcceptMode(QFileDialog::AcceptSave);
+    ASSERT_NE(exportDialog.findChild<QLabel*>("fileTypeLabel"), nullptr);
+    EXPECT_EQ(exportDialog.findChild<QLabel*>("fileTypeLabel")->text(), QString::fromUtf8("파일 형식:"));
+    QMessageBox box(QMessageBox::Warning, "Export", "", QMessageBox::Ok | QMessageBox::Cancel);
+    EXPECT_EQ(box.button(QMessageBox::Cancel)->text(), QString::fromUtf8("취소"));
 }
 
 } // namespace

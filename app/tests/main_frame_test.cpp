@@ -19,6 +19,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -195,7 +196,7 @@ TEST_F(MainFrameTest, TheImageViewHearsTheStationsSnapshotsAndUnit) {
         QApplication::processEvents(QEventLoop::AllEvents, 20);
     ASSERT_EQ(images->list()->rowCount(), 1);
     EXPECT_EQ(images->list()->item(0, 1)->text(), "ThermalAlarm_20210307_090503.jpg");
-    EXPECT_EQ(images->list()->item(0, 2)->text(), "100.8 ℉");
+    EXPECT_EQ(images->list()->item(0, 2)->text(), "100.8 °F");
 }
 
 TEST_F(MainFrameTest, ViewsPaneAndBackForwardSwitchTheClientArea) {
@@ -305,6 +306,30 @@ TEST_F(MainFrameTest, StatusBarNamesTheCameraAndShowsWhatAViewSays) {
 
     emit live->statusMessage("Alarm Temp must be ...", 5000);
     EXPECT_EQ(frame->statusBar()->currentMessage(), "Alarm Temp must be ...");
+}
+
+TEST_F(MainFrameTest, ARefusalInTheStatusBarGoesWithTheNextAcceptedEntry) {
+    auto frame = start();
+    auto* live = qobject_cast<calidra::CLiveViewer*>(frame->views()[0]);
+    ASSERT_NE(live, nullptr);
+    const auto enter = [&](const char* field, const QString& text) {
+        auto* edit = live->pane()->findChild<QLineEdit*>(field);
+        edit->setText(text);
+        QTest::keyClick(edit, Qt::Key_Return);
+    };
+    enter("alarmField", "3");
+    EXPECT_TRUE(frame->statusBar()->currentMessage().startsWith("Alarm Temp must be"));
+    // Leaving the field, which shows the value in force again, is no new entry.
+    enter("alarmField", live->pane()->findChild<QLineEdit*>("alarmField")->text());
+    EXPECT_TRUE(frame->statusBar()->currentMessage().startsWith("Alarm Temp must be"));
+    enter("savePeriodField", "5");
+    EXPECT_EQ(frame->statusBar()->currentMessage(), "");
+
+    // A message shown since then stays.
+    enter("savePeriodField", "0");
+    emit live->statusMessage("Camera found", 5000);
+    enter("savePeriodField", "6");
+    EXPECT_EQ(frame->statusBar()->currentMessage(), "Camera found");
 }
 
 TEST_F(MainFrameTest, AViewThatCouldNotBeMadeLeavesAnEmptySlot) {

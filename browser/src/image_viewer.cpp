@@ -2,6 +2,7 @@
 
 #include "alarmrecord/snapshot_names.h"
 #include "files/snapshot_names.h"
+#include "operatorvalues/shown_temperature.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -127,7 +128,7 @@ void CImageViewer::OnInitialUpdate() {
     list_->setColumnWidth(0, std::max(timeColumnWidth, textWidth(QStringLiteral("0000-00-00 00:00:00"))));
     list_->setColumnWidth(
         1, std::max(fileNameColumnWidth, textWidth(QStringLiteral("ThermalAlarm_00000000_000000.jpg"))));
-    list_->setColumnWidth(highestColumn, std::max({highestColumnWidth, textWidth(QStringLiteral("000.0 ℉")),
+    list_->setColumnWidth(highestColumn, std::max({highestColumnWidth, textWidth(QStringLiteral("000.0 °F")),
                                                    textWidth(tr("Max Temp."))}));
     layOut(); // the list takes the width of its columns
     if (folder_.isEmpty())
@@ -245,8 +246,7 @@ void CImageViewer::appendRows(const std::vector<SnapshotRow>& rows) {
 QString CImageViewer::highestText(const std::optional<double>& celsius) const {
     if (!celsius)
         return QString();
-    const QString unit = unit_ == TemperatureUnit::Fahrenheit ? QStringLiteral("℉") : QStringLiteral("℃");
-    return QString::asprintf("%.1f ", toDisplayUnit(*celsius, unit_)) + unit;
+    return shownTemperature(*celsius, unit_);
 }
 
 void CImageViewer::setTemperatureUnit(TemperatureUnit unit) {

@@ -318,21 +318,21 @@ TEST_F(ImageViewerTest, MaxTempColumnFollowsTheUnitAndNewSnapshotsArriveWithoutR
     ASSERT_TRUE(listOnce());
     ASSERT_EQ(viewer.list()->rowCount(), 3);
     EXPECT_EQ(viewer.list()->horizontalHeaderItem(2)->text(), "Max Temp.");
-    EXPECT_EQ(cell(0, 2), "38.2 ℃");
-    EXPECT_EQ(cell(1, 2), "37.6 ℃");
+    EXPECT_EQ(cell(0, 2), "38.2 °C");
+    EXPECT_EQ(cell(1, 2), "37.6 °C");
     EXPECT_EQ(cell(2, 2), "") << "listed before the station's own row came";
 
     viewer.setTemperatureUnit(TemperatureUnit::Fahrenheit);
-    EXPECT_EQ(cell(0, 2), "100.8 ℉");
+    EXPECT_EQ(cell(0, 2), "100.8 °F");
     EXPECT_EQ(cell(2, 2), "");
     snapshot("ThermalAlarm_20210307_090600.jpg", base.addSecs(57));
     viewer.addSnapshot(folder.filePath("ThermalAlarm_20210307_090600.jpg"), 39.0);
     viewer.addSnapshot(folder.filePath("ThermalAlarm_20210307_090503.jpg"), 38.2);
     ASSERT_EQ(viewer.list()->rowCount(), 4);
     EXPECT_EQ(cell(3, 0), "2021-03-07 09:06:00");
-    EXPECT_EQ(cell(3, 2), "102.2 ℉");
+    EXPECT_EQ(cell(3, 2), "102.2 °F");
     viewer.setTemperatureUnit(TemperatureUnit::Celsius);
-    EXPECT_EQ(cell(3, 2), "39.0 ℃");
+    EXPECT_EQ(cell(3, 2), "39.0 °C");
 }
 
 TEST_F(ImageViewerTest, ExportWritesTheEpisodesInTheShownUnitAndShowsAFailure) {

@@ -16,8 +16,8 @@ TEST(HeadlessLinesTest, EachEventIsOneTabSeparatedLine) {
     EXPECT_EQ(alarmLine(false), "ALARM\tOFF");
     EXPECT_EQ(snapshotLine("/opt/c/ThermalAlarm/ThermalAlarm_20210307_090503.jpg"),
               "SNAPSHOT\t/opt/c/ThermalAlarm/ThermalAlarm_20210307_090503.jpg");
-    EXPECT_EQ(readoutLine("38.2 C", "Max Temp. : 38.2 C", "Min Temp. : 21.0 C"),
-              "READOUT\t38.2 C\tMax Temp. : 38.2 C\tMin Temp. : 21.0 C");
+    EXPECT_EQ(readoutLine("38.2 °C", "Max Temp. : 38.2 °C", "Min Temp. : 21.0 °C"),
+              "READOUT\t38.2 °C\tMax Temp. : 38.2 °C\tMin Temp. : 21.0 °C");
     // A message with its own tab or line break still gives one line of five fields.
     EXPECT_EQ(logLine("t", "Event", "two\tparts\nand more", 0), "LOG\tt\tEvent\ttwo parts and more\t0");
 }

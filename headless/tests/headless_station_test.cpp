@@ -108,7 +108,7 @@ TEST_F(HeadlessStationTest, ReadoutFollowsTheWarmestOfTwoPeople) {
     ASSERT_TRUE(waitForLines("READOUT\t", 2, on)); // read-outs of frames with both people
     ASSERT_TRUE(endStation());
     const QStringList readouts = linesStartingWith("READOUT\t");
-    EXPECT_EQ(readouts.last().section('\t', 1, 1), "38.5 C");
+    EXPECT_EQ(readouts.last().section('\t', 1, 1), "38.5 °C");
     // Still alarming when the station ended: the station's end ends the alarm too.
     EXPECT_EQ(linesStartingWith("ALARM\t"), QStringList({"ALARM\tON", "ALARM\tOFF"}));
 }

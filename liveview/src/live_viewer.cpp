@@ -33,8 +33,15 @@ CLiveViewer::CLiveViewer(Station& station, QString programFolder, QWidget* paren
             [this](const CameraState& state) { emit statusTextChanged(cameraStatusText(state)); });
     connect(&station_.values(), &OperatorValuesModel::entryRefused, this,
             [this](OperatorValuesModel::Field, const QString& reason) {
+                shownRefusal_ = reason;
                 emit statusMessage(reason, refusalShownMs);
             });
+    connect(&station_.values(), &OperatorValuesModel::entryAccepted, this, [this] {
+        if (shownRefusal_.isEmpty())
+            return;
+        emit statusMessageWithdrawn(shownRefusal_);
+        shownRefusal_.clear();
+    });
     qApp->installEventFilter(this);
 }
 
@@ -110,8 +117,7 @@ void CLiveViewer::createPane() {
     connect(station, &Station::cameraListChanged, pane_, &CLiveViewerCtrl::setCameraEntries);
     connect(station, &Station::referenceStatusChanged, pane_,
             [pane = pane_, station](const ReferenceStatus& status) {
-                pane->setReferenceStatus(status.state, status.correctionCelsius,
-                                         station->values().unitLabel(), station->values().unit());
+                pane->setReferenceStatus(status.state, status.correctionCelsius, station->values().unit());
             });
     connect(station, &Station::peopleTodayChanged, pane_, &CLiveViewerCtrl::setPeopleToday);
     pane_->setPeopleToday(station->peopleToday(), station->alarmsToday());

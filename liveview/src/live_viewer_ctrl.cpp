@@ -1,5 +1,6 @@
 #include "liveview/live_viewer_ctrl.h"
 
+#include "operatorvalues/shown_temperature.h"
 #include "pipeline/palettes.h"
 
 #include <QAbstractScrollArea>
@@ -208,7 +209,8 @@ void CLiveViewerCtrl::buildControls() {
 }
 
 void CLiveViewerCtrl::fillLists() {
-    lists_[List::Unit]->addItems({QStringLiteral("℃"), QStringLiteral("℉")});
+    lists_[List::Unit]->addItems({temperatureUnitSymbol(TemperatureUnit::Celsius),
+                                  temperatureUnitSymbol(TemperatureUnit::Fahrenheit)});
     lists_[List::Mode]->addItems(
         {tr("Normal", "temperature mode"), tr("Auto"), tr("Manual"), tr("Reference")});
     for (int number = 0; number < paletteCount; ++number)
@@ -254,7 +256,7 @@ void CLiveViewerCtrl::showModeControls() {
 }
 
 void CLiveViewerCtrl::setReferenceStatus(ReferenceState state, double correctionCelsius,
-                                         const QString& unitLabel, TemperatureUnit unit) {
+                                         TemperatureUnit unit) {
     QString text;
     switch (state) {
     case ReferenceState::Off:
@@ -264,13 +266,9 @@ void CLiveViewerCtrl::setReferenceStatus(ReferenceState state, double correction
         break;
     case ReferenceState::Locked:
     case ReferenceState::Holding:
-        // A difference of temperatures: converted by the unit's scale only.
-        text =
-            (state == ReferenceState::Locked ? tr("Reference: locked, correction %1 %2")
-                                             : tr("Reference: holding, correction %1 %2"))
-                .arg(QString::asprintf("%+.1f", unit == TemperatureUnit::Fahrenheit ? correctionCelsius * 1.8
-                                                                                    : correctionCelsius),
-                     unitLabel);
+        text = (state == ReferenceState::Locked ? tr("Reference: locked, correction %1")
+                                                : tr("Reference: holding, correction %1"))
+                   .arg(shownTemperatureDifference(correctionCelsius, unit));
         break;
     case ReferenceState::Lost:
         text = tr("Reference: lost");

@@ -254,7 +254,7 @@ TEST_F(LiveViewerTest, TheFrameThreadSeesThePanesValues) {
     EXPECT_EQ(control<QLineEdit>("alarmField")->text(), "36.6");
     ASSERT_EQ(statusMessages.count(), 1);
     EXPECT_TRUE(
-        statusMessages.at(0).at(0).toString().startsWith("Alarm Temp must be a number of at least 30.0 C"));
+        statusMessages.at(0).at(0).toString().startsWith("Alarm Temp must be a number of at least 30.0 °C"));
     EXPECT_EQ(statusMessages.at(0).at(1).toInt(), CLiveViewer::refusalShownMs);
     control<QLineEdit>("alarmField")->setText("375"); // 37.5 without its point
     QTest::keyClick(control<QLineEdit>("alarmField"), Qt::Key_Return);
@@ -356,7 +356,7 @@ TEST_F(UnpluggedDuringAnAlarmTest, PictureSaysNoSignalAndTheAlarmAndReadoutsEnd)
     PictureArea* picture = viewer->pictureArea();
     QLabel* large = viewer->pane()->findChild<QLabel*>("largeReadout");
     ASSERT_TRUE(runUntil([&] {
-        return picture->picturesTaken() > 0 && station->pipeline().alarmOn() && large->text() == "38.5 C";
+        return picture->picturesTaken() > 0 && station->pipeline().alarmOn() && large->text() == "38.5 °C";
     }));
     const QColor live = picture->grab().toImage().pixelColor(5, 5);
 
@@ -396,7 +396,7 @@ TEST_F(FeverishSceneTest, FeverishPersonGetsARedRectangleTheAlarmAndTheReadout) 
     ASSERT_TRUE(runUntil([&] { return viewer->pictureArea()->picturesTaken() > 5; }));
     ASSERT_TRUE(runUntil([&] { return redPixels(viewer->pictureArea()->grab().toImage()) > 20; }));
     EXPECT_TRUE(runUntil([&] { return viewer->pane()->alarmAnimation().isPlaying(); }));
-    EXPECT_TRUE(runUntil([&] { return readout("largeReadout") == "38.2 C"; }));
+    EXPECT_TRUE(runUntil([&] { return readout("largeReadout") == "38.2 °C"; }));
     EXPECT_TRUE(station->connection().connected());
 }
 

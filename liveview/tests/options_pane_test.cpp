@@ -65,7 +65,7 @@ TEST_F(OptionsPaneTest, FirstRunShowsTheDefaultsAndStoresThemBack) {
     EXPECT_EQ(field("savePeriodField")->text(), "2");
     EXPECT_EQ(field("nucField")->text(), "120");
     EXPECT_EQ(field("detectTestField")->text(), "40");
-    EXPECT_EQ(list("unitList")->currentText(), "℃");
+    EXPECT_EQ(list("unitList")->currentText(), "°C");
     EXPECT_EQ(list("modeList")->currentIndex(), 0);
     EXPECT_EQ(list("alarmEventList")->currentText(), "Only Sound");
     EXPECT_EQ(list("alarmTypeList")->currentText(), "Alarm1");
@@ -77,8 +77,8 @@ TEST_F(OptionsPaneTest, FirstRunShowsTheDefaultsAndStoresThemBack) {
     EXPECT_EQ(list("fontList")->currentIndex(), -1);
     EXPECT_EQ(model.operatorSettings().fontSize, 1);
     EXPECT_FALSE(store.values.contains("FontSize"));
-    // With Celsius stored the unit handler sees no change: the labels keep their first text.
-    EXPECT_EQ(unitLabel(), "C");
+    // Spelt at the first start as after any switch of the unit.
+    EXPECT_EQ(unitLabel(), "°C");
 
     EXPECT_DOUBLE_EQ(store.values["TrackingTemperature"].toDouble(), 32.0);
     EXPECT_DOUBLE_EQ(store.values["AlarmTemperature"].toDouble(), 37.5);
@@ -243,8 +243,8 @@ TEST_F(OptionsPaneTest, ModeReferenceShowsItsLabelledRowsWhereNothingElseIs) {
     EXPECT_EQ(field("referenceField")->text(), "35.0");
     auto* status = pane.findChild<QLabel*>("referenceStatus");
     ASSERT_TRUE(shown(status));
-    pane.setReferenceStatus(ReferenceState::Locked, -1.234, QStringLiteral("F"), TemperatureUnit::Fahrenheit);
-    EXPECT_EQ(status->text(), "Reference: locked, correction -2.2 F");
+    pane.setReferenceStatus(ReferenceState::Locked, -1.234, TemperatureUnit::Fahrenheit);
+    EXPECT_EQ(status->text(), "Reference: locked, correction -2.2 °F");
 
     const std::vector<QWidget*> controls = visibleControls(pane);
     const QRect paneArea(0, 0, CLiveViewerCtrl::paneWidth, CLiveViewerCtrl::contentHeight);

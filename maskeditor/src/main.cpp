@@ -2,13 +2,13 @@
 // file it uses lies in its own folder.
 
 #include "editor_files.h"
+#include "editor_translations.h"
 #include "single_application.h"
 #include "widget.h"
 
 #include "lifecycle/termination_signals.h"
 
 #include <QLocale>
-#include <QTranslator>
 
 int main(int argc, char** argv) {
     SingleApplication application(argc, argv);
@@ -19,11 +19,7 @@ int main(int argc, char** argv) {
 
     const QString folder = QCoreApplication::applicationDirPath();
     zonara::removeLeftoverMaskFiles(folder);
-    // A missing translation leaves an empty translator: the English texts stay.
-    QTranslator translator;
-    static_cast<void>(
-        translator.load(zonara::translationFilePath(folder, zonara::languageCode(QLocale::system().name()))));
-    application.installTranslator(&translator);
+    const zonara::EditorTranslations translations(folder, QLocale::system());
 
     Widget window(folder);
     window.setWindowFlags(Qt::Window | Qt::WindowStaysOnTopHint | Qt::MSWindowsFixedSizeDialogHint);

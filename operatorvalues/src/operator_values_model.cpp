@@ -1,6 +1,7 @@
 #include "operatorvalues/operator_values_model.h"
 
 #include "operatorvalues/field_text.h"
+#include "operatorvalues/shown_temperature.h"
 #include "operatorvalues/value_limits.h"
 
 #include "pipeline/frame_settings.h"
@@ -154,6 +155,10 @@ void OperatorValuesModel::showSelection(List list, int position) {
     emit selectionChanged(list, position);
 }
 
+QString OperatorValuesModel::unitLabel() const {
+    return temperatureUnitSymbol(unit_);
+}
+
 std::optional<TemperatureMode> OperatorValuesModel::mode() const {
     return temperatureModeAt(selection(List::Mode));
 }
@@ -203,8 +208,7 @@ void OperatorValuesModel::onUnitChosen() {
     if (chosen < 0 || TemperatureUnit(chosen) == unit_)
         return;
     unit_ = TemperatureUnit(chosen);
-    unitLabel_ = unit_ == TemperatureUnit::Fahrenheit ? QStringLiteral("℉") : QStringLiteral("℃");
-    emit unitLabelChanged(unitLabel_);
+    emit unitLabelChanged(unitLabel());
     rewriteTemperature(Field::DetectionTemperature, unit_);
     rewriteTemperature(Field::AlarmTemperature, unit_);
     rewriteTemperature(Field::ReferenceTemperature, unit_);
@@ -280,6 +284,7 @@ bool OperatorValuesModel::setFieldText(Field field, const QString& text) {
         return false;
     }
     showFieldText(field, text);
+    emit entryAccepted(field);
     return true;
 }
 
@@ -289,9 +294,7 @@ double OperatorValuesModel::fieldCelsius(Field field) const {
 
 QString OperatorValuesModel::refusalOf(Field field, const QString& text) const {
     using namespace value_limits;
-    const auto shown = [this](double celsius) {
-        return temperatureFieldText(celsius, unit()) + QLatin1Char(' ') + unitLabel_;
-    };
+    const auto shown = [this](double celsius) { return shownTemperature(celsius, unit()); };
     switch (field) {
     case Field::DetectionTemperature:
     case Field::AlarmTemperature: {
@@ -347,8 +350,7 @@ QString OperatorValuesModel::refusalOf(Field field, const QString& text) const {
             celsius <= maximumReferenceCelsius + sameValue)
             return QString();
         return tr("Reference Temp must be a number from %1 to %2.")
-            .arg(oneDecimal(toDisplayUnit(minimumReferenceCelsius, unit())) + QLatin1Char(' ') + unitLabel_,
-                 oneDecimal(toDisplayUnit(maximumReferenceCelsius, unit())) + QLatin1Char(' ') + unitLabel_);
+            .arg(shown(minimumReferenceCelsius), shown(maximumReferenceCelsius));
     }
     case Field::DetectTest: {
         const std::optional<int> pixels = wholeInteger(text);

@@ -30,7 +30,7 @@ TEST_F(OperatorValuesModelTest, UnitSwitchRewritesBothFieldsAndKeepsCelsiusStore
     model.chooseUnit(TemperatureUnit::Fahrenheit);
     EXPECT_EQ(model.fieldText(Field::AlarmTemperature), "99.5");
     EXPECT_EQ(model.fieldText(Field::DetectionTemperature), "89.6");
-    EXPECT_EQ(model.unitLabel(), "℉");
+    EXPECT_EQ(model.unitLabel(), "°F");
     EXPECT_DOUBLE_EQ(store.values["AlarmTemperature"].toDouble(), 37.5);
     EXPECT_EQ(store.values["TemperatureUnit"].toInt(), 1);
     EXPECT_EQ(model.unit(), TemperatureUnit::Fahrenheit);
@@ -38,7 +38,7 @@ TEST_F(OperatorValuesModelTest, UnitSwitchRewritesBothFieldsAndKeepsCelsiusStore
 
     model.chooseUnit(TemperatureUnit::Celsius);
     EXPECT_EQ(model.fieldText(Field::AlarmTemperature), "37.5");
-    EXPECT_EQ(model.unitLabel(), "℃");
+    EXPECT_EQ(model.unitLabel(), "°C");
 }
 
 TEST_F(OperatorValuesModelTest, FahrenheitStartRoundsTheStoredTemperatureToTheShownDecimal) {

@@ -89,7 +89,8 @@ grep -q '^l.* opt/calidra/ThermalAlarm -> /var/opt/calidra/ThermalAlarm$' "$work
   fail "opt/calidra/ThermalAlarm is not the link to /var/opt/calidra/ThermalAlarm"
 depends=$(dpkg-deb -f "$deb" Depends)
 for library in libc6 libqt5core5a libopencv-core libturbojpeg0 libaravis-0.8-0 libgstrtspserver-1.0-0 \
-  gstreamer1.0-plugins-ugly adduser libqt5sql5-sqlite libmosquitto1 libsoup-3.0-0 libopencv-video libqt5charts5; do
+  gstreamer1.0-plugins-ugly adduser libqt5sql5-sqlite libmosquitto1 libsoup-3.0-0 libopencv-video libqt5charts5 \
+  qttranslations5-l10n; do
   [[ $depends == *"$library"* ]] || fail "Depends lacks $library: $depends"
 done
 

@@ -2,13 +2,13 @@
 
 #include "shell/color_theme.h"
 #include "shell/file_version_info.h"
+#include "shell/folder_taken_message.h"
 #include "shell/main_frame.h"
 
 #include "eventlog/event_log.h"
 #include "settings/settings_store.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QScreen>
@@ -87,10 +87,10 @@ bool CCalidraApp::InitInstance() {
     if (!options_.programFolder.isEmpty()) {
         folderLock_ = std::make_unique<calidra::RunnableFolderLock>(options_.programFolder);
         if (folderLock_->claim() == calidra::InstanceClaim::AlreadyRunning) {
-            showMessage(QCoreApplication::translate(
-                            "CCalidraApp",
-                            "Another station (Calidra or calidra-headless) is already running from %1.")
-                            .arg(QDir::toNativeSeparators(options_.programFolder)));
+            const calidra::FolderLockHolder holder = calidra::findFolderLockHolder(
+                options_.programFolder,
+                options_.processFolder.isEmpty() ? QStringLiteral("/proc") : options_.processFolder);
+            showMessage(calidra::folderTakenMessage(options_.programFolder, holder));
             return false;
         }
     }

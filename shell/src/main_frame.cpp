@@ -199,6 +199,10 @@ void CMainFrame::createViews() {
             connect(view, &CCalidraView::statusMessage, this, [this](const QString& text, int timeoutMs) {
                 statusBar()->showMessage(text, timeoutMs);
             });
+            connect(view, &CCalidraView::statusMessageWithdrawn, this, [this](const QString& text) {
+                if (statusBar()->currentMessage() == text)
+                    statusBar()->clearMessage();
+            });
             connect(view, &CCalidraView::statusTextChanged, viewStatus_, &QLabel::setText);
         }
         views_.push_back(view);

@@ -1,5 +1,7 @@
 #include "shell/translations.h"
 
+#include "lifecycle/qt_translation.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QRegularExpression>
@@ -12,6 +14,10 @@ InstalledTranslations::~InstalledTranslations() {
 }
 
 int InstalledTranslations::install(const QString& folder, const QLocale& locale) {
+    // First: translators installed later are asked first.
+    auto qtTexts = std::make_unique<QTranslator>();
+    if (installQtTranslation(*qtTexts, locale))
+        translators_.push_back(std::move(qtTexts));
     // "browser_ko.qm", "shell_ko_KR.qm": the part is everything before the language code.
     static const QRegularExpression partAndLanguage(QStringLiteral("^(.+?)_[a-z]{2,3}(_[A-Z]{2})?\\.qm$"));
     QSet<QString> parts;

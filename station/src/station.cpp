@@ -351,7 +351,7 @@ void Station::readoutDue() {
     readings.trackingCelsius = pipeline_.trackingTemperature();
     readings.maximumCelsius = pipeline_.frameMaxTemperature();
     readings.minimumCelsius = pipeline_.frameMinTemperature();
-    emit readoutsChanged(formatReadouts(readings, values_.unit(), values_.unitLabel()));
+    emit readoutsChanged(formatReadouts(readings, values_.unit()));
 
     // The frame rate over the last second or more, for the site's status messages.
     const uint32_t tick = clockOf(options_).nowMs();

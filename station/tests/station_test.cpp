@@ -73,7 +73,7 @@ TEST_F(StationTest, ReadoutsInTheShownUnitAndDuringNuc) {
     station->values().load();
     connect();
     runWithFrames(1000);
-    EXPECT_EQ(readouts.maximum, "Max Temp. : 77.0 ℉"); // the fake camera's 25.0 °C
+    EXPECT_EQ(readouts.maximum, "Max Temp. : 77.0 °F"); // the fake camera's 25.0 °C
     runWithFrames(9000);
     EXPECT_EQ(readouts.large, "NUC");
     EXPECT_EQ(readouts.maximum, "");
@@ -83,8 +83,32 @@ TEST_F(StationTest, ReadoutsInTheShownUnitAndDuringNuc) {
     FrameReadings person;
     person.personPresent = true;
     person.trackingCelsius = 38.2;
-    EXPECT_EQ(formatReadouts(person, TemperatureUnit::Fahrenheit, "℉").large, "100.8 ℉");
-    EXPECT_EQ(formatReadouts(person, TemperatureUnit::Celsius, "C").large, "38.2 C");
+    EXPECT_EQ(formatReadouts(person, TemperatureUnit::Fahrenheit).large, "100.8 °F");
+    EXPECT_EQ(formatReadouts(person, TemperatureUnit::Celsius).large, "38.2 °C");
+}
+
+TEST_F(StationTest, TemperaturesReadTheSameAtTheFirstStartAsAfterSwitchingBack) {
+    started();
+    connect();
+    runWithFrames(1000);
+    const Readouts atStart = readouts;
+    const QString labelAtStart = station->values().unitLabel();
+    QSignalSpy refusals(&station->values(), &OperatorValuesModel::entryRefused);
+    station->values().setFieldText(Field::AlarmTemperature, "3");
+    EXPECT_EQ(atStart.maximum, "Max Temp. : 25.0 °C");
+    EXPECT_EQ(labelAtStart, "°C");
+
+    station->values().chooseUnit(TemperatureUnit::Fahrenheit);
+    station->values().chooseUnit(TemperatureUnit::Celsius);
+    runWithFrames(1000);
+    station->values().setFieldText(Field::AlarmTemperature, "3");
+    EXPECT_EQ(readouts.maximum, atStart.maximum);
+    EXPECT_EQ(readouts.minimum, atStart.minimum);
+    EXPECT_EQ(station->values().unitLabel(), labelAtStart);
+    ASSERT_EQ(refusals.count(), 2);
+    EXPECT_TRUE(refusals.at(0).at(1).toString().contains("30.0 °C"))
+        << qPrintable(refusals.at(0).at(1).toString());
+    EXPECT_EQ(refusals.at(1).at(1), refusals.at(0).at(1));
 }
 
 TEST_F(StationTest, CameraStateAndListFollowTheConnection) {
@@ -272,7 +296,7 @@ TEST_F(StationTest, LostCameraEndsTheAlarmAtOnceAndScreeningResumesWithItsFrames
     runWithFrames(2500);
     ASSERT_EQ(alarms.count(), 1);
     EXPECT_TRUE(alarms.at(0).at(0).toBool());
-    EXPECT_EQ(readouts.large, "38.5 C");
+    EXPECT_EQ(readouts.large, "38.5 °C");
     EXPECT_GE(snapshots.count(), 1);
 
     library.unplug("SIM-A");
@@ -292,7 +316,7 @@ TEST_F(StationTest, LostCameraEndsTheAlarmAtOnceAndScreeningResumesWithItsFrames
     EXPECT_EQ(station->cameraSignal(), CameraSignal::Live);
     ASSERT_EQ(alarms.count(), 3);
     EXPECT_TRUE(alarms.at(2).at(0).toBool());
-    EXPECT_EQ(readouts.large, "38.5 C");
+    EXPECT_EQ(readouts.large, "38.5 °C");
 
     clock.advance(3500); // silent past the watchdog's limit
     ASSERT_EQ(alarms.count(), 4);

@@ -1,5 +1,7 @@
 #include "statistics/statistics_view.h"
 
+#include "operatorvalues/shown_temperature.h"
+
 #include <QtCharts/QAreaSeries>
 #include <QtCharts/QCategoryAxis>
 #include <QtCharts/QBarSet>
@@ -35,7 +37,7 @@ QValueAxis* countAxisUpTo(int highest) {
 }
 
 QString celsiusText(const std::optional<double>& celsius) {
-    return celsius ? QString::number(*celsius, 'f', 1) + QStringLiteral(" °C") : QStringLiteral("–");
+    return celsius ? shownTemperature(*celsius, TemperatureUnit::Celsius) : QStringLiteral("–");
 }
 
 } // namespace
@@ -226,7 +228,7 @@ void CStatisticsView::drawReadings() {
     auto* celsiusAxis = new QValueAxis();
     celsiusAxis->setRange(low, high);
     celsiusAxis->setLabelFormat(QStringLiteral("%.1f"));
-    celsiusAxis->setTitleText(QStringLiteral("°C"));
+    celsiusAxis->setTitleText(temperatureUnitSymbol(TemperatureUnit::Celsius));
     QValueAxis* countAxis = countAxisUpTo(highest);
     readingChart_->addAxis(celsiusAxis, Qt::AlignBottom);
     readingChart_->addAxis(countAxis, Qt::AlignLeft);

@@ -79,6 +79,7 @@ private:
     bool alarmOn_ = false;
     QPointer<OffsetConfirmation> offsetQuestion_;
     bool fullView_ = false;
+    QString shownRefusal_; // the last refusal sent to the status bar, until an entry is taken
     QPointer<QWidget> savedParent_;
     int savedStackIndex_ = -1;
 };

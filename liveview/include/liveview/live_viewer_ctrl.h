@@ -34,8 +34,7 @@ public:
     // Read-outs, refreshed by the station every 500 ms.
     void setReadouts(const QString& large, const QString& maximum, const QString& minimum);
     // Mode Reference's state and the correction in force, read-only.
-    void setReferenceStatus(ReferenceState state, double correctionCelsius, const QString& unitLabel,
-                            TemperatureUnit unit);
+    void setReferenceStatus(ReferenceState state, double correctionCelsius, TemperatureUnit unit);
     // The (hidden) list of cameras.
     void setCameraEntries(const QStringList& entries);
     // "People today: N · Alarms: M" under the buttons.
@@ -64,7 +63,7 @@ private:
     void showSelection(OperatorValuesModel::List list, int position);
     void showModeControls();
     void showUnitLabel(const QString& label);
-    // "Offset −1.6 ℃" beside the large read-out while an offset other than 0 is in force.
+    // "Offset −1.6 °C" beside the large read-out while an offset other than 0 is in force.
     void showOffsetInForce();
 
     OperatorValuesModel& values_;

@@ -59,8 +59,8 @@ public:
     TemperatureUnit unit() const { return unit_; }
     // The mode list's selection; none for a stored mode outside the list.
     std::optional<TemperatureMode> mode() const;
-    // Shown beside the temperatures: "C" until the unit list first changes the unit.
-    QString unitLabel() const { return unitLabel_; }
+    // Shown beside the temperatures: "°C" or "°F".
+    QString unitLabel() const;
     bool offsetFieldShown() const { return offsetFieldShown_; }
     bool measureShown() const { return measureShown_; }
     bool modeListEnabled() const { return modeListEnabled_; }
@@ -110,6 +110,8 @@ signals:
     void fieldTextChanged(OperatorValuesModel::Field field, const QString& text);
     // A text was refused; reason is a sentence for the operator, in the shown unit.
     void entryRefused(OperatorValuesModel::Field field, const QString& reason);
+    // A new text was taken: an earlier refusal no longer applies.
+    void entryAccepted(OperatorValuesModel::Field field);
     void selectionChanged(OperatorValuesModel::List list, int position);
     void unitLabelChanged(const QString& label);
     // Which of the offset field and the Measure button shows, and whether the mode list is enabled.
@@ -156,7 +158,6 @@ private:
     std::array<QString, fieldCount> texts_;
     std::array<int, listCount> selections_;
     TemperatureUnit unit_ = TemperatureUnit::Celsius;
-    QString unitLabel_ = QStringLiteral("C");
     int fontSize_ = 1;
     int alarmEvent_ = 0;
     int alarmType_ = 0;

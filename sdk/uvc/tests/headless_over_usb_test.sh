@@ -34,7 +34,7 @@ LD_LIBRARY_PATH=$work/run LD_PRELOAD=$preload "$work/run/calidra-headless" --rea
   > "$work/station.txt" 2> "$work/station.err" &
 station=$!
 wait_line 20 0 '^ALARM	ON$' || fail "no ALARM ON for a 38.2 C face"
-wait_line 5 0 '^READOUT	38\.[123] C	' ||
+wait_line 5 0 '^READOUT	38\.[123] °C	' ||
   fail "read-out is not 38.2 C: $(grep READOUT "$work/station.txt" | tail -1)"
 wait_line 5 0 '^SNAPSHOT	' || fail "no snapshot of the alarm"
 mark=$(lines)

@@ -30,6 +30,7 @@ public:
         QString applicationName;    // default: the executable's file name
         QString runtimeFolder;      // default: the user's runtime folder
         QString programFolder;      // the runnable folder, held against a second station; empty: not held
+        QString processFolder;      // default: /proc, where the kernel names who holds that folder
         QString translationsFolder; // default: translations/ beside the program
         std::optional<QLocale> interfaceLocale;              // default: the user's interface language
         std::function<std::vector<CDemoFeature>()> features; // the views; none without it

@@ -1,6 +1,6 @@
 #pragma once
 // The program's texts in the user's language: every "<part>_<language>.qm" of the translations
-// folder beside the program.
+// folder beside the program, and Qt's own texts of its standard dialogs.
 
 #include <QLocale>
 #include <QString>
@@ -18,8 +18,9 @@ public:
     InstalledTranslations(const InstalledTranslations&) = delete;
     InstalledTranslations& operator=(const InstalledTranslations&) = delete;
 
-    // Installs, for each part found in folder, its file for the locale's language; a language
-    // without files (English) installs nothing and the texts stay as written. Returns how many.
+    // Installs Qt's translation for the locale's language, then, for each part found in folder, its
+    // file for that language (the program's own texts take precedence); a language without files
+    // (English) installs nothing and the texts stay as written. Returns how many of the program's.
     int install(const QString& folder, const QLocale& locale);
     void removeAll();
 

@@ -10,7 +10,7 @@ namespace calidra {
 
 struct Readouts {
     QString large;   // the tracked person's temperature, empty without one, "NUC" during a NUC
-    QString maximum; // "Max Temp. : 36.6 C"
+    QString maximum; // "Max Temp. : 36.6 °C"
     QString minimum;
 };
 
@@ -23,8 +23,8 @@ struct FrameReadings {
     double minimumCelsius = 0.0;
 };
 
-// unitLabel is the text shown beside the temperature fields.
-Readouts formatReadouts(const FrameReadings& readings, TemperatureUnit unit, const QString& unitLabel);
+// In unit, spelt as every temperature on the screen.
+Readouts formatReadouts(const FrameReadings& readings, TemperatureUnit unit);
 
 } // namespace calidra
 

@@ -59,7 +59,7 @@ start_station() {
   station=$!
 }
 stop_station() { kill -TERM "$station" 2>/dev/null; wait "$station"; local status=$?; station=; return $status; }
-readout_38_2='^READOUT	38\.[123] C	'
+readout_38_2='^READOUT	38\.[123] °C	'
 
 echo "== format 110: alarm and read-out, the camera dies and comes back"
 scene KVX-384TRA

@@ -18,6 +18,8 @@ public:
 signals:
     // A passing message for the main window's status bar, shown for timeoutMs.
     void statusMessage(const QString& text, int timeoutMs);
+    // That passing message no longer holds: gone from the status bar if it still shows.
+    void statusMessageWithdrawn(const QString& text);
     // A line the main window keeps in its status bar until the view says otherwise.
     void statusTextChanged(const QString& text);
 
