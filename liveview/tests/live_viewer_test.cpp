@@ -125,12 +125,12 @@ TEST_F(LiveViewerTest, AlarmNotificationPlaysAndStopsThePaneAnimation) {
 TEST_F(LiveViewerTest, FullViewSaysTheAlarmInABannerWhileItIsOn) {
     AlarmBanner* banner = viewer->alarmBanner();
     emit station->alarmChanged(true);
-    emit station->readoutsChanged(Readouts{QStringLiteral("38.3 C"), QString(), QString()});
+    emit station->readoutsChanged(Readouts{QStringLiteral("38.3 °C"), QString(), QString()});
     EXPECT_FALSE(banner->isVisible()); // the pane's animation says it beside the picture
 
     viewer->toggleFullView();
     ASSERT_TRUE(banner->isVisible());
-    EXPECT_EQ(banner->text(), QStringLiteral("ALARM 38.3 C"));
+    EXPECT_EQ(banner->text(), QStringLiteral("ALARM 38.3 °C"));
     const QRect picture = viewer->pictureArea()->geometry();
     EXPECT_EQ(banner->geometry().topLeft(), picture.topLeft());
     EXPECT_EQ(banner->width(), picture.width());
@@ -140,7 +140,7 @@ TEST_F(LiveViewerTest, FullViewSaysTheAlarmInABannerWhileItIsOn) {
     EXPECT_LT(top.green(), 60);
     // The person stepped out during the alarm's hold: the reading stays until it ends.
     emit station->readoutsChanged(Readouts{});
-    EXPECT_EQ(banner->text(), QStringLiteral("ALARM 38.3 C"));
+    EXPECT_EQ(banner->text(), QStringLiteral("ALARM 38.3 °C"));
 
     emit station->alarmChanged(false);
     EXPECT_FALSE(banner->isVisible());
@@ -227,7 +227,7 @@ TEST_F(LiveViewerTest, ALargeMeasuredCorrectionWaitsForTheOperatorsConfirmation)
     EXPECT_TRUE(offsetShown().startsWith("Offset −1.6 "));
     control<QComboBox>("unitList")->setCurrentIndex(1); // a difference: scaled, not shifted
     emit control<QComboBox>("unitList")->activated(1);
-    EXPECT_EQ(offsetShown(), "Offset −2.9 ℉");
+    EXPECT_EQ(offsetShown(), "Offset −2.9 °F");
 
     const auto logged = [&](int back) { return log.model().entry(log.model().rowCount() - back).message; };
     EXPECT_EQ(logged(2), "Measured offset -1.6 °C: a correction of -2.1 °C to the offset in force (0.5 °C), "
@@ -261,7 +261,7 @@ TEST_F(LiveViewerTest, TheFrameThreadSeesThePanesValues) {
     EXPECT_EQ(control<QLineEdit>("alarmField")->text(), "36.6");
     EXPECT_EQ(station->host().operatorSettings().frame.alarmCelsius, 36.6);
     ASSERT_EQ(statusMessages.count(), 2);
-    EXPECT_TRUE(statusMessages.at(1).at(0).toString().contains("at most 40.0 C"));
+    EXPECT_TRUE(statusMessages.at(1).at(0).toString().contains("at most 40.0 °C"));
 }
 
 TEST_F(LiveViewerTest, MaskingWritesTheCleanPictureForTheEditor) {
