@@ -78,6 +78,9 @@ void OperatorValuesModel::load() {
     select(List::AlarmEvent, selection(List::AlarmEvent));
     stored(List::AlarmType, settings::alarmType);
     select(List::AlarmType, selection(List::AlarmType));
+    const int storedAlarmMode = readSetting(store_, settings::alarmMode);
+    select(List::AlarmMode,
+           storedAlarmMode == int(AlarmMode::Baseline) ? storedAlarmMode : int(AlarmMode::Fixed));
     showSelection(List::Palette, -1); // the camera's own palette is selected once it is open
 
     // Stored values outside their limits are brought into them; the rules store them back.
@@ -98,6 +101,11 @@ void OperatorValuesModel::load() {
     referenceHoldSeconds_ =
         std::clamp(readSetting(store_, settings::referenceHoldSeconds),
                    value_limits::minimumReferenceHoldSeconds, value_limits::maximumReferenceHoldSeconds);
+    showFieldText(Field::BaselineCount,
+                  QString::number(limitedBaselineCount(readSetting(store_, settings::baselineCount))));
+    showFieldText(Field::BaselineDelta,
+                  oneDecimal(limitedBaselineDelta(readSetting(store_, settings::baselineDelta))));
+    baselineResetMinutes_ = limitedBaselineResetMinutes(readSetting(store_, settings::baselineResetMinutes));
     emit valuesChanged();
 }
 
@@ -141,6 +149,10 @@ void OperatorValuesModel::select(List list, int position) {
     case List::AlarmType:
         alarmType_ = chosen; // the sound file number is the position + 1
         store(settings::alarmType, chosen);
+        break;
+    case List::AlarmMode:
+        alarmMode_ = AlarmMode(chosen);
+        store(settings::alarmMode, chosen);
         break;
     default:
         break;
@@ -289,6 +301,24 @@ QString OperatorValuesModel::refusalOf(Field field, const QString& text) const {
             .arg(oneDecimal(toDisplayUnit(minimumReferenceCelsius, unit())) + QLatin1Char(' ') + unitLabel_,
                  oneDecimal(toDisplayUnit(maximumReferenceCelsius, unit())) + QLatin1Char(' ') + unitLabel_);
     }
+    case Field::BaselineCount: {
+        const std::optional<int> people = wholeInteger(text);
+        if (people && *people >= minimumBaselineCount && *people <= maximumBaselineCount)
+            return QString();
+        return tr("Baseline Count must be a whole number of people from %1 to %2.")
+            .arg(minimumBaselineCount)
+            .arg(maximumBaselineCount);
+    }
+    case Field::BaselineDelta: {
+        const std::optional<double> celsius = wholeNumber(text);
+        constexpr double sameValue = 1e-9;
+        if (celsius && *celsius >= minimumBaselineDelta - sameValue &&
+            *celsius <= maximumBaselineDelta + sameValue)
+            return QString();
+        // A margin is typed in Celsius whatever the shown unit, as the offset is.
+        return tr("Baseline Delta must be a number from %1 to %2 °C.")
+            .arg(oneDecimal(minimumBaselineDelta), oneDecimal(maximumBaselineDelta));
+    }
     case Field::DetectTest: {
         const std::optional<int> pixels = wholeInteger(text);
         if (pixels && *pixels >= minimumRegionArea)
@@ -328,6 +358,14 @@ void OperatorValuesModel::showFieldText(Field field, const QString& text) {
         store(settings::referenceTemperature, referenceCelsius());
         emit valuesChanged();
         break;
+    case Field::BaselineCount:
+        store(settings::baselineCount, baselineSettings().count);
+        emit valuesChanged();
+        break;
+    case Field::BaselineDelta:
+        store(settings::baselineDelta, baselineSettings().deltaCelsius);
+        emit valuesChanged();
+        break;
     }
 }
 
@@ -365,6 +403,15 @@ double OperatorValuesModel::referenceCelsius() const {
                       value_limits::minimumReferenceCelsius, value_limits::maximumReferenceCelsius);
 }
 
+BaselineSettings OperatorValuesModel::baselineSettings() const {
+    BaselineSettings baseline;
+    baseline.mode = alarmMode_;
+    baseline.count = limitedBaselineCount(parseFieldInteger(fieldText(Field::BaselineCount)));
+    baseline.deltaCelsius = limitedBaselineDelta(parseFieldNumber(fieldText(Field::BaselineDelta)));
+    baseline.resetMinutes = baselineResetMinutes_;
+    return baseline;
+}
+
 double OperatorValuesModel::userOffsetCelsius() const {
     return parseFieldNumber(fieldText(Field::UserOffset));
 }
@@ -393,6 +440,7 @@ OperatorSettings OperatorValuesModel::operatorSettings() const {
     settings.reference.correcting = mode() == TemperatureMode::Reference;
     settings.reference.setCelsius = referenceCelsius();
     settings.reference.holdMs = uint32_t(referenceHoldSeconds_) * 1000u;
+    settings.baseline = baselineSettings();
     return settings;
 }
 

@@ -69,4 +69,18 @@ double limitedOffset(double celsius) {
     return std::clamp(celsius, -value_limits::maximumOffsetCelsius, value_limits::maximumOffsetCelsius);
 }
 
+int limitedBaselineCount(int count) {
+    return std::clamp(count, value_limits::minimumBaselineCount, value_limits::maximumBaselineCount);
+}
+
+double limitedBaselineDelta(double celsius) {
+    if (std::isnan(celsius))
+        return settings::baselineDelta.defaultValue;
+    return std::clamp(celsius, value_limits::minimumBaselineDelta, value_limits::maximumBaselineDelta);
+}
+
+int limitedBaselineResetMinutes(int minutes) {
+    return std::clamp(minutes, 0, value_limits::maximumBaselineResetMinutes);
+}
+
 } // namespace calidra
