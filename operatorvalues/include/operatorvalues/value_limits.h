@@ -20,12 +20,14 @@ constexpr double minimumReferenceCelsius = 20.0; // the reference source's set t
 constexpr double maximumReferenceCelsius = 50.0;
 constexpr int minimumReferenceHoldSeconds = 1;
 constexpr int maximumReferenceHoldSeconds = 3600;
+constexpr int minimumRegionArea = 1; // the frame's area is the upper bound, applied per frame
+
+// Alarm mode Baseline.
 constexpr int minimumBaselineCount = 5; // people the baseline is the mean of
 constexpr int maximumBaselineCount = 50;
 constexpr double minimumBaselineDelta = 0.3; // the margin above the baseline, °C
 constexpr double maximumBaselineDelta = 3.0;
 constexpr int maximumBaselineResetMinutes = 1440; // or 0: never relearned
-constexpr int minimumRegionArea = 1;              // the frame's area is the upper bound, applied per frame
 } // namespace value_limits
 
 // The whole text as a number ("37.5", " -4 ", "+2."), nothing else: no trailing letters, no
