@@ -96,7 +96,9 @@ AlarmRecordWriter::Outcome AlarmRecordWriter::openRecord(SqliteConnection::Mode 
         fail(QStringLiteral("opened"), QString(connection_->errorText()));
         return Outcome::Failed;
     }
-    const Outcome outcome = addCorrectionColumn();
+    Outcome outcome = addCorrectionColumn();
+    if (outcome == Outcome::Written)
+        outcome = addPeopleThresholdColumn();
     return outcome == Outcome::Written ? runAll(schemaStatements, "opened") : outcome;
 }
 

@@ -99,6 +99,8 @@ private:
     // Records made before episodes kept the reference's correction get its column, in place.
     Outcome addCorrectionColumn();
     Outcome insertPerson(const PersonEntry& person);
+    // Records made before people kept the threshold in force get its column, in place.
+    Outcome addPeopleThresholdColumn();
     // The damaged file goes to alarms.sqlite.damaged-<time>; the next row starts a new record.
     void moveDamagedRecordAside();
 

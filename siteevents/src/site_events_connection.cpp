@@ -1,5 +1,7 @@
 #include "site_events_connection.h"
 
+#include "siteevents/site_person.h"
+
 #include "home_assistant_discovery.h"
 #include "password_file.h"
 #include "siteevents/site_events_messages.h"
@@ -405,7 +407,8 @@ void SiteEventsConnection::sendPendingAlarms() {
 
 void SiteEventsConnection::setCameraStatus(const SiteCameraStatus& camera) {
     const bool changed = camera.state != camera_.state || camera.model != camera_.model ||
-                         camera.identity != camera_.identity || camera.reference != camera_.reference;
+                         camera.identity != camera_.identity || camera.reference != camera_.reference ||
+                         alarmThresholdMoved(camera_, camera);
     camera_ = camera;
     if (changed)
         publishStatus();

@@ -105,6 +105,8 @@ Station::Station(SettingsSection& settings, EventLog& log, StationOptions option
     });
 
     connectReference();
+    qRegisterMetaType<BaselineStatus>();
+    connect(&host_, &StationHost::baselineReported, this, &Station::onBaselineReported, Qt::QueuedConnection);
 
     measurementTimer_.setSingleShot(true);
     connect(&measurementTimer_, &QTimer::timeout, this, [this] { pipeline_.stopMeasurement(); });
@@ -228,9 +230,14 @@ void Station::publishCameraStatus() {
         return;
     const CameraState state = cameraState();
     const ReferenceStatus& reference = reference_.status();
-    site_->setCameraStatus({siteCameraState(state.status), state.model, state.identity,
+    SiteCameraStatus status{siteCameraState(state.status),
+                            state.model,
+                            state.identity,
                             state.status == CameraState::Status::Connected ? framesPerSecond_ : 0.0,
-                            QLatin1String(referenceStateWord(reference.state)), reference.correctionCelsius});
+                            QLatin1String(referenceStateWord(reference.state)),
+                            reference.correctionCelsius};
+    addBaseline(status);
+    site_->setCameraStatus(status);
 }
 
 void Station::onSnapshotSkippedForRoom() {
@@ -267,6 +274,7 @@ void Station::publishOperatorValues() {
     OperatorSettings settings = values_.operatorSettings();
     settings.reference.region = reference_.region();
     host_.publishOperatorSettings(settings);
+    pipeline_.setBaselineValues(settings.baseline, settings.frame.alarmCelsius);
 }
 
 void Station::setCameraEntries(const QStringList& entries) {

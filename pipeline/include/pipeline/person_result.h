@@ -12,8 +12,8 @@ struct PersonResult {
     uint32_t lastSeenTick = 0;
     std::optional<double> readingCelsius; // none: "not measured"
     bool alarmed = false;                 // the reading at or above the alarm threshold in force
-    double thresholdCelsius = 0.0;        // that threshold, at the frame of the reading
     int countedFrames = 0;
+    double thresholdCelsius = 0.0; // the threshold in force at the frame of the reading
 };
 
 } // namespace calidra

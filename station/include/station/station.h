@@ -30,6 +30,7 @@ namespace calidra {
 
 class AlarmRecord;
 class SiteEventsPublisher;
+struct SiteCameraStatus;
 
 struct StationOptions {
     QString programFolder;                  // sounds, alarm snapshots, the mask editor
@@ -85,6 +86,8 @@ public:
     const QStringList& cameraEntries() const { return cameraEntries_; }
     // Temperature mode Reference: its state and the correction in force.
     const ReferenceStatus& referenceStatus() const { return reference_.status(); }
+    // The alarm threshold in force and the baseline, as last reported by the pipeline.
+    const BaselineStatus& baselineStatus() const { return baselineStatus_; }
     bool measurementTimerActive() const { return measurementTimer_.isActive(); }
     // <program folder>/ThermalAlarm: the snapshots, their record and the unsent alarm messages.
     QString alarmFolder() const;
@@ -110,6 +113,8 @@ public slots:
     void startStreamingServer();
     void stopStreamingServer();
     void showCameraDialog();
+    // Alarm mode Baseline: forget the people learned and learn from the next ones.
+    void resetBaseline();
 
 signals:
     void alarmChanged(bool alarmOn);
@@ -122,6 +127,7 @@ signals:
     void snapshotSaved(const QString& path, double highestCelsius);
     void logEntryAdded(const calidra::LogEntry& entry);
     void referenceStatusChanged(const calidra::ReferenceStatus& status);
+    void baselineStatusChanged(const calidra::BaselineStatus& status);
     // A person was finished and numbered; then the day's counts.
     void personCounted(const calidra::PersonEntry& person);
     void peopleTodayChanged(int people, int alarms);
@@ -146,6 +152,8 @@ private:
     void publishOperatorValues();
     void onOffsetMeasured(const QString& offsetText);
     void connectReference();
+    void onBaselineReported(const BaselineStatus& status);
+    void addBaseline(SiteCameraStatus& status) const;
     // The people the pipeline finished: numbered, kept, sent and shown.
     void takeFinishedPeople();
     void resumePeopleCount();
@@ -173,6 +181,7 @@ private:
     OperatorValuesModel values_;
     ReferenceSupervisor reference_;
     bool referenceModeBefore_ = false;
+    BaselineStatus baselineStatus_;
     std::unique_ptr<CameraConnection> connection_;
     QTimer measurementTimer_;
     QStringList cameraEntries_;
@@ -196,3 +205,4 @@ private:
 
 Q_DECLARE_METATYPE(calidra::CameraState)
 Q_DECLARE_METATYPE(calidra::CameraSignal)
+Q_DECLARE_METATYPE(calidra::BaselineStatus)
