@@ -78,9 +78,6 @@ void OperatorValuesModel::load() {
     select(List::AlarmEvent, selection(List::AlarmEvent));
     stored(List::AlarmType, settings::alarmType);
     select(List::AlarmType, selection(List::AlarmType));
-    const int storedAlarmMode = readSetting(store_, settings::alarmMode);
-    select(List::AlarmMode,
-           storedAlarmMode == int(AlarmMode::Baseline) ? storedAlarmMode : int(AlarmMode::Fixed));
     showSelection(List::Palette, -1); // the camera's own palette is selected once it is open
 
     // Stored values outside their limits are brought into them; the rules store them back.
@@ -106,6 +103,10 @@ void OperatorValuesModel::load() {
     showFieldText(Field::BaselineDelta,
                   oneDecimal(limitedBaselineDelta(readSetting(store_, settings::baselineDelta))));
     baselineResetMinutes_ = limitedBaselineResetMinutes(readSetting(store_, settings::baselineResetMinutes));
+    // After its numbers, so that the mode never runs with a count or margin not yet read.
+    const int storedAlarmMode = readSetting(store_, settings::alarmMode);
+    select(List::AlarmMode,
+           storedAlarmMode == int(AlarmMode::Baseline) ? storedAlarmMode : int(AlarmMode::Fixed));
     emit valuesChanged();
 }
 

@@ -30,10 +30,12 @@ void FramePipeline::handOnFinishedPeople() {
         std::lock_guard<std::mutex> lock(baselineLock_);
         for (const PersonResult& result : finishedPeople_)
             baseline_.offer(result, baselineSettings_, fixedAlarmCelsius_);
-        reportBaseline(baseline_.status(baselineSettings_, fixedAlarmCelsius_));
     }
+    // The people first, then what they changed: a report is always of the status as it is now.
     for (const PersonResult& result : finishedPeople_)
         host_.personFinished(result);
+    std::lock_guard<std::mutex> lock(baselineLock_);
+    reportBaseline(baseline_.status(baselineSettings_, fixedAlarmCelsius_));
 }
 
 void FramePipeline::applyAlarmThreshold(uint32_t tick) {
