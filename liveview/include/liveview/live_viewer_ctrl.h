@@ -13,6 +13,7 @@
 #include <QWidget>
 
 #include <map>
+#include <vector>
 
 class QComboBox;
 class QGroupBox;
@@ -26,8 +27,9 @@ class CLiveViewerCtrl : public QWidget {
     Q_OBJECT
 public:
     static constexpr int paneWidth = 400;
-    // Height of all the pane's controls, mode Reference's two rows and the people line included.
-    static constexpr int contentHeight = 754;
+    // Height of all the pane's controls, mode Baseline's and mode Reference's rows and the people
+    // line included.
+    static constexpr int contentHeight = 914;
 
     explicit CLiveViewerCtrl(OperatorValuesModel& values, QWidget* parent = nullptr);
 
@@ -36,6 +38,9 @@ public:
     // Mode Reference's state and the correction in force, read-only.
     void setReferenceStatus(ReferenceState state, double correctionCelsius, const QString& unitLabel,
                             TemperatureUnit unit);
+    // Alarm mode Baseline: the threshold in force and the baseline, or how far its learning is,
+    // read-only; temperatures in the shown unit.
+    void setBaselineStatus(const BaselineStatus& status);
     // The (hidden) list of cameras.
     void setCameraEntries(const QStringList& entries);
     // "People today: N · Alarms: M" under the buttons.
@@ -47,6 +52,7 @@ public:
 signals:
     // Buttons whose work lies outside the operator's values.
     void measureRequested();
+    void resetBaselineRequested();
     void maskingRequested();
     void ipSettingRequested();
     void cameraSettingRequested();
@@ -64,6 +70,7 @@ private:
     void showSelection(OperatorValuesModel::List list, int position);
     void showModeControls();
     void showUnitLabel(const QString& label);
+    void showBaselineStatus();
 
     OperatorValuesModel& values_;
     SpriteAnimation* banner_ = nullptr;
@@ -85,6 +92,9 @@ private:
     QLineEdit* referenceField_ = nullptr;
     QLabel* referenceUnitLabel_ = nullptr;
     QLabel* referenceStatus_ = nullptr;
+    std::vector<QWidget*> baselineRows_[3]; // the count with its reset, the margin, the status
+    QLabel* baselineStatusLabel_ = nullptr;
+    BaselineStatus baselineStatus_;
     std::map<OperatorValuesModel::Field, QLineEdit*> fields_;
     std::map<OperatorValuesModel::List, QComboBox*> lists_;
 };
