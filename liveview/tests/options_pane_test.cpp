@@ -278,8 +278,6 @@ TEST_F(OptionsPaneTest, AlarmModeBaselineShowsItsRowsStatusAndResetWithoutOverla
     ASSERT_TRUE(shown(field("baselineCountField")));
     EXPECT_EQ(field("baselineCountField")->text(), "10");
     EXPECT_EQ(field("baselineDeltaField")->text(), "1.0");
-    enter(field("baselineCountField"), "4");
-    EXPECT_EQ(field("baselineCountField")->text(), "10"); // refused: below 5
     enter(field("baselineDeltaField"), "0.5", Finish::FocusOut);
     EXPECT_DOUBLE_EQ(store.values["BaselineDelta"].toDouble(), 0.5);
 
