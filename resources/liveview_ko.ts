@@ -164,6 +164,38 @@
         <source>People today: %1 · Alarms: %2</source>
         <translation>오늘 인원: %1 · 알람: %2</translation>
     </message>
+    <message>
+        <source>Alarm Mode :</source>
+        <translation>알람 방식 :</translation>
+    </message>
+    <message>
+        <source>Fixed</source>
+        <translation>고정</translation>
+    </message>
+    <message>
+        <source>Baseline</source>
+        <translation>기준선</translation>
+    </message>
+    <message>
+        <source>Baseline Count :</source>
+        <translation>기준 인원 :</translation>
+    </message>
+    <message>
+        <source>Reset baseline</source>
+        <translation>기준선 초기화</translation>
+    </message>
+    <message>
+        <source>Baseline Delta :</source>
+        <translation>기준 편차 :</translation>
+    </message>
+    <message>
+        <source>Threshold in force: %1 (baseline %2 from %3 people)</source>
+        <translation>적용 알람 온도: %1 (기준선 %2, %3명 기준)</translation>
+    </message>
+    <message>
+        <source>Baseline: learning %1 / %2 (fixed %3 in force)</source>
+        <translation>기준선: 학습 중 %1 / %2 (고정 %3 적용)</translation>
+    </message>
 </context>
 <context>
     <name>calidra::OffsetConfirmation</name>
@@ -213,6 +245,14 @@
     <message>
         <source>The smallest region must be a whole number of at least %1 pixel.</source>
         <translation>최소 영역은 %1 픽셀 이상의 정수여야 합니다.</translation>
+    </message>
+    <message>
+        <source>Baseline Count must be a whole number of people from %1 to %2.</source>
+        <translation>기준 인원은 %1명에서 %2명 사이의 정수여야 합니다.</translation>
+    </message>
+    <message>
+        <source>Baseline Delta must be a number from %1 to %2 °C.</source>
+        <translation>기준 편차는 %1 °C에서 %2 °C 사이의 숫자여야 합니다.</translation>
     </message>
 </context>
 <context>

@@ -97,7 +97,9 @@ AlarmRecordWriter::Outcome AlarmRecordWriter::openRecord(SqliteConnection::Mode 
         fail(QStringLiteral("opened"), QString(connection_->errorText()));
         return Outcome::Failed;
     }
-    const Outcome outcome = addEpisodeColumns();
+    Outcome outcome = addEpisodeColumns();
+    if (outcome == Outcome::Written)
+        outcome = addPeopleThresholdColumn();
     return outcome == Outcome::Written ? runAll(schemaStatements, "opened") : outcome;
 }
 

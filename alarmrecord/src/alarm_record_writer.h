@@ -105,6 +105,8 @@ private:
     // columns, in place; their earlier rows hold NULL there.
     Outcome addEpisodeColumns();
     Outcome insertPerson(const PersonEntry& person);
+    // Records made before people kept the threshold in force get its column, in place.
+    Outcome addPeopleThresholdColumn();
     // The damaged file goes to alarms.sqlite.damaged-<time>; the next row starts a new record.
     void moveDamagedRecordAside();
 

@@ -43,10 +43,17 @@ PeopleResult readPeople(const QString& databasePath, qint64 fromUtc, qint64 toUt
         return result;
     }
     query.finish();
+    // A record no station has opened since the threshold was kept lacks its column.
+    bool thresholdKept = false;
+    if (query.exec(QStringLiteral("PRAGMA table_info(people)")))
+        while (query.next())
+            thresholdKept = thresholdKept || query.value(1).toString() == QLatin1String("threshold_celsius");
+    query.finish();
     query.prepare(
         QStringLiteral("SELECT number, first_local, first_utc, last_local, last_utc, reading_celsius,"
-                       " alarmed, counted_frames FROM people WHERE last_utc >= ? AND last_utc < ?"
-                       " ORDER BY id"));
+                       " alarmed, counted_frames, %1 FROM people WHERE last_utc >= ? AND last_utc < ?"
+                       " ORDER BY id")
+            .arg(thresholdKept ? QStringLiteral("threshold_celsius") : QStringLiteral("NULL")));
     query.addBindValue(fromUtc);
     query.addBindValue(toUtc);
     if (!query.exec()) {
@@ -64,6 +71,8 @@ PeopleResult readPeople(const QString& databasePath, qint64 fromUtc, qint64 toUt
             person.readingCelsius = query.value(5).toDouble();
         person.alarmed = query.value(6).toInt() != 0;
         person.countedFrames = query.value(7).toInt();
+        if (!query.value(8).isNull())
+            person.thresholdCelsius = query.value(8).toDouble();
         result.people.push_back(std::move(person));
     }
     if (query.lastError().isValid()) {

@@ -4,6 +4,8 @@
 #include "alarmrecord/people_reader.h"
 
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -47,6 +49,46 @@ TEST(PeopleTable, RowsCountsAndRetention) {
     read = readAllPeople(database);
     ASSERT_EQ(read.people.size(), 2u);
     EXPECT_EQ(read.people[0].lastUtc, now.addSecs(-1).toSecsSinceEpoch());
+}
+
+// A record from before the threshold was kept: read as it is, then given the column in place.
+TEST(PeopleTable, ThresholdColumnAddedToAnOlderRecord) {
+    QTemporaryDir folder;
+    const QString database = folder.filePath("alarms.sqlite");
+    {
+        QSqlDatabase old = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("old"));
+        old.setDatabaseName(database);
+        ASSERT_TRUE(old.open());
+        QSqlQuery create(old);
+        ASSERT_TRUE(
+            create.exec("CREATE TABLE people (id INTEGER PRIMARY KEY, number INTEGER NOT NULL,"
+                        " first_local TEXT NOT NULL, first_utc INTEGER NOT NULL, last_local TEXT NOT NULL,"
+                        " last_utc INTEGER NOT NULL, reading_celsius REAL,"
+                        " alarmed INTEGER NOT NULL DEFAULT 0, counted_frames INTEGER NOT NULL DEFAULT 0)"));
+        ASSERT_TRUE(create.exec(
+            "INSERT INTO people (number, first_local, first_utc, last_local, last_utc,"
+            " reading_celsius) VALUES (1, '2026-12-01 09:00:00', 1, '2026-12-01 09:00:02', 3, 36.4)"));
+        old.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("old"));
+    PeopleResult read = readAllPeople(database);
+    ASSERT_TRUE(read.succeeded) << read.errorText.toStdString();
+    ASSERT_EQ(read.people.size(), 1u);
+    EXPECT_FALSE(read.people[0].thresholdCelsius);
+
+    const QDateTime now = QDateTime::currentDateTime();
+    {
+        AlarmRecord record(folder.path());
+        PersonEntry person{1, now.addSecs(-2), now, 36.8, false, 12};
+        person.thresholdCelsius = 37.1;
+        record.personFinished(person);
+        record.waitUntilWritten();
+    }
+    read = readAllPeople(database);
+    ASSERT_TRUE(read.succeeded) << read.errorText.toStdString();
+    ASSERT_EQ(read.people.size(), 2u);
+    EXPECT_FALSE(read.people[0].thresholdCelsius);
+    EXPECT_EQ(read.people[1].thresholdCelsius, 37.1);
 }
 
 } // namespace

@@ -42,7 +42,7 @@ CCalidraView* createStatisticsView(const ViewEnvironment& environment) {
         return nullptr;
     auto* view = new CStatisticsView(
         alarmRecordPath(station->alarmFolder()),
-        [station] { return station->values().operatorSettings().frame.alarmCelsius; }, environment.parent);
+        [station] { return station->pipeline().alarmThresholdCelsius(); }, environment.parent);
     QObject::connect(station, &Station::personCounted, view, &CStatisticsView::refresh);
     return view;
 }

@@ -85,6 +85,9 @@ TEST(KoreanDesktop, TheMainWindowSpeaksKorean) {
     EXPECT_EQ(live->pane()->findChild<QComboBox*>("alarmTypeList")->itemText(0), QString::fromUtf8("알람1"));
     EXPECT_EQ(live->pictureArea()->signalText(), QString::fromUtf8("카메라를 찾는 중…"));
     EXPECT_EQ(live->pane()->findChild<QComboBox*>("modeList")->itemText(3), QString::fromUtf8("기준체 보정"));
+    EXPECT_EQ(live->pane()->findChild<QComboBox*>("alarmModeList")->itemText(1), QString::fromUtf8("기준선"));
+    EXPECT_EQ(live->pane()->findChild<QPushButton*>("resetBaselineButton")->text(),
+              QString::fromUtf8("기준선 초기화"));
     live->screeningNotice()->setReferenceState(calidra::ReferenceState::Lost);
     EXPECT_EQ(live->screeningNotice()->text(), QString::fromUtf8("기준체를 잃음 — 검사 일시 중지"));
     live->screeningNotice()->setReferenceState(calidra::ReferenceState::Searching);

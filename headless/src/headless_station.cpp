@@ -30,6 +30,10 @@ HeadlessStation::HeadlessStation(const HeadlessOptions& options, SettingsSection
         if (const std::optional<QString> line = referenceLines_.lineFor(status))
             out_.write(*line);
     });
+    connect(&station_, &Station::baselineStatusChanged, this, [this](const BaselineStatus& status) {
+        if (const std::optional<QString> line = baselineLines_.lineFor(status))
+            out_.write(*line);
+    });
     connect(&station_, &Station::personCounted, this,
             [this](const PersonEntry& person) { out_.write(personLine(person)); });
     if (options_.readouts)

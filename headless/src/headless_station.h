@@ -2,6 +2,7 @@
 // The screening loop without windows: a station on the stored settings, reported as lines on
 // stdout.
 
+#include "baseline_lines.h"
 #include "headless_lines.h"
 #include "headless_options.h"
 #include "line_writer.h"
@@ -36,6 +37,7 @@ private:
     EventLog log_;
     Station station_;
     ReferenceLines referenceLines_;
+    BaselineLines baselineLines_;
     std::atomic<uint64_t> frameNumber_{0};
 };
 

@@ -1,3 +1,4 @@
+#include "baseline_lines.h"
 #include "headless_lines.h"
 #include "headless_options.h"
 #include "line_writer.h"
@@ -28,6 +29,30 @@ TEST(HeadlessLinesTest, DetectionsInListOrderWithOneDecimal) {
     detections.push_back({10, 20, 60, 120, 38.2, true});
     detections.push_back({100, 5, 130, 90, 36.0, false});
     EXPECT_EQ(detectionLine(42, detections), "DETECT\t42\t10,20,60,120,38.2,1;100,5,130,90,36.0,0");
+}
+
+TEST(HeadlessLinesTest, BaselineLinesAtEachLearnedPersonThenWhenMovedByATenth) {
+    BaselineLines lines;
+    BaselineStatus status;
+    EXPECT_FALSE(lines.lineFor(status)); // mode Fixed: nothing
+    status.mode = AlarmMode::Baseline;
+    status.learned = 3;
+    EXPECT_EQ(lines.lineFor(status), "BASELINE\tLEARNING\t3/10");
+    EXPECT_FALSE(lines.lineFor(status));
+    status.learned = 10;
+    status.baselineCelsius = 36.04;
+    status.thresholdCelsius = 37.04;
+    EXPECT_EQ(lines.lineFor(status), "BASELINE\t36.0\t37.0");
+    status.baselineCelsius = 36.12; // 0.08 from the line printed
+    status.thresholdCelsius = 37.12;
+    EXPECT_FALSE(lines.lineFor(status));
+    status.baselineCelsius = 36.14;
+    status.thresholdCelsius = 37.14;
+    EXPECT_EQ(lines.lineFor(status), "BASELINE\t36.1\t37.1");
+    status.learned = 0; // reset
+    status.baselineCelsius.reset();
+    status.thresholdCelsius = 37.5;
+    EXPECT_EQ(lines.lineFor(status), "BASELINE\tLEARNING\t0/10");
 }
 
 TEST(HeadlessLinesTest, WriterEndsAndFlushesEveryLine) {

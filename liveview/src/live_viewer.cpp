@@ -121,6 +121,9 @@ void CLiveViewer::createPane() {
             });
     connect(station, &Station::peopleTodayChanged, pane_, &CLiveViewerCtrl::setPeopleToday);
     pane_->setPeopleToday(station->peopleToday(), station->alarmsToday());
+    connect(pane_, &CLiveViewerCtrl::resetBaselineRequested, station, &Station::resetBaseline);
+    connect(station, &Station::baselineStatusChanged, pane_, &CLiveViewerCtrl::setBaselineStatus);
+    pane_->setBaselineStatus(station->baselineStatus());
 }
 
 void CLiveViewer::layoutChildren() {

@@ -40,8 +40,10 @@ constexpr int firstRowTop = 262;
 constexpr int rowStep = 32;
 constexpr int rowHeight = 26;
 
-// Rows 0 to 9 for every mode; mode Reference adds its set temperature and its state below them.
-constexpr int commonRowCount = 10;
+// Rows 0 to 10 for every mode; alarm mode Baseline adds its count, margin and a status of two
+// rows below them, and mode Reference its set temperature and its state below those.
+constexpr int commonRowCount = 11;
+constexpr int baselineRowCount = 4;
 constexpr int referenceRowCount = 2;
 
 int rowTop(int row) {
@@ -65,6 +67,7 @@ CLiveViewerCtrl::CLiveViewerCtrl(OperatorValuesModel& values, QWidget* parent)
 
     connect(&values_, &OperatorValuesModel::fieldTextChanged, this, &CLiveViewerCtrl::showField);
     connect(&values_, &OperatorValuesModel::selectionChanged, this, &CLiveViewerCtrl::showSelection);
+    showBaselineStatus();
     connect(&values_, &OperatorValuesModel::modeControlsChanged, this, &CLiveViewerCtrl::showModeControls);
     connect(&values_, &OperatorValuesModel::unitLabelChanged, this, &CLiveViewerCtrl::showUnitLabel);
     connect(&values_, &OperatorValuesModel::unitLabelChanged, this, &CLiveViewerCtrl::showOffsetInForce);
@@ -158,12 +161,26 @@ void CLiveViewerCtrl::buildControls() {
         ->setGeometry(controlLeft, rowTop(8), controlWidth + sideWidth + 6, rowHeight);
     label(tr("Alarm Type :"), QRect(labelLeft, rowTop(9), labelWidth, rowHeight));
     list(List::AlarmType, "alarmTypeList", 9);
+    label(tr("Alarm Mode :"), QRect(labelLeft, rowTop(10), labelWidth, rowHeight));
+    list(List::AlarmMode, "alarmModeList", 10);
+    // Alarm mode Baseline: placed by showModeControls.
+    baselineRows_[0] = {label(tr("Baseline Count :"), QRect()),
+                        field(Field::BaselineCount, "baselineCountField", QRect()),
+                        button(tr("Reset baseline"), "resetBaselineButton", QRect())};
+    baselineRows_[1] = {label(tr("Baseline Delta :"), QRect()),
+                        field(Field::BaselineDelta, "baselineDeltaField", QRect()),
+                        label(QStringLiteral("°C"), QRect())};
+    baselineStatusLabel_ = label(QString(), QRect());
+    baselineStatusLabel_->setObjectName(QStringLiteral("baselineStatus"));
+    baselineStatusLabel_->setWordWrap(true);
+    baselineRows_[2] = {baselineStatusLabel_};
+    connect(static_cast<QPushButton*>(baselineRows_[0][2]), &QPushButton::clicked, this,
+            &CLiveViewerCtrl::resetBaselineRequested);
     // Mode Reference: the source's set temperature, and its state with the correction in force.
-    referenceLabel_ = label(tr("Reference Temp :"), QRect(labelLeft, rowTop(10), labelWidth, rowHeight));
-    referenceField_ = fieldRow(Field::ReferenceTemperature, "referenceField", 10);
-    referenceUnitLabel_ = label(QString(), QRect(sideLeft, rowTop(10), sideWidth, rowHeight));
-    referenceStatus_ =
-        label(QString(), QRect(labelLeft, rowTop(11), sideLeft + sideWidth - labelLeft, rowHeight));
+    referenceLabel_ = label(tr("Reference Temp :"), QRect());
+    referenceField_ = field(Field::ReferenceTemperature, "referenceField", QRect());
+    referenceUnitLabel_ = label(QString(), QRect());
+    referenceStatus_ = label(QString(), QRect());
     referenceStatus_->setObjectName(QStringLiteral("referenceStatus"));
 
     masking_ = button(tr("Masking"), "maskingButton", QRect());
@@ -218,6 +235,7 @@ void CLiveViewerCtrl::fillLists() {
     lists_[List::FontSize]->addItems({tr("Normal", "font size"), tr("Large")});
     lists_[List::AlarmEvent]->addItems({tr("Only Sound"), tr("Sound & Capture")});
     lists_[List::AlarmType]->addItems({tr("Alarm%1").arg(1), tr("Alarm%1").arg(2)});
+    lists_[List::AlarmMode]->addItems({tr("Fixed"), tr("Baseline")});
 }
 
 void CLiveViewerCtrl::showField(OperatorValuesModel::Field field, const QString& text) {
@@ -228,6 +246,8 @@ void CLiveViewerCtrl::showField(OperatorValuesModel::Field field, const QString&
 
 void CLiveViewerCtrl::showSelection(OperatorValuesModel::List list, int position) {
     lists_.at(list)->setCurrentIndex(position);
+    if (list == List::AlarmMode)
+        showModeControls();
 }
 
 void CLiveViewerCtrl::showModeControls() {
@@ -242,12 +262,36 @@ void CLiveViewerCtrl::showModeControls() {
                                           sideLeft - controlLeft - narrowListWidth - 8, rowHeight)
                                   : QRect(sideLeft, rowTop(1), sideWidth, rowHeight));
     measureButton_->setVisible(values_.measureShown());
+    int rows = commonRowCount;
+    const bool baselineShown = values_.baselineFieldsShown();
+    for (const std::vector<QWidget*>& row : baselineRows_)
+        for (QWidget* part : row)
+            part->setVisible(baselineShown);
+    if (baselineShown) {
+        baselineRows_[0][0]->setGeometry(labelLeft, rowTop(rows), labelWidth, rowHeight);
+        baselineRows_[0][1]->setGeometry(controlLeft, rowTop(rows), 70, rowHeight);
+        baselineRows_[0][2]->setGeometry(controlLeft + 74, rowTop(rows),
+                                         sideLeft + sideWidth - controlLeft - 74, rowHeight);
+        baselineRows_[1][0]->setGeometry(labelLeft, rowTop(rows + 1), labelWidth, rowHeight);
+        baselineRows_[1][1]->setGeometry(controlLeft, rowTop(rows + 1), controlWidth, rowHeight);
+        baselineRows_[1][2]->setGeometry(sideLeft, rowTop(rows + 1), sideWidth, rowHeight);
+        baselineStatusLabel_->setGeometry(labelLeft, rowTop(rows + 2), sideLeft + sideWidth - labelLeft,
+                                          rowStep + rowHeight);
+        rows += baselineRowCount;
+    }
     const bool referenceShown = values_.referenceFieldShown();
     for (QWidget* part : std::initializer_list<QWidget*>{referenceLabel_, referenceField_,
                                                          referenceUnitLabel_, referenceStatus_})
         part->setVisible(referenceShown);
+    if (referenceShown) {
+        referenceLabel_->setGeometry(labelLeft, rowTop(rows), labelWidth, rowHeight);
+        referenceField_->setGeometry(controlLeft, rowTop(rows), controlWidth, rowHeight);
+        referenceUnitLabel_->setGeometry(sideLeft, rowTop(rows), sideWidth, rowHeight);
+        referenceStatus_->setGeometry(labelLeft, rowTop(rows + 1), sideLeft + sideWidth - labelLeft,
+                                      rowHeight);
+        rows += referenceRowCount;
+    }
     // The group closes below its last shown row, the two buttons below it.
-    const int rows = commonRowCount + (referenceShown ? referenceRowCount : 0);
     optionGroup_->setGeometry(10, 240, 380, rowTop(rows) - 240 + 8);
     masking_->setGeometry(22, rowTop(rows) + 24, 170, 32);
     ipSetting_->setGeometry(208, rowTop(rows) + 24, 170, 32);
@@ -281,6 +325,29 @@ void CLiveViewerCtrl::showUnitLabel(const QString& label) {
     detectionUnitLabel_->setText(label);
     alarmUnitLabel_->setText(label);
     referenceUnitLabel_->setText(label);
+    showBaselineStatus(); // in the new unit
+}
+
+void CLiveViewerCtrl::setBaselineStatus(const BaselineStatus& status) {
+    baselineStatus_ = status;
+    showBaselineStatus();
+}
+
+void CLiveViewerCtrl::showBaselineStatus() {
+    const TemperatureUnit unit = values_.unit();
+    const auto shown = [unit](double celsius) {
+        return QString::asprintf("%.1f ", toDisplayUnit(celsius, unit)) +
+               (unit == TemperatureUnit::Fahrenheit ? QStringLiteral("°F") : QStringLiteral("°C"));
+    };
+    const BaselineStatus& status = baselineStatus_;
+    baselineStatusLabel_->setText(
+        status.baselineCelsius ? tr("Threshold in force: %1 (baseline %2 from %3 people)")
+                                     .arg(shown(status.thresholdCelsius), shown(*status.baselineCelsius))
+                                     .arg(status.count)
+                               : tr("Baseline: learning %1 / %2 (fixed %3 in force)")
+                                     .arg(status.learned)
+                                     .arg(status.count)
+                                     .arg(shown(status.thresholdCelsius)));
 }
 
 void CLiveViewerCtrl::showOffsetInForce() {

@@ -288,3 +288,53 @@ TEST_F(OptionsPaneTest, ForcedNormalModeStoresNothing) {
 
 } // namespace
 } // namespace calidra
+
+namespace calidra {
+namespace {
+
+TEST_F(OptionsPaneTest, AlarmModeBaselineShowsItsRowsStatusAndResetWithoutOverlap) {
+    model.load();
+    EXPECT_EQ(list("alarmModeList")->currentText(), "Fixed");
+    EXPECT_FALSE(shown(field("baselineCountField")));
+    pick(list("alarmModeList"), 1);
+    pick(list("modeList"), 3); // both modes' rows at once
+    ASSERT_TRUE(shown(field("baselineCountField")));
+    EXPECT_EQ(field("baselineCountField")->text(), "10");
+    EXPECT_EQ(field("baselineDeltaField")->text(), "1.0");
+    enter(field("baselineDeltaField"), "0.5", Finish::FocusOut);
+    EXPECT_DOUBLE_EQ(store.values["BaselineDelta"].toDouble(), 0.5);
+
+    auto* status = pane.findChild<QLabel*>("baselineStatus");
+    BaselineStatus learning;
+    learning.mode = AlarmMode::Baseline;
+    learning.learned = 4;
+    pane.setBaselineStatus(learning);
+    EXPECT_EQ(status->text(), "Baseline: learning 4 / 10 (fixed 37.5 °C in force)");
+    BaselineStatus learned = learning;
+    learned.learned = 10;
+    learned.baselineCelsius = 36.1;
+    learned.thresholdCelsius = 37.1;
+    pane.setBaselineStatus(learned);
+    EXPECT_EQ(status->text(), "Threshold in force: 37.1 °C (baseline 36.1 °C from 10 people)");
+    pick(list("unitList"), 1);
+    EXPECT_EQ(status->text(), "Threshold in force: 98.8 °F (baseline 97.0 °F from 10 people)");
+
+    int resets = 0;
+    QObject::connect(&pane, &CLiveViewerCtrl::resetBaselineRequested, [&] { ++resets; });
+    button("resetBaselineButton")->click();
+    EXPECT_EQ(resets, 1);
+
+    const std::vector<QWidget*> controls = visibleControls(pane);
+    const QRect paneArea(0, 0, CLiveViewerCtrl::paneWidth, CLiveViewerCtrl::contentHeight);
+    for (std::size_t one = 0; one < controls.size(); ++one) {
+        EXPECT_TRUE(paneArea.contains(controls[one]->geometry()))
+            << controls[one]->objectName().toStdString();
+        for (std::size_t other = one + 1; other < controls.size(); ++other)
+            EXPECT_FALSE(controls[one]->geometry().intersects(controls[other]->geometry()))
+                << controls[one]->objectName().toStdString() << " over "
+                << controls[other]->objectName().toStdString();
+    }
+}
+
+} // namespace
+} // namespace calidra

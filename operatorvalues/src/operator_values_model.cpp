@@ -147,6 +147,13 @@ void OperatorValuesModel::load() {
     showFieldText(Field::ReferenceTemperature,
                   oneDecimal(toDisplayUnit(storedValue(settings::referenceTemperature), unit())));
     referenceHoldSeconds_ = storedValue(settings::referenceHoldSeconds);
+    showFieldText(Field::BaselineCount, QString::number(storedValue(settings::baselineCount)));
+    showFieldText(Field::BaselineDelta, oneDecimal(storedValue(settings::baselineDelta)));
+    baselineResetMinutes_ = storedValue(settings::baselineResetMinutes);
+    // After its numbers, so that the mode never runs with a count or margin not yet read.
+    const int storedAlarmMode = readSetting(store_, settings::alarmMode);
+    select(List::AlarmMode,
+           storedAlarmMode == int(AlarmMode::Baseline) ? storedAlarmMode : int(AlarmMode::Fixed));
     emit valuesChanged();
 }
 
@@ -196,6 +203,10 @@ void OperatorValuesModel::select(List list, int position) {
     case List::AlarmType:
         alarmType_ = chosen; // the sound file number is the position + 1
         store(settings::alarmType, chosen);
+        break;
+    case List::AlarmMode:
+        alarmMode_ = AlarmMode(chosen);
+        store(settings::alarmMode, chosen);
         break;
     default:
         break;
@@ -352,6 +363,24 @@ QString OperatorValuesModel::refusalOf(Field field, const QString& text) const {
         return tr("Reference Temp must be a number from %1 to %2.")
             .arg(shown(minimumReferenceCelsius), shown(maximumReferenceCelsius));
     }
+    case Field::BaselineCount: {
+        const std::optional<int> people = wholeInteger(text);
+        if (people && *people >= minimumBaselineCount && *people <= maximumBaselineCount)
+            return QString();
+        return tr("Baseline Count must be a whole number of people from %1 to %2.")
+            .arg(minimumBaselineCount)
+            .arg(maximumBaselineCount);
+    }
+    case Field::BaselineDelta: {
+        const std::optional<double> celsius = wholeNumber(text);
+        constexpr double sameValue = 1e-9;
+        if (celsius && *celsius >= minimumBaselineDelta - sameValue &&
+            *celsius <= maximumBaselineDelta + sameValue)
+            return QString();
+        // A margin is typed in Celsius whatever the shown unit, as the offset is.
+        return tr("Baseline Delta must be a number from %1 to %2 °C.")
+            .arg(oneDecimal(minimumBaselineDelta), oneDecimal(maximumBaselineDelta));
+    }
     case Field::DetectTest: {
         const std::optional<int> pixels = wholeInteger(text);
         if (pixels && *pixels >= minimumRegionArea)
@@ -390,6 +419,14 @@ void OperatorValuesModel::showFieldText(Field field, const QString& text) {
         break; // only Apply takes it
     case Field::ReferenceTemperature:
         store(settings::referenceTemperature, referenceCelsius());
+        emit valuesChanged();
+        break;
+    case Field::BaselineCount:
+        store(settings::baselineCount, baselineSettings().count);
+        emit valuesChanged();
+        break;
+    case Field::BaselineDelta:
+        store(settings::baselineDelta, baselineSettings().deltaCelsius);
         emit valuesChanged();
         break;
     }
@@ -458,6 +495,15 @@ double OperatorValuesModel::referenceCelsius() const {
                       value_limits::minimumReferenceCelsius, value_limits::maximumReferenceCelsius);
 }
 
+BaselineSettings OperatorValuesModel::baselineSettings() const {
+    BaselineSettings baseline;
+    baseline.mode = alarmMode_;
+    baseline.count = limitedBaselineCount(parseFieldInteger(fieldText(Field::BaselineCount)));
+    baseline.deltaCelsius = limitedBaselineDelta(parseFieldNumber(fieldText(Field::BaselineDelta)));
+    baseline.resetMinutes = baselineResetMinutes_;
+    return baseline;
+}
+
 double OperatorValuesModel::userOffsetCelsius() const {
     return parseFieldNumber(fieldText(Field::UserOffset));
 }
@@ -486,6 +532,7 @@ OperatorSettings OperatorValuesModel::operatorSettings() const {
     settings.reference.correcting = mode() == TemperatureMode::Reference;
     settings.reference.setCelsius = referenceCelsius();
     settings.reference.holdMs = uint32_t(referenceHoldSeconds_) * 1000u;
+    settings.baseline = baselineSettings();
     return settings;
 }
 

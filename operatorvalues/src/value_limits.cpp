@@ -54,6 +54,9 @@ std::optional<StoredLimits> storedLimits(const QString& key) {
         {settings::userOffset.key, {-maximumOffsetCelsius, maximumOffsetCelsius}},
         {settings::referenceTemperature.key, {minimumReferenceCelsius, maximumReferenceCelsius}},
         {settings::referenceHoldSeconds.key, {minimumReferenceHoldSeconds, maximumReferenceHoldSeconds}},
+        {settings::baselineCount.key, {double(minimumBaselineCount), double(maximumBaselineCount)}},
+        {settings::baselineDelta.key, {minimumBaselineDelta, maximumBaselineDelta}},
+        {settings::baselineResetMinutes.key, {0.0, double(maximumBaselineResetMinutes)}},
     };
     for (const auto& [limitedKey, limits] : table)
         if (limitedKey == key)
@@ -101,6 +104,16 @@ double detectionBelowAlarm(double alarmCelsius) {
     // Lowering the detection temperature keeps every alarm; raising the alarm one would lose some.
     return std::max(value_limits::minimumDetectionCelsius,
                     std::min(settings::trackingTemperature.defaultValue, alarmCelsius - 0.1));
+}
+
+int limitedBaselineCount(int count) {
+    return std::clamp(count, value_limits::minimumBaselineCount, value_limits::maximumBaselineCount);
+}
+
+double limitedBaselineDelta(double celsius) {
+    if (std::isnan(celsius))
+        return settings::baselineDelta.defaultValue;
+    return std::clamp(celsius, value_limits::minimumBaselineDelta, value_limits::maximumBaselineDelta);
 }
 
 } // namespace calidra

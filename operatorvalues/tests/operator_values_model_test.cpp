@@ -248,3 +248,41 @@ TEST_F(OperatorValuesModelTest, ReferenceModeAndItsTemperatureInTheShownUnit) {
 
 } // namespace
 } // namespace calidra
+
+namespace calidra {
+namespace {
+
+TEST_F(OperatorValuesModelTest, AlarmModeBaselineWithItsCountAndMarginInTheirLimits) {
+    store.values["AlarmMode"] = 7;      // no such mode: Fixed
+    store.values["BaselineCount"] = 99; // brought to 50
+    store.values["BaselineDelta"] = 0.1;
+    store.values["BaselineResetMinutes"] = -3;
+    model.load();
+    EXPECT_EQ(model.alarmMode(), AlarmMode::Fixed);
+    EXPECT_EQ(model.selection(List::AlarmMode), 0);
+    EXPECT_EQ(model.fieldText(Field::BaselineCount), "50");
+    EXPECT_EQ(model.fieldText(Field::BaselineDelta), "0.3");
+    EXPECT_EQ(store.values["AlarmMode"].toInt(), 0);
+    EXPECT_EQ(model.operatorSettings().baseline.resetMinutes, 0);
+
+    model.select(List::AlarmMode, 1);
+    EXPECT_TRUE(model.baselineFieldsShown());
+    EXPECT_EQ(store.values["AlarmMode"].toInt(), 1);
+    EXPECT_FALSE(model.setFieldText(Field::BaselineCount, "4"));
+    EXPECT_FALSE(model.setFieldText(Field::BaselineCount, "10.5"));
+    EXPECT_FALSE(model.setFieldText(Field::BaselineDelta, "3.1"));
+    EXPECT_EQ(record.refusals.size(), 3);
+    EXPECT_TRUE(model.setFieldText(Field::BaselineCount, "12"));
+    // The margin stays in Celsius when the unit changes.
+    model.chooseUnit(TemperatureUnit::Fahrenheit);
+    EXPECT_TRUE(model.setFieldText(Field::BaselineDelta, "1.5"));
+    EXPECT_EQ(store.values["BaselineCount"].toInt(), 12);
+    EXPECT_DOUBLE_EQ(store.values["BaselineDelta"].toDouble(), 1.5);
+    const BaselineSettings published = model.operatorSettings().baseline;
+    EXPECT_EQ(published.mode, AlarmMode::Baseline);
+    EXPECT_EQ(published.count, 12);
+    EXPECT_DOUBLE_EQ(published.deltaCelsius, 1.5);
+}
+
+} // namespace
+} // namespace calidra

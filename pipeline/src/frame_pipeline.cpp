@@ -60,6 +60,7 @@ void FramePipeline::processFrame(const CameraFrame& frame) {
     }
 
     operatorSettings_ = host_.operatorSettings();
+    applyAlarmThreshold(lastFrameTick_.load());
 
     programFolder_ = host_.programFolder();
     const maskfile::MaskRecords masks = readMasks();

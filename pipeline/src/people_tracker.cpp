@@ -96,6 +96,7 @@ PersonResult PeopleTracker::resultOf(const Track& track) {
     result.firstSeenTick = track.firstTick;
     result.lastSeenTick = track.lastSeenTick;
     result.countedFrames = track.counted;
+    result.thresholdCelsius = track.highestThreshold;
     if (track.counted >= measuredFrames) {
         result.readingCelsius = track.highest;
         result.alarmed = track.highestAlarmed;
@@ -172,6 +173,7 @@ void PeopleTracker::update(const FrameInput& frame, std::vector<PersonResult>& f
             if (track.counted == 1 || region.temperature > track.highest) {
                 track.highest = region.temperature;
                 track.highestAlarmed = region.temperature >= frame.alarmCelsius;
+                track.highestThreshold = frame.alarmCelsius;
             }
         }
         if (!track.confirmed && track.hits >= confirmFrames) {
@@ -207,6 +209,7 @@ void PeopleTracker::update(const FrameInput& frame, std::vector<PersonResult>& f
             const Detection& region = regions[r];
             const bool atBorder = touchesBorder(boxOf(region), frame.width, frame.height);
             Track track = newTrack(region, frame.tick, atBorder);
+            track.highestThreshold = frame.alarmCelsius; // also for a person never measured
             if (!atBorder && region.area() >= frame.minimumRegionArea) {
                 track.counted = 1;
                 track.highest = region.temperature;

@@ -1,5 +1,7 @@
 #include "site_events_connection.h"
 
+#include "siteevents/site_person.h"
+
 #include "home_assistant_discovery.h"
 #include "password_file.h"
 #include "siteevents/site_events_messages.h"
@@ -406,7 +408,8 @@ void SiteEventsConnection::sendPendingAlarms() {
 void SiteEventsConnection::setCameraStatus(const SiteCameraStatus& camera) {
     const bool changed = camera.state != camera_.state || camera.model != camera_.model ||
                          camera.identity != camera_.identity || camera.reference != camera_.reference ||
-                         camera.offsetCelsius != camera_.offsetCelsius;
+                         camera.offsetCelsius != camera_.offsetCelsius ||
+                         alarmThresholdMoved(camera_, camera);
     // The day's counts have an input of their own; a camera status leaves them as they are.
     const int peopleToday = camera_.peopleToday;
     const int alarmsToday = camera_.alarmsToday;

@@ -75,6 +75,7 @@ QByteArray statusPayload(const SiteCameraStatus& camera, bool alarmOn, const QDa
          {QStringLiteral("offset"), tenths(camera.offsetCelsius)},
          {QStringLiteral("time"), isoTimeWithOffset(now)}},
         camera);
+    status = withAlarmThreshold(status, camera);
     if (!videoUrl.trimmed().isEmpty())
         status.insert(QStringLiteral("video"), videoUrl.trimmed());
     return compact(status);

@@ -1,13 +1,16 @@
 #include "siteevents/site_events_publisher.h"
 
 #include "siteevents/pending_alarm_queue.h"
+#include "siteevents/site_events_messages.h"
 #include "siteevents/site_events_settings.h"
+#include "siteevents/site_person.h"
 
 #include "test_broker.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -397,6 +400,39 @@ TEST(SiteStationNameTest, ReservedCharactersAndLengthAreMendedTextStays) {
     EXPECT_EQ(siteStationName(QStringLiteral("a/b+c#d")), QStringLiteral("a_b_c_d"));
     EXPECT_EQ(siteStationName(QString(500, QChar(0xC815))).size(), 100);
     EXPECT_FALSE(siteStationName(QString()).isEmpty());
+}
+
+// The threshold's part of the status: tenths, null while learning, and sent at once only when it
+// moved by 0.1 °C or more, or the mode changed.
+TEST(SiteStatusThreshold, ModeThresholdAndBaselineAndWhenTheyAreWorthSending) {
+    SiteCameraStatus learning;
+    EXPECT_FALSE(statusPayload(learning, false, QDateTime::currentDateTime(), {}).contains("threshold"));
+    learning.alarmMode = QStringLiteral("baseline");
+    learning.thresholdCelsius = 37.5;
+    const QJsonObject whileLearning =
+        QJsonDocument::fromJson(statusPayload(learning, false, QDateTime::currentDateTime(), {})).object();
+    EXPECT_EQ(whileLearning.value("alarmMode"), "baseline");
+    EXPECT_EQ(whileLearning.value("threshold"), 37.5);
+    EXPECT_TRUE(whileLearning.value("baseline").isNull());
+
+    SiteCameraStatus learned = learning;
+    learned.thresholdCelsius = 37.04;
+    learned.baselineCelsius = 36.04;
+    const QJsonObject inForce =
+        QJsonDocument::fromJson(statusPayload(learned, false, QDateTime::currentDateTime(), {})).object();
+    EXPECT_EQ(inForce.value("threshold"), 37.0);
+    EXPECT_EQ(inForce.value("baseline"), 36.0);
+
+    EXPECT_TRUE(alarmThresholdMoved(learning, learned)); // the baseline came
+    SiteCameraStatus nudged = learned;
+    nudged.thresholdCelsius += 0.05;
+    nudged.baselineCelsius += 0.05;
+    EXPECT_FALSE(alarmThresholdMoved(learned, nudged));
+    nudged.thresholdCelsius = learned.thresholdCelsius + 0.1;
+    EXPECT_TRUE(alarmThresholdMoved(learned, nudged));
+    SiteCameraStatus fixed = learned;
+    fixed.alarmMode = QStringLiteral("fixed");
+    EXPECT_TRUE(alarmThresholdMoved(learned, fixed));
 }
 
 } // namespace

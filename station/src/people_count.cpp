@@ -19,6 +19,7 @@ PersonEntry PeopleCount::add(const PersonResult& result, const QDateTime& now, u
     entry.readingCelsius = result.readingCelsius;
     entry.alarmed = result.alarmed;
     entry.countedFrames = result.countedFrames;
+    entry.thresholdCelsius = result.thresholdCelsius;
     if (entry.alarmed)
         ++alarms_;
     return entry;

@@ -134,6 +134,8 @@ Station::Station(SettingsSection& settings, EventLog& log, StationOptions option
     });
 
     connectReference();
+    qRegisterMetaType<BaselineStatus>();
+    connect(&host_, &StationHost::baselineReported, this, &Station::onBaselineReported, Qt::QueuedConnection);
 
     measurementTimer_.setSingleShot(true);
     connect(&measurementTimer_, &QTimer::timeout, this, [this] { pipeline_.stopMeasurement(); });
@@ -288,10 +290,15 @@ void Station::publishCameraStatus() {
     const CameraState state = cameraState();
     const SiteCameraState siteState = siteCameraState();
     const ReferenceStatus& reference = reference_.status();
-    site_->setCameraStatus({siteState, state.model, state.identity,
+    SiteCameraStatus status{siteState,
+                            state.model,
+                            state.identity,
                             siteState == SiteCameraState::Connected ? framesPerSecond_ : 0.0,
-                            QLatin1String(referenceStateWord(reference.state)), reference.correctionCelsius,
-                            values_.offsetInForceCelsius()});
+                            QLatin1String(referenceStateWord(reference.state)),
+                            reference.correctionCelsius,
+                            values_.offsetInForceCelsius()};
+    addBaseline(status);
+    site_->setCameraStatus(status);
 }
 
 void Station::onSnapshotSkippedForRoom() {
@@ -328,6 +335,7 @@ void Station::publishOperatorValues() {
     OperatorSettings settings = values_.operatorSettings();
     settings.reference.region = reference_.region();
     host_.publishOperatorSettings(settings);
+    pipeline_.setBaselineValues(settings.baseline, settings.frame.alarmCelsius);
 }
 
 void Station::setCameraEntries(const QStringList& entries) {

@@ -26,6 +26,9 @@ PeopleStatistics peopleStatistics(const std::vector<PersonRow>& people, const QD
             if (bar < 24) {
                 ++statistics.peoplePerHour[std::size_t(bar)];
                 statistics.alarmsPerHour[std::size_t(bar)] += person.alarmed ? 1 : 0;
+                if (person.thresholdCelsius)
+                    statistics.thresholds.push_back(
+                        {double(person.lastUtc - firstUtc) / 3600.0 - 0.5, *person.thresholdCelsius});
             }
         }
         if (person.lastUtc < todayUtc || person.lastUtc >= tomorrowUtc)

@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 using namespace QtCharts;
@@ -192,6 +193,31 @@ void CStatisticsView::drawHours() {
     hourChart_->addAxis(countAxis, Qt::AlignLeft);
     series->attachAxis(hourAxis);
     series->attachAxis(countAxis);
+    drawThresholds(hourAxis);
+}
+
+void CStatisticsView::drawThresholds(QAbstractAxis* hourAxis) {
+    // The threshold each person was judged against: it moves with the baseline through the day.
+    if (statistics_.thresholds.empty())
+        return;
+    auto* line = new QLineSeries();
+    line->setName(tr("Alarm threshold"));
+    line->setColor(QColor(0xd0, 0x30, 0x30));
+    double low = statistics_.thresholds.front().celsius;
+    double high = low;
+    for (const ThresholdPoint& point : statistics_.thresholds) {
+        line->append(point.hourPosition, point.celsius);
+        low = std::min(low, point.celsius);
+        high = std::max(high, point.celsius);
+    }
+    hourChart_->addSeries(line);
+    auto* celsiusAxis = new QValueAxis();
+    celsiusAxis->setRange(std::floor(low - 0.5), std::ceil(high + 0.5));
+    celsiusAxis->setLabelFormat(QStringLiteral("%.1f"));
+    celsiusAxis->setTitleText(QStringLiteral("°C"));
+    hourChart_->addAxis(celsiusAxis, Qt::AlignRight);
+    line->attachAxis(hourAxis);
+    line->attachAxis(celsiusAxis);
 }
 
 void CStatisticsView::drawReadings() {

@@ -18,7 +18,7 @@ namespace calidra {
 namespace {
 
 PersonEntry person(int number, const QDateTime& lastSeen, std::optional<double> reading, bool alarmed) {
-    return PersonEntry{number, lastSeen.addSecs(-3), lastSeen, reading, alarmed, reading ? 12 : 0};
+    return PersonEntry{number, lastSeen.addSecs(-3), lastSeen, reading, alarmed, reading ? 12 : 0, 37.5};
 }
 
 TEST(PeopleStatistics, FiguresOfTodayAndTheLastDay) {
@@ -39,7 +39,14 @@ TEST(PeopleStatistics, FiguresOfTodayAndTheLastDay) {
     add(now.addSecs(-61), 36.6, false);
     add(now.addSecs(-3600), 38.2, true);                // 08:30, the bar before
     add(QDateTime(now.date(), QTime(0, 5)), {}, false); // today, not measured
+    people[1].thresholdCelsius = 37.5;
+    people[4].thresholdCelsius = 36.9;
+    people[0].thresholdCelsius = 37.0; // before the first hour: left out
     const PeopleStatistics figures = peopleStatistics(people, now);
+    ASSERT_EQ(figures.thresholds.size(), 2u);
+    EXPECT_DOUBLE_EQ(figures.thresholds[0].hourPosition, -0.5); // the start of the first bar
+    EXPECT_DOUBLE_EQ(figures.thresholds[1].hourPosition, 22.0); // 08:30, the middle of its bar
+    EXPECT_DOUBLE_EQ(figures.thresholds[1].celsius, 36.9);
     EXPECT_EQ(figures.peoplePerHour[0], 1);
     EXPECT_EQ(figures.peoplePerHour[23], 2);
     EXPECT_EQ(figures.peoplePerHour[22], 1);
@@ -90,6 +97,7 @@ TEST(StatisticsView, ShowsTheCountsOfAPreparedRecord) {
     EXPECT_EQ(bars->barSets()[0]->sum() + bars->barSets()[1]->sum(), 10.0);
     EXPECT_EQ(bars->barSets()[1]->sum(), 2.0);
     EXPECT_EQ(view.readingChart()->series().size(), 2); // the histogram and the threshold
+    EXPECT_EQ(view.hourChart()->series().size(), 2);    // the bars and the threshold over the day
 
     // For the guide's picture: the charts lay themselves out on later events.
     if (const QByteArray screenshot = qgetenv("CALIDRA_STATISTICS_SCREENSHOT"); !screenshot.isEmpty()) {

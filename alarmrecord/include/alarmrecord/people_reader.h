@@ -23,6 +23,7 @@ struct PersonRow {
     std::optional<double> readingCelsius; // none: not measured
     bool alarmed = false;
     int countedFrames = 0;
+    std::optional<double> thresholdCelsius = std::nullopt; // none in rows from before it was kept
 };
 
 struct PeopleResult {

@@ -15,6 +15,8 @@ struct PersonEntry {
     std::optional<double> readingCelsius; // none: "not measured"
     bool alarmed = false;
     int countedFrames = 0;
+    std::optional<double> thresholdCelsius =
+        std::nullopt; // the alarm threshold in force it was judged against
 };
 
 // "alarm", "normal" or "unmeasured".

@@ -13,6 +13,7 @@
 #include <QWidget>
 
 #include <map>
+#include <vector>
 
 class QComboBox;
 class QGroupBox;
@@ -26,8 +27,9 @@ class CLiveViewerCtrl : public QWidget {
     Q_OBJECT
 public:
     static constexpr int paneWidth = 400;
-    // Height of all the pane's controls, mode Reference's two rows and the people line included.
-    static constexpr int contentHeight = 754;
+    // Height of all the pane's controls, mode Baseline's and mode Reference's rows and the people
+    // line included.
+    static constexpr int contentHeight = 914;
 
     explicit CLiveViewerCtrl(OperatorValuesModel& values, QWidget* parent = nullptr);
 
@@ -35,6 +37,9 @@ public:
     void setReadouts(const QString& large, const QString& maximum, const QString& minimum);
     // Mode Reference's state and the correction in force, read-only.
     void setReferenceStatus(ReferenceState state, double correctionCelsius, TemperatureUnit unit);
+    // Alarm mode Baseline: the threshold in force and the baseline, or how far its learning is,
+    // read-only; temperatures in the shown unit.
+    void setBaselineStatus(const BaselineStatus& status);
     // The (hidden) list of cameras.
     void setCameraEntries(const QStringList& entries);
     // "People today: N · Alarms: M" under the buttons.
@@ -46,6 +51,7 @@ public:
 signals:
     // Buttons whose work lies outside the operator's values.
     void measureRequested();
+    void resetBaselineRequested();
     void maskingRequested();
     void ipSettingRequested();
     void cameraSettingRequested();
@@ -65,6 +71,7 @@ private:
     void showUnitLabel(const QString& label);
     // "Offset −1.6 °C" beside the large read-out while an offset other than 0 is in force.
     void showOffsetInForce();
+    void showBaselineStatus();
 
     OperatorValuesModel& values_;
     SpriteAnimation* banner_ = nullptr;
@@ -87,6 +94,9 @@ private:
     QLineEdit* referenceField_ = nullptr;
     QLabel* referenceUnitLabel_ = nullptr;
     QLabel* referenceStatus_ = nullptr;
+    std::vector<QWidget*> baselineRows_[3]; // the count with its reset, the margin, the status
+    QLabel* baselineStatusLabel_ = nullptr;
+    BaselineStatus baselineStatus_;
     std::map<OperatorValuesModel::Field, QLineEdit*> fields_;
     std::map<OperatorValuesModel::List, QComboBox*> lists_;
 };

@@ -36,11 +36,13 @@ public:
         NucInterval,
         DetectTest,
         UserOffset,
-        ReferenceTemperature // display unit
+        ReferenceTemperature, // display unit
+        BaselineCount,
+        BaselineDelta // °C whatever the unit
     };
-    enum class List { Unit, Mode, Palette, FontSize, AlarmEvent, AlarmType };
-    static constexpr int fieldCount = 7;
-    static constexpr int listCount = 6;
+    enum class List { Unit, Mode, Palette, FontSize, AlarmEvent, AlarmType, AlarmMode };
+    static constexpr int fieldCount = 9;
+    static constexpr int listCount = 7;
 
     explicit OperatorValuesModel(SettingsSection& store, QObject* parent = nullptr);
 
@@ -68,6 +70,10 @@ public:
     // The reference source's set temperature and how long a hidden source is held.
     double referenceCelsius() const;
     int referenceHoldSeconds() const { return referenceHoldSeconds_; }
+    // Fixed, or Baseline: the threshold from the people before, with its count and margin.
+    AlarmMode alarmMode() const { return alarmMode_; }
+    bool baselineFieldsShown() const { return alarmMode_ == AlarmMode::Baseline; }
+    BaselineSettings baselineSettings() const;
 
     // The values the frame thread reads, the texts parsed once here.
     OperatorSettings operatorSettings() const;
@@ -165,6 +171,8 @@ private:
     QString appliedNucText_; // the NUC interval in force, as loaded or last applied
     bool nucEntryRefused_ = false;
     QSet<QString> reportedStoredValues_;
+    AlarmMode alarmMode_ = AlarmMode::Fixed;
+    int baselineResetMinutes_ = 60;
     bool offsetFieldShown_ = true;
     bool measureShown_ = true;
     bool modeListEnabled_ = true;

@@ -25,6 +25,13 @@ constexpr double maximumReferenceCelsius = 50.0;
 constexpr int minimumReferenceHoldSeconds = 1;
 constexpr int maximumReferenceHoldSeconds = 3600;
 constexpr int minimumRegionArea = 1; // the frame's area is the upper bound, applied per frame
+
+// Alarm mode Baseline.
+constexpr int minimumBaselineCount = 5; // people the baseline is the mean of
+constexpr int maximumBaselineCount = 50;
+constexpr double minimumBaselineDelta = 0.3; // the margin above the baseline, °C
+constexpr double maximumBaselineDelta = 3.0;
+constexpr int maximumBaselineResetMinutes = 1440; // or 0: never relearned
 } // namespace value_limits
 
 // The whole text as a number ("37.5", " -4 ", "+2."), nothing else: no trailing letters, no
@@ -58,5 +65,9 @@ StoredReading<double> readWithinLimits(SettingsSection& store, const Setting<dou
 // The detection temperature for an alarm temperature it is not below: its default, or just below
 // the alarm temperature when the default is not. The alarm temperature itself is never raised.
 double detectionBelowAlarm(double alarmCelsius);
+
+// A typed baseline count or margin brought into its limits.
+int limitedBaselineCount(int count);
+double limitedBaselineDelta(double celsius);
 
 } // namespace calidra

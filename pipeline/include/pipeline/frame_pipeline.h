@@ -2,6 +2,7 @@
 // Everything one camera frame goes through, from the camera's pixels to the finished picture.
 // Runs on the camera's frame thread; the GUI thread reads the frame results through atomics.
 
+#include "pipeline/alarm_baseline.h"
 #include "pipeline/alarm_state.h"
 #include "pipeline/compensation_measurement.h"
 #include "pipeline/detection.h"
@@ -55,6 +56,16 @@ public:
     // Frames that went through the whole procedure up to showing, since construction.
     uint64_t shownFrameCount() const { return shownFrames_.load(std::memory_order_relaxed); }
 
+    // Any thread: the threshold the last frame's regions were compared with (the fixed alarm
+    // temperature, or in mode Baseline the baseline plus its margin once learned).
+    double alarmThresholdCelsius() const { return alarmThreshold_.load(); }
+    // Any thread: the baseline as it stands; resetBaseline learns it afresh. The operator's new
+    // values are taken by the next frame; setBaselineValues tells the host at once what they put
+    // in force, for a station whose frames have not come yet. baselineChanged follows both.
+    BaselineStatus baselineStatus();
+    void resetBaseline();
+    void setBaselineValues(const BaselineSettings& settings, double fixedAlarmCelsius);
+
     // Any thread: the camera is gone, silent or closed. An alarm on ends at once (sound off,
     // alarmChanged, alarmSwitchedOff) and no alarm or snapshot comes until the next acquisition
     // start allocates the buffers.
@@ -76,6 +87,7 @@ public:
     const FrameBuffers& buffers() const { return buffers_; }
     const DetectionResults& detectionResults() const { return detection_; }
     const OperatorSettings& frameOperatorSettings() const { return operatorSettings_; }
+    // alarmCelsius is the threshold in force for the frame, whatever the mode.
     const FrameSettings& frameSettings() const { return operatorSettings_.frame; }
     bool alarmOn() {
         std::lock_guard<std::mutex> lock(alarmLock_);
@@ -99,6 +111,12 @@ private:
     // After detection: the regions matched to the people in view; finished people go to the host.
     void followPeople();
     void finishPeopleInView();
+    // Before detection: the frame's threshold in force, from the operator's values and the baseline.
+    void applyAlarmThreshold(uint32_t tick);
+    // Under the people lock: each finished person offered to the baseline, then to the host.
+    void handOnFinishedPeople();
+    // Under the baseline lock: tells the host when the status differs from the last one told.
+    void reportBaseline(const BaselineStatus& status);
 
     FramePipelineHost& host_;
     FrameBuffers buffers_;
@@ -129,6 +147,13 @@ private:
     std::mutex peopleLock_; // guards the tracker: the frame thread and signalLost
     PeopleTracker tracker_;
     std::vector<PersonResult> finishedPeople_;
+    // Guards the learner, the values it was last run with and the last status told (the frame
+    // thread, signalLost and resetBaseline); taken after the people lock where both are held.
+    std::mutex baselineLock_;
+    BaselineLearner baseline_;
+    BaselineSettings baselineSettings_;
+    double fixedAlarmCelsius_ = FrameSettings{}.alarmCelsius;
+    std::optional<BaselineStatus> reportedBaseline_;
     CompensationMeasurement measurement_;
     ReferenceStage reference_;
     StreamFeed streamFeed_;
@@ -141,6 +166,7 @@ private:
     std::atomic<double> frameMinTemperature_{-10.0};
     std::atomic<double> trackingTemperature_{0.0};
     std::atomic<bool> personPresent_{false};
+    std::atomic<double> alarmThreshold_{FrameSettings{}.alarmCelsius};
     std::atomic<bool> screeningPaused_{false};
     std::atomic<bool> nucRunning_{false};
     std::atomic<uint64_t> shownFrames_{0};

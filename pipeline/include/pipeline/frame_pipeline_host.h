@@ -5,6 +5,7 @@
 // Every call is made on the frame thread, inside the camera's frame callback; an implementation
 // copies what it keeps and hands work for the GUI thread over through queued calls.
 
+#include "pipeline/alarm_baseline.h"
 #include "pipeline/frame_settings.h"
 #include "pipeline/reference_region.h"
 #include "pipeline/person_result.h"
@@ -32,6 +33,8 @@ struct OperatorSettings {
     int alarmType = 0;      // sound file alarm<alarmType + 1>.wav
     int alarmEvent = 0;     // 1: save a snapshot of every alarm
     ReferenceSettings reference;
+    // The fixed threshold is frame.alarmCelsius; mode Baseline may put another in force.
+    BaselineSettings baseline;
 };
 
 class FramePipelineHost {
@@ -116,6 +119,11 @@ public:
     // The station's name for the snapshot caption (UTF-8, the one its site events carry); asked
     // once per due snapshot. Empty: the caption names no station.
     virtual std::string stationName() { return std::string(); }
+
+    // The alarm threshold in force, the baseline or how far its learning is: at every change. Made
+    // under the pipeline's baseline lock, also from the threads that call signalLost and
+    // resetBaseline, so the changes come in order: an implementation only hands them on.
+    virtual void baselineChanged(const BaselineStatus& status) { (void)status; }
 
     // Where the program lives: sound files, the alarm folder and the mask editor's folder.
     virtual std::string programFolder() = 0;

@@ -56,6 +56,7 @@ private:
         uint64_t number = 0;
         double highest = 0.0;
         bool highestAlarmed = false;
+        double highestThreshold = 0.0; // the threshold the highest reading was judged against
         int counted = 0;
     };
 

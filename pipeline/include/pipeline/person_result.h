@@ -13,6 +13,7 @@ struct PersonResult {
     std::optional<double> readingCelsius; // none: "not measured"
     bool alarmed = false;                 // the reading at or above the alarm threshold in force
     int countedFrames = 0;
+    double thresholdCelsius = 0.0; // the threshold in force at the frame of the reading
 };
 
 } // namespace calidra

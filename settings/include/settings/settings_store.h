@@ -49,6 +49,10 @@ inline const Setting<int> referenceHoldSeconds{QStringLiteral("ReferenceHoldSeco
 inline const Setting<int> fontSize{QStringLiteral("FontSize"), 2};
 inline const Setting<int> alarmEvent{QStringLiteral("AlarmEvent"), 0};
 inline const Setting<int> alarmType{QStringLiteral("AlarmType"), 0};
+inline const Setting<int> alarmMode{QStringLiteral("AlarmMode"), 0}; // 0 Fixed, 1 Baseline
+inline const Setting<int> baselineCount{QStringLiteral("BaselineCount"), 10};
+inline const Setting<double> baselineDelta{QStringLiteral("BaselineDelta"), 1.0};
+inline const Setting<int> baselineResetMinutes{QStringLiteral("BaselineResetMinutes"), 60}; // 0: never
 inline const Setting<int> colorTheme{QStringLiteral("ColorTheme"), 1};
 inline const Setting<int> alarmKeepDays{QStringLiteral("AlarmKeepDays"), 0}; // 0: keep every snapshot
 inline const Setting<int> alarmMinFreeMB{QStringLiteral("AlarmMinFreeMB"), 200};

@@ -25,6 +25,11 @@ struct SiteCameraStatus {
     // The day's people and alarms ("peopleToday", "alarmsToday"); -1 until the station counts.
     int peopleToday = -1;
     int alarmsToday = -1;
+    // "alarmMode" ("fixed" or "baseline"; empty until the station tells), the "threshold" in force
+    // and the "baseline" (NaN, sent as null, while learning and in mode Fixed), °C.
+    QString alarmMode = QString();
+    double thresholdCelsius = std::numeric_limits<double>::quiet_NaN();
+    double baselineCelsius = std::numeric_limits<double>::quiet_NaN();
 };
 
 // One alarm episode from ALARM ON to ALARM OFF, as the alarm record keeps it.

@@ -25,5 +25,9 @@ struct SitePerson {
 QByteArray personPayload(const SitePerson& person);
 // The status object with "peopleToday" and "alarmsToday" once the station counts.
 QJsonObject withPeopleCounts(QJsonObject status, const SiteCameraStatus& camera);
+// The status object with "alarmMode", "threshold" and "baseline" once the station tells them.
+QJsonObject withAlarmThreshold(QJsonObject status, const SiteCameraStatus& camera);
+// Whether the threshold's part of the status changed enough to send it now (by 0.1 °C or more).
+bool alarmThresholdMoved(const SiteCameraStatus& before, const SiteCameraStatus& now);
 
 } // namespace calidra

@@ -30,6 +30,7 @@ namespace calidra {
 
 class AlarmRecord;
 class SiteEventsPublisher;
+struct SiteCameraStatus;
 
 struct StationOptions {
     QString programFolder;                  // sounds, alarm snapshots, the mask editor
@@ -88,6 +89,8 @@ public:
     const QStringList& cameraEntries() const { return cameraEntries_; }
     // Temperature mode Reference: its state and the correction in force.
     const ReferenceStatus& referenceStatus() const { return reference_.status(); }
+    // The alarm threshold in force and the baseline, as last reported by the pipeline.
+    const BaselineStatus& baselineStatus() const { return baselineStatus_; }
     bool measurementTimerActive() const { return measurementTimer_.isActive(); }
     // The measured offset waiting for the operator's answer; empty when none waits.
     const QString& heldOffsetText() const { return heldOffset_; }
@@ -121,6 +124,8 @@ public slots:
     void startStreamingServer();
     void stopStreamingServer();
     void showCameraDialog();
+    // Alarm mode Baseline: forget the people learned and learn from the next ones.
+    void resetBaseline();
 
 signals:
     void alarmChanged(bool alarmOn);
@@ -135,6 +140,7 @@ signals:
     void snapshotSaved(const QString& path, double highestCelsius);
     void logEntryAdded(const calidra::LogEntry& entry);
     void referenceStatusChanged(const calidra::ReferenceStatus& status);
+    void baselineStatusChanged(const calidra::BaselineStatus& status);
     // A person was finished and numbered; then the day's counts.
     void personCounted(const calidra::PersonEntry& person);
     void peopleTodayChanged(int people, int alarms);
@@ -161,6 +167,8 @@ private:
     void onOffsetMeasured(const QString& offsetText);
     void onOffsetInForceChanged(double beforeCelsius, double afterCelsius, OffsetChange how);
     void connectReference();
+    void onBaselineReported(const BaselineStatus& status);
+    void addBaseline(SiteCameraStatus& status) const;
     // The people the pipeline finished: numbered, kept, sent and shown.
     void takeFinishedPeople();
     void resumePeopleCount();
@@ -188,6 +196,7 @@ private:
     OperatorValuesModel values_;
     ReferenceSupervisor reference_;
     bool referenceModeBefore_ = false;
+    BaselineStatus baselineStatus_;
     std::unique_ptr<CameraConnection> connection_;
     QTimer measurementTimer_;
     QString heldOffset_;
@@ -213,3 +222,4 @@ private:
 
 Q_DECLARE_METATYPE(calidra::CameraState)
 Q_DECLARE_METATYPE(calidra::CameraSignal)
+Q_DECLARE_METATYPE(calidra::BaselineStatus)

@@ -71,6 +71,7 @@ public:
     std::string stationName() override;
     std::string programFolder() override { return programFolder_; }
     void personFinished(const PersonResult& result) override;
+    void baselineChanged(const BaselineStatus& status) override { emit baselineReported(status); }
     // Owner thread: the finished people handed over since the last call, in order.
     std::vector<PersonResult> takeFinishedPeople();
 
@@ -89,6 +90,8 @@ signals:
     // Temperature mode Reference: the tracker's news, and the offset the camera should take.
     void referenceReported(const calidra::ReferenceReport& report);
     void referenceCorrectionWanted(double celsius);
+    // The alarm threshold in force and the baseline's learning changed.
+    void baselineReported(const calidra::BaselineStatus& status);
     // Finished people wait for takeFinishedPeople; sent once per batch.
     void peopleFinished();
 

@@ -11,6 +11,13 @@
 
 namespace calidra {
 
+// The alarm threshold a person was judged against, placed on the hour bars: bar i spans i − 0.5 to
+// i + 0.5, so 23.0 is the middle of the current hour.
+struct ThresholdPoint {
+    double hourPosition = 0.0;
+    double celsius = 0.0;
+};
+
 struct PeopleStatistics {
     // The last 24 whole and current hours, oldest first; hourStarts[i] begins bar i.
     std::array<QDateTime, 24> hourStarts;
@@ -24,6 +31,8 @@ struct PeopleStatistics {
     int measuredToday = 0;
     std::optional<double> medianCelsius;       // of today's readings
     std::optional<double> percentile95Celsius; // nearest rank
+    // Over the last 24 hours, in the order the people were finished; rows without one left out.
+    std::vector<ThresholdPoint> thresholds;
 };
 
 // now: the local time the figures are for; people: those last seen from 24 hours before the

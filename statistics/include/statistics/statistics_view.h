@@ -17,6 +17,7 @@ class QLabel;
 class QPushButton;
 
 namespace QtCharts {
+class QAbstractAxis;
 class QChart;
 class QChartView;
 } // namespace QtCharts
@@ -54,6 +55,7 @@ private:
     void startRead();
     void showFigures(const PeopleStatistics& statistics);
     void drawHours();
+    void drawThresholds(QtCharts::QAbstractAxis* hourAxis);
     void drawReadings();
     void exportWithDialog();
 

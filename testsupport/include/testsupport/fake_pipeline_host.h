@@ -69,6 +69,7 @@ public:
         nodeValue = celsius;
         correctionWrites.push_back(celsius);
     }
+    void baselineChanged(const BaselineStatus& status) override { baselineReports.push_back(status); }
     std::string programFolder() override { return folder; }
 
     uint32_t tick = 0;
@@ -101,6 +102,7 @@ public:
     std::vector<maskfile::MaskFileState> maskFileChanges;
     std::vector<ReferenceReport> referenceReports;
     std::vector<double> correctionWrites;
+    std::vector<BaselineStatus> baselineReports;
 
 private:
     // As the pane's boxes are before anyone typed: every value its fallback.
