@@ -254,16 +254,17 @@ namespace {
 
 TEST_F(OperatorValuesModelTest, AlarmModeBaselineWithItsCountAndMarginInTheirLimits) {
     store.values["AlarmMode"] = 7;      // no such mode: Fixed
-    store.values["BaselineCount"] = 99; // brought to 50
+    store.values["BaselineCount"] = 99; // outside the limits: the defaults, each reported
     store.values["BaselineDelta"] = 0.1;
     store.values["BaselineResetMinutes"] = -3;
     model.load();
     EXPECT_EQ(model.alarmMode(), AlarmMode::Fixed);
     EXPECT_EQ(model.selection(List::AlarmMode), 0);
-    EXPECT_EQ(model.fieldText(Field::BaselineCount), "50");
-    EXPECT_EQ(model.fieldText(Field::BaselineDelta), "0.3");
+    EXPECT_EQ(model.fieldText(Field::BaselineCount), "10");
+    EXPECT_EQ(model.fieldText(Field::BaselineDelta), "1.0");
     EXPECT_EQ(store.values["AlarmMode"].toInt(), 0);
-    EXPECT_EQ(model.operatorSettings().baseline.resetMinutes, 0);
+    EXPECT_EQ(model.operatorSettings().baseline.resetMinutes, 60);
+    EXPECT_EQ(record.replacedStoredValues.size(), 3);
 
     model.select(List::AlarmMode, 1);
     EXPECT_TRUE(model.baselineFieldsShown());
