@@ -328,6 +328,16 @@ void MaskCloser::closePacked(cv::Mat& closed) {
             extentBottom = row;
         }
         int column = 0;
+        // Whole words of one kind (most of the picture) are filled without unpacking.
+        for (; column + 64 <= width; column += 64) {
+            const uint64_t word = words[column / 64];
+            if (word == ~uint64_t(0) || word == 0) {
+                std::memset(target + column, word == 0 ? 255 : 0, 64);
+                continue;
+            }
+            for (int part = 0; part < 64; part += 16)
+                unpackSixteen(~uint32_t(word >> part) & 0xFFFFu, target + column + part);
+        }
         for (; column + 16 <= width; column += 16)
             unpackSixteen(~uint32_t(words[column / 64] >> (column % 64)) & 0xFFFFu, target + column);
         for (; column < width; ++column)

@@ -86,6 +86,42 @@ CALIDRA_SUM_LOOP int32_t largestFiveColumnSum(const uint32_t* __restrict sums, i
     return largest;
 }
 
+// The largest 25-code sum of a rectangle whose window lies wholly inside the plane: rows are
+// the window's source rows from its left column on, height + 4 of them. All in one loop nest so
+// the vector loops run without a call between rows; the running maxima stay per column.
+CALIDRA_SUM_LOOP int32_t largestInsideSum(const uint16_t* const* rows, int left, int width, int height,
+                                          uint32_t* __restrict sums, int32_t* __restrict maxima) {
+    const int paddedWidth = width + RegionSmoother::size - 1;
+    std::fill_n(sums, paddedWidth, 0u);
+    std::fill_n(maxima, width, 0);
+    for (int row = 0; row < RegionSmoother::size; ++row) {
+        const uint16_t* __restrict source = rows[row] + left;
+        for (int column = 0; column < paddedWidth; ++column)
+            sums[column] += source[column];
+    }
+    for (int row = 0;; ++row) {
+        // Sums stay below 2^21, so they compare as signed values.
+        for (int column = 0; column < width; ++column)
+            maxima[column] =
+                std::max(maxima[column], int32_t(sums[column] + sums[column + 1] + sums[column + 2] +
+                                                 sums[column + 3] + sums[column + 4]));
+        if (row + 1 == height)
+            break;
+        const int aheadRow = row + RegionSmoother::size + 4;
+        if (aheadRow < height + RegionSmoother::size - 1)
+            for (int offset = 0; offset < paddedWidth; offset += 32)
+                __builtin_prefetch(rows[aheadRow] + left + offset);
+        const uint16_t* __restrict added = rows[row + RegionSmoother::size] + left;
+        const uint16_t* __restrict dropped = rows[row] + left;
+        for (int column = 0; column < paddedWidth; ++column)
+            sums[column] += uint32_t(added[column]) - uint32_t(dropped[column]);
+    }
+    int32_t largest = 0;
+    for (int column = 0; column < width; ++column)
+        largest = std::max(largest, maxima[column]);
+    return largest;
+}
+
 } // namespace
 
 // Column sums of the five source rows around the next rectangle row. Only the up to two window
@@ -177,9 +213,15 @@ uint16_t RegionSmoother::maximum(const cv::Mat& codePlane, const cv::Rect& recta
     // Rounding never reverses an order, so the largest mean comes from the largest sum.
     startWindow(codePlane, inside);
     int32_t largestSum = 0;
-    for (int row = 0; row < inside.height; ++row) {
-        advanceColumnSums();
-        largestSum = largestFiveColumnSum(columnSums_.data(), inside.width, largestSum);
+    if (firstPlainColumn_ == 0 && endPlainColumn_ == int(columnSums_.size())) {
+        columnMaxima_.resize(std::size_t(inside.width));
+        largestSum = largestInsideSum(sourceRows_.data(), windowLeft_, inside.width, inside.height,
+                                      columnSums_.data(), columnMaxima_.data());
+    } else {
+        for (int row = 0; row < inside.height; ++row) {
+            advanceColumnSums();
+            largestSum = largestFiveColumnSum(columnSums_.data(), inside.width, largestSum);
+        }
     }
     if (uint32_t(largestSum) < certainSumLimit)
         return roundedMean(uint32_t(largestSum));

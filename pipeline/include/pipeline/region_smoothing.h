@@ -34,6 +34,7 @@ private:
     std::vector<const uint16_t*> sourceRows_;
     std::vector<uint32_t> columnSums_;
     std::vector<uint32_t> rowSums_;
+    std::vector<int32_t> columnMaxima_;
     int firstPlainColumn_ = 0;
     int endPlainColumn_ = 0;
     int windowLeft_ = 0;
