@@ -41,7 +41,8 @@ static_assert(closingReach == 5, "the spreading doubles 1, 2, then 2 wide");
 // bits so that spreading along it never carries a bit into the next row.
 
 // The bit loops get the processor's widest vectors, picked at load time.
-#if defined(__x86_64__) && defined(__GNUC__)
+// Not under the thread sanitizer: its hooks in the load-time chooser run before it is set up.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__SANITIZE_THREAD__)
 #define CALIDRA_BIT_LOOP __attribute__((target_clones("avx2", "default")))
 #else
 #define CALIDRA_BIT_LOOP
