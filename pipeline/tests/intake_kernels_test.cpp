@@ -24,6 +24,17 @@ Taken take(Kernel kernel, PixelFormat format, const unsigned char* pixels, std::
     return taken;
 }
 
+using Kernel = void (*)(PixelFormat, const unsigned char*, std::size_t, uint8_t*, uint16_t*, uint16_t,
+                        CodeRange&);
+
+// The one the intake chooses and each it chooses from that this processor can run.
+std::vector<Kernel> vectorKernels() {
+    std::vector<Kernel> kernels = {takePixelsVectorised, takePixelsBaselineVectors};
+    if (wideVectorsAvailable())
+        kernels.push_back(takePixelsWideVectors);
+    return kernels;
+}
+
 // Random frames of every format, length (partial blocks too) and alignment, with codes spread
 // over the whole scale, around the offset scale's zero byte and around the ceiling.
 TEST(IntakeKernelsTest, VectorisedGivesThePlainBytesCodesAndRange) {
@@ -47,11 +58,13 @@ TEST(IntakeKernelsTest, VectorisedGivesThePlainBytesCodesAndRange) {
             }
             const unsigned char* pixels = bytes.data() + offset;
             const Taken plain = take(takePixelsPlainly, format, pixels, count, ceilingCode);
-            const Taken vectorised = take(takePixelsVectorised, format, pixels, count, ceilingCode);
-            ASSERT_EQ(vectorised.codes, plain.codes) << trial;
-            ASSERT_EQ(vectorised.detection, plain.detection) << trial;
-            EXPECT_EQ(vectorised.range.lowest, plain.range.lowest) << trial;
-            EXPECT_EQ(vectorised.range.highest, plain.range.highest) << trial;
+            for (const auto kernel : vectorKernels()) {
+                const Taken vectorised = take(kernel, format, pixels, count, ceilingCode);
+                ASSERT_EQ(vectorised.codes, plain.codes) << trial;
+                ASSERT_EQ(vectorised.detection, plain.detection) << trial;
+                EXPECT_EQ(vectorised.range.lowest, plain.range.lowest) << trial;
+                EXPECT_EQ(vectorised.range.highest, plain.range.highest) << trial;
+            }
         }
     }
 }
@@ -65,10 +78,12 @@ TEST(IntakeKernelsTest, EveryCodeGivesThePlainDetectionByte) {
     }
     for (PixelFormat format : {PixelFormat::Offset16, PixelFormat::Direct16}) {
         const Taken plain = take(takePixelsPlainly, format, bytes.data(), 65536, 1000);
-        const Taken vectorised = take(takePixelsVectorised, format, bytes.data(), 65536, 1000);
-        ASSERT_EQ(vectorised.detection, plain.detection);
-        EXPECT_EQ(vectorised.range.lowest, 0);
-        EXPECT_EQ(vectorised.range.highest, 999);
+        for (const auto kernel : vectorKernels()) {
+            const Taken vectorised = take(kernel, format, bytes.data(), 65536, 1000);
+            ASSERT_EQ(vectorised.detection, plain.detection);
+            EXPECT_EQ(vectorised.range.lowest, 0);
+            EXPECT_EQ(vectorised.range.highest, 999);
+        }
     }
 }
 

@@ -56,6 +56,51 @@ TEST(MaskClosingTest, MatchesTheLibraryClosingOnRandomMasks) {
     }
 }
 
+// The band cut straight into bits, blanked rectangles cleared in the bits: against the plain cut,
+// blanking and the library's closing, for bands at both ends of the byte range and row widths
+// around the vector and word sizes.
+TEST(MaskClosingTest, BandClosingMatchesTheLibraryClosingOfTheCutMask) {
+    const cv::Mat square = cv::getStructuringElement(cv::MORPH_RECT, cv::Size(11, 11));
+    cv::RNG random(7);
+    MaskCloser closer;
+    cv::Mat closed;
+    const std::vector<ByteRun> bands = {{0, 0}, {0, 255}, {200, 55}, {48, 31}, {255, 0}, {1, 2}};
+    for (const cv::Size& size : {cv::Size(384, 288), cv::Size(15, 9), cv::Size(16, 20), cv::Size(17, 12),
+                                 cv::Size(63, 30), cv::Size(64, 8), cv::Size(65, 40), cv::Size(130, 33)}) {
+        for (std::size_t trial = 0; trial < bands.size() * 2; ++trial) {
+            const ByteRun band = bands[trial % bands.size()];
+            cv::Mat bytes(size, CV_8UC1);
+            random.fill(bytes, cv::RNG::UNIFORM, 0, 256);
+            // Blocks just inside and just outside the band.
+            for (int block = 0; block < 8; ++block) {
+                const cv::Rect box(random.uniform(0, size.width), random.uniform(0, size.height),
+                                   random.uniform(1, 40), random.uniform(1, 40));
+                const int value = block % 2 == 0 ? band.lowest + band.span : band.lowest + band.span + 1;
+                bytes(box & cv::Rect(cv::Point(), size)).setTo(value & 0xFF);
+            }
+            std::vector<cv::Rect> blanked;
+            for (int index = 0; index < int(trial % 3); ++index) {
+                const int x = random.uniform(0, size.width);
+                const int y = random.uniform(0, size.height);
+                blanked.push_back(cv::Rect(x, y, random.uniform(1, size.width - x + 1),
+                                           random.uniform(1, size.height - y + 1)));
+            }
+            cv::Mat mask(size, CV_8UC1);
+            for (int row = 0; row < size.height; ++row)
+                for (int column = 0; column < size.width; ++column)
+                    mask.at<uint8_t>(row, column) =
+                        uint8_t(bytes.at<uint8_t>(row, column) - band.lowest) <= band.span ? 255 : 0;
+            for (const cv::Rect& rectangle : blanked)
+                mask(rectangle).setTo(0);
+            cv::Mat expected;
+            cv::morphologyEx(mask, expected, cv::MORPH_CLOSE, square);
+            closer.closeBand(bytes, band, blanked, closed);
+            ASSERT_EQ(cv::countNonZero(closed != expected), 0) << size << " trial " << trial;
+            ASSERT_EQ(closer.extent(), cv::boundingRect(expected)) << size << " trial " << trial;
+        }
+    }
+}
+
 // What the frame thread measured in one frame, once per operator setting.
 struct MeasuredFrame {
     std::optional<PixelFormat> format;

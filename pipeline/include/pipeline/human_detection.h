@@ -67,15 +67,16 @@ public:
     cv::Rect extent() const { return extent_; }
 
 private:
-    void prepare(int width, int rows);
+    // clear: the packed bits start clear, for filling that leaves words unwritten.
+    void prepare(int width, int rows, bool clear);
     void closePacked(cv::Mat& closed);
     void spreadSquare(uint64_t* bits, std::size_t count);
     void clearPadding(uint64_t* words, std::size_t count) const;
 
     std::size_t wordsPerRow_ = 0;
-    std::vector<uint8_t> rowBytes_;
     cv::Rect extent_;
-    std::vector<uint64_t> rowMask_; // the bits of one row that are image columns
+    std::vector<uint64_t> rowMask_;   // the bits of one row that are image columns
+    std::size_t firstPaddedWord_ = 0; // the first of them with padding bits
     std::vector<uint64_t> bits_;
     std::vector<uint64_t> first_;
     std::vector<uint64_t> second_;

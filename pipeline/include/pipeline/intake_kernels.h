@@ -24,9 +24,17 @@ struct CodeRange {
 void takePixelsPlainly(PixelFormat format, const unsigned char* pixels, std::size_t count, uint8_t* detection,
                        uint16_t* codes, uint16_t ceilingCode, CodeRange& range);
 
-// The same with OpenCV's universal intrinsics, sixteen pixels at a time (the plain loop where
-// the build has none).
+// The same with OpenCV's universal intrinsics: the widest vectors this processor has (256 bits
+// where it has AVX2, else the build's baseline).
 void takePixelsVectorised(PixelFormat format, const unsigned char* pixels, std::size_t count,
                           uint8_t* detection, uint16_t* codes, uint16_t ceilingCode, CodeRange& range);
+
+// The two vector forms it chooses from; the wide one only where wideVectorsAvailable() (the
+// baseline one is the plain loop where the build has no vectors).
+void takePixelsBaselineVectors(PixelFormat format, const unsigned char* pixels, std::size_t count,
+                               uint8_t* detection, uint16_t* codes, uint16_t ceilingCode, CodeRange& range);
+void takePixelsWideVectors(PixelFormat format, const unsigned char* pixels, std::size_t count,
+                           uint8_t* detection, uint16_t* codes, uint16_t ceilingCode, CodeRange& range);
+bool wideVectorsAvailable();
 
 } // namespace calidra

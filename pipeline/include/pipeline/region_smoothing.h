@@ -24,6 +24,8 @@ public:
 
 private:
     void startWindow(const cv::Mat& codePlane, const cv::Rect& rectangle);
+    // Moves the five-row column sums down to the next row of the rectangle.
+    void advanceColumnSums();
     // The 25-code sums of the next row of the rectangle, one per column.
     const uint32_t* nextRowSums();
     void literalMeans(const cv::Mat& codePlane, const cv::Rect& rectangle, cv::Mat& smoothed);
@@ -32,6 +34,7 @@ private:
     std::vector<const uint16_t*> sourceRows_;
     std::vector<uint32_t> columnSums_;
     std::vector<uint32_t> rowSums_;
+    std::vector<int32_t> columnMaxima_;
     int firstPlainColumn_ = 0;
     int endPlainColumn_ = 0;
     int windowLeft_ = 0;
