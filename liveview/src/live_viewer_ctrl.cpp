@@ -246,8 +246,6 @@ void CLiveViewerCtrl::showField(OperatorValuesModel::Field field, const QString&
 
 void CLiveViewerCtrl::showSelection(OperatorValuesModel::List list, int position) {
     lists_.at(list)->setCurrentIndex(position);
-    if (list == List::AlarmMode)
-        showModeControls();
 }
 
 void CLiveViewerCtrl::showModeControls() {

@@ -292,6 +292,14 @@ TEST_F(OptionsPaneTest, ForcedNormalModeStoresNothing) {
 namespace calidra {
 namespace {
 
+// A station started in mode Baseline shows the baseline's rows from the start.
+TEST_F(OptionsPaneTest, StoredAlarmModeBaselineShowsItsRowsAtOnce) {
+    store.values["AlarmMode"] = 1;
+    model.load();
+    EXPECT_EQ(list("alarmModeList")->currentText(), "Baseline");
+    EXPECT_TRUE(shown(field("baselineCountField")));
+}
+
 TEST_F(OptionsPaneTest, AlarmModeBaselineShowsItsRowsStatusAndResetWithoutOverlap) {
     model.load();
     EXPECT_EQ(list("alarmModeList")->currentText(), "Fixed");

@@ -207,6 +207,7 @@ void OperatorValuesModel::select(List list, int position) {
     case List::AlarmMode:
         alarmMode_ = AlarmMode(chosen);
         store(settings::alarmMode, chosen);
+        emit modeControlsChanged(); // the baseline's rows come or go with the mode
         break;
     default:
         break;
