@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 
 namespace calidra::sorvik {
 
@@ -434,7 +435,7 @@ int GenicamProvider::open(const std::string& openKey, std::shared_ptr<CameraSess
     GObjectHandle<GInetAddress> deviceAddress;
     std::shared_ptr<GenicamSession> created;
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        std::unique_lock<std::mutex> lock(mutex_);
         if (stopping_) {
             return SVK_ERROR_NOT_INITIALIZED;
         }
@@ -444,7 +445,14 @@ int GenicamProvider::open(const std::string& openKey, std::shared_ptr<CameraSess
             return SVK_ERROR_NOT_FOUND;
         }
         if (device->profile < 0) {
-            return SVK_ERROR_ACCESS; // no profile says how to read its pixels
+            // No profile says how to read its pixels: told with what the camera reported, which is
+            // what a profile's "match" is written from.
+            const std::string told = "svkOpen: camera " + device->serial + " at " + address +
+                                     ": no camera profile matches it (vendor \"" + device->vendor +
+                                     "\", model \"" + device->model + "\")\n";
+            lock.unlock();
+            std::fputs(told.c_str(), stderr);
+            return SVK_ERROR_ACCESS;
         }
         for (const auto& weak : sessions_) {
             auto live = weak.lock();

@@ -74,9 +74,11 @@ protected:
         std::vector<std::string> command = {cameraProgram_, "--scenario",
                                             writeFile("scenario.json", scenario)};
         command.insert(command.end(), options.begin(), options.end());
-        const auto address = std::find(command.begin(), command.end(), "--address");
-        return camera.start(command, address != command.end() ? *(address + 1) : "127.0.0.1",
-                            folder_ + "/camera.log");
+        const auto option = std::find(command.begin(), command.end(), "--address");
+        const std::string address = option != command.end() ? *(option + 1) : "127.0.0.1";
+        // Ready once it says so: it serves before its vendor and model are filled in, and a camera
+        // listed meanwhile matches no profile.
+        return camera.start(command, address, folder_ + "/camera.log", " frames/s, on " + address + "\n");
     }
 
     // Only unicast to the addresses given; never discovery.
@@ -412,7 +414,10 @@ TEST_F(GenicamCameraTest, ADeviceWithoutProfileIsListedButNotOpenedAndOneWithAPr
     EXPECT_STREQ(records[0].label, "Aravis");
     EXPECT_STREQ(records[0].model, "Fake");
     SvkHandle handle = nullptr;
+    testing::internal::CaptureStderr();
     EXPECT_EQ(svkOpen(records[0].openKey, &handle, 0), SVK_ERROR_ACCESS);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "svkOpen: camera GV01 at 127.0.0.1: no camera profile "
+                                                      "matches it (vendor \"Aravis\", model \"Fake\")\n");
     svkUninit();
 
     ASSERT_EQ(startLibrary("\"127.0.0.1\"",

@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <mutex>
 #include <sstream>
 #include <string>
@@ -56,10 +57,24 @@ public:
     CameraProcess& operator=(const CameraProcess&) = delete;
     ~CameraProcess() { stop(SIGTERM); }
 
-    // Starts the program and waits until it answers on address, or has ended.
+    // Starts the program and waits until it answers on address (and has written readyText to its
+    // log, where one is given), or has ended.
     bool start(const std::vector<std::string>& command, const std::string& address,
-               const std::string& logPath) {
+               const std::string& logPath, const std::string& readyText = {}) {
         address_ = address;
+        std::streamoff logStart = 0; // the log is shared by the restarts of a test
+        if (std::ifstream log{logPath, std::ios::ate}) {
+            logStart = log.tellg();
+        }
+        auto ready = [&] {
+            if (readyText.empty()) {
+                return true;
+            }
+            std::ifstream log(logPath);
+            log.seekg(logStart);
+            const std::string written{std::istreambuf_iterator<char>(log), std::istreambuf_iterator<char>()};
+            return written.find(readyText) != std::string::npos;
+        };
         pid_ = ::fork();
         if (pid_ == 0) {
             std::freopen(logPath.c_str(), "a", stdout);
@@ -72,7 +87,8 @@ public:
             ::execvp(arguments[0], arguments.data());
             std::_Exit(127);
         }
-        return pid_ > 0 && calidra::test::waitFor([&] { return controlPortBound(address_) || ended(); }) &&
+        return pid_ > 0 &&
+               calidra::test::waitFor([&] { return (controlPortBound(address_) && ready()) || ended(); }) &&
                pid_ > 0;
     }
 

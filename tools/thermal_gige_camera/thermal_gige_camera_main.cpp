@@ -185,6 +185,8 @@ int main(int argc, char** argv) {
     ThermalFrameSource source(camera, fake);
     arv_fake_camera_set_fill_pattern(fake, &ThermalFrameSource::fillPattern, &source);
 
+    // Printed once it answers with its vendor and model, which it lacks from the moment it serves
+    // until here: tests wait for this line.
     std::printf("thermal-gige-camera: %s \"%s\" %s, %d x %d at %g frames/s, on %s\n", options.serial.c_str(),
                 camera.label.c_str(), camera.model.c_str(), camera.width, camera.height, camera.fps,
                 options.address.c_str());
