@@ -109,10 +109,18 @@ void PeopleTracker::followBorders(Track& track, const cv::Rect& box, int width, 
         const std::size_t index = std::size_t(side);
         const unsigned bit = 1u << side;
         const int edge = innerEdge(box, side);
-        if (!touchesSide(box, side, width, height)) {
+        const bool touching = touchesSide(box, side, width, height);
+        if ((track.leavingSides & bit) != 0) {
+            // Still going out; a region off the border yet further out is the leaver's last part
+            // seen past someone walking in in front of them.
+            if (touching || edge > track.borderOutmostEdge[index]) {
+                track.borderOutmostEdge[index] = std::max(track.borderOutmostEdge[index], edge);
+                continue;
+            }
             track.leavingSides &= ~bit;
-            continue;
         }
+        if (!touching)
+            continue;
         if (!touchesSide(track.box, side, width, height)) {
             track.borderFirstEdge[index] = track.borderOutmostEdge[index] = edge;
             continue;
@@ -244,7 +252,8 @@ void PeopleTracker::update(const FrameInput& frame, std::vector<PersonResult>& f
         track.lastSeenTick = frame.tick;
         track.touchedBorder = touchesBorder(box, frame.width, frame.height);
         ++track.hits;
-        if (!track.touchedBorder && region.area() >= frame.minimumRegionArea) {
+        // A leaver is partly out of the picture even where someone in front hides the border.
+        if (!track.touchedBorder && track.leavingSides == 0 && region.area() >= frame.minimumRegionArea) {
             ++track.counted;
             if (track.counted == 1 || region.temperature > track.highest) {
                 track.highest = region.temperature;
@@ -269,9 +278,9 @@ void PeopleTracker::update(const FrameInput& frame, std::vector<PersonResult>& f
         }
         // Walked out: last seen at the border and expected beyond it now.
         const cv::Rect& next = track.predicted;
-        const bool goneOut =
-            track.touchedBorder && (next.x < 0 || next.y < 0 || next.x + next.width > frame.width ||
-                                    next.y + next.height > frame.height);
+        const bool goneOut = (track.touchedBorder || track.leavingSides != 0) &&
+                             (next.x < 0 || next.y < 0 || next.x + next.width > frame.width ||
+                              next.y + next.height > frame.height);
         const bool unseenTooLong = uint32_t(frame.tick - track.lastSeenTick) > unseenLimitMs;
         // A new person not yet seen in enough frames when they go was nobody (a reflection, a hand).
         if ((goneOut || unseenTooLong) && track.confirmed)
