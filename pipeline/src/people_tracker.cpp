@@ -110,6 +110,11 @@ void PeopleTracker::followBorders(Track& track, const cv::Rect& box, int width, 
         const unsigned bit = 1u << side;
         const int edge = innerEdge(box, side);
         const bool touching = touchesSide(box, side, width, height);
+        // Stopped on the way out: no longer leaving, and one who then walks back in stays themselves.
+        if ((track.leavingSides & bit) != 0 && outwardSpeeds[side] < float(edgeNoise(box, side))) {
+            track.leavingSides &= ~bit;
+            track.borderFirstEdge[index] = track.borderOutmostEdge[index] = edge;
+        }
         if ((track.leavingSides & bit) != 0) {
             // Still going out; a region off the border yet further out is the leaver's last part
             // seen past someone walking in in front of them.
