@@ -18,6 +18,43 @@ bool touchesBorder(const cv::Rect& box, int width, int height) {
     return box.x <= 0 || box.y <= 0 || box.x + box.width >= width || box.y + box.height >= height;
 }
 
+// Borders in the order of Track's per-border fields.
+enum Side { leftSide, rightSide, topSide, bottomSide, sideCount };
+
+bool touchesSide(const cv::Rect& box, int side, int width, int height) {
+    switch (side) {
+    case leftSide:
+        return box.x <= 0;
+    case rightSide:
+        return box.x + box.width >= width;
+    case topSide:
+        return box.y <= 0;
+    default:
+        return box.y + box.height >= height;
+    }
+}
+
+// The box's edge facing away from the side, larger the nearer it is to that side: as a person walks
+// out there their region shrinks and this edge grows.
+int innerEdge(const cv::Rect& box, int side) {
+    switch (side) {
+    case leftSide:
+        return -(box.x + box.width);
+    case rightSide:
+        return box.x;
+    case topSide:
+        return -(box.y + box.height);
+    default:
+        return box.y;
+    }
+}
+
+// How far a region's edge jitters from frame to frame: a few pixels, more for a large figure.
+int edgeNoise(const cv::Rect& box, int side) {
+    const int along = side == leftSide || side == rightSide ? box.height : box.width;
+    return std::max(4, along / 20);
+}
+
 double overlap(const cv::Rect& a, const cv::Rect& b) {
     const double common = double((a & b).area());
     const double united = double(a.area()) + double(b.area()) - common;
@@ -57,7 +94,49 @@ PeopleTracker::Track PeopleTracker::newTrack(const Detection& region, uint32_t t
     track.lastPredictTick = tick;
     track.hits = 1;
     track.touchedBorder = atBorder;
+    for (int side = 0; side < sideCount; ++side)
+        track.borderFirstEdge[std::size_t(side)] = track.borderOutmostEdge[std::size_t(side)] =
+            innerEdge(track.box, side);
     return track;
+}
+
+// After the filter took box and before it becomes the track's box.
+void PeopleTracker::followBorders(Track& track, const cv::Rect& box, int width, int height) {
+    const float speedX = track.filter.statePost.at<float>(2);
+    const float speedY = track.filter.statePost.at<float>(3);
+    const float outwardSpeeds[sideCount] = {-speedX, speedX, -speedY, speedY};
+    for (int side = 0; side < sideCount; ++side) {
+        const std::size_t index = std::size_t(side);
+        const unsigned bit = 1u << side;
+        const int edge = innerEdge(box, side);
+        const bool touching = touchesSide(box, side, width, height);
+        // Stopped on the way out: no longer leaving, and one who then walks back in stays themselves.
+        if ((track.leavingSides & bit) != 0 && outwardSpeeds[side] < float(edgeNoise(box, side))) {
+            track.leavingSides &= ~bit;
+            track.borderFirstEdge[index] = track.borderOutmostEdge[index] = edge;
+        }
+        if ((track.leavingSides & bit) != 0) {
+            // Still going out; a region off the border yet further out is the leaver's last part
+            // seen past someone walking in in front of them.
+            if (touching || edge > track.borderOutmostEdge[index]) {
+                track.borderOutmostEdge[index] = std::max(track.borderOutmostEdge[index], edge);
+                continue;
+            }
+            track.leavingSides &= ~bit;
+        }
+        if (!touching)
+            continue;
+        if (!touchesSide(track.box, side, width, height)) {
+            track.borderFirstEdge[index] = track.borderOutmostEdge[index] = edge;
+            continue;
+        }
+        track.borderOutmostEdge[index] = std::max(track.borderOutmostEdge[index], edge);
+        // Shrinking at the border by more than noise while moving towards it: walking out. A person
+        // standing half out only jitters and is never taken for a leaver.
+        if (outwardSpeeds[side] > 0.0f &&
+            track.borderOutmostEdge[index] - track.borderFirstEdge[index] > edgeNoise(box, side))
+            track.leavingSides |= bit;
+    }
 }
 
 void PeopleTracker::predict(Track& track, uint32_t tick) {
@@ -132,10 +211,20 @@ void PeopleTracker::update(const FrameInput& frame, std::vector<PersonResult>& f
             }
     }
 
+    // A leaver cannot come back in: a region reaching further in at that border than the leaver's
+    // edge has already been is someone walking in there (at a door, the next person).
+    const auto walksIn = [](const Track& track, const cv::Rect& region) {
+        for (int side = 0; side < sideCount; ++side)
+            if ((track.leavingSides & (1u << side)) != 0 &&
+                innerEdge(region, side) <
+                    track.borderOutmostEdge[std::size_t(side)] - edgeNoise(track.box, side))
+                return true;
+        return false;
+    };
     cost_.assign(tracks_.size(), std::vector<double>(regions.size(), impossible));
     for (std::size_t t = 0; t < tracks_.size(); ++t)
         for (std::size_t r = 0; r < regions.size(); ++r)
-            if (!trackTaken_[t] && sharedBy_[r] == 0)
+            if (!trackTaken_[t] && sharedBy_[r] == 0 && !walksIn(tracks_[t], boxOf(regions[r])))
                 cost_[t][r] = matchCost(tracks_[t].predicted, boxOf(regions[r]));
     const std::vector<int> assigned = optimalAssignment(cost_);
 
@@ -164,11 +253,13 @@ void PeopleTracker::update(const FrameInput& frame, std::vector<PersonResult>& f
         cv::Mat measurement =
             (cv::Mat_<float>(2, 1) << float(box.x + box.width * 0.5f), float(box.y + box.height * 0.5f));
         track.filter.correct(measurement);
+        followBorders(track, box, frame.width, frame.height);
         track.box = box;
         track.lastSeenTick = frame.tick;
         track.touchedBorder = touchesBorder(box, frame.width, frame.height);
         ++track.hits;
-        if (!track.touchedBorder && region.area() >= frame.minimumRegionArea) {
+        // A leaver is partly out of the picture even where someone in front hides the border.
+        if (!track.touchedBorder && track.leavingSides == 0 && region.area() >= frame.minimumRegionArea) {
             ++track.counted;
             if (track.counted == 1 || region.temperature > track.highest) {
                 track.highest = region.temperature;
@@ -194,9 +285,9 @@ void PeopleTracker::update(const FrameInput& frame, std::vector<PersonResult>& f
         }
         // Walked out: last seen at the border and expected beyond it now.
         const cv::Rect& next = track.predicted;
-        const bool goneOut =
-            track.touchedBorder && (next.x < 0 || next.y < 0 || next.x + next.width > frame.width ||
-                                    next.y + next.height > frame.height);
+        const bool goneOut = (track.touchedBorder || track.leavingSides != 0) &&
+                             (next.x < 0 || next.y < 0 || next.x + next.width > frame.width ||
+                              next.y + next.height > frame.height);
         const bool unseenTooLong = uint32_t(frame.tick - track.lastSeenTick) > unseenLimitMs;
         // A new person not yet seen in enough frames when they go was nobody (a reflection, a hand).
         if ((goneOut || unseenTooLong) && track.confirmed)

@@ -154,6 +154,11 @@ std::vector<Sequence> sequences() {
          {{36.4, false}, {38.0, true}},
          40},
         {"at the threshold is an alarm", {atThreshold}, 80, {{37.5, true}}},
+        // Each one walks in at the edge the one before is leaving by, their regions run together there.
+        {"one out and the next in at the same edge, right then left",
+         {fromLeft(0, 36.5), fromRight(66, 38.0), fromLeft(131, 36.8)},
+         206,
+         {{36.5, false}, {38.0, true}, {36.8, false}}},
     };
 }
 

@@ -12,6 +12,7 @@
 
 #include <opencv2/video/tracking.hpp>
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -53,6 +54,12 @@ private:
         int hits = 0;
         bool confirmed = false;
         bool touchedBorder = false; // the last matched region touched the frame's border
+        // Per border (left, right, top, bottom) while the region touches it: the region's inner edge
+        // when it first touched and the farthest out it has been since, on a scale growing outward.
+        // A person whose edge moved out is leaving there and can only go on moving out.
+        std::array<int, 4> borderFirstEdge{};
+        std::array<int, 4> borderOutmostEdge{};
+        unsigned leavingSides = 0;
         uint64_t number = 0;
         double highest = 0.0;
         bool highestAlarmed = false;
@@ -62,6 +69,7 @@ private:
 
     Track newTrack(const Detection& region, uint32_t tick, bool touchesBorder);
     void predict(Track& track, uint32_t tick);
+    static void followBorders(Track& track, const cv::Rect& box, int width, int height);
     static PersonResult resultOf(const Track& track);
 
     std::vector<Track> tracks_;
