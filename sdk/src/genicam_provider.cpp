@@ -218,9 +218,10 @@ GenicamProvider::Probe GenicamProvider::probe(Device& device) {
         if (!readText(device.monitor.get(), kSerialNumberRegister, 16, result.serial)) {
             return result;
         }
-        if (result.serial == device.serial && device.interfaceAddress && device.deviceAddress) {
-            // Also after it was taken for gone (a lost control channel): a device listed again must
-            // carry the addresses a session is opened with.
+        // A camera that matched no profile may have answered before it set its vendor and model, and
+        // one that comes back may be another model: those are read whole again below.
+        if (result.serial == device.serial && device.present && device.profile >= 0 &&
+            device.interfaceAddress && device.deviceAddress) {
             result.answered = true;
             result.vendor = device.vendor;
             result.model = device.model;
@@ -320,6 +321,15 @@ void GenicamProvider::scan() {
                 device.present = false;
                 changes.push_back({device.address, device.generation, false});
             }
+            const int profile = seen.answered ? profileFor(seen) : -1;
+            if (device.present && device.profile < 0 && seen.answered) {
+                // Unmatched so far: listed as what it says it is now; once a profile matches, it is
+                // found anew below.
+                device.vendor = seen.vendor;
+                device.model = seen.model;
+                device.userName = seen.userName;
+                device.present = profile < 0;
+            }
             if (seen.answered && !device.present) {
                 device.present = true;
                 ++device.generation;
@@ -327,13 +337,7 @@ void GenicamProvider::scan() {
                 device.model = seen.model;
                 device.serial = seen.serial;
                 device.userName = seen.userName;
-                device.profile = -1;
-                for (std::size_t p = 0; p < configuration_.cameras.size(); ++p) {
-                    if (configuration_.cameras[p].matches(seen.vendor, seen.model, seen.serial)) {
-                        device.profile = int(p);
-                        break;
-                    }
-                }
+                device.profile = profile;
                 std::swap(device.interfaceAddress, seen.interfaceAddress);
                 std::swap(device.deviceAddress, seen.deviceAddress);
                 changes.push_back({device.address, device.generation, true});
@@ -358,6 +362,15 @@ void GenicamProvider::scan() {
     }
     // Last: letting go of a device that stopped answering waits for its time-outs.
     silent.clear();
+}
+
+int GenicamProvider::profileFor(const Probe& seen) const {
+    for (std::size_t p = 0; p < configuration_.cameras.size(); ++p) {
+        if (configuration_.cameras[p].matches(seen.vendor, seen.model, seen.serial)) {
+            return int(p);
+        }
+    }
+    return -1;
 }
 
 void GenicamProvider::unplugSessionsOf(const std::string& address, uint64_t generation) {

@@ -78,6 +78,8 @@ private:
     void settle();
     void scan();
     Probe probe(Device& device);
+    // The first of the configuration's cameras that matches what a device said, -1 for none.
+    int profileFor(const Probe& seen) const;
     void handleLostControl();
     // Drops the retired sessions that are done, or with everything all of them.
     void dropRetired(bool everything);

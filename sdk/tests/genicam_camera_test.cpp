@@ -434,6 +434,35 @@ TEST_F(GenicamCameraTest, ADeviceWithoutProfileIsListedButNotOpenedAndOneWithAPr
         << "its profile has no command";
 }
 
+TEST_F(GenicamCameraTest, ACameraReadBeforeItToldItsIdentityIsMatchedOnceItDoes) {
+    ASSERT_EQ(startLibrary("\"127.0.0.1\"", kThermalProfile), 0);
+    ASSERT_TRUE(camera_.start(
+        {cameraProgram_, "--scenario", writeFile("scenario.json", kPersonScene), "--hold-identity"},
+        "127.0.0.1", folder_ + "/camera.log", "holds its vendor and model"));
+    auto records = camerasOnceThere(1);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].kind, 0) << "caught before it told its vendor";
+    EXPECT_STREQ(records[0].model, "Fake");
+    std::size_t seen;
+    {
+        std::lock_guard<std::mutex> lock(observer_.mutex);
+        seen = observer_.deviceChecks.size();
+    }
+
+    ASSERT_TRUE(camera_.send(SIGUSR1));
+    ASSERT_TRUE(waitFor([&] {
+        records = camerasOnceThere(1);
+        return records.size() == 1 && records[0].kind == 2;
+    }));
+    EXPECT_STREQ(records[0].label, "Door 1");
+    EXPECT_STREQ(records[0].model, "KVX-384TRA");
+    EXPECT_STREQ(records[0].identity, "16F0B001");
+    ASSERT_TRUE(observer_.waitUntil([&] { return observer_.deviceChecks.size() > seen; }));
+    EXPECT_EQ(observer_.deviceChecks[seen], 0) << "added, as a newly found camera";
+    openAndStream(records[0], SVK_PIXEL_FORMAT_RGB_CODE32);
+    EXPECT_TRUE(framesArrive(2));
+}
+
 TEST_F(GenicamCameraTest, CamerasAreListedInTheOrderOfTheirAddresses) {
     if (!genicamtest::hasLoopbackAddress("127.0.0.2")) {
         GTEST_SKIP() << "one camera answers per address: two need 127.0.0.2, set up in the test's own "

@@ -105,6 +105,8 @@ public:
         calidra::test::waitFor([&] { return !controlPortBound(address_); });
     }
 
+    bool send(int signal) { return pid_ > 0 && ::kill(pid_, signal) == 0; }
+
     int exitStatus() const { return exitStatus_; }
 
 private:

@@ -29,6 +29,7 @@ struct Options {
     std::string serial = "16F0B001";
     std::string scenarioPath;
     double lostRatio = 0.0;
+    bool holdIdentity = false; // for tests: a camera caught while it boots
 };
 
 // GigE Vision bootstrap registers the fake camera fills in for itself.
@@ -39,13 +40,17 @@ constexpr uint16_t kControlPort = 3956;
 
 int usage() {
     std::fprintf(stderr, "usage: thermal-gige-camera [--address 127.0.0.1] [--serial 16F0B001] "
-                         "[--scenario FILE] [--lost-ratio FRACTION]\n");
+                         "[--scenario FILE] [--lost-ratio FRACTION] [--hold-identity]\n");
     return 2;
 }
 
 bool parseOptions(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
         const std::string option = argv[i];
+        if (option == "--hold-identity") {
+            options.holdIdentity = true;
+            continue;
+        }
         if (i + 1 >= argc) {
             return false;
         }
@@ -153,7 +158,9 @@ int main(int argc, char** argv) {
     sigemptyset(&stopSignals);
     sigaddset(&stopSignals, SIGINT);
     sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    sigset_t blocked = stopSignals;
+    sigaddset(&blocked, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
 
     const std::string descriptionPath = writeDescription(options.serial);
     if (descriptionPath.empty()) {
@@ -169,6 +176,13 @@ int main(int argc, char** argv) {
     }
     g_object_set(gvCamera, "gvsp-lost-ratio", options.lostRatio, nullptr);
 
+    int received = 0;
+    if (options.holdIdentity) {
+        // Answers as the fake camera it is built on until told: how a camera may look while booting.
+        std::printf("thermal-gige-camera: holds its vendor and model until SIGUSR1\n");
+        std::fflush(stdout);
+        sigwait(&blocked, &received);
+    }
     ArvFakeCamera* fake = arv_gv_fake_camera_get_fake_camera(gvCamera);
     writeText(fake, kManufacturerNameRegister, 32, "Calidra");
     writeText(fake, kModelNameRegister, 32, camera.model);
@@ -192,8 +206,9 @@ int main(int argc, char** argv) {
                 options.address.c_str());
     std::fflush(stdout);
 
-    int received = 0;
-    sigwait(&stopSignals, &received);
+    if (received != SIGINT && received != SIGTERM) {
+        sigwait(&stopSignals, &received);
+    }
     // Ends the camera's thread before the frame source goes.
     g_object_unref(gvCamera);
     arv_shutdown();
