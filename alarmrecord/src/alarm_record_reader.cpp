@@ -12,25 +12,20 @@
 namespace calidra {
 namespace {
 
-// The table's columns, none when it does not exist. Records from before a column was added hold
-// it only once a station has opened them again; a reader never adds it.
-bool readTableColumns(QSqlDatabase& database, const QString& table, QStringList& columns,
-                      QString& errorText) {
-    QSqlQuery query(database);
-    if (!query.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table))) {
-        errorText = sqlErrorText(query.lastError());
-        return false;
-    }
-    while (query.next())
-        columns << query.value(1).toString();
-    return true;
+// The table's columns; a reader never adds a missing one.
+bool columnsOf(QSqlDatabase& database, const QString& table, QStringList& columns, QString& errorText) {
+    QSqlError error;
+    if (readTableColumns(database, table, columns, error))
+        return true;
+    errorText = sqlErrorText(error);
+    return false;
 }
 
 // Episode row id -> its snapshot files' names in the order they were taken.
 bool readSnapshotFilesByEpisode(QSqlDatabase& database, QHash<qint64, QStringList>& files,
                                 QString& errorText) {
     QStringList columns;
-    if (!readTableColumns(database, QStringLiteral("snapshots"), columns, errorText))
+    if (!columnsOf(database, QStringLiteral("snapshots"), columns, errorText))
         return false;
     if (columns.isEmpty())
         return true;
@@ -52,7 +47,7 @@ bool readSnapshotFilesByEpisode(QSqlDatabase& database, QHash<qint64, QStringLis
 
 bool readEpisodes(QSqlDatabase& database, std::vector<AlarmEpisode>& episodes, QString& errorText) {
     QStringList columns;
-    if (!readTableColumns(database, QStringLiteral("episodes"), columns, errorText))
+    if (!columnsOf(database, QStringLiteral("episodes"), columns, errorText))
         return false;
     const bool hasThreshold = columns.contains(QStringLiteral("threshold_celsius"));
     QSqlQuery query(database);

@@ -97,28 +97,27 @@ AlarmRecordWriter::Outcome AlarmRecordWriter::openRecord(SqliteConnection::Mode 
         fail(QStringLiteral("opened"), QString(connection_->errorText()));
         return Outcome::Failed;
     }
-    Outcome outcome = addEpisodeColumns();
+    Outcome outcome =
+        addMissingColumns(QStringLiteral("episodes"), {QStringLiteral("reference_correction_celsius"),
+                                                       QStringLiteral("threshold_celsius")});
     if (outcome == Outcome::Written)
-        outcome = addPeopleThresholdColumn();
+        outcome = addMissingColumns(QStringLiteral("people"), {QStringLiteral("threshold_celsius")});
     return outcome == Outcome::Written ? runAll(schemaStatements, "opened") : outcome;
 }
 
-AlarmRecordWriter::Outcome AlarmRecordWriter::addEpisodeColumns() {
+AlarmRecordWriter::Outcome AlarmRecordWriter::addMissingColumns(const QString& table, QStringList missing) {
     // SQLite has no ADD COLUMN IF NOT EXISTS: the table's columns say which are needed.
-    QSqlQuery columns(connection_->database());
-    if (!columns.exec(QStringLiteral("PRAGMA table_info(episodes)")))
-        return failure(columns.lastError(), "opened");
-    QStringList missing{QStringLiteral("reference_correction_celsius"), QStringLiteral("threshold_celsius")};
-    bool tableExists = false;
-    while (columns.next()) {
-        tableExists = true;
-        missing.removeAll(columns.value(1).toString());
-    }
-    if (!tableExists)
-        return Outcome::Written; // made whole by the schema
+    QStringList columns;
+    QSqlError error;
+    if (!readTableColumns(connection_->database(), table, columns, error))
+        return failure(error, "opened");
+    if (columns.isEmpty())
+        return Outcome::Written; // no table yet: made whole by the schema
+    for (const QString& column : columns)
+        missing.removeAll(column);
     for (const QString& column : missing) {
         QSqlQuery upgrade(connection_->database());
-        if (!upgrade.prepare(QStringLiteral("ALTER TABLE episodes ADD COLUMN %1 REAL").arg(column)))
+        if (!upgrade.prepare(QStringLiteral("ALTER TABLE %1 ADD COLUMN %2 REAL").arg(table, column)))
             return failure(upgrade.lastError(), "opened");
         const Outcome outcome = run(upgrade, "opened");
         if (outcome != Outcome::Written)

@@ -101,12 +101,10 @@ private:
     void writePending();
     Outcome write(const PendingWrite& pending);
     Outcome insertEpisode(uint64_t episode, const QDateTime& start, const EpisodeValues& values);
-    // Records made before episodes kept the reference's correction or the threshold get the
-    // columns, in place; their earlier rows hold NULL there.
-    Outcome addEpisodeColumns();
+    // Records made before a table kept a value (the reference's correction, the threshold in
+    // force) get its REAL column, in place; their earlier rows hold NULL there.
+    Outcome addMissingColumns(const QString& table, QStringList missing);
     Outcome insertPerson(const PersonEntry& person);
-    // Records made before people kept the threshold in force get its column, in place.
-    Outcome addPeopleThresholdColumn();
     // The damaged file goes to alarms.sqlite.damaged-<time>; the next row starts a new record.
     void moveDamagedRecordAside();
 

@@ -44,11 +44,10 @@ PeopleResult readPeople(const QString& databasePath, qint64 fromUtc, qint64 toUt
     }
     query.finish();
     // A record no station has opened since the threshold was kept lacks its column.
-    bool thresholdKept = false;
-    if (query.exec(QStringLiteral("PRAGMA table_info(people)")))
-        while (query.next())
-            thresholdKept = thresholdKept || query.value(1).toString() == QLatin1String("threshold_celsius");
-    query.finish();
+    QStringList columns;
+    QSqlError ignored; // as before: an unreadable column list reads as a record without it
+    readTableColumns(connection.database(), QStringLiteral("people"), columns, ignored);
+    const bool thresholdKept = columns.contains(QStringLiteral("threshold_celsius"));
     query.prepare(
         QStringLiteral("SELECT number, first_local, first_utc, last_local, last_utc, reading_celsius,"
                        " alarmed, counted_frames, %1 FROM people WHERE last_utc >= ? AND last_utc < ?"

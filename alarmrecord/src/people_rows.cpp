@@ -33,22 +33,4 @@ AlarmRecordWriter::Outcome AlarmRecordWriter::insertPerson(const PersonEntry& pe
     return run(query, "written");
 }
 
-AlarmRecordWriter::Outcome AlarmRecordWriter::addPeopleThresholdColumn() {
-    QSqlQuery columns(connection_->database());
-    if (!columns.exec(QStringLiteral("PRAGMA table_info(people)")))
-        return failure(columns.lastError(), "opened");
-    bool tableExists = false;
-    while (columns.next()) {
-        tableExists = true;
-        if (columns.value(1).toString() == QLatin1String("threshold_celsius"))
-            return Outcome::Written;
-    }
-    if (!tableExists)
-        return Outcome::Written; // made whole by the schema
-    QSqlQuery upgrade(connection_->database());
-    if (!upgrade.prepare(QStringLiteral("ALTER TABLE people ADD COLUMN threshold_celsius REAL")))
-        return failure(upgrade.lastError(), "opened");
-    return run(upgrade, "opened");
-}
-
 } // namespace calidra

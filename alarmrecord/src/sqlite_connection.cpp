@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
 #include <QUrl>
 
 #include <atomic>
@@ -24,6 +26,17 @@ QString uniqueConnectionName() {
 QString sqlErrorText(const QSqlError& error) {
     const QString databaseText = error.databaseText().trimmed();
     return databaseText.isEmpty() ? error.text().trimmed() : databaseText;
+}
+
+bool readTableColumns(QSqlDatabase& database, const QString& table, QStringList& columns, QSqlError& error) {
+    QSqlQuery query(database);
+    if (!query.exec(QStringLiteral("PRAGMA table_info(%1)").arg(table))) {
+        error = query.lastError();
+        return false;
+    }
+    while (query.next())
+        columns << query.value(1).toString();
+    return true;
 }
 
 SqlFailure classifySqlFailure(const QSqlError& error) {

@@ -6,6 +6,7 @@
 
 #include <QSqlDatabase>
 #include <QString>
+#include <QStringList>
 
 class QSqlError;
 
@@ -21,6 +22,10 @@ enum class SqlFailure {
     Other,   // read-only, disk full, folder gone: try again later
 };
 SqlFailure classifySqlFailure(const QSqlError& error);
+
+// The table's column names, none when the table does not exist; false (and the error) when SQLite
+// could not say. Records from before a column was added hold it only once a station opened them.
+bool readTableColumns(QSqlDatabase& database, const QString& table, QStringList& columns, QSqlError& error);
 
 class SqliteConnection {
 public:
