@@ -123,7 +123,77 @@ CALIDRA_SUM_LOOP int32_t largestInsideSum(const uint16_t* const* rows, int left,
     return largest;
 }
 
+// The largest code of each of count rows of width codes, step codes apart, in one loop nest.
+CALIDRA_SUM_LOOP void largestCodes(const uint16_t* __restrict codes, std::size_t step, int width, int count,
+                                   uint16_t* __restrict largest) {
+    for (int row = 0; row < count; ++row, codes += step) {
+        uint16_t rowLargest = 0;
+        for (int column = 0; column < width; ++column)
+            rowLargest = std::max(rowLargest, codes[column]);
+        largest[row] = rowLargest;
+    }
+}
+
+// The 25-code sum of the window centred at (column, row), mirrored at the plane's edges.
+uint32_t windowSum(const cv::Mat& codePlane, int column, int row) {
+    uint32_t sum = 0;
+    for (int dy = -radius; dy <= radius; ++dy) {
+        const uint16_t* codes =
+            codePlane.ptr<uint16_t>(cv::borderInterpolate(row + dy, codePlane.rows, cv::BORDER_REFLECT_101));
+        for (int dx = -radius; dx <= radius; ++dx)
+            sum += codes[cv::borderInterpolate(column + dx, codePlane.cols, cv::BORDER_REFLECT_101)];
+    }
+    return sum;
+}
+
 } // namespace
+
+cv::Rect RegionSmoother::windowsThatMayBeLargest(const cv::Mat& codePlane, const cv::Rect& rectangle) {
+    // Every code a window of the rectangle reads, mirrored ones included, lies within two pixels
+    // of the rectangle inside the plane (the mirror of a pixel past an edge is as near as it).
+    const cv::Rect sources = cv::Rect(rectangle.x - radius, rectangle.y - radius,
+                                      rectangle.width + 2 * radius, rectangle.height + 2 * radius) &
+                             cv::Rect(0, 0, codePlane.cols, codePlane.rows);
+    rowLargest_.resize(std::size_t(sources.height));
+    largestCodes(codePlane.ptr<uint16_t>(sources.y) + sources.x, codePlane.step1(), sources.width,
+                 sources.height, rowLargest_.data());
+    // One known window: the one nearest the warmest code.
+    const int warmestRow =
+        int(std::max_element(rowLargest_.begin(), rowLargest_.end()) - rowLargest_.begin());
+    const uint16_t warmest = rowLargest_[std::size_t(warmestRow)];
+    const uint16_t* warmestCodes = codePlane.ptr<uint16_t>(sources.y + warmestRow) + sources.x;
+    const int warmestColumn =
+        int(std::find(warmestCodes, warmestCodes + sources.width, warmest) - warmestCodes);
+    const cv::Point known(
+        std::clamp(sources.x + warmestColumn, rectangle.x, rectangle.x + rectangle.width - 1),
+        std::clamp(sources.y + warmestRow, rectangle.y, rectangle.y + rectangle.height - 1));
+    // A window summing to more than the known one holds a code above a 25th of its sum, and so
+    // is centred within two pixels of such a code.
+    const uint32_t threshold = windowSum(codePlane, known.x, known.y) / cellCount + 1;
+    if (threshold > warmest)
+        return cv::Rect(known, cv::Size(1, 1));
+    int top = sources.height;
+    int bottom = -1;
+    int left = sources.width;
+    int right = -1;
+    const auto above = [threshold](uint16_t code) { return code >= threshold; };
+    for (int row = 0; row < sources.height; ++row) {
+        if (rowLargest_[std::size_t(row)] < threshold)
+            continue;
+        top = std::min(top, row);
+        bottom = row;
+        const uint16_t* codes = codePlane.ptr<uint16_t>(sources.y + row) + sources.x;
+        left = std::min(left, int(std::find_if(codes, codes + left, above) - codes));
+        for (int column = sources.width - 1; column > right; --column)
+            if (above(codes[column])) {
+                right = column;
+                break;
+            }
+    }
+    return cv::Rect(sources.x + left - radius, sources.y + top - radius, right - left + 1 + 2 * radius,
+                    bottom - top + 1 + 2 * radius) &
+           rectangle;
+}
 
 // Column sums of the five source rows around the next rectangle row. Only the up to two window
 // columns at each side that reach past the plane are looked up through the mirrored column list.
@@ -208,10 +278,12 @@ void RegionSmoother::smooth(const cv::Mat& codePlane, const cv::Rect& rectangle,
 
 uint16_t RegionSmoother::maximum(const cv::Mat& codePlane, const cv::Rect& rectangle) {
     CV_Assert(codePlane.type() == CV_16UC1);
-    const cv::Rect inside = rectangle & cv::Rect(0, 0, codePlane.cols, codePlane.rows);
-    if (inside.empty())
+    const cv::Rect whole = rectangle & cv::Rect(0, 0, codePlane.cols, codePlane.rows);
+    if (whole.empty())
         return 0;
-    // Rounding never reverses an order, so the largest mean comes from the largest sum.
+    // Rounding never reverses an order, so the largest mean comes from the largest sum, and the
+    // windows that cannot hold it need no sum.
+    const cv::Rect inside = windowsThatMayBeLargest(codePlane, whole);
     startWindow(codePlane, inside);
     int32_t largestSum = 0;
     if (firstPlainColumn_ == 0 && endPlainColumn_ == int(columnSums_.size())) {

@@ -62,6 +62,17 @@ TEST(RegionSmoothingTest, MatchesTheWholePlaneFilterOnSceneCodes) {
         expectIdenticalToWholePlane(plane, random, "scene codes");
         random.fill(plane, cv::RNG::UNIFORM, 0, 12427);
         expectIdenticalToWholePlane(plane, random, "codes below 12427");
+        // A room with a few warm faces, some at the edges, where only a few windows can hold the
+        // largest mean.
+        random.fill(plane, cv::RNG::UNIFORM, 1220, 1224);
+        for (int spot = 0; spot < 6; ++spot) {
+            const cv::Point corner(random.uniform(-2, size.width), random.uniform(-2, size.height));
+            const cv::Rect face = cv::Rect(corner, cv::Size(random.uniform(1, 7), random.uniform(1, 7))) &
+                                  cv::Rect(cv::Point(), size);
+            if (!face.empty())
+                plane(face) += cv::Scalar(random.uniform(100, 180));
+        }
+        expectIdenticalToWholePlane(plane, random, "warm spots");
     }
 }
 

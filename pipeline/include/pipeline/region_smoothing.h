@@ -23,6 +23,8 @@ public:
     uint16_t maximum(const cv::Mat& codePlane, const cv::Rect& rectangle);
 
 private:
+    // The part of the rectangle holding the centre of every window whose sum can be the largest.
+    cv::Rect windowsThatMayBeLargest(const cv::Mat& codePlane, const cv::Rect& rectangle);
     void startWindow(const cv::Mat& codePlane, const cv::Rect& rectangle);
     // Moves the five-row column sums down to the next row of the rectangle.
     void advanceColumnSums();
@@ -35,6 +37,7 @@ private:
     std::vector<uint32_t> columnSums_;
     std::vector<uint32_t> rowSums_;
     std::vector<int32_t> columnMaxima_;
+    std::vector<uint16_t> rowLargest_;
     int firstPlainColumn_ = 0;
     int endPlainColumn_ = 0;
     int windowLeft_ = 0;
