@@ -1,10 +1,11 @@
 #include "pipeline/overlays.h"
 
 #include "pipeline/label_placement.h"
+#include "pipeline/label_strokes.h"
 
 #include <opencv2/imgproc.hpp>
 
-#include <cstdio>
+#include <charconv>
 #include <string>
 
 namespace calidra {
@@ -19,10 +20,12 @@ cv::Rect regionOf(const Detection& detection) {
                     detection.bottom - detection.top);
 }
 
+// As printf's "%.1f" writes it, without going through the locale and format machinery.
 std::string labelOf(const Detection& detection, TemperatureUnit unit) {
     char label[32];
-    std::snprintf(label, sizeof label, "%.1f", toDisplayUnit(detection.temperature, unit));
-    return label;
+    const std::to_chars_result written = std::to_chars(
+        label, label + sizeof label, toDisplayUnit(detection.temperature, unit), std::chars_format::fixed, 1);
+    return std::string(label, written.ptr);
 }
 
 cv::Point labelOrigin(const Detection& detection, const LabelStyle& style) {
@@ -66,12 +69,14 @@ void drawOverlays(cv::Mat& bgrPicture, const DetectionList& detections, int font
     if (bgrPicture.empty())
         return;
     const LabelStyle style = labelStyle(fontSize);
+    // Kept per thread: each frame thread draws the same few readings frame after frame.
+    thread_local LabelStrokes strokes;
     forEachLabel(detections, style, unit, bgrPicture.size(),
                  [&](const Detection& detection, const std::string& label, cv::Point origin, cv::Size, int) {
                      cv::rectangle(bgrPicture, regionOf(detection),
                                    detection.alarm ? alarmColour : regionColour, 1, cv::LINE_8);
-                     cv::putText(bgrPicture, label, origin, cv::FONT_HERSHEY_DUPLEX, style.fontScale,
-                                 labelColour, labelStrokeThickness, cv::LINE_8);
+                     strokes.draw(bgrPicture, label, origin, style.fontScale, labelStrokeThickness,
+                                  labelColour);
                  });
 }
 
