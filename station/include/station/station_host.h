@@ -117,6 +117,7 @@ private:
     std::string pictureStatus_;
     std::vector<cv::Rect> pictureMasks_;
     std::vector<cv::Rect> nextPictureMasks_; // frame thread only, until its picture is shown
+    cv::Mat convertedPicture_;               // frame thread only: the next picture, then a spare
     bool pictureWaiting_ = false;
 
     std::mutex peopleLock_;
