@@ -112,6 +112,8 @@ void convertForPainting(const cv::Mat& picture, cv::Mat& converted) {
 } // namespace
 
 void StationHost::showFrame(const cv::Mat& renderImage, bool measuring, const std::string& statusText) {
+    if (!picturesWanted_.load())
+        return;
     // The conversion is the hand-over's only pass over the picture, outside the lock so the owner
     // thread never waits for it.
     convertForPainting(renderImage, convertedPicture_);

@@ -39,6 +39,13 @@ TEST_F(StationHostTest, NewestPictureWinsAndTheGuiIsWokenOncePerWait) {
 
     host.showFrame(picture(30), false, "");
     EXPECT_EQ(wakeUps, 2);
+
+    // Without a taker nothing is handed over and nobody is woken.
+    ASSERT_TRUE(host.takeLatestPicture(taken, measuring, status));
+    host.setPicturesWanted(false);
+    host.showFrame(picture(50), false, "");
+    EXPECT_EQ(wakeUps, 2);
+    EXPECT_FALSE(host.takeLatestPicture(taken, measuring, status));
 }
 
 TEST_F(StationHostTest, PictureHandedOverIsACopy) {
