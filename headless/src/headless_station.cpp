@@ -20,6 +20,9 @@ HeadlessStation::HeadlessStation(const HeadlessOptions& options, SettingsSection
                                  QString programFolder, LineWriter& out, ConnectionTimings timings)
     : options_(options), out_(out),
       station_(settings, log_, headlessOptions(std::move(programFolder), timings)) {
+    // The frame thread still renders each picture and tells every alarm change, as with a window,
+    // but no window takes the pictures from the station.
+    station_.setPicturesWanted(false);
     connect(&station_, &Station::alarmChanged, this, [this](bool on) { out_.write(alarmLine(on)); });
     connect(&station_, &Station::snapshotSaved, this,
             [this](const QString& path) { out_.write(snapshotLine(path)); });

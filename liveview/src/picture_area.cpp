@@ -4,8 +4,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include <opencv2/imgproc.hpp>
-
 namespace calidra {
 namespace {
 
@@ -51,20 +49,22 @@ void PictureArea::takeNewestPicture() {
         return;
     bool measuring = false;
     std::string status;
-    if (!source_->takeLatestPicture(newest_, measuring, status, &maskRegions_) || newest_.empty() ||
-        newest_.type() != CV_8UC3)
+    if (!source_->takeLatestPicture(newest_, measuring, status, &maskRegions_))
         return;
-    // Kept, so a repaint after a resize or an expose shows the picture again. In the raster
-    // engine's own format the paint is a plain scaled blit, with no converted copy per paint.
-    if (picture_.width() != newest_.cols || picture_.height() != newest_.rows)
-        picture_ = QImage(newest_.cols, newest_.rows, QImage::Format_RGB32);
+    // The old buffer went back to the slot: the image must never point into it again. The new one
+    // paints the taken buffer itself, each paint one plain stretch with no converted copy, and is
+    // kept so a repaint after a resize or an expose shows the picture again.
+    picture_ = QImage();
+    if (newest_.empty() || newest_.type() != CV_8UC4)
+        return;
 #if Q_BYTE_ORDER == Q_LITTLE_ENDIAN
-    // Its pixels are the bytes blue, green, red, 255.
-    cv::Mat shown(picture_.height(), picture_.width(), CV_8UC4, picture_.bits(),
-                  std::size_t(picture_.bytesPerLine()));
-    cv::cvtColor(newest_, shown, cv::COLOR_BGR2BGRA);
+    picture_ = QImage(static_cast<const uchar*>(newest_.data), newest_.cols, newest_.rows, int(newest_.step),
+                      QImage::Format_RGB32);
 #else
-    picture_ = QImage(newest_.data, newest_.cols, newest_.rows, int(newest_.step), QImage::Format_BGR888)
+    // Here the words would read 0xBBGGRRff: converted once per picture.
+    picture_ = QImage(static_cast<const uchar*>(newest_.data), newest_.cols, newest_.rows, int(newest_.step),
+                      QImage::Format_RGBA8888)
+                   .rgbSwapped()
                    .convertToFormat(QImage::Format_RGB32);
 #endif
     measuring_ = measuring;

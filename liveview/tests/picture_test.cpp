@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 namespace calidra {
 namespace {
 
@@ -85,6 +88,39 @@ TEST_F(PictureTest, FramesArrivingFasterThanTheGuiAreCoalesced) {
     QApplication::processEvents();
     EXPECT_EQ(area.picturesTaken(), 1u);
     EXPECT_EQ(area.currentPicture().pixel(0, 0), qRgb(30, 30, 30));
+}
+
+TEST_F(PictureTest, APaintedPictureIsNeverOneTheFrameThreadIsWriting) {
+    // The area paints the buffer it took from the slot; the frame thread keeps converting new
+    // frames meanwhile. A shared buffer would show as a picture of two frames' values.
+    PictureArea area;
+    area.setSource(&host);
+    area.resize(32, 16);
+    std::atomic<bool> stop{false};
+    std::thread frames([&] {
+        QElapsedTimer running;
+        running.start();
+        for (int frame = 0; !stop.load() && running.elapsed() < 5000; ++frame)
+            host.showFrame(cv::Mat(64, 128, CV_8UC3, cv::Scalar::all(frame % 200 + 1)), false, "");
+    });
+    int checked = 0;
+    int mixed = 0;
+    QElapsedTimer waited;
+    waited.start();
+    while (checked < 50 && waited.elapsed() < 5000) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        if (area.currentPicture().isNull())
+            continue;
+        const QImage shown = area.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x)
+                mixed += shown.pixel(x, y) != shown.pixel(0, 0) ? 1 : 0;
+        ++checked;
+    }
+    stop.store(true);
+    frames.join();
+    EXPECT_EQ(checked, 50);
+    EXPECT_EQ(mixed, 0);
 }
 
 TEST_F(PictureTest, StatusLineOnlyWhileMeasuring) {

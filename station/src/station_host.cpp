@@ -5,6 +5,8 @@
 
 #include "eventlog/log_sink.h"
 
+#include <opencv2/imgproc.hpp>
+
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -85,11 +87,40 @@ void StationHost::stopAlarmSound() {
     sound_.requestStop();
 }
 
+namespace {
+
+// OpenCV runs a conversion this small on the calling thread: a picture converted in such bands
+// wakes no worker threads, which would spin for longer than the band takes.
+constexpr int pixelsConvertedInline = 1 << 16;
+
+// The pipeline's BGR picture in the window's painting format (see PictureSource), reusing the
+// destination's memory for frames of one size. Anything else leaves it empty: nothing to paint.
+void convertForPainting(const cv::Mat& picture, cv::Mat& converted) {
+    if (picture.empty() || picture.type() != CV_8UC3) {
+        converted.release();
+        return;
+    }
+    converted.create(picture.size(), CV_8UC4);
+    const int rowsPerBand = std::max(1, pixelsConvertedInline / picture.cols);
+    for (int top = 0; top < picture.rows; top += rowsPerBand) {
+        const cv::Range rows(top, std::min(picture.rows, top + rowsPerBand));
+        cv::Mat band = converted.rowRange(rows);
+        cv::cvtColor(picture.rowRange(rows), band, cv::COLOR_BGR2BGRA);
+    }
+}
+
+} // namespace
+
 void StationHost::showFrame(const cv::Mat& renderImage, bool measuring, const std::string& statusText) {
+    if (!picturesWanted_.load())
+        return;
+    // The conversion is the hand-over's only pass over the picture, outside the lock so the owner
+    // thread never waits for it.
+    convertForPainting(renderImage, convertedPicture_);
     bool wasWaiting = false;
     {
         std::lock_guard<std::mutex> lock(pictureLock_);
-        renderImage.copyTo(picture_); // reuses the slot's memory for frames of one size
+        cv::swap(convertedPicture_, picture_); // the buffer given back is used for a later frame
         pictureMeasuring_ = measuring;
         pictureStatus_ = statusText;
         pictureMasks_ = nextPictureMasks_;

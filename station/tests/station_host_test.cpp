@@ -32,13 +32,20 @@ TEST_F(StationHostTest, NewestPictureWinsAndTheGuiIsWokenOncePerWait) {
     host.showFrame(picture(20), true, "Collecting");
     EXPECT_EQ(wakeUps, 1);
     ASSERT_TRUE(host.takeLatestPicture(taken, measuring, status));
-    EXPECT_EQ(taken.at<cv::Vec3b>(3, 5), cv::Vec3b(20, 20, 20));
+    EXPECT_EQ(taken.at<cv::Vec4b>(3, 5), cv::Vec4b(20, 20, 20, 255));
     EXPECT_TRUE(measuring);
     EXPECT_EQ(status, "Collecting");
     EXPECT_FALSE(host.takeLatestPicture(taken, measuring, status));
 
     host.showFrame(picture(30), false, "");
     EXPECT_EQ(wakeUps, 2);
+
+    // Without a taker nothing is handed over and nobody is woken.
+    ASSERT_TRUE(host.takeLatestPicture(taken, measuring, status));
+    host.setPicturesWanted(false);
+    host.showFrame(picture(50), false, "");
+    EXPECT_EQ(wakeUps, 2);
+    EXPECT_FALSE(host.takeLatestPicture(taken, measuring, status));
 }
 
 TEST_F(StationHostTest, PictureHandedOverIsACopy) {
@@ -49,7 +56,7 @@ TEST_F(StationHostTest, PictureHandedOverIsACopy) {
     bool measuring = false;
     std::string status;
     ASSERT_TRUE(host.takeLatestPicture(taken, measuring, status));
-    EXPECT_EQ(taken.at<cv::Vec3b>(0, 0), cv::Vec3b(40, 40, 40));
+    EXPECT_EQ(taken.at<cv::Vec4b>(0, 0), cv::Vec4b(40, 40, 40, 255));
 }
 
 TEST_F(StationHostTest, WithoutCameraNothingIsReadFromIt) {

@@ -55,9 +55,9 @@ private:
     PictureSource* source_ = nullptr;
     CameraSignal cameraSignal_ = CameraSignal::Live; // the live view tells it otherwise
     std::vector<cv::Rect> maskRegions_;
-    cv::Mat newest_; // reused for every frame of one size
-    // The newest picture in the raster engine's own format: each paint stretches it straight
-    // onto the window, with no converted or scaled copy in between.
+    cv::Mat newest_; // swapped with the slot's for every picture
+    // The newest picture in the raster engine's own format, over newest_'s pixels: each paint
+    // stretches it straight onto the window, with no converted or scaled copy in between.
     QImage picture_;
     bool measuring_ = false;
     QString statusText_;

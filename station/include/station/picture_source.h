@@ -17,6 +17,9 @@ public:
     using QObject::QObject;
 
     // The newest picture since the last call (older ones are dropped); false when none is new.
+    // Its pixels are the bytes blue, green, red, 255 (CV_8UC4): on a little-endian machine the
+    // raster engine's own 0xffRRGGBB words, so the window paints the buffer without converting it.
+    // The caller's old buffer is taken in exchange, for a later picture.
     // maskRegions, when given, receives the mask regions applied to that picture's frame.
     virtual bool takeLatestPicture(cv::Mat& picture, bool& measuring, std::string& statusText,
                                    std::vector<cv::Rect>* maskRegions = nullptr) = 0;

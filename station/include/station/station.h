@@ -79,6 +79,8 @@ public:
     uint64_t shownFrameCount() const { return pipeline_.shownFrameCount(); }
     // Without a view window the frame thread renders no picture and tells no alarm change.
     void setViewWindowExists(bool exists) { host_.setViewWindowExists(exists); }
+    // Whether anyone takes pictures from pictures(); without a taker none is handed over.
+    void setPicturesWanted(bool wanted) { host_.setPicturesWanted(wanted); }
     // The parts themselves, for the station's tests and the frame observer.
     FramePipeline& pipeline() { return pipeline_; }
     StationHost& host() { return host_; }

@@ -38,6 +38,8 @@ public:
     // The name the snapshot captions carry (UTF-8).
     void setStationName(const std::string& name);
     void setViewWindowExists(bool exists) { viewWindowExists_.store(exists); }
+    // Without anyone to take the live pictures, showFrame hands none over: no pass over the picture.
+    void setPicturesWanted(bool wanted) { picturesWanted_.store(wanted); }
     // Owner thread, before frames arrive: who keeps the alarm episodes, told in the pipeline's
     // alarm calls.
     void setAlarmEpisodes(AlarmEpisodes* episodes) { episodes_.store(episodes); }
@@ -101,6 +103,7 @@ private:
     ConnectionClock& clock_;
     std::atomic<Camera*> camera_{nullptr};
     std::atomic<bool> viewWindowExists_{true};
+    std::atomic<bool> picturesWanted_{true};
     std::atomic<AlarmEpisodes*> episodes_{nullptr};
     // Frame thread: the reference's correction in force, NaN outside temperature mode Reference;
     // an alarm episode keeps the one of its start.
@@ -117,6 +120,7 @@ private:
     std::string pictureStatus_;
     std::vector<cv::Rect> pictureMasks_;
     std::vector<cv::Rect> nextPictureMasks_; // frame thread only, until its picture is shown
+    cv::Mat convertedPicture_;               // frame thread only: the next picture, then a spare
     bool pictureWaiting_ = false;
 
     std::mutex peopleLock_;
