@@ -260,10 +260,17 @@ void PeopleTracker::update(const FrameInput& frame, std::vector<PersonResult>& f
                 return true;
         return false;
     };
+    // One run together with someone is not moved by most regions, so their prediction is all there
+    // is: a region that misses half of it is the other one come apart (the person themselves may be
+    // out of the picture by then, or too small a part of it to be a region).
+    const auto mayTake = [&](const Track& track, const cv::Rect& region) {
+        return !walksIn(track, region) &&
+               (!track.accompanied || (region & track.predicted).area() * 2 >= track.predicted.area());
+    };
     cost_.assign(tracks_.size(), std::vector<double>(regions.size(), impossible));
     for (std::size_t t = 0; t < tracks_.size(); ++t)
         for (std::size_t r = 0; r < regions.size(); ++r)
-            if (!trackTaken_[t] && sharedBy_[r] == 0 && !walksIn(tracks_[t], boxOf(regions[r])))
+            if (!trackTaken_[t] && sharedBy_[r] == 0 && mayTake(tracks_[t], boxOf(regions[r])))
                 cost_[t][r] = matchCost(tracks_[t].predicted, boxOf(regions[r]));
     const std::vector<int> assigned = optimalAssignment(cost_);
 
@@ -324,9 +331,10 @@ void PeopleTracker::update(const FrameInput& frame, std::vector<PersonResult>& f
             kept.push_back(std::move(track));
             continue;
         }
-        // Walked out: last seen at the border and expected beyond it now.
+        // Walked out: last seen at the border (or run together with someone, not seen alone since)
+        // and expected beyond it now.
         const cv::Rect& next = track.predicted;
-        const bool goneOut = (track.touchedBorder || track.leavingSides != 0) &&
+        const bool goneOut = (track.touchedBorder || track.leavingSides != 0 || track.accompanied) &&
                              (next.x < 0 || next.y < 0 || next.x + next.width > frame.width ||
                               next.y + next.height > frame.height);
         const bool unseenTooLong = uint32_t(frame.tick - track.lastSeenTick) > unseenLimitMs;
