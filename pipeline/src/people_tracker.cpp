@@ -55,6 +55,16 @@ int edgeNoise(const cv::Rect& box, int side) {
     return std::max(4, along / 20);
 }
 
+// Larger than a person's region alone by more than the jitter of both its edges.
+bool largerThan(const cv::Rect& region, const cv::Size& alone) {
+    const cv::Rect aloneBox(cv::Point(0, 0), alone);
+    return region.width > alone.width + 2 * edgeNoise(aloneBox, leftSide) ||
+           region.height > alone.height + 2 * edgeNoise(aloneBox, topSide);
+}
+
+// Someone hidden wholly behind another this long is not told apart from them.
+constexpr uint32_t aloneAgainMs = 1000;
+
 double overlap(const cv::Rect& a, const cv::Rect& b) {
     const double common = double((a & b).area());
     const double united = double(a.area()) + double(b.area()) - common;
@@ -139,6 +149,35 @@ void PeopleTracker::followBorders(Track& track, const cv::Rect& box, int width, 
     }
 }
 
+// A person wholly in view whose region grows beyond their size alone has run together with someone
+// the prediction missed, often one who came in at the border already run together with them. Two
+// who cross may then for a frame look exactly like one, so the person stays accompanied until the
+// two come apart (another region in the one they last shared) or the region has been of their size
+// alone for a second.
+bool PeopleTracker::sharesRegion(Track& track, const cv::Rect& box, const DetectionList& regions,
+                                 std::size_t matched, uint32_t tick) {
+    if (!track.accompanied) {
+        if (track.touchedBorder || !largerThan(box, track.box.size()))
+            return false;
+        track.accompanied = true;
+        track.aloneSize = track.box.size();
+        track.fitting = false;
+    }
+    const bool fits = !largerThan(box, track.aloneSize);
+    if (fits && !track.fitting)
+        track.fittingSince = tick;
+    track.fitting = fits;
+    bool apart = false;
+    for (std::size_t r = 0; r < regions.size() && fits && !apart; ++r)
+        apart = r != matched && (boxOf(regions[r]) & track.company).area() > 0;
+    if (apart || (fits && tick - track.fittingSince >= aloneAgainMs)) {
+        track.accompanied = false;
+        return false;
+    }
+    track.company = box;
+    return true;
+}
+
 void PeopleTracker::predict(Track& track, uint32_t tick) {
     const float seconds = float(int32_t(tick - track.lastPredictTick)) / 1000.0f;
     track.lastPredictTick = tick;
@@ -221,10 +260,17 @@ void PeopleTracker::update(const FrameInput& frame, std::vector<PersonResult>& f
                 return true;
         return false;
     };
+    // One run together with someone is not moved by most regions, so their prediction is all there
+    // is: a region that misses half of it is the other one come apart (the person themselves may be
+    // out of the picture by then, or too small a part of it to be a region).
+    const auto mayTake = [&](const Track& track, const cv::Rect& region) {
+        return !walksIn(track, region) &&
+               (!track.accompanied || (region & track.predicted).area() * 2 >= track.predicted.area());
+    };
     cost_.assign(tracks_.size(), std::vector<double>(regions.size(), impossible));
     for (std::size_t t = 0; t < tracks_.size(); ++t)
         for (std::size_t r = 0; r < regions.size(); ++r)
-            if (!trackTaken_[t] && sharedBy_[r] == 0 && !walksIn(tracks_[t], boxOf(regions[r])))
+            if (!trackTaken_[t] && sharedBy_[r] == 0 && mayTake(tracks_[t], boxOf(regions[r])))
                 cost_[t][r] = matchCost(tracks_[t].predicted, boxOf(regions[r]));
     const std::vector<int> assigned = optimalAssignment(cost_);
 
@@ -242,9 +288,10 @@ void PeopleTracker::update(const FrameInput& frame, std::vector<PersonResult>& f
         const cv::Rect box = boxOf(region);
         matched[t] = 1;
         regionTaken[std::size_t(r)] = 1;
-        // Far wider than the person was, wholly in view: someone else ran into them, whom the
-        // prediction missed. Seen, but neither measured nor moved by it.
-        if (!track.touchedBorder && box.width * 2 > track.box.width * 3) {
+        // Someone else in the region: seen, never measured, and moved only by a region of the
+        // person's own size.
+        const bool accompanied = sharesRegion(track, box, regions, std::size_t(r), frame.tick);
+        if (accompanied && !track.fitting) {
             track.lastSeenTick = frame.tick;
             if (track.confirmed)
                 regionNumbers_[std::size_t(r)] = track.number;
@@ -259,7 +306,8 @@ void PeopleTracker::update(const FrameInput& frame, std::vector<PersonResult>& f
         track.touchedBorder = touchesBorder(box, frame.width, frame.height);
         ++track.hits;
         // A leaver is partly out of the picture even where someone in front hides the border.
-        if (!track.touchedBorder && track.leavingSides == 0 && region.area() >= frame.minimumRegionArea) {
+        if (!accompanied && !track.touchedBorder && track.leavingSides == 0 &&
+            region.area() >= frame.minimumRegionArea) {
             ++track.counted;
             if (track.counted == 1 || region.temperature > track.highest) {
                 track.highest = region.temperature;
@@ -283,9 +331,10 @@ void PeopleTracker::update(const FrameInput& frame, std::vector<PersonResult>& f
             kept.push_back(std::move(track));
             continue;
         }
-        // Walked out: last seen at the border and expected beyond it now.
+        // Walked out: last seen at the border (or run together with someone, not seen alone since)
+        // and expected beyond it now.
         const cv::Rect& next = track.predicted;
-        const bool goneOut = (track.touchedBorder || track.leavingSides != 0) &&
+        const bool goneOut = (track.touchedBorder || track.leavingSides != 0 || track.accompanied) &&
                              (next.x < 0 || next.y < 0 || next.x + next.width > frame.width ||
                               next.y + next.height > frame.height);
         const bool unseenTooLong = uint32_t(frame.tick - track.lastSeenTick) > unseenLimitMs;

@@ -132,6 +132,13 @@ std::vector<Sequence> sequences() {
     Walker crossingSlow = fromRight(0, 36.5);
     crossingSlow.speed = -3.0;
     crossingSlow.leave = 140;
+    // First seen already run together with someone walking out (too small to be a region of its own
+    // before); for two frames the two are one region wholly in view and little wider than one person.
+    const Walker hiddenAtEntry{60, 130, 364.0, -6.0, 100, 38.0};
+    // As that, but the one walking out is too small a part of the picture to be a region from the
+    // frame the two come apart.
+    Walker outBeforeApart = fromLeft(0, 36.5);
+    outBeforeApart.leave = 64;
 
     return {
         {"crossing pair keeps two numbers",
@@ -142,6 +149,14 @@ std::vector<Sequence> sequences() {
          {fromLeft(0, 38.4), crossingSlow},
          150,
          {{38.4, true}, {36.5, false}}},
+        {"one coming in hidden by another crossing them",
+         {fromLeft(0, 36.5), hiddenAtEntry},
+         135,
+         {{36.5, false}, {38.0, true}}},
+        {"one walking out gone before the one hidden at entry comes apart",
+         {outBeforeApart, hiddenAtEntry},
+         135,
+         {{36.5, false}, {38.0, true}}},
         {"side by side", {besideA, besideB}, 90, {{36.2, false}, {38.1, true}}},
         {"a stop of 3 s is one person", {stopping}, 170, {{37.0, false}}},
         {"half in the frame is not measured", {halfIn}, 150, {{std::nullopt, false}}},

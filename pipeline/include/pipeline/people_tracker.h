@@ -60,6 +60,14 @@ private:
         std::array<int, 4> borderFirstEdge{};
         std::array<int, 4> borderOutmostEdge{};
         unsigned leavingSides = 0;
+        // Someone else ran into this person's region and has not come out of it again: followed,
+        // never measured. company: the last region the two shared; aloneSize: the person's region
+        // alone; fittingSince: since when the region has been of that size again.
+        bool accompanied = false;
+        cv::Rect company;
+        cv::Size aloneSize;
+        bool fitting = false;
+        uint32_t fittingSince = 0;
         uint64_t number = 0;
         double highest = 0.0;
         bool highestAlarmed = false;
@@ -70,6 +78,9 @@ private:
     Track newTrack(const Detection& region, uint32_t tick, bool touchesBorder);
     void predict(Track& track, uint32_t tick);
     static void followBorders(Track& track, const cv::Rect& box, int width, int height);
+    // Whether the region matched to the track holds someone else too; keeps accompanied up to date.
+    static bool sharesRegion(Track& track, const cv::Rect& box, const DetectionList& regions,
+                             std::size_t matched, uint32_t tick);
     static PersonResult resultOf(const Track& track);
 
     std::vector<Track> tracks_;
