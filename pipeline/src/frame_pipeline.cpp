@@ -78,7 +78,7 @@ void FramePipeline::processFrame(const CameraFrame& frame) {
     screeningPaused_.store(paused);
     trackingTemperature_.store(paused ? 0.0 : detection_.trackingTemperature);
     personPresent_.store(detection_.personPresent);
-    followPeople();
+    followPeople(!paused);
 
     std::unique_lock<std::mutex> alarmLock(alarmLock_);
     if (paused)

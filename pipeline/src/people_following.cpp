@@ -2,7 +2,7 @@
 
 namespace calidra {
 
-void FramePipeline::followPeople() {
+void FramePipeline::followPeople(bool screening) {
     std::lock_guard<std::mutex> lock(peopleLock_);
     finishedPeople_.clear();
     PeopleTracker::FrameInput input;
@@ -12,6 +12,7 @@ void FramePipeline::followPeople() {
     input.tick = detection_.regionPassTick;
     input.minimumRegionArea = operatorSettings_.frame.minimumRegionArea;
     input.alarmCelsius = operatorSettings_.frame.alarmCelsius;
+    input.screening = screening;
     tracker_.update(input, finishedPeople_);
     handOnFinishedPeople();
 }

@@ -306,7 +306,7 @@ void PeopleTracker::update(const FrameInput& frame, std::vector<PersonResult>& f
         track.touchedBorder = touchesBorder(box, frame.width, frame.height);
         ++track.hits;
         // A leaver is partly out of the picture even where someone in front hides the border.
-        if (!accompanied && !track.touchedBorder && track.leavingSides == 0 &&
+        if (frame.screening && !accompanied && !track.touchedBorder && track.leavingSides == 0 &&
             region.area() >= frame.minimumRegionArea) {
             ++track.counted;
             if (track.counted == 1 || region.temperature > track.highest) {
@@ -350,7 +350,7 @@ void PeopleTracker::update(const FrameInput& frame, std::vector<PersonResult>& f
             const bool atBorder = touchesBorder(boxOf(region), frame.width, frame.height);
             Track track = newTrack(region, frame.tick, atBorder);
             track.highestThreshold = frame.alarmCelsius; // also for a person never measured
-            if (!atBorder && region.area() >= frame.minimumRegionArea) {
+            if (frame.screening && !atBorder && region.area() >= frame.minimumRegionArea) {
                 track.counted = 1;
                 track.highest = region.temperature;
                 track.highestAlarmed = region.temperature >= frame.alarmCelsius;

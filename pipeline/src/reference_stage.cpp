@@ -45,6 +45,7 @@ bool ReferenceStage::track(const FrameBuffers& buffers, std::optional<PixelForma
         tracker_.switchOff();
         started_ = false;
         written_ = false;
+        settling_ = false;
     } else {
         if (!started_) {
             // Whatever offset the camera holds (a Manual one, an earlier correction) is in the
@@ -53,6 +54,7 @@ bool ReferenceStage::track(const FrameBuffers& buffers, std::optional<PixelForma
             double offset = 0.0;
             offsetInForce_ = host.cameraUserOffset(offset) ? offset : 0.0;
             written_ = false;
+            settling_ = false;
             tracker_.restart();
         }
         trackRegion(buffers, format, settings, tickMs);
@@ -67,7 +69,9 @@ bool ReferenceStage::track(const FrameBuffers& buffers, std::optional<PixelForma
         reported_ = report;
         host.referenceChanged(report);
     }
-    return report.state == ReferenceState::Searching || report.state == ReferenceState::Lost;
+    if (settling_ && uint32_t(tickMs - lastWriteTick_) >= writeSettleMs)
+        settling_ = false;
+    return report.state == ReferenceState::Searching || report.state == ReferenceState::Lost || settling_;
 }
 
 void ReferenceStage::trackRegion(const FrameBuffers& buffers, std::optional<PixelFormat> format,
@@ -103,6 +107,7 @@ void ReferenceStage::writeCorrectionIfDue(uint32_t tickMs, FramePipelineHost& ho
     if (written_ && uint32_t(tickMs - lastWriteTick_) < correctionWriteIntervalMs)
         return;
     host.writeReferenceCorrection(correction);
+    settling_ = std::abs(correction - offsetInForce_) > unsettledMoveCelsius;
     offsetInForce_ = correction;
     written_ = true;
     lastWriteTick_ = tickMs;

@@ -105,6 +105,20 @@ TEST_F(ReferenceStageTest, AfterLockFeverAlarmsAndNormalDoesNotWhateverTheDrift)
     }
 }
 
+TEST_F(ReferenceStageTest, NothingReadBeforeTheCorrectionReachedTheReadingsIsScreened) {
+    // A normal person stands in view while the source is found: the frames still carrying the
+    // drift (searching, and the one the correction was written after) neither alarm nor measure.
+    const DriftingCamera camera(host, 1.4);
+    run(camera, 36.6, 3500);
+    ASSERT_EQ(host.referenceReports.back().state, ReferenceState::Locked);
+    run(camera, std::nullopt, 1000);
+    EXPECT_EQ(host.alarmCourse.find('+'), std::string::npos) << host.alarmCourse;
+    ASSERT_EQ(host.finishedPeople.size(), 1u);
+    ASSERT_TRUE(host.finishedPeople[0].readingCelsius);
+    EXPECT_NEAR(*host.finishedPeople[0].readingCelsius, 36.6, 0.11);
+    EXPECT_FALSE(host.finishedPeople[0].alarmed);
+}
+
 TEST_F(ReferenceStageTest, NoAlarmWhileLostAndAnAlarmOnEndsWithTheLoss) {
     const DriftingCamera camera(host, 0.8);
     run(camera, std::nullopt, 2500);

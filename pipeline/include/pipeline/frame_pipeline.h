@@ -109,7 +109,7 @@ private:
     // Under the alarm lock: the frame measures nothing and an alarm that is on ends.
     void pauseScreening();
     // After detection: the regions matched to the people in view; finished people go to the host.
-    void followPeople();
+    void followPeople(bool screening);
     void finishPeopleInView();
     // Before detection: the frame's threshold in force, from the operator's values and the baseline.
     void applyAlarmThreshold(uint32_t tick);

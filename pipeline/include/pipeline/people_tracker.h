@@ -31,6 +31,9 @@ public:
         uint32_t tick = 0;
         int64_t minimumRegionArea = 0;
         double alarmCelsius = 0.0;
+        // False while screening is paused: the readings are not to be trusted, so people are
+        // followed but not measured.
+        bool screening = true;
     };
 
     // One frame; the people it finished are appended to finished, in the order they were first seen.

@@ -27,6 +27,9 @@ public:
     static constexpr uint32_t correctionWriteIntervalMs = 1000;
     // Frames this soon after a write may not show it yet; they are not sampled.
     static constexpr uint32_t writeSettleMs = 300;
+    // A write that moves the offset by more than this (the lock, a lock again after a loss) leaves
+    // the frames until it settled, that one included, too far off to screen.
+    static constexpr double unsettledMoveCelsius = 0.1;
 
     // Acquisition start: the camera's offset is read again, the tracker searches afresh.
     void restart() { started_ = false; }
@@ -36,7 +39,8 @@ public:
     void keepOutOfDetection(FrameBuffers& buffers, std::optional<PixelFormat> format,
                             const ReferenceSettings& settings, double detectionCelsius);
 
-    // After detection: returns true while screening is paused (mode Reference, not locked).
+    // After detection: returns true while screening is paused (mode Reference, not locked, or a
+    // large correction not yet in the readings).
     bool track(const FrameBuffers& buffers, std::optional<PixelFormat> format,
                const ReferenceSettings& settings, uint32_t tickMs, FramePipelineHost& host);
 
@@ -53,6 +57,7 @@ private:
     double offsetInForce_ = 0.0;
     bool written_ = false;
     uint32_t lastWriteTick_ = 0;
+    bool settling_ = false; // the last write moved the offset by more than unsettledMoveCelsius
 };
 
 } // namespace calidra

@@ -70,6 +70,7 @@ public:
         correctionWrites.push_back(celsius);
     }
     void baselineChanged(const BaselineStatus& status) override { baselineReports.push_back(status); }
+    void personFinished(const PersonResult& result) override { finishedPeople.push_back(result); }
     std::string programFolder() override { return folder; }
 
     uint32_t tick = 0;
@@ -103,6 +104,7 @@ public:
     std::vector<ReferenceReport> referenceReports;
     std::vector<double> correctionWrites;
     std::vector<BaselineStatus> baselineReports;
+    std::vector<PersonResult> finishedPeople;
 
 private:
     // As the pane's boxes are before anyone typed: every value its fallback.
