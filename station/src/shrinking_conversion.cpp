@@ -1,5 +1,7 @@
 #include "station/shrinking_conversion.h"
 
+#include <QtEndian>
+
 namespace calidra {
 namespace {
 
@@ -30,16 +32,22 @@ void ShrinkingConversion::convert(const cv::Mat& picture, const cv::Size& shownS
     }
     converted.create(shownSize, CV_8UC4);
     const int* columns = columnOffsets_.data();
+    const int width = shownSize.width;
     for (int y = 0; y < shownSize.height; ++y) {
         const uchar* source = picture.ptr<uchar>(rowIndices_[size_t(y)]);
         uchar* destination = converted.ptr<uchar>(y);
-        for (int x = 0; x < shownSize.width; ++x, destination += 4) {
-            const uchar* pixel = source + columns[x];
-            destination[0] = pixel[0];
-            destination[1] = pixel[1];
-            destination[2] = pixel[2];
-            destination[3] = 255;
-        }
+        // A pixel read as one little-endian word with its right neighbour's first byte, which the
+        // 255 then covers: blue, green, red, 255 in memory on any byte order. The columns are
+        // distinct while shrinking, so only the last one may lack a neighbour in its row.
+        for (int x = 0; x + 1 < width; ++x)
+            qToLittleEndian(qFromLittleEndian<quint32>(source + columns[x]) | 0xff000000u,
+                            destination + 4 * x);
+        const uchar* last = source + columns[width - 1];
+        uchar* lastDestination = destination + 4 * (width - 1);
+        lastDestination[0] = last[0];
+        lastDestination[1] = last[1];
+        lastDestination[2] = last[2];
+        lastDestination[3] = 255;
     }
 }
 
