@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QResizeEvent>
+#include <QShowEvent>
 
 namespace calidra {
 namespace {
@@ -36,12 +38,38 @@ PictureArea::PictureArea(QWidget* parent) : QWidget(parent) {
 }
 
 void PictureArea::setSource(PictureSource* source) {
-    if (source_ != nullptr)
+    if (source_ != nullptr) {
         disconnect(source_, nullptr, this, nullptr);
+        source_->setPaintedSize(cv::Size()); // nobody paints its pictures here any more
+    }
     source_ = source;
-    if (source_ != nullptr)
-        connect(source_, &PictureSource::pictureReady, this, &PictureArea::takeNewestPicture,
-                Qt::QueuedConnection);
+    if (source_ == nullptr)
+        return;
+    connect(source_, &PictureSource::pictureReady, this, &PictureArea::takeNewestPicture,
+            Qt::QueuedConnection);
+    toldSize_ = cv::Size();
+    tellPaintedSize();
+}
+
+void PictureArea::tellPaintedSize() {
+    if (source_ == nullptr)
+        return;
+    const qreal ratio = devicePixelRatioF();
+    const cv::Size deviceSize(qRound(width() * ratio), qRound(height() * ratio));
+    if (deviceSize == toldSize_)
+        return;
+    toldSize_ = deviceSize;
+    source_->setPaintedSize(deviceSize);
+}
+
+void PictureArea::resizeEvent(QResizeEvent* event) {
+    tellPaintedSize();
+    QWidget::resizeEvent(event);
+}
+
+void PictureArea::showEvent(QShowEvent* event) {
+    tellPaintedSize();
+    QWidget::showEvent(event);
 }
 
 void PictureArea::takeNewestPicture() {
@@ -49,11 +77,12 @@ void PictureArea::takeNewestPicture() {
         return;
     bool measuring = false;
     std::string status;
-    if (!source_->takeLatestPicture(newest_, measuring, status, &maskRegions_))
+    cv::Size frameSize;
+    if (!source_->takeLatestPicture(newest_, measuring, status, &maskRegions_, &frameSize))
         return;
     // The old buffer went back to the slot: the image must never point into it again. The new one
-    // paints the taken buffer itself, each paint one plain stretch with no converted copy, and is
-    // kept so a repaint after a resize or an expose shows the picture again.
+    // paints the taken buffer itself, each paint one plain blit or stretch with no converted copy,
+    // and is kept so a repaint after a resize or an expose shows the picture again.
     picture_ = QImage();
     if (newest_.empty() || newest_.type() != CV_8UC4)
         return;
@@ -67,6 +96,7 @@ void PictureArea::takeNewestPicture() {
                    .rgbSwapped()
                    .convertToFormat(QImage::Format_RGB32);
 #endif
+    frameSize_ = QSize(frameSize.width, frameSize.height);
     measuring_ = measuring;
     statusText_ = shownMeasurementText(status);
     unpaintedPicture_ = true;
@@ -94,12 +124,15 @@ QString PictureArea::signalText() const {
 }
 
 void PictureArea::paintEvent(QPaintEvent*) {
+    tellPaintedSize(); // also after a move to a screen of another pixel ratio
     QPainter painter(this);
     if (picture_.isNull() || cameraSignal_ == CameraSignal::Searching) {
         painter.fillRect(rect(), Qt::black);
         paintSignalText(painter);
         return;
     }
+    // A picture of the painted size is copied 1:1 (the raster engine's unscaled path); any other
+    // (the first after a resize) is stretched, right on screen and sharp again with the next one.
     painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
     painter.drawImage(rect(), picture_);
     if (cameraSignal_ == CameraSignal::Lost) {
@@ -118,12 +151,12 @@ void PictureArea::paintEvent(QPaintEvent*) {
 }
 
 void PictureArea::paintMaskOutlines(QPainter& painter) {
-    if (maskRegions_.empty() || picture_.width() <= 0 || picture_.height() <= 0)
+    if (maskRegions_.empty() || frameSize_.width() <= 0 || frameSize_.height() <= 0)
         return;
     // Thin, dashed and neutral: the operator sees which areas are not screened without it being
     // taken for a detection. Drawn here only, never into snapshots or the stream.
-    const double scaleX = double(width()) / picture_.width();
-    const double scaleY = double(height()) / picture_.height();
+    const double scaleX = double(width()) / frameSize_.width();
+    const double scaleY = double(height()) / frameSize_.height();
     painter.save();
     QPen pen(QColor(200, 200, 200), 1, Qt::DashLine);
     pen.setCosmetic(true);

@@ -78,6 +78,26 @@ TEST_F(PictureTest, EnabledMasksAreOutlinedDashedAndALostSignalDimsThePicture) {
     EXPECT_GT(white, 20); // "No camera signal — searching…"
 }
 
+TEST_F(PictureTest, ALargerFrameArrivesAtTheAreasSizeWithMasksPlacedByTheFramesOwnSize) {
+    PictureArea area;
+    area.resize(100, 50);
+    area.setSource(&host);
+    host.maskRegionsShown({cv::Rect(40, 20, 100, 40)});
+    host.showFrame(halves(200, 100), false, "");
+    QApplication::processEvents();
+    EXPECT_EQ(area.currentPicture().size(), QSize(100, 50)); // painted 1:1
+    EXPECT_EQ(area.frameSize(), QSize(200, 100));
+    const QImage shown = area.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(shown.pixel(49, 45), qRgb(255, 0, 0));
+    EXPECT_EQ(shown.pixel(50, 45), qRgb(0, 0, 255));
+    int outlined = 0;
+    for (int x = 0; x < 100; ++x)
+        outlined += shown.pixel(x, 10) == qRgb(200, 200, 200) ? 1 : 0;
+    EXPECT_GT(outlined, 10); // the mask's top edge at y 20 of 100...
+    for (int x = 0; x < 100; ++x)
+        ASSERT_NE(shown.pixel(x, 20), qRgb(200, 200, 200)) << x; // ...not at y 20 of 50
+}
+
 TEST_F(PictureTest, FramesArrivingFasterThanTheGuiAreCoalesced) {
     PictureArea area;
     area.setSource(&host);

@@ -115,12 +115,17 @@ void StationHost::showFrame(const cv::Mat& renderImage, bool measuring, const st
     if (!picturesWanted_.load())
         return;
     // The conversion is the hand-over's only pass over the picture, outside the lock so the owner
-    // thread never waits for it.
-    convertForPainting(renderImage, convertedPicture_);
+    // thread never waits for it. A window smaller than the picture gets only the pixels it shows.
+    const cv::Size paintedSize = paintedSize_.load();
+    if (renderImage.type() == CV_8UC3 && ShrinkingConversion::shrinks(renderImage.size(), paintedSize))
+        shrinking_.convert(renderImage, paintedSize, convertedPicture_);
+    else
+        convertForPainting(renderImage, convertedPicture_);
     bool wasWaiting = false;
     {
         std::lock_guard<std::mutex> lock(pictureLock_);
         cv::swap(convertedPicture_, picture_); // the buffer given back is used for a later frame
+        pictureFrameSize_ = picture_.empty() ? cv::Size() : renderImage.size();
         pictureMeasuring_ = measuring;
         pictureStatus_ = statusText;
         pictureMasks_ = nextPictureMasks_;
@@ -136,7 +141,7 @@ void StationHost::maskRegionsShown(const std::vector<cv::Rect>& regions) {
 }
 
 bool StationHost::takeLatestPicture(cv::Mat& picture, bool& measuring, std::string& statusText,
-                                    std::vector<cv::Rect>* maskRegions) {
+                                    std::vector<cv::Rect>* maskRegions, cv::Size* frameSize) {
     std::lock_guard<std::mutex> lock(pictureLock_);
     if (!pictureWaiting_)
         return false;
@@ -145,6 +150,8 @@ bool StationHost::takeLatestPicture(cv::Mat& picture, bool& measuring, std::stri
     statusText = pictureStatus_;
     if (maskRegions != nullptr)
         *maskRegions = pictureMasks_;
+    if (frameSize != nullptr)
+        *frameSize = pictureFrameSize_;
     pictureWaiting_ = false;
     return true;
 }

@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <opencv2/imgproc.hpp>
+
+#include <cmath>
+
 #include <thread>
 
 namespace calidra {
@@ -57,6 +61,45 @@ TEST_F(StationHostTest, PictureHandedOverIsACopy) {
     std::string status;
     ASSERT_TRUE(host.takeLatestPicture(taken, measuring, status));
     EXPECT_EQ(taken.at<cv::Vec4b>(0, 0), cv::Vec4b(40, 40, 40, 255));
+}
+
+TEST_F(StationHostTest, AFrameLargerThanThePaintedSizeArrivesShrunkSampledAtPixelCentres) {
+    // Every pixel tells its own column and row, so a neighbour sampled instead shows.
+    cv::Mat large(1024, 1280, CV_8UC3);
+    for (int y = 0; y < large.rows; ++y)
+        for (int x = 0; x < large.cols; ++x)
+            large.at<cv::Vec3b>(y, x) = cv::Vec3b(uchar(x), uchar(y), uchar(x / 256 + 8 * (y / 256)));
+    const cv::Size painted(666, 504);
+    host.setPaintedSize(painted);
+    host.showFrame(large, false, "");
+    cv::Mat taken;
+    cv::Size frameSize;
+    bool measuring = false;
+    std::string status;
+    ASSERT_TRUE(host.takeLatestPicture(taken, measuring, status, nullptr, &frameSize));
+    EXPECT_EQ(frameSize, large.size());
+    ASSERT_EQ(taken.size(), painted);
+    int wrong = 0;
+    for (int y = 0; y < painted.height; ++y)
+        for (int x = 0; x < painted.width; ++x) {
+            const int sourceX = int(std::floor((x + 0.5) * large.cols / painted.width));
+            const int sourceY = int(std::floor((y + 0.5) * large.rows / painted.height));
+            const cv::Vec3b& pixel = large.at<cv::Vec3b>(sourceY, sourceX);
+            wrong += taken.at<cv::Vec4b>(y, x) != cv::Vec4b(pixel[0], pixel[1], pixel[2], 255) ? 1 : 0;
+        }
+    EXPECT_EQ(wrong, 0);
+
+    // Not larger in both directions: the frame as it is, every pixel.
+    const cv::Mat wide = large(cv::Rect(0, 0, 1280, 288));
+    for (const cv::Mat& frame : {large(cv::Rect(0, 0, 384, 288)), wide}) {
+        host.showFrame(frame, false, "");
+        ASSERT_TRUE(host.takeLatestPicture(taken, measuring, status, nullptr, &frameSize));
+        cv::Mat expected;
+        cv::cvtColor(frame, expected, cv::COLOR_BGR2BGRA);
+        EXPECT_EQ(frameSize, frame.size());
+        ASSERT_EQ(taken.size(), frame.size());
+        EXPECT_EQ(cv::norm(taken, expected, cv::NORM_INF), 0.0);
+    }
 }
 
 TEST_F(StationHostTest, WithoutCameraNothingIsReadFromIt) {

@@ -1,7 +1,8 @@
 #pragma once
 // The live picture: the newest frame the pipeline finished, stretched over the whole area
-// without smoothing, with the measurement's status line on top while it runs and the enabled
-// masks outlined. Without a camera signal it says so instead of passing a still for live.
+// without smoothing (a larger frame arrives already shrunk to the area's size), with the measurement's status
+// line on top while it runs and the enabled masks outlined. Without a camera signal it says so instead of
+// passing a still for live.
 
 #include "station/station.h"
 
@@ -30,6 +31,8 @@ public:
     uint64_t picturesTaken() const { return picturesTaken_; }
     uint64_t picturesPainted() const { return picturesPainted_; }
     const QImage& currentPicture() const { return picture_; }
+    // The frame's own size, which mask regions refer to; the picture may be shrunk from it.
+    QSize frameSize() const { return frameSize_; }
     bool showsStatusLine() const { return measuring_ && !statusText_.isEmpty(); }
     CameraSignal cameraSignal() const { return cameraSignal_; }
     // The text over the picture while there is no signal; empty while frames flow.
@@ -45,20 +48,27 @@ public slots:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
     void paintStatusLine(QPainter& painter);
     void paintMaskOutlines(QPainter& painter);
     void paintSignalText(QPainter& painter);
+    // Tells the source the size painted at, in device pixels, when it changed.
+    void tellPaintedSize();
 
     PictureSource* source_ = nullptr;
     CameraSignal cameraSignal_ = CameraSignal::Live; // the live view tells it otherwise
     std::vector<cv::Rect> maskRegions_;
     cv::Mat newest_; // swapped with the slot's for every picture
     // The newest picture in the raster engine's own format, over newest_'s pixels: each paint
-    // stretches it straight onto the window, with no converted or scaled copy in between.
+    // puts it straight onto the window, with no converted or scaled copy in between; 1:1 when the
+    // source shrank it to the painted size, else stretched.
     QImage picture_;
+    QSize frameSize_;
+    cv::Size toldSize_; // what the source was last told
     bool measuring_ = false;
     QString statusText_;
     bool unpaintedPicture_ = false;

@@ -5,6 +5,7 @@
 #include "station/alarm_episodes.h"
 #include "station/alarm_sound_player.h"
 #include "station/picture_source.h"
+#include "station/shrinking_conversion.h"
 
 #include "camera/camera_library.h"
 #include "camera/connection_clock.h"
@@ -47,7 +48,9 @@ public:
     void setMinimumFreeMegabytes(int megabytes) { minimumFreeMegabytes_.store(megabytes); }
 
     bool takeLatestPicture(cv::Mat& picture, bool& measuring, std::string& statusText,
-                           std::vector<cv::Rect>* maskRegions = nullptr) override;
+                           std::vector<cv::Rect>* maskRegions = nullptr,
+                           cv::Size* frameSize = nullptr) override;
+    void setPaintedSize(const cv::Size& deviceSize) override { paintedSize_.store(deviceSize); }
 
     // FramePipelineHost, called on the frame thread.
     uint32_t tickMs() override { return clock_.nowMs(); }
@@ -114,8 +117,12 @@ private:
     OperatorSettings settings_;
     std::string stationName_;
 
+    std::atomic<cv::Size> paintedSize_{cv::Size()};
+    ShrinkingConversion shrinking_; // frame thread only
+
     std::mutex pictureLock_;
     cv::Mat picture_;
+    cv::Size pictureFrameSize_;
     bool pictureMeasuring_ = false;
     std::string pictureStatus_;
     std::vector<cv::Rect> pictureMasks_;
