@@ -13,6 +13,7 @@ void FramePipeline::followPeople(bool screening) {
     input.minimumRegionArea = operatorSettings_.frame.minimumRegionArea;
     input.alarmCelsius = operatorSettings_.frame.alarmCelsius;
     input.screening = screening;
+    input.blind = nucRunning_.load();
     tracker_.update(input, finishedPeople_);
     handOnFinishedPeople();
 }

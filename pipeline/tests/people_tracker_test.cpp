@@ -51,6 +51,8 @@ struct Sequence {
     int frames = 0;
     std::vector<Expected> results; // in the order the people were first seen
     int unplugAt = -1;             // the camera is lost before this frame
+    int blindFrom = -1;            // a NUC runs from this frame up to blindTo
+    int blindTo = -1;
 };
 
 // Boxes that touch or overlap run together into one region, as the band mask's contours do; the
@@ -98,6 +100,7 @@ std::vector<PersonResult> play(const Sequence& sequence, PeopleTracker& tracker)
         input.tick = 1000 + uint32_t(frame) * frameMs;
         input.minimumRegionArea = 400;
         input.alarmCelsius = 37.5;
+        input.blind = frame >= sequence.blindFrom && frame < sequence.blindTo;
         tracker.update(input, finished);
     }
     return finished;
@@ -127,6 +130,9 @@ std::vector<Sequence> sequences() {
     Walker lost = middle;
     lost.missingFrom = 20;
     lost.missingTo = 40; // 0.66 s unseen: finished, then a new person
+    Walker behindShutter = fromLeft(0, 36.6);
+    behindShutter.missingFrom = 20;
+    behindShutter.missingTo = 40;
     Walker glimpse{0, 2, 170.0, 0.0, 100, 39.0};
     Walker atThreshold{0, 60, 170.0, 0.0, 100, 37.5};
     Walker crossingSlow = fromRight(0, 36.5);
@@ -162,6 +168,8 @@ std::vector<Sequence> sequences() {
         {"half in the frame is not measured", {halfIn}, 150, {{std::nullopt, false}}},
         {"unseen 0.3 s keeps the number", {blinking}, 61, {{36.4, false}}, 60},
         {"unseen over 0.5 s is finished", {lost}, 61, {{36.4, false}, {36.4, false}}, 60},
+        {"unseen behind the shutter keeps the number", {lost}, 61, {{36.4, false}}, 60, 20, 40},
+        {"walking on behind the shutter keeps the number", {behindShutter}, 90, {{36.6, false}}, -1, 20, 40},
         {"a glimpse is nobody", {glimpse}, 10, {}},
         {"unplug finishes people as they stand",
          {middle, fromLeft(10, 38.0)},

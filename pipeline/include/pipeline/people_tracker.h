@@ -34,6 +34,9 @@ public:
         // False while screening is paused: the readings are not to be trusted, so people are
         // followed but not measured.
         bool screening = true;
+        // True while the camera's shutter may be closed (a NUC runs): nobody can be seen, so
+        // nobody is finished for not being seen until this has been false for the unseen limit.
+        bool blind = false;
     };
 
     // One frame; the people it finished are appended to finished, in the order they were first seen.
@@ -89,6 +92,8 @@ private:
     std::vector<Track> tracks_;
     std::vector<uint64_t> regionNumbers_;
     uint64_t nextNumber_ = 1;
+    bool everBlind_ = false;
+    uint32_t lastBlindTick_ = 0;
     // Working lists kept between frames.
     std::vector<std::vector<double>> cost_;
     std::vector<int> sharedBy_;
