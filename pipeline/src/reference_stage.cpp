@@ -57,7 +57,7 @@ bool ReferenceStage::track(const FrameBuffers& buffers, std::optional<PixelForma
             settling_ = false;
             tracker_.restart();
         }
-        trackRegion(buffers, format, settings, tickMs);
+        trackRegion(buffers, format, settings, tickMs, host);
         writeCorrectionIfDue(tickMs, host);
     }
     ReferenceReport report;
@@ -69,13 +69,12 @@ bool ReferenceStage::track(const FrameBuffers& buffers, std::optional<PixelForma
         reported_ = report;
         host.referenceChanged(report);
     }
-    if (settling_ && uint32_t(tickMs - lastWriteTick_) >= writeSettleMs)
-        settling_ = false;
     return report.state == ReferenceState::Searching || report.state == ReferenceState::Lost || settling_;
 }
 
 void ReferenceStage::trackRegion(const FrameBuffers& buffers, std::optional<PixelFormat> format,
-                                 const ReferenceSettings& settings, uint32_t tickMs) {
+                                 const ReferenceSettings& settings, uint32_t tickMs,
+                                 FramePipelineHost& host) {
     const ReferenceRegion& region = settings.region;
     if (region.problem != ReferenceLoss::None) {
         tracker_.regionUnusable(region.problem);
@@ -87,11 +86,31 @@ void ReferenceStage::trackRegion(const FrameBuffers& buffers, std::optional<Pixe
     }
     if (!format || buffers.codePlane.empty())
         return;
-    if (written_ && uint32_t(tickMs - lastWriteTick_) < writeSettleMs)
+    if (!settling_ && written_ && uint32_t(tickMs - lastWriteTick_) < writeSettleMs)
         return;
     ReferenceSample sample = sampleReference(buffers.codePlane, *format,
                                              cv::Rect(region.x, region.y, region.width, region.height));
     sample.celsius -= offsetInForce_;
+    if (settling_) {
+        // Read with the old offset, the source is off the estimate by the whole move; with the new
+        // one, on it. Until then the tracker is not fed. A write not seen within the hold time (the
+        // camera refused it) is given up: what the camera holds is read again and the source
+        // searched afresh.
+        const bool applied = sample.uniform && std::abs(sample.celsius - tracker_.estimateCelsius()) <
+                                                   settlingMoveCelsius_ / 2.0;
+        if (!applied) {
+            if (uint32_t(tickMs - lastWriteTick_) > settings.holdMs) {
+                settling_ = false;
+                double offset = 0.0;
+                if (host.cameraUserOffset(offset))
+                    offsetInForce_ = offset;
+                written_ = false;
+                tracker_.restart();
+            }
+            return;
+        }
+        settling_ = false;
+    }
     tracker_.update(sample, tickMs, {settings.setCelsius, settings.holdMs});
 }
 
@@ -107,7 +126,8 @@ void ReferenceStage::writeCorrectionIfDue(uint32_t tickMs, FramePipelineHost& ho
     if (written_ && uint32_t(tickMs - lastWriteTick_) < correctionWriteIntervalMs)
         return;
     host.writeReferenceCorrection(correction);
-    settling_ = std::abs(correction - offsetInForce_) > unsettledMoveCelsius;
+    settlingMoveCelsius_ = std::abs(correction - offsetInForce_);
+    settling_ = settlingMoveCelsius_ > unsettledMoveCelsius;
     offsetInForce_ = correction;
     written_ = true;
     lastWriteTick_ = tickMs;

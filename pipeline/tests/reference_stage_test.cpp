@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace calidra {
@@ -117,6 +118,35 @@ TEST_F(ReferenceStageTest, NothingReadBeforeTheCorrectionReachedTheReadingsIsScr
     ASSERT_TRUE(host.finishedPeople[0].readingCelsius);
     EXPECT_NEAR(*host.finishedPeople[0].readingCelsius, 36.6, 0.11);
     EXPECT_FALSE(host.finishedPeople[0].alarmed);
+}
+
+TEST_F(ReferenceStageTest, ACorrectionTheCameraTakesLateIsWaitedForAndOneNeverTakenSearchedAgain) {
+    const DriftingCamera camera(host, 1.4);
+    host.holdCorrections = true;
+    run(camera, 36.6, 3000);
+    ASSERT_EQ(host.correctionWrites.size(), 1u);
+    EXPECT_EQ(host.referenceReports.back().state, ReferenceState::Locked);
+    EXPECT_TRUE(pipeline.screeningPaused());
+    host.nodeValue = *host.heldCorrection; // a second after the lock
+    run(camera, 36.6, 500);
+    EXPECT_FALSE(pipeline.screeningPaused());
+    run(camera, std::nullopt, 1000);
+    EXPECT_EQ(host.alarmCourse.find('+'), std::string::npos) << host.alarmCourse;
+    ASSERT_EQ(host.finishedPeople.size(), 1u);
+    EXPECT_NEAR(host.finishedPeople[0].readingCelsius.value_or(0.0), 36.6, 0.11);
+
+    // A camera that never takes the next one (a jump of the source's own reading): after the hold
+    // time the source is searched afresh from the offset the camera holds, paused throughout.
+    host.referenceReports.clear();
+    run(camera, 36.6, 3000, 36.0);
+    ASSERT_GE(host.correctionWrites.size(), 2u);
+    EXPECT_TRUE(pipeline.screeningPaused());
+    run(camera, 36.6, host.settings.reference.holdMs + 1000, 36.0);
+    EXPECT_TRUE(
+        std::any_of(host.referenceReports.begin(), host.referenceReports.end(),
+                    [](const ReferenceReport& report) { return report.state == ReferenceState::Searching; }));
+    EXPECT_TRUE(pipeline.screeningPaused());
+    EXPECT_EQ(host.alarmCourse.find('+'), std::string::npos) << host.alarmCourse;
 }
 
 TEST_F(ReferenceStageTest, NoAlarmWhileLostAndAnAlarmOnEndsWithTheLoss) {

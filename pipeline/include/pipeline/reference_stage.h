@@ -28,7 +28,8 @@ public:
     // Frames this soon after a write may not show it yet; they are not sampled.
     static constexpr uint32_t writeSettleMs = 300;
     // A write that moves the offset by more than this (the lock, a lock again after a loss) leaves
-    // the frames until it settled, that one included, too far off to screen.
+    // the frames read before the camera applied it, that one included, too far off to screen. The
+    // source itself shows when it did: it reads as expected with the new offset.
     static constexpr double unsettledMoveCelsius = 0.1;
 
     // Acquisition start: the camera's offset is read again, the tracker searches afresh.
@@ -40,7 +41,7 @@ public:
                             const ReferenceSettings& settings, double detectionCelsius);
 
     // After detection: returns true while screening is paused (mode Reference, not locked, or a
-    // large correction not yet in the readings).
+    // large correction not yet seen in the readings).
     bool track(const FrameBuffers& buffers, std::optional<PixelFormat> format,
                const ReferenceSettings& settings, uint32_t tickMs, FramePipelineHost& host);
 
@@ -48,7 +49,7 @@ public:
 
 private:
     void trackRegion(const FrameBuffers& buffers, std::optional<PixelFormat> format,
-                     const ReferenceSettings& settings, uint32_t tickMs);
+                     const ReferenceSettings& settings, uint32_t tickMs, FramePipelineHost& host);
     void writeCorrectionIfDue(uint32_t tickMs, FramePipelineHost& host);
 
     ReferenceTracker tracker_;
@@ -57,7 +58,8 @@ private:
     double offsetInForce_ = 0.0;
     bool written_ = false;
     uint32_t lastWriteTick_ = 0;
-    bool settling_ = false; // the last write moved the offset by more than unsettledMoveCelsius
+    bool settling_ = false;            // the last write moved the offset by more than unsettledMoveCelsius
+    double settlingMoveCelsius_ = 0.0; // and by this much
 };
 
 } // namespace calidra

@@ -63,6 +63,8 @@ public:
     ReferenceLoss loss() const { return loss_; }
     // set - estimate, while Locked or Holding (the last one in force otherwise).
     double correctionCelsius() const { return correction_; }
+    // The source's filtered reading without the correction, while Locked or Holding.
+    double estimateCelsius() const { return estimate_; }
     // How far the reading had fallen when a jump was confirmed, in degrees.
     double jumpDropCelsius() const { return jumpDrop_; }
 

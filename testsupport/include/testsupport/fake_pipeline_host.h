@@ -64,9 +64,13 @@ public:
         maskFileChanges.push_back(reading.state);
     }
     void referenceChanged(const ReferenceReport& report) override { referenceReports.push_back(report); }
-    // As the camera does: the offset node takes the correction, the next frames carry it.
+    // As the camera does: the offset node takes the correction, the next frames carry it; held
+    // back while holdCorrections (a camera slow to answer, or refusing).
     void writeReferenceCorrection(double celsius) override {
-        nodeValue = celsius;
+        if (holdCorrections)
+            heldCorrection = celsius;
+        else
+            nodeValue = celsius;
         correctionWrites.push_back(celsius);
     }
     void baselineChanged(const BaselineStatus& status) override { baselineReports.push_back(status); }
@@ -78,6 +82,8 @@ public:
     std::time_t wallClock = 0; // 0: the system's
     std::vector<unsigned char> cameraPicture;
     double nodeValue = 0.0;
+    bool holdCorrections = false;
+    std::optional<double> heldCorrection;
     bool nodeReadable = true;
     OperatorSettings settings = withEmptyFields();
     bool windowExists = true;
