@@ -61,7 +61,9 @@ bool ReferenceStage::track(const FrameBuffers& buffers, std::optional<PixelForma
         writeCorrectionIfDue(tickMs, host);
     }
     ReferenceReport report;
-    report.state = tracker_.state();
+    // A lock counts once its correction is in the readings: until then the operator is told the
+    // station is still searching, which is why screening is paused.
+    report.state = settling_ && settlingLock_ ? ReferenceState::Searching : tracker_.state();
     report.loss = tracker_.loss();
     report.correctionCelsius = settings.correcting ? offsetInForce_ : 0.0;
     report.jumpDropCelsius = tracker_.jumpDropCelsius();
@@ -94,8 +96,9 @@ void ReferenceStage::trackRegion(const FrameBuffers& buffers, std::optional<Pixe
     if (settling_) {
         // Read with the old offset, the source is off the estimate by the whole move; with the new
         // one, on it. Until then the tracker is not fed. A write not seen within the hold time (the
-        // camera refused it) is given up: what the camera holds is read again and the source
-        // searched afresh.
+        // camera refused it) is given up: what the camera holds is read again and written once
+        // more, so a write still on its way cannot change it later, and the source is searched
+        // afresh.
         const bool applied = sample.uniform && std::abs(sample.celsius - tracker_.estimateCelsius()) <
                                                    settlingMoveCelsius_ / 2.0;
         if (!applied) {
@@ -104,6 +107,7 @@ void ReferenceStage::trackRegion(const FrameBuffers& buffers, std::optional<Pixe
                 double offset = 0.0;
                 if (host.cameraUserOffset(offset))
                     offsetInForce_ = offset;
+                host.writeReferenceCorrection(offsetInForce_);
                 written_ = false;
                 tracker_.restart();
             }
@@ -128,6 +132,7 @@ void ReferenceStage::writeCorrectionIfDue(uint32_t tickMs, FramePipelineHost& ho
     host.writeReferenceCorrection(correction);
     settlingMoveCelsius_ = std::abs(correction - offsetInForce_);
     settling_ = settlingMoveCelsius_ > unsettledMoveCelsius;
+    settlingLock_ = reported_.state != ReferenceState::Locked && reported_.state != ReferenceState::Holding;
     offsetInForce_ = correction;
     written_ = true;
     lastWriteTick_ = tickMs;

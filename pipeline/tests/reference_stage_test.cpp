@@ -125,10 +125,11 @@ TEST_F(ReferenceStageTest, ACorrectionTheCameraTakesLateIsWaitedForAndOneNeverTa
     host.holdCorrections = true;
     run(camera, 36.6, 3000);
     ASSERT_EQ(host.correctionWrites.size(), 1u);
-    EXPECT_EQ(host.referenceReports.back().state, ReferenceState::Locked);
+    EXPECT_EQ(host.referenceReports.back().state, ReferenceState::Searching); // told, paused
     EXPECT_TRUE(pipeline.screeningPaused());
     host.nodeValue = *host.heldCorrection; // a second after the lock
     run(camera, 36.6, 500);
+    EXPECT_EQ(host.referenceReports.back().state, ReferenceState::Locked);
     EXPECT_FALSE(pipeline.screeningPaused());
     run(camera, std::nullopt, 1000);
     EXPECT_EQ(host.alarmCourse.find('+'), std::string::npos) << host.alarmCourse;

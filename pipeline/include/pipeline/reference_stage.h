@@ -60,6 +60,7 @@ private:
     uint32_t lastWriteTick_ = 0;
     bool settling_ = false;            // the last write moved the offset by more than unsettledMoveCelsius
     double settlingMoveCelsius_ = 0.0; // and by this much
+    bool settlingLock_ = false;        // and was the lock's: reported as still searching until seen
 };
 
 } // namespace calidra
