@@ -223,10 +223,8 @@ PersonResult PeopleTracker::resultOf(const Track& track) {
 }
 
 void PeopleTracker::update(const FrameInput& frame, std::vector<PersonResult>& finished) {
-    if (frame.blind) {
-        everBlind_ = true;
+    if (frame.blind)
         lastBlindTick_ = frame.tick;
-    }
     const DetectionList& regions = *frame.detections;
     const std::size_t finishedBefore = finished.size();
     for (Track& track : tracks_)
@@ -341,9 +339,10 @@ void PeopleTracker::update(const FrameInput& frame, std::vector<PersonResult>& f
         const bool goneOut = (track.touchedBorder || track.leavingSides != 0 || track.accompanied) &&
                              (next.x < 0 || next.y < 0 || next.x + next.width > frame.width ||
                               next.y + next.height > frame.height);
-        const bool unseenTooLong = !frame.blind &&
-                                   uint32_t(frame.tick - track.lastSeenTick) > unseenLimitMs &&
-                                   (!everBlind_ || uint32_t(frame.tick - lastBlindTick_) > unseenLimitMs);
+        // Unseen counts from the last frame that could have shown them: the shutter hides everyone.
+        const bool unseenTooLong =
+            uint32_t(frame.tick - track.lastSeenTick) > unseenLimitMs &&
+            (!lastBlindTick_ || uint32_t(frame.tick - *lastBlindTick_) > unseenLimitMs);
         // A new person not yet seen in enough frames when they go was nobody (a reflection, a hand).
         if ((goneOut || unseenTooLong) && track.confirmed)
             finished.push_back(resultOf(track));

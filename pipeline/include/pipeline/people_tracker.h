@@ -14,6 +14,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace calidra {
@@ -92,8 +93,7 @@ private:
     std::vector<Track> tracks_;
     std::vector<uint64_t> regionNumbers_;
     uint64_t nextNumber_ = 1;
-    bool everBlind_ = false;
-    uint32_t lastBlindTick_ = 0;
+    std::optional<uint32_t> lastBlindTick_; // the last frame with the shutter maybe closed
     // Working lists kept between frames.
     std::vector<std::vector<double>> cost_;
     std::vector<int> sharedBy_;
